@@ -1,0 +1,7 @@
+#include "engine/parameters.h"
+
+namespace tolvex {
+
+TParameters Parameters;
+
+}  // namespace tolvex

@@ -1,0 +1,147 @@
+// The three records of the engine: STRING (a text with a one-byte mark),
+// CANDIDATE (one file of the update plan) and FOLDER (one group of the
+// ordered plan), the state word's bits, and the shared text rules.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tolvex {
+
+// --- Candidate and folder state word ---
+// The low four bits hold exactly one action; the higher bits are flags.
+enum : uint16_t {
+  STATE_NORMAL = 0x0001,           // copy the scanned-side file onto the counterpart path
+  STATE_IGNORE = 0x0002,           // leave both files alone
+  STATE_ERASE = 0x0004,            // delete the file (and the counterpart, if any)
+  STATE_INVERT = 0x0008,           // copy the counterpart onto the scanned-side path
+  STATE_ACTION = 0x000F,           // mask of the action nibble
+  STATE_DEST_SIDE = 0x0010,        // scanned side is the destination tree
+  STATE_BAND = 0x0020,             // alternating band bit of the group
+  STATE_SIZE_WARNING = 0x0040,     // suspicious sizes
+  STATE_COUNTER_CHANGED = 0x0080,  // counterpart written at or after LastUpdate
+  STATE_DONE = 0x0100,             // handled by the erase pass
+  STATE_CONFIRMED = 0x0200,        // decided by the per-file confirmation
+};
+
+// Replaces the whole action nibble and keeps every flag.
+inline uint16_t ReplaceAction(uint16_t state, uint16_t action) {
+  return static_cast<uint16_t>((state & 0xFFF0) | (action & STATE_ACTION));
+}
+
+// The text comparison rule of a run: byte by byte, ASCII a-z folded to upper
+// case, other bytes unchanged and compared unsigned; the shorter text sorts
+// first when it is a prefix. Returns <0, 0 or >0.
+int CompareText(const std::string& a, const std::string& b);
+
+// A text with a one-byte mark. In the selection lists the mark is 0; in
+// dirList it is the side (0 source, 1 destination), in counterpartList the
+// opposite side.
+class STRING {
+ public:
+  STRING() = default;
+  explicit STRING(std::string text, uint8_t mark = 0) : text_(std::move(text)), mark_(mark) {}
+
+  const std::string& text() const { return text_; }
+  void GetText(std::string* out) const { *out = text_; }
+  void SetText(const char* text) { text_ = text ? text : ""; }
+  void SetText(std::string text) { text_ = std::move(text); }
+  uint8_t mark() const { return mark_; }
+  void SetMark(uint8_t mark) { mark_ = mark; }
+
+  // Orders by text under the text comparison rule; the mark is ignored.
+  bool operator<(const STRING& other) const { return CompareText(text_, other.text_) < 0; }
+
+ private:
+  std::string text_;
+  uint8_t mark_ = 0;
+};
+
+// One file of the update plan. Sizes are 64-bit inside the engine; callback
+// arguments clamp them to 32 bits.
+struct CANDIDATE {
+  std::string name;        // file name up to its last dot
+  std::string extension;   // from the last dot on, dot included; empty without one
+  int32_t dirIndex = 0;    // index into dirList / counterpartList
+  uint64_t size = 0;       // scanned-side size
+  uint64_t counterSize = 0;  // counterpart size; 0 when absent
+  uint32_t stamp = 0;      // scanned-side packed date/time
+  uint32_t counterStamp = 0;  // counterpart packed date/time; 0 when absent
+  uint32_t attributes = 0;
+  uint32_t counterAttributes = 0;
+  uint16_t state = 0;
+
+  CANDIDATE() = default;
+  CANDIDATE(std::string name_, std::string extension_, int32_t dir_index, uint64_t size_,
+            uint64_t counter_size, uint32_t stamp_, uint32_t counter_stamp, uint32_t attributes_,
+            uint32_t counter_attributes, uint16_t state_)
+      : name(std::move(name_)),
+        extension(std::move(extension_)),
+        dirIndex(dir_index),
+        size(size_),
+        counterSize(counter_size),
+        stamp(stamp_),
+        counterStamp(counter_stamp),
+        attributes(attributes_),
+        counterAttributes(counter_attributes),
+        state(state_) {}
+
+  uint16_t GetState() const { return state; }
+  void SetState(uint16_t s) { state = s; }
+  void GetSizes(uint64_t* size_out, uint64_t* counter_size_out) const {
+    *size_out = size;
+    *counter_size_out = counterSize;
+  }
+  // A counterpart of 0 bytes counts as absent.
+  bool hasCounterpart() const { return counterSize != 0; }
+};
+
+// One group of consecutive candidates after ordering.
+struct FOLDER {
+  std::string title;
+  int32_t first = 0;
+  int32_t last = 0;
+  int32_t forwardCount = 0;
+  int32_t backwardCount = 0;
+  int32_t forwardOrphans = 0;
+  int32_t backwardOrphans = 0;
+  uint64_t bytes = 0;
+  uint16_t state = 0;
+
+  FOLDER() = default;
+  FOLDER(std::string title_, int32_t first_, int32_t last_, int32_t forward_count,
+         int32_t backward_count, int32_t forward_orphans, int32_t backward_orphans,
+         uint64_t bytes_, uint16_t state_)
+      : title(std::move(title_)),
+        first(first_),
+        last(last_),
+        forwardCount(forward_count),
+        backwardCount(backward_count),
+        forwardOrphans(forward_orphans),
+        backwardOrphans(backward_orphans),
+        bytes(bytes_),
+        state(state_) {}
+
+  uint16_t GetState() const { return state; }
+  void SetState(uint16_t s) { state = s; }
+  int32_t GetFirst() const { return first; }
+  void SetLast(int32_t l) { last = l; }
+  void GetFirstAndLast(int32_t* f, int32_t* l) const {
+    *f = first;
+    *l = last;
+  }
+  void SetStatistics(int32_t forward_count, int32_t backward_count, int32_t forward_orphans,
+                     int32_t backward_orphans, uint64_t bytes_) {
+    forwardCount = forward_count;
+    backwardCount = backward_count;
+    forwardOrphans = forward_orphans;
+    backwardOrphans = backward_orphans;
+    bytes = bytes_;
+  }
+};
+
+// The stamp text: "%02d%1c%02d%1c%02d %02d%1c%02d%1c%02d" with month, day,
+// two-digit year, hour, minute and second, and the given separators.
+std::string StampText(uint32_t stamp, char date_separator, char time_separator);
+
+}  // namespace tolvex

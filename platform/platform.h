@@ -1,0 +1,258 @@
+// The seam between the engine and the operating system.
+//
+// Everything the engine asks of the system goes through one `Platform`
+// object: directory enumeration, file operations, free space, local time,
+// the private profile, the one-message pump and a few text helpers. There
+// are two back ends with the same contract, POSIX (platform/posix) and Win32
+// (platform/win32); one conformance suite holds them to it.
+//
+// Paths keep their Windows form everywhere above the seam ("C:\Data\x.txt").
+// Every operation returns a Win32 error code (0 on success) and hands its
+// results back through out-parameters; no exception crosses the seam.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tolvex {
+
+// Win32 error codes that the seam reports.
+enum : uint32_t {
+  kErrOk = 0,
+  kErrFileNotFound = 2,
+  kErrPathNotFound = 3,
+  kErrAccessDenied = 5,
+  kErrNoMoreFiles = 18,
+  kErrSharingViolation = 32,
+  kErrFileExists = 80,
+  kErrInvalidParameter = 87,
+  kErrDiskFull = 112,
+  kErrInvalidName = 123,
+  kErrDirNotEmpty = 145,
+  kErrAlreadyExists = 183,
+  kErrFilenameTooLong = 206,
+};
+
+// DOS/Win32 file attribute bits.
+enum : uint32_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrVolume = 0x08,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+  kAttrNormal = 0x80,
+  kAttrTemporary = 0x100,
+  kAttrReparsePoint = 0x400,
+};
+
+// Names that begin with this prefix are the crash-safe copy's temporary
+// files. No enumeration yields them.
+inline constexpr const char kTempPrefix[] = "~tolvex-tmp.";
+
+// One entry of a directory enumeration.
+struct FindEntry {
+  std::string name;         // the name as stored, without the folder
+  uint64_t size = 0;        // full 64-bit size (folders: 0)
+  uint32_t attributes = 0;  // kAttr* bits
+  uint32_t stamp = 0;       // last-write time, packed DOS date/time, local
+};
+
+// The local calendar time, as GetLocalTime reports it.
+struct LocalTime {
+  int year = 0;     // e.g. 2026
+  int month = 0;    // 1-12
+  int day = 0;      // 1-31
+  int hour = 0;     // 0-23
+  int minute = 0;   // 0-59
+  int second = 0;   // 0-59
+  int weekday = 0;  // 0 = Sunday
+};
+
+// The attribute-mask rule of every enumeration: an entry carrying none of
+// hidden, system and directory is always yielded; one carrying any of them
+// only when the mask shares at least one of the bits it carries.
+inline bool PassesAttributeMask(uint32_t attributes, uint32_t mask) {
+  const uint32_t special = attributes & (kAttrHidden | kAttrSystem | kAttrDirectory);
+  return special == 0 || (special & mask) != 0;
+}
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Directory enumeration (FindFirstFileA / FindNextFileA) ---
+
+  // Enumerates `pattern`: a folder path followed by one name that may hold the
+  // DOS wildcards '*' and '?' (the argument of FindFirstFileA). Matching is
+  // case-insensitive with the DOS rules ("*.*" every name, "*." names without
+  // a dot, '?' may match nothing before a dot or at the end). "." and ".."
+  // come back in folders other than a drive root. Entries that pass the
+  // attribute-mask rule are appended to *entries in file-system order.
+  // Names the Windows namespace cannot hold are never yielded; their native
+  // paths are appended to *unusable when it is not null.
+  // Returns 0 when the pattern matched at least one name (even if the mask
+  // then filtered every one), 2 when the folder exists but nothing matches,
+  // 3 when the folder (or its drive) is missing, another code otherwise.
+  virtual uint32_t FindEntries(const std::string& pattern, uint32_t mask,
+                               std::vector<FindEntry>* entries,
+                               std::vector<std::string>* unusable) = 0;
+
+  // --- Files and folders ---
+
+  // REQUIRES: `path` names a file or folder without a trailing backslash,
+  // or is a drive root ("C:\"). 2 or 3 when it is missing.
+  virtual uint32_t GetAttributes(const std::string& path, uint32_t* attributes) = 0;
+  // Only kAttrReadOnly, kAttrHidden, kAttrSystem and kAttrArchive are honoured
+  // everywhere; 0 makes a file writable again.
+  virtual uint32_t SetAttributes(const std::string& path, uint32_t attributes) = 0;
+
+  // CopyFileA(from, to, FALSE): copies content, last-write time and the
+  // read-only bit, replacing an existing target. The copy is crash-safe: it is
+  // written under a temporary name in the target folder and then renamed, so
+  // the target is always either as it was or complete.
+  // Errors: 2 source missing; 3 target folder missing; 5 target read-only,
+  // hidden or not writable; 32 source and target are one file; 112 disk full.
+  virtual uint32_t CopyOver(const std::string& from, const std::string& to) = 0;
+  // DeleteFileA: 2 missing, 5 read-only or a folder.
+  virtual uint32_t RemoveFile(const std::string& path) = 0;
+  // MoveFileA: renames a file or folder; 183 when `to` exists (a name moved
+  // onto itself succeeds), 2/3 when `from` is missing.
+  virtual uint32_t MoveEntry(const std::string& from, const std::string& to) = 0;
+  // RemoveDirectoryA: 145 not empty, 2/3 missing.
+  virtual uint32_t RemoveFolder(const std::string& path) = 0;
+  // CreateDirectoryA (parent must exist): 183 exists, 3 parent missing.
+  virtual uint32_t MakeFolder(const std::string& path) = 0;
+  // Last-write time of a file or folder as a packed DOS stamp (local time).
+  virtual uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) = 0;
+  // Sets the last-write time from a packed DOS stamp (local time).
+  virtual uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) = 0;
+
+  // Opens a file for writing in binary mode: appended to when `append` is
+  // set, else created or emptied. The caller closes it with fclose. Used by
+  // the log writer, which writes its own CR LF line ends.
+  virtual uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) = 0;
+
+  // --- System ---
+
+  // Free bytes for the caller on the drive of `root` ("C:\"), 64-bit.
+  // 3 (or 15 on Windows) when the drive does not exist.
+  virtual uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) = 0;
+  // GetLocalTime.
+  virtual LocalTime Now() = 0;
+
+  // GetPrivateProfileIntA: missing key -> `fallback`; the number is read
+  // like the real call ("-1" -> 0xFFFFFFFF, "42A9" -> 42, "B4" -> 0).
+  virtual uint32_t ProfileInt(const std::string& file, const std::string& section,
+                              const std::string& key, uint32_t fallback) = 0;
+  // GetPrivateProfileStringA with a default.
+  virtual std::string ProfileString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& fallback) = 0;
+  // WritePrivateProfileStringA; false when the file cannot be written.
+  virtual bool WriteProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key, const std::string& value) = 0;
+
+  // The pump step: take at most one pending message (POSIX: one pending key)
+  // and dispatch it. Returns true when one was taken.
+  virtual bool PumpStep() = 0;
+  // MessageBeep(type).
+  virtual void Beep(uint32_t type) = 0;
+  // ShellExecuteA(..., "open", target, ...); false on failure.
+  virtual bool ShellOpen(const std::string& target) = 0;
+  // WinHelpA(..., file, HELP_CONTEXT, context); false on failure.
+  virtual bool ShowHelp(const std::string& file, uint32_t context) = 0;
+
+  // --- Text and numbers ---
+
+  // lstrcmpA: 0 when equal (letter case counts); otherwise negative or positive.
+  virtual int CompareExact(const std::string& a, const std::string& b) = 0;
+  // CharUpperA of a whole text.
+  virtual std::string UpperCase(const std::string& text) = 0;
+  // MulDiv: (a * b) / c in 64 bits, rounded half away from zero; -1 when c is
+  // 0 or the result does not fit in 32 bits.
+  virtual int32_t MulDiv(int32_t a, int32_t b, int32_t c) = 0;
+
+  // Reloads the drive table (POSIX: TOLVEX_DRIVES); nothing on Windows.
+  virtual void ReloadDrives() {}
+};
+
+// The platform the engine uses now: the back end's own instance unless a test
+// or the front end installed another one.
+Platform& Sys();
+// Installs `platform` (not owned) as the current one; nullptr restores the
+// back end's own instance.
+void SetSys(Platform* platform);
+// The back end's own instance.
+Platform& DefaultPlatform();
+
+// Forwards every call to a target; tests derive from it and override only
+// what they need (a fixed clock, an injected fault).
+class PlatformWrapper : public Platform {
+ public:
+  explicit PlatformWrapper(Platform* target) : target_(target) {}
+  Platform* target() const { return target_; }
+
+  uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
+                       std::vector<std::string>* unusable) override {
+    return target_->FindEntries(pattern, mask, entries, unusable);
+  }
+  uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override {
+    return target_->GetAttributes(path, attributes);
+  }
+  uint32_t SetAttributes(const std::string& path, uint32_t attributes) override {
+    return target_->SetAttributes(path, attributes);
+  }
+  uint32_t CopyOver(const std::string& from, const std::string& to) override {
+    return target_->CopyOver(from, to);
+  }
+  uint32_t RemoveFile(const std::string& path) override { return target_->RemoveFile(path); }
+  uint32_t MoveEntry(const std::string& from, const std::string& to) override {
+    return target_->MoveEntry(from, to);
+  }
+  uint32_t RemoveFolder(const std::string& path) override { return target_->RemoveFolder(path); }
+  uint32_t MakeFolder(const std::string& path) override { return target_->MakeFolder(path); }
+  uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) override {
+    return target_->GetLastWriteStamp(path, stamp);
+  }
+  uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) override {
+    return target_->SetLastWriteStamp(path, stamp);
+  }
+  uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override {
+    return target_->OpenForWrite(path, append, file);
+  }
+  uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override {
+    return target_->DiskFreeSpace(root, free_bytes);
+  }
+  LocalTime Now() override { return target_->Now(); }
+  uint32_t ProfileInt(const std::string& file, const std::string& section, const std::string& key,
+                      uint32_t fallback) override {
+    return target_->ProfileInt(file, section, key, fallback);
+  }
+  std::string ProfileString(const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& fallback) override {
+    return target_->ProfileString(file, section, key, fallback);
+  }
+  bool WriteProfileString(const std::string& file, const std::string& section,
+                          const std::string& key, const std::string& value) override {
+    return target_->WriteProfileString(file, section, key, value);
+  }
+  bool PumpStep() override { return target_->PumpStep(); }
+  void Beep(uint32_t type) override { target_->Beep(type); }
+  bool ShellOpen(const std::string& target) override { return target_->ShellOpen(target); }
+  bool ShowHelp(const std::string& file, uint32_t context) override {
+    return target_->ShowHelp(file, context);
+  }
+  int CompareExact(const std::string& a, const std::string& b) override {
+    return target_->CompareExact(a, b);
+  }
+  std::string UpperCase(const std::string& text) override { return target_->UpperCase(text); }
+  int32_t MulDiv(int32_t a, int32_t b, int32_t c) override { return target_->MulDiv(a, b, c); }
+  void ReloadDrives() override { target_->ReloadDrives(); }
+
+ private:
+  Platform* target_;
+};
+
+}  // namespace tolvex
