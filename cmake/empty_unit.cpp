@@ -1,0 +1,1 @@
+// A unit whose sources are still to come compiles this.

@@ -1,0 +1,26 @@
+// The update decision: whether a scanned file becomes a candidate of the
+// plan, and with which state word.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/parameters.h"
+
+namespace tolvex {
+
+// One scanned file and what the lookup found of its counterpart.
+struct DecisionInput {
+  uint8_t side = 0;          // 0 source tree, 1 destination tree
+  uint32_t stamp = 0;        // scanned-side packed date/time
+  uint64_t size = 0;         // scanned-side size
+  bool counterpart_present = false;
+  uint32_t counter_stamp = 0;
+  uint64_t counter_size = 0;
+};
+
+// Returns false when the file is skipped (no candidate); otherwise true with
+// the new candidate's state word in *state. Reads TouchMode, the five orphan
+// modes, CheckSizes and LastUpdate of `parameters`.
+bool DecideCandidate(const TParameters& parameters, const DecisionInput& input, uint16_t* state);
+
+}  // namespace tolvex

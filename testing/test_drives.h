@@ -1,0 +1,45 @@
+// Temporary folders mapped as drive letters, for tests that run on the real
+// file system through the platform layer.
+//
+// Natively each letter is a fresh folder below a temporary directory, made
+// known to the POSIX back end through TOLVEX_DRIVES. Under Wine the test
+// runner (scripts/wine-test.sh) links the letters S: to W: to fresh folders
+// in the Wine prefix's dosdevices before it starts the test binary, and this
+// class only empties them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tolvex {
+
+class TestDrives {
+ public:
+  // Maps each letter of `letters` (from S to W) to an empty folder.
+  explicit TestDrives(const std::string& letters = "ST");
+  ~TestDrives();
+  TestDrives(const TestDrives&) = delete;
+  TestDrives& operator=(const TestDrives&) = delete;
+
+  // "S:\"
+  static std::string Root(char letter);
+  // The native path of a path in drive form ("S:\a\b.txt"): the same text on
+  // Windows, the mapped folder plus the rest on POSIX.
+  std::string Native(const std::string& path) const;
+
+  // Creates the folder and all its parents (drive form, with or without a
+  // trailing backslash).
+  void MakeDirs(const std::string& path) const;
+  // Writes a file (parents created) and, when `stamp` is not 0, sets its
+  // last-write time from the packed DOS stamp.
+  void WriteFile(const std::string& path, const std::string& content, uint32_t stamp = 0) const;
+  // The whole content; empty when missing.
+  std::string ReadFile(const std::string& path) const;
+  bool Exists(const std::string& path) const;
+
+ private:
+  std::string letters_;
+  std::string base_;  // POSIX: the temporary directory holding the letters' folders
+};
+
+}  // namespace tolvex
