@@ -1,0 +1,244 @@
+#include "scan/selections.h"
+
+#include <algorithm>
+#include <climits>
+#include <unordered_set>
+
+#include "model/program_state.h"
+#include "platform/platform.h"
+
+namespace tolvex {
+
+namespace {
+
+// Tells the gauge each new position once: the expansion computes a position
+// per entry and pass, and most of them repeat the previous one.
+class GaugeMover {
+ public:
+  explicit GaugeMover(SearchProgressView* view) : view_(view) {}
+  bool active() const { return view_ != nullptr; }
+  void Move(int position) {
+    if (view_ == nullptr || position == last_) return;
+    view_->SetGaugePosition(position);
+    last_ = position;
+  }
+
+ private:
+  SearchProgressView* view_;
+  int last_ = INT_MIN;
+};
+
+bool EndsWithStar(const std::string& text) { return !text.empty() && text.back() == '*'; }
+
+// Removes the entries flagged in `drop`, keeping the order of the others.
+void EraseFlagged(std::vector<STRING>* list, const std::vector<char>& drop) {
+  size_t kept = 0;
+  for (size_t i = 0; i < list->size(); ++i) {
+    if (drop[i]) continue;
+    if (kept != i) (*list)[kept] = std::move((*list)[i]);
+    ++kept;
+  }
+  list->resize(kept);
+}
+
+// "C:\Data\Sub\*" -> "\Data\Sub\": from the backslash after the drive up to
+// and including the last backslash; empty for a text with no backslash
+// after its drive.
+std::string DirectoryPart(const std::string& text) {
+  const size_t last = text.rfind('\\');
+  if (last == std::string::npos || last < 2) return std::string();
+  return text.substr(2, last - 1);
+}
+
+// DestinationRoot without its closing backslash.
+std::string DestinationStem(const TParameters& parameters) {
+  std::string stem = parameters.DestinationRoot;
+  if (!stem.empty()) stem.pop_back();
+  return stem;
+}
+
+std::string Stripped(std::string text, const std::string& prefix) {
+  StripPrefix(&text, prefix);
+  return text;
+}
+
+std::string DestinationTwin(const TParameters& parameters, const std::string& entry) {
+  const std::string directory = DirectoryPart(entry);
+  std::string twin;
+  if (parameters.PathMode == 1) {
+    twin = DestinationStem(parameters) + directory;
+  } else {
+    twin = parameters.DestinationRoot +
+           Stripped(entry.substr(0, 2) + directory, parameters.CommonRoot);
+  }
+  if (EndsWithStar(entry)) twin += '*';
+  return twin;
+}
+
+bool FolderExists(const std::string& entry) {
+  if (!IsDirectoryEntry(entry)) return false;
+  std::string path = entry;
+  if (EndsWithStar(path)) path.pop_back();
+  // A drive root keeps its backslash: "C:" alone would name the current
+  // folder of that drive.
+  if (path.size() > 3) path.pop_back();
+  uint32_t attributes = 0;
+  if (Sys().GetAttributes(path, &attributes) != kErrOk) return false;
+  return (attributes & kAttrDirectory) != 0;
+}
+
+bool IsDotEntry(const std::string& name) {
+  return Sys().CompareExact(name, ".") == 0 || Sys().CompareExact(name, "..") == 0;
+}
+
+bool IsEnterableFolder(const FindEntry& entry) {
+  return (entry.attributes & kAttrDirectory) != 0 &&
+         (entry.attributes & kAttrReparsePoint) == 0 && !IsDotEntry(entry.name);
+}
+
+}  // namespace
+
+size_t CommonPrefixLength(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+void StripPrefix(std::string* text, const std::string& prefix) {
+  if (CommonPrefixLength(*text, prefix) == prefix.size()) text->erase(0, prefix.size());
+}
+
+bool IsDirectoryEntry(const std::string& text) {
+  if (text.size() < 3 || text[1] != ':' || text[2] != '\\') return false;
+  const unsigned char letter = static_cast<unsigned char>(text[0]);
+  if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
+  const size_t end = EndsWithStar(text) ? text.size() - 1 : text.size();
+  return text[end - 1] == '\\';
+}
+
+std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
+  if (includes.empty()) return std::string();
+  const std::string& first = includes[0].text();
+  size_t length = first.size();
+  for (size_t i = 1; i < includes.size(); ++i) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    length = std::min(length, CommonPrefixLength(first, includes[i].text()));
+  }
+  std::string root = first.substr(0, length);
+  if (EndsWithStar(root)) root.pop_back();
+  const size_t last = root.rfind('\\');
+  if (last != std::string::npos) root.resize(last + 1);
+  return root;
+}
+
+void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list) {
+  const size_t n = list->size();
+  std::vector<std::string> twins;
+  twins.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    const std::string& entry = (*list)[i].text();
+    if (IsDirectoryEntry(entry)) twins.push_back(DestinationTwin(parameters, entry));
+  }
+  for (std::string& twin : twins) {
+    if (Aborted) break;
+    list->emplace_back(std::move(twin), 1);
+  }
+}
+
+void DropMissingDirectories(std::vector<STRING>* list) {
+  std::vector<char> drop(list->size(), 0);
+  for (size_t i = list->size(); i-- > 0;) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    drop[i] = !FolderExists((*list)[i].text());
+  }
+  EraseFlagged(list, drop);
+}
+
+int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
+                    std::vector<UnusableName>* unusable) {
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable_paths;
+  Sys().FindEntries(folder + "*.*", kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory,
+                    &entries, unusable ? &unusable_paths : nullptr);
+  int count = 0;
+  for (const FindEntry& entry : entries) {
+    if (!IsEnterableFolder(entry)) continue;
+    list->emplace_back(folder + entry.name + "\\*", mark);
+    ++count;
+  }
+  if (unusable) {
+    for (std::string& path : unusable_paths) unusable->push_back({folder, std::move(path)});
+  }
+  return count;
+}
+
+void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
+                      std::vector<UnusableName>* unusable) {
+  GaugeMover mover(gauge);
+  int pass = 0;
+  for (;;) {
+    int found = 0;
+    const size_t n = list->size();
+    const int32_t count = static_cast<int32_t>(std::min<size_t>(n, INT32_MAX));
+    for (size_t i = 0; i < n; ++i) {
+      if (Aborted) break;
+      if (mover.active()) {
+        mover.Move(Sys().MulDiv(static_cast<int32_t>(std::min<size_t>(i + 1, INT32_MAX)), 30,
+                                count) + 30 * pass);
+      }
+      Sys().PumpStep();
+      if (!EndsWithStar((*list)[i].text())) continue;
+      // Copied out: ExpandDirectory appends to the list and may move it.
+      std::string folder = (*list)[i].text();
+      folder.pop_back();
+      (*list)[i].SetText(folder);
+      found += ExpandDirectory(folder, list, (*list)[i].mark(), unusable);
+    }
+    ++pass;
+    if (found == 0 || Aborted) break;
+  }
+  if (!mover.active()) return;
+  // Fill the rest of the 0..300 range so the gauge ends full.
+  for (int position = 30 * pass + 1; position <= 300 && !Aborted; ++position) mover.Move(position);
+}
+
+void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<STRING>& excludes) {
+  // Exact byte equality is lstrcmpA's equality; hashed so that excluding a
+  // large tree from a large tree stays linear.
+  std::unordered_set<std::string> excluded;
+  excluded.reserve(excludes.size());
+  for (const STRING& entry : excludes) excluded.insert(entry.text());
+  std::vector<char> drop(includes->size(), 0);
+  for (size_t i = includes->size(); i-- > 0;) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    drop[i] = excluded.count((*includes)[i].text()) != 0;
+  }
+  EraseFlagged(includes, drop);
+}
+
+bool IsKnownPathMode(int32_t path_mode) { return path_mode >= 0 && path_mode <= 2; }
+
+std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
+                                    uint8_t side) {
+  switch (parameters.PathMode) {
+    case 0:
+      return parameters.DestinationRoot;
+    case 1:
+      if (side == 0) return DestinationStem(parameters) + DirectoryPart(folder);
+      return std::string(1, parameters.SourceDrive) + ":" +
+             Stripped(folder, DestinationStem(parameters));
+    case 2:
+      if (side == 0) return parameters.DestinationRoot + Stripped(folder, parameters.CommonRoot);
+      return parameters.CommonRoot + Stripped(folder, parameters.DestinationRoot);
+    default:
+      return std::string();
+  }
+}
+
+}  // namespace tolvex

@@ -1,0 +1,83 @@
+// The directory selections of a job and how they become the folders a scan
+// visits: subtree expansion, existence test, exclusion, and the pairing of
+// every folder with its counterpart on the other side of the backup.
+//
+// A directory entry is a path in drive form ending in a backslash
+// ("C:\Data\"), optionally followed by "*" for the folder and every folder
+// below it ("C:\Data\*"). In the working lists the mark is the side:
+// 0 source, 1 destination.
+//
+// Every loop here takes one pump step per entry and stops at its next test
+// of Aborted; an aborted operation leaves its list partly processed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/parameters.h"
+#include "model/records.h"
+#include "ui/progress/progress_views.h"
+
+namespace tolvex {
+
+// A name the Windows namespace cannot hold, reported by the listing of
+// `folder` (drive form); `native_path` is what the log shows.
+struct UnusableName {
+  std::string folder;
+  std::string native_path;
+};
+
+// Number of leading bytes equal in both texts (letter case counts).
+size_t CommonPrefixLength(const std::string& a, const std::string& b);
+
+// Removes `prefix` from the front of *text when *text starts with it;
+// otherwise leaves *text alone.
+void StripPrefix(std::string* text, const std::string& prefix);
+
+// True for "X:\...\" and "X:\...\*": a drive letter, a colon, a backslash,
+// and a closing backslash (before an optional final star). Anything else
+// cannot be paired with a counterpart and is never scanned.
+bool IsDirectoryEntry(const std::string& text);
+
+// The common leading folder of the include entries: empty for no entry or
+// entries on different drives; always ends after a backslash otherwise.
+std::string ComputeCommonRoot(const std::vector<STRING>& includes);
+
+// Appends the destination twin of every entry (mark 1), in entry order, for
+// path modes 1 and 2. Entries that are not directory entries get no twin.
+void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list);
+
+// Removes the entries whose folder does not exist (or is a file, or is not a
+// directory entry at all). Nothing is reported.
+void DropMissingDirectories(std::vector<STRING>* list);
+
+// Replaces every "*" entry by the folder itself and all folders below it,
+// breadth first, pass by pass; new entries keep the mark of the entry they
+// were found under. When `gauge` is not null it moves over 0..300. Names the
+// platform cannot represent are added to *unusable when it is not null.
+void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
+                      std::vector<UnusableName>* unusable = nullptr);
+
+// Appends "<folder><name>\*" with `mark` for every immediate subfolder of
+// `folder` (hidden and system ones too) and returns how many. Folders that
+// are reparse points (links, junctions) are not entered: they could lead out
+// of the tree or round in a loop.
+int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
+                    std::vector<UnusableName>* unusable = nullptr);
+
+// Removes every include entry whose text equals an exclude entry's text
+// exactly (letter case counts; marks are not compared).
+void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<STRING>& excludes);
+
+// True for the path modes the scan knows: 0 flat, 1 full path, 2 relative.
+bool IsKnownPathMode(int32_t path_mode);
+
+// The folder on the other side that holds the same files as `folder`, which
+// lies on side `side` (0 source, 1 destination). Empty for an unknown path
+// mode: such a folder has no counterpart.
+std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
+                                    uint8_t side);
+
+}  // namespace tolvex

@@ -1,0 +1,29 @@
+// The search phase of an update run: turns the selections of the parameter
+// set into dirList (the folders visited, sorted), counterpartList (the
+// counterpart of each) and candidates (one per file the update decision
+// keeps).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/progress/progress_views.h"
+
+namespace tolvex {
+
+// Runs the scan over tolvex::Parameters. `progress` shows the status line
+// and the gauge (null: nothing is shown). Stops at its next test when
+// Aborted is set; the lists then hold what was built so far, and dirList is
+// left unsorted when the folder phase was cut short.
+//
+// When `unusable_names` is not null, it receives the native path of every
+// name the Windows namespace cannot hold that the scan met in a folder it
+// visits (files, and subfolders it could not enter), each path once, in the
+// order met; the run writes one "Unusable name" log line for each.
+//
+// The scan refuses to guess: with a path mode other than 0, 1 and 2, or a
+// DestinationRoot that is not a folder path in drive form ("E:\Backup\"),
+// no folder has a known counterpart, and the scan visits nothing.
+void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names = nullptr);
+
+}  // namespace tolvex
