@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Checks the export tables of the built engine libraries against
+# engine/export_table.txt (ordinal, name, argument bytes):
+#   - the 32-bit tolvex32.dll (the shipping build): exactly those names under
+#     those ordinals, undecorated, and only system DLLs imported (the C++
+#     runtime is linked in statically);
+#   - the 64-bit tolvex32.dll: the same names and ordinals, system imports;
+#   - libtolvex32.so: every name exported plainly, and nothing else of ours.
+# Usage: scripts/check-exports.sh [BUILD_ROOT]   (default: build/)
+# Exit status 0 when every check passes.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${1:-$root/build}
+table=$root/engine/export_table.txt
+i686_dll=${TOLVEX_I686_DLL:-$build_root/mingw-i686/engine/tolvex32.dll}
+x64_dll=${TOLVEX_X64_DLL:-$build_root/mingw-x64/engine/tolvex32.dll}
+linux_so=${TOLVEX_LINUX_SO:-$build_root/linux-release/engine/libtolvex32.so}
+
+# The DLLs every Windows installation carries; anything else beside the
+# library (libstdc++-6.dll, libgcc_s_*.dll, libwinpthread-1.dll) is refused.
+system_dlls='^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|shlwapi|advapi32|msvcrt|ntdll|ole32|oleaut32|uxtheme|version|winmm)\.dll$|^api-ms-win-'
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok:   $*"; }
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# "ordinal name" per export, sorted by ordinal.
+awk '/^[0-9]/ { print $1, $2 }' "$table" | sort -n > "$tmp/expected"
+expected_count=$(wc -l < "$tmp/expected")
+if [[ $expected_count -eq 0 ]]; then
+  fail "no exports listed in $table"
+  exit 1
+fi
+
+# Reads `objdump -p` of a PE file; writes "ordinal name" lines, the export
+# address table size and the imported DLLs.
+read_pe() {
+  local dump=$1 out=$2
+  awk -v names="$out.names" -v count="$out.count" -v dllname="$out.dllname" '
+    /^Ordinal Base/ { base = $3 }
+    /^Name[ \t]/ && !seen_name { print $3 > dllname; seen_name = 1 }
+    /^\tExport Address Table[ \t]+[0-9a-fA-F]+$/ && !seen_count { print $4 > count; seen_count = 1 }
+    /^\[Ordinal\/Name Pointer\] Table/ { in_names = 1; next }
+    in_names && /^$/ { in_names = 0 }
+    in_names {
+      line = $0; sub(/^[ \t]*\[ */, "", line)
+      index_text = line; sub(/\].*/, "", index_text)
+      name = line; sub(/^[0-9]+\][ \t]*/, "", name)
+      print index_text + base, name > names
+    }
+  ' "$dump"
+  touch "$out.names" "$out.count" "$out.dllname"
+  sort -n -o "$out.names" "$out.names"
+  grep -E '^[[:space:]]*DLL Name:' "$dump" | awk '{ print $3 }' > "$out.imports" || true
+}
+
+check_pe() {
+  local label=$1 dll=$2 objdump=$3
+  if [[ ! -f $dll ]]; then
+    fail "$label: $dll is missing (build it first)"
+    return
+  fi
+  local out=$tmp/$label
+  "$objdump" -p "$dll" > "$out.dump"
+  read_pe "$out.dump" "$out"
+
+  if [[ $(cat "$out.dllname") != tolvex32.dll ]]; then
+    fail "$label: the export table names the library '$(cat "$out.dllname")'"
+  fi
+  if grep -qE '@|^[0-9]+ _' "$out.names"; then
+    fail "$label: decorated export names:"
+    grep -E '@|^[0-9]+ _' "$out.names" | sed 's/^/      /' >&2
+  fi
+  if diff -u "$tmp/expected" "$out.names" > "$out.diff"; then
+    pass "$label: $expected_count exports, names and ordinals as in export_table.txt"
+  else
+    fail "$label: exports differ from export_table.txt (- expected, + built):"
+    tail -n +3 "$out.diff" | grep '^[-+]' | sed 's/^/      /' >&2
+  fi
+  local count_hex count
+  count_hex=$(cat "$out.count")
+  count=$((16#${count_hex:-0}))
+  if [[ $count -ne $expected_count ]]; then
+    fail "$label: the export address table holds $count entries, not $expected_count"
+  fi
+
+  local foreign
+  foreign=$(grep -viE "$system_dlls" "$out.imports" || true)
+  if [[ -n $foreign ]]; then
+    fail "$label: imports DLLs that are not part of Windows: $(echo $foreign)"
+  else
+    pass "$label: imports only system DLLs ($(echo $(cat "$out.imports")))"
+  fi
+}
+
+check_so() {
+  local so=$1
+  if [[ ! -f $so ]]; then
+    fail "linux: $so is missing (build it first)"
+    return
+  fi
+  nm -D --defined-only "$so" > "$tmp/so.symbols"
+  awk '$2 == "T" { print $3 }' "$tmp/so.symbols" | sort > "$tmp/so.functions"
+  awk '{ print $2 }' "$tmp/expected" | sort > "$tmp/expected.names"
+  local missing
+  missing=$(comm -23 "$tmp/expected.names" "$tmp/so.functions")
+  if [[ -n $missing ]]; then
+    fail "linux: not exported as plain functions: $(echo $missing)"
+  else
+    pass "linux: all $expected_count exports present under plain names"
+  fi
+  # Whatever else is exported must come from the C++ standard library's
+  # templates (namespace std) or the linker; nothing of the engine's own.
+  local others
+  others=$(awk '{ print $NF }' "$tmp/so.symbols" | sort -u | comm -23 - "$tmp/expected.names" |
+    grep -vE '^(_ZN?K?St|_ZT[ISV]N?K?St|_ZGVZN?K?St|_ZZN?K?St|_ZNSt|_ZNKSt|__gnu_cxx|_ZN9__gnu_cxx|_ZNK9__gnu_cxx|_ZT[ISV]N9__gnu_cxx|_init$|_fini$|_edata$|_end$|__bss_start$)' || true)
+  if [[ -n $others ]]; then
+    fail "linux: exports symbols beyond the table:"
+    echo "$others" | sed 's/^/      /' >&2
+  else
+    pass "linux: nothing else of the engine's own exported"
+  fi
+}
+
+check_pe i686 "$i686_dll" i686-w64-mingw32-objdump
+check_pe x86_64 "$x64_dll" x86_64-w64-mingw32-objdump
+check_so "$linux_so"
+
+if [[ $failures -gt 0 ]]; then
+  echo "check-exports: $failures check(s) failed" >&2
+  exit 1
+fi
+echo "check-exports: all checks passed"

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs one cross-built (x86_64 Windows) test binary under Wine and returns its
+# exit code.
+#   scripts/wine-test.sh BINARY [ARGS...]
+#
+# - The Wine prefix is private to the binary's build folder
+#   (<build>/wine-prefix, or $TOLVEX_WINEPREFIX) and is created on first use;
+#   a lock keeps parallel first runs from racing.
+# - The test drives S: to W: are linked in the prefix's dosdevices to fresh
+#   empty folders for this run and removed afterwards. The letters are shared
+#   by every run in the prefix, so runs take turns (the same lock).
+# - Wine needs an X display for windows and dialogs: the caller's DISPLAY, or
+#   else one from xvfb-run.
+set -euo pipefail
+
+if [[ $# -lt 1 ]]; then
+  echo "usage: $0 BINARY [ARGS...]" >&2
+  exit 2
+fi
+binary=$(realpath "$1")
+shift
+
+if [[ -z ${DISPLAY:-} ]]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$binary" "$@"
+fi
+
+build_dir=$(dirname "$binary")
+while [[ ! -f $build_dir/CMakeCache.txt && $build_dir != / ]]; do
+  build_dir=$(dirname "$build_dir")
+done
+[[ -f $build_dir/CMakeCache.txt ]] || build_dir=$(dirname "$binary")
+
+export WINEPREFIX=${TOLVEX_WINEPREFIX:-$build_dir/wine-prefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko install prompts
+
+# Held for the whole run. Every Wine process below gets the descriptor closed
+# (9>&-): the wineserver outlives its clients and would otherwise keep the
+# lock for seconds after the run.
+exec 9> "$WINEPREFIX.lock"
+flock 9
+
+if [[ ! -f $WINEPREFIX/.tolvex-ready ]]; then
+  echo "wine-test: creating the Wine prefix $WINEPREFIX" >&2
+  wine wineboot -i > /dev/null 2>&1 9>&-
+  wineserver -w 9>&-
+  touch "$WINEPREFIX/.tolvex-ready"
+fi
+
+letters=(s t u v w)
+drives=$(mktemp -d "${TMPDIR:-/tmp}/tolvex-wine-drives.XXXXXX")
+remove_drives() {
+  local letter
+  for letter in "${letters[@]}"; do
+    local link=$WINEPREFIX/dosdevices/$letter:
+    if [[ -L $link && $(readlink "$link") == "$drives"/* ]]; then rm -f "$link"; fi
+  done
+  # Tests leave read-only files and folders behind.
+  chmod -R u+w "$drives" 2> /dev/null || true
+  rm -rf "$drives"
+}
+trap remove_drives EXIT
+for letter in "${letters[@]}"; do
+  mkdir "$drives/$letter"
+  ln -sfn "$drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
+done
+
+status=0
+wine "$binary" "$@" 9>&- || status=$?
+exit "$status"

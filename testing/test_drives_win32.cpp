@@ -1,0 +1,159 @@
+// The Windows side of TestDrives. The letters are mapped before the binary
+// starts (scripts/wine-test.sh links S: to W: in the Wine prefix to fresh
+// folders; on Windows map them with subst); here they are only checked and
+// emptied. Helpers call the Win32 API directly, not the platform layer under
+// test.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "testing/test_drives.h"
+
+namespace tolvex {
+
+namespace {
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() {
+    if (valid()) ::CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path) {
+  throw std::runtime_error("TestDrives: " + what + " " + path + " (error " +
+                           std::to_string(::GetLastError()) + ")");
+}
+
+std::string WithoutTrailingBackslash(std::string path) {
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+std::string ParentOf(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Deletes everything below `folder` (ends with a backslash). DeleteFileA
+// refuses read-only files, so attributes are cleared first.
+void EmptyFolder(const std::string& folder) {
+  WIN32_FIND_DATAA data;
+  const HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + name;
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(path + "\\");
+      if (!::RemoveDirectoryA(path.c_str())) Fail("cannot remove folder", path);
+    } else if (!::DeleteFileA(path.c_str())) {
+      Fail("cannot delete", path);
+    }
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+}
+
+void SetStamp(HANDLE file, uint32_t stamp, const std::string& path) {
+  FILETIME local;
+  FILETIME utc;
+  if (!::DosDateTimeToFileTime(static_cast<WORD>(stamp >> 16), static_cast<WORD>(stamp & 0xFFFF),
+                               &local) ||
+      !::LocalFileTimeToFileTime(&local, &utc) || !::SetFileTime(file, nullptr, nullptr, &utc)) {
+    Fail("cannot set the stamp of", path);
+  }
+}
+
+}  // namespace
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+TestDrives::TestDrives(const std::string& letters) : letters_(letters) {
+  for (const char letter : letters_) {
+    if (letter < 'S' || letter > 'W') Fail("only S to W are test drives, not", std::string(1, letter));
+    const std::string root = Root(letter);
+    const DWORD attributes = ::GetFileAttributesA(root.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      Fail("drive not mapped (run the binary through scripts/wine-test.sh):", root);
+    }
+    EmptyFolder(root);
+  }
+}
+
+TestDrives::~TestDrives() {
+  for (const char letter : letters_) {
+    try {
+      EmptyFolder(Root(letter));
+    } catch (const std::exception&) {
+      // The next constructor empties the drive again and reports what stays.
+    }
+  }
+}
+
+std::string TestDrives::Root(char letter) { return std::string(1, letter) + ":\\"; }
+
+std::string TestDrives::Native(const std::string& path) const { return path; }
+
+void TestDrives::MakeDirs(const std::string& path) const {
+  const std::string full = WithoutTrailingBackslash(path);
+  // Each prefix ending before a backslash, after the drive's root.
+  for (size_t at = full.find('\\', 3); ; at = full.find('\\', at + 1)) {
+    const std::string prefix = full.substr(0, at);
+    if (prefix.size() > 3 && !::CreateDirectoryA(prefix.c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS) {
+      Fail("cannot create folder", prefix);
+    }
+    if (at == std::string::npos) break;
+  }
+}
+
+void TestDrives::WriteFile(const std::string& path, const std::string& content,
+                           uint32_t stamp) const {
+  const std::string parent = ParentOf(path);
+  if (parent.size() > 3) MakeDirs(parent);
+  Handle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) Fail("cannot create", path);
+  DWORD written = 0;
+  if (!content.empty() &&
+      (!::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                    nullptr) ||
+       written != content.size())) {
+    Fail("cannot write", path);
+  }
+  if (stamp != 0) SetStamp(file.get(), stamp, path);
+}
+
+std::string TestDrives::ReadFile(const std::string& path) const {
+  Handle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::string();
+  std::string content;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+    content.append(buffer, got);
+  }
+  return content;
+}
+
+bool TestDrives::Exists(const std::string& path) const {
+  return ::GetFileAttributesA(WithoutTrailingBackslash(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace tolvex
