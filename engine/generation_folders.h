@@ -1,0 +1,30 @@
+// The working destination folder of a run: Destination itself or a
+// generation folder below it, chosen by VaryMode.
+#pragma once
+
+#include "engine/parameters.h"
+
+namespace tolvex {
+
+// The fixed folder names of the rotation (VaryMode 4). "Grandfather" exists
+// only for a moment, as the temporary name of the oldest generation.
+inline constexpr const char kGrandsonFolder[] = "Grandson";
+inline constexpr const char kSonFolder[] = "Son";
+inline constexpr const char kFatherFolder[] = "Father";
+inline constexpr const char kGrandfatherFolder[] = "Grandfather";
+
+// Sets parameters.DestinationRoot from VaryMode, Destination, Weekday and
+// today's local date (Sys().Now()):
+//   0  Destination
+//   1  Destination + "A" + month, day, two-digit year + "\"   (D:\BACKUP\A031499\)
+//   2  Destination + Weekday + "\"
+//   3  Destination + "Odd\" or "Even\" by the day of the month
+//   4  rotates Grandson -> Son -> Father -> Grandson (renames only, each
+//      followed by a pump step), then Destination + "Grandson\"
+//   any other value leaves DestinationRoot as it was.
+// A Destination without its trailing backslash is read as if it had one.
+// Creates no folder and reports no error: a rename that fails (source
+// missing, target present) is skipped.
+void MakeDestinationRoot(TParameters& parameters);
+
+}  // namespace tolvex

@@ -1,0 +1,106 @@
+#include "engine/space_accounting.h"
+
+#include <limits>
+
+#include "model/program_state.h"
+
+namespace tolvex {
+
+namespace {
+
+// Byte quantities as signed numbers; no real drive comes near the limit.
+int64_t Signed(uint64_t bytes) {
+  constexpr uint64_t kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+  return static_cast<int64_t>(bytes > kMax ? kMax : bytes);
+}
+
+// The first action bit set, tested in the order Ignore, Normal, Invert, Erase;
+// 0 when none is.
+uint16_t DecidingAction(uint16_t state) {
+  for (uint16_t action : {STATE_IGNORE, STATE_NORMAL, STATE_INVERT, STATE_ERASE}) {
+    if (state & action) return action;
+  }
+  return 0;
+}
+
+// A Normal copy writes the scanned-side file over the counterpart; an Invert
+// copy writes the counterpart over the scanned-side file.
+int64_t CopyGrowth(const CANDIDATE& c, uint16_t action) {
+  const int64_t written = Signed(action == STATE_INVERT ? c.counterSize : c.size);
+  const int64_t replaced = Signed(action == STATE_INVERT ? c.size : c.counterSize);
+  return written - replaced;
+}
+
+void ResetPlanFigures(TParameters& p) {
+  p.GrowthSrc = p.GrowthDest = 0;
+  p.CopyBytes = p.FreedSrc = p.FreedDest = 0;
+  p.CountToDest = p.CountToSrc = p.NewOnDest = p.NewOnSrc = 0;
+}
+
+void CountCopy(TParameters& p, const CANDIDATE& c, uint16_t action) {
+  const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
+  const bool into_destination = (action == STATE_NORMAL) != dest_side;
+  const bool new_file = c.counterSize == 0;
+  if (into_destination) {
+    p.GrowthDest += CopyGrowth(c, action);
+    ++p.CountToDest;
+    if (new_file) ++p.NewOnDest;
+  } else {
+    p.GrowthSrc += CopyGrowth(c, action);
+    ++p.CountToSrc;
+    if (new_file) ++p.NewOnSrc;
+  }
+  p.CopyBytes += c.size;
+}
+
+void CountErase(TParameters& p, const CANDIDATE& c) {
+  const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
+  p.FreedSrc += dest_side ? c.counterSize : c.size;
+  p.FreedDest += dest_side ? c.size : c.counterSize;
+}
+
+void SetNeedsAndAvailability(TParameters& p) {
+  if (p.SourceDrive != p.DestinationDrive) {
+    p.NeedDest = p.GrowthDest;
+    p.AvailDest = Signed(p.FreeDest + p.FreedDest);
+    p.NeedSrc = p.GrowthSrc;
+    p.AvailSrc = Signed(p.FreeSrc + p.FreedSrc);
+  } else {
+    p.NeedDest = p.GrowthSrc + p.GrowthDest;
+    p.AvailDest = Signed(p.FreeDest + p.FreedSrc + p.FreedDest);
+    p.NeedSrc = 0;
+    p.AvailSrc = 0;
+  }
+}
+
+}  // namespace
+
+void AccountSpace(TParameters& parameters, const std::vector<CANDIDATE>& plan) {
+  ResetPlanFigures(parameters);
+  for (const CANDIDATE& c : plan) {
+    const uint16_t action = DecidingAction(c.state);
+    if (action == STATE_NORMAL || action == STATE_INVERT) CountCopy(parameters, c, action);
+    if (action == STATE_ERASE) CountErase(parameters, c);
+  }
+  SetNeedsAndAvailability(parameters);
+}
+
+void AccountSpace(TParameters& parameters) { AccountSpace(parameters, candidates); }
+
+uint64_t MissingBytes(int64_t need, int64_t available) {
+  if (need <= available) return 0;
+  // The difference of two signed numbers, taken in unsigned arithmetic so
+  // that it cannot overflow.
+  return static_cast<uint64_t>(need) - static_cast<uint64_t>(available);
+}
+
+std::vector<SpaceShortfall> FindSpaceShortfalls(const TParameters& parameters) {
+  std::vector<SpaceShortfall> shortfalls;
+  const uint64_t dest = MissingBytes(parameters.NeedDest, parameters.AvailDest);
+  if (dest != 0) shortfalls.push_back({parameters.DestinationDrive, dest});
+  const uint64_t src = MissingBytes(parameters.NeedSrc, parameters.AvailSrc);
+  if (src != 0) shortfalls.push_back({parameters.SourceDrive, src});
+  return shortfalls;
+}
+
+}  // namespace tolvex

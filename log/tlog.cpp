@@ -1,0 +1,215 @@
+#include "log/tlog.h"
+
+#include <utility>
+
+#include "engine/parameters.h"
+#include "log/log_text.h"
+#include "platform/platform.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr size_t kLabelColumns = 21;
+constexpr size_t kRuleLength = 110;
+constexpr const char kColumnGap[] = "   ";
+
+std::string Printable(const std::string& text) { return PrintableLogText(text, kNativeLogText); }
+
+// "%21s: " with the label.
+std::string LabelPrefix(const std::string& label) {
+  return AlignRight(label, kLabelColumns, kNativeLogText) + ": ";
+}
+
+// "%21s: %-55s" with the shortened path.
+std::string ShortEntry(const std::string& label, const std::string& path) {
+  const std::string shortened = ShortenLogPath(Printable(path), kNativeLogText);
+  return LabelPrefix(label) + AlignLeft(shortened, kLogPathColumns, kNativeLogText);
+}
+
+// "%21s: %-55s   %s   %s".
+std::string LongEntry(const std::string& label, const std::string& path,
+                      const std::string& size_text, const std::string& stamp_text) {
+  return ShortEntry(label, path) + kColumnGap + Printable(size_text) + kColumnGap +
+         Printable(stamp_text);
+}
+
+std::string TwoDigits(int value) {
+  const int v = ((value % 100) + 100) % 100;
+  return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+}
+
+// "%02d%1c%02d%1c%02d": the separator is written as the character it is,
+// even before the front end sets one (NUL).
+std::string Triple(int a, int b, int c, char separator) {
+  return TwoDigits(a) + separator + TwoDigits(b) + separator + TwoDigits(c);
+}
+
+std::string TimeText(const LocalTime& now) {
+  return Triple(now.hour, now.minute, now.second, Parameters.TimeSeparator);
+}
+
+std::string DateTimeText(const LocalTime& now) {
+  const std::string date = Triple(now.month, now.day, now.year - 1900, Parameters.DateSeparator);
+  return date + " " + TimeText(now);
+}
+
+std::string ShortfallLine(char drive, uint64_t missing_bytes) {
+  const double megabytes = static_cast<double>(missing_bytes) / 1048576.0;
+  char number[64];
+  std::snprintf(number, sizeof number, "%.1f", megabytes);
+  return std::string("Warning: Drive ") + drive + ": lacks " + number + " MB of storage space.";
+}
+
+// The fixed one-line events.
+const char* FixedLine(int code) {
+  switch (code) {
+    case kEventNoSelections: return "Error: No source directories or files specified.";
+    case kEventIdentical: return "Error: Source and destination are identical.";
+    case kEventMidnight:
+      return "Hint: It is shortly after midnight. The last day is included in the update.";
+    case kEventAborted: return "Aborted by user.";
+    case kEventNoFiles: return "No files found.";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+LogEntry LogEntry::Drive(char drive) {
+  LogEntry entry;
+  entry.drive = drive;
+  return entry;
+}
+
+LogEntry LogEntry::Shortfall(char drive, uint64_t missing_bytes) {
+  LogEntry entry;
+  entry.drive = drive;
+  entry.missingBytes = missing_bytes;
+  return entry;
+}
+
+LogEntry LogEntry::File(std::string path, std::string counter_path, std::string size_text,
+                        std::string counter_size_text, std::string stamp_text,
+                        std::string counter_stamp_text) {
+  LogEntry entry;
+  entry.path = std::move(path);
+  entry.counterPath = std::move(counter_path);
+  entry.sizeText = std::move(size_text);
+  entry.counterSizeText = std::move(counter_size_text);
+  entry.stampText = std::move(stamp_text);
+  entry.counterStampText = std::move(counter_stamp_text);
+  return entry;
+}
+
+LogEntry LogEntry::Erased(std::string path, std::string size_text, std::string stamp_text) {
+  LogEntry entry;
+  entry.path = std::move(path);
+  entry.sizeText = std::move(size_text);
+  entry.stampText = std::move(stamp_text);
+  return entry;
+}
+
+LogEntry LogEntry::Folder(std::string path) {
+  LogEntry entry;
+  entry.path = std::move(path);
+  return entry;
+}
+
+TLog::TLog(uint8_t active, uint8_t dateTime, uint8_t details, std::string fileName,
+           uint8_t append, std::string workFile)
+    : active(active),
+      dateTime(dateTime),
+      details(details),
+      fileName(std::move(fileName)),
+      append(append),
+      workFile(std::move(workFile)) {}
+
+TLog::~TLog() { Close(); }
+
+void TLog::Open() {
+  if (active == 0 || file != nullptr) return;
+  std::FILE* opened = nullptr;
+  if (Sys().OpenForWrite(fileName, append != 0, &opened) == kErrOk) file = opened;
+}
+
+void TLog::Close() {
+  if (file == nullptr) return;
+  std::fclose(file);
+  file = nullptr;
+}
+
+void TLog::Write(int code, const LogEntry& entry) {
+  if (file == nullptr) return;
+  try {
+    WriteEvent(code, entry);
+  } catch (...) {
+    // A line that cannot be built (out of memory) is lost like a failed write.
+  }
+  // Each event reaches the file at once: a log read during the run, or left
+  // by a crash, shows everything done so far.
+  std::fflush(file);
+}
+
+void TLog::WriteEvent(int code, const LogEntry& entry) {
+  if (const char* line = FixedLine(code)) return WriteLine(line);
+  switch (code) {
+    case kEventStart:
+      WriteLine("");
+      WriteLine(std::string(kRuleLength, '-'));
+      if (dateTime != 0) WriteDateLine();
+      return WriteLine("Workfile: " + Printable(workFile));
+    case kEventDriveNotFound:
+      return WriteLine(std::string("Error: Drive ") + entry.drive + ": not found.");
+    case kEventLacksSpace: return WriteLine(ShortfallLine(entry.drive, entry.missingBytes));
+    case kEventFileCopied: return WriteFileEntry("File copied", "to", entry);
+    case kEventFileSkipped: return WriteFileEntry("File skipped", "and", entry);
+    case kEventCopyError: return WriteFileEntry("Error at copying", "to", entry);
+    case kEventFileErased: return WriteEraseEntry(entry);
+    case kEventDirectoryDeleted: return WriteFolderEntry("Directory deleted", entry.path);
+    case kEventUnusableName: return WriteFolderEntry("Unusable name", entry.path);
+    case kEventEnd:
+      if (dateTime != 0) WriteDateLine();
+      return WriteLine(std::string(kRuleLength, '-'));
+    default: return;
+  }
+}
+
+void TLog::WriteFileEntry(const std::string& label, const std::string& second_label,
+                          const LogEntry& entry) {
+  WriteTimePrefix();
+  if (details == 0) return WriteLine(ShortEntry(label, entry.path));
+  if (details > 2) return;
+  WriteLine(LongEntry(label, entry.path, entry.sizeText, entry.stampText));
+  if (details == 2) {
+    WriteLine(LongEntry(second_label, entry.counterPath, entry.counterSizeText,
+                        entry.counterStampText));
+  }
+}
+
+void TLog::WriteEraseEntry(const LogEntry& entry) {
+  WriteTimePrefix();
+  if (details == 0) return WriteLine(ShortEntry("File erased", entry.path));
+  if (details > 2) return;
+  WriteLine(LongEntry("File erased", entry.path, entry.sizeText, entry.stampText));
+}
+
+void TLog::WriteFolderEntry(const std::string& label, const std::string& path) {
+  WriteTimePrefix();
+  WriteLine(LabelPrefix(label) + Printable(path));
+}
+
+// One clock reading for both halves of the line.
+void TLog::WriteDateLine() { WriteLine(DateTimeText(Sys().Now())); }
+
+void TLog::WriteTimePrefix() {
+  if (dateTime == 2) WriteLine(TimeText(Sys().Now()));
+}
+
+// Every line is written whole, with CR LF on every platform.
+void TLog::WriteLine(const std::string& line) {
+  const std::string bytes = line + "\r\n";
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+}
+
+}  // namespace tolvex
