@@ -25,6 +25,9 @@ function(tolvex_add_test name)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name}
              COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh $<TARGET_FILE:${name}>)
+    # The runs share the prefix's drive letters S: to W: (wine-test.sh also
+    # takes turns by itself); the first run creates the prefix.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_test_drives TIMEOUT 900)
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()

@@ -21,6 +21,7 @@ binary=$(realpath "$1")
 shift
 
 if [[ -z ${DISPLAY:-} ]]; then
+  export TOLVEX_WINE_OWN_DISPLAY=1
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$binary" "$@"
 fi
 
@@ -67,4 +68,9 @@ done
 
 status=0
 wine "$binary" "$@" 9>&- || status=$?
+if [[ -n ${TOLVEX_WINE_OWN_DISPLAY:-} ]]; then
+  # The display goes away with this script: end Wine's lingering processes
+  # first, so that they do not complain about the lost connection.
+  wineserver -k 9>&- || true
+fi
 exit "$status"

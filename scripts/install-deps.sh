@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test everything:
+# the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
+# compilers, Wine (64-bit), a virtual X server, rsync (benchmarks) and
+# ImageMagick (screenshots). Does nothing when all of it is present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ libgtest-dev googletest libncurses-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine wine64 xvfb xauth x11-utils
+  rsync imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2> /dev/null || true)
+  [[ $status == installed ]] || missing+=("$package")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update
+"${sudo[@]}" apt-get install -y "${missing[@]}"

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Builds every configuration and runs every test:
+#   1. installs what the machine lacks (scripts/install-deps.sh)
+#   2. linux-release: build, native test suite
+#   3. linux-debug: build and test suite under AddressSanitizer and
+#      UndefinedBehaviorSanitizer
+#   4. mingw-x64: build, the Windows test suite under Wine on a virtual X
+#      display, one test binary after another
+#   5. mingw-i686: build the shipping DLL; check the export tables
+# Every stage runs even when an earlier one failed (a stage whose build
+# failed is skipped); the summary lists each stage's result and time and the
+# ctest results summed over all stages. Exit status 0 only when all passed.
+# Logs: build/test-all/<stage>.log. TOLVEX_JOBS sets the build jobs (2).
+set -uo pipefail
+
+cd "$(dirname "$0")/.."
+jobs=${TOLVEX_JOBS:-2}
+logs=build/test-all
+mkdir -p "$logs"
+
+stage_names=()
+stage_results=()
+stage_times=()
+tests_passed=0
+tests_failed=0
+any_failure=0
+xvfb_pid=
+display=
+
+record() {  # name result seconds
+  stage_names+=("$1")
+  stage_results+=("$2")
+  stage_times+=("$3")
+  [[ $2 == ok ]] || any_failure=1
+}
+
+# run_stage NAME show|quiet COMMAND...: runs the command, its output in
+# build/test-all/NAME.log (and on the terminal with "show"; the log's tail
+# only on failure with "quiet"). Returns the command's status.
+run_stage() {
+  local name=$1 mode=$2
+  shift 2
+  local log=$logs/$name.log start=$SECONDS status
+  echo "==> $name"
+  if [[ $mode == show ]]; then
+    "$@" 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
+  else
+    "$@" > "$log" 2>&1
+    status=$?
+    if [[ $status -ne 0 ]]; then tail -n 60 "$log"; fi
+  fi
+  record "$name" "$([[ $status -eq 0 ]] && echo ok || echo FAILED)" $((SECONDS - start))
+  return "$status"
+}
+
+skip_stage() {
+  echo "==> $1: skipped ($2)"
+  record "$1" skipped 0
+}
+
+# Adds a ctest log's "N tests failed out of M" to the totals.
+count_tests() {
+  local line failed total
+  line=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$logs/$1.log" | tail -n 1)
+  if [[ -z $line ]]; then return; fi
+  failed=$(awk '{ print $1 }' <<< "$line")
+  total=$(awk '{ print $NF }' <<< "$line")
+  tests_failed=$((tests_failed + failed))
+  tests_passed=$((tests_passed + total - failed))
+}
+
+build_preset() {
+  cmake --preset "$1" && cmake --build --preset "$1" -j "$jobs"
+}
+
+test_preset() {  # preset stage [ctest args...]
+  local preset=$1 stage=$2
+  shift 2
+  run_stage "$stage" show ctest --preset "$preset" "$@"
+  count_tests "$stage"
+}
+
+start_xvfb() {
+  local n i
+  for n in $(seq 91 199); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp > "$logs/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for i in $(seq 100); do
+      if xdpyinfo -display ":$n" > /dev/null 2>&1; then
+        display=:$n
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2> /dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2> /dev/null
+    wait "$xvfb_pid" 2> /dev/null
+    xvfb_pid=
+  done
+  return 1
+}
+
+stop_xvfb() {
+  [[ -n $xvfb_pid ]] || return 0
+  # Wine's lingering processes go first, so they do not lose their display.
+  WINEPREFIX=$PWD/build/mingw-x64/wine-prefix wineserver -k 2> /dev/null || true
+  kill "$xvfb_pid" 2> /dev/null
+  wait "$xvfb_pid" 2> /dev/null
+  xvfb_pid=
+}
+trap stop_xvfb EXIT
+
+wine_suite() {
+  # Runs in a pipeline's subshell: its own trap stops the display.
+  trap stop_xvfb EXIT
+  if ! start_xvfb; then
+    echo "cannot start Xvfb" >&2
+    return 1
+  fi
+  echo "virtual display $display"
+  DISPLAY=$display ctest --preset mingw-x64 -j1
+  local status=$?
+  stop_xvfb
+  return "$status"
+}
+
+total_start=$SECONDS
+
+run_stage install-deps quiet scripts/install-deps.sh
+
+if run_stage build-linux-release quiet build_preset linux-release; then
+  test_preset linux-release test-native -j "$jobs"
+else
+  skip_stage test-native "build failed"
+fi
+
+if run_stage build-linux-debug quiet build_preset linux-debug; then
+  test_preset linux-debug test-sanitizers -j "$jobs"
+else
+  skip_stage test-sanitizers "build failed"
+fi
+
+if run_stage build-mingw-x64 quiet build_preset mingw-x64; then
+  run_stage test-wine show wine_suite
+  count_tests test-wine
+else
+  skip_stage test-wine "build failed"
+fi
+
+run_stage build-mingw-i686 quiet build_preset mingw-i686
+run_stage check-exports show scripts/check-exports.sh
+
+echo
+echo "==== Summary ===="
+for i in "${!stage_names[@]}"; do
+  printf '%-22s %-8s %5ss\n' "${stage_names[$i]}" "${stage_results[$i]}" "${stage_times[$i]}"
+done
+printf '%-22s %-8s %5ss\n' total "" $((SECONDS - total_start))
+echo "$tests_passed passed, $tests_failed failed"
+exit "$any_failure"
