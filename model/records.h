@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace tolvex {
 
@@ -30,9 +32,10 @@ inline uint16_t ReplaceAction(uint16_t state, uint16_t action) {
 }
 
 // The text comparison rule of a run: byte by byte, ASCII a-z folded to upper
-// case, other bytes unchanged and compared unsigned; the shorter text sorts
-// first when it is a prefix. Returns <0, 0 or >0.
-int CompareText(const std::string& a, const std::string& b);
+// case, other bytes (those above 127 too) unchanged and compared unsigned; the
+// shorter text sorts first when it is a prefix. Returns -1, 0 or 1. So
+// "Readme" equals "README", and "A_B" sorts after "AZB" ('_' is 0x5F).
+int CompareText(std::string_view a, std::string_view b);
 
 // A text with a one-byte mark. In the selection lists the mark is 0; in
 // dirList it is the side (0 source, 1 destination), in counterpartList the
@@ -141,7 +144,10 @@ struct FOLDER {
 };
 
 // The stamp text: "%02d%1c%02d%1c%02d %02d%1c%02d%1c%02d" with month, day,
-// two-digit year, hour, minute and second, and the given separators.
+// two-digit year ((year field + 80) mod 100), hour, minute and second (always
+// even), and the given separators.
 std::string StampText(uint32_t stamp, char date_separator, char time_separator);
+// The date half of the stamp text alone: month, day and two-digit year.
+std::string StampDateText(uint32_t stamp, char date_separator);
 
 }  // namespace tolvex

@@ -21,6 +21,15 @@ struct DecisionInput {
 // Returns false when the file is skipped (no candidate); otherwise true with
 // the new candidate's state word in *state. Reads TouchMode, the five orphan
 // modes, CheckSizes and LastUpdate of `parameters`.
+//
+// A pair is skipped when the one-way touch mode reads from the other side,
+// when the scanned file is older (stamps compared unsigned), or when stamps
+// and sizes are equal; otherwise it is STATE_NORMAL, with STATE_SIZE_WARNING
+// (same stamp, other size; or sizes apart by the factor CheckSizes) and
+// STATE_COUNTER_CHANGED (counterpart at or after LastUpdate). An orphan is
+// never skipped: its action comes from the touch mode's orphan mode, and an
+// orphan mode or touch mode that names no action gives STATE_IGNORE. A file
+// on side 1 also gets STATE_DEST_SIDE.
 bool DecideCandidate(const TParameters& parameters, const DecisionInput& input, uint16_t* state);
 
 }  // namespace tolvex
