@@ -90,11 +90,13 @@ TEST(AccountSpaceTest, FillsTheStatisticsFromThePlan) {
        {200, 400, 700, 500, 500, 50, 0, 1, 1, 1, 0, 600, 0, 550, 0}},
       {"first action bit decides: Ignore, Normal, Invert, Erase", false, 0, 0,
        {Candidate(STATE_IGNORE | STATE_ERASE, 100, 100),
+        Candidate(STATE_IGNORE | STATE_NORMAL, 1000, 0),
+        Candidate(STATE_NORMAL | STATE_INVERT | STATE_DEST_SIDE, 20, 0),
         Candidate(STATE_NORMAL | STATE_ERASE, 10, 0),
         Candidate(STATE_INVERT | STATE_ERASE | STATE_DEST_SIDE, 1, 4),
         Candidate(STATE_ERASE | STATE_DONE | STATE_CONFIRMED, 7, 0),
         Candidate(STATE_SIZE_WARNING, 1000, 0)},  // no action: counts nowhere
-       {0, 13, 11, 0, 0, 7, 0, 2, 0, 1, 0, 13, 0, 0, 7}},
+       {20, 13, 31, 0, 0, 7, 0, 2, 1, 1, 1, 13, 20, 0, 7}},
   };
   for (const Case& c : cases) {
     TParameters p = Drives(c.one_drive, c.free_src, c.free_dest);

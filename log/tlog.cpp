@@ -76,6 +76,10 @@ const char* FixedLine(int code) {
 
 }  // namespace
 
+std::string LogSizeText(uint64_t size) {
+  return AlignRight(std::to_string(size), 9, LogTextMode::kBytes);
+}
+
 LogEntry LogEntry::Drive(char drive) {
   LogEntry entry;
   entry.drive = drive;

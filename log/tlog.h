@@ -8,7 +8,7 @@
 //   log.Open();
 //   log.Write(kEventStart);
 //   log.Write(kEventLacksSpace, LogEntry::Shortfall('D', missing_bytes));
-//   log.Write(kEventFileCopied, LogEntry::File(path, counter_path, size_text,
+//   log.Write(kEventFileCopied, LogEntry::File(path, counter_path, LogSizeText(size),
 //                                              counter_size_text, stamp_text,
 //                                              counter_stamp_text));
 //   log.Write(kEventEnd);
@@ -55,7 +55,7 @@ struct LogEntry {
   uint64_t missingBytes = 0;   // 10008: the bytes the drive lacks
   std::string path;            // file events: the file; 10104: the folder; 10106: native path
   std::string counterPath;     // 10100, 10101, 10105: the counterpart
-  std::string sizeText;        // "%9llu" of the size
+  std::string sizeText;        // LogSizeText of the size
   std::string counterSizeText; // empty for an absent counterpart
   std::string stampText;       // the stamp text
   std::string counterStampText;  // empty for an absent counterpart
@@ -68,6 +68,10 @@ struct LogEntry {
   static LogEntry Erased(std::string path, std::string size_text, std::string stamp_text);
   static LogEntry Folder(std::string path);
 };
+
+// The size text of an entry: "%9llu", the full 64-bit value right-aligned in
+// nine columns (wider numbers take the room they need).
+std::string LogSizeText(uint64_t size);
 
 class TLog {
  public:

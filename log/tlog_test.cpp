@@ -278,6 +278,13 @@ TEST_F(TLogTest, ShortfallShowsFullMegabytes) {
   }
 }
 
+TEST(LogSizeTextTest, RightAlignsFullValuesInNineColumns) {
+  EXPECT_EQ(LogSizeText(0), "        0");
+  EXPECT_EQ(LogSizeText(12288), "    12288");
+  EXPECT_EQ(LogSizeText(999999999), "999999999");
+  EXPECT_EQ(LogSizeText(uint64_t{5} << 30), "5368709120");  // above 4 GiB: not wrapped
+}
+
 TEST_F(TLogTest, LongPathsAreShortenedInFileEntriesOnly) {
   const std::string exact = "S:\\" + Digits(52);     // 55 characters
   const std::string over = "T:\\" + Digits(53);      // 56 characters
