@@ -1,0 +1,573 @@
+#include "scan/tree_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/parameters.h"
+#include "model/program_state.h"
+#include "platform/platform.h"
+#include "testing/test_drives.h"
+
+namespace tolvex {
+namespace {
+
+constexpr uint32_t Stamp(int year, int month, int day, int hour = 12, int minute = 0) {
+  return (static_cast<uint32_t>(year - 1980) << 25) | (static_cast<uint32_t>(month) << 21) |
+         (static_cast<uint32_t>(day) << 16) | (static_cast<uint32_t>(hour) << 11) |
+         (static_cast<uint32_t>(minute) << 5);
+}
+
+constexpr uint32_t kOld = Stamp(2001, 3, 4);
+constexpr uint32_t kMid = Stamp(2010, 6, 7);
+constexpr uint32_t kNew = Stamp(2020, 9, 10);
+
+std::vector<STRING> Entries(const std::vector<std::string>& texts) {
+  std::vector<STRING> list;
+  for (const std::string& text : texts) list.emplace_back(text, 0);
+  return list;
+}
+
+std::vector<std::string> Texts(const std::vector<STRING>& list) {
+  std::vector<std::string> texts;
+  for (const STRING& entry : list) texts.push_back(entry.text());
+  return texts;
+}
+
+// Records every call in order, one line each.
+class RecordingProgress final : public SearchProgressView {
+ public:
+  void SetStatusText(const std::string& text) override { calls.push_back("status " + text); }
+  void SetGaugeRange(int minimum, int maximum) override {
+    calls.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
+  }
+  void SetGaugePosition(int position) override {
+    calls.push_back("position " + std::to_string(position));
+  }
+  void SetWaitCursor(bool) override {}
+  std::vector<std::string> calls;
+};
+
+// Counts pump steps and enumerations, and sets Aborted inside the n-th pump
+// step (0: never), as the Cancel button would.
+class PumpCounter final : public PlatformWrapper {
+ public:
+  explicit PumpCounter(int abort_at = 0) : PlatformWrapper(&DefaultPlatform()), abort_at_(abort_at) {}
+  bool PumpStep() override {
+    if (++pumps == abort_at_) Aborted = true;
+    return false;
+  }
+  uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
+                       std::vector<std::string>* unusable) override {
+    if (Aborted) ++finds_after_abort;
+    return PlatformWrapper::FindEntries(pattern, mask, entries, unusable);
+  }
+  int pumps = 0;
+  int finds_after_abort = 0;
+
+ private:
+  int abort_at_;
+};
+
+class TreeScan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Sys().ReloadDrives();
+    Reset();
+  }
+  void TearDown() override {
+    SetSys(nullptr);
+    ClearProgramLists();
+    Parameters = TParameters();
+    Aborted = false;
+  }
+
+  // A fresh run's starting point: flat mode into T:\Backup\, every file.
+  void Reset() {
+    ClearProgramLists();
+    Parameters = TParameters();
+    Aborted = false;
+    Parameters.DestinationRoot = "T:\\Backup\\";
+    Parameters.SourceDrive = 'S';
+    Parameters.LastUpdate = 0xFFFFFFFF;
+    Parameters.FInclSels = Entries({"*.*"});
+    drives_.MakeDirs("T:\\Backup\\");
+  }
+
+  void MakeHidden(const std::string& path) {
+    ASSERT_EQ(Sys().SetAttributes(path, kAttrHidden), kErrOk) << path;
+  }
+
+  // "folder|name|extension" of every candidate, sorted: the order within a
+  // folder is the file system's.
+  static std::vector<std::string> CandidateKeys() {
+    std::vector<std::string> keys;
+    for (const CANDIDATE& c : candidates) {
+      keys.push_back(dirList.at(c.dirIndex).text() + "|" + c.name + "|" + c.extension);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+  }
+
+  static const CANDIDATE* Find(const std::string& folder, const std::string& file_name) {
+    for (const CANDIDATE& c : candidates) {
+      if (dirList.at(c.dirIndex).text() == folder && c.name + c.extension == file_name) return &c;
+    }
+    return nullptr;
+  }
+
+  TestDrives drives_{"STU"};
+};
+
+// --- Which folders are visited ------------------------------------------------
+
+TEST_F(TreeScan, FolderSelectionsDecideTheVisitedFolders) {
+  drives_.WriteFile("S:\\Data\\a.txt", "a");
+  drives_.WriteFile("S:\\Data\\Letters\\l.txt", "l");
+  drives_.WriteFile("S:\\Data\\Temp\\Old\\o.txt", "o");
+  const std::string kData = "S:\\Data\\";
+  const std::string kLetters = "S:\\Data\\Letters\\";
+  const std::string kTemp = "S:\\Data\\Temp\\";
+  const std::string kOldDir = "S:\\Data\\Temp\\Old\\";
+  struct Case {
+    const char* what;
+    std::vector<std::string> includes;
+    std::vector<std::string> excludes;
+    std::vector<std::string> visited;
+  } cases[] = {
+      {"one folder without star", {"S:\\Data\\"}, {}, {kData}},
+      {"a whole subtree", {"S:\\Data\\*"}, {}, {kData, kLetters, kTemp, kOldDir}},
+      {"exclude one folder", {"S:\\Data\\*"}, {"S:\\Data\\Temp\\"}, {kData, kLetters, kOldDir}},
+      {"exclude a subtree", {"S:\\Data\\*"}, {"S:\\Data\\Temp\\*"}, {kData, kLetters}},
+      {"exclude wins over include", {"S:\\Data\\"}, {"S:\\Data\\*"}, {}},
+      {"exclusion counts case", {"S:\\Data\\*"}, {"S:\\data\\temp\\"}, {kData, kLetters, kTemp, kOldDir}},
+      {"overlaps give duplicates", {"S:\\Data\\*", "S:\\Data\\Letters\\"}, {},
+       {kData, kLetters, kLetters, kTemp, kOldDir}},
+      {"missing, absent drive, a file", {"S:\\Missing\\", "Q:\\Data\\", "S:\\Data\\a.txt\\", "S:\\Data\\Letters\\"},
+       {"S:\\Gone\\*"}, {kLetters}},
+      {"a whole drive", {"S:\\*"}, {"S:\\Data\\Temp\\*"}, {"S:\\", kData, kLetters}},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Parameters.DInclSels = Entries(c.includes);
+    Parameters.DExclSels = Entries(c.excludes);
+    ScanTrees(nullptr);
+    EXPECT_EQ(Texts(dirList), c.visited) << c.what;
+    EXPECT_EQ(counterpartList.size(), dirList.size()) << c.what;
+  }
+}
+
+TEST_F(TreeScan, WithoutAKnownMappingNothingIsVisited) {
+  drives_.WriteFile("S:\\Data\\a.txt", "a");
+  struct Case {
+    int32_t path_mode;
+    const char* destination_root;
+  } cases[] = {{3, "T:\\Backup\\"}, {-1, "T:\\Backup\\"}, {0, ""}, {1, "Backup\\"}, {2, "T:\\Backup"}};
+  for (const Case& c : cases) {
+    Reset();
+    Parameters.DInclSels = Entries({"S:\\Data\\*"});
+    Parameters.PathMode = c.path_mode;
+    Parameters.DestinationRoot = c.destination_root;
+    ScanTrees(nullptr);
+    EXPECT_TRUE(dirList.empty()) << c.path_mode << " " << c.destination_root;
+    EXPECT_TRUE(candidates.empty()) << c.path_mode << " " << c.destination_root;
+  }
+}
+
+// --- Pairing by path mode -------------------------------------------------------
+
+TEST_F(TreeScan, FullPathModeScansBothTreesAndPairsThem) {
+  drives_.WriteFile("S:\\Data\\Sub\\same.txt", "same", kMid);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\same.txt", "same", kMid);
+  drives_.WriteFile("S:\\Data\\Sub\\newer.txt", "new text", kNew);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\newer.txt", "old", kOld);
+  drives_.WriteFile("S:\\Data\\Sub\\older.txt", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\older.txt", "new", kNew);
+  drives_.WriteFile("S:\\Data\\source_only.txt", "s", kMid);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\dest_only.txt", "d", kMid);
+  Parameters.PathMode = 1;
+  Parameters.OrphanModeD1 = 0;
+  Parameters.OrphanModeD2 = 2;
+  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  ScanTrees(nullptr);
+
+  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\Data\\", "S:\\Data\\Sub\\", "T:\\Backup\\Data\\",
+                                                      "T:\\Backup\\Data\\Sub\\"}));
+  EXPECT_EQ(Texts(counterpartList),
+            (std::vector<std::string>{"T:\\Backup\\Data\\", "T:\\Backup\\Data\\Sub\\", "S:\\Data\\",
+                                      "S:\\Data\\Sub\\"}));
+  for (size_t i = 0; i < dirList.size(); ++i) {
+    EXPECT_EQ(dirList[i].mark(), i < 2 ? 0 : 1) << dirList[i].text();
+    EXPECT_EQ(counterpartList[i].mark(), i < 2 ? 1 : 0) << counterpartList[i].text();
+  }
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\|newer|.txt", "S:\\Data\\|source_only|.txt",
+                                                       "T:\\Backup\\Data\\Sub\\|dest_only|.txt"}));
+  const CANDIDATE* newer = Find("S:\\Data\\Sub\\", "newer.txt");
+  ASSERT_NE(newer, nullptr);
+  EXPECT_EQ(newer->state, STATE_NORMAL);
+  EXPECT_EQ(newer->size, 8u);
+  EXPECT_EQ(newer->counterSize, 3u);
+  EXPECT_EQ(newer->stamp, kNew);
+  EXPECT_EQ(newer->counterStamp, kOld);
+  EXPECT_EQ(newer->attributes & (kAttrDirectory | kAttrHidden), 0u);
+  EXPECT_NE(newer->counterAttributes, 0u);
+  const CANDIDATE* orphan = Find("S:\\Data\\", "source_only.txt");
+  ASSERT_NE(orphan, nullptr);
+  EXPECT_EQ(orphan->state, STATE_NORMAL);
+  EXPECT_EQ(orphan->counterSize, 0u);
+  EXPECT_EQ(orphan->counterStamp, 0u);
+  EXPECT_EQ(orphan->counterAttributes, 0u);
+  const CANDIDATE* dest_only = Find("T:\\Backup\\Data\\Sub\\", "dest_only.txt");
+  ASSERT_NE(dest_only, nullptr);
+  EXPECT_EQ(dest_only->state, STATE_ERASE | STATE_DEST_SIDE);
+}
+
+TEST_F(TreeScan, RelativePathModeMapsBelowTheCommonRoot) {
+  drives_.WriteFile("S:\\Data\\Letters\\x.txt", "new", kNew);
+  drives_.WriteFile("S:\\Data\\Letters\\Old\\y.txt", "y", kMid);
+  drives_.MakeDirs("S:\\Data\\Music\\");
+  drives_.WriteFile("T:\\Backup\\Letters\\x.txt", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\Music\\z.txt", "z", kMid);
+  Parameters.PathMode = 2;
+  Parameters.OrphanModeD2 = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\Letters\\*", "S:\\Data\\Music\\"});
+  ScanTrees(nullptr);
+
+  EXPECT_EQ(Parameters.CommonRoot, "S:\\Data\\");
+  EXPECT_EQ(Texts(dirList),
+            (std::vector<std::string>{"S:\\Data\\Letters\\", "S:\\Data\\Letters\\Old\\", "S:\\Data\\Music\\",
+                                      "T:\\Backup\\Letters\\", "T:\\Backup\\Music\\"}));
+  EXPECT_EQ(Texts(counterpartList),
+            (std::vector<std::string>{"T:\\Backup\\Letters\\", "T:\\Backup\\Letters\\Old\\", "T:\\Backup\\Music\\",
+                                      "S:\\Data\\Letters\\", "S:\\Data\\Music\\"}));
+  EXPECT_EQ(CandidateKeys(),
+            (std::vector<std::string>{"S:\\Data\\Letters\\Old\\|y|.txt", "S:\\Data\\Letters\\|x|.txt",
+                                      "T:\\Backup\\Music\\|z|.txt"}));
+  const CANDIDATE* x = Find("S:\\Data\\Letters\\", "x.txt");
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(x->counterStamp, kOld);
+  const CANDIDATE* z = Find("T:\\Backup\\Music\\", "z.txt");
+  ASSERT_NE(z, nullptr);
+  EXPECT_EQ(z->state, STATE_IGNORE | STATE_DEST_SIDE);
+}
+
+TEST_F(TreeScan, RelativePathModeOnSeveralDrivesHasNoCommonRoot) {
+  drives_.WriteFile("S:\\A\\a.txt", "a");
+  drives_.WriteFile("U:\\B\\b.txt", "b");
+  Parameters.PathMode = 2;
+  Parameters.CommonRoot = "left over";
+  Parameters.DInclSels = Entries({"S:\\A\\", "U:\\B\\"});
+  ScanTrees(nullptr);
+  EXPECT_EQ(Parameters.CommonRoot, "");
+  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\A\\", "U:\\B\\"}));
+  EXPECT_EQ(candidates.size(), 2u);
+}
+
+TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFile) {
+  drives_.WriteFile("S:\\A\\x.txt", "from a", kNew);
+  drives_.WriteFile("S:\\B\\x.txt", "from b!", kNew);
+  drives_.WriteFile("S:\\B\\y.txt", "y", kMid);
+  drives_.WriteFile("T:\\Backup\\x.txt", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\y.txt", "y", kMid);
+  Parameters.PathMode = 0;
+  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+  ScanTrees(nullptr);
+
+  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\A\\", "S:\\B\\"}));
+  EXPECT_EQ(Texts(counterpartList), (std::vector<std::string>{"T:\\Backup\\", "T:\\Backup\\"}));
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\A\\|x|.txt", "S:\\B\\|x|.txt"}));
+  for (const CANDIDATE& c : candidates) {
+    EXPECT_EQ(c.counterStamp, kOld);
+    EXPECT_EQ(c.counterSize, 3u);
+    EXPECT_EQ(c.state, STATE_NORMAL);
+  }
+}
+
+TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {
+  drives_.WriteFile("S:\\Data\\Report.TXT", "new", kNew);
+  drives_.WriteFile("T:\\Backup\\Data\\report.txt", "old!", kOld);
+  Parameters.PathMode = 1;
+  Parameters.OrphanModeD2 = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\"});
+  ScanTrees(nullptr);
+  // The source file is newer; the destination file, judged from its side in
+  // touch mode 0, yields nothing.
+  ASSERT_EQ(candidates.size(), 1u);
+  EXPECT_EQ(candidates[0].name, "Report");
+  EXPECT_EQ(candidates[0].counterSize, 4u);
+  EXPECT_EQ(candidates[0].counterStamp, kOld);
+}
+
+// --- Which files are examined ----------------------------------------------------
+
+TEST_F(TreeScan, TheAttributeMaskFiltersScannedFiles) {
+  drives_.WriteFile("S:\\Data\\plain.txt", "p");
+  drives_.WriteFile("S:\\Data\\.secret.txt", "s");
+  MakeHidden("S:\\Data\\.secret.txt");
+  struct Case {
+    uint8_t mask;
+    std::vector<std::string> found;
+  } cases[] = {
+      {0x00, {"S:\\Data\\|plain|.txt"}},
+      {0x01, {"S:\\Data\\|plain|.txt"}},
+      {0x04, {"S:\\Data\\|plain|.txt"}},
+      {0x02, {"S:\\Data\\|.secret|.txt", "S:\\Data\\|plain|.txt"}},
+      {0x27, {"S:\\Data\\|.secret|.txt", "S:\\Data\\|plain|.txt"}},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Parameters.DInclSels = Entries({"S:\\Data\\"});
+    Parameters.Attributes = c.mask;
+    ScanTrees(nullptr);
+    EXPECT_EQ(CandidateKeys(), c.found) << "mask " << int{c.mask};
+  }
+}
+
+TEST_F(TreeScan, ACounterpartTheMaskHidesIsMissing) {
+  drives_.WriteFile("S:\\Data\\n.txt", "new", kNew);
+  drives_.WriteFile("T:\\Backup\\Data\\n.txt", "old", kOld);
+  MakeHidden("T:\\Backup\\Data\\n.txt");
+  uint32_t source = 0;
+  uint32_t counterpart = 0;
+  ASSERT_EQ(Sys().GetAttributes("S:\\Data\\n.txt", &source), kErrOk);
+  ASSERT_EQ(Sys().GetAttributes("T:\\Backup\\Data\\n.txt", &counterpart), kErrOk);
+  if ((source & kAttrHidden) != 0 || (counterpart & kAttrHidden) == 0) {
+    GTEST_SKIP() << "this platform derives hiding from the name alone";
+  }
+  Parameters.PathMode = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\"});
+  for (const uint8_t mask : {uint8_t{0x00}, uint8_t{0x02}}) {
+    Reset();
+    Parameters.PathMode = 1;
+    Parameters.DInclSels = Entries({"S:\\Data\\"});
+    Parameters.Attributes = mask;
+    ScanTrees(nullptr);
+    const CANDIDATE* n = Find("S:\\Data\\", "n.txt");
+    ASSERT_NE(n, nullptr) << "mask " << int{mask};
+    EXPECT_EQ(n->counterSize, mask == 0 ? 0u : 3u) << "mask " << int{mask};
+    EXPECT_EQ(n->counterStamp, mask == 0 ? 0u : kOld) << "mask " << int{mask};
+  }
+}
+
+TEST_F(TreeScan, HiddenCounterpartsOfHiddenFilesNeedTheHiddenBitToo) {
+  // Natively a leading dot hides a file on both sides alike.
+  drives_.WriteFile("S:\\Data\\.n.txt", "new", kNew);
+  drives_.WriteFile("T:\\Backup\\Data\\.n.txt", "old", kOld);
+  MakeHidden("S:\\Data\\.n.txt");
+  MakeHidden("T:\\Backup\\Data\\.n.txt");
+  Parameters.PathMode = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\"});
+  Parameters.Attributes = 0x02;
+  ScanTrees(nullptr);
+  const CANDIDATE* n = Find("S:\\Data\\", ".n.txt");
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->counterStamp, kOld);
+  EXPECT_NE(n->counterAttributes & kAttrHidden, 0u);
+}
+
+TEST_F(TreeScan, FoldersAreNeverExaminedAsFiles) {
+  drives_.WriteFile("S:\\Data\\f.txt", "f", kMid);
+  drives_.MakeDirs("S:\\Data\\Sub\\");
+  drives_.MakeDirs("S:\\Data\\.git\\");
+  MakeHidden("S:\\Data\\.git");
+  drives_.WriteFile("S:\\Data\\Same", "a file here", kMid);
+  drives_.MakeDirs("T:\\Backup\\Data\\Same\\");
+  for (const uint8_t mask : {uint8_t{0x02}, uint8_t{0x08}, uint8_t{0x10}, uint8_t{0x1F}}) {
+    Reset();
+    Parameters.PathMode = 1;
+    Parameters.DInclSels = Entries({"S:\\Data\\"});
+    Parameters.Attributes = mask;
+    ScanTrees(nullptr);
+    EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|Same|", "S:\\Data\\|f|.txt"}))
+        << "mask " << int{mask};
+    // A folder of the same name is no counterpart: the file is an orphan.
+    const CANDIDATE* same = Find("S:\\Data\\", "Same");
+    ASSERT_NE(same, nullptr);
+    EXPECT_EQ(same->counterSize, 0u);
+    EXPECT_EQ(same->counterAttributes, 0u);
+  }
+}
+
+TEST_F(TreeScan, FilesOlderThanTheLeastDateYieldNothing) {
+  drives_.WriteFile("S:\\Data\\old.txt", "o", kOld);
+  drives_.WriteFile("S:\\Data\\edge.txt", "e", kMid);
+  drives_.WriteFile("S:\\Data\\new.txt", "n", kNew);
+  Parameters.DInclSels = Entries({"S:\\Data\\"});
+  Parameters.LeastDate = kMid;
+  ScanTrees(nullptr);
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|edge|.txt", "S:\\Data\\|new|.txt"}));
+}
+
+TEST_F(TreeScan, FilePatternsIncludeAndExcludeByName) {
+  for (const char* name : {"a.txt", "a.tmp", "b.txt", "b.tmp"}) {
+    drives_.WriteFile(std::string("S:\\Data\\") + name, name, kMid);
+  }
+  struct Case {
+    std::vector<std::string> includes;
+    std::vector<std::string> excludes;
+    std::vector<std::string> examined;  // name.ext, sorted
+  } cases[] = {
+      {{"*.*"}, {}, {"a.tmp", "a.txt", "b.tmp", "b.txt"}},
+      {{"a.*"}, {"*.tmp"}, {"a.txt"}},
+      {{"*.*"}, {"*.tmp", "b.*"}, {"a.txt"}},
+      {{"*.txt"}, {"*.*"}, {}},
+      {{"*.*"}, {"A.TXT"}, {"a.tmp", "b.tmp", "b.txt"}},
+      {{"*.tmp", "a.*"}, {}, {"a.tmp", "a.tmp", "a.txt", "b.tmp"}},
+      {{"*.doc"}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Parameters.DInclSels = Entries({"S:\\Data\\"});
+    Parameters.FInclSels = Entries(c.includes);
+    Parameters.FExclSels = Entries(c.excludes);
+    ScanTrees(nullptr);
+    std::vector<std::string> examined;
+    for (const CANDIDATE& candidate : candidates) examined.push_back(candidate.name + candidate.extension);
+    std::sort(examined.begin(), examined.end());
+    EXPECT_EQ(examined, c.examined) << c.includes[0] << " without "
+                                    << (c.excludes.empty() ? "-" : c.excludes[0]);
+  }
+}
+
+TEST_F(TreeScan, CandidatesComePatternByPatternWithinAFolder) {
+  drives_.WriteFile("S:\\Data\\r.doc", "r", kMid);
+  drives_.WriteFile("S:\\Data\\n.txt", "n", kMid);
+  drives_.WriteFile("S:\\Data\\Sub\\s.doc", "s", kMid);
+  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  Parameters.FInclSels = Entries({"*.*", "*.doc"});
+  ScanTrees(nullptr);
+  ASSERT_EQ(candidates.size(), 5u);
+  // The first folder's two patterns, then the second folder's.
+  EXPECT_EQ(candidates[2].name + candidates[2].extension, "r.doc");
+  EXPECT_EQ(candidates[2].dirIndex, 0);
+  EXPECT_EQ(candidates[3].name + candidates[3].extension, "s.doc");
+  EXPECT_EQ(candidates[4].name + candidates[4].extension, "s.doc");
+  EXPECT_EQ(candidates[4].dirIndex, 1);
+}
+
+TEST_F(TreeScan, NamesSplitAtTheLastDot) {
+  drives_.WriteFile("S:\\Data\\archive.tar.gz", "x");
+  drives_.WriteFile("S:\\Data\\README", "x");
+  drives_.WriteFile("S:\\Data\\a.b", "x");
+  drives_.WriteFile("S:\\Data\\.profile", "x");
+  MakeHidden("S:\\Data\\.profile");
+  Parameters.DInclSels = Entries({"S:\\Data\\"});
+  Parameters.Attributes = 0x02;
+  ScanTrees(nullptr);
+  std::vector<std::string> split;
+  for (const CANDIDATE& c : candidates) split.push_back("[" + c.name + "][" + c.extension + "]");
+  std::sort(split.begin(), split.end());
+  EXPECT_EQ(split, (std::vector<std::string>{"[README][]", "[][.profile]", "[a][.b]", "[archive.tar][.gz]"}));
+}
+
+// --- Progress and abort --------------------------------------------------------------
+
+TEST_F(TreeScan, ShowsEachPhaseWithItsStatusAndGauge) {
+  drives_.WriteFile("S:\\Data\\Sub\\f.txt", "f");
+  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  RecordingProgress progress;
+  ScanTrees(&progress);
+  const std::vector<std::string>& calls = progress.calls;
+  ASSERT_GE(calls.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+            (std::vector<std::string>{"status Searching for subdirectories...", "range 0 300", "position 0"}));
+  const std::vector<std::string> file_phase = {"status Searching for files...", "range 0 2", "position 0",
+                                               "position 1", "position 2"};
+  EXPECT_EQ(std::vector<std::string>(calls.end() - 5, calls.end()), file_phase);
+  // In between only the expansion moves the gauge, up to full.
+  EXPECT_EQ(calls[calls.size() - 6], "position 300");
+  for (size_t i = 3; i < calls.size() - 5; ++i) EXPECT_EQ(calls[i].rfind("position ", 0), 0u) << calls[i];
+}
+
+TEST_F(TreeScan, AbortEndsEitherPhaseAtItsNextTest) {
+  drives_.WriteFile("S:\\Data\\a.txt", "a", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\b.txt", "b", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\Deep\\c.txt", "c", kNew);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\d.txt", "d", kNew);
+  auto configure = [this] {
+    Reset();
+    Parameters.PathMode = 1;
+    Parameters.OrphanModeD2 = 1;
+    Parameters.DInclSels = Entries({"S:\\Data\\*"});
+    Parameters.DExclSels = Entries({"S:\\Data\\Other\\*"});
+    Parameters.FExclSels = Entries({"*.tmp"});
+  };
+  configure();
+  PumpCounter counter;
+  SetSys(&counter);
+  ScanTrees(nullptr);
+  SetSys(nullptr);
+  const size_t full_candidates = candidates.size();
+  ASSERT_EQ(full_candidates, 4u);
+  ASSERT_FALSE(Aborted);
+
+  bool saw_folder_phase_abort = false;
+  bool saw_file_phase_abort = false;
+  for (int n = 1; n <= counter.pumps; ++n) {
+    configure();
+    PumpCounter abort_at(n);
+    SetSys(&abort_at);
+    RecordingProgress progress;
+    ScanTrees(&progress);
+    SetSys(nullptr);
+    ASSERT_TRUE(Aborted) << n;
+    const bool reached_files =
+        std::find(progress.calls.begin(), progress.calls.end(), "status Searching for files...") !=
+        progress.calls.end();
+    if (!reached_files) {
+      saw_folder_phase_abort = true;
+      EXPECT_TRUE(candidates.empty()) << n;
+      EXPECT_TRUE(counterpartList.empty()) << n;
+      // The expansion may finish the entry whose pump step aborted.
+      EXPECT_LE(abort_at.finds_after_abort, 1) << n;
+    } else {
+      saw_file_phase_abort = true;
+      EXPECT_EQ(abort_at.finds_after_abort, 0) << n;
+      EXPECT_TRUE(std::is_sorted(dirList.begin(), dirList.end())) << n;
+      EXPECT_LT(counterpartList.size(), dirList.size() + 1) << n;
+      EXPECT_LT(candidates.size(), full_candidates) << n;
+      for (const CANDIDATE& c : candidates) {
+        EXPECT_LT(static_cast<size_t>(c.dirIndex), counterpartList.size()) << n;
+      }
+    }
+  }
+  EXPECT_TRUE(saw_folder_phase_abort);
+  EXPECT_TRUE(saw_file_phase_abort);
+}
+
+// --- Names the Windows namespace cannot hold ------------------------------------------
+
+TEST_F(TreeScan, ReportsUnusableNamesOfVisitedFoldersOnce) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows cannot create such names";
+#else
+  drives_.WriteFile("S:\\Data\\good.txt", "g");
+  drives_.MakeDirs("S:\\Data\\Temp\\");
+  const std::filesystem::path data = drives_.Native("S:\\Data");
+  std::ofstream(data / "bad:name.txt") << "x";
+  std::filesystem::create_directory(data / "bad|dir");
+  std::ofstream(data / "bad|dir" / "inside.txt") << "x";
+  std::ofstream(data / "Temp" / "ex?cluded.txt") << "x";
+  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  Parameters.DExclSels = Entries({"S:\\Data\\Temp\\"});
+  std::vector<std::string> unusable;
+  ScanTrees(nullptr, &unusable);
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|good|.txt"}));
+  std::vector<std::string> names;
+  for (const std::string& path : unusable) names.push_back(std::filesystem::path(path).filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"bad:name.txt", "bad|dir"}));
+  // Without a list to fill the scan runs the same.
+  Reset();
+  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  ScanTrees(nullptr);
+  EXPECT_EQ(candidates.size(), 1u);
+#endif
+}
+
+}  // namespace
+}  // namespace tolvex
