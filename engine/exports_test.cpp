@@ -164,7 +164,9 @@ TEST_F(ExportsTest, EachSetterWritesItsOwnField) {
   for (const ByteField& f : kByteFields) f.set(next++);
   next = 1;
   for (const IntField& f : kIntFields) EXPECT_EQ(Parameters.*f.field, next++) << f.name;
-  for (const UintField& f : kUintFields) EXPECT_EQ(Parameters.*f.field, next++) << f.name;
+  for (const UintField& f : kUintFields) {
+    EXPECT_EQ(Parameters.*f.field, static_cast<uint32_t>(next++)) << f.name;
+  }
   for (const ByteField& f : kByteFields) EXPECT_EQ(Parameters.*f.field, next++) << f.name;
 
   // One flag at a time.

@@ -100,7 +100,8 @@ std::string PathTitle(int32_t dir_index) {
   return "Path " + dirList[static_cast<size_t>(dir_index)].text();
 }
 
-std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key, const TParameters& parameters) {
+std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key,
+                    const TParameters& parameters) {
   switch (parameters.SortMode) {
     case kByPath: return PathTitle(candidate.dirIndex);
     case kByName: return key.text.empty() ? "<without name>" : "Name " + key.text + "...";
