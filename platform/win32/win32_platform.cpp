@@ -72,9 +72,10 @@ bool Win32Platform::PumpStep() {
   MSG message;
   if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
   if (message.message == WM_QUIT) {
-    // Not ours to consume: put it back for the front end's own loop.
+    // Not ours to consume: put it back for the front end's own loop, and
+    // report no message, so that a loop draining the queue ends.
     ::PostQuitMessage(static_cast<int>(message.wParam));
-    return true;
+    return false;
   }
   ::TranslateMessage(&message);
   ::DispatchMessageA(&message);
