@@ -1,0 +1,190 @@
+#include "frontend/answers.h"
+
+#include <cstdio>
+
+#include "frontend/error_text.h"
+#include "frontend/value_forms.h"
+#include "platform/platform.h"
+
+namespace tolvex::frontend {
+
+namespace {
+
+constexpr int kActionMask = 0x0F;
+constexpr int kNormal = 0x01, kIgnore = 0x02, kErase = 0x04, kInvert = 0x08;
+
+std::string Megabytes(int number) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<uint32_t>(number) / 1048576.0);
+  return text;
+}
+
+// The Confirm answer that keeps the proposed action.
+int CodeOfAction(int state) {
+  switch (state & kActionMask) {
+    case kIgnore: return kConfirmIgnore;
+    case kErase: return kConfirmErase;
+    case kInvert: return kConfirmInvert;
+    default: return kConfirmNormal;
+  }
+}
+
+}  // namespace
+
+std::string ActionName(int state) {
+  switch (state & kActionMask) {
+    case kNormal: return "copy";
+    case kIgnore: return "skip";
+    case kErase: return "erase";
+    case kInvert: return "copy back";
+    default: return "no action";
+  }
+}
+
+Answers::Answers(AnswerMode mode, const DriveMap& drives, bool silent_copy_errors,
+                 std::ostream& out, KeyInput* keys)
+    : mode_(mode), drives_(drives), silent_copy_errors_(silent_copy_errors), out_(out),
+      keys_(keys) {}
+
+char Answers::Ask(const std::string& keys, char enter, char at_end) {
+  out_.flush();
+  for (;;) {
+    const char key = keys_->ReadKey();
+    if (key == 0) return at_end;
+    if (key == '\n') return enter;
+    const char lower = LowerAscii(std::string(1, key))[0];
+    if (keys.find(lower) != std::string::npos) return lower;
+  }
+}
+
+std::string Answers::DriveText(int drive) const {
+  std::string text = std::string(1, static_cast<char>(drive)) + ":";
+#if !defined(_WIN32)
+  const std::string folder = drives_.FolderOf(static_cast<char>(drive));
+  text += folder.empty() ? " (not in the drive table)" : " (" + folder + ")";
+#endif
+  return text;
+}
+
+std::string Answers::FileText(const char* path, uint32_t size, uint32_t stamp) const {
+  if (size == 0 && stamp == 0) return drives_.ToNative(path) + " (absent)";
+  return drives_.ToNative(path) + " (" + std::to_string(size) + " bytes, " + FormatStamp(stamp) +
+         ")";
+}
+
+int Answers::AskYesNo(const std::string& question, bool enter_means_yes) {
+  out_ << question << (enter_means_yes ? " [Y/n] " : " [y/N] ");
+  const char key = Ask("yn", enter_means_yes ? 'y' : 'n', 'n');
+  out_ << (key == 'y' ? "yes" : "no") << "\n";
+  return key == 'y' ? 6 : kNotifyNo;  // 6 is IDYES
+}
+
+int Answers::NonInteractiveNotify(int code) {
+  const bool yes = mode_ == AnswerMode::kYes || (mode_ == AnswerMode::kNoTerminal && code == kMidnightHint);
+  out_ << (yes ? "Answered yes" : "Answered no") << " ("
+       << (mode_ == AnswerMode::kNoTerminal ? "no terminal" : mode_ == AnswerMode::kYes ? "--yes" : "--no")
+       << ").\n";
+  return yes ? 6 : kNotifyNo;
+}
+
+int Answers::Notify(int code, int drive, int number) {
+  switch (code) {
+    case kNoSelections:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: the job names no source folder ([DInclSels]) or no file pattern "
+              "([FInclSels]).\n";
+      return 0;
+    case kIdentical:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: source and destination are identical.\n";
+      return 0;
+    case kDriveNotFound:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: drive " << DriveText(drive) << " not found.\n";
+      return 0;
+    case kNoFilesFound:
+      out_ << "No files found: nothing to update.\n";
+      return 0;
+    case kMidnightHint:
+      out_ << "It is shortly after midnight. The last day is included in the update.\n";
+      if (mode_ != AnswerMode::kAsk) return NonInteractiveNotify(code);
+      return AskYesNo("Note this in the log?", true);
+    case kLacksSpace: {
+      out_ << "Warning: drive " << DriveText(drive) << " lacks " << Megabytes(number)
+           << " of storage space.\n";
+      const int answer = mode_ == AnswerMode::kAsk ? AskYesNo("Run anyway?", false)
+                                                   : NonInteractiveNotify(code);
+      if (answer == kNotifyNo) outcome_.space_refused = true;
+      return answer;
+    }
+    default:
+      out_ << "Engine event " << code << ".\n";
+      return 0;
+  }
+}
+
+int Answers::Confirm(const char* path, const char* counter_path, uint32_t size,
+                     uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp, int state) {
+  const bool invert = (state & kActionMask) == kInvert;
+  out_ << ActionName(state) << ": " << FileText(path, size, stamp) << (invert ? " <- " : " -> ")
+       << FileText(counter_path, counter_size, counter_stamp);
+  if (mode_ != AnswerMode::kAsk) {
+    const bool skip = mode_ == AnswerMode::kNo;
+    out_ << (skip ? "  [skipped: --no]\n" : "  [as proposed, for all files]\n");
+    return skip ? kConfirmIgnore : kConfirmYesToAll;
+  }
+  out_ << "\n  c copy  i ignore  e erase  v copy back  g skip group  a yes to all  q quit"
+          "  (Enter keeps " << ActionName(state) << ") ";
+  const char key = Ask("ciegvaq", '\n', 'q');
+  out_ << (key == '\n' ? ActionName(state) : std::string(1, key)) << "\n";
+  switch (key) {
+    case 'c': return kConfirmNormal;
+    case 'i': return kConfirmIgnore;
+    case 'e': return kConfirmErase;
+    case 'v': return kConfirmInvert;
+    case 'g': return kConfirmSkipGroup;
+    case 'a': return kConfirmYesToAll;
+    case 'q': return kConfirmQuit;
+    default: return CodeOfAction(state);
+  }
+}
+
+int Answers::CopyError(const char* path, const char* counter_path, uint32_t, uint32_t, uint32_t,
+                       uint32_t, uint32_t error) {
+  ++outcome_.copy_error_calls;
+  out_ << "Copy failed: " << drives_.ToNative(path) << " -> " << drives_.ToNative(counter_path)
+       << ": " << ExplainError(error) << ".\n";
+  const bool asked_for = !silent_copy_errors_ || error == kInterruptedByUser;
+  if (mode_ != AnswerMode::kAsk || !asked_for) {
+    out_ << "  skipped\n";
+    return kCopySkip;
+  }
+  out_ << "  r retry  s skip  g skip group  e erase  a abort  (Enter skips) ";
+  const char key = Ask("rsgea", 's', 'a');
+  out_ << key << "\n";
+  switch (key) {
+    case 'r': ++outcome_.retries; return kCopyRetry;
+    case 'g': return kCopySkipGroup;
+    case 'e': return kCopyErase;
+    case 'a': return kCopyAbort;
+    default: return kCopySkip;
+  }
+}
+
+void Answers::MakeDir(const char* folder) {
+  std::string path = folder ? folder : "";
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  // Each level below the drive root, the target folder last.
+  for (size_t end = path.find('\\', 3); end != std::string::npos; end = path.find('\\', end + 1)) {
+    const std::string level = path.substr(0, end);
+    const uint32_t result = Sys().MakeFolder(level);
+    if (result != kErrOk && result != kErrAlreadyExists) {
+      ++outcome_.folders_not_made;
+      out_ << "Cannot create the folder " << drives_.ToNative(level) << ": " << ExplainError(result)
+           << ".\n";
+      return;
+    }
+  }
+}
+
+}  // namespace tolvex::frontend

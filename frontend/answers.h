@@ -1,0 +1,106 @@
+// The command's answers to the engine's four callbacks.
+//
+// On a terminal the questions are asked with single keys. Without one, or
+// with --yes / --no, the answers are fixed and never erase or overwrite more
+// than the job says:
+//
+//   question                      --yes    --no     no terminal
+//   midnight hint (10005)         log it   No (7)   log it
+//   drive lacks space (10008)     go on    No (7)   No (7): the run stops
+//   ConfirmProc (ConfirmMode 1)   70       20       70  (70 keeps every
+//                                                   proposed action, 20 skips)
+//   CopyErrorProc                 20       20       20  (skip; never retry,
+//                                                   never erase)
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "frontend/drive_map.h"
+#include "frontend/terminal.h"
+
+namespace tolvex::frontend {
+
+enum class AnswerMode {
+  kAsk,         // a person answers on the terminal
+  kYes,         // --yes
+  kNo,          // --no
+  kNoTerminal,  // standard input is not a terminal
+};
+
+// Event codes the engine sends to NotifyProc.
+enum : int {
+  kNoSelections = 10002,
+  kIdentical = 10003,
+  kDriveNotFound = 10004,
+  kMidnightHint = 10005,
+  kNoFilesFound = 10007,
+  kLacksSpace = 10008,
+};
+
+// Answer codes.
+enum : int {
+  kNotifyNo = 7,
+  kConfirmNormal = 10,
+  kConfirmIgnore = 20,
+  kConfirmErase = 30,
+  kConfirmInvert = 40,
+  kConfirmSkipGroup = 60,
+  kConfirmYesToAll = 70,
+  kConfirmQuit = 80,
+  kCopyRetry = 10,
+  kCopySkip = 20,
+  kCopySkipGroup = 30,
+  kCopyErase = 40,
+  kCopyAbort = 50,
+};
+
+// What the callbacks saw of a run.
+struct RunOutcome {
+  bool ended_by_check = false;  // 10002, 10003 or 10004
+  bool space_refused = false;   // 10008 answered No
+  int copy_error_calls = 0;     // CopyErrorProc calls
+  int retries = 0;              // of these, answered with retry
+  int folders_not_made = 0;     // MakeDirProc could not create a folder
+};
+
+class Answers {
+ public:
+  // `silent_copy_errors`: the job did not ask to be consulted on failed
+  // copies (the command set Warnings bit 0x40 itself), so they are skipped
+  // without a question; an interruption is still asked about.
+  Answers(AnswerMode mode, const DriveMap& drives, bool silent_copy_errors, std::ostream& out,
+          KeyInput* keys);
+
+  int Notify(int code, int drive, int number);
+  int Confirm(const char* path, const char* counter_path, uint32_t size, uint32_t counter_size,
+              uint32_t stamp, uint32_t counter_stamp, int state);
+  int CopyError(const char* path, const char* counter_path, uint32_t size, uint32_t counter_size,
+                uint32_t stamp, uint32_t counter_stamp, uint32_t error);
+  // Creates the folder and its missing parents.
+  void MakeDir(const char* folder);
+
+  const RunOutcome& outcome() const { return outcome_; }
+
+ private:
+  // Reads keys until one of `keys` (or Enter, giving `enter`) comes;
+  // the end of the input gives `at_end`.
+  char Ask(const std::string& keys, char enter, char at_end);
+  std::string DriveText(int drive) const;
+  std::string FileText(const char* path, uint32_t size, uint32_t stamp) const;
+  int AskYesNo(const std::string& question, bool enter_means_yes);
+  int NonInteractiveNotify(int code);
+
+  AnswerMode mode_;
+  const DriveMap& drives_;
+  bool silent_copy_errors_;
+  std::ostream& out_;
+  KeyInput* keys_;
+  RunOutcome outcome_;
+};
+
+// "copy", "skip", "erase" or "copy back" for a candidate state word.
+std::string ActionName(int state);
+
+}  // namespace tolvex::frontend

@@ -1,0 +1,62 @@
+// The engine library, loaded at run time as any front end loads it
+// (dlopen / LoadLibraryA), and its 45 exports.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/tolvex32.h"
+
+namespace tolvex::frontend {
+
+enum class ExportKind { kText, kInt, kUnsigned, kClear, kUpdate };
+
+struct ExportName {
+  const char* name;
+  ExportKind kind;
+};
+
+// The 45 exports in ordinal order.
+const std::vector<ExportName>& EngineExports();
+
+class EngineLibrary {
+ public:
+  using TextSetter = void(TOLVEX_CALL*)(const char*);
+  using IntSetter = void(TOLVEX_CALL*)(int32_t);
+  using UnsignedSetter = void(TOLVEX_CALL*)(uint32_t);
+  using ListClearer = void(TOLVEX_CALL*)(void);
+  using UpdateFunction = decltype(&::CallUpdate);
+
+  EngineLibrary() = default;
+  ~EngineLibrary();
+  EngineLibrary(const EngineLibrary&) = delete;
+  EngineLibrary& operator=(const EngineLibrary&) = delete;
+
+  // Loads the library and finds every export; on failure `error` says which
+  // file or export is missing and nothing stays loaded.
+  bool Load(const std::string& path, std::string* error);
+
+  // REQUIRES: a successful Load, and `name` of the matching kind.
+  TextSetter Text(const std::string& name) const;
+  IntSetter Int(const std::string& name) const;
+  UnsignedSetter Unsigned(const std::string& name) const;
+  ListClearer Clear(const std::string& name) const;
+  UpdateFunction Update() const;
+
+ private:
+  using AnyFunction = void (*)(void);
+  AnyFunction Find(const std::string& name) const;
+  void Unload();
+
+  void* handle_ = nullptr;
+  std::map<std::string, AnyFunction> functions_;
+};
+
+// Where the library is looked for: $TOLVEX_LIBRARY, then beside the
+// command, then in the build tree's engine folder beside the command's
+// folder, then the system's own search by plain name.
+std::vector<std::string> LibraryCandidates(const std::string& explicit_path);
+
+}  // namespace tolvex::frontend

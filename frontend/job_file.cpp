@@ -1,0 +1,71 @@
+#include "frontend/job_file.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "frontend/value_forms.h"
+
+namespace tolvex::frontend {
+
+std::string JobError::Format() const {
+  std::string text = file;
+  if (line > 0) text += ":" + std::to_string(line);
+  if (!key.empty()) text += ": " + key;
+  return text + ": " + message;
+}
+
+namespace {
+
+bool IsComment(const std::string& line) {
+  return line.empty() || line[0] == ';' || line[0] == '#';
+}
+
+IniLine SplitLine(int number, const std::string& text) {
+  IniLine line;
+  line.line = number;
+  line.text = text;
+  const size_t equals = text.find('=');
+  if (equals != std::string::npos) {
+    line.has_equals = true;
+    line.key = Trim(text.substr(0, equals));
+    line.value = Trim(text.substr(equals + 1));
+  }
+  return line;
+}
+
+}  // namespace
+
+std::optional<JobError> ReadIni(const std::string& file, const std::string& text,
+                                std::vector<IniSection>* sections) {
+  std::istringstream in(text);
+  std::string raw;
+  int number = 0;
+  while (std::getline(in, raw)) {
+    ++number;
+    const std::string line = Trim(raw);
+    if (IsComment(line)) continue;
+    if (line[0] == '[') {
+      if (line.back() != ']' || line.size() < 3) {
+        return JobError{file, number, "", "a section header is written \"[Name]\""};
+      }
+      sections->push_back({Trim(line.substr(1, line.size() - 2)), number, {}});
+      continue;
+    }
+    if (sections->empty()) {
+      return JobError{file, number, "", "a line before the first section (start with [Job])"};
+    }
+    sections->back().lines.push_back(SplitLine(number, line));
+  }
+  return std::nullopt;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream content;
+  content << in.rdbuf();
+  *text = content.str();
+  return !in.bad();
+}
+
+}  // namespace tolvex::frontend

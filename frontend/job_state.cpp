@@ -1,0 +1,130 @@
+#include "frontend/job_state.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "frontend/copy_failures.h"
+#include "frontend/job_file.h"
+#include "frontend/value_forms.h"
+#include "platform/dos_stamp.h"
+
+namespace tolvex::frontend {
+
+namespace {
+
+constexpr const char kStateSection[] = "State";
+constexpr const char kStateKey[] = "LastUpdate";
+
+std::chrono::year_month_day DateOf(int year, int month, int day) {
+  return std::chrono::year_month_day{std::chrono::year{year},
+                                     std::chrono::month{static_cast<unsigned>(month)},
+                                     std::chrono::day{static_cast<unsigned>(day)}};
+}
+
+void ResolveLastUpdate(Job* job) {
+  Setting& last_update = job->Get("LastUpdate");
+  if (last_update.line != 0) return;
+  const std::string state_path = StatePathOf(job->path);
+  std::string warning;
+  const auto recorded = ReadStateLastUpdate(state_path, &warning);
+  if (recorded) {
+    last_update.number = *recorded;
+    last_update.note = "from " + state_path;
+  } else {
+    last_update.number = 0;
+    last_update.note = warning.empty() ? "no earlier run recorded" : warning;
+  }
+}
+
+void ResolveMidnight(Job* job, const LocalTime& now) {
+  Setting& midnight = job->Get("Midnight");
+  if (!midnight.is_auto) return;
+  const bool set = IsShortlyAfterMidnight(now, job->Get("LastUpdate").number);
+  midnight.number = set ? 1 : 0;
+  midnight.note = set ? "auto: before 01:00, last update yesterday" : "auto";
+}
+
+void ResolveWeekday(Job* job, const LocalTime& now) {
+  Setting& weekday = job->Get("Weekday");
+  if (weekday.line != 0) return;
+  weekday.text = WeekdayName(now.weekday);
+  weekday.note = "today";
+}
+
+void ResolveWarnings(Job* job) {
+  Setting& warnings = job->Get("Warnings");
+  job->silent_copy_errors = (warnings.number & 0x40) == 0 && !LogRecordsCopyErrors(*job);
+  if (job->silent_copy_errors) {
+    warnings.number |= 0x40;
+    warnings.note = "0x40 added: without log lines the command learns of failed copies this way";
+  }
+}
+
+}  // namespace
+
+std::string StatePathOf(const std::string& job_path) { return job_path + ".state"; }
+
+std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::string* warning) {
+  std::string text;
+  if (!ReadWholeFile(state_path, &text)) return std::nullopt;
+  std::vector<IniSection> sections;
+  if (!ReadIni(state_path, text, &sections)) {
+    for (const IniSection& section : sections) {
+      if (section.name != kStateSection) continue;
+      for (const IniLine& line : section.lines) {
+        if (line.key != kStateKey) continue;
+        if (const auto stamp = ParseDate(line.value)) return stamp;
+      }
+    }
+  }
+  *warning = state_path + " holds no LastUpdate; every pair counts as changed";
+  return std::nullopt;
+}
+
+bool WriteState(const std::string& state_path, uint32_t run_start, std::string* error) {
+  const std::string temporary = state_path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << "; Written by tolvex after each completed run of the job beside it.\n"
+        << "[" << kStateSection << "]\n"
+        << kStateKey << " = " << FormatStamp(run_start) << "\n";
+    out.close();
+    if (!out) {
+      *error = "cannot write " + temporary;
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  std::error_code rename_error;
+  std::filesystem::rename(temporary, state_path, rename_error);  // replaces on Windows too
+  if (rename_error) {
+    *error = "cannot rename " + temporary + " to " + state_path;
+    return false;
+  }
+  return true;
+}
+
+bool IsShortlyAfterMidnight(const LocalTime& now, uint32_t last_update) {
+  if (now.hour >= 1 || last_update == 0) return false;
+  const LocalTime last = UnpackStamp(last_update);
+  const auto yesterday = std::chrono::year_month_day{
+      std::chrono::sys_days{DateOf(now.year, now.month, now.day)} - std::chrono::days{1}};
+  return DateOf(last.year, last.month, last.day) == yesterday;
+}
+
+std::string WeekdayName(int weekday) {
+  static const char* names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                "Thursday", "Friday", "Saturday"};
+  return weekday >= 0 && weekday < 7 ? names[weekday] : "Sunday";
+}
+
+void ResolveRunValues(Job* job, const LocalTime& now) {
+  ResolveLastUpdate(job);
+  ResolveMidnight(job, now);
+  ResolveWeekday(job, now);
+  ResolveWarnings(job);
+}
+
+}  // namespace tolvex::frontend

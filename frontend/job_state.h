@@ -1,0 +1,42 @@
+// What the command remembers of a job between runs, and the values it
+// settles when a run starts.
+//
+// The state file "JOB.state" beside the job records the start of the last
+// completed run. The next run hands it to the engine as LastUpdate, so only
+// pairs whose target changed since then carry the changed-since-last-update
+// marker. A LastUpdate key in the job wins over the state file (the state
+// file is still updated, so removing the key picks up from the last run).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "frontend/job.h"
+#include "platform/platform.h"
+
+namespace tolvex::frontend {
+
+std::string StatePathOf(const std::string& job_path);
+
+// The LastUpdate recorded in a state file: nothing when there is no file;
+// nothing and a warning when it cannot be understood.
+std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::string* warning);
+// Records `run_start` (a packed stamp) as the job's LastUpdate. The file is
+// written under a temporary name and renamed, so it is never left half
+// written.
+bool WriteState(const std::string& state_path, uint32_t run_start, std::string* error);
+
+// The midnight rule: a run that starts before 01:00 while the last update
+// fell on the previous day still has that day to include.
+bool IsShortlyAfterMidnight(const LocalTime& now, uint32_t last_update);
+
+// "Sunday" ... "Saturday" for 0 ... 6.
+std::string WeekdayName(int weekday);
+
+// Settles the values a job leaves to the run, as of `now`: LastUpdate from
+// the state file, Midnight by the midnight rule, Weekday as today's name,
+// and Warnings bit 0x40 where the log cannot show failed copies.
+void ResolveRunValues(Job* job, const LocalTime& now);
+
+}  // namespace tolvex::frontend

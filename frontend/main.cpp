@@ -1,0 +1,55 @@
+// The tolvex command: reads a job file, hands it to the engine library
+// through its exports, answers the engine's questions and reports.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "frontend/exit_status.h"
+#include "frontend/help_text.h"
+#include "frontend/run_job.h"
+#include "frontend/terminal.h"
+
+namespace {
+
+using namespace tolvex::frontend;
+
+int UsageError(const std::string& message) {
+  std::cerr << "tolvex: " << message << "\n"
+            << "usage: tolvex [--yes | --no] [--library PATH] JOB | tolvex check JOB | tolvex --help\n";
+  return kExitJobError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  RunOptions options;
+  options.mode = StdinIsTerminal() ? AnswerMode::kAsk : AnswerMode::kNoTerminal;
+  bool check = false;
+  bool fixed_answer = false;
+  std::string job;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintHelp(std::cout);
+      return kExitCompleted;
+    } else if (arg == "--yes" || arg == "--no") {
+      if (fixed_answer) return UsageError("--yes and --no exclude each other");
+      fixed_answer = true;
+      options.mode = arg == "--yes" ? AnswerMode::kYes : AnswerMode::kNo;
+    } else if (arg == "--library") {
+      if (++i == args.size()) return UsageError("--library needs a path");
+      options.library = args[i];
+    } else if (arg == "check" && i == 0) {
+      check = true;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else if (job.empty()) {
+      job = arg;
+    } else {
+      return UsageError("one job at a time");
+    }
+  }
+  if (job.empty()) return UsageError("no job file given");
+  return check ? CheckJob(job) : RunJob(job, options);
+}

@@ -1,0 +1,192 @@
+#include "frontend/run_job.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "frontend/copy_failures.h"
+#include "frontend/engine_library.h"
+#include "frontend/exit_status.h"
+#include "frontend/job_report.h"
+#include "frontend/job_state.h"
+#include "platform/dos_stamp.h"
+#include "platform/platform.h"
+
+namespace tolvex::frontend {
+
+namespace {
+
+// The callbacks are plain C functions; during a run they reach the answers
+// through this pointer. No exception may cross into the engine.
+Answers* active_answers = nullptr;
+
+int TOLVEX_CALLBACK OnNotify(int code, int drive, int number) {
+  try {
+    return active_answers->Notify(code, drive, number);
+  } catch (...) {
+    return kNotifyNo;
+  }
+}
+
+int TOLVEX_CALLBACK OnConfirm(const char* path, const char* counter_path, uint32_t size,
+                              uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
+                              int state) {
+  try {
+    return active_answers->Confirm(path, counter_path, size, counter_size, stamp, counter_stamp,
+                                   state);
+  } catch (...) {
+    return kConfirmQuit;
+  }
+}
+
+int TOLVEX_CALLBACK OnCopyError(const char* path, const char* counter_path, uint32_t size,
+                                uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
+                                uint32_t error) {
+  try {
+    return active_answers->CopyError(path, counter_path, size, counter_size, stamp, counter_stamp,
+                                     error);
+  } catch (...) {
+    return kCopySkip;
+  }
+}
+
+int TOLVEX_CALLBACK OnMakeDir(const char* folder) {
+  try {
+    active_answers->MakeDir(folder);
+  } catch (...) {
+  }
+  return 0;
+}
+
+// Loads the job and settles the values of this run; prints the error.
+std::optional<Job> PrepareJob(const std::string& job_path) {
+  auto loaded = LoadJob(job_path);
+  if (auto* error = std::get_if<JobError>(&loaded)) {
+    std::cerr << "tolvex: " << error->Format() << "\n";
+    return std::nullopt;
+  }
+  Job job = std::move(std::get<Job>(loaded));
+#if !defined(_WIN32)
+  // The POSIX platform layer, the library's and the command's own, reads
+  // its drive table from here.
+  setenv("TOLVEX_DRIVES", job.drives.EnvironmentValue().c_str(), 1);
+  Sys().ReloadDrives();
+#endif
+  ResolveRunValues(&job, Sys().Now());
+  return job;
+}
+
+bool LoadEngine(const RunOptions& options, EngineLibrary* engine) {
+  std::string errors;
+  for (const std::string& candidate : LibraryCandidates(options.library)) {
+    std::string error;
+    if (engine->Load(candidate, &error)) return true;
+    errors += "\n  " + error;
+  }
+  std::cerr << "tolvex: the engine library cannot be loaded:" << errors << "\n";
+  return false;
+}
+
+// Where this run's part of the log begins, and where the log lies.
+struct LogWatch {
+  bool active = false;
+  std::string native_path;
+  uint64_t offset = 0;
+};
+
+LogWatch WatchLog(const Job& job) {
+  LogWatch watch;
+  if (!LogRecordsCopyErrors(job)) return watch;
+  watch.active = true;
+  watch.native_path = job.drives.ToNative(job.Get("LogFile").text);
+  watch.offset = job.Get("LogAppend").number ? FileSizeOf(watch.native_path) : 0;
+  return watch;
+}
+
+// Copies that failed and were not tried again with success.
+int FailedCopies(const Job& job, const RunOutcome& outcome, const LogWatch& log) {
+  const bool consulted = (job.Get("Warnings").number & 0x40) != 0;
+  const int failures =
+      consulted ? outcome.copy_error_calls : CountCopyErrorLines(log.native_path, log.offset);
+  return failures > outcome.retries ? failures - outcome.retries : 0;
+}
+
+int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
+  if (result == 0 || outcome.space_refused) return kExitAborted;
+  if (outcome.ended_by_check) return kExitStoppedByCheck;
+  return failed > 0 ? kExitCopiesFailed : kExitCompleted;
+}
+
+void Report(int status, int failed, const LogWatch& log, const Job& job) {
+  switch (status) {
+    case kExitAborted: std::cout << "Run aborted.\n"; break;
+    case kExitStoppedByCheck: std::cout << "Run ended by a check of the job.\n"; break;
+    case kExitCopiesFailed:
+      std::cout << "Run completed, but " << failed << (failed == 1 ? " copy" : " copies")
+                << " failed.\n";
+      break;
+    default: std::cout << "Run completed.\n";
+  }
+  if (job.Get("LogActive").number) {
+    std::cout << "Log: " << (log.active ? log.native_path : job.drives.ToNative(job.Get("LogFile").text))
+              << "\n";
+  }
+}
+
+void RecordRun(const Job& job, uint32_t run_start) {
+  std::string error;
+  if (!WriteState(StatePathOf(job.path), run_start, &error)) {
+    std::cerr << "tolvex: warning: " << error << "; the next run cannot know this one\n";
+  }
+}
+
+}  // namespace
+
+void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
+  for (int list = 0; list < kListCount; ++list) {
+    const std::string name = kListNames[list];
+    engine.Clear("Clear" + name)();
+    const auto add = engine.Text("Set" + name.substr(0, name.size() - 1));
+    for (const std::string& entry : job.lists[list]) add(entry.c_str());
+  }
+  for (const Setting& setting : job.settings) {
+    const std::string name = std::string("Set") + setting.rule->key;
+    switch (setting.rule->setter) {
+      case SetterKind::kText: engine.Text(name)(setting.text.c_str()); break;
+      case SetterKind::kInt: engine.Int(name)(static_cast<int32_t>(setting.number)); break;
+      case SetterKind::kUnsigned: engine.Unsigned(name)(setting.number); break;
+    }
+  }
+}
+
+int CheckJob(const std::string& job_path) {
+  const auto job = PrepareJob(job_path);
+  if (!job) return kExitJobError;
+  PrintResolvedJob(*job, std::cout);
+  return kExitCompleted;
+}
+
+int RunJob(const std::string& job_path, const RunOptions& options) {
+  const auto job = PrepareJob(job_path);
+  if (!job) return kExitJobError;
+  EngineLibrary engine;
+  if (!LoadEngine(options, &engine)) return kExitNoEngine;
+  if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == 2) {
+    std::cout << "Note: ConfirmMode 2 shows the overview on a terminal; without one the run is "
+                 "cancelled.\n";
+  }
+  const uint32_t run_start = PackStamp(Sys().Now());
+  HandJobToEngine(*job, engine);
+  const LogWatch log = WatchLog(*job);
+  TerminalKeys keys;
+  Answers answers(options.mode, job->drives, job->silent_copy_errors, std::cout, &keys);
+  active_answers = &answers;
+  const int32_t result = engine.Update()(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
+  active_answers = nullptr;
+  const int failed = FailedCopies(*job, answers.outcome(), log);
+  const int status = ExitStatusOf(result, answers.outcome(), failed);
+  Report(status, failed, log, *job);
+  if (status == kExitCompleted || status == kExitCopiesFailed) RecordRun(*job, run_start);
+  return status;
+}
+
+}  // namespace tolvex::frontend
