@@ -1,0 +1,251 @@
+// The execution of the plan: the erase pass (last candidate first), the copy
+// pass (in list order, with the per-file confirmation and the copy-error
+// answers) and the removal of empty folders.
+#include <memory>
+
+#include "engine/parameters.h"
+#include "engine/update_run.h"
+#include "model/program_state.h"
+#include "platform/platform.h"
+#include "ui/run_ui.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr uint32_t kInterruptedError = 0x20000000;
+constexpr uint32_t kBeepExclamation = 0x30;
+
+// ConfirmProc answers.
+enum : int {
+  kConfirmNormal = 10,
+  kConfirmIgnore = 20,
+  kConfirmErase = 30,
+  kConfirmInvert = 40,
+  kConfirmIgnoreGroup = 60,
+  kConfirmAskNoMore = 70,
+  kConfirmAbort = 80,
+};
+
+// CopyErrorProc answers.
+enum : int {
+  kErrorRetry = 10,
+  kErrorSkip = 20,
+  kErrorSkipGroup = 30,
+  kErrorErase = 40,
+  kErrorAbort = 50,
+};
+
+uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
+
+std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int maximum) {
+  std::unique_ptr<SearchProgressView> dialog =
+      CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
+  dialog->SetStatusText(status);
+  dialog->SetGaugeRange(0, maximum);
+  dialog->SetGaugePosition(0);
+  return dialog;
+}
+
+}  // namespace
+
+void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
+  if (Sys().RemoveFile(texts.path) == kErrOk) {
+    Sys().PumpStep();
+    log_.Write(kEventFileErased, LogEntry::Erased(texts.path, texts.sizeText, texts.stampText));
+  }
+  if (c.counterSize != 0 && Sys().RemoveFile(texts.counterPath) == kErrOk) {
+    Sys().PumpStep();
+    log_.Write(kEventFileErased, LogEntry::Erased(texts.counterPath, texts.counterSizeText,
+                                                  texts.counterStampText));
+  }
+}
+
+void UpdateRun::ErasePass() {
+  const int n = static_cast<int>(candidates.size());
+  std::unique_ptr<SearchProgressView> dialog = OpenSearch("Erasing files...", n);
+  for (int i = n - 1; i >= 0; --i) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    CANDIDATE& c = candidates[i];
+    if (Action(c.state) == STATE_ERASE) {
+      EraseCandidateFiles(c, CandidateTexts::For(c));
+      c.state |= STATE_DONE;
+    }
+    dialog->SetGaugePosition(n - i);
+  }
+}
+
+void UpdateRun::CopyPass() {
+  InterruptRequest = false;
+  copied_ = 0;
+  std::unique_ptr<CopyProgressView> dialog =
+      CurrentRunUi().OpenCopyDialog(DialogCaption(Parameters.Filename));
+  dialog->SetGaugePosition(0);
+  size_t i = 0;
+  while (i < candidates.size()) {
+    const Next next = ProcessCandidate(i, *dialog);
+    if (next == Next::kStop) break;
+    if (next == Next::kNextCandidate) ++i;
+  }
+}
+
+UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
+  const TParameters& p = Parameters;
+  Sys().PumpStep();
+  if (Aborted) return Next::kStop;
+  if (candidates[i].state & STATE_DONE) return Next::kNextCandidate;
+  CandidateTexts texts = CandidateTexts::For(candidates[i]);
+
+  if (p.ConfirmMode == 1 && !askAll_ && !(candidates[i].state & STATE_CONFIRMED)) {
+    AskConfirmation(i, texts);
+    if (Aborted) return Next::kStop;
+  }
+  const CANDIDATE c = candidates[i];
+  switch (Action(c.state)) {
+    case STATE_NORMAL:
+      break;
+    case STATE_INVERT:
+      texts.Swap();
+      break;
+    case STATE_ERASE:
+      EraseCandidateFiles(c, texts);
+      return Next::kNextCandidate;
+    default:
+      // Ignore, and any state without a known action: nothing is touched.
+      log_.Write(kEventFileSkipped, texts.FileEntry());
+      return Next::kNextCandidate;
+  }
+
+  dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
+  dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
+  CreateTargetFolder(c, texts);
+
+  uint32_t attributes = 0;
+  if ((p.Attributes & kAttrReadOnly) &&
+      Sys().GetAttributes(texts.counterPath, &attributes) == kErrOk &&
+      (attributes & kAttrReadOnly)) {
+    Sys().SetAttributes(texts.counterPath, 0);
+  }
+  Sys().PumpStep();
+  const uint32_t error =
+      InterruptRequest ? kInterruptedError : Sys().CopyOver(texts.path, texts.counterPath);
+  if (error == kErrOk) {
+    copied_ += c.size;
+    dialog.SetGaugePosition(PercentOf(copied_, p.CopyBytes));
+    log_.Write(kEventFileCopied, texts.FileEntry());
+    return Next::kNextCandidate;
+  }
+  return HandleCopyFailure(i, error, texts, dialog);
+}
+
+void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
+  const TParameters& p = Parameters;
+  if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
+  const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
+  if ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs)) {
+    callbacks_.makeDir(texts.counterDir.c_str());
+    lastFolder_ = c.dirIndex;
+  }
+}
+
+void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
+  CANDIDATE& c = candidates[i];
+  const int answer =
+      callbacks_.confirm
+          ? callbacks_.confirm(texts.path.c_str(), texts.counterPath.c_str(), ClampToU32(c.size),
+                               ClampToU32(c.counterSize), c.stamp, c.counterStamp, c.state)
+          : 0;
+  const auto confirm = [&c](uint16_t action) {
+    c.state = ReplaceAction(c.state, action) | STATE_CONFIRMED;
+  };
+  switch (answer) {
+    case kConfirmNormal: confirm(STATE_NORMAL); break;
+    case kConfirmIgnore: confirm(STATE_IGNORE); break;
+    case kConfirmErase: confirm(STATE_ERASE); break;
+    case kConfirmInvert: confirm(STATE_INVERT); break;
+    case kConfirmIgnoreGroup: IgnoreGroupOf(i, true); break;
+    case kConfirmAskNoMore: askAll_ = true; break;
+    case kConfirmAbort: Aborted = true; break;
+    default: break;
+  }
+}
+
+void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
+  const int32_t index = static_cast<int32_t>(i);
+  for (const FOLDER& group : groups) {
+    if (index < group.first || index > group.last) continue;
+    for (int32_t k = group.first; k <= group.last; ++k) {
+      candidates[k].state = ReplaceAction(candidates[k].state, STATE_IGNORE);
+      if (confirm) candidates[k].state |= STATE_CONFIRMED;
+    }
+    return;
+  }
+}
+
+UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
+                                             const CandidateTexts& texts,
+                                             CopyProgressView& dialog) {
+  const TParameters& p = Parameters;
+  if (p.Warnings & 0x80) Sys().Beep(kBeepExclamation);
+  if (!(p.Warnings & 0x40) && !InterruptRequest) {
+    log_.Write(kEventCopyError, texts.FileEntry());
+    return Next::kNextCandidate;
+  }
+  CANDIDATE& c = candidates[i];
+  // Without a callback the failed copy is skipped: retrying is never the
+  // default, or a lasting failure would keep the run busy for ever.
+  const int answer =
+      callbacks_.copyError
+          ? callbacks_.copyError(texts.path.c_str(), texts.counterPath.c_str(),
+                                 ClampToU32(c.size), ClampToU32(c.counterSize), c.stamp,
+                                 c.counterStamp, error)
+          : kErrorSkip;
+  switch (answer) {
+    case kErrorSkip: c.state = ReplaceAction(c.state, STATE_IGNORE); break;
+    case kErrorSkipGroup: IgnoreGroupOf(i, false); break;
+    case kErrorErase: c.state = ReplaceAction(c.state, STATE_ERASE); break;
+    case kErrorAbort: Aborted = true; break;
+    default: break;  // retry
+  }
+  if (Aborted) return Next::kStop;
+  if (InterruptRequest) {
+    InterruptRequest = false;
+    dialog.EnableInterrupt();
+  }
+  lastFolder_ = -1;
+  log_.Write(kEventCopyError, texts.FileEntry());
+  return Next::kSameCandidate;
+}
+
+void UpdateRun::RemoveEmptyFolders() {
+  const TParameters& p = Parameters;
+  if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
+  const int n = static_cast<int>(dirList.size());
+  std::unique_ptr<SearchProgressView> dialog = OpenSearch("Erasing empty directories...", n);
+  for (int k = n - 1; k >= 0; --k) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    const STRING& entry = dirList[k];
+    const bool dest_side = entry.mark() == 1;
+    if ((dest_side && p.DeleteDestDirs) || (!dest_side && p.DeleteSrcDirs)) {
+      if (Sys().RemoveFolder(entry.text()) == kErrOk) {
+        Sys().PumpStep();
+        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(entry.text()));
+      }
+    }
+    dialog->SetGaugePosition(n - k);
+  }
+  if (p.DeleteDestDirs) {
+    for (const std::string* folder : {&p.DestinationRoot, &p.Destination}) {
+      if (Sys().RemoveFolder(*folder) == kErrOk) {
+        Sys().PumpStep();
+        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(*folder));
+      }
+    }
+  }
+  dialog.reset();
+  if (Aborted) LogAborted();
+}
+
+}  // namespace tolvex

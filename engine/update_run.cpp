@@ -1,0 +1,260 @@
+// The run driver: checks, preparation, scan, plan and confirmation. The
+// erase pass, the copy pass and the folder removal are in copy_pass.cpp.
+#include "engine/update_run.h"
+
+#include <limits>
+
+#include "engine/generation_folders.h"
+#include "engine/parameters.h"
+#include "engine/space_accounting.h"
+#include "model/ordering.h"
+#include "model/program_state.h"
+#include "platform/platform.h"
+#include "scan/tree_scan.h"
+#include "ui/run_ui.h"
+
+namespace tolvex {
+
+namespace {
+
+constexpr int kAnswerNo = 7;  // IDNO
+
+char DriveLetterOf(const std::string& path) {
+  if (path.empty()) return 0;
+  const std::string upper = Sys().UpperCase(path.substr(0, 1));
+  return upper.empty() ? 0 : upper[0];
+}
+
+std::string DriveRoot(char letter) { return std::string(1, letter) + ":\\"; }
+
+// The search dialog with the wait cursor shown while it lives.
+class WaitCursor {
+ public:
+  explicit WaitCursor(SearchProgressView& view) : view_(view) { view_.SetWaitCursor(true); }
+  ~WaitCursor() { view_.SetWaitCursor(false); }
+
+ private:
+  SearchProgressView& view_;
+};
+
+}  // namespace
+
+uint32_t ClampToU32(uint64_t value) {
+  return value > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                      : static_cast<uint32_t>(value);
+}
+
+int PercentOf(uint64_t value, uint64_t total) {
+  if (total == 0) return -1;
+  // value * 100 cannot overflow for any size a file system reports (< 2^57).
+  const uint64_t percent = (value * 100 + total / 2) / total;
+  return percent > static_cast<uint64_t>(std::numeric_limits<int>::max())
+             ? std::numeric_limits<int>::max()
+             : static_cast<int>(percent);
+}
+
+CandidateTexts CandidateTexts::For(const CANDIDATE& c) {
+  const TParameters& p = Parameters;
+  CandidateTexts t;
+  t.dir = dirList[c.dirIndex].text();
+  t.counterDir = counterpartList[c.dirIndex].text();
+  t.path = t.dir + c.name + c.extension;
+  t.counterPath = t.counterDir + c.name + c.extension;
+  t.sizeText = LogSizeText(c.size);
+  t.stampText = StampText(c.stamp, p.DateSeparator, p.TimeSeparator);
+  if (c.counterSize != 0) {
+    t.counterSizeText = LogSizeText(c.counterSize);
+    t.counterStampText = StampText(c.counterStamp, p.DateSeparator, p.TimeSeparator);
+  }
+  return t;
+}
+
+void CandidateTexts::Swap() {
+  std::swap(dir, counterDir);
+  std::swap(path, counterPath);
+  std::swap(sizeText, counterSizeText);
+  std::swap(stampText, counterStampText);
+}
+
+LogEntry CandidateTexts::FileEntry() const {
+  return LogEntry::File(path, counterPath, sizeText, counterSizeText, stampText,
+                        counterStampText);
+}
+
+UpdateRun::UpdateRun(const RunCallbacks& callbacks)
+    : callbacks_(callbacks),
+      log_(Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
+           Parameters.LogFile, Parameters.LogAppend, Parameters.Filename) {}
+
+int UpdateRun::Notify(int code, char drive, uint64_t number) {
+  if (!callbacks_.notify) return 0;
+  const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<int>::max());
+  const int argument = static_cast<int>(number > limit ? limit : number);
+  return callbacks_.notify(code, static_cast<unsigned char>(drive), argument);
+}
+
+int32_t UpdateRun::Run() {
+  // Text comparison during a run is always the case-insensitive rule
+  // (CompareText), so there is no mode to switch here.
+  Sys().PumpStep();
+  Aborted = false;
+  log_.Open();
+  log_.Write(kEventStart);
+  Sys().PumpStep();
+
+  if (CheckJob() && QueryDrives()) {
+    PrepareDestination();
+    bool empty_plan = false;
+    if (ScanAndPlan() && CheckPlan(&empty_plan)) {
+      bool go_on = true;
+      if (!empty_plan) {
+        go_on = WarnAboutSpace() && Confirm();
+        if (go_on && Parameters.ConfirmMode != 1) {
+          Sys().PumpStep();
+          ErasePass();
+          if (Aborted) {
+            LogAborted();
+            go_on = false;
+          }
+        }
+        if (go_on) {
+          Sys().PumpStep();
+          if (!candidates.empty()) CopyPass();
+          if (Aborted) {
+            LogAborted();
+            go_on = false;
+          }
+        }
+      }
+      if (go_on) RemoveEmptyFolders();
+    }
+  }
+  Finish();
+  return Aborted ? 0 : 1;
+}
+
+bool UpdateRun::CheckJob() {
+  TParameters& p = Parameters;
+  if (p.DInclSels.size() * p.FInclSels.size() == 0) {
+    log_.Write(kEventNoSelections);
+    Notify(kEventNoSelections, 0, 0);
+    return false;
+  }
+  Sys().PumpStep();
+  p.SourceDrive = DriveLetterOf(p.DInclSels.front().text());
+  p.DestinationDrive = DriveLetterOf(p.Destination);
+  if (p.SourceDrive == p.DestinationDrive && p.Destination.size() == 3 && p.PathMode == 1 &&
+      p.VaryMode == 0) {
+    log_.Write(kEventIdentical);
+    Notify(kEventIdentical, 0, 0);
+    return false;
+  }
+  return true;
+}
+
+bool UpdateRun::QueryDrives() {
+  TParameters& p = Parameters;
+  uint64_t free_bytes[2] = {0, 0};
+  const char letters[2] = {p.SourceDrive, p.DestinationDrive};
+  for (int k = 0; k < 2; ++k) {
+    Sys().PumpStep();
+    if (Sys().DiskFreeSpace(DriveRoot(letters[k]), &free_bytes[k]) != kErrOk) {
+      log_.Write(kEventDriveNotFound, LogEntry::Drive(letters[k]));
+      Notify(kEventDriveNotFound, letters[k], 0);
+      return false;
+    }
+  }
+  Sys().PumpStep();
+  p.FreeSrc = free_bytes[0];
+  p.FreeDest = free_bytes[1];
+  return true;
+}
+
+void UpdateRun::PrepareDestination() {
+  Sys().PumpStep();
+  MakeDestinationRoot(Parameters);
+  Sys().PumpStep();
+  if (Parameters.Midnight) {
+    if (Notify(kEventMidnight, 0, 0) != kAnswerNo) log_.Write(kEventMidnight);
+  }
+  Sys().PumpStep();
+}
+
+bool UpdateRun::ScanAndPlan() {
+  std::vector<std::string> unusable;
+  {
+    std::unique_ptr<SearchProgressView> dialog =
+        CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
+    ScanTrees(dialog.get(), &unusable);
+    if (!Aborted && !candidates.empty()) {
+      WaitCursor wait(*dialog);
+      OrderAndGroup(Parameters);
+      AccountSpace(Parameters);
+    }
+  }
+  for (const std::string& native_path : unusable) {
+    log_.Write(kEventUnusableName, LogEntry::Folder(native_path));
+  }
+  if (Aborted) {
+    LogAborted();
+    return false;
+  }
+  return true;
+}
+
+bool UpdateRun::CheckPlan(bool* empty_plan) {
+  TParameters& p = Parameters;
+  Sys().PumpStep();
+  if (p.PathMode == 2 && Sys().CompareExact(p.CommonRoot, p.DestinationRoot) == 0) {
+    log_.Write(kEventIdentical);
+    Notify(kEventIdentical, 0, 0);
+    return false;
+  }
+  Sys().PumpStep();
+  *empty_plan = candidates.empty();
+  if (*empty_plan) {
+    log_.Write(kEventNoFiles);
+    Notify(kEventNoFiles, 0, 0);
+  }
+  return true;
+}
+
+bool UpdateRun::WarnAboutSpace() {
+  Sys().PumpStep();
+  for (const SpaceShortfall& shortfall : FindSpaceShortfalls(Parameters)) {
+    log_.Write(kEventLacksSpace, LogEntry::Shortfall(shortfall.drive, shortfall.missingBytes));
+    if (Notify(kEventLacksSpace, shortfall.drive, shortfall.missingBytes) == kAnswerNo) {
+      LogAborted();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool UpdateRun::Confirm() {
+  Sys().PumpStep();
+  if (Parameters.ConfirmMode != 2) return true;
+  Aborted = !CurrentRunUi().RunOverview();
+  if (Aborted) {
+    LogAborted();
+    return false;
+  }
+  return true;
+}
+
+void UpdateRun::Finish() {
+  Sys().PumpStep();
+  ClearProgramLists();
+  Sys().PumpStep();
+  log_.Write(kEventEnd);
+  log_.Close();
+}
+
+int32_t RunUpdate(const RunCallbacks& callbacks) {
+  // The drive table of the POSIX back end may have changed since the last run.
+  Sys().ReloadDrives();
+  UpdateRun run(callbacks);
+  return run.Run();
+}
+
+}  // namespace tolvex
