@@ -194,10 +194,13 @@ const Drive* DriveMap::FindLetter(char letter) const {
   return nullptr;
 }
 
-// The drive whose folder holds `native`; the deepest one when several do.
+// The job's own drive whose folder holds `native`; the deepest one when
+// several do. Automatic drives are matched by file system instead: one for
+// "/" must not swallow the paths of a file system mounted below it.
 const Drive* DriveMap::ContainingDrive(const std::string& native) const {
   const Drive* best = nullptr;
   for (const Drive& drive : drives_) {
+    if (drive.automatic) continue;
     if (LiesIn(native, drive.folder) && (!best || drive.folder.size() > best->folder.size())) {
       best = &drive;
     }
@@ -207,6 +210,9 @@ const Drive* DriveMap::ContainingDrive(const std::string& native) const {
 
 std::optional<char> DriveMap::AutomaticLetter(const std::string& native, std::string* error) {
   const std::string root = FileSystemRoot(native);
+  for (const Drive& drive : drives_) {
+    if (drive.automatic && drive.folder == root) return drive.letter;
+  }
   if (root.find(';') != std::string::npos) {
     *error = "the file system folder \"" + root + "\" contains ';'";
     return std::nullopt;

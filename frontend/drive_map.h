@@ -53,6 +53,7 @@ class DriveMap {
  private:
   const Drive* FindLetter(char letter) const;
   const Drive* ContainingDrive(const std::string& native) const;
+  // The automatic drive of the file system holding `native`, made on first use.
   std::optional<char> AutomaticLetter(const std::string& native, std::string* error);
 
   std::vector<Drive> drives_;

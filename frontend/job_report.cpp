@@ -32,6 +32,10 @@ std::string Meaning(const Setting& setting, const DriveMap& drives) {
 
 void Line(std::ostream& out, const std::string& call, const std::string& value,
           const std::string& comment) {
+  if (value.empty()) {
+    out << call << "\n";
+    return;
+  }
   out << std::left << std::setw(kNameColumn) << call << value;
   if (!comment.empty()) out << "   ; " << comment;
   out << "\n";

@@ -1,0 +1,174 @@
+#include "frontend/answers.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "frontend/error_text.h"
+#include "platform/platform.h"
+#include "testing/test_drives.h"
+
+namespace tolvex::frontend {
+namespace {
+
+// Keys typed in advance; the end of the script is the end of the input.
+class ScriptedKeys final : public KeyInput {
+ public:
+  explicit ScriptedKeys(std::string keys) : keys_(std::move(keys)) {}
+  char ReadKey() override { return next_ < keys_.size() ? keys_[next_++] : 0; }
+  size_t used() const { return next_; }
+
+ private:
+  std::string keys_;
+  size_t next_ = 0;
+};
+
+constexpr int kYes = 6;
+constexpr uint32_t kStamp = (46u << 25) | (12u << 21) | (9u << 16) | (14u << 11);
+
+struct Harness {
+  explicit Harness(AnswerMode mode, std::string keys = "", bool silent = false)
+      : keys(std::move(keys)), answers(mode, drives, silent, out, &this->keys) {}
+  DriveMap drives;
+  std::ostringstream out;
+  ScriptedKeys keys;
+  Answers answers;
+};
+
+TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
+  struct Case {
+    AnswerMode mode;
+    int code;
+    int answer;
+    bool refused;
+  } cases[] = {
+      {AnswerMode::kYes, kLacksSpace, kYes, false},
+      {AnswerMode::kNo, kLacksSpace, kNotifyNo, true},
+      {AnswerMode::kNoTerminal, kLacksSpace, kNotifyNo, true},
+      {AnswerMode::kYes, kMidnightHint, kYes, false},
+      {AnswerMode::kNo, kMidnightHint, kNotifyNo, false},
+      {AnswerMode::kNoTerminal, kMidnightHint, kYes, false},
+  };
+  for (const Case& c : cases) {
+    Harness h(c.mode);
+    EXPECT_EQ(h.answers.Notify(c.code, c.code == kLacksSpace ? 'D' : 0, 1572864), c.answer)
+        << c.code << " in mode " << static_cast<int>(c.mode);
+    EXPECT_EQ(h.answers.outcome().space_refused, c.refused);
+    EXPECT_EQ(h.keys.used(), 0u);  // nobody was asked
+  }
+}
+
+TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
+  for (int code : {kNoSelections, kIdentical, kDriveNotFound}) {
+    Harness h(AnswerMode::kAsk);
+    h.answers.Notify(code, code == kDriveNotFound ? 'Q' : 0, 0);
+    EXPECT_TRUE(h.answers.outcome().ended_by_check) << code;
+    EXPECT_EQ(h.out.str().rfind("Stopped: ", 0), 0u) << h.out.str();
+  }
+  Harness h(AnswerMode::kAsk);
+  h.answers.Notify(kDriveNotFound, 'Q', 0);
+  EXPECT_NE(h.out.str().find("drive Q:"), std::string::npos) << h.out.str();
+  Harness none(AnswerMode::kAsk);
+  none.answers.Notify(kNoFilesFound, 0, 0);
+  EXPECT_FALSE(none.answers.outcome().ended_by_check);
+  EXPECT_NE(none.out.str().find("No files found"), std::string::npos);
+}
+
+TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {
+  Harness space(AnswerMode::kAsk, "x\n");  // an unknown key is passed over; Enter means No
+  EXPECT_EQ(space.answers.Notify(kLacksSpace, 'D', 1572864), kNotifyNo);
+  EXPECT_NE(space.out.str().find("lacks 1.5 MB"), std::string::npos) << space.out.str();
+  EXPECT_TRUE(space.answers.outcome().space_refused);
+  Harness go_on(AnswerMode::kAsk, "Y");
+  EXPECT_EQ(go_on.answers.Notify(kLacksSpace, 'D', 100), kYes);
+  Harness hint(AnswerMode::kAsk, "\n");  // Enter logs the hint
+  EXPECT_EQ(hint.answers.Notify(kMidnightHint, 0, 0), kYes);
+  Harness closed(AnswerMode::kAsk, "");  // end of input: No
+  EXPECT_EQ(closed.answers.Notify(kMidnightHint, 0, 0), kNotifyNo);
+}
+
+TEST(ConfirmAnswers, MapsSingleKeysToAnswerCodes) {
+  struct Case {
+    const char* keys;
+    int state;
+    int answer;
+  } cases[] = {
+      {"c", 0x02, kConfirmNormal},  {"i", 0x01, kConfirmIgnore},
+      {"E", 0x01, kConfirmErase},   {"v", 0x01, kConfirmInvert},
+      {"g", 0x01, kConfirmSkipGroup}, {"a", 0x01, kConfirmYesToAll},
+      {"q", 0x01, kConfirmQuit},    {"z\n", 0x11, kConfirmNormal},  // Enter keeps the action
+      {"\n", 0x04, kConfirmErase},  {"\n", 0x02, kConfirmIgnore},
+      {"", 0x01, kConfirmQuit},     // end of input quits
+  };
+  for (const Case& c : cases) {
+    Harness h(AnswerMode::kAsk, c.keys);
+    EXPECT_EQ(h.answers.Confirm("S:\\a.txt", "T:\\a.txt", 10, 5, kStamp, kStamp, c.state), c.answer)
+        << c.keys;
+  }
+}
+
+TEST(ConfirmAnswers, WithoutAPersonKeepsOrSkipsButNeverChangesAnAction) {
+  Harness yes(AnswerMode::kYes), no(AnswerMode::kNo), none(AnswerMode::kNoTerminal);
+  EXPECT_EQ(yes.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x04), kConfirmYesToAll);
+  EXPECT_EQ(none.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x04), kConfirmYesToAll);
+  EXPECT_EQ(no.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x01), kConfirmIgnore);
+  EXPECT_NE(yes.out.str().find("erase: S:\\a (1 bytes, 2026-12-09 14:00:00) -> T:\\a (absent)"),
+            std::string::npos)
+      << yes.out.str();
+}
+
+TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {
+  struct Case {
+    const char* keys;
+    int answer;
+  } cases[] = {{"r", kCopyRetry}, {"s", kCopySkip},  {"g", kCopySkipGroup}, {"e", kCopyErase},
+               {"a", kCopyAbort}, {"\n", kCopySkip}, {"", kCopyAbort}};
+  for (const Case& c : cases) {
+    Harness h(AnswerMode::kAsk, c.keys);
+    EXPECT_EQ(h.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 5), c.answer) << c.keys;
+    EXPECT_EQ(h.answers.outcome().copy_error_calls, 1);
+    EXPECT_EQ(h.answers.outcome().retries, c.answer == kCopyRetry ? 1 : 0);
+    EXPECT_NE(h.out.str().find("access denied"), std::string::npos);
+  }
+}
+
+TEST(CopyErrorAnswers, SkipsWithoutAskingUnlessThePersonAskedOrInterrupted) {
+  for (AnswerMode mode : {AnswerMode::kYes, AnswerMode::kNo, AnswerMode::kNoTerminal}) {
+    Harness h(mode, "r");
+    EXPECT_EQ(h.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 112), kCopySkip);
+    EXPECT_EQ(h.keys.used(), 0u);
+  }
+  Harness silent(AnswerMode::kAsk, "r", /*silent=*/true);
+  EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 32), kCopySkip);
+  EXPECT_EQ(silent.keys.used(), 0u);
+  EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, kInterruptedByUser),
+            kCopyRetry);
+  EXPECT_NE(silent.out.str().find("interrupted by the user"), std::string::npos);
+}
+
+TEST(ErrorText, ExplainsTheCodesOfFailedCopies) {
+  EXPECT_EQ(ExplainError(2), "the file was not found");
+  EXPECT_EQ(ExplainError(3), "the folder was not found");
+  EXPECT_EQ(ExplainError(112), "there is not enough space on the disk");
+  EXPECT_EQ(ExplainError(206), "the file name or path is too long");
+  EXPECT_EQ(ExplainError(0x20000000), "interrupted by the user");
+  EXPECT_EQ(ExplainError(1234), "Windows error 1234");
+}
+
+TEST(MakeDirAnswer, CreatesTheFolderAndItsMissingParents) {
+  TestDrives drives("S");
+  Sys().ReloadDrives();
+  drives.MakeDirs("S:\\have\\");
+  Harness h(AnswerMode::kNoTerminal);
+  h.answers.MakeDir("S:\\have\\new\\deeper\\target\\");
+  EXPECT_TRUE(drives.Exists("S:\\have\\new\\deeper\\target"));
+  h.answers.MakeDir("S:\\have\\new\\deeper\\target\\");  // already there: nothing to do
+  EXPECT_EQ(h.answers.outcome().folders_not_made, 0);
+  drives.WriteFile("S:\\file", "x");
+  h.answers.MakeDir("S:\\file\\sub\\");  // a file stands in the way
+  EXPECT_EQ(h.answers.outcome().folders_not_made, 1);
+  EXPECT_NE(h.out.str().find("Cannot create the folder"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tolvex::frontend
