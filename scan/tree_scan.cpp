@@ -60,8 +60,11 @@ void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, Unusab
 bool ScanFolders(SearchProgressView* progress, UnusableNameSink* sink) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
   TParameters& parameters = Parameters;
-  dirList = parameters.DInclSels;
-  std::vector<STRING> excludes = parameters.DExclSels;
+  // Every selection lies on the source side until twins are added.
+  dirList.clear();
+  for (const STRING& entry : parameters.DInclSels) dirList.emplace_back(entry.text(), 0);
+  std::vector<STRING> excludes;
+  for (const STRING& entry : parameters.DExclSels) excludes.emplace_back(entry.text(), 0);
   if (!CanPairFolders(parameters)) {
     dirList.clear();
     return true;
