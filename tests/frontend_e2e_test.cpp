@@ -1,0 +1,355 @@
+// The tolvex command end to end: the built binary (not its functions) runs
+// job files on real temporary trees, with the engine library it loads.
+// Standard input is never a terminal here, so the fixed answers apply.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string TolvexPath() {
+  std::string path = TOLVEX_EXE;
+#if defined(_WIN32)
+  // Built on Linux, run under Wine: the Linux folders are drive Z:.
+  if (!path.empty() && path[0] == '/') {
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    path = "Z:" + path;
+  }
+#endif
+  return path;
+}
+
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int CountOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class TolvexCommand : public ::testing::Test {
+ protected:
+  TolvexCommand() {
+    std::random_device random;
+    root_ = fs::temp_directory_path() / ("tolvex-e2e-" + std::to_string(random()));
+    fs::create_directories(root_ / "source");
+  }
+  ~TolvexCommand() override {
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(root_, ignored);
+  }
+
+  // The ending of a folder selection that takes in everything below it.
+  static std::string Star() { return fs::path::preferred_separator == '/' ? "/*" : "\\*"; }
+  std::string P(const std::string& relative) const { return (root_ / relative).make_preferred().string(); }
+
+  // Writes a file dated `age` ago.
+  void Put(const std::string& relative, const std::string& content,
+           std::chrono::hours age = 48h) const {
+    const fs::path file = root_ / relative;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
+    fs::last_write_time(file, fs::file_time_type::clock::now() - age);
+  }
+  std::string Get(const std::string& relative) const { return ReadText(root_ / relative); }
+  bool Exists(const std::string& relative) const { return fs::exists(root_ / relative); }
+  std::string Log() const { return Get("run.log"); }
+
+  // A job over source/ into backup/ with a log; `job_lines` go into [Job].
+  void WriteJob(const std::string& job_lines, const std::string& sections = "") const {
+    std::ofstream(root_ / "job.job", std::ios::binary)
+        << "[Job]\nDestination = " << P("backup") << "\nLogFile = " << P("run.log")
+        << "\nLogAppend = 0\nLogDetails = 1\n"
+        << job_lines << "\n[DInclSels]\n" << P("source") << Star() << "\n"
+        << (sections.find("[FInclSels]") == std::string::npos ? "[FInclSels]\n*.*\n" : "")
+        << sections;
+  }
+
+  Result Run(const std::string& arguments) const {
+    const fs::path out = root_ / "out.txt", err = root_ / "err.txt";
+#if defined(_WIN32)
+    const std::string command = "\"\"" + TolvexPath() + "\" " + arguments + " > \"" + out.string() +
+                                "\" 2> \"" + err.string() + "\" < NUL\"";
+#else
+    const std::string command = "'" + TolvexPath() + "' " + arguments + " > '" + out.string() +
+                                "' 2> '" + err.string() + "' < /dev/null";
+#endif
+    Result result;
+    const int raw = std::system(command.c_str());
+#if defined(_WIN32)
+    result.status = raw;
+#else
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    result.out = ReadText(out);
+    result.err = ReadText(err);
+    return result;
+  }
+  Result RunJob(const std::string& options = "") const {
+    return Run(options + " \"" + P("job.job") + "\"");
+  }
+
+  fs::path root_;
+};
+
+#define EXPECT_STATUS(result, expected) \
+  EXPECT_EQ((result).status, expected) << "out:\n" << (result).out << "err:\n" << (result).err
+
+TEST_F(TolvexCommand, OneWayBackupCopiesNewAndChangedFilesAndErasesOrphans) {
+  Put("source/new.txt", "new");
+  Put("source/sub/deeper/changed.txt", "changed, second edition", 24h);
+  Put("backup/sub/deeper/changed.txt", "changed", 72h);
+  Put("source/kept.txt", "older in the source", 72h);
+  Put("backup/kept.txt", "newer in the backup", 24h);
+  Put("source/empty.txt", "");
+  Put("source/tmp/skipped.txt", "excluded folder");
+  Put("backup/gone.txt", "removed from the source");
+  WriteJob("OrphanModeD2 = 2", "[DExclSels]\n" + P("source/tmp") + Star() + "\n");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 0);
+  EXPECT_EQ(Get("backup/new.txt"), "new");
+  EXPECT_EQ(Get("backup/sub/deeper/changed.txt"), "changed, second edition");
+  EXPECT_EQ(Get("backup/kept.txt"), "newer in the backup");
+  EXPECT_TRUE(Exists("backup/empty.txt"));
+  EXPECT_FALSE(Exists("backup/tmp"));
+  EXPECT_FALSE(Exists("backup/gone.txt"));
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 3) << Log();
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 1) << Log();
+  EXPECT_NE(result.out.find("Run completed."), std::string::npos);
+  EXPECT_NE(Get("job.job.state").find("LastUpdate = "), std::string::npos);
+}
+
+TEST_F(TolvexCommand, ASecondRunFindsEverythingUpToDate) {
+  Put("source/a.txt", "a");
+  Put("source/sub/b.txt", "b");
+  WriteJob("");
+  ASSERT_EQ(RunJob().status, 0);
+  const std::string first_state = Get("job.job.state");
+  const Result second = RunJob();
+  EXPECT_STATUS(second, 0);
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 0) << Log();
+  EXPECT_NE(Log().find("No files found."), std::string::npos) << Log();
+  EXPECT_NE(second.out.find("No files found"), std::string::npos);
+  EXPECT_NE(Get("job.job.state").find("LastUpdate = "), std::string::npos);
+}
+
+TEST_F(TolvexCommand, TwoWayUpdateCopiesTheNewerFileOfEachPairBothWays) {
+  Put("source/left.txt", "left, newer", 24h);
+  Put("backup/left.txt", "left", 72h);
+  Put("source/right.txt", "right", 72h);
+  Put("backup/right.txt", "right, newer", 24h);
+  Put("backup/only-there/file.txt", "only in the backup");
+  WriteJob("TouchMode = 1\nOrphanModeB = 0");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 0);
+  EXPECT_EQ(Get("backup/left.txt"), "left, newer");
+  EXPECT_EQ(Get("source/right.txt"), "right, newer");
+  EXPECT_EQ(Get("source/only-there/file.txt"), "only in the backup");  // folder made on the way
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 3) << Log();
+}
+
+TEST_F(TolvexCommand, RefusesEachKindOfBadJobLineAndRunsNothing) {
+  struct Case {
+    const char* job_line;
+    const char* where;
+  } cases[] = {
+      {"Colour = red", "job.job:6: Colour: unknown key"},
+      {"VaryMode = four", "job.job:6: VaryMode: \"four\" is not a number"},
+      {"OrphanModeD1 = 2", "job.job:6: OrphanModeD1: 2 is not one of the values 0 or 1"},
+      {"Warnings = 0x10", "job.job:6: Warnings:"},
+      {"LeastDate = 2026-13-01", "job.job:6: LeastDate:"},
+      {"BlockColor1 = 255,0,0", "job.job:6: BlockColor1:"},
+      {"DateSeparator = ::", "job.job:6: DateSeparator:"},
+      {"LogDetails = 9", "job.job:6: LogDetails:"},
+      {"Destination = relative/backup", "job.job:6: Destination: given twice"},
+      {"[Options]", "job.job:6: [Options]: unknown section"},
+  };
+  Put("source/a.txt", "a");
+  for (const Case& c : cases) {
+    WriteJob(c.job_line);
+    const Result result = RunJob();
+    EXPECT_STATUS(result, 2);
+    EXPECT_NE(result.err.find(c.where), std::string::npos) << c.job_line << ": " << result.err;
+    EXPECT_FALSE(Exists("backup")) << c.job_line;
+    EXPECT_FALSE(Exists("run.log")) << c.job_line;
+  }
+  std::ofstream(root_ / "job.job") << "[Job]\nDestination = " << P("backup")
+                                   << "\nLogFile = relative.log\n";
+  Result relative = RunJob();
+  EXPECT_STATUS(relative, 2);
+  EXPECT_NE(relative.err.find("job.job:3: LogFile: \"relative.log\" is not an absolute path"),
+            std::string::npos)
+      << relative.err;
+  std::ofstream(root_ / "job.job") << "[Job]\nVaryMode = 1\n";
+  Result missing = RunJob();
+  EXPECT_STATUS(missing, 2);
+  EXPECT_NE(missing.err.find("job.job: Destination: missing"), std::string::npos) << missing.err;
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
+TEST_F(TolvexCommand, CheckPrintsTheResolvedJobAndRunsNothing) {
+  Put("source/a.txt", "a");
+  WriteJob("VaryMode = 3\nLeastDate = 2001-01-05 07:08:10\nBlockColor2 = #102030");
+  const Result result = Run("check \"" + P("job.job") + "\"");
+  EXPECT_STATUS(result, 0);
+  for (const char* expected : {"SetDInclSel", ":\\", "SetVaryMode         3",
+                               "SetLeastDate        0x2A253905", "2001-01-05 07:08:10",
+                               "SetBlockColor2      0x00302010", "SetFilename         \"job.job\""}) {
+    EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+  }
+  EXPECT_FALSE(Exists("backup"));
+  EXPECT_FALSE(Exists("run.log"));
+}
+
+TEST_F(TolvexCommand, ConfirmModeOneWithoutATerminalKeepsTheProposedActions) {
+  Put("source/a.txt", "a");
+  Put("source/b.txt", "b");
+  WriteJob("ConfirmMode = 1");
+  const Result kept = RunJob();
+  EXPECT_STATUS(kept, 0);
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+  EXPECT_EQ(Get("backup/b.txt"), "b");
+  EXPECT_EQ(CountOf(kept.out, "[as proposed, for all files]"), 1) << kept.out;  // then no more questions
+}
+
+TEST_F(TolvexCommand, ConfirmModeOneWithNoSkipsEveryFile) {
+  Put("source/a.txt", "a");
+  Put("source/b.txt", "b");
+  WriteJob("ConfirmMode = 1");
+  const Result skipped = RunJob("--no");
+  EXPECT_STATUS(skipped, 0);
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_EQ(CountOf(Log(), "File skipped:"), 2) << Log();
+}
+
+TEST_F(TolvexCommand, TheMidnightHintIsLoggedUnlessAnsweredNo) {
+  Put("source/a.txt", "a");
+  WriteJob("Midnight = 1");
+  EXPECT_STATUS(RunJob(), 0);
+  EXPECT_NE(Log().find("Hint: It is shortly after midnight."), std::string::npos) << Log();
+  EXPECT_STATUS(RunJob("--no"), 0);
+  EXPECT_EQ(Log().find("Hint:"), std::string::npos) << Log();
+}
+
+TEST_F(TolvexCommand, ConfirmModeTwoWithoutATerminalIsCancelled) {
+  Put("source/a.txt", "a");
+  WriteJob("ConfirmMode = 2");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 1);
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
+  EXPECT_FALSE(Exists("job.job.state"));  // an aborted run is not recorded
+}
+
+TEST_F(TolvexCommand, ChecksOfTheEngineEndTheRunWithStatusThree) {
+  Put("source/a.txt", "a");
+  WriteJob("", "[FExclSels]\n*.bak\n[FInclSels]\n");  // no file pattern at all
+  const Result no_patterns = RunJob();
+  EXPECT_STATUS(no_patterns, 3);
+  EXPECT_NE(Log().find("Error: No source directories or files specified."), std::string::npos);
+  EXPECT_NE(no_patterns.out.find("no file pattern"), std::string::npos) << no_patterns.out;
+
+  // A drive letter that names no drive.
+  std::ofstream(root_ / "job.job") << "[Job]\nDestination = Q:\\backup\nLogFile = " << P("run.log")
+                                   << "\n[DInclSels]\n" << P("source") << "\n[FInclSels]\n*.*\n";
+  const Result no_drive = RunJob();
+  EXPECT_STATUS(no_drive, 3);
+  EXPECT_NE(no_drive.out.find("drive Q:"), std::string::npos) << no_drive.out;
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
+// A read-only older copy in the backup cannot be replaced: the copy fails
+// with "access denied" and the run ends with status 4, whichever way the
+// command learns of it.
+class FailedCopy : public TolvexCommand {
+ protected:
+  void MakeProtectedTarget() {
+    Put("source/locked.txt", "new content", 24h);
+    Put("backup/locked.txt", "old content", 72h);
+    Put("source/fine.txt", "fine");
+    fs::permissions(root_ / "backup/locked.txt",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
+  void ExpectFailureReported(const Result& result) {
+    EXPECT_STATUS(result, 4);
+    EXPECT_EQ(Get("backup/locked.txt"), "old content");
+    EXPECT_EQ(Get("backup/fine.txt"), "fine");
+    EXPECT_NE(result.out.find("1 copy failed"), std::string::npos) << result.out;
+    EXPECT_TRUE(Exists("job.job.state"));  // the run completed
+  }
+};
+
+TEST_F(FailedCopy, AskedAboutItIsSkipped) {
+  MakeProtectedTarget();
+  WriteJob("Warnings = 0x40");
+  const Result result = RunJob();
+  ExpectFailureReported(result);
+  EXPECT_NE(result.out.find("access denied"), std::string::npos) << result.out;
+  EXPECT_EQ(CountOf(Log(), "Error at copying:"), 1) << Log();
+  EXPECT_EQ(CountOf(Log(), "File skipped:"), 1) << Log();
+}
+
+TEST_F(FailedCopy, NotAskedAboutItIsFoundInTheLog) {
+  MakeProtectedTarget();
+  WriteJob("");
+  const Result result = RunJob();
+  ExpectFailureReported(result);
+  EXPECT_EQ(CountOf(Log(), "Error at copying:"), 1) << Log();
+  EXPECT_EQ(CountOf(Log(), "File skipped:"), 0) << Log();  // the job's log is as it asked
+}
+
+TEST_F(FailedCopy, WithoutALogIsStillReported) {
+  MakeProtectedTarget();
+  WriteJob("LogActive = 0");
+  const Result result = RunJob();
+  ExpectFailureReported(result);
+  EXPECT_FALSE(Exists("run.log"));
+}
+
+TEST_F(TolvexCommand, CommandLineFaultsAndAMissingEngine) {
+  Put("source/a.txt", "a");
+  WriteJob("");
+  EXPECT_STATUS(Run(""), 2);
+  EXPECT_STATUS(Run("--frobnicate \"" + P("job.job") + "\""), 2);
+  EXPECT_STATUS(Run("--yes --no \"" + P("job.job") + "\""), 2);
+  const Result no_engine = RunJob("--library \"" + P("missing-library") + "\"");
+  EXPECT_STATUS(no_engine, 5);
+  EXPECT_NE(no_engine.err.find("missing-library"), std::string::npos) << no_engine.err;
+  EXPECT_FALSE(Exists("backup"));
+  const Result help = Run("--help");
+  EXPECT_STATUS(help, 0);
+  for (const char* section : {"EXIT STATUS", "ANSWERS", "OrphanModeD2", "LAST UPDATE"}) {
+    EXPECT_NE(help.out.find(section), std::string::npos) << section;
+  }
+}
+
+}  // namespace
