@@ -13,7 +13,10 @@
 #include <vector>
 
 #if !defined(_WIN32)
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -351,5 +354,80 @@ TEST_F(TolvexCommand, CommandLineFaultsAndAMissingEngine) {
     EXPECT_NE(help.out.find(section), std::string::npos) << section;
   }
 }
+
+#if !defined(_WIN32)
+
+// A person at a terminal: tolvex runs on a pseudo terminal, and each key is
+// typed once the question it answers has been printed.
+struct TypedAnswer {
+  const char* question;  // text that ends the question on the screen
+  char key;
+};
+
+Result RunOnTerminal(const std::vector<std::string>& arguments,
+                     const std::vector<TypedAnswer>& answers) {
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    std::vector<char*> argv;
+    const std::string program = TolvexPath();
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  Result result;
+  size_t next = 0, searched = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  for (;;) {
+    pollfd ready{terminal, POLLIN, 0};
+    if (std::chrono::steady_clock::now() > deadline) break;
+    if (poll(&ready, 1, 200) <= 0) continue;
+    char buffer[4096];
+    const ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;  // the child closed the terminal
+    result.out.append(buffer, static_cast<size_t>(got));
+    while (next < answers.size()) {
+      const size_t at = result.out.find(answers[next].question, searched);
+      if (at == std::string::npos) break;
+      searched = at + 1;
+      (void)!write(terminal, &answers[next].key, 1);
+      ++next;
+    }
+  }
+  close(terminal);
+  int raw = 0;
+  waitpid(child, &raw, 0);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+TEST_F(TolvexCommand, APersonAnswersEachFileWithOneKey) {
+  Put("source/a.txt", "a");
+  Put("source/b.txt", "b");
+  Put("source/c.txt", "c");
+  WriteJob("ConfirmMode = 1\nSortMode = 1");  // by name: a, b, c
+  const Result result = RunOnTerminal(
+      {P("job.job")}, {{"(Enter keeps copy)", 'i'}, {"(Enter keeps copy)", '\r'}, {"(Enter keeps copy)", 'q'}});
+  EXPECT_STATUS(result, 1);  // q quits: the run is aborted
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_EQ(Get("backup/b.txt"), "b");
+  EXPECT_FALSE(Exists("backup/c.txt"));
+  EXPECT_EQ(CountOf(Log(), "File skipped:"), 1) << Log();
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 1) << Log();
+}
+
+TEST_F(FailedCopy, APersonMayAbortTheRunAtAFailedCopy) {
+  MakeProtectedTarget();
+  WriteJob("Warnings = 0x40\nSortMode = 1");  // fine.txt, then locked.txt
+  const Result result = RunOnTerminal({P("job.job")}, {{"(Enter skips)", 'a'}});
+  EXPECT_STATUS(result, 1);
+  EXPECT_NE(result.out.find("access denied: the target is read-only"), std::string::npos);
+  EXPECT_EQ(Get("backup/fine.txt"), "fine");
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
+#endif
 
 }  // namespace
