@@ -23,6 +23,7 @@ stage_results=()
 stage_times=()
 tests_passed=0
 tests_failed=0
+tests_skipped=0
 any_failure=0
 xvfb_pid=
 display=
@@ -59,15 +60,18 @@ skip_stage() {
   record "$1" skipped 0
 }
 
-# Adds a ctest log's "N tests failed out of M" to the totals.
+# Adds a ctest log's "N tests failed out of M" to the totals; skipped tests
+# (ctest counts them among the passed) are counted apart.
 count_tests() {
-  local line failed total
-  line=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$logs/$1.log" | tail -n 1)
+  local log=$logs/$1.log line failed total skipped
+  line=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
   if [[ -z $line ]]; then return; fi
   failed=$(awk '{ print $1 }' <<< "$line")
   total=$(awk '{ print $NF }' <<< "$line")
+  skipped=$(grep -c '(Skipped)$' "$log")
   tests_failed=$((tests_failed + failed))
-  tests_passed=$((tests_passed + total - failed))
+  tests_skipped=$((tests_skipped + skipped))
+  tests_passed=$((tests_passed + total - failed - skipped))
 }
 
 build_preset() {
@@ -158,5 +162,6 @@ for i in "${!stage_names[@]}"; do
   printf '%-22s %-8s %5ss\n' "${stage_names[$i]}" "${stage_results[$i]}" "${stage_times[$i]}"
 done
 printf '%-22s %-8s %5ss\n' total "" $((SECONDS - total_start))
+if [[ $tests_skipped -gt 0 ]]; then echo "($tests_skipped skipped)"; fi
 echo "$tests_passed passed, $tests_failed failed"
 exit "$any_failure"
