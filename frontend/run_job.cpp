@@ -68,7 +68,12 @@ std::optional<Job> PrepareJob(const std::string& job_path) {
 #if !defined(_WIN32)
   // The POSIX platform layer, the library's and the command's own, reads
   // its drive table from here.
-  setenv("TOLVEX_DRIVES", job.drives.EnvironmentValue().c_str(), 1);
+  // A job that names no drive of its own keeps the layer's default table.
+  if (job.drives.drives().empty()) {
+    unsetenv("TOLVEX_DRIVES");
+  } else {
+    setenv("TOLVEX_DRIVES", job.drives.EnvironmentValue().c_str(), 1);
+  }
   Sys().ReloadDrives();
 #endif
   ResolveRunValues(&job, Sys().Now());
