@@ -2,6 +2,16 @@
 
 namespace tolvex {
 
+namespace {
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+}  // namespace
+
 uint32_t PackStamp(const LocalTime& t) {
   if (t.year < 1980) return kFirstStamp;
   if (t.year > 2107) return kLastStamp;
@@ -19,6 +29,12 @@ LocalTime UnpackStamp(uint32_t stamp) {
   t.minute = static_cast<int>((stamp >> 5) & 0x3F);
   t.second = static_cast<int>(stamp & 0x1F) * 2;
   return t;
+}
+
+bool IsValidStamp(uint32_t stamp) {
+  const LocalTime t = UnpackStamp(stamp);
+  return t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= DaysInMonth(t.year, t.month) &&
+         t.hour <= 23 && t.minute <= 59 && t.second <= 59;
 }
 
 }  // namespace tolvex

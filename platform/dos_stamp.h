@@ -16,8 +16,12 @@ inline constexpr uint32_t kLastStamp =
 
 // Packs a calendar time; seconds are truncated to even values, and times
 // outside 1980-01-01 ... 2107-12-31 23:59:58 are clamped to the nearest end.
+// REQUIRES: the fields name a real calendar time.
 uint32_t PackStamp(const LocalTime& t);
 // Unpacks a stamp (weekday is left 0).
 LocalTime UnpackStamp(uint32_t stamp);
+// True when the stamp names a real calendar time (month 1-12, a day of that
+// month, hours below 24, minutes below 60, seconds below 60).
+bool IsValidStamp(uint32_t stamp);
 
 }  // namespace tolvex

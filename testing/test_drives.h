@@ -13,6 +13,10 @@
 
 namespace tolvex {
 
+// True when the test binary runs under Wine rather than on Windows or
+// natively: the conformance suite then expects Wine's known departures.
+bool RunningUnderWine();
+
 class TestDrives {
  public:
   // Maps each letter of `letters` (from S to W) to an empty folder.
@@ -37,9 +41,17 @@ class TestDrives {
   std::string ReadFile(const std::string& path) const;
   bool Exists(const std::string& path) const;
 
+  // Sets the last-write time of an existing file or folder to `unix_seconds`
+  // (UTC seconds since 1970) with the system's own call, for times that no
+  // stamp can hold (before 1980, after 2107) and for odd seconds.
+  void SetNativeWriteTime(const std::string& path, int64_t unix_seconds) const;
+
  private:
   std::string letters_;
   std::string base_;  // POSIX: the temporary directory holding the letters' folders
+  // POSIX: TOLVEX_DRIVES as it was before, restored by the destructor.
+  bool had_drives_ = false;
+  std::string saved_drives_;
 };
 
 }  // namespace tolvex

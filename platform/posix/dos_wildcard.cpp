@@ -1,0 +1,160 @@
+#include "platform/posix/dos_wildcard.h"
+
+namespace tolvex::posix {
+
+namespace {
+
+constexpr uint32_t kDosStar = '<';
+constexpr uint32_t kDosQm = '>';
+constexpr uint32_t kDosDot = '"';
+constexpr uint32_t kEndOfName = 0xFFFFFFFFu;
+// Bytes that are not part of valid UTF-8 get units of their own, apart from
+// every code point.
+constexpr uint32_t kStrayByteBase = 0x110000u;
+
+// Length of the UTF-8 sequence starting at text[at], or 0 when it is invalid.
+size_t Utf8Length(std::string_view text, size_t at, uint32_t* code_point) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  size_t length = 0;
+  uint32_t value = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(at + i) & 0x3F);
+  }
+  *code_point = value;
+  return length;
+}
+
+}  // namespace
+
+std::vector<uint32_t> CaselessUnits(std::string_view text) {
+  std::vector<uint32_t> units;
+  units.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80) {
+      units.push_back((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+      ++at;
+      continue;
+    }
+    uint32_t code_point = 0;
+    const size_t length = Utf8Length(text, at, &code_point);
+    if (length == 0) {
+      units.push_back(kStrayByteBase + c);
+      ++at;
+    } else {
+      units.push_back(code_point);
+      at += length;
+    }
+  }
+  return units;
+}
+
+bool HasWildcard(std::string_view name) {
+  return name.find_first_of("*?<>\"") != std::string_view::npos;
+}
+
+bool WindowsCanHoldName(std::string_view name) {
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos;
+}
+
+std::string WithoutTrailingDotsAndSpaces(std::string_view name) {
+  size_t end = name.size();
+  while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
+  return std::string(name.substr(0, end));
+}
+
+std::string RewriteDosPattern(std::string_view pattern) {
+  const bool ended_in_dot = !pattern.empty() && pattern.back() == '.';
+  const std::string stripped = WithoutTrailingDotsAndSpaces(pattern);
+  if (stripped == "*.*") return "*";
+  std::string out = stripped;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const char next = i + 1 < stripped.size() ? stripped[i + 1] : '\0';
+    if (stripped[i] == '?') {
+      out[i] = static_cast<char>(kDosQm);
+    } else if (stripped[i] == '.' && (next == '?' || next == '*')) {
+      out[i] = static_cast<char>(kDosDot);
+    } else if (stripped[i] == '*' && next == '.') {
+      out[i] = static_cast<char>(kDosStar);
+    }
+  }
+  if (ended_in_dot && !out.empty() && out.back() == '*') out.back() = static_cast<char>(kDosStar);
+  return out;
+}
+
+DosPattern::DosPattern(std::string_view pattern) : units_(CaselessUnits(RewriteDosPattern(pattern))) {}
+
+DosPattern DosPattern::FromExpression(std::string_view expression) {
+  DosPattern pattern("");
+  pattern.units_ = CaselessUnits(expression);
+  return pattern;
+}
+
+// A walk over the name that keeps the set of pattern positions reached so
+// far (the automaton of FsRtlIsNameInExpression): no backtracking, so the
+// cost is at most pattern length times name length.
+bool DosPattern::Matches(std::string_view name_text) const {
+  const std::vector<uint32_t> name = CaselessUnits(name_text);
+  if (name.empty() || units_.empty()) return false;
+  size_t last_dot = name.size();
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '.') last_dot = i;
+  }
+  const size_t end = units_.size();
+  std::vector<char> states(end + 1, 0);
+  std::vector<char> next(end + 1, 0);
+  states[0] = 1;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    const uint32_t unit = i < name.size() ? name[i] : kEndOfName;
+    // Moves that take no character; positions only grow, so one pass does.
+    for (size_t p = 0; p < end; ++p) {
+      if (!states[p]) continue;
+      const uint32_t w = units_[p];
+      if (w == '*' || w == kDosStar || (w == kDosQm && (unit == kEndOfName || unit == '.')) ||
+          (w == kDosDot && unit == kEndOfName)) {
+        states[p + 1] = 1;
+      }
+    }
+    if (unit == kEndOfName) return states[end] != 0;
+    std::fill(next.begin(), next.end(), 0);
+    bool any = false;
+    for (size_t p = 0; p < end; ++p) {
+      if (!states[p]) continue;
+      const uint32_t w = units_[p];
+      size_t to = end + 1;  // none
+      if (w == '*') {
+        to = p;
+      } else if (w == kDosStar) {
+        // The name's last '.' can only be the last character it takes.
+        to = (unit != '.' || i < last_dot) ? p : p + 1;
+      } else if (w == kDosQm) {
+        if (unit != '.') to = p + 1;
+      } else if (w == kDosDot) {
+        if (unit == '.') to = p + 1;
+      } else if (w == '?' || w == unit) {
+        to = p + 1;
+      }
+      if (to <= end) next[to] = 1, any = true;
+    }
+    if (!any) return false;
+    states.swap(next);
+  }
+  return false;
+}
+
+}  // namespace tolvex::posix

@@ -1,0 +1,61 @@
+// The crash-safe copy of the POSIX back end, and the temporary files it
+// leaves when a process dies in the middle.
+//
+// A copy is written under a temporary name (kTempPrefix plus random hex) in
+// the target's folder, synced, given the source's last-write time and
+// permission bits, and renamed over the target. rename() replaces the name
+// atomically, so after a crash or a full disk the target is either the old
+// file or the complete new one. The folder itself is not synced after the
+// rename: if the rename is lost in a crash the old target is still there,
+// which is one of the two allowed outcomes.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvex::posix {
+
+// Copies the open file `source` (`source_stat` is its fstat) to native
+// folder `folder` under `name`, replacing an existing file of that name.
+// Fast paths first: a reflink (FICLONE), then copy_file_range, then read and
+// write. Returns 0 or the Win32 code of the failure (112 for a full disk);
+// on failure the target is as it was and no temporary file stays behind.
+uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, const std::string& folder,
+                         const std::string& name);
+
+// Writes `content` to native `folder`/`name` the same crash-safe way (a
+// temporary file, synced, then renamed), with permission bits `mode`.
+uint32_t ReplaceWithText(const std::string& folder, const std::string& name,
+                         const std::string& content, mode_t mode);
+
+// True for the copy's temporary names (kTempPrefix, in any letter case, as
+// on Windows).
+bool IsTemporaryName(std::string_view name);
+
+// Removes the temporary files in native `folder` on which nothing happened
+// for `max_age_ms` milliseconds, judged by the change time: a running copy
+// keeps it fresh (even when it sets the file's last-write time far back),
+// and nobody can set it back. Returns the names removed.
+std::vector<std::string> RemoveStaleTemporaries(const std::string& folder, int64_t max_age_ms);
+
+// --- For tests only ---
+
+// Where an injected copy fault strikes.
+enum class CopyFaultPoint {
+  kDuringData,    // after `after_bytes` bytes of content were written
+  kBeforeRename,  // after the temporary file is complete and closed
+};
+struct CopyFault {
+  CopyFaultPoint point = CopyFaultPoint::kDuringData;
+  uint64_t after_bytes = 0;
+  int error = 0;  // an errno value
+};
+// Makes the next ReplaceWithCopy fail once at `fault`. With a data fault the
+// fast paths are skipped so that the fault strikes in the middle of the data.
+void InjectCopyFaultForTesting(const CopyFault& fault);
+
+}  // namespace tolvex::posix

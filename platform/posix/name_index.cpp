@@ -1,0 +1,186 @@
+#include "platform/posix/name_index.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace tolvex::posix {
+
+namespace {
+
+int64_t Nanoseconds(const struct timespec& ts) {
+  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+int64_t RealTimeNs() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
+}
+
+bool StatFolder(const std::string& folder, FolderKey* key) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  *key = FolderKeyOf(st);
+  return true;
+}
+
+bool ReadNames(const std::string& folder, std::vector<std::string>* names) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    names->emplace_back(entry->d_name);
+  }
+  closedir(dir);
+  return true;
+}
+
+}  // namespace
+
+FolderKey FolderKeyOf(const struct stat& st) {
+  FolderKey key;
+  key.device = st.st_dev;
+  key.inode = st.st_ino;
+  key.mtime_ns = Nanoseconds(st.st_mtim);
+  key.ctime_ns = Nanoseconds(st.st_ctim);
+  return key;
+}
+
+std::string AsciiLower(const std::string& text) {
+  std::string lower = text;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+bool NameIndex::IsRacy(const FolderKey& key, int64_t read_started_ns) const {
+  const int64_t limit = read_started_ns - racy_window_ns_;
+  return key.mtime_ns >= limit || key.ctime_ns >= limit;
+}
+
+NameIndex::NameIndex(size_t max_folders, size_t max_names)
+    : max_folders_(max_folders), max_names_(max_names) {}
+
+std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
+                                                   const std::string& name) {
+  FolderKey key;
+  if (!StatFolder(folder, &key)) return std::nullopt;
+  Listing* listing = Current(folder, key);
+  if (!listing || listing->racy) listing = ReadFolder(folder);
+  if (!listing) return std::nullopt;
+  const auto found = listing->names.find(AsciiLower(name));
+  if (found == listing->names.end()) return std::nullopt;
+  return found->second.front();
+}
+
+void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
+                         const std::vector<std::string>& names) {
+  Store(folder, key, IsRacy(key, read_started_ns), names);
+}
+
+FolderChange NameIndex::BeginChange(const std::string& folder) {
+  FolderChange change;
+  change.folder = folder;
+  FolderKey key;
+  change.listing_was_current = StatFolder(folder, &key) && Current(folder, key) != nullptr;
+  return change;
+}
+
+void NameIndex::EndChange(const FolderChange& change, const std::string& added,
+                          const std::string& removed) {
+  const auto found = listings_.find(change.folder);
+  if (found == listings_.end()) return;
+  FolderKey key;
+  if (!change.listing_was_current || !StatFolder(change.folder, &key)) {
+    Forget(change.folder);
+    return;
+  }
+  Listing& listing = found->second;
+  const size_t before = listing.count;
+  if (!removed.empty()) RemoveName(&listing, removed);
+  if (!added.empty()) AddName(&listing, added);
+  total_names_ = total_names_ - before + listing.count;
+  listing.key = key;
+  // Our own change is the one the new key stands for.
+  listing.racy = false;
+}
+
+void NameIndex::Forget(const std::string& folder) {
+  const auto found = listings_.find(folder);
+  if (found == listings_.end()) return;
+  total_names_ -= found->second.count;
+  recency_.erase(found->second.recency);
+  listings_.erase(found);
+}
+
+void NameIndex::Clear() {
+  listings_.clear();
+  recency_.clear();
+  total_names_ = 0;
+}
+
+// The listing of `folder` if it still describes the folder as `key` shows it
+// (racy or not: the caller decides).
+NameIndex::Listing* NameIndex::Current(const std::string& folder, const FolderKey& key) {
+  const auto found = listings_.find(folder);
+  if (found == listings_.end() || !(found->second.key == key)) return nullptr;
+  recency_.splice(recency_.begin(), recency_, found->second.recency);
+  return &found->second;
+}
+
+NameIndex::Listing* NameIndex::ReadFolder(const std::string& folder) {
+  const int64_t started = RealTimeNs();
+  // The key is taken before the read: a change during the read leaves the
+  // stored key stale, so the listing is read again next time.
+  FolderKey key;
+  std::vector<std::string> names;
+  if (!StatFolder(folder, &key) || !ReadNames(folder, &names)) return nullptr;
+  ++folder_reads_;
+  return &Store(folder, key, IsRacy(key, started), names);
+}
+
+NameIndex::Listing& NameIndex::Store(const std::string& folder, const FolderKey& key, bool racy,
+                                     const std::vector<std::string>& names) {
+  Forget(folder);
+  recency_.push_front(folder);
+  Listing& listing = listings_[folder];
+  listing.key = key;
+  listing.racy = racy;
+  listing.recency = recency_.begin();
+  for (const std::string& name : names) AddName(&listing, name);
+  total_names_ += listing.count;
+  EvictBeyondLimits();
+  return listing;
+}
+
+void NameIndex::AddName(Listing* listing, const std::string& name) {
+  std::vector<std::string>& spellings = listing->names[AsciiLower(name)];
+  const auto at = std::lower_bound(spellings.begin(), spellings.end(), name);
+  if (at != spellings.end() && *at == name) return;
+  spellings.insert(at, name);
+  ++listing->count;
+}
+
+void NameIndex::RemoveName(Listing* listing, const std::string& name) {
+  const auto found = listing->names.find(AsciiLower(name));
+  if (found == listing->names.end()) return;
+  std::vector<std::string>& spellings = found->second;
+  const auto at = std::find(spellings.begin(), spellings.end(), name);
+  if (at == spellings.end()) return;
+  spellings.erase(at);
+  --listing->count;
+  if (spellings.empty()) listing->names.erase(found);
+}
+
+// Drops the least recently used listings, never the one just stored.
+void NameIndex::EvictBeyondLimits() {
+  while ((listings_.size() > max_folders_ || total_names_ > max_names_) && recency_.size() > 1) {
+    Forget(std::string(recency_.back()));
+  }
+}
+
+}  // namespace tolvex::posix

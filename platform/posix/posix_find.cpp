@@ -1,0 +1,151 @@
+// FindEntries: FindFirstFileA / FindNextFileA over a native folder.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "platform/posix/dos_wildcard.h"
+#include "platform/posix/file_copy.h"
+#include "platform/posix/local_stamp.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/posix/win32_error.h"
+
+namespace tolvex::posix {
+
+namespace {
+
+bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+int64_t RealTimeNs() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Fills *entry for the entry `name`, found at `where` relative to the open
+// folder `folder_fd` (or AT_FDCWD). False for what is never yielded: links
+// to folders, dangling links, FIFOs, sockets, devices, and entries that
+// vanished meanwhile.
+bool Describe(int folder_fd, const std::string& where, const std::string& name, FindEntry* entry) {
+  struct stat st;
+  if (fstatat(folder_fd, where.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (S_ISLNK(st.st_mode)) {
+    if (fstatat(folder_fd, where.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) return false;
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+  entry->name = name;
+  entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  // "." and ".." are the folders themselves, not hidden files.
+  entry->attributes = AttributesOf(st, IsDotEntry(name.c_str()) ? std::string() : name);
+  entry->stamp = StampFromUnixTime(st.st_mtim.tv_sec);
+  return true;
+}
+
+class FolderReader {
+ public:
+  explicit FolderReader(const std::string& folder) : dir_(opendir(folder.c_str())) {}
+  ~FolderReader() {
+    if (dir_) closedir(dir_);
+  }
+  FolderReader(const FolderReader&) = delete;
+  FolderReader& operator=(const FolderReader&) = delete;
+  bool ok() const { return dir_ != nullptr; }
+  int fd() const { return dirfd(dir_); }
+  const dirent* Next() { return readdir(dir_); }
+
+ private:
+  DIR* dir_;
+};
+
+}  // namespace
+
+uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
+                                    std::vector<FindEntry>* entries,
+                                    std::vector<std::string>* unusable) {
+  if (pattern.find('\0') != std::string::npos) return kErrInvalidName;
+  DrivePath folder_path;
+  if (!SplitDrivePath(pattern, &folder_path)) return kErrPathNotFound;
+  // A pattern naming a folder with its backslash ("C:\a\") finds nothing:
+  // 2 when the folder exists, 3 when it does not.
+  if (folder_path.trailing_separator || folder_path.names.empty()) {
+    NativeEntry folder;
+    const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
+    if (error != kErrOk) return error == kErrFileNotFound ? kErrPathNotFound : error;
+    struct stat st;
+    const bool is_folder = stat(folder.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return is_folder ? kErrFileNotFound : kErrPathNotFound;
+  }
+  const std::string last = folder_path.names.back();
+  folder_path.names.pop_back();
+  folder_path.trailing_separator = false;
+  const std::string stripped = WithoutTrailingDotsAndSpaces(last);
+  if (stripped.empty()) return kErrFileNotFound;
+  if (stripped.find_first_of(":|\\/") != std::string::npos) return kErrInvalidName;
+  for (const char c : stripped) {
+    if (static_cast<unsigned char>(c) < 0x20) return kErrInvalidName;
+  }
+
+  NativeEntry folder;
+  const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
+  if (error == kErrFileNotFound) return kErrPathNotFound;  // the folder itself is missing
+  if (error != kErrOk) return error;
+  struct stat st;
+  if (stat(folder.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrPathNotFound;
+  if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
+  return FindMatching(folder.path, folder.is_root, last, mask, entries, unusable);
+}
+
+uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string& name,
+                                    uint32_t mask, std::vector<FindEntry>* entries) {
+  int error = 0;
+  const std::optional<std::string> stored = StoredName(folder, name, &error);
+  if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
+  if (!stored || IsTemporaryName(*stored)) return kErrFileNotFound;
+  FindEntry entry;
+  if (!Describe(AT_FDCWD, JoinNative(folder, *stored), *stored, &entry)) return kErrFileNotFound;
+  if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
+  return kErrOk;
+}
+
+uint32_t PosixPlatform::FindMatching(const std::string& folder, bool is_root,
+                                     const std::string& pattern, uint32_t mask,
+                                     std::vector<FindEntry>* entries,
+                                     std::vector<std::string>* unusable) {
+  const DosPattern matcher(pattern);
+  const int64_t started = RealTimeNs();
+  struct stat folder_stat;
+  if (stat(folder.c_str(), &folder_stat) != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  FolderReader reader(folder);
+  if (!reader.ok()) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  std::vector<std::string> listing;
+  bool matched = false;
+  while (const dirent* item = reader.Next()) {
+    const std::string name = item->d_name;
+    const bool dot_entry = IsDotEntry(item->d_name);
+    if (dot_entry && is_root) continue;  // a drive root has no "." and ".."
+    if (!dot_entry) listing.push_back(name);
+    if (IsTemporaryName(name) || !matcher.Matches(name)) continue;
+    FindEntry entry;
+    if (!Describe(reader.fd(), name, name, &entry)) continue;
+    if (!PassesAttributeMask(entry.attributes, mask)) {
+      // A usable name the mask filters has still matched; an unusable one
+      // that nobody would have seen is not worth a report.
+      matched = matched || WindowsCanHoldName(name);
+      continue;
+    }
+    matched = true;
+    if (!WindowsCanHoldName(name)) {
+      if (unusable) unusable->push_back(JoinNative(folder, name));
+      continue;
+    }
+    entries->push_back(std::move(entry));
+  }
+  // The listing is complete: counterpart lookups in this folder need no read.
+  index_.Remember(folder, FolderKeyOf(folder_stat), started, listing);
+  return matched ? kErrOk : kErrFileNotFound;
+}
+
+}  // namespace tolvex::posix

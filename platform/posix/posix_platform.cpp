@@ -1,0 +1,163 @@
+#include "platform/posix/posix_platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "platform/posix/dos_wildcard.h"
+#include "platform/posix/local_stamp.h"
+#include "platform/posix/win32_error.h"
+
+namespace tolvex {
+
+Platform& DefaultPlatform() {
+  static posix::PosixPlatform platform;
+  return platform;
+}
+
+namespace posix {
+
+namespace {
+
+bool HasAsciiLetter(const std::string& name) {
+  for (const char c : name) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+  }
+  return false;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string JoinNative(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+uint32_t AttributesOf(const struct stat& st, const std::string& name) {
+  uint32_t attributes = 0;
+  if (S_ISDIR(st.st_mode)) {
+    attributes |= kAttrDirectory;
+  } else {
+    attributes |= kAttrArchive;
+    if (!(st.st_mode & S_IWUSR)) attributes |= kAttrReadOnly;
+  }
+  if (!name.empty() && name[0] == '.') attributes |= kAttrHidden;
+  return attributes;
+}
+
+PosixPlatform::PosixPlatform() : drives_(DriveTable::FromEnvironment()) {}
+
+void PosixPlatform::ReloadDrives() {
+  drives_ = DriveTable::FromEnvironment();
+  index_.Clear();
+  swept_folders_.clear();
+}
+
+uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, NativeEntry* out) {
+  if (path.find('\0') != std::string::npos) return kErrInvalidName;
+  DrivePath drive_path;
+  if (!SplitDrivePath(path, &drive_path)) return kErrPathNotFound;
+  return ResolveDrivePath(drive_path, must_exist, out);
+}
+
+uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_exist,
+                                         NativeEntry* out) {
+  for (const std::string& name : drive_path.names) {
+    if (!WindowsCanHoldName(name)) return kErrInvalidName;
+  }
+  const std::string* root = drives_.Root(drive_path.letter);
+  if (!root || !IsFolder(*root)) return kErrPathNotFound;
+  *out = NativeEntry();
+  out->trailing_separator = drive_path.trailing_separator;
+  if (drive_path.names.empty()) {
+    out->path = *root;
+    out->is_root = out->exists = true;
+    return kErrOk;
+  }
+  std::string folder = *root;
+  for (size_t i = 0; i + 1 < drive_path.names.size(); ++i) {
+    int error = 0;
+    const std::optional<std::string> stored = StoredName(folder, drive_path.names[i], &error);
+    if (error != 0) return Win32FromErrno(error, ErrnoSite::kFolder);
+    if (!stored) return kErrPathNotFound;
+    folder = JoinNative(folder, *stored);
+    if (!IsFolder(folder)) return kErrPathNotFound;
+  }
+  int error = 0;
+  out->requested_name = drive_path.names.back();
+  const std::optional<std::string> stored = StoredName(folder, out->requested_name, &error);
+  if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
+  out->folder = folder;
+  out->exists = stored.has_value();
+  out->name = stored ? *stored : out->requested_name;
+  out->path = JoinNative(folder, out->name);
+  if (must_exist && !out->exists) return kErrFileNotFound;
+  return kErrOk;
+}
+
+std::optional<std::string> PosixPlatform::StoredName(const std::string& folder,
+                                                     const std::string& name, int* error) {
+  struct stat st;
+  if (lstat(JoinNative(folder, name).c_str(), &st) == 0) return name;
+  if (errno != ENOENT) {
+    *error = errno;
+    return std::nullopt;
+  }
+  // Without a letter there is no other spelling to look for.
+  if (!HasAsciiLetter(name)) return std::nullopt;
+  return index_.FindCaseless(folder, name);
+}
+
+uint32_t PosixPlatform::GetAttributes(const std::string& path, uint32_t* attributes) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(path, true, &entry)) return error;
+  struct stat st;
+  if (stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (entry.trailing_separator && !S_ISDIR(st.st_mode)) return kErrFileNotFound;
+  *attributes = AttributesOf(st, entry.is_root ? std::string() : entry.name);
+  return kErrOk;
+}
+
+uint32_t PosixPlatform::SetAttributes(const std::string& path, uint32_t attributes) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(path, true, &entry)) return error;
+  struct stat st;
+  if (stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  // Read-only is not honoured on folders (as on Windows), and hidden follows
+  // the name: only a file's read-only bit can change.
+  if (S_ISDIR(st.st_mode)) return kErrOk;
+  const mode_t mode = (attributes & kAttrReadOnly) ? (st.st_mode & ~mode_t{0222})
+                                                   : (st.st_mode | S_IWUSR);
+  if ((mode & 07777) == (st.st_mode & 07777)) return kErrOk;
+  return chmod(entry.path.c_str(), mode & 07777) == 0 ? kErrOk : Win32FromErrno(errno);
+}
+
+uint32_t PosixPlatform::GetLastWriteStamp(const std::string& path, uint32_t* stamp) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(path, true, &entry)) return error;
+  struct stat st;
+  if (stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  *stamp = StampFromUnixTime(st.st_mtim.tv_sec);
+  return kErrOk;
+}
+
+uint32_t PosixPlatform::SetLastWriteStamp(const std::string& path, uint32_t stamp) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(path, true, &entry)) return error;
+  int64_t seconds = 0;
+  if (!UnixTimeFromStamp(stamp, &seconds)) return kErrInvalidParameter;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = 0;
+  return utimensat(AT_FDCWD, entry.path.c_str(), times, 0) == 0 ? kErrOk : Win32FromErrno(errno);
+}
+
+}  // namespace posix
+}  // namespace tolvex

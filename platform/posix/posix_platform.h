@@ -1,0 +1,151 @@
+// The POSIX back end of the platform seam.
+//
+// Paths arrive in drive form ("C:\Data\x.txt") and are resolved through the
+// drive table (TOLVEX_DRIVES) to native paths; names are found without
+// regard to ASCII letter case as on Windows (an exact lstat first, then the
+// name index). Every failure comes back as the Win32 code the real function
+// would give.
+//
+// Choices where POSIX has no Windows counterpart:
+//   - Attributes: read-only = the owner write bit is clear (files only);
+//     hidden = the name starts with '.'; directory; archive on every regular
+//     file. SetAttributes changes only read-only (it cannot hide a file);
+//     0 gives the owner write permission back. The checks that Windows makes
+//     on read-only files (delete, copy over, open for writing) are made on
+//     these emulated bits, so they hold for root too.
+//   - Symbolic links: a link to a file is the file (its size, stamp and
+//     content). A link to a folder is never yielded by FindEntries, so no
+//     scan descends into it (no loops, no escape from a drive); a path that
+//     names such a link explicitly (a selection, a destination) is followed.
+//     Dangling links, FIFOs, sockets and devices are never yielded either
+//     (a FIFO would block the copy for ever).
+//   - A name Windows cannot hold (\ : * ? " < > | or a control character)
+//     is never yielded; when it would have been (it matches the pattern and
+//     passes the mask), its native path goes to *unusable instead and the
+//     pattern counts as matched, so the caller logs it.
+//   - Names are taken literally below the pattern: a name ending in a dot
+//     or a space is reachable as it is stored (Windows would strip those;
+//     stripping here would address another file). Only the last name of a
+//     FindEntries pattern is stripped, as FindFirstFileA does.
+//   - A hidden target does not refuse CopyOver (Windows answers 5 there):
+//     on POSIX "hidden" only means the name starts with a dot, which no
+//     attribute change can undo, so refusing would make every dotfile
+//     impossible to update for ever. A read-only target still gives 5.
+//   - ShowHelp has no help viewer to call and returns false.
+//
+// Files of the back end:
+//   posix_platform.cpp  path resolution, attributes, stamps, DefaultPlatform
+//   posix_find.cpp      FindEntries
+//   posix_files.cpp     copy, delete, move, folders, OpenForWrite
+//   posix_system.cpp    free space, time, profile, pump, beep, shell, text
+//   drive_table, name_index, dos_wildcard, file_copy, local_stamp,
+//   private_profile, posix_pump, win32_error: the pieces they use
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/drive_table.h"
+#include "platform/posix/name_index.h"
+
+namespace tolvex::posix {
+
+// Where a path in drive form leads.
+struct NativeEntry {
+  std::string path;            // the full native path
+  std::string folder;          // the native folder holding it; empty for a root
+  std::string name;            // its native name: the stored spelling when it exists
+  std::string requested_name;  // the last name as the caller spelled it
+  bool is_root = false;
+  bool exists = false;
+  bool trailing_separator = false;
+};
+
+class PosixPlatform final : public Platform {
+ public:
+  PosixPlatform();
+
+  uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
+                       std::vector<std::string>* unusable) override;
+  uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override;
+  uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
+  uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  uint32_t RemoveFile(const std::string& path) override;
+  uint32_t MoveEntry(const std::string& from, const std::string& to) override;
+  uint32_t RemoveFolder(const std::string& path) override;
+  uint32_t MakeFolder(const std::string& path) override;
+  uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) override;
+  uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) override;
+  uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override;
+
+  uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
+  LocalTime Now() override;
+  uint32_t ProfileInt(const std::string& file, const std::string& section, const std::string& key,
+                      uint32_t fallback) override;
+  std::string ProfileString(const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& fallback) override;
+  bool WriteProfileString(const std::string& file, const std::string& section,
+                          const std::string& key, const std::string& value) override;
+  bool PumpStep() override;
+  void Beep(uint32_t type) override;
+  bool ShellOpen(const std::string& target) override;
+  bool ShowHelp(const std::string& file, uint32_t context) override;
+
+  int CompareExact(const std::string& a, const std::string& b) override;
+  std::string UpperCase(const std::string& text) override;
+  int32_t MulDiv(int32_t a, int32_t b, int32_t c) override;
+
+  // Reads TOLVEX_DRIVES again; also forgets the name index and which folders
+  // were swept of stale temporary files (a new run sweeps again).
+  void ReloadDrives() override;
+
+  // Resolves `path` (drive form) to a native entry. With `must_exist`, a
+  // missing entry is 2 and a missing folder on the way 3; without it only
+  // the folders must exist. 3 for an unmapped drive or a path without one,
+  // 123 for a name Windows cannot hold.
+  uint32_t Resolve(const std::string& path, bool must_exist, NativeEntry* out);
+
+  // --- For tests ---
+  // How often the name index read a folder to answer a lookup.
+  uint64_t FolderReadsForTesting() const { return index_.folder_reads(); }
+  // The age after which a temporary file counts as stale (default 1 hour).
+  void SetStaleTemporaryAgeForTesting(int64_t milliseconds) { stale_age_ms_ = milliseconds; }
+  // How soon after a folder's last change its listing is trusted (tests
+  // make folders and look into them at once).
+  void SetRacyWindowForTesting(int64_t nanoseconds) { index_.set_racy_window_ns(nanoseconds); }
+
+ private:
+  uint32_t ResolveDrivePath(const DrivePath& drive_path, bool must_exist, NativeEntry* out);
+  // The stored spelling of `name` in native `folder`: the name itself when
+  // it exists as given, else a caseless match from the index, else nothing.
+  // A failure other than "missing" is left in *error (an errno value).
+  std::optional<std::string> StoredName(const std::string& folder, const std::string& name,
+                                        int* error);
+  uint32_t FindLiteral(const std::string& folder, const std::string& name, uint32_t mask,
+                       std::vector<FindEntry>* entries);
+  uint32_t FindMatching(const std::string& folder, bool is_root, const std::string& pattern,
+                        uint32_t mask, std::vector<FindEntry>* entries,
+                        std::vector<std::string>* unusable);
+  // Removes stale temporary files from `folder`, once per folder and run.
+  void SweepOnce(const std::string& folder);
+  std::string ProfilePath(const std::string& file, bool for_writing, uint32_t* error);
+
+  DriveTable drives_;
+  NameIndex index_;
+  std::unordered_set<std::string> swept_folders_;
+  int64_t stale_age_ms_ = 3600 * 1000;
+};
+
+// Native path of `name` in `folder`.
+std::string JoinNative(const std::string& folder, const std::string& name);
+
+// The emulated Windows attributes of a native entry called `name`.
+uint32_t AttributesOf(const struct stat& st, const std::string& name);
+
+}  // namespace tolvex::posix

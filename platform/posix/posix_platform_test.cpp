@@ -1,0 +1,401 @@
+// The POSIX back end where it has no Windows counterpart to conform to:
+// case-insensitive lookup and its cost, names Windows cannot hold, symbolic
+// links, special files, UTF-8 names, the crash-safe copy and its temporary
+// files, 64-bit sizes and the local-time offset.
+#ifndef _WIN32
+
+#include "platform/posix/posix_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/conformance_support.h"
+#include "platform/posix/file_copy.h"
+#include "testing/test_drives.h"
+
+namespace tolvex::posix {
+namespace {
+
+using conformance::FoundEntry;
+using conformance::FoundNames;
+
+constexpr uint32_t kAllVisible = kAttrHidden | kAttrSystem | kAttrDirectory | kAttrReadOnly;
+
+PosixPlatform& Posix() { return static_cast<PosixPlatform&>(DefaultPlatform()); }
+
+// Native names in a folder, sorted ("." and ".." left out).
+std::vector<std::string> NativeNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool HasTemporaryFile(const std::string& folder) {
+  for (const std::string& name : NativeNames(folder)) {
+    if (IsTemporaryName(name)) return true;
+  }
+  return false;
+}
+
+class PosixPlatformTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Fixtures are made and looked into at once; trust fresh listings.
+    Posix().SetRacyWindowForTesting(0);
+  }
+  void TearDown() override {
+    Posix().SetRacyWindowForTesting(NameIndex::kRacyWindowNs);
+    Posix().SetStaleTemporaryAgeForTesting(3600 * 1000);
+  }
+  std::string Native(const std::string& path) const { return drives_.Native(path); }
+  void Symlink(const std::string& target, const std::string& link) const {
+    ASSERT_EQ(symlink(target.c_str(), Native(link).c_str()), 0) << link;
+  }
+
+  TestDrives drives_;
+};
+
+// ---------------------------------------------------------------------------
+// Names without regard to case, and what a miss costs.
+
+TEST_F(PosixPlatformTest, ExactSpellingWinsOverOtherCaseVariants) {
+  drives_.WriteFile("S:\\d\\a.txt", "lower");
+  drives_.WriteFile("S:\\d\\A.txt", "upper");
+  EXPECT_EQ(FoundEntry("S:\\d\\a.txt").name, "a.txt");
+  EXPECT_EQ(FoundEntry("S:\\d\\A.txt").name, "A.txt");
+  // Neither spelling given: the smallest in byte order, every time.
+  EXPECT_EQ(FoundEntry("S:\\d\\a.TXT").name, "A.txt");
+  NativeEntry entry;
+  ASSERT_EQ(Posix().Resolve("S:\\D\\A.TXT", true, &entry), kErrOk);
+  EXPECT_EQ(entry.path, Native("S:\\d\\A.txt"));
+}
+
+TEST_F(PosixPlatformTest, MissesAreAnsweredFromTheListingWithoutReadingTheFolder) {
+  drives_.WriteFile("S:\\big\\Present.txt", "p");
+  for (int i = 0; i < 200; ++i) drives_.WriteFile("S:\\big\\file" + std::to_string(i), "x");
+  ASSERT_EQ(FoundNames("S:\\big\\*", 0).size(), 201u);  // the scan reads the folder once
+  const uint64_t before = Posix().FolderReadsForTesting();
+  uint32_t attributes = 0;
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(Sys().GetAttributes("S:\\big\\Missing" + std::to_string(i) + ".txt", &attributes),
+              kErrFileNotFound);
+    EXPECT_EQ(Sys().GetAttributes("S:\\big\\PRESENT.TXT", &attributes), kErrOk);
+  }
+  EXPECT_EQ(Posix().FolderReadsForTesting(), before);
+}
+
+TEST_F(PosixPlatformTest, WithoutAListingTheFolderIsReadOnceForManyMisses) {
+  drives_.WriteFile("S:\\cold\\x.txt", "x");
+  const uint64_t before = Posix().FolderReadsForTesting();
+  std::vector<FindEntry> entries;
+  for (int i = 0; i < 50; ++i) {
+    EXPECT_EQ(Sys().FindEntries("S:\\cold\\Other" + std::to_string(i), 0, &entries, nullptr),
+              kErrFileNotFound);
+  }
+  EXPECT_EQ(Posix().FolderReadsForTesting(), before + 1);
+}
+
+TEST_F(PosixPlatformTest, AChangedFolderIsReadAgain) {
+  drives_.WriteFile("S:\\d\\old.txt", "o");
+  uint32_t attributes = 0;
+  EXPECT_EQ(Sys().GetAttributes("S:\\d\\NEW.TXT", &attributes), kErrFileNotFound);
+  // Another program adds the file.
+  drives_.WriteFile("S:\\d\\new.txt", "n");
+  EXPECT_EQ(Sys().GetAttributes("S:\\d\\NEW.TXT", &attributes), kErrOk);
+  ASSERT_EQ(unlink(Native("S:\\d\\new.txt").c_str()), 0);
+  EXPECT_EQ(Sys().GetAttributes("S:\\d\\NEW.TXT", &attributes), kErrFileNotFound);
+}
+
+TEST_F(PosixPlatformTest, OwnChangesKeepTheListingCurrent) {
+  drives_.WriteFile("S:\\src\\f.txt", "f");
+  drives_.MakeDirs("S:\\dst");
+  ASSERT_EQ(FoundNames("S:\\dst\\*", kAllVisible).size(), 2u);
+  const uint64_t before = Posix().FolderReadsForTesting();
+  for (int i = 0; i < 40; ++i) {
+    // Each target is a miss first (a new file), then a copy into the folder.
+    ASSERT_EQ(Sys().CopyOver("S:\\src\\f.txt", "S:\\dst\\Copy" + std::to_string(i) + ".txt"),
+              kErrOk);
+  }
+  ASSERT_EQ(Sys().MoveEntry("S:\\dst\\Copy0.txt", "S:\\dst\\renamed.txt"), kErrOk);
+  ASSERT_EQ(Sys().RemoveFile("S:\\dst\\COPY1.TXT"), kErrOk);
+  ASSERT_EQ(Sys().MakeFolder("S:\\dst\\Sub"), kErrOk);
+  EXPECT_EQ(Posix().FolderReadsForTesting(), before);
+  // And the listing tells the truth about every change.
+  uint32_t attributes = 0;
+  EXPECT_EQ(Sys().GetAttributes("S:\\dst\\COPY39.TXT", &attributes), kErrOk);
+  EXPECT_EQ(Sys().GetAttributes("S:\\dst\\RENAMED.TXT", &attributes), kErrOk);
+  EXPECT_EQ(Sys().GetAttributes("S:\\dst\\COPY0.TXT", &attributes), kErrFileNotFound);
+  EXPECT_EQ(Sys().GetAttributes("S:\\dst\\COPY1.TXT", &attributes), kErrFileNotFound);
+  EXPECT_EQ(Sys().GetAttributes("S:\\dst\\SUB", &attributes), kErrOk);
+}
+
+TEST_F(PosixPlatformTest, CopyOntoAnotherSpellingReplacesTheStoredFile) {
+  drives_.WriteFile("S:\\d\\src.txt", "new content");
+  drives_.WriteFile("S:\\d\\Report.TXT", "old");
+  ASSERT_EQ(Sys().CopyOver("S:\\d\\src.txt", "S:\\d\\report.txt"), kErrOk);
+  EXPECT_EQ(NativeNames(Native("S:\\d")), (std::vector<std::string>{"Report.TXT", "src.txt"}));
+  EXPECT_EQ(drives_.ReadFile("S:\\d\\Report.TXT"), "new content");
+}
+
+TEST_F(PosixPlatformTest, FoldersOnTheWayAreFoundInAnyCase) {
+  drives_.WriteFile("S:\\Data\\Inner\\file.txt", "f");
+  ASSERT_EQ(Sys().CopyOver("S:\\DATA\\inner\\FILE.TXT", "S:\\data\\INNER\\copy.txt"), kErrOk);
+  EXPECT_EQ(drives_.ReadFile("S:\\Data\\Inner\\copy.txt"), "f");
+  EXPECT_EQ(FoundNames("S:\\DATA\\INNER\\*.TXT", 0),
+            (std::vector<std::string>{"copy.txt", "file.txt"}));
+}
+
+// ---------------------------------------------------------------------------
+// What enumeration yields, hides and reports.
+
+TEST_F(PosixPlatformTest, NamesWindowsCannotHoldAreReportedNotYielded) {
+  drives_.WriteFile("S:\\u\\ok.txt", "o");
+  drives_.WriteFile("S:\\u\\a:b.txt", "c");
+  drives_.WriteFile("S:\\u\\what?.txt", "q");
+  drives_.WriteFile("S:\\u\\tab\there.txt", "t");
+  drives_.WriteFile("S:\\u\\pipe|.doc", "p");
+  drives_.MakeDirs("S:\\u\\dir*star");
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  ASSERT_EQ(Sys().FindEntries("S:\\u\\*.txt", 0, &entries, &unusable), kErrOk);
+  EXPECT_EQ(conformance::SortedNames(entries), (std::vector<std::string>{"ok.txt"}));
+  EXPECT_EQ(conformance::Sorted(unusable),
+            conformance::Sorted({Native("S:\\u\\a:b.txt"), Native("S:\\u\\what?.txt"),
+                                 Native("S:\\u\\tab\there.txt")}));
+  // A folder the mask leaves out is not reported; with the mask it is.
+  unusable.clear();
+  ASSERT_EQ(Sys().FindEntries("S:\\u\\dir*", 0, &entries, &unusable), kErrFileNotFound);
+  EXPECT_TRUE(unusable.empty());
+  ASSERT_EQ(Sys().FindEntries("S:\\u\\dir*", kAttrDirectory, &entries, &unusable), kErrOk);
+  EXPECT_EQ(unusable, (std::vector<std::string>{Native("S:\\u\\dir*star")}));
+}
+
+TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreReachableAsStored) {
+  drives_.WriteFile("S:\\t\\trail.", "dot");
+  drives_.WriteFile("S:\\t\\trail", "plain");
+  drives_.WriteFile("S:\\t\\space ", "space");
+  EXPECT_EQ(FoundNames("S:\\t\\*", 0), (std::vector<std::string>{"space ", "trail", "trail."}));
+  ASSERT_EQ(Sys().CopyOver("S:\\t\\trail.", "S:\\t\\copy"), kErrOk);
+  EXPECT_EQ(drives_.ReadFile("S:\\t\\copy"), "dot");
+  ASSERT_EQ(Sys().RemoveFile("S:\\t\\space "), kErrOk);
+  EXPECT_TRUE(drives_.Exists("S:\\t\\trail"));
+}
+
+TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
+  drives_.WriteFile("T:\\real.txt", "real content", PackStamp(LocalTime{2015, 5, 5, 5, 5, 4, 0}));
+  drives_.MakeDirs("S:\\l");
+  Symlink(Native("T:\\real.txt"), "S:\\l\\link.txt");
+  const FindEntry entry = FoundEntry("S:\\l\\link.txt");
+  EXPECT_EQ(entry.name, "link.txt");
+  EXPECT_EQ(entry.size, 12u);
+  EXPECT_EQ(entry.stamp, PackStamp(LocalTime{2015, 5, 5, 5, 5, 4, 0}));
+  EXPECT_EQ(entry.attributes & kAttrDirectory, 0u);
+  // The copy is a plain file with the content, not another link.
+  ASSERT_EQ(Sys().CopyOver("S:\\l\\link.txt", "S:\\l\\copy.txt"), kErrOk);
+  struct stat st;
+  ASSERT_EQ(lstat(Native("S:\\l\\copy.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(drives_.ReadFile("S:\\l\\copy.txt"), "real content");
+  // Erasing the link leaves the file it points to.
+  ASSERT_EQ(Sys().RemoveFile("S:\\l\\link.txt"), kErrOk);
+  EXPECT_EQ(drives_.ReadFile("T:\\real.txt"), "real content");
+}
+
+TEST_F(PosixPlatformTest, LinksToFoldersDanglingLinksAndSpecialFilesAreNeverYielded) {
+  drives_.WriteFile("T:\\outside\\secret.txt", "s");
+  drives_.WriteFile("S:\\l\\plain.txt", "p");
+  Symlink(Native("T:\\outside"), "S:\\l\\escape");
+  Symlink(".", "S:\\l\\loop");
+  Symlink("nowhere.txt", "S:\\l\\dangling.txt");
+  ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF), (std::vector<std::string>{".", "..", "plain.txt"}));
+  uint32_t code = 0;
+  FoundNames("S:\\l\\ESCAPE", 0xFF, &code);
+  EXPECT_EQ(code, kErrFileNotFound);
+  // A FIFO is refused at once instead of waiting for a writer.
+  EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
+  // A folder link named outright (a selection, a destination) is followed.
+  uint32_t attributes = 0;
+  ASSERT_EQ(Sys().GetAttributes("S:\\l\\escape", &attributes), kErrOk);
+  EXPECT_NE(attributes & kAttrDirectory, 0u);
+}
+
+TEST_F(PosixPlatformTest, DotNamesAreHiddenWhateverSetAttributesSays) {
+  drives_.WriteFile("S:\\.profile", "p");
+  drives_.WriteFile("S:\\shown.txt", "s");
+  ASSERT_EQ(Sys().SetAttributes("S:\\.profile", 0), kErrOk);
+  ASSERT_EQ(Sys().SetAttributes("S:\\shown.txt", kAttrHidden), kErrOk);
+  uint32_t attributes = 0;
+  ASSERT_EQ(Sys().GetAttributes("S:\\.profile", &attributes), kErrOk);
+  EXPECT_NE(attributes & kAttrHidden, 0u);
+  ASSERT_EQ(Sys().GetAttributes("S:\\shown.txt", &attributes), kErrOk);
+  EXPECT_EQ(attributes & kAttrHidden, 0u);
+}
+
+TEST_F(PosixPlatformTest, UsesTheOwnerWriteBitAsReadOnlyEvenForRoot) {
+  drives_.WriteFile("S:\\ro.txt", "r");
+  ASSERT_EQ(chmod(Native("S:\\ro.txt").c_str(), 0444), 0);
+  EXPECT_EQ(Sys().RemoveFile("S:\\ro.txt"), kErrAccessDenied);
+  ASSERT_EQ(Sys().SetAttributes("S:\\ro.txt", 0), kErrOk);
+  struct stat st;
+  ASSERT_EQ(stat(Native("S:\\ro.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);  // owner write back, the rest as it was
+  ASSERT_EQ(Sys().SetAttributes("S:\\ro.txt", kAttrReadOnly | kAttrArchive), kErrOk);
+  ASSERT_EQ(stat(Native("S:\\ro.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);  // every write bit gone
+}
+
+TEST_F(PosixPlatformTest, HiddenTargetsAreReplacedUnlikeReadOnlyOnes) {
+  drives_.WriteFile("S:\\src\\.bashrc", "new");
+  drives_.WriteFile("S:\\dst\\.bashrc", "old");
+  EXPECT_EQ(Sys().CopyOver("S:\\src\\.bashrc", "S:\\dst\\.bashrc"), kErrOk);
+  EXPECT_EQ(drives_.ReadFile("S:\\dst\\.bashrc"), "new");
+}
+
+TEST_F(PosixPlatformTest, Utf8NamesAreFoundCopiedAndMoved) {
+  const std::string name = "Gr\xC3\xBC\xC3\x9F" "e.txt";  // Grüße.txt
+  drives_.WriteFile("S:\\u\\" + name, "hallo");
+  drives_.WriteFile("S:\\u\\\xE6\x97\xA5\xE6\x9C\xAC.txt", "nihon");  // 日本.txt
+  // Five '?' take five characters (seven bytes), or fewer before the dot.
+  EXPECT_EQ(FoundNames("S:\\u\\?????.txt", 0),
+            conformance::Sorted({name, "\xE6\x97\xA5\xE6\x9C\xAC.txt"}));
+  EXPECT_EQ(FoundNames("S:\\u\\????.txt", 0), (std::vector<std::string>{"\xE6\x97\xA5\xE6\x9C\xAC.txt"}));
+  EXPECT_EQ(FoundNames("S:\\u\\??.txt", 0), (std::vector<std::string>{"\xE6\x97\xA5\xE6\x9C\xAC.txt"}));
+  // ASCII letters fold, others do not.
+  EXPECT_EQ(FoundEntry("S:\\u\\gR\xC3\xBC\xC3\x9F" "E.TXT").name, name);
+  EXPECT_EQ(FoundEntry("S:\\u\\GR\xC3\x9C\xC3\x9F" "E.TXT").name, "");
+  ASSERT_EQ(Sys().CopyOver("S:\\u\\" + name, "T:\\" + name), kErrOk);
+  ASSERT_EQ(Sys().MoveEntry("T:\\" + name, "T:\\\xC3\xA9t\xC3\xA9.txt"), kErrOk);
+  EXPECT_EQ(drives_.ReadFile("T:\\\xC3\xA9t\xC3\xA9.txt"), "hallo");
+}
+
+TEST_F(PosixPlatformTest, SizesBeyondFourGigabytesAreReportedWhole) {
+  drives_.WriteFile("S:\\big.bin", "");
+  const uint64_t size = (5ull << 30) + 123;  // sparse: no room needed
+  ASSERT_EQ(truncate(Native("S:\\big.bin").c_str(), static_cast<off_t>(size)), 0);
+  EXPECT_EQ(FoundEntry("S:\\big.bin").size, size);
+}
+
+// ---------------------------------------------------------------------------
+// The crash-safe copy.
+
+TEST_F(PosixPlatformTest, CopyFailingInTheMiddleLeavesTheTargetAndNoTemporaryFile) {
+  const std::string content(1 << 20, 'n');
+  drives_.WriteFile("S:\\src.bin", content);
+  drives_.WriteFile("T:\\dst.bin", "old target");
+  struct Case {
+    CopyFaultPoint point;
+    int error;
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {CopyFaultPoint::kDuringData, ENOSPC, kErrDiskFull},
+      {CopyFaultPoint::kDuringData, EDQUOT, kErrDiskFull},
+      {CopyFaultPoint::kDuringData, EIO, 1117},
+      {CopyFaultPoint::kBeforeRename, ENOSPC, kErrDiskFull},
+  };
+  for (const Case& c : cases) {
+    InjectCopyFaultForTesting(CopyFault{c.point, 64 * 1024, c.error});
+    EXPECT_EQ(Sys().CopyOver("S:\\src.bin", "T:\\dst.bin"), c.code);
+    EXPECT_EQ(drives_.ReadFile("T:\\dst.bin"), "old target");
+    EXPECT_EQ(NativeNames(Native("T:\\")), (std::vector<std::string>{"dst.bin"}));
+    InjectCopyFaultForTesting(CopyFault{c.point, 64 * 1024, c.error});
+    EXPECT_EQ(Sys().CopyOver("S:\\src.bin", "T:\\fresh.bin"), c.code);
+    EXPECT_FALSE(drives_.Exists("T:\\fresh.bin"));
+    EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
+  }
+  // The fault strikes once; the next copy goes through.
+  ASSERT_EQ(Sys().CopyOver("S:\\src.bin", "T:\\dst.bin"), kErrOk);
+  EXPECT_EQ(drives_.ReadFile("T:\\dst.bin"), content);
+  EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
+}
+
+TEST_F(PosixPlatformTest, StaleTemporaryFilesAreSweptFromFoldersWrittenTo) {
+  drives_.WriteFile("S:\\src.txt", "s");
+  const std::string stale = std::string(kTempPrefix) + "stale0000";
+  const std::string fresh = std::string(kTempPrefix) + "fresh0000";
+  drives_.WriteFile("T:\\d\\" + stale, "left by a crash");
+  drives_.WriteFile("T:\\e\\" + stale, "left by a crash");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  drives_.WriteFile("T:\\d\\" + fresh, "a copy running now");
+  Posix().SetStaleTemporaryAgeForTesting(200);
+  ASSERT_EQ(Sys().CopyOver("S:\\src.txt", "T:\\d\\copy.txt"), kErrOk);
+  EXPECT_EQ(NativeNames(Native("T:\\d")), (std::vector<std::string>{"copy.txt", fresh}));
+  // A folder that holds nothing but stale temporary files is empty to the
+  // scan, and can be removed.
+  EXPECT_EQ(Sys().RemoveFolder("T:\\e"), kErrOk);
+  EXPECT_FALSE(drives_.Exists("T:\\e"));
+}
+
+// ---------------------------------------------------------------------------
+// Time and drives.
+
+TEST_F(PosixPlatformTest, StampsUseTheLocalOffsetInForceNow) {
+  const char* saved = std::getenv("TZ");
+  const std::string restore = saved ? saved : "";
+  setenv("TZ", "UTC-5", 1);  // five hours east of UTC
+  tzset();
+  drives_.WriteFile("S:\\z.txt", "z");
+  drives_.SetNativeWriteTime("S:\\z.txt", 1600000000);  // 2020-09-13 12:26:40 UTC
+  uint32_t stamp = 0;
+  const uint32_t read = Sys().GetLastWriteStamp("S:\\z.txt", &stamp);
+  const uint32_t set = Sys().SetLastWriteStamp("S:\\z.txt", PackStamp({2020, 9, 13, 17, 0, 0, 0}));
+  struct stat st;
+  stat(Native("S:\\z.txt").c_str(), &st);
+  if (saved) {
+    setenv("TZ", restore.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+  ASSERT_EQ(read, kErrOk);
+  EXPECT_EQ(stamp, PackStamp({2020, 9, 13, 17, 26, 40, 0}));
+  ASSERT_EQ(set, kErrOk);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1600000000 - 26 * 60 - 40);
+}
+
+TEST_F(PosixPlatformTest, DrivesFollowTheVariableWhenReloaded) {
+  drives_.WriteFile("S:\\here.txt", "h");
+  uint64_t free_bytes = 0;
+  EXPECT_EQ(Sys().DiskFreeSpace("Q:\\", &free_bytes), kErrPathNotFound);
+  const std::string table = std::string(std::getenv("TOLVEX_DRIVES")) + ";q=" + Native("S:\\");
+  setenv("TOLVEX_DRIVES", table.c_str(), 1);
+  uint32_t attributes = 0;
+  EXPECT_EQ(Sys().GetAttributes("Q:\\here.txt", &attributes), kErrPathNotFound);  // not yet
+  Sys().ReloadDrives();
+  EXPECT_EQ(Sys().GetAttributes("Q:\\here.txt", &attributes), kErrOk);
+  EXPECT_EQ(Sys().DiskFreeSpace("q:\\", &free_bytes), kErrOk);
+  EXPECT_GT(free_bytes, 0u);
+}
+
+TEST_F(PosixPlatformTest, PathsWithoutAMappedDriveOrWithBadNamesFail) {
+  uint32_t attributes = 0;
+  EXPECT_EQ(Sys().GetAttributes("relative\\x.txt", &attributes), kErrPathNotFound);
+  EXPECT_EQ(Sys().GetAttributes("\\\\server\\share\\x", &attributes), kErrPathNotFound);
+  EXPECT_EQ(Sys().GetAttributes("S:\\a|b", &attributes), kErrInvalidName);
+  EXPECT_EQ(Sys().GetAttributes(std::string("S:\\a\0b", 6), &attributes), kErrInvalidName);
+  std::vector<FindEntry> entries;
+  EXPECT_EQ(Sys().FindEntries("S:\\d*\\x", 0, &entries, nullptr), kErrInvalidName);
+  EXPECT_EQ(Sys().FindEntries("S:\\a:b*", 0, &entries, nullptr), kErrInvalidName);
+}
+
+}  // namespace
+}  // namespace tolvex::posix
+
+#endif  // _WIN32
