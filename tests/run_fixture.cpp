@@ -1,0 +1,354 @@
+#include "tests/run_fixture.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "engine/parameters.h"
+#include "model/program_state.h"
+
+namespace tolvex::runtest {
+
+namespace {
+
+std::unique_ptr<CallbackRecorder>& RecorderSlot() {
+  static std::unique_ptr<CallbackRecorder> recorder = std::make_unique<CallbackRecorder>();
+  return recorder;
+}
+
+FileQuestion Question(const char* path, const char* counter_path, uint32_t size,
+                      uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
+                      uint32_t value) {
+  FileQuestion q;
+  q.path = path ? path : "(null)";
+  q.counterPath = counter_path ? counter_path : "(null)";
+  q.size = size;
+  q.counterSize = counter_size;
+  q.stamp = stamp;
+  q.counterStamp = counter_stamp;
+  q.value = value;
+  return q;
+}
+
+// "T:\a\b\" -> creates T:\a, then T:\a\b (existing ones are left alone).
+void MakeFolderWithParents(const std::string& folder) {
+  for (size_t at = 3; at <= folder.size(); ++at) {
+    if (at < folder.size() && folder[at] != '\\') continue;
+    if (folder[at - 1] == '\\') continue;
+    Sys().MakeFolder(folder.substr(0, at));
+  }
+}
+
+const std::string kRule(110, '-');
+
+// "          File copied: S:\Data\a.txt          5   03.14.99 ..." -> "File copied: S:\Data\a.txt".
+// Lines that do not start with a space (fixed texts) stay whole.
+std::string Summarize(const std::string& line) {
+  if (line.empty() || line[0] != ' ') return line;
+  const size_t label = line.find_first_not_of(' ');
+  const size_t colon = line.find(": ", label);
+  if (colon == std::string::npos) return line.substr(label);
+  const size_t path_end = line.find(' ', colon + 2);
+  return line.substr(label, path_end == std::string::npos ? std::string::npos : path_end - label);
+}
+
+class ScriptedSearchDialog final : public SearchProgressView {
+ public:
+  ScriptedSearchDialog(ScriptedRunUi& ui, SearchDialogRecord& record, RunPlatform& platform)
+      : ui_(ui), record_(record), platform_(platform) {}
+  ~ScriptedSearchDialog() override { ui_.Closed(); }
+
+  void SetStatusText(const std::string& text) override {
+    record_.statusTexts.push_back(text);
+    if (!ui_.cancelAtStatus.empty() && text == ui_.cancelAtStatus) {
+      platform_.PostClick([] { Aborted = true; });
+    }
+  }
+  void SetGaugeRange(int minimum, int maximum) override {
+    record_.gauge.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
+  }
+  void SetGaugePosition(int position) override {
+    record_.gauge.push_back("position " + std::to_string(position));
+  }
+  void SetWaitCursor(bool wait) override {
+    if (wait) ++record_.waitCursors;
+    record_.waitCursorShown = wait;
+  }
+
+ private:
+  ScriptedRunUi& ui_;
+  SearchDialogRecord& record_;
+  RunPlatform& platform_;
+};
+
+class ScriptedCopyDialog final : public CopyProgressView {
+ public:
+  ScriptedCopyDialog(ScriptedRunUi& ui, CopyDialogRecord& record, RunPlatform& platform)
+      : ui_(ui), record_(record), platform_(platform) {}
+  ~ScriptedCopyDialog() override { ui_.Closed(); }
+
+  void ShowCopyRow(const std::string& path, const std::string&, const std::string&) override {
+    record_.copyRows.push_back(path);
+    if (static_cast<int>(record_.copyRows.size()) == ui_.interruptAtCopyRow) {
+      platform_.PostClick([] { InterruptRequest = true; });
+    }
+  }
+  void ShowToRow(const std::string& path, const std::string&, const std::string&) override {
+    record_.toRows.push_back(path);
+  }
+  void SetGaugePosition(int position) override { record_.gaugePositions.push_back(position); }
+  void EnableInterrupt() override { ++record_.interruptsEnabled; }
+
+ private:
+  ScriptedRunUi& ui_;
+  CopyDialogRecord& record_;
+  RunPlatform& platform_;
+};
+
+}  // namespace
+
+// --- Recorder and callbacks -------------------------------------------------
+
+int AnswerQueue::Next() {
+  if (answers_.empty()) return fallback_;
+  const int answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
+
+CallbackRecorder& Recorder() { return *RecorderSlot(); }
+
+int TOLVEX_CALLBACK RecordNotify(int code, int drive, int number) {
+  Recorder().notifications.push_back({code, drive, number});
+  return Recorder().notifyAnswers.Next();
+}
+
+int TOLVEX_CALLBACK RecordConfirm(const char* path, const char* counter_path, uint32_t size,
+                                  uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
+                                  int state) {
+  Recorder().confirmations.push_back(Question(path, counter_path, size, counter_size, stamp,
+                                              counter_stamp, static_cast<uint32_t>(state)));
+  return Recorder().confirmAnswers.Next();
+}
+
+int TOLVEX_CALLBACK RecordCopyError(const char* path, const char* counter_path, uint32_t size,
+                                    uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
+                                    uint32_t error) {
+  Recorder().copyErrors.push_back(
+      Question(path, counter_path, size, counter_size, stamp, counter_stamp, error));
+  return Recorder().copyErrorAnswers.Next();
+}
+
+int TOLVEX_CALLBACK RecordMakeDir(const char* folder) {
+  const std::string text = folder ? folder : "";
+  Recorder().madeFolders.push_back(text);
+  MakeFolderWithParents(text);
+  return 0;
+}
+
+// --- Platform ---------------------------------------------------------------
+
+uint32_t RunPlatform::DiskFreeSpace(const std::string& root, uint64_t* free_bytes) {
+  const uint32_t error = FaultInjectingPlatform::DiskFreeSpace(root, free_bytes);
+  if (error != kErrOk || root.empty()) return error;
+  const auto fake = freeSpace.find(root[0]);
+  if (fake != freeSpace.end()) *free_bytes = fake->second;
+  return kErrOk;
+}
+
+bool RunPlatform::PumpStep() {
+  ++pumpSteps;
+  if (clicks_.empty()) return false;
+  const std::function<void()> click = std::move(clicks_.front());
+  clicks_.pop_front();
+  click();
+  return true;
+}
+
+uint32_t RunPlatform::CopyOver(const std::string& from, const std::string& to) {
+  ++copies;
+  if (beforeCopy) beforeCopy(copies, from, to);
+  return FaultInjectingPlatform::CopyOver(from, to);
+}
+
+// --- Dialogs ----------------------------------------------------------------
+
+void ScriptedRunUi::Opened() {
+  ++openDialogs;
+  mostOpenDialogs = std::max(mostOpenDialogs, openDialogs);
+}
+
+std::unique_ptr<SearchProgressView> ScriptedRunUi::OpenSearchDialog(const std::string& caption) {
+  searchDialogs.emplace_back();
+  searchDialogs.back().caption = caption;
+  Opened();
+  return std::make_unique<ScriptedSearchDialog>(*this, searchDialogs.back(), platform_);
+}
+
+std::unique_ptr<CopyProgressView> ScriptedRunUi::OpenCopyDialog(const std::string& caption) {
+  copyDialogs.emplace_back();
+  copyDialogs.back().caption = caption;
+  Opened();
+  return std::make_unique<ScriptedCopyDialog>(*this, copyDialogs.back(), platform_);
+}
+
+bool ScriptedRunUi::RunOverview() {
+  ++overviewRuns;
+  Opened();
+  if (onOverview) onOverview();
+  Closed();
+  return overviewConfirms;
+}
+
+std::vector<std::string> ScriptedRunUi::AllStatusTexts() const {
+  std::vector<std::string> texts;
+  for (const SearchDialogRecord& dialog : searchDialogs) {
+    texts.insert(texts.end(), dialog.statusTexts.begin(), dialog.statusTexts.end());
+  }
+  return texts;
+}
+
+// --- Job --------------------------------------------------------------------
+
+void ApplyJob(const Job& job) {
+  SetFilename(job.filename.c_str());
+  ClearDInclSels();
+  ClearDExclSels();
+  ClearFInclSels();
+  ClearFExclSels();
+  for (const std::string& s : job.dirIncludes) SetDInclSel(s.c_str());
+  for (const std::string& s : job.dirExcludes) SetDExclSel(s.c_str());
+  for (const std::string& s : job.fileIncludes) SetFInclSel(s.c_str());
+  for (const std::string& s : job.fileExcludes) SetFExclSel(s.c_str());
+  SetDestination(job.destination.c_str());
+  SetVaryMode(job.varyMode);
+  SetConfirmMode(job.confirmMode);
+  SetSortMode(job.sortMode);
+  SetReverse(job.reverse);
+  SetPathMode(job.pathMode);
+  SetAttributes(job.attributes);
+  SetTouchMode(job.touchMode);
+  SetLeastDate(job.leastDate);
+  SetLastUpdate(job.lastUpdate);
+  SetOrphanModeD1(job.orphanModeD1);
+  SetOrphanModeD2(job.orphanModeD2);
+  SetOrphanModeB(job.orphanModeB);
+  SetOrphanModeS1(job.orphanModeS1);
+  SetOrphanModeS2(job.orphanModeS2);
+  SetWarnings(job.warnings);
+  SetCreateSrcDirs(job.createSrcDirs);
+  SetCreateDestDirs(job.createDestDirs);
+  SetDeleteSrcDirs(job.deleteSrcDirs);
+  SetDeleteDestDirs(job.deleteDestDirs);
+  SetCheckSizes(job.checkSizes);
+  SetLogActive(job.logActive);
+  SetLogDateTime(job.logDateTime);
+  SetLogDetails(job.logDetails);
+  SetLogFile(job.logFile.c_str());
+  SetLogAppend(job.logAppend);
+  SetDisplayMode(0);
+  SetBlockColor1(0x00FFFFFF);
+  SetBlockColor2(0x00C0C0C0);
+  SetSizeFilter(0);
+  SetDoubleFilter(0);
+  SetWeekday(job.weekday.c_str());
+  SetDateSeparator(job.dateSeparator);
+  SetTimeSeparator(job.timeSeparator);
+  SetMidnight(job.midnight);
+}
+
+// --- Fixture ----------------------------------------------------------------
+
+RunTest::RunTest() {
+  // A freshly loaded library: default parameters, empty lists, clear flags.
+  Parameters = TParameters();
+  ClearProgramLists();
+  Aborted = false;
+  InterruptRequest = false;
+  RecorderSlot() = std::make_unique<CallbackRecorder>();
+  SetSys(&platform_);
+  SetRunUi(&ui_);
+}
+
+RunTest::~RunTest() {
+  SetRunUi(nullptr);
+  SetSys(nullptr);
+  Parameters = TParameters();
+  ClearProgramLists();
+  Aborted = false;
+  InterruptRequest = false;
+}
+
+int RunTest::Run() {
+  ApplyJob(job_);
+  return CallUpdate(RecordNotify, RecordConfirm, RecordCopyError, RecordMakeDir);
+}
+
+std::vector<std::string> RunTest::NativeNames(const std::string& folder) const {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(drives_.Native(folder), error)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> RunTest::LogLines() const {
+  const std::string text = LogText();
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "the log does not end with CR LF: " << text.substr(start);
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find('\n'), std::string::npos) << "a bare line feed in: " << line;
+    EXPECT_EQ(line.find('\r'), std::string::npos) << "a bare carriage return in: " << line;
+  }
+  return lines;
+}
+
+std::vector<std::string> RunTest::LogBody() const {
+  const std::vector<std::string> lines = LogLines();
+  // Header: empty line, rule, date line (with LogDateTime), "Workfile: <job>".
+  // Footer: date line (with LogDateTime), rule.
+  const size_t header = job_.logDateTime != 0 ? 4 : 3;
+  const size_t footer = job_.logDateTime != 0 ? 2 : 1;
+  if (lines.size() < header + footer) {
+    ADD_FAILURE() << "no header and footer in a log of " << lines.size() << " lines";
+    return lines;
+  }
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], kRule);
+  EXPECT_EQ(lines[header - 1], "Workfile: " + job_.filename);
+  EXPECT_EQ(lines.back(), kRule);
+  std::vector<std::string> body;
+  for (size_t i = header; i + footer < lines.size(); ++i) body.push_back(Summarize(lines[i]));
+  return body;
+}
+
+std::string RunTest::LogLineWith(const std::string& text) const {
+  for (const std::string& line : LogLines()) {
+    if (line.find(text) != std::string::npos) return line;
+  }
+  return std::string();
+}
+
+std::string TestDataPath(const std::string& name) {
+  std::string path = std::string(TOLVEX_TESTDATA) + "/" + name;
+#ifdef _WIN32
+  // Under Wine the Linux file system is the drive Z:.
+  std::replace(path.begin(), path.end(), '/', '\\');
+  path = "Z:" + path;
+#endif
+  return path;
+}
+
+}  // namespace tolvex::runtest

@@ -1,0 +1,334 @@
+// The checks and questions of an update run before anything is changed: the
+// job checks, the drive queries, the midnight hint, an empty plan, the space
+// warnings, the search dialog's Cancel and the overview's answer.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/program_state.h"
+#include "tests/run_fixture.h"
+
+namespace tolvex::runtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Calls = std::vector<NotifyCall>;
+
+class UpdateChecks : public RunTest {
+ protected:
+  // A newer, longer file over an older copy (8 bytes more): a run that is
+  // not stopped copies it.
+  void WritePair() {
+    Write("S:\\Data\\a.txt", "new a, longer", kNew);
+    Write("T:\\Backup\\Data\\a.txt", "old a", kOld);
+  }
+  bool PairCopied() const { return Read("T:\\Backup\\Data\\a.txt") == "new a, longer"; }
+};
+
+// --- Job checks -------------------------------------------------------------
+
+TEST_F(UpdateChecks, MissingIncludeSelectionEndsTheRunWithItsError) {
+  struct Case {
+    const char* what;
+    Lines dirIncludes;
+    Lines fileIncludes;
+  };
+  const Case cases[] = {
+      {"no file include selection", {"S:\\Data\\*"}, {}},
+      {"no directory include selection", {}, {"*.*"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    WritePair();
+    job_.dirIncludes = c.dirIncludes;
+    job_.fileIncludes = c.fileIncludes;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), Lines{"Error: No source directories or files specified."});
+    EXPECT_EQ(Notifications(), (Calls{{10002, 0, 0}}));
+    EXPECT_FALSE(PairCopied());
+    EXPECT_EQ(platform_.calls(CallKind::kDiskFreeSpace), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+  }
+}
+
+TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDriveQuery) {
+  struct Case {
+    const char* what;
+    std::string destination;
+    int pathMode;
+  };
+  const Case cases[] = {
+      {"the root itself", "S:\\", 1},
+      {"the root in lower case", "s:\\", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    Write("S:\\Data\\a.txt", "a", kNew);
+    job_.destination = c.destination;
+    job_.pathMode = c.pathMode;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
+    EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kDiskFreeSpace), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+    EXPECT_EQ(NativeNames("S:\\"), Lines{"Data"});
+  }
+}
+
+TEST_F(UpdateChecks, DatedFolderOnTheSourceDriveRoot) {
+  // The same job with a dated generation folder writes below S:\A031499\.
+  Write("S:\\Data\\a.txt", "a", kNew);
+  job_.destination = "S:\\";
+  job_.varyMode = 1;
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_TRUE(Notifications().empty());
+  EXPECT_EQ(Read("S:\\A031499\\Data\\a.txt"), "a");
+  EXPECT_EQ(Recorder().madeFolders, Lines{"S:\\A031499\\Data\\"});
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: S:\\A031499\\Data\\a.txt"}));
+}
+
+TEST_F(UpdateChecks, RelativePathsIntoTheirOwnRootAreRefusedAfterTheSearch) {
+  Write("T:\\Backup\\a.txt", "a", kNew);
+  job_.dirIncludes = {"T:\\Backup\\*"};
+  job_.pathMode = 2;
+  job_.deleteDestDirs = 1;
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
+  EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
+  EXPECT_EQ(ui_.searchDialogs.size(), 1u);  // the search ran; no folder removal followed
+  EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+}
+
+TEST_F(UpdateChecks, RootsThatDifferInLetterCaseAreNotIdentical) {
+  // The check counts letter case; the plan is then empty (every file is its
+  // own counterpart) and nothing is touched.
+  Write("T:\\Backup\\a.txt", "a", kNew);
+  job_.dirIncludes = {"T:\\backup\\*"};
+  job_.pathMode = 2;
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), Lines{"No files found."});
+  EXPECT_EQ(Notifications(), (Calls{{10007, 0, 0}}));
+  EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+}
+
+TEST_F(UpdateChecks, UnknownDriveIsReportedInUpperCase) {
+  struct Case {
+    const char* what;
+    std::string include;
+    std::string destination;
+    char letter;
+    uint64_t queries;
+  };
+  const Case cases[] = {
+      {"source drive", "r:\\Data\\*", "T:\\Backup\\", 'R', 1},
+      {"destination drive", "S:\\Data\\*", "q:\\Backup\\", 'Q', 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    job_.dirIncludes = {c.include};
+    job_.destination = c.destination;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), Lines{std::string("Error: Drive ") + c.letter + ": not found."});
+    EXPECT_EQ(Notifications(), (Calls{{10004, c.letter, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kDiskFreeSpace), c.queries);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+  }
+}
+
+// --- Midnight hint ------------------------------------------------------------
+
+TEST_F(UpdateChecks, MidnightHintIsLoggedUnlessTheAnswerIsNo) {
+  struct Case {
+    int answer;
+    Lines body;
+  };
+  const std::string hint =
+      "Hint: It is shortly after midnight. The last day is included in the update.";
+  const Case cases[] = {
+      {kIdNo, {"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}},
+      {kIdYes, {hint, "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}},
+      {kIdOk, {hint, "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Recorder() = CallbackRecorder();
+    Recorder().notifyAnswers.Push({c.answer});
+    WritePair();
+    job_.midnight = 1;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(Notifications(), (Calls{{10005, 0, 0}}));
+    EXPECT_EQ(LogBody(), c.body);
+    EXPECT_TRUE(PairCopied());
+  }
+}
+
+// --- Empty plan -----------------------------------------------------------------
+
+TEST_F(UpdateChecks, EmptyPlanIsReportedAndEmptyFoldersAreStillRemoved) {
+  Write("S:\\Data\\same.txt", "same", kOld);
+  Write("T:\\Backup\\Data\\same.txt", "same", kOld);
+  drives_.MakeDirs("T:\\Backup\\Data\\Empty\\Deeper\\");
+  drives_.MakeDirs("S:\\Data\\Void\\");
+  job_.deleteDestDirs = 1;
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(Notifications(), (Calls{{10007, 0, 0}}));
+  // Deepest first; the folders that hold files and the source side stay.
+  EXPECT_EQ(LogBody(), (Lines{"No files found.",
+                              "Directory deleted: T:\\Backup\\Data\\Empty\\Deeper\\",
+                              "Directory deleted: T:\\Backup\\Data\\Empty\\"}));
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\Empty"));
+  EXPECT_TRUE(Exists("T:\\Backup\\Data\\same.txt"));
+  EXPECT_TRUE(Exists("S:\\Data\\Void"));
+  EXPECT_TRUE(ui_.copyDialogs.empty());
+  ASSERT_EQ(ui_.searchDialogs.size(), 2u);
+  EXPECT_EQ(ui_.searchDialogs[1].statusTexts, Lines{"Erasing empty directories..."});
+}
+
+// --- Space warnings ---------------------------------------------------------------
+
+TEST_F(UpdateChecks, SpaceShortageWarnsDestinationFirstAndNoEndsTheRun) {
+  // Two ways: a sparse 6 GiB file for the destination drive and a 1.5 MB
+  // file for the source drive, with no free space on either.
+  const uint64_t kHuge = 6ull << 30;
+  Write("S:\\Data\\huge.bin", "", kNew);
+  std::filesystem::resize_file(drives_.Native("S:\\Data\\huge.bin"), kHuge);
+  ASSERT_EQ(Sys().SetLastWriteStamp("S:\\Data\\huge.bin", kNew), kErrOk);
+  Write("T:\\Backup\\Data\\back.bin", std::string(1572864, 'b'), kNew);
+  job_.touchMode = 1;
+  job_.orphanModeB = 0;
+  platform_.freeSpace = {{'S', 0}, {'T', 0}};
+  // Nothing may be copied whatever the run decides.
+  platform_.FailCall(CallKind::kCopyOver, 1, kErrDiskFull, FaultInjectingPlatform::Repeat::kFromThenOn);
+  Recorder().notifyAnswers.Push({kIdYes, kIdNo});
+
+  EXPECT_EQ(Run(), 1);
+
+  // The number is clamped to the int range; the log shows the whole amount.
+  EXPECT_EQ(Notifications(), (Calls{{10008, 'T', INT_MAX}, {10008, 'S', 1572864}}));
+  EXPECT_EQ(LogBody(), (Lines{"Warning: Drive T: lacks 6144.0 MB of storage space.",
+                              "Warning: Drive S: lacks 1.5 MB of storage space.",
+                              "Aborted by user."}));
+  EXPECT_EQ(platform_.copies, 0);
+  EXPECT_EQ(ui_.overviewRuns, 0);
+  EXPECT_FALSE(Exists("S:\\Data\\back.bin"));
+}
+
+TEST_F(UpdateChecks, SpaceShortageAnsweredYesRunsOn) {
+  WritePair();
+  platform_.freeSpace = {{'T', 0}};
+  Recorder().notifyAnswers.Push({kIdYes});
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(Notifications(), (Calls{{10008, 'T', 8}}));
+  EXPECT_EQ(LogBody(), (Lines{"Warning: Drive T: lacks 0.0 MB of storage space.",
+                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}));
+  EXPECT_TRUE(PairCopied());
+}
+
+// --- Search dialog's Cancel ----------------------------------------------------
+
+TEST_F(UpdateChecks, CancelledSearchEndsTheRunWithoutWarningOrOverview) {
+  for (const char* status : {"Searching for subdirectories...", "Searching for files..."}) {
+    SCOPED_TRACE(status);
+    Recorder() = CallbackRecorder();
+    ui_.searchDialogs.clear();
+    WritePair();
+    job_.confirmMode = 2;
+    platform_.freeSpace = {{'T', 0}};  // a warning would follow a finished search
+    ui_.cancelAtStatus = status;
+
+    EXPECT_EQ(Run(), 0);
+
+    EXPECT_EQ(LogBody(), Lines{"Aborted by user."});
+    EXPECT_TRUE(Notifications().empty());
+    EXPECT_EQ(ui_.overviewRuns, 0);
+    EXPECT_FALSE(PairCopied());
+    ASSERT_EQ(ui_.searchDialogs.size(), 1u);
+    EXPECT_EQ(ui_.searchDialogs[0].statusTexts.back(), status);
+    EXPECT_EQ(ui_.openDialogs, 0);
+    EXPECT_TRUE(candidates.empty() && dirList.empty() && counterpartList.empty());
+  }
+}
+
+TEST_F(UpdateChecks, NextRunStartsUnaborted) {
+  WritePair();
+  ui_.cancelAtStatus = "Searching for files...";
+  ASSERT_EQ(Run(), 0);
+  ui_.cancelAtStatus.clear();
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_TRUE(PairCopied());
+}
+
+// --- Overview ----------------------------------------------------------------------
+
+TEST_F(UpdateChecks, OverviewDecidesWhetherThePlanRuns) {
+  struct Case {
+    bool confirms;
+    int result;
+    Lines body;
+    bool copied;
+  };
+  const Case cases[] = {
+      {true, 1, {"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}, true},
+      {false, 0, {"Aborted by user."}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.confirms);
+    ui_.overviewRuns = 0;
+    WritePair();
+    job_.confirmMode = 2;
+    ui_.overviewConfirms = c.confirms;
+    size_t planned = 0;
+    ui_.onOverview = [&planned] { planned = candidates.size(); };
+
+    EXPECT_EQ(Run(), c.result);
+
+    EXPECT_EQ(ui_.overviewRuns, 1);
+    EXPECT_EQ(planned, 1u);  // the overview sees the ordered plan
+    EXPECT_EQ(LogBody(), c.body);
+    EXPECT_EQ(PairCopied(), c.copied);
+    EXPECT_TRUE(ui_.copyDialogs.empty() != c.copied);
+    ui_.copyDialogs.clear();
+  }
+}
+
+TEST_F(UpdateChecks, OverviewThatCannotBeShownCountsAsCancel) {
+  SilentRunUi silent;
+  SetRunUi(&silent);
+  WritePair();
+  job_.confirmMode = 2;
+
+  EXPECT_EQ(Run(), 0);
+
+  EXPECT_EQ(LogBody(), Lines{"Aborted by user."});
+  EXPECT_FALSE(PairCopied());
+}
+
+}  // namespace
+}  // namespace tolvex::runtest

@@ -1,0 +1,239 @@
+// Whole update runs through the exports and CallUpdate on real trees: every
+// phase of a one-way run, a two-way run and its repetition, generation
+// folders over several runs, and the log of a reference job byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/parameters.h"
+#include "model/program_state.h"
+#include "model/records.h"
+#include "tests/run_fixture.h"
+
+namespace tolvex::runtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class UpdateRun : public RunTest {};
+
+// --- One run, every phase --------------------------------------------------------
+
+TEST_F(UpdateRun, OneWayRunErasesCopiesAndRemovesEmptyFolders) {
+  Write("S:\\Data\\a.txt", "new a", kNew);
+  Write("T:\\Backup\\Data\\a.txt", "older", kOld);
+  Write("S:\\Data\\Docs\\b.txt", std::string(15, 'b'), kNew);
+  Write("S:\\Data\\c.txt", "c (older here)", kOld);  // one way: the newer target stays
+  Write("T:\\Backup\\Data\\c.txt", "c (newer)", kNew);
+  Write("S:\\Data\\same.txt", "same", kOld);
+  Write("T:\\Backup\\Data\\same.txt", "same", kOld);
+  Write("T:\\Backup\\Data\\x.txt", "x", kOld);
+  Write("T:\\Backup\\Data\\Gone\\y.txt", "y", kOld);
+  job_.orphanModeD2 = 2;
+  job_.deleteDestDirs = 1;
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_TRUE(Notifications().empty());
+  // The erase pass goes from the last candidate to the first.
+  EXPECT_EQ(LogBody(), (Lines{"File erased: T:\\Backup\\Data\\Gone\\y.txt",
+                              "File erased: T:\\Backup\\Data\\x.txt",
+                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "File copied: S:\\Data\\Docs\\b.txt",
+                              "to: T:\\Backup\\Data\\Docs\\b.txt",
+                              "Directory deleted: T:\\Backup\\Data\\Gone\\"}));
+  EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), "new a");
+  EXPECT_EQ(Read("T:\\Backup\\Data\\Docs\\b.txt"), std::string(15, 'b'));
+  EXPECT_EQ(Read("T:\\Backup\\Data\\c.txt"), "c (newer)");
+  EXPECT_EQ(Read("S:\\Data\\c.txt"), "c (older here)");
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\x.txt"));
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\Gone"));
+  EXPECT_EQ(NativeNames("T:\\Backup\\Data\\"), (Lines{"Docs", "a.txt", "c.txt", "same.txt"}));
+  uint32_t stamp = 0;
+  ASSERT_EQ(Sys().GetLastWriteStamp("T:\\Backup\\Data\\a.txt", &stamp), kErrOk);
+  EXPECT_EQ(stamp, kNew);
+  EXPECT_EQ(Recorder().madeFolders, (Lines{"T:\\Backup\\Data\\", "T:\\Backup\\Data\\Docs\\"}));
+  EXPECT_TRUE(Recorder().confirmations.empty());
+  EXPECT_TRUE(Recorder().copyErrors.empty());
+
+  // The dialogs: search, erase, copy, folder removal; one at a time.
+  ASSERT_EQ(ui_.searchDialogs.size(), 3u);
+  for (const SearchDialogRecord& dialog : ui_.searchDialogs) {
+    EXPECT_EQ(dialog.caption, "Tolvex 3.0 - Job.tvx");
+  }
+  EXPECT_EQ(ui_.AllStatusTexts(),
+            (Lines{"Searching for subdirectories...", "Searching for files...",
+                   "Erasing files...", "Erasing empty directories..."}));
+  EXPECT_EQ(ui_.searchDialogs[0].waitCursors, 1);
+  EXPECT_FALSE(ui_.searchDialogs[0].waitCursorShown);
+  const Lines four_steps = {"range 0 4",  "position 0", "position 1",
+                            "position 2", "position 3", "position 4"};
+  EXPECT_EQ(ui_.searchDialogs[1].gauge, four_steps);  // a, b, x, y
+  EXPECT_EQ(ui_.searchDialogs[2].gauge, four_steps);  // Data and Docs on S, Data and Gone on T
+  ASSERT_EQ(ui_.copyDialogs.size(), 1u);
+  EXPECT_EQ(ui_.copyDialogs[0].gaugePositions, (std::vector<int>{0, 25, 100}));
+  EXPECT_EQ(ui_.copyDialogs[0].interruptsEnabled, 0);
+  EXPECT_EQ(ui_.mostOpenDialogs, 1);
+  EXPECT_EQ(ui_.openDialogs, 0);
+
+  // What stays after the run: the run-time fields, not the lists.
+  EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
+  EXPECT_EQ(Parameters.SourceDrive, 'S');
+  EXPECT_EQ(Parameters.DestinationDrive, 'T');
+  EXPECT_EQ(Parameters.DestinationRoot, "T:\\Backup\\");
+  EXPECT_EQ(Parameters.CopyBytes, 20u);
+  EXPECT_EQ(Parameters.CountToDest, 2u);
+  EXPECT_EQ(Parameters.NewOnDest, 1u);
+}
+
+TEST_F(UpdateRun, LogIsReplacedOrAppendedAndOnlyWhenActive) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("U:\\run.log", "previous run\r\n", kOld);
+  job_.logAppend = 1;
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(LogText().rfind("previous run\r\n\r\n" + std::string(110, '-'), 0), 0u);
+
+  job_.logAppend = 0;
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(LogBody(), Lines{"No files found."});
+
+  job_.logActive = 0;
+  std::filesystem::remove(drives_.Native("U:\\run.log"));
+  ASSERT_EQ(Run(), 1);
+  EXPECT_FALSE(Exists("U:\\run.log"));
+}
+
+// --- Both ways --------------------------------------------------------------------
+
+TEST_F(UpdateRun, TwoWayRunCopiesNewerFilesEachWayAndThenNothing) {
+  Write("S:\\Data\\a.txt", "a from S", kNew);
+  Write("T:\\Backup\\Data\\a.txt", "a from T", kOld);
+  Write("S:\\Data\\b.txt", "b from S", kOld);
+  Write("T:\\Backup\\Data\\b.txt", "b from T", kNew);
+  Write("S:\\Data\\s.txt", "only S", kOld);
+  Write("T:\\Backup\\Data\\t.txt", "only T", kOld);
+  job_.touchMode = 1;
+  job_.orphanModeB = 0;
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "File copied: T:\\Backup\\Data\\b.txt", "to: S:\\Data\\b.txt",
+                              "File copied: S:\\Data\\s.txt", "to: T:\\Backup\\Data\\s.txt",
+                              "File copied: T:\\Backup\\Data\\t.txt", "to: S:\\Data\\t.txt"}));
+  for (const char* name : {"a.txt", "b.txt", "s.txt", "t.txt"}) {
+    EXPECT_EQ(Read(std::string("S:\\Data\\") + name), Read(std::string("T:\\Backup\\Data\\") + name))
+        << name;
+  }
+  EXPECT_EQ(Read("S:\\Data\\a.txt"), "a from S");
+  EXPECT_EQ(Read("S:\\Data\\b.txt"), "b from T");
+  EXPECT_EQ(Parameters.CountToDest, 2u);
+  EXPECT_EQ(Parameters.CountToSrc, 2u);
+
+  Recorder() = CallbackRecorder();
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), Lines{"No files found."});
+  EXPECT_EQ(Notifications(), (std::vector<NotifyCall>{{10007, 0, 0}}));
+  EXPECT_TRUE(ui_.copyDialogs.size() == 1u) << "the second run copies nothing";
+}
+
+// --- Generation folders ------------------------------------------------------------
+
+TEST_F(UpdateRun, GenerationFoldersRotateOverFourRuns) {
+  job_.varyMode = 4;
+  job_.pathMode = 2;  // the files of S:\Data\ straight into the generation folder
+  const std::string grandson = "T:\\Backup\\Grandson\\";
+  // Which run's version each generation holds.
+  const auto generations = [this] {
+    Lines held;
+    for (const char* name : {"Grandson", "Son", "Father", "Grandfather"}) {
+      const std::string file = std::string("T:\\Backup\\") + name + "\\a.txt";
+      held.push_back(std::string(name) + " " + (Exists(file) ? Read(file) : "-"));
+    }
+    return held;
+  };
+  const Lines expected[] = {
+      {"Grandson v1", "Son -", "Father -", "Grandfather -"},
+      {"Grandson v2", "Son v1", "Father -", "Grandfather -"},
+      {"Grandson v3", "Son v2", "Father v1", "Grandfather -"},
+      {"Grandson v4", "Son v3", "Father v2", "Grandfather -"},  // the old Father, updated
+  };
+  for (int run = 1; run <= 4; ++run) {
+    SCOPED_TRACE(run);
+    Recorder() = CallbackRecorder();
+    Write("S:\\Data\\a.txt", "v" + std::to_string(run), Stamp(1999, 3, 10 + run, 9, 0));
+
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(generations(), expected[run - 1]);
+    EXPECT_EQ(Parameters.DestinationRoot, grandson);
+    EXPECT_EQ(Recorder().madeFolders, Lines{grandson});
+    EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: " + grandson + "a.txt"}));
+  }
+  // The fourth run wrote over the first run's file (2 bytes, 11 March).
+  EXPECT_EQ(LogLineWith("to: T:"), "                   to: T:\\Backup\\Grandson\\a.txt" +
+                                       std::string(31, ' ') + "           2   03.11.99 09:00:00");
+}
+
+// --- The reference log -----------------------------------------------------------------
+
+#ifdef _WIN32
+constexpr char kReferenceLog[] = "reference-win.log";
+#else
+constexpr char kReferenceLog[] = "reference.log";
+#endif
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A job that shows every kind of line: the header and footer with dates, the
+// midnight hint, an erased file, a copy over an older file with a path too
+// long for its column, a copy without a counterpart, a file skipped in the
+// overview, and a removed folder whose path is never shortened.
+TEST_F(UpdateRun, ReferenceJobWritesTheReferenceLog) {
+  const std::string long_folder = "S:\\Data\\Projects\\Quarterly reports for the board\\";
+  Write(long_folder + "Summary 2023.txt", std::string(12288, 's'), Stamp(1999, 3, 14, 10, 22, 40));
+  Write("T:\\Backup\\Data\\Projects\\Quarterly reports for the board\\Summary 2023.txt",
+        std::string(8192, 'o'), Stamp(1999, 3, 10, 17, 5, 12));
+  Write("S:\\Data\\new.txt", std::string(100, 'n'), Stamp(1998, 12, 31, 23, 59, 58));
+  Write("S:\\Data\\notes.txt", std::string(2048, 'm'), Stamp(1999, 1, 2, 8, 0, 0));
+  Write("T:\\Backup\\Data\\obsolete.doc", std::string(3000, 'd'), Stamp(1997, 6, 30, 12, 30, 4));
+  drives_.MakeDirs("T:\\Backup\\Data\\Archive of the previous financial year and the one before\\");
+  job_.filename = "Reference.tvx";
+  job_.confirmMode = 2;
+  job_.orphanModeD2 = 2;
+  job_.deleteDestDirs = 1;
+  job_.logDateTime = 2;
+  job_.logDetails = 2;
+  job_.midnight = 1;
+  Recorder().notifyAnswers.Push({kIdYes});
+  ui_.onOverview = [] {  // the user keeps notes.txt out of this run
+    for (CANDIDATE& c : candidates) {
+      if (c.name == "notes") c.state = ReplaceAction(c.state, STATE_IGNORE);
+    }
+  };
+
+  ASSERT_EQ(Run(), 1);
+
+  const std::string actual = LogText();
+  LogLines();  // every line ends with CR LF
+  const std::string golden_path = TestDataPath(kReferenceLog);
+  if (std::getenv("TOLVEX_WRITE_GOLDEN") != nullptr) {
+    std::ofstream(golden_path, std::ios::binary) << actual;
+    GTEST_SKIP() << "wrote " << golden_path;
+  }
+  const std::string golden = ReadBytes(golden_path);
+  ASSERT_FALSE(golden.empty()) << "missing " << golden_path;
+  EXPECT_EQ(actual, golden) << "the log differs from " << golden_path;
+}
+
+}  // namespace
+}  // namespace tolvex::runtest
