@@ -1,19 +1,21 @@
 // TestDrives::SetNativeWriteTime for both systems: a file time that no
 // packed stamp can express, set with the system's own call.
-#include <cstdint>
-#include <stdexcept>
-#include <string>
-
-#include "testing/test_drives.h"
-
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX  // MinGW's C++ headers define it already
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
 #endif
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "testing/test_drives.h"
 
 namespace tolvex {
 
