@@ -73,8 +73,8 @@ ANSWERS
     drive lacks space       run anyway     stop (1)      stop (1)
     ConfirmMode 1           keep all (70)  skip all (20) keep all (70)
     failed copy             skip           skip          skip
-  ConfirmMode 2 needs a terminal for its overview; without one the run is
-  cancelled (exit status 1).
+  On Linux, ConfirmMode 2 shows its overview on the terminal; without one
+  the run is cancelled (exit status 1). On Windows the overview is a dialog.
 
 FAILED COPIES
   With Warnings 0x40 the engine asks about each failed copy. Without it the

@@ -175,10 +175,12 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   if (!job) return kExitJobError;
   EngineLibrary engine;
   if (!LoadEngine(options, &engine)) return kExitNoEngine;
+#if !defined(_WIN32)
   if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == 2) {
     std::cout << "Note: ConfirmMode 2 shows the overview on a terminal; without one the run is "
                  "cancelled.\n";
   }
+#endif
   const uint32_t run_start = PackStamp(Sys().Now());
   HandJobToEngine(*job, engine);
   const LogWatch log = WatchLog(*job);

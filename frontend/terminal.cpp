@@ -2,8 +2,8 @@
 
 #if defined(_WIN32)
 #include <conio.h>
-#include <io.h>
 #include <stdio.h>
+#include <windows.h>
 #else
 #include <termios.h>
 #include <unistd.h>
@@ -13,7 +13,12 @@ namespace tolvex::frontend {
 
 #if defined(_WIN32)
 
-bool StdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+// _isatty is true for every character device, NUL included; only a console
+// has a console mode.
+bool StdinIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
 
 char TerminalKeys::ReadKey() {
   const int key = _getch();
