@@ -91,6 +91,54 @@ TEST_F(UpdateRun, OneWayRunErasesCopiesAndRemovesEmptyFolders) {
   EXPECT_EQ(Parameters.NewOnDest, 1u);
 }
 
+TEST_F(UpdateRun, CancelInALaterDialogStopsTheRunThere) {
+  struct Case {
+    const char* status;
+    Lines body;
+    bool erased;
+    bool copied;
+  };
+  const Case cases[] = {
+      {"Erasing files...", {"Aborted by user."}, false, false},
+      {"Erasing empty directories...",
+       {"File erased: T:\\Backup\\Data\\x.txt", "File copied: S:\\Data\\a.txt",
+        "to: T:\\Backup\\Data\\a.txt", "Aborted by user."},
+       true,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    Write("S:\\Data\\a.txt", "new a", kNew);
+    Write("T:\\Backup\\Data\\a.txt", "older", kOld);
+    Write("T:\\Backup\\Data\\x.txt", "x", kOld);
+    drives_.MakeDirs("T:\\Backup\\Data\\Empty\\");
+    job_.orphanModeD2 = 2;
+    job_.deleteDestDirs = 1;
+    ui_.cancelAtStatus = c.status;
+
+    EXPECT_EQ(Run(), 0);
+
+    EXPECT_EQ(LogBody(), c.body);
+    EXPECT_EQ(Exists("T:\\Backup\\Data\\x.txt"), !c.erased);
+    EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), c.copied ? "new a" : "older");
+    EXPECT_TRUE(Exists("T:\\Backup\\Data\\Empty"));
+  }
+}
+
+#ifndef _WIN32
+TEST_F(UpdateRun, NamesWindowsCannotHoldAreLoggedAndLeftAlone) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  const std::string odd = drives_.Native("S:\\Data") + "/bad|name.txt";
+  std::ofstream(odd) << "odd";
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"Unusable name: " + odd, "File copied: S:\\Data\\a.txt",
+                              "to: T:\\Backup\\Data\\a.txt"}));
+  EXPECT_EQ(NativeNames("T:\\Backup\\Data\\"), Lines{"a.txt"});
+}
+#endif
+
 TEST_F(UpdateRun, LogIsReplacedOrAppendedAndOnlyWhenActive) {
   Write("S:\\Data\\a.txt", "a", kNew);
   Write("U:\\run.log", "previous run\r\n", kOld);
