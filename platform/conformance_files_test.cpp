@@ -28,6 +28,13 @@ const char kWineCopyOverReadOnly[] =
     "read-only to missing write permission, which root ignores); the back end checks the "
     "attribute itself, so Wine may agree here";
 
+const char kWineOpenReadOnly[] =
+    "measured here: as root, Wine opens a read-only file for writing (and empties it), for the "
+    "reason of win32-facts 0 (read-only is a missing write permission, which root ignores)";
+const char kWineCaseRename[] =
+    "measured here: Wine's MoveFileA to another letter case of the same name succeeds but keeps "
+    "the old spelling; Windows renames";
+
 // The fixture every operation case starts from.
 void WriteOperationFixture(const TestDrives& drives) {
   drives.WriteFile("S:\\d\\src.txt", "source", kSourceStamp);
@@ -127,7 +134,7 @@ std::vector<OperationCase> OperationCases() {
          if (file) std::fclose(file);
          return code;
        },
-       kErrAccessDenied, ExpectUntouched},
+       kErrAccessDenied, ExpectUntouched, kWineOpenReadOnly},
       {"OpenInMissingFolder", nullptr,
        [] {
          std::FILE* file = nullptr;
@@ -253,7 +260,10 @@ TEST_F(ConformanceFiles, MoveRenamesFilesAndFolders) {
 TEST_F(ConformanceFiles, MoveOntoItselfSucceedsAndAnotherCaseRenames) {
   EXPECT_EQ(Sys().MoveEntry("S:\\d\\src.txt", "S:\\d\\src.txt"), kErrOk);
   EXPECT_EQ(Sys().MoveEntry("S:\\d\\src.txt", "S:\\d\\Src.TXT"), kErrOk);
-  EXPECT_EQ(FoundNames("S:\\d\\s*.txt", 0), (std::vector<std::string>{"Src.TXT"}));
+  const std::vector<std::string> names = FoundNames("S:\\d\\s*.txt", 0);
+  TOLVEX_SKIP_KNOWN_WINE_DEPARTURE(kWineCaseRename, names != std::vector<std::string>{"Src.TXT"},
+                                   conformance::Listed(names));
+  EXPECT_EQ(names, (std::vector<std::string>{"Src.TXT"}));
   EXPECT_EQ(drives_.ReadFile("S:\\d\\Src.TXT"), "source");
 }
 

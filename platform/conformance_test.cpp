@@ -39,6 +39,9 @@ struct WildcardCase {
 
 const char kWineNoDosStar[] =
     "win32-facts 0: Wine returned every name for \"*.\", dotted ones too (no DOS_STAR)";
+const char kWineShortNames[] =
+    "win32-facts 0: Wine generates 8.3 short names and matches them too; measured here, \"*b*\" "
+    "also found x.htaz through the hashed short name Wine made for it";
 const char kWineNoDosQm[] =
     "win32-facts 0: Wine does not apply DOS_QM, so '?' never matches nothing before a dot or at "
     "the end (\"a?.txt\" gave ab.txt, not a.txt)";
@@ -55,10 +58,7 @@ std::vector<WildcardCase> WildcardCases() {
       {"StarDotStar", "*.*", AllWildcardNames()},
       {"StarDot_NamesWithoutDot", "*.", {".", "..", "b", "q", "NoDot"}, kWineNoDosStar},
       {"QuestionBeforeDot", "a?.txt", {"a.txt", "AB.TXT"}, kWineNoDosQm, {"AB.TXT"}},
-      {"QuestionDotStar",
-       "?.*",
-       {".", "..", "a.txt", "b", "q", "x.hta", "x.htaz", "x.html", "a.b.doc"},
-       kWineNoDosQm},
+      {"QuestionDotStar", "?.*", {".", "..", "a.txt", "b", "q", "x.hta", "x.htaz", "x.html", "a.b.doc"}},
       {"QuestionAtEnd", "*.hta?", {"x.hta", "x.htaz"}, kWineNoDosQm},
       {"TwoQuestionsAtEnd", "x.ht??", {"x.hta", "x.htaz", "x.html"}, kWineNoDosQm},
       {"LoneQuestion", "?", {"b", "q"}, kWineNoDosQm},
@@ -67,7 +67,7 @@ std::vector<WildcardCase> WildcardCases() {
       {"ExtensionOtherCase", "*.TXT", {"a.txt", "AB.TXT", "abc.txt", "multi.dot.name.txt"}},
       {"ExtensionAfterSeveralDots", "*.doc", {"a.b.doc"}},
       {"Prefix", "a*", {"a.txt", "AB.TXT", "abc.txt", "a.b.doc"}},
-      {"Infix", "*b*", {"AB.TXT", "abc.txt", "b", "a.b.doc", "Sub.Dir"}},
+      {"Infix", "*b*", {"AB.TXT", "abc.txt", "b", "a.b.doc", "Sub.Dir"}, kWineShortNames},
       {"FolderByExtension", "*.DIR", {"Sub.Dir"}},
       {"LiteralUpperCase", "A.TXT", {"a.txt"}},
       {"LiteralLowerCase", "ab.txt", {"AB.TXT"}},
@@ -245,7 +245,14 @@ struct FindErrorCase {
   const char* label;
   const char* pattern;
   uint32_t code;
+  const char* wine_evidence = nullptr;
 };
+
+// FindFirstFileA of "C:\foobar\" with foobar missing fails with 3 on
+// Windows (ReactOS's kernel32 API tests, which run on Windows too).
+const char kWineTrailingBackslash[] =
+    "measured here: Wine gives 2 for a trailing backslash after a missing folder, where Windows "
+    "gives 3 (ReactOS apitests kernel32/FindFiles.c)";
 
 class FindErrorTest : public testing::TestWithParam<FindErrorCase> {};
 
@@ -253,7 +260,9 @@ TEST_P(FindErrorTest, GivesTheWindowsCode) {
   TestDrives drives;
   drives.WriteFile("S:\\d\\file.txt", "f");
   std::vector<FindEntry> entries;
-  EXPECT_EQ(Sys().FindEntries(GetParam().pattern, kAllVisible, &entries, nullptr), GetParam().code);
+  const uint32_t code = Sys().FindEntries(GetParam().pattern, kAllVisible, &entries, nullptr);
+  TOLVEX_SKIP_KNOWN_WINE_DEPARTURE(GetParam().wine_evidence, code != GetParam().code, code);
+  EXPECT_EQ(code, GetParam().code);
   EXPECT_TRUE(entries.empty());
 }
 
@@ -264,7 +273,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FindErrorCase{"FolderMissing", "S:\\none\\*", kErrPathNotFound},
                     FindErrorCase{"FolderMissingLiteral", "S:\\none\\file.txt", kErrPathNotFound},
                     FindErrorCase{"TrailingBackslash", "S:\\d\\", kErrFileNotFound},
-                    FindErrorCase{"TrailingBackslashOfMissingFolder", "S:\\none\\", kErrPathNotFound},
+                    FindErrorCase{"TrailingBackslashOfMissingFolder", "S:\\none\\", kErrPathNotFound,
+                                  kWineTrailingBackslash},
                     FindErrorCase{"DriveRootItself", "S:\\", kErrFileNotFound},
                     FindErrorCase{"UnmappedDrive", "Q:\\*", kErrPathNotFound}),
     [](const testing::TestParamInfo<FindErrorCase>& info) { return std::string(info.param.label); });
