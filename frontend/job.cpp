@@ -288,7 +288,43 @@ class JobParser {
     } else if (log_active.number != 0 && !has_log_file) {
       return Fail(log_active.line, "LogActive", "a log needs a LogFile");
     }
-    return CheckDestinationLength();
+    return CheckDestinationLength() && CheckDestinationOutsideSources();
+  }
+
+  // A destination inside a source subtree would be scanned as source: every
+  // run would copy the backup into itself once more. It must be excluded.
+  bool CheckDestinationOutsideSources() {
+    const Setting& destination = job_.Get("Destination");
+    for (size_t i = 0; i < job_.lists[kDIncl].size(); ++i) {
+      const std::string& include = job_.lists[kDIncl][i];
+      const bool subtree = include.back() == '*';
+      const std::string folder = subtree ? include.substr(0, include.size() - 1) : include;
+      const bool inside = subtree ? StartsWithFolder(destination.text, folder)
+                                  : LowerAscii(destination.text) == LowerAscii(folder);
+      if (inside && !IsExcluded(destination.text)) {
+        return Fail(destination.line, "Destination",
+                    "lies inside the source selection \"" + job_.drives.ToNative(include) +
+                        "\" (line " + std::to_string(raw_lists_[kDIncl][i].line) +
+                        "): exclude it in [DExclSels] with its folder followed by \"*\"");
+      }
+    }
+    return true;
+  }
+
+  bool IsExcluded(const std::string& folder) const {
+    for (const std::string& exclude : job_.lists[kDExcl]) {
+      if (exclude.back() == '*' && StartsWithFolder(folder, exclude.substr(0, exclude.size() - 1))) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Drive-form folders, both ending in a backslash; letter case does not
+  // count, as on Windows.
+  static bool StartsWithFolder(const std::string& path, const std::string& folder) {
+    return path.size() >= folder.size() &&
+           LowerAscii(path.substr(0, folder.size())) == LowerAscii(folder);
   }
 
   bool CheckDestinationLength() {

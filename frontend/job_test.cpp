@@ -105,6 +105,25 @@ TEST_F(JobFileTest, RefusesAJobWithoutDestinationOrOutsideAnySection) {
   EXPECT_EQ(std::get<JobError>(parsed).line, 1);
 }
 
+TEST_F(JobFileTest, RefusesADestinationInsideASourceSubtreeUnlessExcluded) {
+  const std::string head = "[Job]\nDestination = ${JOBDIR}/src/Backup\n[DInclSels]\n${JOBDIR}/SRC/*\n";
+  auto parsed = Parse(head);
+  ASSERT_TRUE(std::holds_alternative<JobError>(parsed));
+  EXPECT_EQ(std::get<JobError>(parsed).line, 2);
+  EXPECT_NE(std::get<JobError>(parsed).message.find("(line 4)"), std::string::npos)
+      << std::get<JobError>(parsed).message;
+  // Excluding only the folder itself still scans what lies below it.
+  EXPECT_TRUE(std::holds_alternative<JobError>(Parse(head + "[DExclSels]\n${JOBDIR}/src/backup/\n")));
+  EXPECT_TRUE(std::holds_alternative<Job>(Parse(head + "[DExclSels]\n${JOBDIR}/src/backup/*\n")));
+  // Beside the sources, or below a folder taken without its subfolders: fine.
+  EXPECT_TRUE(std::holds_alternative<Job>(
+      Parse("[Job]\nDestination = ${JOBDIR}/srcbackup\n[DInclSels]\n${JOBDIR}/src/*\n")));
+  EXPECT_TRUE(std::holds_alternative<Job>(
+      Parse("[Job]\nDestination = ${JOBDIR}/src/b\n[DInclSels]\n${JOBDIR}/src/\n")));
+  EXPECT_TRUE(std::holds_alternative<JobError>(
+      Parse("[Job]\nDestination = ${JOBDIR}/src\n[DInclSels]\n${JOBDIR}/src/\n")));
+}
+
 #if !defined(_WIN32)
 
 TEST_F(JobFileTest, RefusesADestinationTooLongForItsGenerationFolders) {
