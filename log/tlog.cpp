@@ -164,7 +164,8 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
       if (dateTime != 0) WriteDateLine();
       return WriteLine("Workfile: " + Printable(workFile));
     case kEventDriveNotFound:
-      return WriteLine(std::string("Error: Drive ") + entry.drive + ": not found.");
+      // A job without a drive letter (no destination) has the letter 0: never a NUL in the text.
+      return WriteLine(Printable(std::string("Error: Drive ") + entry.drive + ": not found."));
     case kEventLacksSpace: return WriteLine(ShortfallLine(entry.drive, entry.missingBytes));
     case kEventFileCopied: return WriteFileEntry("File copied", "to", entry);
     case kEventFileSkipped: return WriteFileEntry("File skipped", "and", entry);

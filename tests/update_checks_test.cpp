@@ -131,12 +131,15 @@ TEST_F(UpdateChecks, UnknownDriveIsReportedInUpperCase) {
     const char* what;
     std::string include;
     std::string destination;
-    char letter;
+    int drive;  // as NotifyProc gets it
+    std::string line;
     uint64_t queries;
   };
   const Case cases[] = {
-      {"source drive", "r:\\Data\\*", "T:\\Backup\\", 'R', 1},
-      {"destination drive", "S:\\Data\\*", "q:\\Backup\\", 'Q', 2},
+      {"source drive", "r:\\Data\\*", "T:\\Backup\\", 'R', "Error: Drive R: not found.", 1},
+      {"destination drive", "S:\\Data\\*", "q:\\Backup\\", 'Q', "Error: Drive Q: not found.", 2},
+      // No letter at all: the log shows none either, and holds no NUL byte.
+      {"no destination", "S:\\Data\\*", "", 0, "Error: Drive ?: not found.", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -147,8 +150,8 @@ TEST_F(UpdateChecks, UnknownDriveIsReportedInUpperCase) {
 
     EXPECT_EQ(Run(), 1);
 
-    EXPECT_EQ(LogBody(), Lines{std::string("Error: Drive ") + c.letter + ": not found."});
-    EXPECT_EQ(Notifications(), (Calls{{10004, c.letter, 0}}));
+    EXPECT_EQ(LogBody(), Lines{c.line});
+    EXPECT_EQ(Notifications(), (Calls{{10004, c.drive, 0}}));
     EXPECT_EQ(platform_.calls(CallKind::kDiskFreeSpace), c.queries);
     EXPECT_TRUE(ui_.searchDialogs.empty());
   }
