@@ -142,6 +142,12 @@ uint32_t Win32Platform::SetLastWriteStamp(const std::string& path, uint32_t stam
 uint32_t Win32Platform::OpenForWrite(const std::string& path, bool append, std::FILE** file) {
   *file = nullptr;
   if (!IsPassablePath(path)) return kErrInvalidName;
+  // Windows refuses to write a read-only file; Wine maps read-only to a
+  // missing write permission, which an administrator (root) passes.
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    return kErrAccessDenied;
+  }
   ::SetLastError(ERROR_SUCCESS);
   *file = std::fopen(path.c_str(), append ? "ab" : "wb");
   return *file ? kErrOk : LastError();
