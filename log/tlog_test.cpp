@@ -239,6 +239,7 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
       {kEventNoSelections, {}, "Error: No source directories or files specified."},
       {kEventIdentical, {}, "Error: Source and destination are identical."},
       {kEventDriveNotFound, LogEntry::Drive('Q'), "Error: Drive Q: not found."},
+      {kEventDriveNotFound, LogEntry::Drive(0), "Error: Drive ?: not found."},  // no letter
       {kEventMidnight, {},
        "Hint: It is shortly after midnight. The last day is included in the update."},
       {kEventAborted, {}, "Aborted by user."},
