@@ -130,6 +130,32 @@ TEST_F(CopyPass, InvertedCopyLogsTheSwappedSides) {
   EXPECT_EQ(stamp, kOld);
 }
 
+TEST_F(CopyPass, FailedInvertedCopyIsReportedWithSwappedPathsAndUnswappedNumbers) {
+  WriteTwoCandidates();
+  job_.confirmMode = 1;
+  job_.warnings = 0x40;
+  Recorder().confirmAnswers.Push({40});
+  platform_.FailCall(CallKind::kCopyOver, 1, kErrSharingViolation);
+
+  ASSERT_EQ(Run(), 1);
+
+  ASSERT_EQ(Recorder().copyErrors.size(), 1u);
+  const FileQuestion& asked = Recorder().copyErrors[0];
+  EXPECT_EQ(asked.path, kTargetA);
+  EXPECT_EQ(asked.counterPath, kSourceA);
+  EXPECT_EQ(asked.size, 7u);
+  EXPECT_EQ(asked.counterSize, 5u);
+  EXPECT_EQ(asked.stamp, kNew);
+  EXPECT_EQ(asked.counterStamp, kOld);
+  EXPECT_EQ(asked.value, uint32_t{kErrSharingViolation});
+  // The confirmed answer is not asked again when the file comes round again.
+  EXPECT_EQ(Recorder().confirmations.size(), 2u);
+  EXPECT_EQ(LogBody(), Concat({{"Error at copying: " + kTargetA, "to: " + kSourceA,
+                                "File skipped: " + kSourceA, "and: " + kTargetA},
+                               kBCopied}));
+  EXPECT_EQ(Read(kSourceA), "new a!!");
+}
+
 TEST_F(CopyPass, ConfirmAnswer60IgnoresTheWholeGroupOfTheFile) {
   // By folder: S:\Data\ holds a.txt and c.txt (in the file system's order),
   // S:\Data\Sub\ holds b.txt.

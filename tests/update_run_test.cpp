@@ -242,6 +242,10 @@ std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The log's bytes differ per platform only in the ellipsis of a shortened
+// path (U+2026 in UTF-8 on POSIX, 0x85 on Windows). TOLVEX_WRITE_GOLDEN=1
+// rewrites the file instead of comparing; read every line before keeping it.
+//
 // A job that shows every kind of line: the header and footer with dates, the
 // midnight hint, an erased file, a copy over an older file with a path too
 // long for its column, a copy without a counterpart, a file skipped in the
