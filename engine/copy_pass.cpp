@@ -173,13 +173,19 @@ void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
 
 void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
   const int32_t index = static_cast<int32_t>(i);
+  // Without a group around it (an unknown sort mode builds none) the file
+  // is a group of its own: skipping its group must never copy it.
+  int32_t first = index;
+  int32_t last = index;
   for (const FOLDER& group : groups) {
     if (index < group.first || index > group.last) continue;
-    for (int32_t k = group.first; k <= group.last; ++k) {
-      candidates[k].state = ReplaceAction(candidates[k].state, STATE_IGNORE);
-      if (confirm) candidates[k].state |= STATE_CONFIRMED;
-    }
-    return;
+    first = group.first;
+    last = group.last;
+    break;
+  }
+  for (int32_t k = first; k <= last; ++k) {
+    candidates[k].state = ReplaceAction(candidates[k].state, STATE_IGNORE);
+    if (confirm) candidates[k].state |= STATE_CONFIRMED;
   }
 }
 

@@ -182,6 +182,43 @@ TEST_F(CopyPass, ConfirmAnswer60IgnoresTheWholeGroupOfTheFile) {
   EXPECT_FALSE(Exists("T:\\Backup\\Data\\c.txt"));
 }
 
+TEST_F(CopyPass, SkippingTheGroupSkipsTheFileEvenWithoutGroups) {
+  // An unknown sort mode leaves the plan unordered and builds no group. The
+  // answers that skip "the group of this file" must still skip the file.
+  struct Case {
+    const char* what;
+    int confirmMode;
+    int confirmAnswer;
+    int copyErrorAnswer;
+    Lines body;
+  };
+  const Lines skipped_a = {"File skipped: " + kSourceA, "and: " + kTargetA};
+  const Lines error_a = {"Error at copying: " + kSourceA, "to: " + kTargetA};
+  const Case cases[] = {
+      {"ConfirmProc 60", 1, 60, 20, skipped_a},
+      {"CopyErrorProc 30", 0, 10, 30, Concat({error_a, skipped_a})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    Write(kSourceA, "new a!!", kNew);
+    Write(kTargetA, "old a", kOld);
+    job_.sortMode = 7;
+    job_.confirmMode = c.confirmMode;
+    job_.warnings = 0x40;
+    Recorder().confirmAnswers.Push({c.confirmAnswer});
+    Recorder().copyErrorAnswers.Push({c.copyErrorAnswer});
+    platform_.Reset();
+    platform_.FailCall(CallKind::kCopyOver, 1, kErrSharingViolation,
+                       FaultInjectingPlatform::Repeat::kFromThenOn);
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), c.body);
+    EXPECT_EQ(Read(kTargetA), "old a");
+  }
+}
+
 TEST_F(CopyPass, EraseCandidatesWaitForTheirTurnWhenEveryFileIsConfirmed) {
   // a.txt is copied, x.txt exists only on the destination side and is to be
   // erased. With an erase pass it goes first; with ConfirmMode 1 it is erased
