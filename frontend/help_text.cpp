@@ -38,7 +38,10 @@ JOB FILE
   letters of [Drives] excepted), so that the engine's space check sees two
   drives when source and destination lie on two file systems; the table is
   handed to the engine in TOLVEX_DRIVES (a value in the environment is
-  replaced). Any fault (unknown section or key, a value outside its set, a
+  replaced; a job without any drive keeps the default, Z: = /). A
+  Destination inside a "/*" source selection must be excluded ([DExclSels]
+  with the destination folder and "/*"), or every run would back up the
+  backup. Any fault (unknown section or key, a value outside its set, a
   relative path, a missing Destination) is reported with file, line and
   key, with exit status 2, and nothing runs.
 

@@ -50,7 +50,7 @@ const std::vector<KeyRule>& JobKeys() {
       {"Weekday", S::kText, F::kName, {}, 0, 0, "", "folder name of VaryMode 2 (default: today's weekday name)"},
       {"DateSeparator", S::kInt, F::kSeparator, {}, 0, 0, "/", "one character between month, day and year"},
       {"TimeSeparator", S::kInt, F::kSeparator, {}, 0, 0, ":", "one character between hours, minutes and seconds"},
-      {"Midnight", S::kInt, F::kAutoFlag, {}, 0, 0, "auto", "midnight hint: 1, 0, or auto (see MIDNIGHT)"},
+      {"Midnight", S::kInt, F::kAutoFlag, {}, 0, 0, "auto", "midnight hint: 1, 0, or auto (see LAST UPDATE AND MIDNIGHT)"},
   };
   return keys;
 }
