@@ -105,6 +105,25 @@ DosPattern DosPattern::FromExpression(std::string_view expression) {
   return pattern;
 }
 
+// True when pattern unit `w` can be passed over without taking `unit` (the
+// next character of the name, or kEndOfName).
+static bool PassesWithoutTaking(uint32_t w, uint32_t unit) {
+  return w == '*' || w == kDosStar || (w == kDosQm && (unit == kEndOfName || unit == '.')) ||
+         (w == kDosDot && unit == kEndOfName);
+}
+
+// Where pattern position `p` (unit `w`) goes when it takes `unit`: `p` to
+// stay, `p + 1` to move on, kNowhere when it cannot take it.
+constexpr size_t kNowhere = static_cast<size_t>(-1);
+static size_t PositionAfterTaking(uint32_t w, size_t p, uint32_t unit, bool is_last_dot) {
+  if (w == '*') return p;
+  // The name's last '.' can only be the last character DOS_STAR takes.
+  if (w == kDosStar) return is_last_dot ? p + 1 : p;
+  if (w == kDosQm) return unit != '.' ? p + 1 : kNowhere;
+  if (w == kDosDot) return unit == '.' ? p + 1 : kNowhere;
+  return (w == '?' || w == unit) ? p + 1 : kNowhere;
+}
+
 // A walk over the name that keeps the set of pattern positions reached so
 // far (the automaton of FsRtlIsNameInExpression): no backtracking, so the
 // cost is at most pattern length times name length.
@@ -121,35 +140,17 @@ bool DosPattern::Matches(std::string_view name_text) const {
   states[0] = 1;
   for (size_t i = 0; i <= name.size(); ++i) {
     const uint32_t unit = i < name.size() ? name[i] : kEndOfName;
-    // Moves that take no character; positions only grow, so one pass does.
+    // Positions only grow along these moves, so one pass reaches them all.
     for (size_t p = 0; p < end; ++p) {
-      if (!states[p]) continue;
-      const uint32_t w = units_[p];
-      if (w == '*' || w == kDosStar || (w == kDosQm && (unit == kEndOfName || unit == '.')) ||
-          (w == kDosDot && unit == kEndOfName)) {
-        states[p + 1] = 1;
-      }
+      if (states[p] && PassesWithoutTaking(units_[p], unit)) states[p + 1] = 1;
     }
     if (unit == kEndOfName) return states[end] != 0;
     std::fill(next.begin(), next.end(), 0);
     bool any = false;
     for (size_t p = 0; p < end; ++p) {
       if (!states[p]) continue;
-      const uint32_t w = units_[p];
-      size_t to = end + 1;  // none
-      if (w == '*') {
-        to = p;
-      } else if (w == kDosStar) {
-        // The name's last '.' can only be the last character it takes.
-        to = (unit != '.' || i < last_dot) ? p : p + 1;
-      } else if (w == kDosQm) {
-        if (unit != '.') to = p + 1;
-      } else if (w == kDosDot) {
-        if (unit == '.') to = p + 1;
-      } else if (w == '?' || w == unit) {
-        to = p + 1;
-      }
-      if (to <= end) next[to] = 1, any = true;
+      const size_t to = PositionAfterTaking(units_[p], p, unit, i == last_dot);
+      if (to != kNowhere) next[to] = 1, any = true;
     }
     if (!any) return false;
     states.swap(next);

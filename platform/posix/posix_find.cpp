@@ -44,6 +44,20 @@ bool Describe(int folder_fd, const std::string& where, const std::string& name, 
   return true;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The last name of a pattern may hold wildcards, but nothing else that a
+// Windows name cannot.
+bool CanBePatternName(const std::string& name) {
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return name.find_first_of(":|\\/") == std::string::npos;
+}
+
 class FolderReader {
  public:
   explicit FolderReader(const std::string& folder) : dir_(opendir(folder.c_str())) {}
@@ -68,34 +82,31 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   if (pattern.find('\0') != std::string::npos) return kErrInvalidName;
   DrivePath folder_path;
   if (!SplitDrivePath(pattern, &folder_path)) return kErrPathNotFound;
-  // A pattern naming a folder with its backslash ("C:\a\") finds nothing:
-  // 2 when the folder exists, 3 when it does not.
   if (folder_path.trailing_separator || folder_path.names.empty()) {
-    NativeEntry folder;
-    const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
-    if (error != kErrOk) return error == kErrFileNotFound ? kErrPathNotFound : error;
-    struct stat st;
-    const bool is_folder = stat(folder.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    return is_folder ? kErrFileNotFound : kErrPathNotFound;
+    return FindFolderItself(folder_path);
   }
   const std::string last = folder_path.names.back();
   folder_path.names.pop_back();
-  folder_path.trailing_separator = false;
   const std::string stripped = WithoutTrailingDotsAndSpaces(last);
   if (stripped.empty()) return kErrFileNotFound;
-  if (stripped.find_first_of(":|\\/") != std::string::npos) return kErrInvalidName;
-  for (const char c : stripped) {
-    if (static_cast<unsigned char>(c) < 0x20) return kErrInvalidName;
-  }
+  if (!CanBePatternName(stripped)) return kErrInvalidName;
 
   NativeEntry folder;
   const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
   if (error == kErrFileNotFound) return kErrPathNotFound;  // the folder itself is missing
   if (error != kErrOk) return error;
-  struct stat st;
-  if (stat(folder.path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrPathNotFound;
+  if (!IsFolder(folder.path)) return kErrPathNotFound;
   if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
   return FindMatching(folder.path, folder.is_root, last, mask, entries, unusable);
+}
+
+// A pattern that names a folder with its backslash ("C:\a\") finds
+// nothing: 2 when the folder exists, 3 when it does not.
+uint32_t PosixPlatform::FindFolderItself(const DrivePath& folder_path) {
+  NativeEntry folder;
+  const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
+  if (error != kErrOk) return error == kErrFileNotFound ? kErrPathNotFound : error;
+  return IsFolder(folder.path) ? kErrFileNotFound : kErrPathNotFound;
 }
 
 uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string& name,

@@ -127,6 +127,7 @@ class PosixPlatform final : public Platform {
   // A failure other than "missing" is left in *error (an errno value).
   std::optional<std::string> StoredName(const std::string& folder, const std::string& name,
                                         int* error);
+  uint32_t FindFolderItself(const DrivePath& folder_path);
   uint32_t FindLiteral(const std::string& folder, const std::string& name, uint32_t mask,
                        std::vector<FindEntry>* entries);
   uint32_t FindMatching(const std::string& folder, bool is_root, const std::string& pattern,

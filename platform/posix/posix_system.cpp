@@ -57,37 +57,35 @@ std::string FindOnPath(const std::string& program) {
   return std::string();
 }
 
-// Starts `program argument` without a shell and without waiting for it: a
-// middle child starts the program and leaves at once, so the program is
-// nobody's zombie. A pipe closed by exec tells whether the start worked.
+// The middle child: starts the program in a grandchild and leaves at once,
+// so that the program is nobody's zombie. Only async-signal-safe calls here.
+[[noreturn]] void StartAndLeave(const char* executable, char* const argv[], int report) {
+  const pid_t started = fork();
+  if (started == 0) {
+    setsid();  // away from the caller's terminal and its signals
+    execv(executable, argv);
+    const int error = errno;
+    if (write(report, &error, sizeof error) < 0) _exit(127);
+    _exit(127);
+  }
+  _exit(started < 0 ? 1 : 0);
+}
+
+// Starts `program argument` without a shell and without waiting for it. A
+// pipe that exec closes tells whether the start worked.
 bool StartDetached(const std::string& program, const std::string& argument) {
   const std::string executable = FindOnPath(program);
   if (executable.empty()) return false;
   std::string arg0 = executable;
   std::string arg1 = argument;
-  char* argv[] = {arg0.data(), arg1.data(), nullptr};
+  char* const argv[] = {arg0.data(), arg1.data(), nullptr};
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) return false;
   const pid_t middle = fork();
-  if (middle < 0) {
-    close(report[0]);
-    close(report[1]);
-    return false;
-  }
-  if (middle == 0) {
-    const pid_t started = fork();
-    if (started == 0) {
-      setsid();
-      execv(executable.c_str(), argv);
-      const int error = errno;
-      if (write(report[1], &error, sizeof error) < 0) _exit(127);
-      _exit(127);
-    }
-    _exit(started < 0 ? 1 : 0);
-  }
+  if (middle == 0) StartAndLeave(executable.c_str(), argv, report[1]);
   close(report[1]);
   int status = 0;
-  while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+  while (middle > 0 && waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
   int exec_error = 0;
   ssize_t got = 0;
@@ -95,7 +93,7 @@ bool StartDetached(const std::string& program, const std::string& argument) {
     got = read(report[0], &exec_error, sizeof exec_error);
   } while (got < 0 && errno == EINTR);
   close(report[0]);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
+  return middle > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
 }
 
 }  // namespace
