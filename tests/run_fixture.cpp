@@ -148,6 +148,15 @@ int TOLVEX_CALLBACK RecordMakeDir(const char* folder) {
 
 // --- Platform ---------------------------------------------------------------
 
+uint32_t RunPlatform::FindEntries(const std::string& pattern, uint32_t mask,
+                                  std::vector<FindEntry>* entries,
+                                  std::vector<std::string>* unusable) {
+  if (findError) {
+    if (const uint32_t error = findError(pattern)) return error;
+  }
+  return FaultInjectingPlatform::FindEntries(pattern, mask, entries, unusable);
+}
+
 uint32_t RunPlatform::DiskFreeSpace(const std::string& root, uint64_t* free_bytes) {
   const uint32_t error = FaultInjectingPlatform::DiskFreeSpace(root, free_bytes);
   if (error != kErrOk || root.empty()) return error;

@@ -110,6 +110,8 @@ class RunPlatform : public FaultInjectingPlatform {
  public:
   RunPlatform() : FaultInjectingPlatform(&DefaultPlatform()) {}
 
+  uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
+                       std::vector<std::string>* unusable) override;
   LocalTime Now() override { return now; }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   bool PumpStep() override;
@@ -126,6 +128,8 @@ class RunPlatform : public FaultInjectingPlatform {
   std::vector<uint32_t> beeps;
   int pumpSteps = 0;
   int copies = 0;  // CopyOver calls so far
+  // When set and not 0 for a pattern, FindEntries fails with that error.
+  std::function<uint32_t(const std::string& pattern)> findError;
   // Runs before each CopyOver reaches the file system (1-based call number).
   std::function<void(int call, const std::string& from, const std::string& to)> beforeCopy;
 

@@ -3,6 +3,7 @@
 // folders over several runs, and the log of a reference job byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -89,6 +90,102 @@ TEST_F(UpdateRun, OneWayRunErasesCopiesAndRemovesEmptyFolders) {
   EXPECT_EQ(Parameters.CopyBytes, 20u);
   EXPECT_EQ(Parameters.CountToDest, 2u);
   EXPECT_EQ(Parameters.NewOnDest, 1u);
+}
+
+// Fails the n-th call of one kind, for n = 1, 2, ... until the run no longer
+// makes that call, and checks after each run that the log tells the truth and
+// that no file is lost or left half written.
+TEST_F(UpdateRun, EveryFailingFileOperationIsLoggedAndLosesNothing) {
+  struct Copy {
+    std::string source, target, fresh, old;  // old "" : no target before the run
+  };
+  const Copy copies[] = {
+      {"S:\\Data\\a.txt", "T:\\Backup\\Data\\a.txt", "new a", "old a"},
+      {"S:\\Data\\Docs\\b.txt", "T:\\Backup\\Data\\Docs\\b.txt", "new b", ""},
+      {"S:\\Data\\c.txt", "T:\\Backup\\Data\\c.txt", "new c", "old c"},
+  };
+  const std::string erased = "T:\\Backup\\Data\\x.txt";
+  const std::string empty_folder = "T:\\Backup\\Data\\Gone\\";
+  struct Fault {
+    CallKind kind;
+    uint32_t error;
+    const char* name;
+  };
+  const Fault faults[] = {
+      {CallKind::kCopyOver, kErrDiskFull, "copy"},
+      {CallKind::kRemoveFile, kErrAccessDenied, "delete"},
+      {CallKind::kRemoveFolder, kErrSharingViolation, "remove folder"},
+      {CallKind::kMakeFolder, kErrAccessDenied, "make folder"},
+      {CallKind::kGetAttributes, kErrAccessDenied, "attributes"},
+      {CallKind::kDiskFreeSpace, kErrPathNotFound, "free space"},
+  };
+  job_.orphanModeD2 = 2;
+  job_.deleteDestDirs = 1;
+  for (const Fault& fault : faults) {
+    for (uint64_t n = 1; n < 500; ++n) {
+      SCOPED_TRACE(testing::Message() << fault.name << " call " << n);
+      std::filesystem::remove_all(drives_.Native("S:\\Data"));
+      std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+      for (const Copy& c : copies) {
+        Write(c.source, c.fresh, kNew);
+        if (!c.old.empty()) Write(c.target, c.old, kOld);
+      }
+      Write(erased, "x", kOld);
+      drives_.MakeDirs(empty_folder);
+      platform_.Reset();
+      platform_.FailCall(fault.kind, n, fault.error);
+
+      ASSERT_EQ(Run(), 1);
+
+      const Lines body = LogBody();
+      const auto logged = [&body](const std::string& line) {
+        return std::find(body.begin(), body.end(), line) != body.end();
+      };
+      EXPECT_FALSE(logged("Aborted by user."));
+      for (const Copy& c : copies) {
+        EXPECT_EQ(Read(c.source), c.fresh);
+        const std::string now = Read(c.target);
+        EXPECT_TRUE(now == c.fresh || now == c.old) << c.target << " holds " << now;
+        EXPECT_EQ(now == c.fresh, logged("File copied: " + c.source)) << c.target;
+        if (logged("Error at copying: " + c.source)) {
+          EXPECT_EQ(now, c.old) << c.target;
+        }
+      }
+      EXPECT_NE(Exists(erased), logged("File erased: " + erased));
+      EXPECT_NE(Exists(empty_folder), logged("Directory deleted: " + empty_folder));
+      for (const char* folder : {"T:\\Backup\\Data\\", "T:\\Backup\\Data\\Docs\\"}) {
+        for (const std::string& name : NativeNames(folder)) {
+          EXPECT_NE(name.rfind(kTempPrefix, 0), 0u) << "left behind: " << folder << name;
+        }
+      }
+      if (platform_.fired() == 0) break;  // call n never came: every point was tried
+    }
+  }
+}
+
+// A source folder that cannot be read tells nothing about which files it
+// holds: the destination's copies of them must not be judged orphans and
+// erased. (The scan takes a failed listing or lookup for a missing file, so
+// a run erases the whole backup of a folder it could not read; this test is
+// to run once the scan leaves such files out of the plan. The sweep above
+// leaves out failing enumerations for the same reason.)
+TEST_F(UpdateRun, DISABLED_UnreadableSourceFolderErasesNothingOnTheDestination) {
+  Write("S:\\Data\\a.txt", "a", kOld);
+  Write("T:\\Backup\\Data\\a.txt", "a", kOld);
+  Write("S:\\Data\\Sub\\b.txt", "b", kOld);
+  Write("T:\\Backup\\Data\\Sub\\b.txt", "b", kOld);
+  job_.orphanModeD2 = 2;
+  platform_.findError = [](const std::string& pattern) -> uint32_t {
+    return pattern.rfind("S:\\Data\\Sub\\", 0) == 0 ? kErrAccessDenied : kErrOk;
+  };
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(Read("T:\\Backup\\Data\\Sub\\b.txt"), "b");
+  EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), "a");
+  for (const std::string& line : LogBody()) {
+    EXPECT_EQ(line.rfind("File erased", 0), std::string::npos) << line;
+  }
 }
 
 TEST_F(UpdateRun, CancelInALaterDialogStopsTheRunThere) {
