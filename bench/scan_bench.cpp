@@ -151,9 +151,10 @@ TreeCounts BuildTrees(const std::string& base, const Options& options) {
 
 // --- The scan, in a child process ----------------------------------------------------
 
-// Runs in the child: maps S: to the source and T: to the destination, warms
-// the cache with one scan, then times `repeat` scans. Prints key=value lines.
-int RunScanChild(const std::string& base, const std::string& destination, int repeat) {
+// Runs in the child: maps S: to the source and T: to the destination and
+// runs one scan, as one update run does in a fresh process (the file system's
+// cache is warm from the runs before). Prints key=value lines.
+int RunScanChild(const std::string& base, const std::string& destination) {
   using namespace tolvex;
   const std::string drives = "S=" + base + "/src;T=" + base + "/" + destination;
   ::setenv("TOLVEX_DRIVES", drives.c_str(), 1);
@@ -171,32 +172,14 @@ int RunScanChild(const std::string& base, const std::string& destination, int re
 
   rusage before{};
   ::getrusage(RUSAGE_SELF, &before);
-  double best_wall = 1e30;
-  double best_cpu = 0;
-  size_t candidate_count = 0;
-  size_t folder_count = 0;
-  for (int run = 0; run <= repeat; ++run) {  // run 0 warms the cache
-    ClearProgramLists();
-    Aborted = false;
-    rusage start_usage{};
-    ::getrusage(RUSAGE_SELF, &start_usage);
-    const Clock::time_point start = Clock::now();
-    ScanTrees(nullptr);
-    const double wall = Seconds(Clock::now() - start);
-    rusage end_usage{};
-    ::getrusage(RUSAGE_SELF, &end_usage);
-    candidate_count = candidates.size();
-    folder_count = dirList.size();
-    if (run > 0 && wall < best_wall) {
-      best_wall = wall;
-      best_cpu = CpuSeconds(end_usage) - CpuSeconds(start_usage);
-    }
-  }
+  const Clock::time_point start = Clock::now();
+  ScanTrees(nullptr);
+  const double wall = Seconds(Clock::now() - start);
   rusage after{};
   ::getrusage(RUSAGE_SELF, &after);
   std::printf("wall=%.6f\ncpu=%.6f\ncandidates=%zu\nfolders=%zu\nbaseline_kb=%ld\nmaxrss_kb=%ld\n",
-              best_wall, best_cpu, candidate_count, folder_count, before.ru_maxrss,
-              after.ru_maxrss);
+              wall, CpuSeconds(after) - CpuSeconds(before), candidates.size(), dirList.size(),
+              before.ru_maxrss, after.ru_maxrss);
   return 0;
 }
 
@@ -254,24 +237,37 @@ std::map<std::string, std::string> KeyValues(const std::string& text) {
 }
 
 struct Measure {
-  double wall = 0;
+  double wall = 1e30;
   double cpu = 0;
   long maxrss_kb = 0;
+  long grown_kb = 0;  // the scan's growth of the resident set
+  size_t candidates = 0;
+
+  // Keeps the faster run.
+  void Take(const Measure& run) {
+    if (run.wall < wall) *this = run;
+  }
 };
 
-// The best of `repeat` runs after one warm-up.
-Measure TimeRsync(const std::vector<std::string>& args, int repeat) {
-  Measure best;
-  best.wall = 1e30;
-  for (int run = 0; run <= repeat; ++run) {
-    const ChildResult result = RunChild(args, false);
-    if (run > 0 && result.wall < best.wall) {
-      best.wall = result.wall;
-      best.cpu = CpuSeconds(result.usage);
-      best.maxrss_kb = result.usage.ru_maxrss;
-    }
-  }
-  return best;
+Measure ScanOnce(const std::string& self, const std::string& base, const char* destination) {
+  const ChildResult child = RunChild({self, "--scan-child", base, destination}, true);
+  std::map<std::string, std::string> values = KeyValues(child.output);
+  Measure run;
+  run.wall = std::stod(values["wall"]);
+  run.cpu = std::stod(values["cpu"]);
+  run.maxrss_kb = std::stol(values["maxrss_kb"]);
+  run.grown_kb = run.maxrss_kb - std::stol(values["baseline_kb"]);
+  run.candidates = std::stoul(values["candidates"]);
+  return run;
+}
+
+Measure RsyncOnce(const std::vector<std::string>& args) {
+  const ChildResult child = RunChild(args, false);
+  Measure run;
+  run.wall = child.wall;
+  run.cpu = CpuSeconds(child.usage);
+  run.maxrss_kb = child.usage.ru_maxrss;
+  return run;
 }
 
 // --- Report ---------------------------------------------------------------------------
@@ -287,35 +283,41 @@ std::string Format(const char* format, double a, double b = 0) {
   return text;
 }
 
-// Returns false when the scan found other than the expected candidates.
+std::string Ratio(const Measure& scan, const Measure& rsync) {
+  return Format("scan/rsync: wall %.2f, cpu %.2f", scan.wall / rsync.wall, scan.cpu / rsync.cpu);
+}
+
+// Runs the scan and both dry runs of rsync in turns, one warm-up round and
+// `repeat` measured rounds, and prints the best of each. Returns false when
+// the scan found other than the expected candidates.
 bool RunScenario(const std::string& self, const std::string& base, const char* destination,
                  int files_examined, size_t expected_candidates, const Options& options) {
-  const ChildResult child =
-      RunChild({self, "--scan-child", base, destination, std::to_string(options.repeat)}, true);
-  std::map<std::string, std::string> values = KeyValues(child.output);
+  const std::string from = base + "/src/Data/";
+  const std::string to = base + "/" + destination + "/Data/";
+  const std::vector<std::string> rsync_args = {"rsync", "-a", "--dry-run", from, to};
+  const std::vector<std::string> delete_args = {"rsync", "-a", "--delete", "--dry-run", from, to};
   Measure scan;
-  scan.wall = std::stod(values["wall"]);
-  scan.cpu = std::stod(values["cpu"]);
-  scan.maxrss_kb = std::stol(values["maxrss_kb"]);
-  const size_t found = std::stoul(values["candidates"]);
-  const long grown_kb = scan.maxrss_kb - std::stol(values["baseline_kb"]);
+  Measure rsync;
+  Measure rsync_delete;
+  size_t found = 0;
+  for (int round = 0; round <= options.repeat; ++round) {
+    const Measure scan_run = ScanOnce(self, base, destination);
+    const Measure rsync_run = RsyncOnce(rsync_args);
+    const Measure delete_run = RsyncOnce(delete_args);
+    found = scan_run.candidates;
+    if (round == 0) continue;  // warms the file system's cache
+    scan.Take(scan_run);
+    rsync.Take(rsync_run);
+    rsync_delete.Take(delete_run);
+  }
   std::string extra = Format("%.0f files/s", files_examined / scan.wall);
   extra += Format(", %.0f candidates/s", static_cast<double>(found) / scan.wall);
   extra += ", " + std::to_string(found) + " candidates";
-  if (found > 0) extra += Format(", %.0f B/candidate", grown_kb * 1024.0 / static_cast<double>(found));
-  extra += Format(", %.0f B/file", grown_kb * 1024.0 / files_examined);
+  if (found > 0) extra += Format(", %.0f B/candidate", scan.grown_kb * 1024.0 / static_cast<double>(found));
+  extra += Format(", %.0f B/file", scan.grown_kb * 1024.0 / files_examined);
   PrintRow(destination, "tolvex scan", scan, extra);
-
-  const std::string from = base + "/src/Data/";
-  const std::string to = base + "/" + destination + "/Data/";
-  const Measure rsync = TimeRsync({"rsync", "-a", "--dry-run", from, to}, options.repeat);
-  PrintRow(destination, "rsync -a --dry-run", rsync,
-           Format("scan/rsync: wall %.2f, cpu %.2f", scan.wall / rsync.wall, scan.cpu / rsync.cpu));
-  const Measure rsync_delete =
-      TimeRsync({"rsync", "-a", "--delete", "--dry-run", from, to}, options.repeat);
-  PrintRow(destination, "rsync -a --delete --dry-run", rsync_delete,
-           Format("scan/rsync: wall %.2f, cpu %.2f", scan.wall / rsync_delete.wall,
-                  scan.cpu / rsync_delete.cpu));
+  PrintRow(destination, "rsync -a --dry-run", rsync, Ratio(scan, rsync));
+  PrintRow(destination, "rsync -a --delete --dry-run", rsync_delete, Ratio(scan, rsync_delete));
   if (found != expected_candidates) {
     std::printf("  WRONG: expected %zu candidates, the scan found %zu\n", expected_candidates, found);
     return false;
@@ -355,9 +357,7 @@ std::string MakeBase(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "--scan-child") {
-    return RunScanChild(argv[2], argv[3], std::atoi(argv[4]));
-  }
+  if (argc == 4 && std::string(argv[1]) == "--scan-child") return RunScanChild(argv[2], argv[3]);
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
     Usage();
@@ -369,7 +369,8 @@ int main(int argc, char** argv) {
   const TreeCounts counts = BuildTrees(base, options);
   std::printf("trees in %s: %d files in %d folders per tree, built in %.1f s\n", base.c_str(),
               counts.source_files, options.folders, Seconds(Clock::now() - start));
-  std::printf("best of %d warm runs each; memory is the peak resident set (maxrss) of the process\n\n",
+  std::printf("best of %d warm runs each, taken in turns; one scan per process, as in a run;\n"
+              "memory is the peak resident set (maxrss) of the process\n\n",
               options.repeat);
   std::printf("%-10s %-28s %9s %9s %10s\n", "tree", "tool", "wall ms", "cpu ms", "maxrss KB");
   const bool same_ok = RunScenario(self, base, "same", counts.source_files + counts.same_files, 0,

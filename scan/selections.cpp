@@ -160,25 +160,26 @@ void DropMissingDirectories(std::vector<STRING>* list) {
 }
 
 int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
-                    std::vector<UnusableName>* unusable) {
-  std::vector<FindEntry> entries;
-  std::vector<std::string> unusable_paths;
-  Sys().FindEntries(folder + "*.*", kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory,
-                    &entries, unusable ? &unusable_paths : nullptr);
+                    std::vector<UnusableName>* unusable, FolderListings* listings) {
+  // The subfolder search enumerates "*.*" with the mask 0x17, which yields
+  // every entry: exactly what a listing holds.
+  static_assert(kEveryEntryMask == 0x17);
+  const std::shared_ptr<const FolderListing> listing =
+      listings ? listings->Get(folder) : ReadFolderListing(folder);
   int count = 0;
-  for (const FindEntry& entry : entries) {
+  for (const FindEntry& entry : listing->entries()) {
     if (!IsEnterableFolder(entry)) continue;
     list->emplace_back(folder + entry.name + "\\*", mark);
     ++count;
   }
   if (unusable) {
-    for (std::string& path : unusable_paths) unusable->push_back({folder, std::move(path)});
+    for (const std::string& path : listing->unusable()) unusable->push_back({folder, path});
   }
   return count;
 }
 
 void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
-                      std::vector<UnusableName>* unusable) {
+                      std::vector<UnusableName>* unusable, FolderListings* listings) {
   GaugeMover mover(gauge);
   int pass = 0;
   for (;;) {
@@ -197,7 +198,7 @@ void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
       std::string folder = (*list)[i].text();
       folder.pop_back();
       (*list)[i].SetText(folder);
-      found += ExpandDirectory(folder, list, (*list)[i].mark(), unusable);
+      found += ExpandDirectory(folder, list, (*list)[i].mark(), unusable, listings);
     }
     ++pass;
     if (found == 0 || Aborted) break;

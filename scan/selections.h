@@ -18,6 +18,7 @@
 
 #include "engine/parameters.h"
 #include "model/records.h"
+#include "scan/folder_listings.h"
 #include "ui/progress/progress_views.h"
 
 namespace tolvex {
@@ -57,15 +58,19 @@ void DropMissingDirectories(std::vector<STRING>* list);
 // breadth first, pass by pass; new entries keep the mark of the entry they
 // were found under. When `gauge` is not null it moves over 0..300. Names the
 // platform cannot represent are added to *unusable when it is not null.
+// With `listings`, folders are read through it (and kept for the file
+// search); without, each is read on its own.
 void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
-                      std::vector<UnusableName>* unusable = nullptr);
+                      std::vector<UnusableName>* unusable = nullptr,
+                      FolderListings* listings = nullptr);
 
 // Appends "<folder><name>\*" with `mark` for every immediate subfolder of
 // `folder` (hidden and system ones too) and returns how many. Folders that
 // are reparse points (links, junctions) are not entered: they could lead out
 // of the tree or round in a loop.
 int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
-                    std::vector<UnusableName>* unusable = nullptr);
+                    std::vector<UnusableName>* unusable = nullptr,
+                    FolderListings* listings = nullptr);
 
 // Removes every include entry whose text equals an exclude entry's text
 // exactly (letter case counts; marks are not compared).

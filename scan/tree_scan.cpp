@@ -8,6 +8,7 @@
 #include "model/program_state.h"
 #include "platform/platform.h"
 #include "scan/decide.h"
+#include "scan/folder_listings.h"
 #include "scan/selections.h"
 
 namespace tolvex {
@@ -57,7 +58,7 @@ void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, Unusab
 }
 
 // Fills dirList with the folders to visit, sorted. False when aborted.
-bool ScanFolders(SearchProgressView* progress, UnusableNameSink* sink) {
+bool ScanFolders(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
   TParameters& parameters = Parameters;
   // Every selection lies on the source side until twins are added.
@@ -82,9 +83,9 @@ bool ScanFolders(SearchProgressView* progress, UnusableNameSink* sink) {
   DropMissingDirectories(&excludes);
   if (Aborted) return false;
   std::vector<UnusableName> unusable;
-  ExpandSelections(&dirList, progress, sink->wanted() ? &unusable : nullptr);
+  ExpandSelections(&dirList, progress, sink->wanted() ? &unusable : nullptr, listings);
   if (Aborted) return false;
-  ExpandSelections(&excludes, nullptr);
+  ExpandSelections(&excludes, nullptr, nullptr, listings);
   if (Aborted) return false;
   RemoveExcludedDirectories(&dirList, excludes);
   if (Aborted) return false;
@@ -101,61 +102,7 @@ bool IsFolderEntry(const FindEntry& entry) {
   return (entry.attributes & (kAttrDirectory | kAttrVolume)) != 0;
 }
 
-struct Counterpart {
-  bool present = false;
-  uint64_t size = 0;
-  uint32_t stamp = 0;
-  uint32_t attributes = 0;
-};
-
-// Looks up the same-named file in a counterpart folder with the scan's mask.
-class CounterpartFinder {
- public:
-  explicit CounterpartFinder(uint32_t mask) : mask_(mask) {}
-
-  Counterpart Find(const std::string& folder, const std::string& file_name) {
-    entries_.clear();
-    Sys().FindEntries(folder + file_name, mask_, &entries_, nullptr);
-    Counterpart found;
-    for (const FindEntry& entry : entries_) {
-      if (IsFolderEntry(entry)) continue;
-      found.present = true;
-      found.size = entry.size;
-      found.stamp = entry.stamp;
-      found.attributes = entry.attributes;
-      break;
-    }
-    return found;
-  }
-
- private:
-  uint32_t mask_;
-  std::vector<FindEntry> entries_;
-};
-
-// Everything one folder's file scan needs besides the folder itself.
-struct FolderScan {
-  int32_t index = 0;
-  const STRING* folder = nullptr;
-  const std::string* counterpart_folder = nullptr;
-  uint32_t mask = 0;
-  std::unordered_set<std::string> excluded;
-  CounterpartFinder* finder = nullptr;
-  UnusableNameSink* sink = nullptr;
-};
-
-// The names the file exclude patterns match in the folder. False when aborted.
-bool CollectExcludedNames(FolderScan* scan) {
-  std::vector<FindEntry> entries;
-  for (const STRING& pattern : Parameters.FExclSels) {
-    Sys().PumpStep();
-    if (Aborted) return false;
-    entries.clear();
-    Sys().FindEntries(scan->folder->text() + pattern.text(), scan->mask, &entries, nullptr);
-    for (FindEntry& entry : entries) scan->excluded.insert(std::move(entry.name));
-  }
-  return true;
-}
+bool IsWholeFolderPattern(const std::string& pattern) { return pattern == "*.*" || pattern == "*"; }
 
 void SplitName(const std::string& file_name, std::string* name, std::string* extension) {
   const size_t dot = file_name.rfind('.');
@@ -168,64 +115,165 @@ void SplitName(const std::string& file_name, std::string* name, std::string* ext
   *extension = file_name.substr(dot);
 }
 
-void ConsiderFile(const FolderScan& scan, const FindEntry& entry) {
-  if (IsFolderEntry(entry)) return;
-  if (scan.excluded.count(entry.name) != 0) return;
-  if (entry.stamp < Parameters.LeastDate) return;
-  const Counterpart counterpart = scan.finder->Find(*scan.counterpart_folder, entry.name);
-  DecisionInput input;
-  input.side = scan.folder->mark();
-  input.stamp = entry.stamp;
-  input.size = entry.size;
-  input.counterpart_present = counterpart.present;
-  input.counter_stamp = counterpart.stamp;
-  input.counter_size = counterpart.size;
-  uint16_t state = 0;
-  if (!DecideCandidate(Parameters, input, &state)) return;
-  std::string name;
-  std::string extension;
-  SplitName(entry.name, &name, &extension);
-  candidates.emplace_back(std::move(name), std::move(extension), scan.index, entry.size,
-                          counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
-                          counterpart.attributes, state);
-}
+struct Counterpart {
+  bool present = false;
+  uint64_t size = 0;
+  uint32_t stamp = 0;
+  uint32_t attributes = 0;
+};
 
-// Examines the files of one folder, include pattern by include pattern.
-void ScanFolderFiles(FolderScan* scan) {
-  std::vector<FindEntry> entries;
-  std::vector<std::string> unusable;
-  for (const STRING& pattern : Parameters.FInclSels) {
-    Sys().PumpStep();
-    if (Aborted) return;
-    entries.clear();
-    unusable.clear();
-    Sys().FindEntries(scan->folder->text() + pattern.text(), scan->mask, &entries,
-                      scan->sink->wanted() ? &unusable : nullptr);
-    for (const std::string& path : unusable) scan->sink->Add(path);
-    for (const FindEntry& entry : entries) ConsiderFile(*scan, entry);
+// The file search in one folder of dirList, paired with its counterpart
+// folder. Both folders are read at most once here: "*.*" and the
+// counterpart lookups answer from their listings.
+class FolderFileScan {
+ public:
+  FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
+                 FolderListings* listings, UnusableNameSink* sink)
+      : index_(index),
+        folder_(folder),
+        counterpart_folder_(counterpart_folder),
+        mask_(Parameters.Attributes),
+        listings_(listings),
+        sink_(sink) {}
+  ~FolderFileScan() {
+    listings_->UseDone(folder_.text());
+    listings_->UseDone(counterpart_folder_);
   }
+  FolderFileScan(const FolderFileScan&) = delete;
+  FolderFileScan& operator=(const FolderFileScan&) = delete;
+
+  // The names the file exclude patterns match here. False when aborted.
+  bool CollectExcludedNames() {
+    for (const STRING& pattern : Parameters.FExclSels) {
+      Sys().PumpStep();
+      if (Aborted) return false;
+      for (const FindEntry* entry : Enumerate(pattern.text(), false)) excluded_.insert(entry->name);
+    }
+    return true;
+  }
+
+  // Examines the files, include pattern by include pattern.
+  void ScanIncludePatterns() {
+    for (const STRING& pattern : Parameters.FInclSels) {
+      Sys().PumpStep();
+      if (Aborted) return;
+      for (const FindEntry* entry : Enumerate(pattern.text(), true)) ConsiderFile(*entry);
+    }
+  }
+
+ private:
+  // What enumerating "<folder><pattern>" with the scan's mask yields, valid
+  // until the next call.
+  std::vector<const FindEntry*> Enumerate(const std::string& pattern, bool report_unusable) {
+    std::vector<const FindEntry*> yielded;
+    if (IsWholeFolderPattern(pattern)) {
+      const FolderListing& listing = OwnListing();
+      for (const FindEntry& entry : listing.entries()) {
+        if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
+      }
+      if (report_unusable) {
+        for (const std::string& path : listing.unusable()) sink_->Add(path);
+      }
+      return yielded;
+    }
+    found_.clear();
+    std::vector<std::string> unusable;
+    Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
+                      report_unusable && sink_->wanted() ? &unusable : nullptr);
+    for (const std::string& path : unusable) sink_->Add(path);
+    for (const FindEntry& entry : found_) yielded.push_back(&entry);
+    return yielded;
+  }
+
+  const FolderListing& OwnListing() {
+    if (!own_listing_) own_listing_ = listings_->Get(folder_.text());
+    return *own_listing_;
+  }
+
+  // The same-named file in the counterpart folder, as enumerating
+  // "<counterpart folder><name>" with the scan's mask finds it.
+  Counterpart FindCounterpart(const std::string& file_name) {
+    if (!counterpart_listing_) counterpart_listing_ = listings_->Get(counterpart_folder_);
+    bool answered = false;
+    const FindEntry* entry = counterpart_listing_->FindName(file_name, mask_, &answered);
+    std::vector<FindEntry> asked;
+    if (!answered) {
+      Sys().FindEntries(counterpart_folder_ + file_name, mask_, &asked, nullptr);
+      if (!asked.empty()) entry = &asked.front();
+    }
+    Counterpart found;
+    if (entry == nullptr || IsFolderEntry(*entry)) return found;
+    found.present = true;
+    found.size = entry->size;
+    found.stamp = entry->stamp;
+    found.attributes = entry->attributes;
+    return found;
+  }
+
+  void ConsiderFile(const FindEntry& entry) {
+    if (IsFolderEntry(entry)) return;
+    if (excluded_.count(entry.name) != 0) return;
+    if (entry.stamp < Parameters.LeastDate) return;
+    const Counterpart counterpart = FindCounterpart(entry.name);
+    DecisionInput input;
+    input.side = folder_.mark();
+    input.stamp = entry.stamp;
+    input.size = entry.size;
+    input.counterpart_present = counterpart.present;
+    input.counter_stamp = counterpart.stamp;
+    input.counter_size = counterpart.size;
+    uint16_t state = 0;
+    if (!DecideCandidate(Parameters, input, &state)) return;
+    std::string name;
+    std::string extension;
+    SplitName(entry.name, &name, &extension);
+    candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
+                            counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
+                            counterpart.attributes, state);
+  }
+
+  int32_t index_;
+  const STRING& folder_;
+  const std::string& counterpart_folder_;
+  uint32_t mask_;
+  FolderListings* listings_;
+  UnusableNameSink* sink_;
+  std::unordered_set<std::string> excluded_;
+  std::vector<FindEntry> found_;
+  std::shared_ptr<const FolderListing> own_listing_;
+  std::shared_ptr<const FolderListing> counterpart_listing_;
+};
+
+// The counterpart folder of every dirList entry, and the plan of the folder
+// reads to come: each folder once as scanned, once as counterpart.
+std::vector<std::string> PlanCounterparts(FolderListings* listings) {
+  std::vector<std::string> counterparts;
+  std::vector<std::string> uses;
+  counterparts.reserve(dirList.size());
+  uses.reserve(2 * dirList.size());
+  for (const STRING& folder : dirList) {
+    counterparts.push_back(MapCounterpartDirectory(Parameters, folder.text(), folder.mark()));
+    uses.push_back(folder.text());
+    uses.push_back(counterparts.back());
+  }
+  listings->PlanUses(uses);
+  return counterparts;
 }
 
-void ScanFiles(SearchProgressView* progress, UnusableNameSink* sink) {
+void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink) {
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
-  CounterpartFinder finder(Parameters.Attributes);
+  std::vector<std::string> counterparts = PlanCounterparts(listings);
   for (size_t i = 0; i < count; ++i) {
     Sys().PumpStep();
     if (Aborted) return;
     if (progress) progress->SetGaugePosition(static_cast<int>(std::min<size_t>(i + 1, INT_MAX)));
     const STRING& folder = dirList[i];
-    counterpartList.emplace_back(MapCounterpartDirectory(Parameters, folder.text(), folder.mark()),
-                                 folder.mark() == 0 ? 1 : 0);
-    FolderScan scan;
-    scan.index = static_cast<int32_t>(i);
-    scan.folder = &folder;
-    scan.counterpart_folder = &counterpartList.back().text();
-    scan.mask = Parameters.Attributes;
-    scan.finder = &finder;
-    scan.sink = sink;
-    if (!CollectExcludedNames(&scan)) return;
-    ScanFolderFiles(&scan);
+    counterpartList.emplace_back(std::move(counterparts[i]), folder.mark() == 0 ? 1 : 0);
+    FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
+                        sink);
+    if (!scan.CollectExcludedNames()) return;
+    scan.ScanIncludePatterns();
   }
 }
 
@@ -233,8 +281,9 @@ void ScanFiles(SearchProgressView* progress, UnusableNameSink* sink) {
 
 void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names) {
   UnusableNameSink sink(unusable_names);
-  if (!ScanFolders(progress, &sink)) return;
-  ScanFiles(progress, &sink);
+  FolderListings listings;
+  if (!ScanFolders(progress, &listings, &sink)) return;
+  ScanFiles(progress, &listings, &sink);
 }
 
 }  // namespace tolvex

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -537,6 +538,50 @@ TEST_F(TreeScan, AbortEndsEitherPhaseAtItsNextTest) {
   }
   EXPECT_TRUE(saw_folder_phase_abort);
   EXPECT_TRUE(saw_file_phase_abort);
+}
+
+// Records every enumeration the scan asks for.
+class EnumerationLog final : public PlatformWrapper {
+ public:
+  EnumerationLog() : PlatformWrapper(&DefaultPlatform()) {}
+  uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
+                       std::vector<std::string>* unusable) override {
+    ++calls[pattern];
+    return PlatformWrapper::FindEntries(pattern, mask, entries, unusable);
+  }
+  std::map<std::string, int> calls;
+};
+
+TEST_F(TreeScan, ReadsEachFolderOnceAndLooksUpNoCounterpartOnItsOwn) {
+  drives_.WriteFile("S:\\Data\\a.txt", "a", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\b.txt", "b", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\B2.txt", "b2", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\Deep\\c.txt", "c", kNew);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\b.txt", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\b2.TXT", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\d.txt", "d", kOld);
+  Parameters.PathMode = 1;
+  Parameters.OrphanModeD2 = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  Parameters.FExclSels = Entries({"*.tmp"});
+  EnumerationLog log;
+  SetSys(&log);
+  ScanTrees(nullptr);
+  SetSys(nullptr);
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\Deep\\|c|.txt", "S:\\Data\\Sub\\|B2|.txt",
+                                                       "S:\\Data\\Sub\\|b|.txt", "S:\\Data\\|a|.txt",
+                                                       "T:\\Backup\\Data\\Sub\\|d|.txt"}));
+  // One listing per folder of either tree (the missing Deep folder of T:
+  // included), and the exclude pattern once per visited folder.
+  const std::map<std::string, int> expected = {
+      {"S:\\Data\\*.*", 1},          {"S:\\Data\\*.tmp", 1},
+      {"S:\\Data\\Sub\\*.*", 1},      {"S:\\Data\\Sub\\*.tmp", 1},
+      {"S:\\Data\\Sub\\Deep\\*.*", 1}, {"S:\\Data\\Sub\\Deep\\*.tmp", 1},
+      {"T:\\Backup\\Data\\*.*", 1},   {"T:\\Backup\\Data\\*.tmp", 1},
+      {"T:\\Backup\\Data\\Sub\\*.*", 1}, {"T:\\Backup\\Data\\Sub\\*.tmp", 1},
+      {"T:\\Backup\\Data\\Sub\\Deep\\*.*", 1},
+  };
+  EXPECT_EQ(log.calls, expected);
 }
 
 // --- Names the Windows namespace cannot hold ------------------------------------------

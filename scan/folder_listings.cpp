@@ -1,0 +1,127 @@
+#include "scan/folder_listings.h"
+
+#include <algorithm>
+
+namespace tolvex {
+
+namespace {
+
+unsigned char FoldAscii(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+// Orders by the ASCII-folded bytes; the shorter text first when one is a
+// prefix of the other.
+int CompareFolded(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char x = FoldAscii(a[i]);
+    const unsigned char y = FoldAscii(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool HasHighByte(const std::string& text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+}  // namespace
+
+FolderListing::FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable)
+    : entries_(std::move(entries)), unusable_(std::move(unusable)) {}
+
+void FolderListing::SortNames() const {
+  by_name_.resize(entries_.size());
+  for (size_t i = 0; i < entries_.size(); ++i) by_name_[i] = static_cast<uint32_t>(i);
+  std::sort(by_name_.begin(), by_name_.end(), [this](uint32_t a, uint32_t b) {
+    const int folded = CompareFolded(entries_[a].name, entries_[b].name);
+    return folded != 0 ? folded < 0 : entries_[a].name < entries_[b].name;
+  });
+  sorted_ = true;
+}
+
+const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
+                                         bool* answered) const {
+  *answered = false;
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return nullptr;
+  if (!sorted_) SortNames();
+  // The spellings of the name, in byte order.
+  const auto first = std::lower_bound(by_name_.begin(), by_name_.end(), name,
+                                      [this](uint32_t i, const std::string& key) {
+                                        return CompareFolded(entries_[i].name, key) < 0;
+                                      });
+  auto last = first;
+  while (last != by_name_.end() && CompareFolded(entries_[*last].name, name) == 0) ++last;
+  if (first == last) {
+    *answered = !HasHighByte(name);
+    return nullptr;
+  }
+  *answered = true;
+  const FindEntry* found = &entries_[*first];
+  for (auto it = first; it != last; ++it) {
+    if (entries_[*it].name == name) {
+      found = &entries_[*it];
+      break;
+    }
+  }
+  return PassesAttributeMask(found->attributes, mask) ? found : nullptr;
+}
+
+std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  // Nothing found and a missing folder both leave the listing empty.
+  Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
+  return std::make_shared<const FolderListing>(std::move(entries), std::move(unusable));
+}
+
+std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& folder) {
+  const auto kept = kept_.find(folder);
+  if (kept != kept_.end()) return kept->second;
+  std::shared_ptr<const FolderListing> listing = ReadFolderListing(folder);
+  ++reads_;
+  const size_t size = listing->entries().size();
+  bool wanted = true;
+  if (planned_) {
+    // The use at hand is one of the planned ones.
+    const auto uses = uses_.find(folder);
+    wanted = uses != uses_.end() && uses->second > 1;
+  }
+  if (wanted && kept_entries_ + size <= max_entries_) {
+    kept_.emplace(folder, listing);
+    kept_entries_ += size;
+  }
+  return listing;
+}
+
+void FolderListings::PlanUses(const std::vector<std::string>& folders) {
+  uses_.clear();
+  for (const std::string& folder : folders) ++uses_[folder];
+  planned_ = true;
+  std::vector<std::string> unused;
+  for (const auto& [folder, listing] : kept_) {
+    if (uses_.count(folder) == 0) unused.push_back(folder);
+  }
+  for (const std::string& folder : unused) Drop(folder);
+}
+
+void FolderListings::UseDone(const std::string& folder) {
+  const auto uses = uses_.find(folder);
+  if (uses == uses_.end()) return;
+  if (--uses->second > 0) return;
+  uses_.erase(uses);
+  Drop(folder);
+}
+
+void FolderListings::Drop(const std::string& folder) {
+  const auto kept = kept_.find(folder);
+  if (kept == kept_.end()) return;
+  kept_entries_ -= kept->second->entries().size();
+  kept_.erase(kept);
+}
+
+}  // namespace tolvex
