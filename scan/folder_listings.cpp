@@ -31,8 +31,9 @@ bool HasHighByte(const std::string& text) {
 
 }  // namespace
 
-FolderListing::FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable)
-    : entries_(std::move(entries)), unusable_(std::move(unusable)) {}
+FolderListing::FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable,
+                             bool readable)
+    : entries_(std::move(entries)), unusable_(std::move(unusable)), readable_(readable) {}
 
 void FolderListing::SortNames() const {
   by_name_.resize(entries_.size());
@@ -75,8 +76,9 @@ std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder
   std::vector<FindEntry> entries;
   std::vector<std::string> unusable;
   // Nothing found and a missing folder both leave the listing empty.
-  Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
-  return std::make_shared<const FolderListing>(std::move(entries), std::move(unusable));
+  const uint32_t result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
+  return std::make_shared<const FolderListing>(std::move(entries), std::move(unusable),
+                                               TellsContent(result));
 }
 
 std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& folder) {

@@ -28,7 +28,12 @@ inline constexpr uint32_t kEveryEntryMask = kAttrReadOnly | kAttrHidden | kAttrS
 // One enumeration of "<folder>*.*" with kEveryEntryMask.
 class FolderListing {
  public:
-  FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable);
+  FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable,
+                bool readable = true);
+
+  // False when the folder exists but could not be read (no access, an I/O
+  // error): its emptiness then says nothing about what it holds.
+  bool readable() const { return readable_; }
 
   // In enumeration order, "." and ".." included where the platform yields them.
   const std::vector<FindEntry>& entries() const { return entries_; }
@@ -49,11 +54,21 @@ class FolderListing {
 
   std::vector<FindEntry> entries_;
   std::vector<std::string> unusable_;
+  bool readable_ = true;
   // Indices into entries_ ordered by ASCII-folded name, then by the bytes of
   // the name; built on the first FindName.
   mutable std::vector<uint32_t> by_name_;
   mutable bool sorted_ = false;
 };
+
+// True for the results of an enumeration that tell what a folder holds:
+// success, nothing matched (2), a missing folder (3) and a name no folder
+// can hold (123). Any other error (no access, a path too long to reach, an
+// I/O error) leaves the content unknown.
+inline bool TellsContent(uint32_t find_result) {
+  return find_result == kErrOk || find_result == kErrFileNotFound ||
+         find_result == kErrPathNotFound || find_result == kErrInvalidName;
+}
 
 // Enumerates "<folder>*.*" with kEveryEntryMask.
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder);

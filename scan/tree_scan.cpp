@@ -116,6 +116,7 @@ void SplitName(const std::string& file_name, std::string* name, std::string* ext
 }
 
 struct Counterpart {
+  bool unknown = false;  // the counterpart folder could not be read
   bool present = false;
   uint64_t size = 0;
   uint32_t stamp = 0;
@@ -194,14 +195,20 @@ class FolderFileScan {
   // "<counterpart folder><name>" with the scan's mask finds it.
   Counterpart FindCounterpart(const std::string& file_name) {
     if (!counterpart_listing_) counterpart_listing_ = listings_->Get(counterpart_folder_);
+    Counterpart found;
+    if (!counterpart_listing_->readable()) {
+      found.unknown = true;
+      return found;
+    }
     bool answered = false;
     const FindEntry* entry = counterpart_listing_->FindName(file_name, mask_, &answered);
     std::vector<FindEntry> asked;
     if (!answered) {
-      Sys().FindEntries(counterpart_folder_ + file_name, mask_, &asked, nullptr);
+      const uint32_t result = Sys().FindEntries(counterpart_folder_ + file_name, mask_, &asked, nullptr);
+      found.unknown = !TellsContent(result);
       if (!asked.empty()) entry = &asked.front();
     }
-    Counterpart found;
+    if (found.unknown) return found;
     if (entry == nullptr || IsFolderEntry(*entry)) return found;
     found.present = true;
     found.size = entry->size;
@@ -215,6 +222,9 @@ class FolderFileScan {
     if (excluded_.count(entry.name) != 0) return;
     if (entry.stamp < Parameters.LeastDate) return;
     const Counterpart counterpart = FindCounterpart(entry.name);
+    // A file whose counterpart cannot be looked up is left out of the plan:
+    // taken for an orphan, its backup could be erased or a copy misjudged.
+    if (counterpart.unknown) return;
     DecisionInput input;
     input.side = folder_.mark();
     input.stamp = entry.stamp;

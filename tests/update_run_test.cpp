@@ -165,11 +165,8 @@ TEST_F(UpdateRun, EveryFailingFileOperationIsLoggedAndLosesNothing) {
 
 // A source folder that cannot be read tells nothing about which files it
 // holds: the destination's copies of them must not be judged orphans and
-// erased. (The scan takes a failed listing or lookup for a missing file, so
-// a run erases the whole backup of a folder it could not read; this test is
-// to run once the scan leaves such files out of the plan. The sweep above
-// leaves out failing enumerations for the same reason.)
-TEST_F(UpdateRun, DISABLED_UnreadableSourceFolderErasesNothingOnTheDestination) {
+// erased. The scan leaves such files out of the plan.
+TEST_F(UpdateRun, UnreadableSourceFolderErasesNothingOnTheDestination) {
   Write("S:\\Data\\a.txt", "a", kOld);
   Write("T:\\Backup\\Data\\a.txt", "a", kOld);
   Write("S:\\Data\\Sub\\b.txt", "b", kOld);
