@@ -13,28 +13,7 @@ namespace tolvex {
 
 namespace {
 
-constexpr uint32_t kInterruptedError = 0x20000000;
 constexpr uint32_t kBeepExclamation = 0x30;
-
-// ConfirmProc answers.
-enum : int {
-  kConfirmNormal = 10,
-  kConfirmIgnore = 20,
-  kConfirmErase = 30,
-  kConfirmInvert = 40,
-  kConfirmIgnoreGroup = 60,
-  kConfirmAskNoMore = 70,
-  kConfirmAbort = 80,
-};
-
-// CopyErrorProc answers.
-enum : int {
-  kErrorRetry = 10,
-  kErrorSkip = 20,
-  kErrorSkipGroup = 30,
-  kErrorErase = 40,
-  kErrorAbort = 50,
-};
 
 uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
 
@@ -129,7 +108,7 @@ UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) 
   }
   Sys().PumpStep();
   const uint32_t error =
-      InterruptRequest ? kInterruptedError : Sys().CopyOver(texts.path, texts.counterPath);
+      InterruptRequest ? TOLVEX_ERROR_INTERRUPTED : Sys().CopyOver(texts.path, texts.counterPath);
   if (error == kErrOk) {
     copied_ += c.size;
     dialog.SetGaugePosition(PercentOf(copied_, p.CopyBytes));
@@ -160,13 +139,13 @@ void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
     c.state = ReplaceAction(c.state, action) | STATE_CONFIRMED;
   };
   switch (answer) {
-    case kConfirmNormal: confirm(STATE_NORMAL); break;
-    case kConfirmIgnore: confirm(STATE_IGNORE); break;
-    case kConfirmErase: confirm(STATE_ERASE); break;
-    case kConfirmInvert: confirm(STATE_INVERT); break;
-    case kConfirmIgnoreGroup: IgnoreGroupOf(i, true); break;
-    case kConfirmAskNoMore: askAll_ = true; break;
-    case kConfirmAbort: Aborted = true; break;
+    case TOLVEX_CONFIRM_NORMAL: confirm(STATE_NORMAL); break;
+    case TOLVEX_CONFIRM_IGNORE: confirm(STATE_IGNORE); break;
+    case TOLVEX_CONFIRM_ERASE: confirm(STATE_ERASE); break;
+    case TOLVEX_CONFIRM_INVERT: confirm(STATE_INVERT); break;
+    case TOLVEX_CONFIRM_IGNORE_GROUP: IgnoreGroupOf(i, true); break;
+    case TOLVEX_CONFIRM_ASK_NO_MORE: askAll_ = true; break;
+    case TOLVEX_CONFIRM_ABORT: Aborted = true; break;
     default: break;
   }
 }
@@ -206,12 +185,12 @@ UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
           ? callbacks_.copyError(texts.path.c_str(), texts.counterPath.c_str(),
                                  ClampToU32(c.size), ClampToU32(c.counterSize), c.stamp,
                                  c.counterStamp, error)
-          : kErrorSkip;
+          : TOLVEX_COPY_SKIP;
   switch (answer) {
-    case kErrorSkip: c.state = ReplaceAction(c.state, STATE_IGNORE); break;
-    case kErrorSkipGroup: IgnoreGroupOf(i, false); break;
-    case kErrorErase: c.state = ReplaceAction(c.state, STATE_ERASE); break;
-    case kErrorAbort: Aborted = true; break;
+    case TOLVEX_COPY_SKIP: c.state = ReplaceAction(c.state, STATE_IGNORE); break;
+    case TOLVEX_COPY_SKIP_GROUP: IgnoreGroupOf(i, false); break;
+    case TOLVEX_COPY_ERASE: c.state = ReplaceAction(c.state, STATE_ERASE); break;
+    case TOLVEX_COPY_ABORT: Aborted = true; break;
     default: break;  // retry
   }
   if (Aborted) return Next::kStop;

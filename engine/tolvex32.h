@@ -22,6 +22,28 @@
 extern "C" {
 #endif
 
+/* The answers the callbacks give. */
+enum TolvexAnswer {
+  TOLVEX_NOTIFY_NO = 7, /* NotifyProc: No (IDNO) to a question */
+  /* ConfirmProc */
+  TOLVEX_CONFIRM_NORMAL = 10,       /* copy as planned */
+  TOLVEX_CONFIRM_IGNORE = 20,       /* leave both files alone */
+  TOLVEX_CONFIRM_ERASE = 30,        /* erase the file (and its counterpart) */
+  TOLVEX_CONFIRM_INVERT = 40,       /* copy the other way */
+  TOLVEX_CONFIRM_IGNORE_GROUP = 60, /* leave the whole group alone */
+  TOLVEX_CONFIRM_ASK_NO_MORE = 70,  /* keep this and every later plan, ask no more */
+  TOLVEX_CONFIRM_ABORT = 80,        /* abort the run */
+  /* CopyErrorProc */
+  TOLVEX_COPY_RETRY = 10,
+  TOLVEX_COPY_SKIP = 20,
+  TOLVEX_COPY_SKIP_GROUP = 30,
+  TOLVEX_COPY_ERASE = 40,
+  TOLVEX_COPY_ABORT = 50
+};
+
+/* The error code CopyErrorProc receives for a copy the user interrupted. */
+#define TOLVEX_ERROR_INTERRUPTED 0x20000000u
+
 /* Event code, drive letter (or 0), number; 7 (IDNO) answers No. */
 typedef int(TOLVEX_CALLBACK* TNotifyProc)(int code, int drive, int number);
 /* path, counter path, size, counter size, stamp, counter stamp, state. */

@@ -22,10 +22,10 @@ std::string Megabytes(int number) {
 // The Confirm answer that keeps the proposed action.
 int CodeOfAction(int state) {
   switch (state & kActionMask) {
-    case kIgnore: return kConfirmIgnore;
-    case kErase: return kConfirmErase;
-    case kInvert: return kConfirmInvert;
-    default: return kConfirmNormal;
+    case kIgnore: return TOLVEX_CONFIRM_IGNORE;
+    case kErase: return TOLVEX_CONFIRM_ERASE;
+    case kInvert: return TOLVEX_CONFIRM_INVERT;
+    default: return TOLVEX_CONFIRM_NORMAL;
   }
 }
 
@@ -76,7 +76,7 @@ int Answers::AskYesNo(const std::string& question, bool enter_means_yes) {
   out_ << question << (enter_means_yes ? " [Y/n] " : " [y/N] ");
   const char key = Ask("yn", enter_means_yes ? 'y' : 'n', 'n');
   out_ << (key == 'y' ? "yes" : "no") << "\n";
-  return key == 'y' ? 6 : kNotifyNo;  // 6 is IDYES
+  return key == 'y' ? 6 : TOLVEX_NOTIFY_NO;  // 6 is IDYES
 }
 
 int Answers::NonInteractiveNotify(int code) {
@@ -84,7 +84,7 @@ int Answers::NonInteractiveNotify(int code) {
   out_ << (yes ? "Answered yes" : "Answered no") << " ("
        << (mode_ == AnswerMode::kNoTerminal ? "no terminal" : mode_ == AnswerMode::kYes ? "--yes" : "--no")
        << ").\n";
-  return yes ? 6 : kNotifyNo;
+  return yes ? 6 : TOLVEX_NOTIFY_NO;
 }
 
 int Answers::Notify(int code, int drive, int number) {
@@ -114,7 +114,7 @@ int Answers::Notify(int code, int drive, int number) {
            << " of storage space.\n";
       const int answer = mode_ == AnswerMode::kAsk ? AskYesNo("Run anyway?", false)
                                                    : NonInteractiveNotify(code);
-      if (answer == kNotifyNo) outcome_.space_refused = true;
+      if (answer == TOLVEX_NOTIFY_NO) outcome_.space_refused = true;
       return answer;
     }
     default:
@@ -131,20 +131,20 @@ int Answers::Confirm(const char* path, const char* counter_path, uint32_t size,
   if (mode_ != AnswerMode::kAsk) {
     const bool skip = mode_ == AnswerMode::kNo;
     out_ << (skip ? "  [skipped: --no]\n" : "  [as proposed, for all files]\n");
-    return skip ? kConfirmIgnore : kConfirmYesToAll;
+    return skip ? TOLVEX_CONFIRM_IGNORE : TOLVEX_CONFIRM_ASK_NO_MORE;
   }
   out_ << "\n  c copy  i ignore  e erase  v copy back  g skip group  a yes to all  q quit"
           "  (Enter keeps " << ActionName(state) << ") ";
   const char key = Ask("ciegvaq", '\n', 'q');
   out_ << (key == '\n' ? ActionName(state) : std::string(1, key)) << "\n";
   switch (key) {
-    case 'c': return kConfirmNormal;
-    case 'i': return kConfirmIgnore;
-    case 'e': return kConfirmErase;
-    case 'v': return kConfirmInvert;
-    case 'g': return kConfirmSkipGroup;
-    case 'a': return kConfirmYesToAll;
-    case 'q': return kConfirmQuit;
+    case 'c': return TOLVEX_CONFIRM_NORMAL;
+    case 'i': return TOLVEX_CONFIRM_IGNORE;
+    case 'e': return TOLVEX_CONFIRM_ERASE;
+    case 'v': return TOLVEX_CONFIRM_INVERT;
+    case 'g': return TOLVEX_CONFIRM_IGNORE_GROUP;
+    case 'a': return TOLVEX_CONFIRM_ASK_NO_MORE;
+    case 'q': return TOLVEX_CONFIRM_ABORT;
     default: return CodeOfAction(state);
   }
 }
@@ -154,20 +154,20 @@ int Answers::CopyError(const char* path, const char* counter_path, uint32_t, uin
   ++outcome_.copy_error_calls;
   out_ << "Copy failed: " << drives_.ToNative(path) << " -> " << drives_.ToNative(counter_path)
        << ": " << ExplainError(error) << ".\n";
-  const bool asked_for = !silent_copy_errors_ || error == kInterruptedByUser;
+  const bool asked_for = !silent_copy_errors_ || error == TOLVEX_ERROR_INTERRUPTED;
   if (mode_ != AnswerMode::kAsk || !asked_for) {
     out_ << "  skipped\n";
-    return kCopySkip;
+    return TOLVEX_COPY_SKIP;
   }
   out_ << "  r retry  s skip  g skip group  e erase  a abort  (Enter skips) ";
   const char key = Ask("rsgea", 's', 'a');
   out_ << key << "\n";
   switch (key) {
-    case 'r': ++outcome_.retries; return kCopyRetry;
-    case 'g': return kCopySkipGroup;
-    case 'e': return kCopyErase;
-    case 'a': return kCopyAbort;
-    default: return kCopySkip;
+    case 'r': ++outcome_.retries; return TOLVEX_COPY_RETRY;
+    case 'g': return TOLVEX_COPY_SKIP_GROUP;
+    case 'e': return TOLVEX_COPY_ERASE;
+    case 'a': return TOLVEX_COPY_ABORT;
+    default: return TOLVEX_COPY_SKIP;
   }
 }
 

@@ -17,6 +17,7 @@
 #include <ostream>
 #include <string>
 
+#include "engine/tolvex32.h"
 #include "frontend/drive_map.h"
 #include "frontend/terminal.h"
 
@@ -37,23 +38,6 @@ enum : int {
   kMidnightHint = 10005,
   kNoFilesFound = 10007,
   kLacksSpace = 10008,
-};
-
-// Answer codes.
-enum : int {
-  kNotifyNo = 7,
-  kConfirmNormal = 10,
-  kConfirmIgnore = 20,
-  kConfirmErase = 30,
-  kConfirmInvert = 40,
-  kConfirmSkipGroup = 60,
-  kConfirmYesToAll = 70,
-  kConfirmQuit = 80,
-  kCopyRetry = 10,
-  kCopySkip = 20,
-  kCopySkipGroup = 30,
-  kCopyErase = 40,
-  kCopyAbort = 50,
 };
 
 // What the callbacks saw of a run.

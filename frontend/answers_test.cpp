@@ -43,10 +43,10 @@ TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
     bool refused;
   } cases[] = {
       {AnswerMode::kYes, kLacksSpace, kYes, false},
-      {AnswerMode::kNo, kLacksSpace, kNotifyNo, true},
-      {AnswerMode::kNoTerminal, kLacksSpace, kNotifyNo, true},
+      {AnswerMode::kNo, kLacksSpace, TOLVEX_NOTIFY_NO, true},
+      {AnswerMode::kNoTerminal, kLacksSpace, TOLVEX_NOTIFY_NO, true},
       {AnswerMode::kYes, kMidnightHint, kYes, false},
-      {AnswerMode::kNo, kMidnightHint, kNotifyNo, false},
+      {AnswerMode::kNo, kMidnightHint, TOLVEX_NOTIFY_NO, false},
       {AnswerMode::kNoTerminal, kMidnightHint, kYes, false},
   };
   for (const Case& c : cases) {
@@ -76,7 +76,7 @@ TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
 
 TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {
   Harness space(AnswerMode::kAsk, "x\n");  // an unknown key is passed over; Enter means No
-  EXPECT_EQ(space.answers.Notify(kLacksSpace, 'D', 1572864), kNotifyNo);
+  EXPECT_EQ(space.answers.Notify(kLacksSpace, 'D', 1572864), TOLVEX_NOTIFY_NO);
   EXPECT_NE(space.out.str().find("lacks 1.5 MB"), std::string::npos) << space.out.str();
   EXPECT_TRUE(space.answers.outcome().space_refused);
   Harness go_on(AnswerMode::kAsk, "Y");
@@ -84,7 +84,7 @@ TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {
   Harness hint(AnswerMode::kAsk, "\n");  // Enter logs the hint
   EXPECT_EQ(hint.answers.Notify(kMidnightHint, 0, 0), kYes);
   Harness closed(AnswerMode::kAsk, "");  // end of input: No
-  EXPECT_EQ(closed.answers.Notify(kMidnightHint, 0, 0), kNotifyNo);
+  EXPECT_EQ(closed.answers.Notify(kMidnightHint, 0, 0), TOLVEX_NOTIFY_NO);
 }
 
 TEST(ConfirmAnswers, MapsSingleKeysToAnswerCodes) {
@@ -93,12 +93,12 @@ TEST(ConfirmAnswers, MapsSingleKeysToAnswerCodes) {
     int state;
     int answer;
   } cases[] = {
-      {"c", 0x02, kConfirmNormal},  {"i", 0x01, kConfirmIgnore},
-      {"E", 0x01, kConfirmErase},   {"v", 0x01, kConfirmInvert},
-      {"g", 0x01, kConfirmSkipGroup}, {"a", 0x01, kConfirmYesToAll},
-      {"q", 0x01, kConfirmQuit},    {"z\n", 0x11, kConfirmNormal},  // Enter keeps the action
-      {"\n", 0x04, kConfirmErase},  {"\n", 0x02, kConfirmIgnore},
-      {"", 0x01, kConfirmQuit},     // end of input quits
+      {"c", 0x02, TOLVEX_CONFIRM_NORMAL},  {"i", 0x01, TOLVEX_CONFIRM_IGNORE},
+      {"E", 0x01, TOLVEX_CONFIRM_ERASE},   {"v", 0x01, TOLVEX_CONFIRM_INVERT},
+      {"g", 0x01, TOLVEX_CONFIRM_IGNORE_GROUP}, {"a", 0x01, TOLVEX_CONFIRM_ASK_NO_MORE},
+      {"q", 0x01, TOLVEX_CONFIRM_ABORT},    {"z\n", 0x11, TOLVEX_CONFIRM_NORMAL},  // Enter keeps the action
+      {"\n", 0x04, TOLVEX_CONFIRM_ERASE},  {"\n", 0x02, TOLVEX_CONFIRM_IGNORE},
+      {"", 0x01, TOLVEX_CONFIRM_ABORT},     // end of input quits
   };
   for (const Case& c : cases) {
     Harness h(AnswerMode::kAsk, c.keys);
@@ -109,9 +109,9 @@ TEST(ConfirmAnswers, MapsSingleKeysToAnswerCodes) {
 
 TEST(ConfirmAnswers, WithoutAPersonKeepsOrSkipsButNeverChangesAnAction) {
   Harness yes(AnswerMode::kYes), no(AnswerMode::kNo), none(AnswerMode::kNoTerminal);
-  EXPECT_EQ(yes.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x04), kConfirmYesToAll);
-  EXPECT_EQ(none.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x04), kConfirmYesToAll);
-  EXPECT_EQ(no.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x01), kConfirmIgnore);
+  EXPECT_EQ(yes.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x04), TOLVEX_CONFIRM_ASK_NO_MORE);
+  EXPECT_EQ(none.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x04), TOLVEX_CONFIRM_ASK_NO_MORE);
+  EXPECT_EQ(no.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, 0x01), TOLVEX_CONFIRM_IGNORE);
   EXPECT_NE(yes.out.str().find("erase: S:\\a (1 bytes, 2026-12-09 14:00:00) -> T:\\a (absent)"),
             std::string::npos)
       << yes.out.str();
@@ -121,13 +121,13 @@ TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {
   struct Case {
     const char* keys;
     int answer;
-  } cases[] = {{"r", kCopyRetry}, {"s", kCopySkip},  {"g", kCopySkipGroup}, {"e", kCopyErase},
-               {"a", kCopyAbort}, {"\n", kCopySkip}, {"", kCopyAbort}};
+  } cases[] = {{"r", TOLVEX_COPY_RETRY}, {"s", TOLVEX_COPY_SKIP},  {"g", TOLVEX_COPY_SKIP_GROUP}, {"e", TOLVEX_COPY_ERASE},
+               {"a", TOLVEX_COPY_ABORT}, {"\n", TOLVEX_COPY_SKIP}, {"", TOLVEX_COPY_ABORT}};
   for (const Case& c : cases) {
     Harness h(AnswerMode::kAsk, c.keys);
     EXPECT_EQ(h.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 5), c.answer) << c.keys;
     EXPECT_EQ(h.answers.outcome().copy_error_calls, 1);
-    EXPECT_EQ(h.answers.outcome().retries, c.answer == kCopyRetry ? 1 : 0);
+    EXPECT_EQ(h.answers.outcome().retries, c.answer == TOLVEX_COPY_RETRY ? 1 : 0);
     EXPECT_NE(h.out.str().find("access denied"), std::string::npos);
   }
 }
@@ -135,14 +135,14 @@ TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {
 TEST(CopyErrorAnswers, SkipsWithoutAskingUnlessThePersonAskedOrInterrupted) {
   for (AnswerMode mode : {AnswerMode::kYes, AnswerMode::kNo, AnswerMode::kNoTerminal}) {
     Harness h(mode, "r");
-    EXPECT_EQ(h.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 112), kCopySkip);
+    EXPECT_EQ(h.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 112), TOLVEX_COPY_SKIP);
     EXPECT_EQ(h.keys.used(), 0u);
   }
   Harness silent(AnswerMode::kAsk, "r", /*silent=*/true);
-  EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 32), kCopySkip);
+  EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, 32), TOLVEX_COPY_SKIP);
   EXPECT_EQ(silent.keys.used(), 0u);
-  EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, kInterruptedByUser),
-            kCopyRetry);
+  EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, TOLVEX_ERROR_INTERRUPTED),
+            TOLVEX_COPY_RETRY);
   EXPECT_NE(silent.out.str().find("interrupted by the user"), std::string::npos);
 }
 

@@ -1,5 +1,7 @@
 #include "frontend/error_text.h"
 
+#include "engine/tolvex32.h"
+
 namespace tolvex::frontend {
 
 std::string ExplainError(uint32_t code) {
@@ -19,7 +21,7 @@ std::string ExplainError(uint32_t code) {
     case 145: return "the folder is not empty";
     case 183: return "a file or folder with that name already exists";
     case 206: return "the file name or path is too long";
-    case kInterruptedByUser: return "interrupted by the user";
+    case TOLVEX_ERROR_INTERRUPTED: return "interrupted by the user";
     default: return "Windows error " + std::to_string(code);
   }
 }

@@ -6,9 +6,6 @@
 
 namespace tolvex::frontend {
 
-// The code the engine passes for a copy the user interrupted.
-inline constexpr uint32_t kInterruptedByUser = 0x20000000;
-
 // "access denied: the target is read-only or protected" and the like; an
 // unknown code gives "Windows error N".
 std::string ExplainError(uint32_t code);

@@ -23,7 +23,7 @@ int TOLVEX_CALLBACK OnNotify(int code, int drive, int number) {
   try {
     return active_answers->Notify(code, drive, number);
   } catch (...) {
-    return kNotifyNo;
+    return TOLVEX_NOTIFY_NO;
   }
 }
 
@@ -34,7 +34,7 @@ int TOLVEX_CALLBACK OnConfirm(const char* path, const char* counter_path, uint32
     return active_answers->Confirm(path, counter_path, size, counter_size, stamp, counter_stamp,
                                    state);
   } catch (...) {
-    return kConfirmQuit;
+    return TOLVEX_CONFIRM_ABORT;
   }
 }
 
@@ -45,7 +45,7 @@ int TOLVEX_CALLBACK OnCopyError(const char* path, const char* counter_path, uint
     return active_answers->CopyError(path, counter_path, size, counter_size, stamp, counter_stamp,
                                      error);
   } catch (...) {
-    return kCopySkip;
+    return TOLVEX_COPY_SKIP;
   }
 }
 
