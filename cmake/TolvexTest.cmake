@@ -22,6 +22,10 @@ function(tolvex_add_test name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE tolvex_testing ${ARG_LIBS} GTest::gtest_main)
+  # The tests' own code needs no heavy optimisation (the engine objects they
+  # link keep the build's level); -O1 compiles the GoogleTest-laden files a
+  # third faster and keeps the warnings that need data-flow analysis.
+  target_compile_options(${name} PRIVATE $<$<CONFIG:Release>:-O1>)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name}
              COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-test.sh $<TARGET_FILE:${name}>)

@@ -11,6 +11,8 @@
 #   by every run in the prefix, so runs take turns (the same lock).
 # - Wine needs an X display for windows and dialogs: the caller's DISPLAY, or
 #   else one from xvfb-run.
+# - A crash ends the run with a failure status (no crash debugger), and a
+#   binary still running after $TOLVEX_WINE_TIMEOUT seconds (600) is stopped.
 set -euo pipefail
 
 if [[ $# -lt 1 ]]; then
@@ -33,7 +35,9 @@ done
 
 export WINEPREFIX=${TOLVEX_WINEPREFIX:-$build_dir/wine-prefix}
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko install prompts
+# No Mono or Gecko install prompts; no crash debugger, which would wait for
+# ever: a crashing binary ends with a failure status instead.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 # Held for the whole run. Every Wine process below gets the descriptor closed
 # (9>&-): the wineserver outlives its clients and would otherwise keep the
@@ -66,8 +70,15 @@ for letter in "${letters[@]}"; do
   ln -sfn "$drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
 done
 
+# A binary that hangs is stopped here, before ctest's own timeout, so that
+# the drives are still cleaned up.
+limit=${TOLVEX_WINE_TIMEOUT:-600}
 status=0
-wine "$binary" "$@" 9>&- || status=$?
+timeout --kill-after=10 "$limit" wine "$binary" "$@" 9>&- || status=$?
+if [[ $status -eq 124 || $status -eq 137 ]]; then
+  echo "wine-test: $(basename "$binary") ran longer than ${limit}s and was stopped" >&2
+  wineserver -k 9>&- || true
+fi
 if [[ -n ${TOLVEX_WINE_OWN_DISPLAY:-} ]]; then
   # The display goes away with this script: end Wine's lingering processes
   # first, so that they do not complain about the lost connection.
