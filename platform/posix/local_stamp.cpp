@@ -17,6 +17,20 @@ int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
   return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
 }
 
+// The date of the given day since 1970-01-01 (the inverse of DaysFromCivil).
+void CivilFromDays(int64_t days, int* year, int* month, int* day) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const unsigned day_of_era = static_cast<unsigned>(days - era * 146097);
+  const unsigned year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const unsigned shifted_month = (5 * day_of_year + 2) / 153;  // 0 = March
+  *day = static_cast<int>(day_of_year - (153 * shifted_month + 2) / 5 + 1);
+  *month = static_cast<int>(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
+  *year = static_cast<int>(static_cast<int64_t>(year_of_era) + era * 400 + (*month <= 2));
+}
+
 }  // namespace
 
 int64_t LocalOffsetNow() {
@@ -27,21 +41,23 @@ int64_t LocalOffsetNow() {
 }
 
 uint32_t StampFromUnixTime(int64_t unix_seconds) {
-  const int64_t local = unix_seconds + LocalOffsetNow();
+  return StampFromUnixTime(unix_seconds, LocalOffsetNow());
+}
+
+uint32_t StampFromUnixTime(int64_t unix_seconds, int64_t offset_seconds) {
+  const int64_t local = unix_seconds + offset_seconds;
   static const int64_t kFirst = DaysFromCivil(1980, 1, 1) * 86400;
   static const int64_t kLast = DaysFromCivil(2107, 12, 31) * 86400 + 86399;
   if (local < kFirst) return kFirstStamp;
   if (local > kLast) return kLastStamp;
-  const time_t as_time = static_cast<time_t>(local);
-  struct tm parts;
-  gmtime_r(&as_time, &parts);  // the shifted time, read without any zone
+  // Within the clamp the time is positive: plain division splits it.
+  const int64_t days = local / 86400;
+  const int64_t second_of_day = local % 86400;
   LocalTime t;
-  t.year = parts.tm_year + 1900;
-  t.month = parts.tm_mon + 1;
-  t.day = parts.tm_mday;
-  t.hour = parts.tm_hour;
-  t.minute = parts.tm_min;
-  t.second = parts.tm_sec;
+  CivilFromDays(days, &t.year, &t.month, &t.day);
+  t.hour = static_cast<int>(second_of_day / 3600);
+  t.minute = static_cast<int>(second_of_day / 60 % 60);
+  t.second = static_cast<int>(second_of_day % 60);
   return PackStamp(t);
 }
 

@@ -16,6 +16,11 @@ namespace tolvex::posix {
 // 2107-12-31 23:59:58 local are clamped to the first or last stamp.
 uint32_t StampFromUnixTime(int64_t unix_seconds);
 
+// The same with the offset given (seconds east of UTC), for callers that
+// stamp many entries: one look at the zone instead of one per entry. The
+// calendar split is plain arithmetic, no zone database involved.
+uint32_t StampFromUnixTime(int64_t unix_seconds, int64_t offset_seconds);
+
 // The native time of a stamp. False when the stamp names no valid time
 // (month 13, day 0, hour 24, ...).
 bool UnixTimeFromStamp(uint32_t stamp, int64_t* unix_seconds);

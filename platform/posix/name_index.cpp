@@ -72,14 +72,15 @@ std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
   Listing* listing = Current(folder, key);
   if (!listing || listing->racy) listing = ReadFolder(folder);
   if (!listing) return std::nullopt;
+  Fold(listing);
   const auto found = listing->names.find(AsciiLower(name));
   if (found == listing->names.end()) return std::nullopt;
   return found->second.front();
 }
 
 void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
-                         const std::vector<std::string>& names) {
-  Store(folder, key, IsRacy(key, read_started_ns), names);
+                         std::vector<std::string> names) {
+  Store(folder, key, IsRacy(key, read_started_ns), std::move(names));
 }
 
 FolderChange NameIndex::BeginChange(const std::string& folder) {
@@ -100,6 +101,7 @@ void NameIndex::EndChange(const FolderChange& change, const std::string& added,
     return;
   }
   Listing& listing = found->second;
+  Fold(&listing);
   const size_t before = listing.count;
   if (!removed.empty()) RemoveName(&listing, removed);
   if (!added.empty()) AddName(&listing, added);
@@ -140,21 +142,31 @@ NameIndex::Listing* NameIndex::ReadFolder(const std::string& folder) {
   std::vector<std::string> names;
   if (!StatFolder(folder, &key) || !ReadNames(folder, &names)) return nullptr;
   ++folder_reads_;
-  return &Store(folder, key, IsRacy(key, started), names);
+  return &Store(folder, key, IsRacy(key, started), std::move(names));
 }
 
 NameIndex::Listing& NameIndex::Store(const std::string& folder, const FolderKey& key, bool racy,
-                                     const std::vector<std::string>& names) {
+                                     std::vector<std::string> names) {
   Forget(folder);
   recency_.push_front(folder);
   Listing& listing = listings_[folder];
   listing.key = key;
   listing.racy = racy;
   listing.recency = recency_.begin();
-  for (const std::string& name : names) AddName(&listing, name);
+  listing.count = names.size();
+  listing.unfolded = std::move(names);
   total_names_ += listing.count;
   EvictBeyondLimits();
   return listing;
+}
+
+void NameIndex::Fold(Listing* listing) {
+  if (listing->unfolded.empty()) return;
+  const size_t before = listing->count;
+  listing->count = 0;
+  for (const std::string& name : listing->unfolded) AddName(listing, name);
+  listing->unfolded = std::vector<std::string>();
+  total_names_ = total_names_ - before + listing->count;
 }
 
 void NameIndex::AddName(Listing* listing, const std::string& name) {

@@ -66,7 +66,7 @@ class NameIndex {
   // Hands over a complete listing of `folder` read while it had `key`;
   // `read_started_ns` is the real-time clock before the read.
   void Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
-                const std::vector<std::string>& names);
+                std::vector<std::string> names);
 
   FolderChange BeginChange(const std::string& folder);
   // `added` and `removed` are native names (empty: none).
@@ -90,6 +90,11 @@ class NameIndex {
     bool racy = false;
     // Lower-case name -> the stored names of that spelling, sorted.
     std::unordered_map<std::string, std::vector<std::string>> names;
+    // Names of a folder read not yet folded into `names`: most listings
+    // handed over by a scan are never asked about another spelling, so the
+    // folding waits for the first lookup or change (a folder read holds
+    // each name once).
+    std::vector<std::string> unfolded;
     size_t count = 0;
     std::list<std::string>::iterator recency;
   };
@@ -97,7 +102,8 @@ class NameIndex {
   Listing* Current(const std::string& folder, const FolderKey& key);
   Listing* ReadFolder(const std::string& folder);
   Listing& Store(const std::string& folder, const FolderKey& key, bool racy,
-                 const std::vector<std::string>& names);
+                 std::vector<std::string> names);
+  void Fold(Listing* listing);
   static void AddName(Listing* listing, const std::string& name);
   static void RemoveName(Listing* listing, const std::string& name);
   void EvictBeyondLimits();

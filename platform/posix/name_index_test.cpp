@@ -5,15 +5,24 @@
 #include "platform/posix/name_index.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <string>
 
 #include "testing/test_drives.h"
 
 namespace tolvex::posix {
 namespace {
+
+// The real-time clock, as a listing's read start.
+int64_t NowNs() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 class NameIndexTest : public testing::Test {
  protected:
@@ -88,6 +97,49 @@ TEST_F(NameIndexTest, KeepsAtMostItsLimitOfFolders) {
   EXPECT_EQ(index.folder_reads(), 3u);
   index.FindCaseless(b, "x");
   EXPECT_EQ(index.folder_reads(), 4u);
+}
+
+// A handed-over listing is only folded for caseless lookups when first
+// needed; changes made before that, and the limit on names, must still
+// count every name it holds.
+TEST_F(NameIndexTest, AHandedOverListingAnswersAfterOwnChangesWithoutARead) {
+  NameIndex index;
+  index.set_racy_window_ns(0);
+  const std::string folder = Folder("h");
+  Touch(folder, "Keep.txt");
+  Touch(folder, "Gone.txt");
+  struct stat st;
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  index.Remember(folder, FolderKeyOf(st), NowNs(), {"Keep.txt", "Gone.txt"});
+  FolderChange change = index.BeginChange(folder);
+  ASSERT_EQ(unlink((folder + "/Gone.txt").c_str()), 0);
+  index.EndChange(change, std::string(), "Gone.txt");
+  change = index.BeginChange(folder);
+  Touch(folder, "New.txt");
+  index.EndChange(change, "New.txt", std::string());
+  const struct {
+    const char* asked;
+    const char* found;
+  } cases[] = {{"KEEP.TXT", "Keep.txt"}, {"gone.txt", "-"}, {"new.TXT", "New.txt"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(index.FindCaseless(folder, c.asked).value_or("-"), c.found) << c.asked;
+  }
+  EXPECT_EQ(index.folder_reads(), 0u);
+}
+
+TEST_F(NameIndexTest, KeepsAtMostItsLimitOfNamesFromHandedOverListings) {
+  NameIndex index(100, 3);
+  index.set_racy_window_ns(0);
+  const std::string a = Folder("a"), b = Folder("b");
+  struct stat st;
+  ASSERT_EQ(stat(a.c_str(), &st), 0);
+  index.Remember(a, FolderKeyOf(st), NowNs(), {"x1", "x2"});
+  ASSERT_EQ(stat(b.c_str(), &st), 0);
+  index.Remember(b, FolderKeyOf(st), NowNs(), {"y1", "y2"});  // four names: a goes
+  index.FindCaseless(b, "Y1");
+  EXPECT_EQ(index.folder_reads(), 0u);
+  index.FindCaseless(a, "X1");
+  EXPECT_EQ(index.folder_reads(), 1u);
 }
 
 }  // namespace

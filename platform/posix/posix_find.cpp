@@ -25,13 +25,12 @@ int64_t RealTimeNs() {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// Fills *entry for the entry `name`, found at `where` relative to the open
-// folder `folder_fd` (or AT_FDCWD). False for what is never yielded: links
-// to folders, dangling links, FIFOs, sockets, devices, and entries that
-// vanished meanwhile.
-bool Describe(int folder_fd, const std::string& where, const std::string& name, FindEntry* entry) {
-  struct stat st;
-  if (fstatat(folder_fd, where.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+// Fills *entry for the entry `name` from its lstat `st`, found at `where`
+// relative to the open folder `folder_fd` (or AT_FDCWD); `offset` is the
+// local-time offset for the stamp. False for what is never yielded: links
+// to folders, dangling links, FIFOs, sockets, devices.
+bool DescribeFrom(struct stat st, int folder_fd, const std::string& where, const std::string& name,
+                  int64_t offset, FindEntry* entry) {
   if (S_ISLNK(st.st_mode)) {
     if (fstatat(folder_fd, where.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) return false;
   }
@@ -40,8 +39,17 @@ bool Describe(int folder_fd, const std::string& where, const std::string& name, 
   entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   // "." and ".." are the folders themselves, not hidden files.
   entry->attributes = AttributesOf(st, IsDotEntry(name.c_str()) ? std::string() : name);
-  entry->stamp = StampFromUnixTime(st.st_mtim.tv_sec);
+  entry->stamp = StampFromUnixTime(st.st_mtim.tv_sec, offset);
   return true;
+}
+
+// The same, looking the entry up first; also false for an entry that
+// vanished meanwhile.
+bool Describe(int folder_fd, const std::string& where, const std::string& name, int64_t offset,
+              FindEntry* entry) {
+  struct stat st;
+  if (fstatat(folder_fd, where.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return DescribeFrom(st, folder_fd, where, name, offset, entry);
 }
 
 bool IsFolder(const std::string& path) {
@@ -67,8 +75,7 @@ class FolderReader {
   FolderReader(const FolderReader&) = delete;
   FolderReader& operator=(const FolderReader&) = delete;
   bool ok() const { return dir_ != nullptr; }
-  int fd() const { return dirfd(dir_); }
-  const dirent* Next() { return readdir(dir_); }
+  DIR* get() const { return dir_; }
 
  private:
   DIR* dir_;
@@ -91,13 +98,28 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   if (stripped.empty()) return kErrFileNotFound;
   if (!CanBePatternName(stripped)) return kErrInvalidName;
 
+  // A scan names folders as they are stored: opening the path as spelled
+  // settles every name on the way with one walk (each exists as given, so
+  // the resolution would take it as given, and the last is a folder). Any
+  // failure goes the full way, which finds other spellings and gives the
+  // codes.
+  std::string native;
+  if (HasWildcard(stripped) && !folder_path.names.empty() &&
+      NativeAsSpelled(folder_path, &native)) {
+    FolderReader reader(native);
+    if (reader.ok()) return FindMatching(reader.get(), native, false, last, mask, entries, unusable);
+  }
+
   NativeEntry folder;
   const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
   if (error == kErrFileNotFound) return kErrPathNotFound;  // the folder itself is missing
   if (error != kErrOk) return error;
-  if (!IsFolder(folder.path)) return kErrPathNotFound;
+  const bool known_folder = folder.found_as_spelled && S_ISDIR(folder.found.st_mode);
+  if (!known_folder && !IsFolder(folder.path)) return kErrPathNotFound;
   if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
-  return FindMatching(folder.path, folder.is_root, last, mask, entries, unusable);
+  FolderReader reader(folder.path);
+  if (!reader.ok()) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  return FindMatching(reader.get(), folder.path, folder.is_root, last, mask, entries, unusable);
 }
 
 // A pattern that names a folder with its backslash ("C:\a\") finds
@@ -106,6 +128,7 @@ uint32_t PosixPlatform::FindFolderItself(const DrivePath& folder_path) {
   NativeEntry folder;
   const uint32_t error = ResolveDrivePath(folder_path, true, &folder);
   if (error != kErrOk) return error == kErrFileNotFound ? kErrPathNotFound : error;
+  if (folder.found_as_spelled && S_ISDIR(folder.found.st_mode)) return kErrFileNotFound;
   return IsFolder(folder.path) ? kErrFileNotFound : kErrPathNotFound;
 }
 
@@ -116,31 +139,39 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
   if (!stored || IsTemporaryName(*stored)) return kErrFileNotFound;
   FindEntry entry;
-  if (!Describe(AT_FDCWD, JoinNative(folder, *stored), *stored, &entry)) return kErrFileNotFound;
+  if (!Describe(AT_FDCWD, JoinNative(folder, *stored), *stored, LocalOffsetNow(), &entry)) {
+    return kErrFileNotFound;
+  }
   if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
   return kErrOk;
 }
 
-uint32_t PosixPlatform::FindMatching(const std::string& folder, bool is_root,
+uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool is_root,
                                      const std::string& pattern, uint32_t mask,
                                      std::vector<FindEntry>* entries,
                                      std::vector<std::string>* unusable) {
   const DosPattern matcher(pattern);
   const int64_t started = RealTimeNs();
+  const int folder_fd = dirfd(dir);
+  // The open folder's own stat: no second walk of the path, and it is the
+  // very folder read below (taken before the read, as the index needs).
   struct stat folder_stat;
-  if (stat(folder.c_str(), &folder_stat) != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
-  FolderReader reader(folder);
-  if (!reader.ok()) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  if (fstat(folder_fd, &folder_stat) != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  // One look at the zone per listing, not one per entry.
+  const int64_t offset = LocalOffsetNow();
   std::vector<std::string> listing;
   bool matched = false;
-  while (const dirent* item = reader.Next()) {
+  while (const dirent* item = readdir(dir)) {
     const std::string name = item->d_name;
     const bool dot_entry = IsDotEntry(item->d_name);
     if (dot_entry && is_root) continue;  // a drive root has no "." and ".."
     if (!dot_entry) listing.push_back(name);
     if (IsTemporaryName(name) || !matcher.Matches(name)) continue;
     FindEntry entry;
-    if (!Describe(reader.fd(), name, name, &entry)) continue;
+    const bool described = std::strcmp(item->d_name, ".") == 0
+                               ? DescribeFrom(folder_stat, folder_fd, name, name, offset, &entry)
+                               : Describe(folder_fd, name, name, offset, &entry);
+    if (!described) continue;
     if (!PassesAttributeMask(entry.attributes, mask)) {
       // A usable name the mask filters has still matched; an unusable one
       // that nobody would have seen is not worth a report.
@@ -155,7 +186,7 @@ uint32_t PosixPlatform::FindMatching(const std::string& folder, bool is_root,
     entries->push_back(std::move(entry));
   }
   // The listing is complete: counterpart lookups in this folder need no read.
-  index_.Remember(folder, FolderKeyOf(folder_stat), started, listing);
+  index_.Remember(folder, FolderKeyOf(folder_stat), started, std::move(listing));
   return matched ? kErrOk : kErrFileNotFound;
 }
 

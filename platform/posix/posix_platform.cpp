@@ -71,9 +71,29 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
     if (!WindowsCanHoldName(name)) return kErrInvalidName;
   }
   const std::string* root = drives_.Root(drive_path.letter);
-  if (!root || !IsFolder(*root)) return kErrPathNotFound;
+  if (!root) return kErrPathNotFound;
   *out = NativeEntry();
   out->trailing_separator = drive_path.trailing_separator;
+  if (!drive_path.names.empty()) {
+    // Nearly every path exists exactly as spelled. Then one lstat of the
+    // whole path answers for all of it: each name on the way exists as
+    // given (so the lookup would take it as given) and is a folder or a
+    // link to one (the walk went through it), and the root is a folder.
+    std::string folder = *root;
+    for (size_t i = 0; i + 1 < drive_path.names.size(); ++i) {
+      folder = JoinNative(folder, drive_path.names[i]);
+    }
+    std::string path = JoinNative(folder, drive_path.names.back());
+    if (lstat(path.c_str(), &out->found) == 0) {
+      out->found_as_spelled = true;
+      out->exists = true;
+      out->folder = std::move(folder);
+      out->name = out->requested_name = drive_path.names.back();
+      out->path = std::move(path);
+      return kErrOk;
+    }
+  }
+  if (!IsFolder(*root)) return kErrPathNotFound;
   if (drive_path.names.empty()) {
     out->path = *root;
     out->is_root = out->exists = true;
@@ -98,6 +118,17 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
   out->path = JoinNative(folder, out->name);
   if (must_exist && !out->exists) return kErrFileNotFound;
   return kErrOk;
+}
+
+bool PosixPlatform::NativeAsSpelled(const DrivePath& drive_path, std::string* native) const {
+  const std::string* root = drives_.Root(drive_path.letter);
+  if (!root) return false;
+  *native = *root;
+  for (const std::string& name : drive_path.names) {
+    if (!WindowsCanHoldName(name)) return false;
+    *native = JoinNative(*native, name);
+  }
+  return true;
 }
 
 std::optional<std::string> PosixPlatform::StoredName(const std::string& folder,

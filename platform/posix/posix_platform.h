@@ -42,6 +42,7 @@
 //   private_profile, posix_pump, win32_error: the pieces they use
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -65,6 +66,10 @@ struct NativeEntry {
   bool is_root = false;
   bool exists = false;
   bool trailing_separator = false;
+  // Set when every name was found as spelled by one lstat of the whole
+  // path; `found` is that lstat, so callers need not look again.
+  bool found_as_spelled = false;
+  struct stat found{};
 };
 
 class PosixPlatform final : public Platform {
@@ -130,9 +135,15 @@ class PosixPlatform final : public Platform {
   uint32_t FindFolderItself(const DrivePath& folder_path);
   uint32_t FindLiteral(const std::string& folder, const std::string& name, uint32_t mask,
                        std::vector<FindEntry>* entries);
-  uint32_t FindMatching(const std::string& folder, bool is_root, const std::string& pattern,
-                        uint32_t mask, std::vector<FindEntry>* entries,
+  // Enumerates the open folder `dir` (native `folder`), which the caller
+  // closes.
+  uint32_t FindMatching(DIR* dir, const std::string& folder, bool is_root,
+                        const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
                         std::vector<std::string>* unusable);
+  // The native path of `drive_path` taken as spelled; false when a name
+  // cannot be held or the drive is unmapped (the full resolution reports
+  // those).
+  bool NativeAsSpelled(const DrivePath& drive_path, std::string* native) const;
   // Removes stale temporary files from `folder`, once per folder and run.
   void SweepOnce(const std::string& folder);
   std::string ProfilePath(const std::string& file, bool for_writing, uint32_t* error);

@@ -161,6 +161,68 @@ TEST_F(PosixPlatformTest, FoldersOnTheWayAreFoundInAnyCase) {
             (std::vector<std::string>{"copy.txt", "file.txt"}));
 }
 
+// A path found as spelled is answered by one lstat of the whole path; any
+// other spelling takes the per-name lookup. Both must land on the same
+// entry, and a miss must give the codes the per-name walk gives.
+TEST_F(PosixPlatformTest, ResolvingAsSpelledAndInOtherCaseAgree) {
+  drives_.WriteFile("S:\\Data\\Sub\\file.txt", "f");
+  drives_.MakeDirs("S:\\Data\\Empty");
+  Symlink(Native("S:\\Data\\Sub"), "S:\\Data\\Link");
+  struct Case {
+    const char* path;
+    bool must_exist;
+    uint32_t error;
+    const char* native;  // drive form of the expected native path
+    bool exists;
+    bool as_spelled;
+  };
+  const Case cases[] = {
+      {"S:\\Data\\Sub\\file.txt", true, kErrOk, "S:\\Data\\Sub\\file.txt", true, true},
+      {"S:\\DATA\\sub\\FILE.TXT", true, kErrOk, "S:\\Data\\Sub\\file.txt", true, false},
+      {"S:\\Data\\Sub\\FILE.txt", true, kErrOk, "S:\\Data\\Sub\\file.txt", true, false},
+      {"S:\\Data\\Sub", true, kErrOk, "S:\\Data\\Sub", true, true},
+      {"S:\\data\\SUB", true, kErrOk, "S:\\Data\\Sub", true, false},
+      {"S:\\Data\\Sub\\", true, kErrOk, "S:\\Data\\Sub", true, true},
+      {"S:\\Data\\Link\\file.txt", true, kErrOk, "S:\\Data\\Link\\file.txt", true, true},
+      {"S:\\Data\\link\\File.txt", true, kErrOk, "S:\\Data\\Link\\file.txt", true, false},
+      {"S:\\Data\\Sub\\missing.txt", false, kErrOk, "S:\\Data\\Sub\\missing.txt", false, false},
+      {"S:\\data\\sub\\Missing.txt", false, kErrOk, "S:\\Data\\Sub\\Missing.txt", false, false},
+      {"S:\\Data\\Sub\\missing.txt", true, kErrFileNotFound, "", false, false},
+      {"S:\\Data\\Nope\\file.txt", false, kErrPathNotFound, "", false, false},
+      {"S:\\Data\\Sub\\file.txt\\x", false, kErrPathNotFound, "", false, false},
+      {"S:\\Data\\Empty\\x\\y", true, kErrPathNotFound, "", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    NativeEntry entry;
+    ASSERT_EQ(Posix().Resolve(c.path, c.must_exist, &entry), c.error);
+    if (c.error != kErrOk) continue;
+    EXPECT_EQ(entry.path, Native(c.native));
+    EXPECT_EQ(entry.exists, c.exists);
+    EXPECT_EQ(entry.found_as_spelled, c.as_spelled);
+    EXPECT_FALSE(entry.is_root);
+    const std::string native = Native(c.native);
+    EXPECT_EQ(entry.folder, native.substr(0, native.rfind('/')));
+    EXPECT_EQ(entry.name, native.substr(native.rfind('/') + 1));
+    // The last name as given: after the last backslash that ends nothing.
+    std::string requested = c.path;
+    if (requested.back() == '\\') requested.pop_back();
+    EXPECT_EQ(entry.requested_name, requested.substr(requested.rfind('\\') + 1));
+  }
+  // The same folders through enumeration, in either spelling.
+  EXPECT_EQ(FoundNames("S:\\Data\\Sub\\*", kAllVisible),
+            (std::vector<std::string>{".", "..", "file.txt"}));
+  EXPECT_EQ(FoundNames("S:\\DATA\\SUB\\*", kAllVisible),
+            (std::vector<std::string>{".", "..", "file.txt"}));
+  EXPECT_EQ(FoundNames("S:\\Data\\Link\\*.txt", 0), (std::vector<std::string>{"file.txt"}));
+  std::vector<FindEntry> entries;
+  EXPECT_EQ(Sys().FindEntries("S:\\Data\\Sub\\", 0, &entries, nullptr), kErrFileNotFound);
+  EXPECT_EQ(Sys().FindEntries("S:\\Data\\Nope\\", 0, &entries, nullptr), kErrPathNotFound);
+  EXPECT_EQ(Sys().FindEntries("S:\\Data\\Sub\\file.txt\\*", 0, &entries, nullptr),
+            kErrPathNotFound);
+  EXPECT_EQ(Sys().FindEntries("S:\\Data\\Nope\\*", 0, &entries, nullptr), kErrPathNotFound);
+}
+
 // ---------------------------------------------------------------------------
 // What enumeration yields, hides and reports.
 
