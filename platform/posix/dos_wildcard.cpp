@@ -97,11 +97,14 @@ std::string RewriteDosPattern(std::string_view pattern) {
   return out;
 }
 
-DosPattern::DosPattern(std::string_view pattern) : units_(CaselessUnits(RewriteDosPattern(pattern))) {}
+DosPattern::DosPattern(std::string_view pattern) : units_(CaselessUnits(RewriteDosPattern(pattern))) {
+  matches_every_name_ = units_.size() == 1 && units_[0] == '*';
+}
 
 DosPattern DosPattern::FromExpression(std::string_view expression) {
   DosPattern pattern("");
   pattern.units_ = CaselessUnits(expression);
+  pattern.matches_every_name_ = pattern.units_.size() == 1 && pattern.units_[0] == '*';
   return pattern;
 }
 
@@ -128,6 +131,9 @@ static size_t PositionAfterTaking(uint32_t w, size_t p, uint32_t unit, bool is_l
 // far (the automaton of FsRtlIsNameInExpression): no backtracking, so the
 // cost is at most pattern length times name length.
 bool DosPattern::Matches(std::string_view name_text) const {
+  // A lone '*' passes over the end and takes any unit, so any name but the
+  // empty one gets through.
+  if (matches_every_name_) return !name_text.empty();
   const std::vector<uint32_t> name = CaselessUnits(name_text);
   if (name.empty() || units_.empty()) return false;
   size_t last_dot = name.size();

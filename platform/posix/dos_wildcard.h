@@ -48,6 +48,9 @@ class DosPattern {
 
  private:
   std::vector<uint32_t> units_;  // the rewritten pattern, one unit per character
+  // "*" (and "*.*", rewritten to it) takes any name: every listing of a
+  // scan asks that, so it skips the walk.
+  bool matches_every_name_ = false;
 };
 
 // Characters of `text` as units: ASCII letters folded to lower case, every

@@ -38,6 +38,24 @@ TEST(DosWildcardTest, RewritesPatternsAsKernel32Does) {
   }
 }
 
+// "*" and "*.*" take every name, whatever its dots, case, spaces or bytes;
+// "*." still takes only names without a dot.
+TEST(DosWildcardTest, StarPatternsTakeEveryNameButTheEmptyOne) {
+  const char* const names[] = {".",     "..",    ".hidden", "a.",       "noext",   "a.b.c",
+                               "A B.T", " ",     "...",     "\xC3\x84.txt", "\xFF\xFE", "x*"};
+  for (const char* pattern : {"*", "*.*", "*.*.", "**"}) {
+    const DosPattern matcher(pattern);
+    for (const char* name : names) EXPECT_TRUE(matcher.Matches(name)) << pattern << " " << name;
+    EXPECT_FALSE(matcher.Matches("")) << pattern;
+  }
+  const DosPattern no_dot("*.");
+  const struct {
+    const char* name;
+    bool matches;
+  } cases[] = {{"noext", true}, {"a.b", false}, {".hidden", false}, {"a.", true}};
+  for (const auto& c : cases) EXPECT_EQ(no_dot.Matches(c.name), c.matches) << c.name;
+}
+
 TEST(DosWildcardTest, MatchesRewrittenExpressionsAsTheFileSystemDoes) {
   struct Case {
     const char* expression;
