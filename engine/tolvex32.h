@@ -22,6 +22,16 @@
 extern "C" {
 #endif
 
+/* The event codes NotifyProc receives (the log uses the same numbers). */
+enum TolvexNotifyCode {
+  TOLVEX_NOTIFY_NO_SELECTIONS = 10002, /* no directory or no file include selection */
+  TOLVEX_NOTIFY_IDENTICAL = 10003,     /* source and destination identical */
+  TOLVEX_NOTIFY_DRIVE_NOT_FOUND = 10004, /* a drive cannot be queried (drive letter) */
+  TOLVEX_NOTIFY_MIDNIGHT = 10005,      /* question: log the midnight hint? */
+  TOLVEX_NOTIFY_NO_FILES = 10007,      /* the scan found nothing to do */
+  TOLVEX_NOTIFY_LACKS_SPACE = 10008    /* question: go on although a drive lacks space? */
+};
+
 /* The answers the callbacks give. */
 enum TolvexAnswer {
   TOLVEX_NOTIFY_NO = 7, /* NotifyProc: No (IDNO) to a question */

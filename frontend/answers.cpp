@@ -80,7 +80,7 @@ int Answers::AskYesNo(const std::string& question, bool enter_means_yes) {
 }
 
 int Answers::NonInteractiveNotify(int code) {
-  const bool yes = mode_ == AnswerMode::kYes || (mode_ == AnswerMode::kNoTerminal && code == kMidnightHint);
+  const bool yes = mode_ == AnswerMode::kYes || (mode_ == AnswerMode::kNoTerminal && code == TOLVEX_NOTIFY_MIDNIGHT);
   out_ << (yes ? "Answered yes" : "Answered no") << " ("
        << (mode_ == AnswerMode::kNoTerminal ? "no terminal" : mode_ == AnswerMode::kYes ? "--yes" : "--no")
        << ").\n";
@@ -89,27 +89,27 @@ int Answers::NonInteractiveNotify(int code) {
 
 int Answers::Notify(int code, int drive, int number) {
   switch (code) {
-    case kNoSelections:
+    case TOLVEX_NOTIFY_NO_SELECTIONS:
       outcome_.ended_by_check = true;
       out_ << "Stopped: the job names no source folder ([DInclSels]) or no file pattern "
               "([FInclSels]).\n";
       return 0;
-    case kIdentical:
+    case TOLVEX_NOTIFY_IDENTICAL:
       outcome_.ended_by_check = true;
       out_ << "Stopped: source and destination are identical.\n";
       return 0;
-    case kDriveNotFound:
+    case TOLVEX_NOTIFY_DRIVE_NOT_FOUND:
       outcome_.ended_by_check = true;
       out_ << "Stopped: drive " << DriveText(drive) << " not found.\n";
       return 0;
-    case kNoFilesFound:
+    case TOLVEX_NOTIFY_NO_FILES:
       out_ << "No files found: nothing to update.\n";
       return 0;
-    case kMidnightHint:
+    case TOLVEX_NOTIFY_MIDNIGHT:
       out_ << "It is shortly after midnight. The last day is included in the update.\n";
       if (mode_ != AnswerMode::kAsk) return NonInteractiveNotify(code);
       return AskYesNo("Note this in the log?", true);
-    case kLacksSpace: {
+    case TOLVEX_NOTIFY_LACKS_SPACE: {
       out_ << "Warning: drive " << DriveText(drive) << " lacks " << Megabytes(number)
            << " of storage space.\n";
       const int answer = mode_ == AnswerMode::kAsk ? AskYesNo("Run anyway?", false)

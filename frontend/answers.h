@@ -30,16 +30,6 @@ enum class AnswerMode {
   kNoTerminal,  // standard input is not a terminal
 };
 
-// Event codes the engine sends to NotifyProc.
-enum : int {
-  kNoSelections = 10002,
-  kIdentical = 10003,
-  kDriveNotFound = 10004,
-  kMidnightHint = 10005,
-  kNoFilesFound = 10007,
-  kLacksSpace = 10008,
-};
-
 // What the callbacks saw of a run.
 struct RunOutcome {
   bool ended_by_check = false;  // 10002, 10003 or 10004

@@ -42,16 +42,16 @@ TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
     int answer;
     bool refused;
   } cases[] = {
-      {AnswerMode::kYes, kLacksSpace, kYes, false},
-      {AnswerMode::kNo, kLacksSpace, TOLVEX_NOTIFY_NO, true},
-      {AnswerMode::kNoTerminal, kLacksSpace, TOLVEX_NOTIFY_NO, true},
-      {AnswerMode::kYes, kMidnightHint, kYes, false},
-      {AnswerMode::kNo, kMidnightHint, TOLVEX_NOTIFY_NO, false},
-      {AnswerMode::kNoTerminal, kMidnightHint, kYes, false},
+      {AnswerMode::kYes, TOLVEX_NOTIFY_LACKS_SPACE, kYes, false},
+      {AnswerMode::kNo, TOLVEX_NOTIFY_LACKS_SPACE, TOLVEX_NOTIFY_NO, true},
+      {AnswerMode::kNoTerminal, TOLVEX_NOTIFY_LACKS_SPACE, TOLVEX_NOTIFY_NO, true},
+      {AnswerMode::kYes, TOLVEX_NOTIFY_MIDNIGHT, kYes, false},
+      {AnswerMode::kNo, TOLVEX_NOTIFY_MIDNIGHT, TOLVEX_NOTIFY_NO, false},
+      {AnswerMode::kNoTerminal, TOLVEX_NOTIFY_MIDNIGHT, kYes, false},
   };
   for (const Case& c : cases) {
     Harness h(c.mode);
-    EXPECT_EQ(h.answers.Notify(c.code, c.code == kLacksSpace ? 'D' : 0, 1572864), c.answer)
+    EXPECT_EQ(h.answers.Notify(c.code, c.code == TOLVEX_NOTIFY_LACKS_SPACE ? 'D' : 0, 1572864), c.answer)
         << c.code << " in mode " << static_cast<int>(c.mode);
     EXPECT_EQ(h.answers.outcome().space_refused, c.refused);
     EXPECT_EQ(h.keys.used(), 0u);  // nobody was asked
@@ -59,32 +59,32 @@ TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
 }
 
 TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
-  for (int code : {kNoSelections, kIdentical, kDriveNotFound}) {
+  for (int code : {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL, TOLVEX_NOTIFY_DRIVE_NOT_FOUND}) {
     Harness h(AnswerMode::kAsk);
-    h.answers.Notify(code, code == kDriveNotFound ? 'Q' : 0, 0);
+    h.answers.Notify(code, code == TOLVEX_NOTIFY_DRIVE_NOT_FOUND ? 'Q' : 0, 0);
     EXPECT_TRUE(h.answers.outcome().ended_by_check) << code;
     EXPECT_EQ(h.out.str().rfind("Stopped: ", 0), 0u) << h.out.str();
   }
   Harness h(AnswerMode::kAsk);
-  h.answers.Notify(kDriveNotFound, 'Q', 0);
+  h.answers.Notify(TOLVEX_NOTIFY_DRIVE_NOT_FOUND, 'Q', 0);
   EXPECT_NE(h.out.str().find("drive Q:"), std::string::npos) << h.out.str();
   Harness none(AnswerMode::kAsk);
-  none.answers.Notify(kNoFilesFound, 0, 0);
+  none.answers.Notify(TOLVEX_NOTIFY_NO_FILES, 0, 0);
   EXPECT_FALSE(none.answers.outcome().ended_by_check);
   EXPECT_NE(none.out.str().find("No files found"), std::string::npos);
 }
 
 TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {
   Harness space(AnswerMode::kAsk, "x\n");  // an unknown key is passed over; Enter means No
-  EXPECT_EQ(space.answers.Notify(kLacksSpace, 'D', 1572864), TOLVEX_NOTIFY_NO);
+  EXPECT_EQ(space.answers.Notify(TOLVEX_NOTIFY_LACKS_SPACE, 'D', 1572864), TOLVEX_NOTIFY_NO);
   EXPECT_NE(space.out.str().find("lacks 1.5 MB"), std::string::npos) << space.out.str();
   EXPECT_TRUE(space.answers.outcome().space_refused);
   Harness go_on(AnswerMode::kAsk, "Y");
-  EXPECT_EQ(go_on.answers.Notify(kLacksSpace, 'D', 100), kYes);
+  EXPECT_EQ(go_on.answers.Notify(TOLVEX_NOTIFY_LACKS_SPACE, 'D', 100), kYes);
   Harness hint(AnswerMode::kAsk, "\n");  // Enter logs the hint
-  EXPECT_EQ(hint.answers.Notify(kMidnightHint, 0, 0), kYes);
+  EXPECT_EQ(hint.answers.Notify(TOLVEX_NOTIFY_MIDNIGHT, 0, 0), kYes);
   Harness closed(AnswerMode::kAsk, "");  // end of input: No
-  EXPECT_EQ(closed.answers.Notify(kMidnightHint, 0, 0), TOLVEX_NOTIFY_NO);
+  EXPECT_EQ(closed.answers.Notify(TOLVEX_NOTIFY_MIDNIGHT, 0, 0), TOLVEX_NOTIFY_NO);
 }
 
 TEST(ConfirmAnswers, MapsSingleKeysToAnswerCodes) {

@@ -2,24 +2,26 @@
 // same numbers.
 #pragma once
 
+#include "engine/tolvex32.h"
+
 namespace tolvex {
 
 enum LogEvent : int {
-  kEventStart = 10001,             // header: rule, date line, job name
-  kEventNoSelections = 10002,      // no directory or no file include selection
-  kEventIdentical = 10003,         // source and destination identical
-  kEventDriveNotFound = 10004,     // a drive cannot be queried (drive letter)
-  kEventMidnight = 10005,          // the midnight hint
-  kEventAborted = 10006,           // aborted by the user
-  kEventNoFiles = 10007,           // the scan found no candidates
-  kEventLacksSpace = 10008,        // a drive lacks space (drive letter, missing bytes)
-  kEventFileCopied = 10100,        // file entry, second label "to"
-  kEventFileSkipped = 10101,       // file entry, second label "and"
-  kEventFileErased = 10102,        // erase entry
-  kEventDirectoryDeleted = 10104,  // folder entry
-  kEventCopyError = 10105,         // file entry, second label "to"
-  kEventUnusableName = 10106,      // folder entry with a native path the scan skipped
-  kEventEnd = 10255,               // footer: date line, rule
+  kEventStart = 10001,                               // header: rule, date line, job name
+  kEventNoSelections = TOLVEX_NOTIFY_NO_SELECTIONS,  // no directory or no file include selection
+  kEventIdentical = TOLVEX_NOTIFY_IDENTICAL,         // source and destination identical
+  kEventDriveNotFound = TOLVEX_NOTIFY_DRIVE_NOT_FOUND, // a drive cannot be queried (drive letter)
+  kEventMidnight = TOLVEX_NOTIFY_MIDNIGHT,           // the midnight hint
+  kEventAborted = 10006,                             // aborted by the user
+  kEventNoFiles = TOLVEX_NOTIFY_NO_FILES,            // the scan found no candidates
+  kEventLacksSpace = TOLVEX_NOTIFY_LACKS_SPACE,      // a drive lacks space (drive letter, missing bytes)
+  kEventFileCopied = 10100,                          // file entry, second label "to"
+  kEventFileSkipped = 10101,                         // file entry, second label "and"
+  kEventFileErased = 10102,                          // erase entry
+  kEventDirectoryDeleted = 10104,                    // folder entry
+  kEventCopyError = 10105,                           // file entry, second label "to"
+  kEventUnusableName = 10106,                        // folder entry with a native path the scan skipped
+  kEventEnd = 10255,                                 // footer: date line, rule
 };
 
 }  // namespace tolvex
