@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
 #include "scan/tree_scan.h"

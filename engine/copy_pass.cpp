@@ -3,11 +3,11 @@
 // answers) and the removal of empty folders.
 #include <memory>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "engine/update_run.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
-#include "ui/run_ui.h"
+#include "engine/run_ui.h"
 
 namespace tolvex {
 

@@ -2,7 +2,7 @@
 // generation folder below it, chosen by VaryMode.
 #pragma once
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 
 namespace tolvex {
 

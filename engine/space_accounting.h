@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/records.h"
 
 namespace tolvex {

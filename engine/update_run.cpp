@@ -5,13 +5,13 @@
 #include <limits>
 
 #include "engine/generation_folders.h"
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
 #include "scan/tree_scan.h"
-#include "ui/run_ui.h"
+#include "engine/run_ui.h"
 
 namespace tolvex {
 
@@ -84,7 +84,8 @@ LogEntry CandidateTexts::FileEntry() const {
 UpdateRun::UpdateRun(const RunCallbacks& callbacks)
     : callbacks_(callbacks),
       log_(Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
-           Parameters.LogFile, Parameters.LogAppend, Parameters.Filename) {}
+           Parameters.LogFile, Parameters.LogAppend, Parameters.Filename,
+           Parameters.DateSeparator, Parameters.TimeSeparator) {}
 
 int UpdateRun::Notify(int code, char drive, uint64_t number) {
   if (!callbacks_.notify) return 0;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 #include "log/tlog.h"
 #include "model/records.h"
 

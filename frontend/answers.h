@@ -17,7 +17,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 #include "frontend/drive_map.h"
 #include "frontend/terminal.h"
 

@@ -73,11 +73,9 @@ std::vector<std::string> LibraryCandidates(const std::string& explicit_path) {
   std::vector<std::string> candidates;
   const std::string folder = ExecutableFolder();
   if (!folder.empty()) {
-    const std::filesystem::path here(folder);
-    for (const auto& path : {here / kLibraryName, here.parent_path() / "engine" / kLibraryName}) {
-      std::error_code error;
-      if (std::filesystem::exists(path, error)) candidates.push_back(path.string());
-    }
+    const std::filesystem::path beside = std::filesystem::path(folder) / kLibraryName;
+    std::error_code error;
+    if (std::filesystem::exists(beside, error)) candidates.push_back(beside.string());
   }
   candidates.push_back(kLibraryName);
   return candidates;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 
 namespace tolvex::frontend {
 
@@ -54,9 +54,9 @@ class EngineLibrary {
   std::map<std::string, AnyFunction> functions_;
 };
 
-// Where the library is looked for: $TOLVEX_LIBRARY, then beside the
-// command, then in the build tree's engine folder beside the command's
-// folder, then the system's own search by plain name.
+// Where the library is looked for: the explicit path alone when given, else
+// $TOLVEX_LIBRARY, then beside the command, then the system's own search by
+// plain name.
 std::vector<std::string> LibraryCandidates(const std::string& explicit_path);
 
 }  // namespace tolvex::frontend

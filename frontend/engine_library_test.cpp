@@ -9,8 +9,8 @@ namespace tolvex::frontend {
 namespace {
 
 TEST(EngineExports, ListsTheExportTableInOrdinalOrder) {
-  std::ifstream table(std::string(TOLVEX_SOURCE_DIR) + "/engine/export_table.txt");
-  ASSERT_TRUE(table) << "engine/export_table.txt";
+  std::ifstream table(std::string(TOLVEX_SOURCE_DIR) + "/library/export_table.txt");
+  ASSERT_TRUE(table) << "library/export_table.txt";
   std::vector<std::string> names;
   std::string line;
   while (std::getline(table, line)) {

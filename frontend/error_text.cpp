@@ -1,6 +1,6 @@
 #include "frontend/error_text.h"
 
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 
 namespace tolvex::frontend {
 

@@ -2,7 +2,7 @@
 // same numbers.
 #pragma once
 
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 
 namespace tolvex {
 

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "engine/parameters.h"
 #include "log/log_text.h"
 #include "platform/platform.h"
 
@@ -45,13 +44,13 @@ std::string Triple(int a, int b, int c, char separator) {
   return TwoDigits(a) + separator + TwoDigits(b) + separator + TwoDigits(c);
 }
 
-std::string TimeText(const LocalTime& now) {
-  return Triple(now.hour, now.minute, now.second, Parameters.TimeSeparator);
+std::string TimeText(const LocalTime& now, char time_separator) {
+  return Triple(now.hour, now.minute, now.second, time_separator);
 }
 
-std::string DateTimeText(const LocalTime& now) {
-  const std::string date = Triple(now.month, now.day, now.year - 1900, Parameters.DateSeparator);
-  return date + " " + TimeText(now);
+std::string DateTimeText(const LocalTime& now, char date_separator, char time_separator) {
+  const std::string date = Triple(now.month, now.day, now.year - 1900, date_separator);
+  return date + " " + TimeText(now, time_separator);
 }
 
 std::string ShortfallLine(char drive, uint64_t missing_bytes) {
@@ -121,13 +120,15 @@ LogEntry LogEntry::Folder(std::string path) {
 }
 
 TLog::TLog(uint8_t active, uint8_t dateTime, uint8_t details, std::string fileName,
-           uint8_t append, std::string workFile)
+           uint8_t append, std::string workFile, char dateSeparator, char timeSeparator)
     : active(active),
       dateTime(dateTime),
       details(details),
       fileName(std::move(fileName)),
       append(append),
-      workFile(std::move(workFile)) {}
+      workFile(std::move(workFile)),
+      dateSeparator(dateSeparator),
+      timeSeparator(timeSeparator) {}
 
 TLog::~TLog() { Close(); }
 
@@ -205,10 +206,10 @@ void TLog::WriteFolderEntry(const std::string& label, const std::string& path) {
 }
 
 // One clock reading for both halves of the line.
-void TLog::WriteDateLine() { WriteLine(DateTimeText(Sys().Now())); }
+void TLog::WriteDateLine() { WriteLine(DateTimeText(Sys().Now(), dateSeparator, timeSeparator)); }
 
 void TLog::WriteTimePrefix() {
-  if (dateTime == 2) WriteLine(TimeText(Sys().Now()));
+  if (dateTime == 2) WriteLine(TimeText(Sys().Now(), timeSeparator));
 }
 
 // Every line is written whole, with CR LF on every platform.

@@ -4,7 +4,8 @@
 // The run creates one TLog from the log settings, opens it, writes one event
 // per check and action, closes it and destroys it:
 //
-//   TLog log(p.LogActive, p.LogDateTime, p.LogDetails, p.LogFile, p.LogAppend, p.Filename);
+//   TLog log(p.LogActive, p.LogDateTime, p.LogDetails, p.LogFile, p.LogAppend, p.Filename,
+//            p.DateSeparator, p.TimeSeparator);
 //   log.Open();
 //   log.Write(kEventStart);
 //   log.Write(kEventLacksSpace, LogEntry::Shortfall('D', missing_bytes));
@@ -75,9 +76,10 @@ std::string LogSizeText(uint64_t size);
 
 class TLog {
  public:
-  // Copies the settings; opens nothing yet.
+  // Copies the settings; opens nothing yet. The separators are those of the
+  // date and time lines (written as they are, NUL included).
   TLog(uint8_t active, uint8_t dateTime, uint8_t details, std::string fileName, uint8_t append,
-       std::string workFile);
+       std::string workFile, char dateSeparator, char timeSeparator);
   // Closes the file if Close was not called, so that no handle outlives the log.
   ~TLog();
   TLog(const TLog&) = delete;
@@ -110,6 +112,8 @@ class TLog {
   std::string fileName;
   uint8_t append;
   std::string workFile;
+  char dateSeparator;
+  char timeSeparator;
   std::FILE* file = nullptr;
 };
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/parameters.h"
 #include "log/log_text.h"
 #include "platform/platform.h"
 #include "testing/test_drives.h"
@@ -78,14 +77,8 @@ class TLogTest : public ::testing::Test {
     Sys().ReloadDrives();
     drives_.MakeDirs("S:\\logs\\");
     SetSys(&clock_);
-    Parameters.DateSeparator = '/';
-    Parameters.TimeSeparator = ':';
   }
-  ~TLogTest() override {
-    SetSys(nullptr);
-    Parameters.DateSeparator = saved_date_separator_;
-    Parameters.TimeSeparator = saved_time_separator_;
-  }
+  ~TLogTest() override { SetSys(nullptr); }
 
   struct Settings {
     uint8_t dateTime = 0;
@@ -94,11 +87,14 @@ class TLogTest : public ::testing::Test {
     uint8_t active = 1;
     std::string file = kLogPath;
     std::string job = "Daily.job";
+    char dateSeparator = '/';
+    char timeSeparator = ':';
   };
 
   // Runs `body` on an opened log of these settings and returns the file.
   std::string Run(const Settings& s, const std::function<void(TLog&)>& body) {
-    TLog log(s.active, s.dateTime, s.details, s.file, s.append, s.job);
+    TLog log(s.active, s.dateTime, s.details, s.file, s.append, s.job, s.dateSeparator,
+             s.timeSeparator);
     log.Open();
     body(log);
     log.Close();
@@ -110,8 +106,6 @@ class TLogTest : public ::testing::Test {
 
   TestDrives drives_{"ST"};
   FixedClock clock_;
-  const char saved_date_separator_ = Parameters.DateSeparator;
-  const char saved_time_separator_ = Parameters.TimeSeparator;
 };
 
 TEST_F(TLogTest, HeaderAndFooterFollowDateTime) {
@@ -165,20 +159,18 @@ TEST_F(TLogTest, TimeLinePrecedesEveryEntryOnlyWithDateTime2) {
   }
 }
 
-TEST_F(TLogTest, DateLineTakesOneClockReadingAndSeparatorsAtWritingTime) {
+TEST_F(TLogTest, DateLineTakesOneClockReadingAndTheGivenSeparators) {
   clock_.Set({2001, 1, 5, 9, 7, 30, 5}, /*ticking=*/true);
   Settings s;
   s.dateTime = 2;
+  s.dateSeparator = '-';
+  s.timeSeparator = 'h';
   const std::string log = Run(s, [](TLog& log) {
-    Parameters.DateSeparator = '.';
-    Parameters.TimeSeparator = ':';
-    log.Write(kEventStart);                  // reading 30
+    log.Write(kEventStart);                                          // reading 30
     log.Write(kEventDirectoryDeleted, LogEntry::Folder("T:\\X\\"));  // reading 31
-    Parameters.DateSeparator = '-';
-    Parameters.TimeSeparator = 'h';
-    log.Write(kEventEnd);                    // reading 32
+    log.Write(kEventEnd);                                            // reading 32
   });
-  EXPECT_EQ(log, Lines({"", kRule, "01.05.01 09:07:30", "Workfile: Daily.job", "09:07:31",
+  EXPECT_EQ(log, Lines({"", kRule, "01-05-01 09h07h30", "Workfile: Daily.job", "09h07h31",
                         "    Directory deleted: T:\\X\\", "01-05-01 09h07h32", kRule}));
 }
 
@@ -371,7 +363,7 @@ TEST_F(TLogTest, AppendKeepsEarlierRunsAndReplaceEmptiesTheFile) {
   EXPECT_EQ(RunOne(s, kEventAborted), Lines({"earlier run", "No files found.", "Aborted by user."}));
 
   s.append = 0;
-  TLog log(1, 0, 0, kLogPath, 0, "job");
+  TLog log(1, 0, 0, kLogPath, 0, "job", '/', ':');
   log.Open();  // the content is gone before anything is written
   EXPECT_EQ(drives_.ReadFile(kLogPath), "");
   log.Close();
@@ -381,7 +373,7 @@ TEST_F(TLogTest, AppendKeepsEarlierRunsAndReplaceEmptiesTheFile) {
 TEST_F(TLogTest, UnopenableLogIsSilent) {
   drives_.MakeDirs("S:\\folder\\");
   for (const char* path : {"S:\\missing\\run.log", "S:\\folder", "Q:\\run.log", ""}) {
-    TLog log(1, 2, 2, path, 0, "job");
+    TLog log(1, 2, 2, path, 0, "job", '/', ':');
     log.Open();
     EXPECT_FALSE(log.IsOpen()) << path;
     log.Write(kEventStart);
@@ -392,7 +384,7 @@ TEST_F(TLogTest, UnopenableLogIsSilent) {
 }
 
 TEST_F(TLogTest, EachEventReachesTheFileAtOnceAndCloseEndsWriting) {
-  TLog log(1, 0, 0, kLogPath, 0, "job");
+  TLog log(1, 0, 0, kLogPath, 0, "job", '/', ':');
   log.Open();
   ASSERT_TRUE(log.IsOpen());
   log.Write(kEventNoFiles);
@@ -417,13 +409,13 @@ TEST_F(TLogTest, ReferenceSequenceMatchesTheGoldenFile) {
                                             ? "reference-utf8.log"
                                             : "reference-ansi.log");
   ASSERT_FALSE(golden.empty());
-  Parameters.DateSeparator = '.';
-  Parameters.TimeSeparator = ':';
   const std::string long_tail = "\\Projects\\2026\\Quarterly reports\\Final versions\\"
                                 "Summary of the year.xlsx";
   Settings s;
   s.dateTime = 2;
   s.details = 2;
+  s.dateSeparator = '.';
+  s.timeSeparator = ':';
   s.job = "S:\\Jobs\\Daily 100% backup.job";
   const std::string log = Run(s, [&](TLog& log) {
     log.Write(kEventStart);

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/records.h"
 
 namespace tolvex {

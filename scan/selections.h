@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/records.h"
 #include "scan/folder_listings.h"
-#include "ui/progress/progress_views.h"
+#include "model/progress.h"
 
 namespace tolvex {
 

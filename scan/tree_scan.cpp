@@ -4,7 +4,7 @@
 #include <climits>
 #include <unordered_set>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
 #include "scan/decide.h"

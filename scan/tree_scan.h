@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/progress/progress_views.h"
+#include "model/progress.h"
 
 namespace tolvex {
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the export tables of the built engine libraries against
-# engine/export_table.txt (ordinal, name, argument bytes):
+# library/export_table.txt (ordinal, name, argument bytes):
 #   - the 32-bit tolvex32.dll (the shipping build): exactly those names under
 #     those ordinals, undecorated, and only system DLLs imported (the C++
 #     runtime is linked in statically);
@@ -12,10 +12,10 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${1:-$root/build}
-table=$root/engine/export_table.txt
-i686_dll=${TOLVEX_I686_DLL:-$build_root/mingw-i686/engine/tolvex32.dll}
-x64_dll=${TOLVEX_X64_DLL:-$build_root/mingw-x64/engine/tolvex32.dll}
-linux_so=${TOLVEX_LINUX_SO:-$build_root/linux-release/engine/libtolvex32.so}
+table=$root/library/export_table.txt
+i686_dll=${TOLVEX_I686_DLL:-$build_root/mingw-i686/bin/tolvex32.dll}
+x64_dll=${TOLVEX_X64_DLL:-$build_root/mingw-x64/bin/tolvex32.dll}
+linux_so=${TOLVEX_LINUX_SO:-$build_root/linux-release/bin/libtolvex32.so}
 
 # The DLLs every Windows installation carries; anything else beside the
 # library (libstdc++-6.dll, libgcc_s_*.dll, libwinpthread-1.dll) is refused.

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test everything:
 # the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
-# compilers, Wine (64-bit), a virtual X server, rsync (benchmarks) and
-# ImageMagick (screenshots). Does nothing when all of it is present.
+# compilers, Wine (64-bit), a virtual X server, rsync (benchmarks),
+# ImageMagick (screenshots) and ccache (faster rebuilds of the several
+# configurations). Does nothing when all of it is present.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick
+  rsync imagemagick ccache
 )
 
 missing=()

@@ -24,7 +24,7 @@ example=$root/build/example
 echo "== Making the example data in $example"
 examples/make-example.sh "$example"
 
-tolvex=$root/build/linux-release/frontend/tolvex
+tolvex=$root/build/linux-release/bin/tolvex
 status=0
 for job in backup.job two-way.job; do
   echo "== tolvex $job"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/program_state.h"
 
 namespace tolvex::runtest {

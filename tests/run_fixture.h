@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "testing/test_drives.h"
-#include "ui/run_ui.h"
+#include "engine/run_ui.h"
 
 namespace tolvex::runtest {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/parameters.h"
+#include "model/parameters.h"
 #include "model/program_state.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"

@@ -1,5 +1,5 @@
 // The 45th export: one whole update run. No exception crosses the boundary.
-#include "engine/tolvex32.h"
+#include "include/tolvex32.h"
 #include "engine/update_run.h"
 #include "model/program_state.h"
 

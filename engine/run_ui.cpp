@@ -1,4 +1,4 @@
-#include "ui/run_ui.h"
+#include "engine/run_ui.h"
 
 namespace tolvex {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/parameters.h"
-#include "engine/tolvex32.h"
+#include "model/parameters.h"
+#include "include/tolvex32.h"
 
 namespace tolvex {
 namespace {

@@ -6,9 +6,23 @@
 #include <memory>
 #include <string>
 
-#include "ui/progress/progress_views.h"
+#include "model/progress.h"
 
 namespace tolvex {
+
+// The copy progress dialog: the "Copying" row, the "to" row, the percentage
+// gauge and the Interrupt button, which sets InterruptRequest.
+class CopyProgressView {
+ public:
+  virtual ~CopyProgressView() = default;
+  virtual void ShowCopyRow(const std::string& path, const std::string& size_text,
+                           const std::string& stamp_text) = 0;
+  virtual void ShowToRow(const std::string& path, const std::string& size_text,
+                         const std::string& stamp_text) = 0;
+  virtual void SetGaugePosition(int position) = 0;
+  // Enables the Interrupt button again after an interruption was handled.
+  virtual void EnableInterrupt() = 0;
+};
 
 class RunUi {
  public:
@@ -31,8 +45,9 @@ class SilentRunUi final : public RunUi {
   bool RunOverview() override { return false; }
 };
 
-// The dialogs the run uses now: the platform's own unless a test installed
-// others. SetRunUi(nullptr) restores the default.
+// The dialogs the run uses now: the ones last installed with SetRunUi (the
+// library installs its views, a test its doubles), else the silent ones.
+// SetRunUi(nullptr) restores the silent ones.
 RunUi& CurrentRunUi();
 void SetRunUi(RunUi* ui);
 

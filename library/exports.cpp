@@ -1,8 +1,8 @@
 // The 44 configuration exports: each stores one value into the parameter set.
 // No exception crosses the boundary: a text that cannot be copied (out of
 // memory) leaves the old value in place.
-#include "engine/parameters.h"
-#include "engine/tolvex32.h"
+#include "model/parameters.h"
+#include "include/tolvex32.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/parameters.h"
+#include "model/parameters.h"
 
 namespace tolvex {
 

@@ -1,6 +1,6 @@
-// What the run and the scan tell the progress dialogs. The engine never
-// includes a toolkit header: the Win32 dialogs, the terminal views and the
-// tests' recording doubles implement these interfaces.
+// What the scan and the run tell the search progress dialog. Nothing below
+// the views includes a toolkit header: the Win32 dialog, the terminal view
+// and the tests' recording doubles implement this interface.
 #pragma once
 
 #include <string>
@@ -17,20 +17,6 @@ class SearchProgressView {
   virtual void SetGaugePosition(int position) = 0;
   // Shows the wait cursor (true) or the arrow again (false).
   virtual void SetWaitCursor(bool wait) = 0;
-};
-
-// The copy progress dialog: the "Copying" row, the "to" row, the percentage
-// gauge and the Interrupt button, which sets InterruptRequest.
-class CopyProgressView {
- public:
-  virtual ~CopyProgressView() = default;
-  virtual void ShowCopyRow(const std::string& path, const std::string& size_text,
-                           const std::string& stamp_text) = 0;
-  virtual void ShowToRow(const std::string& path, const std::string& size_text,
-                         const std::string& stamp_text) = 0;
-  virtual void SetGaugePosition(int position) = 0;
-  // Enables the Interrupt button again after an interruption was handled.
-  virtual void EnableInterrupt() = 0;
 };
 
 // A progress view that shows nothing (no terminal, no display).
