@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 
 namespace tolvex {
 
@@ -14,12 +15,6 @@ std::string FolderPrefix(const std::string& destination) {
     return destination;
   }
   return destination + '\\';
-}
-
-// "%02d" of a calendar field below 100.
-std::string TwoDigits(int value) {
-  const int v = (value % 100 + 100) % 100;
-  return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
 }
 
 // "A" followed by month, day and two-digit year.

@@ -6,6 +6,7 @@
 
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 
 namespace tolvex {
 
@@ -36,29 +37,6 @@ int KeyOrder(const CANDIDATE& a, const CANDIDATE& b, int32_t sort_mode) {
   }
 }
 
-// Bytes of the first character of `text`. Windows texts are bytes of the
-// ANSI code page, so one byte. On POSIX the code page is UTF-8 and a group
-// initial must not split a character: the whole sequence of a well-formed
-// first character, one byte otherwise.
-size_t FirstCharacterLength(std::string_view text) {
-  if (text.empty()) return 0;
-#if defined(_WIN32)
-  return 1;
-#else
-  const auto lead = static_cast<unsigned char>(text[0]);
-  size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  if (length > text.size()) return 1;
-  for (size_t i = 1; i < length; ++i) {
-    const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-    if (!continuation) return 1;
-  }
-  return length;
-#endif
-}
-
 // What decides group membership: `text` in the name and type modes (the
 // upper-cased initial, the upper-cased extension), `number` in the others
 // (dirIndex, size class, date word).
@@ -73,7 +51,7 @@ GroupKey KeyOf(const CANDIDATE& candidate, int32_t sort_mode) {
     case kByPath: key.number = candidate.dirIndex; break;
     case kByName: {
       const std::string upper = Sys().UpperCase(candidate.name);
-      key.text = upper.substr(0, FirstCharacterLength(upper));
+      key.text = upper.empty() ? upper : upper.substr(0, CharacterLength(upper, 0, kNativeText));
       break;
     }
     case kByType: key.text = Sys().UpperCase(candidate.extension); break;
