@@ -12,7 +12,13 @@ namespace tolvex {
 
 namespace {
 
-enum : int32_t { kByPath = 0, kByName = 1, kByType = 2, kBySize = 3, kByDate = 4 };
+enum : int32_t {
+  kByPath = TOLVEX_SORT_BY_FOLDER,
+  kByName = TOLVEX_SORT_BY_NAME,
+  kByType = TOLVEX_SORT_BY_TYPE,
+  kBySize = TOLVEX_SORT_BY_SIZE,
+  kByDate = TOLVEX_SORT_BY_DATE,
+};
 
 // Sizes of 1 000 000 000 bytes and more form one group, however many digits
 // a 64-bit size has.
