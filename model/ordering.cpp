@@ -98,8 +98,8 @@ std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key,
 
 // Each group ends where the next begins; the last ends at the list's end.
 void CloseGroups(size_t candidate_count) {
-  for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].SetLast(groups[k + 1].GetFirst() - 1);
-  if (!groups.empty()) groups.back().SetLast(static_cast<int32_t>(candidate_count) - 1);
+  for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].last = groups[k + 1].first - 1;
+  if (!groups.empty()) groups.back().last = static_cast<int32_t>(candidate_count) - 1;
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ class OrderingTest : public ::testing::Test {
       const FOLDER& g = groups[k];
       EXPECT_EQ(g.first, next) << "group " << k;
       EXPECT_GE(g.last, g.first) << "group " << k;
-      EXPECT_EQ(g.GetState(), STATE_NORMAL);
+      EXPECT_EQ(g.state, STATE_NORMAL);
       EXPECT_EQ(g.forwardCount + g.backwardCount + g.forwardOrphans + g.backwardOrphans, 0);
       EXPECT_EQ(g.bytes, 0u);
       const uint16_t band = (k % 2 == 0) ? 0 : STATE_BAND;
@@ -311,7 +311,7 @@ TEST_F(OrderingTest, RegroupingDiscardsOldGroupsAndKeepsActions) {
   candidates = {Make("a", ".x", 0), Make("b", ".y", 1)};
   Run(0);
   groups[0].SetStatistics(1, 2, 3, 4, 5);
-  groups[0].SetState(STATE_ERASE);
+  groups[0].state = STATE_ERASE;
   candidates[1].state = ReplaceAction(candidates[1].state, STATE_IGNORE);
   Run(0, true);
   ASSERT_EQ(groups.size(), 2u);

@@ -49,11 +49,8 @@ class STRING {
   explicit STRING(std::string text, uint8_t mark = 0) : text_(std::move(text)), mark_(mark) {}
 
   const std::string& text() const { return text_; }
-  void GetText(std::string* out) const { *out = text_; }
-  void SetText(const char* text) { text_ = text ? text : ""; }
   void SetText(std::string text) { text_ = std::move(text); }
   uint8_t mark() const { return mark_; }
-  void SetMark(uint8_t mark) { mark_ = mark; }
 
   // Orders by text under the text comparison rule; the mark is ignored.
   bool operator<(const STRING& other) const { return CompareText(text_, other.text_) < 0; }
@@ -92,12 +89,6 @@ struct CANDIDATE {
         counterAttributes(counter_attributes),
         state(state_) {}
 
-  uint16_t GetState() const { return state; }
-  void SetState(uint16_t s) { state = s; }
-  void GetSizes(uint64_t* size_out, uint64_t* counter_size_out) const {
-    *size_out = size;
-    *counter_size_out = counterSize;
-  }
   // A counterpart of 0 bytes counts as absent.
   bool hasCounterpart() const { return counterSize != 0; }
 };
@@ -128,14 +119,7 @@ struct FOLDER {
         bytes(bytes_),
         state(state_) {}
 
-  uint16_t GetState() const { return state; }
-  void SetState(uint16_t s) { state = s; }
-  int32_t GetFirst() const { return first; }
-  void SetLast(int32_t l) { last = l; }
-  void GetFirstAndLast(int32_t* f, int32_t* l) const {
-    *f = first;
-    *l = last;
-  }
+  // The five statistics of the group row, stored together.
   void SetStatistics(int32_t forward_count, int32_t backward_count, int32_t forward_orphans,
                      int32_t backward_orphans, uint64_t bytes_) {
     forwardCount = forward_count;

@@ -88,9 +88,6 @@ TEST(STRING, ConstructionStoresTextAndMark) {
   const STRING marked("D:\\Backup\\", 1);
   EXPECT_EQ(marked.text(), "D:\\Backup\\");
   EXPECT_EQ(marked.mark(), 1);
-  std::string out = "old";
-  marked.GetText(&out);
-  EXPECT_EQ(out, "D:\\Backup\\");
 }
 
 TEST(STRING, CopyAndAssignmentKeepTheMark) {
@@ -113,16 +110,6 @@ TEST(STRING, SelfAssignmentLeavesItUnchanged) {
   s = alias;
   EXPECT_EQ(s.text(), "C:\\Data\\");
   EXPECT_EQ(s.mark(), 1);
-}
-
-TEST(STRING, SettersAndNullText) {
-  STRING s("x", 0);
-  s.SetMark(1);
-  s.SetText("C:\\A\\");
-  EXPECT_EQ(s.text(), "C:\\A\\");
-  EXPECT_EQ(s.mark(), 1);
-  s.SetText(static_cast<const char*>(nullptr));
-  EXPECT_EQ(s.text(), "");
 }
 
 TEST(STRING, LessThanUsesTheComparisonRuleAndIgnoresTheMark) {
@@ -220,26 +207,21 @@ TEST(CANDIDATE, ConstructorStoresTheTenFieldsInOrder) {
   EXPECT_EQ(c.counterStamp, 8u);
   EXPECT_EQ(c.attributes, 9u);
   EXPECT_EQ(c.counterAttributes, 10u);
-  EXPECT_EQ(c.GetState(), 0x0011);
-  uint64_t size = 0;
-  uint64_t counter_size = 0;
-  c.GetSizes(&size, &counter_size);
-  EXPECT_EQ(size, 5000000000ull);
-  EXPECT_EQ(counter_size, 6u);
+  EXPECT_EQ(c.state, 0x0011);
 
   const CANDIDATE empty;
   EXPECT_EQ(empty.name, "");
   EXPECT_EQ(empty.size, 0u);
-  EXPECT_EQ(empty.GetState(), 0);
+  EXPECT_EQ(empty.state, 0);
 }
 
 TEST(CANDIDATE, CopiesAreIndependent) {
   CANDIDATE original("a", ".b", 1, 2, 3, 4, 5, 6, 7, STATE_NORMAL);
   CANDIDATE copy = original;
   copy.name = "changed";
-  copy.SetState(STATE_ERASE);
+  copy.state = STATE_ERASE;
   EXPECT_EQ(original.name, "a");
-  EXPECT_EQ(original.GetState(), STATE_NORMAL);
+  EXPECT_EQ(original.state, STATE_NORMAL);
   CANDIDATE& alias = original;
   original = alias;
   EXPECT_EQ(original.name, "a");
@@ -250,35 +232,30 @@ TEST(CANDIDATE, CopiesAreIndependent) {
 
 TEST(FOLDER, ConstructorAndStatistics) {
   FOLDER f("Path C:\\", 4, 9, 1, 2, 3, 4, 5, STATE_NORMAL);
-  int32_t first = -1;
-  int32_t last = -1;
-  f.GetFirstAndLast(&first, &last);
   EXPECT_EQ(f.title, "Path C:\\");
-  EXPECT_EQ(first, 4);
-  EXPECT_EQ(last, 9);
+  EXPECT_EQ(f.first, 4);
+  EXPECT_EQ(f.last, 9);
   EXPECT_EQ(f.forwardCount, 1);
   EXPECT_EQ(f.backwardCount, 2);
   EXPECT_EQ(f.forwardOrphans, 3);
   EXPECT_EQ(f.backwardOrphans, 4);
   EXPECT_EQ(f.bytes, 5u);
-  EXPECT_EQ(f.GetState(), STATE_NORMAL);
+  EXPECT_EQ(f.state, STATE_NORMAL);
 
-  f.SetLast(11);
   f.SetStatistics(10, 20, 30, 40, 6000000000ull);
-  f.SetState(STATE_ERASE);
-  EXPECT_EQ(f.GetFirst(), 4);
-  EXPECT_EQ(f.last, 11);
+  EXPECT_EQ(f.first, 4);
+  EXPECT_EQ(f.last, 9);
   EXPECT_EQ(f.forwardCount, 10);
   EXPECT_EQ(f.backwardCount, 20);
   EXPECT_EQ(f.forwardOrphans, 30);
   EXPECT_EQ(f.backwardOrphans, 40);
   EXPECT_EQ(f.bytes, 6000000000ull);
-  EXPECT_EQ(f.GetState(), STATE_ERASE);
+  EXPECT_EQ(f.state, STATE_NORMAL);
 
   const FOLDER empty;
   EXPECT_EQ(empty.title, "");
-  EXPECT_EQ(empty.GetFirst(), 0);
-  EXPECT_EQ(empty.GetState(), 0);
+  EXPECT_EQ(empty.first, 0);
+  EXPECT_EQ(empty.state, 0);
 }
 
 }  // namespace
