@@ -8,6 +8,7 @@
 #include "engine/update_run.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "platform/folder_layout.h"
 #include "platform/platform.h"
 
 namespace tolvex {
@@ -234,10 +235,11 @@ void UpdateRun::RemoveEmptyFolders() {
     dialog->SetGaugePosition(n - k);
   }
   if (p.DeleteDestDirs) {
-    for (const std::string* folder : {&p.DestinationRoot, &p.Destination}) {
-      if (Sys().RemoveFolder(*folder) == kErrOk) {
+    // Destination read as the folder it names, as everywhere in the run.
+    for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
+      if (Sys().RemoveFolder(folder) == kErrOk) {
         Sys().PumpStep();
-        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(*folder));
+        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
       }
     }
   }

@@ -2,20 +2,13 @@
 
 #include <string>
 
+#include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
 
 namespace tolvex {
 
 namespace {
-
-// Destination as a folder prefix: names are appended right after it.
-std::string FolderPrefix(const std::string& destination) {
-  if (destination.empty() || destination.back() == '\\' || destination.back() == '/') {
-    return destination;
-  }
-  return destination + '\\';
-}
 
 // "A" followed by month, day and two-digit year.
 std::string DatedFolderName(const LocalTime& today) {
@@ -46,7 +39,7 @@ void RotateGenerations(const std::string& prefix) {
 }  // namespace
 
 void MakeDestinationRoot(TParameters& parameters) {
-  const std::string prefix = FolderPrefix(parameters.Destination);
+  const std::string prefix = DestinationFolder(parameters.Destination);
   switch (parameters.VaryMode) {
     case TOLVEX_VARY_NONE:
       parameters.DestinationRoot = prefix;

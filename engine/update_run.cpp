@@ -9,6 +9,7 @@
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
 #include "model/program_state.h"
+#include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "scan/tree_scan.h"
 #include "engine/run_ui.h"
@@ -133,8 +134,11 @@ bool UpdateRun::CheckJob() {
   Sys().PumpStep();
   p.SourceDrive = DriveLetterOf(p.DInclSels.front().text());
   p.DestinationDrive = DriveLetterOf(p.Destination);
-  if (p.SourceDrive == p.DestinationDrive && p.Destination.size() == 3 && p.PathMode == TOLVEX_PATH_FULL &&
-      p.VaryMode == TOLVEX_VARY_NONE) {
+  // "S:" is the root of S: as much as "S:\\" is: the generation folder step
+  // reads it so, and a root paired with itself would pair every folder with
+  // itself (and the folder removal would take the source's empty folders).
+  if (p.SourceDrive == p.DestinationDrive && DestinationFolder(p.Destination).size() == 3 &&
+      p.PathMode == TOLVEX_PATH_FULL && p.VaryMode == TOLVEX_VARY_NONE) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;

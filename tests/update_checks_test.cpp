@@ -66,13 +66,17 @@ TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDrive
   const Case cases[] = {
       {"the root itself", "S:\\", 1},
       {"the root in lower case", "s:\\", 1},
+      // The generation folder step reads "S:" as "S:\"; so does this check.
+      {"the root without its backslash", "S:", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Recorder() = CallbackRecorder();
     Write("S:\\Data\\a.txt", "a", kNew);
+    drives_.MakeDirs("S:\\Data\\Empty\\");
     job_.destination = c.destination;
     job_.pathMode = c.pathMode;
+    job_.deleteDestDirs = 1;  // every folder would be paired with itself
 
     EXPECT_EQ(Run(), 1);
 
@@ -81,6 +85,7 @@ TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDrive
     EXPECT_EQ(platform_.calls(CallKind::kDiskFreeSpace), 0u);
     EXPECT_TRUE(ui_.searchDialogs.empty());
     EXPECT_EQ(NativeNames("S:\\"), Lines{"Data"});
+    EXPECT_TRUE(Exists("S:\\Data\\Empty")) << "an empty source folder was removed";
   }
 }
 
