@@ -4,20 +4,10 @@
 
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
-#include "platform/text_rules.h"
 
 namespace tolvex {
 
 namespace {
-
-// "A" followed by month, day and two-digit year.
-std::string DatedFolderName(const LocalTime& today) {
-  return "A" + TwoDigits(today.month) + TwoDigits(today.day) + TwoDigits(today.year - 1900);
-}
-
-const char* OddEvenFolderName(const LocalTime& today) {
-  return today.day % 2 != 0 ? "Odd" : "Even";
-}
 
 // The oldest generation (Father) becomes the new Grandson through the
 // temporary Grandfather, so that this run refreshes the oldest copy while the
@@ -38,28 +28,17 @@ void RotateGenerations(const std::string& prefix) {
 
 }  // namespace
 
+std::string PlannedDestinationRoot(const TParameters& parameters) {
+  return WorkingDestinationFolder(parameters.VaryMode, parameters.Destination, parameters.Weekday,
+                                  Sys().Now())
+      .value_or(parameters.DestinationRoot);
+}
+
 void MakeDestinationRoot(TParameters& parameters) {
-  const std::string prefix = DestinationFolder(parameters.Destination);
-  switch (parameters.VaryMode) {
-    case TOLVEX_VARY_NONE:
-      parameters.DestinationRoot = prefix;
-      return;
-    case TOLVEX_VARY_DATED:
-      parameters.DestinationRoot = prefix + DatedFolderName(Sys().Now()) + '\\';
-      return;
-    case TOLVEX_VARY_WEEKDAY:
-      parameters.DestinationRoot = prefix + parameters.Weekday + '\\';
-      return;
-    case TOLVEX_VARY_ODD_EVEN:
-      parameters.DestinationRoot = prefix + OddEvenFolderName(Sys().Now()) + '\\';
-      return;
-    case TOLVEX_VARY_GENERATIONS:
-      RotateGenerations(prefix);
-      parameters.DestinationRoot = prefix + kGrandsonFolder + '\\';
-      return;
-    default:
-      return;
+  if (parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
+    RotateGenerations(DestinationFolder(parameters.Destination));
   }
+  parameters.DestinationRoot = PlannedDestinationRoot(parameters);
 }
 
 }  // namespace tolvex

@@ -107,8 +107,7 @@ int32_t UpdateRun::Run() {
 }
 
 void UpdateRun::RunPhases() {
-  if (!CheckJob() || !QueryDrives()) return;
-  PrepareDestination();
+  if (!CheckJob() || !QueryDrives() || !PrepareDestination()) return;
   if (!ScanAndPlan() || !CheckPlan()) return;
   if (!candidates.empty()) {
     if (!WarnAboutSpace() || !Confirm()) return;
@@ -143,6 +142,20 @@ bool UpdateRun::CheckJob() {
     Notify(kEventIdentical, 0, 0);
     return false;
   }
+  // Before the generation folders are made or rotated: a rotation could
+  // rename a source folder.
+  return CheckLayout(PlannedDestinationRoot(p));
+}
+
+bool UpdateRun::CheckLayout(const std::string& destination_root) {
+  const TParameters& p = Parameters;
+  std::vector<std::string> includes;
+  for (const STRING& entry : p.DInclSels) includes.push_back(entry.text());
+  if (FindDestinationOverSource(p.PathMode, destination_root, includes)) {
+    log_.Write(kEventIdentical);
+    Notify(kEventIdentical, 0, 0);
+    return false;
+  }
   return true;
 }
 
@@ -164,14 +177,17 @@ bool UpdateRun::QueryDrives() {
   return true;
 }
 
-void UpdateRun::PrepareDestination() {
+bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
   MakeDestinationRoot(Parameters);
+  // The date may have turned since the check: the folder made is checked too.
+  if (!CheckLayout(Parameters.DestinationRoot)) return false;
   Sys().PumpStep();
   if (Parameters.Midnight) {
     if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
+  return true;
 }
 
 bool UpdateRun::ScanAndPlan() {

@@ -59,8 +59,11 @@ class UpdateRun {
   // The checks and phases that may end the run: false when it is to finish
   // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
+  // Refuses a destination whose scan would read source folders (log line
+  // and notification of 10003).
+  bool CheckLayout(const std::string& destination_root);
   bool QueryDrives();
-  void PrepareDestination();
+  bool PrepareDestination();
   bool ScanAndPlan();
   bool CheckPlan();
   bool WarnAboutSpace();

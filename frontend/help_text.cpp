@@ -41,7 +41,11 @@ JOB FILE
   replaced; a job without any drive keeps the default, Z: = /). A
   Destination inside a "/*" source selection must be excluded ([DExclSels]
   with the destination folder and "/*"), or every run would back up the
-  backup. Any fault (unknown section or key, a value outside its set, a
+  backup. A Destination the other way round is refused: one whose folders
+  read as the destination's (with PathMode 1 or 2, the place of a source
+  selection below it; with PathMode 0, Destination itself) would hold a
+  source folder, whose files would then be taken for the destination's and
+  could be erased. Any fault (unknown section or key, a value outside its set, a
   relative path, a missing Destination) is reported with file, line and
   key, with exit status 2, and nothing runs.
 

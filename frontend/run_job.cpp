@@ -7,6 +7,7 @@
 #include "frontend/exit_status.h"
 #include "frontend/job_report.h"
 #include "frontend/job_state.h"
+#include "frontend/layout_check.h"
 #include "platform/dos_stamp.h"
 #include "platform/platform.h"
 
@@ -75,7 +76,12 @@ std::optional<Job> PrepareJob(const std::string& job_path) {
   }
   Sys().ReloadDrives();
 #endif
-  ResolveRunValues(&job, Sys().Now());
+  const LocalTime now = Sys().Now();
+  ResolveRunValues(&job, now);
+  if (const auto error = CheckDestinationScan(job, now)) {
+    std::cerr << "tolvex: " << error->Format() << "\n";
+    return std::nullopt;
+  }
   return job;
 }
 

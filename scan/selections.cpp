@@ -41,15 +41,6 @@ void EraseFlagged(std::vector<STRING>* list, const std::vector<char>& drop) {
   list->resize(kept);
 }
 
-// "C:\Data\Sub\*" -> "\Data\Sub\": from the backslash after the drive up to
-// and including the last backslash; empty for a text with no backslash
-// after its drive.
-std::string DirectoryPart(const std::string& text) {
-  const size_t last = text.rfind('\\');
-  if (last == std::string::npos || last < 2) return std::string();
-  return text.substr(2, last - 1);
-}
-
 // DestinationRoot without its closing backslash.
 std::string DestinationStem(const TParameters& parameters) {
   std::string stem = parameters.DestinationRoot;
@@ -60,19 +51,6 @@ std::string DestinationStem(const TParameters& parameters) {
 std::string Stripped(std::string text, const std::string& prefix) {
   StripPrefix(&text, prefix);
   return text;
-}
-
-std::string DestinationTwin(const TParameters& parameters, const std::string& entry) {
-  const std::string directory = DirectoryPart(entry);
-  std::string twin;
-  if (parameters.PathMode == TOLVEX_PATH_FULL) {
-    twin = DestinationStem(parameters) + directory;
-  } else {
-    twin = parameters.DestinationRoot +
-           Stripped(entry.substr(0, 2) + directory, parameters.CommonRoot);
-  }
-  if (EndsWithStar(entry)) twin += '*';
-  return twin;
 }
 
 bool FolderExists(const std::string& entry) {
@@ -109,28 +87,19 @@ void StripPrefix(std::string* text, const std::string& prefix) {
   if (CommonPrefixLength(*text, prefix) == prefix.size()) text->erase(0, prefix.size());
 }
 
-bool IsDirectoryEntry(const std::string& text) {
-  if (text.size() < 3 || text[1] != ':' || text[2] != '\\') return false;
-  const unsigned char letter = static_cast<unsigned char>(text[0]);
-  if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
-  const size_t end = EndsWithStar(text) ? text.size() - 1 : text.size();
-  return text[end - 1] == '\\';
-}
-
 std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
-  if (includes.empty()) return std::string();
-  const std::string& first = includes[0].text();
-  size_t length = first.size();
-  for (size_t i = 1; i < includes.size(); ++i) {
-    Sys().PumpStep();
-    if (Aborted) break;
-    length = std::min(length, CommonPrefixLength(first, includes[i].text()));
+  std::vector<std::string> texts;
+  texts.reserve(includes.size());
+  for (size_t i = 0; i < includes.size(); ++i) {
+    // One pump step per entry after the first; an abort ends the comparison
+    // with the entries compared so far.
+    if (i > 0) {
+      Sys().PumpStep();
+      if (Aborted) break;
+    }
+    texts.push_back(includes[i].text());
   }
-  std::string root = first.substr(0, length);
-  if (EndsWithStar(root)) root.pop_back();
-  const size_t last = root.rfind('\\');
-  if (last != std::string::npos) root.resize(last + 1);
-  return root;
+  return CommonLeadingFolder(texts);
 }
 
 void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list) {
@@ -141,7 +110,10 @@ void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRIN
     Sys().PumpStep();
     if (Aborted) break;
     const std::string& entry = (*list)[i].text();
-    if (IsDirectoryEntry(entry)) twins.push_back(DestinationTwin(parameters, entry));
+    if (IsDirectoryEntry(entry)) {
+      twins.push_back(DestinationTwin(parameters.PathMode, parameters.DestinationRoot,
+                                      parameters.CommonRoot, entry));
+    }
   }
   for (std::string& twin : twins) {
     if (Aborted) break;

@@ -19,6 +19,7 @@
 #include "model/parameters.h"
 #include "model/progress.h"
 #include "model/records.h"
+#include "platform/folder_layout.h"
 #include "scan/folder_listings.h"
 
 namespace tolvex {
@@ -36,11 +37,6 @@ size_t CommonPrefixLength(const std::string& a, const std::string& b);
 // Removes `prefix` from the front of *text when *text starts with it;
 // otherwise leaves *text alone.
 void StripPrefix(std::string* text, const std::string& prefix);
-
-// True for "X:\...\" and "X:\...\*": a drive letter, a colon, a backslash,
-// and a closing backslash (before an optional final star). Anything else
-// cannot be paired with a counterpart and is never scanned.
-bool IsDirectoryEntry(const std::string& text);
 
 // The common leading folder of the include entries: empty for no entry or
 // entries on different drives; always ends after a backslash otherwise.

@@ -297,6 +297,30 @@ TEST_F(TolvexCommand, ChecksOfTheEngineEndTheRunWithStatusThree) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
+// A destination whose scanned folders hold a source folder: relative paths
+// from source/ into the folder above it would scan the whole tree as the
+// destination's, and take the source files (and the job file) for orphans.
+// The command refuses the job before anything runs, and so does its check.
+TEST_F(TolvexCommand, RefusesADestinationAboveTheSourceFolders) {
+  Put("source/a.txt", "a");
+  Put("elsewhere/keep.txt", "unrelated");
+  std::ofstream(root_ / "job.job", std::ios::binary)
+      << "[Job]\nDestination = " << P("") << "\nPathMode = 2\nOrphanModeD2 = 2\nLogFile = "
+      << P("run.log") << "\n[DInclSels]\n" << P("source") << Star() << "\n[FInclSels]\n*.*\n";
+  for (const char* command : {"", "check "}) {
+    SCOPED_TRACE(command);
+    const Result result = Run(std::string(command) + "\"" + P("job.job") + "\"");
+    EXPECT_STATUS(result, 2);
+    EXPECT_NE(result.err.find("Destination"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(P("source")), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(Get("source/a.txt"), "a");
+  EXPECT_EQ(Get("elsewhere/keep.txt"), "unrelated");
+  EXPECT_TRUE(Exists("job.job"));
+  EXPECT_FALSE(Exists("run.log"));
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
 // An older copy in the backup that cannot be replaced: the copy fails, and
 // the run ends with status 4, whichever way the command learns of it. On
 // Linux the copy is read-only; on Windows it is held open without sharing

@@ -26,6 +26,12 @@ class UpdateChecks : public RunTest {
     Write("T:\\Backup\\Data\\a.txt", "old a", kOld);
   }
   bool PairCopied() const { return Read("T:\\Backup\\Data\\a.txt") == "new a, longer"; }
+  // Removes the folders the cases of a table write on S:.
+  void RemoveSourceFolders() const {
+    for (const char* folder : {"S:\\Data", "S:\\Grandson", "S:\\Son", "S:\\Father"}) {
+      std::filesystem::remove_all(drives_.Native(folder));
+    }
+  }
 };
 
 // --- Job checks -------------------------------------------------------------
@@ -103,32 +109,120 @@ TEST_F(UpdateChecks, DatedFolderOnTheSourceDriveRoot) {
   EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: S:\\A031499\\Data\\a.txt"}));
 }
 
-TEST_F(UpdateChecks, RelativePathsIntoTheirOwnRootAreRefusedAfterTheSearch) {
-  Write("T:\\Backup\\a.txt", "a", kNew);
-  job_.dirIncludes = {"T:\\Backup\\*"};
-  job_.pathMode = 2;
-  job_.deleteDestDirs = 1;
+// A destination folder that the scan reads (the twin of an include) and that
+// holds a source folder would see the source tree as the destination's:
+// source files and unrelated files would become orphans and be erased. The
+// job is refused before the generation folders are made or rotated.
+TEST_F(UpdateChecks, DestinationAboveASourceFolderIsRefusedBeforeTheGenerationStep) {
+  struct Case {
+    const char* what;
+    std::string destination;
+    Lines dirIncludes;
+    int pathMode;
+    int varyMode;
+  };
+  const Case cases[] = {
+      {"the include below the destination", "S:\\Data\\", {"S:\\Data\\Src\\*"}, 2, 0},
+      {"the drive root with relative paths", "S:\\", {"S:\\Data\\Src\\*"}, 2, 0},
+      {"a plain include below the destination", "S:\\Data\\", {"S:\\Data\\Src\\"}, 2, 0},
+      {"flat into a source folder", "S:\\Data\\", {"S:\\Data\\*"}, 0, 0},
+      {"flat into a source folder, other case", "s:\\data\\", {"S:\\Data\\"}, 0, 0},
+      // The rotation would rename the source folder Grandson to Son first.
+      {"the generation folder is the include", "S:\\", {"S:\\Grandson\\*"}, 2, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    RemoveSourceFolders();
+    Write("S:\\Data\\Src\\a.txt", "a", kNew);
+    Write("S:\\Data\\Src\\Sub\\b.txt", "b", kNew);
+    Write("S:\\Data\\other.txt", "unrelated", kOld);
+    Write("S:\\Grandson\\g.txt", "g", kOld);
+    Write("S:\\Son\\s.txt", "s", kOld);
+    job_.destination = c.destination;
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.varyMode = c.varyMode;
+    job_.orphanModeD2 = 2;
+    job_.deleteDestDirs = 1;
 
-  EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 1);
 
-  EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
-  EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
-  EXPECT_EQ(ui_.searchDialogs.size(), 1u);  // the search ran; no folder removal followed
-  EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+    EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
+    EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+    EXPECT_EQ(Read("S:\\Data\\Src\\a.txt"), "a");
+    EXPECT_EQ(Read("S:\\Data\\Src\\Sub\\b.txt"), "b");
+    EXPECT_EQ(Read("S:\\Data\\other.txt"), "unrelated");
+    EXPECT_EQ(Read("S:\\Grandson\\g.txt"), "g");
+    EXPECT_EQ(Read("S:\\Son\\s.txt"), "s");
+    EXPECT_EQ(NativeNames("S:\\Data\\"), (Lines{"Src", "other.txt"}));
+  }
 }
 
-TEST_F(UpdateChecks, RootsThatDifferInLetterCaseAreNotIdentical) {
-  // The check counts letter case; the plan is then empty (every file is its
-  // own counterpart) and nothing is touched.
-  Write("T:\\Backup\\a.txt", "a", kNew);
-  job_.dirIncludes = {"T:\\backup\\*"};
-  job_.pathMode = 2;
+// Full paths repeat the source path below the destination: the files of
+// S:\Data\Src go to S:\Data\Data\Src, which holds no source folder, and the
+// job runs.
+// A destination inside a source folder runs as well: it is the user's to
+// exclude it (the tolvex command insists).
+TEST_F(UpdateChecks, DestinationsThatHoldNoSourceFolderRun) {
+  struct Case {
+    const char* what;
+    std::string destination;
+    Lines dirIncludes;
+    int pathMode;
+    std::string copy;
+  };
+  const Case cases[] = {
+      {"full paths below a source folder's parent", "S:\\Data\\", {"S:\\Data\\Src\\*"}, 1,
+       "S:\\Data\\Data\\Src\\a.txt"},
+      {"relative paths into a sibling", "S:\\Data\\Copy\\", {"S:\\Data\\Src\\*"}, 2,
+       "S:\\Data\\Copy\\a.txt"},
+      {"flat into a subfolder of a plain include", "S:\\Data\\Src\\Flat\\", {"S:\\Data\\Src\\"},
+       0, "S:\\Data\\Src\\Flat\\a.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    RemoveSourceFolders();
+    Write("S:\\Data\\Src\\a.txt", "a", kNew);
+    job_.destination = c.destination;
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.orphanModeD2 = 2;
 
-  EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 1);
 
-  EXPECT_EQ(LogBody(), Lines{"No files found."});
-  EXPECT_EQ(Notifications(), (Calls{{10007, 0, 0}}));
-  EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+    EXPECT_TRUE(Notifications().empty());
+    EXPECT_EQ(Read(c.copy), "a");
+    EXPECT_EQ(Read("S:\\Data\\Src\\a.txt"), "a");
+  }
+}
+
+// Relative paths from a folder into itself pair every file with itself, and
+// the destination scan reads the source tree. Folders that differ only in
+// letter case are one folder on the drives the engine runs on. Both are
+// refused before the search.
+TEST_F(UpdateChecks, RelativePathsIntoTheirOwnRootAreRefusedBeforeTheSearch) {
+  for (const char* include : {"T:\\Backup\\*", "T:\\backup\\*"}) {
+    SCOPED_TRACE(include);
+    Recorder() = CallbackRecorder();
+    Write("T:\\Backup\\a.txt", "a", kNew);
+    drives_.MakeDirs("T:\\Backup\\Empty\\");
+    job_.dirIncludes = {include};
+    job_.pathMode = 2;
+    job_.deleteDestDirs = 1;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
+    EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+    EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+    EXPECT_TRUE(Exists("T:\\Backup\\Empty"));
+  }
 }
 
 TEST_F(UpdateChecks, UnknownDriveIsReportedInUpperCase) {
