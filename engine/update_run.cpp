@@ -151,6 +151,11 @@ bool UpdateRun::CheckLayout(const std::string& destination_root) {
   const TParameters& p = Parameters;
   std::vector<std::string> includes;
   for (const STRING& entry : p.DInclSels) includes.push_back(entry.text());
+  if (FindDrivesMeeting(p.PathMode, destination_root, includes)) {
+    log_.Write(kEventDrivesMeet);
+    Notify(kEventDrivesMeet, 0, 0);
+    return false;
+  }
   if (FindDestinationOverSource(p.PathMode, destination_root, includes)) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);

@@ -59,8 +59,9 @@ class UpdateRun {
   // The checks and phases that may end the run: false when it is to finish
   // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
-  // Refuses a destination whose scan would read source folders (log line
-  // and notification of 10003).
+  // Refuses folders of two drives that would meet in the destination
+  // (10009), and a destination whose scan would read source folders (10003):
+  // log line and notification.
   bool CheckLayout(const std::string& destination_root);
   bool QueryDrives();
   bool PrepareDestination();

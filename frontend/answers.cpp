@@ -99,6 +99,11 @@ int Answers::Notify(int code, int drive, int number) {
       outcome_.ended_by_check = true;
       out_ << "Stopped: drive " << DriveText(drive) << " not found.\n";
       return 0;
+    case TOLVEX_NOTIFY_DRIVES_MEET:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: source folders of different drives would share destination folders "
+              "(with PathMode 2 every selection must lie on one drive).\n";
+      return 0;
     case TOLVEX_NOTIFY_NO_FILES:
       out_ << "No files found: nothing to update.\n";
       return 0;

@@ -32,7 +32,7 @@ enum class AnswerMode {
 
 // What the callbacks saw of a run.
 struct RunOutcome {
-  bool ended_by_check = false;  // 10002, 10003 or 10004
+  bool ended_by_check = false;  // 10002, 10003, 10004 or 10009
   bool space_refused = false;   // 10008 answered No
   int copy_error_calls = 0;     // CopyErrorProc calls
   int retries = 0;              // of these, answered with retry

@@ -59,7 +59,8 @@ TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
 }
 
 TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
-  for (int code : {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL, TOLVEX_NOTIFY_DRIVE_NOT_FOUND}) {
+  for (int code : {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL, TOLVEX_NOTIFY_DRIVE_NOT_FOUND,
+                   TOLVEX_NOTIFY_DRIVES_MEET}) {
     Harness h(AnswerMode::kAsk);
     h.answers.Notify(code, code == TOLVEX_NOTIFY_DRIVE_NOT_FOUND ? 'Q' : 0, 0);
     EXPECT_TRUE(h.answers.outcome().ended_by_check) << code;

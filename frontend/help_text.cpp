@@ -94,7 +94,8 @@ EXIT STATUS
   1  the run was aborted by the user, or stopped for lack of space
   2  the job file or the command line is wrong; nothing ran
   3  a check of the engine ended the run: no selections, source and
-     destination identical, or a drive not found
+     destination identical, a drive not found, or source folders of two
+     drives that would share destination folders
   4  the run completed, but some copies failed
   5  the engine library cannot be loaded; nothing ran
 )";

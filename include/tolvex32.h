@@ -93,7 +93,9 @@ enum TolvexNotifyCode {
   TOLVEX_NOTIFY_DRIVE_NOT_FOUND = 10004, /* a drive cannot be queried (drive letter) */
   TOLVEX_NOTIFY_MIDNIGHT = 10005,      /* question: log the midnight hint? */
   TOLVEX_NOTIFY_NO_FILES = 10007,      /* the scan found nothing to do */
-  TOLVEX_NOTIFY_LACKS_SPACE = 10008    /* question: go on although a drive lacks space? */
+  TOLVEX_NOTIFY_LACKS_SPACE = 10008,   /* question: go on although a drive lacks space? */
+  /* Checks this engine adds; each ends the run like 10002 to 10004. */
+  TOLVEX_NOTIFY_DRIVES_MEET = 10009    /* folders of two drives would share destination folders */
 };
 
 /* The answers the callbacks give. */

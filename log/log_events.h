@@ -15,6 +15,7 @@ enum LogEvent : int {
   kEventAborted = 10006,                             // aborted by the user
   kEventNoFiles = TOLVEX_NOTIFY_NO_FILES,            // the scan found no candidates
   kEventLacksSpace = TOLVEX_NOTIFY_LACKS_SPACE,      // a drive lacks space (drive letter, missing bytes)
+  kEventDrivesMeet = TOLVEX_NOTIFY_DRIVES_MEET,      // folders of two drives meet in the destination
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry

@@ -59,6 +59,8 @@ const char* FixedLine(int code) {
       return "Hint: It is shortly after midnight. The last day is included in the update.";
     case kEventAborted: return "Aborted by user.";
     case kEventNoFiles: return "No files found.";
+    case kEventDrivesMeet:
+      return "Error: Source directories of different drives meet in the destination.";
     default: return nullptr;
   }
 }

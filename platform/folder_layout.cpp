@@ -16,6 +16,19 @@ bool StartsWithCaseless(const std::string& text, const std::string& prefix) {
          CompareAsciiCaseless(std::string_view(text).substr(0, prefix.size()), prefix) == 0;
 }
 
+char DriveOf(const std::string& entry) {
+  return static_cast<char>(AsciiUpper(static_cast<unsigned char>(entry[0])));
+}
+
+// The entries a scan can pair with counterparts; the others it drops.
+std::vector<std::string> DirectoryEntries(const std::vector<std::string>& includes) {
+  std::vector<std::string> entries;
+  for (const std::string& include : includes) {
+    if (IsDirectoryEntry(include)) entries.push_back(include);
+  }
+  return entries;
+}
+
 // "A" followed by month, day and two-digit year.
 std::string DatedFolderName(const LocalTime& today) {
   return "A" + TwoDigits(today.month) + TwoDigits(today.day) + TwoDigits(today.year - 1900);
@@ -107,14 +120,45 @@ std::string DestinationTwin(int32_t path_mode, const std::string& destination_ro
   return twin;
 }
 
+std::optional<LayoutFault> FindDrivesMeeting(int32_t path_mode, const std::string& destination_root,
+                                             const std::vector<std::string>& includes) {
+  const std::vector<std::string> entries = DirectoryEntries(includes);
+  if (path_mode == TOLVEX_PATH_RELATIVE) {
+    if (!entries.empty() && CommonLeadingFolder(entries).empty()) {
+      return LayoutFault{destination_root, entries.back()};
+    }
+    return std::nullopt;
+  }
+  if (path_mode != TOLVEX_PATH_FULL) return std::nullopt;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const FolderSelection twin =
+        SelectionOf(DestinationTwin(path_mode, destination_root, "", entries[i]));
+    for (size_t j = i + 1; j < entries.size(); ++j) {
+      if (DriveOf(entries[i]) == DriveOf(entries[j])) continue;
+      const FolderSelection other =
+          SelectionOf(DestinationTwin(path_mode, destination_root, "", entries[j]));
+      if (SelectionHolds(twin, other.folder) || SelectionHolds(other, twin.folder)) {
+        return LayoutFault{twin.folder, entries[j]};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+char DriveOfTwinHolding(const std::string& destination_root,
+                        const std::vector<std::string>& includes, const std::string& folder) {
+  for (const std::string& include : DirectoryEntries(includes)) {
+    const std::string twin = DestinationTwin(TOLVEX_PATH_FULL, destination_root, "", include);
+    if (SelectionHolds(SelectionOf(twin), folder)) return DriveOf(include);
+  }
+  return 0;
+}
+
 std::optional<LayoutFault> FindDestinationOverSource(int32_t path_mode,
                                                      const std::string& destination_root,
                                                      const std::vector<std::string>& includes) {
   if (path_mode < TOLVEX_PATH_FLAT || path_mode > TOLVEX_PATH_RELATIVE) return std::nullopt;
-  std::vector<std::string> entries;
-  for (const std::string& include : includes) {
-    if (IsDirectoryEntry(include)) entries.push_back(include);
-  }
+  const std::vector<std::string> entries = DirectoryEntries(includes);
   const std::string common_root =
       path_mode == TOLVEX_PATH_RELATIVE ? CommonLeadingFolder(entries) : std::string();
   for (const std::string& include : entries) {

@@ -92,4 +92,18 @@ std::optional<LayoutFault> FindDestinationOverSource(int32_t path_mode,
                                                      const std::string& destination_root,
                                                      const std::vector<std::string>& includes);
 
+// Folders of two drives meeting in the destination: in path mode 1, the
+// twins of includes on different drives are equal or one lies in the other
+// (a file there would have two sources, and its counterpart could be looked
+// for on the wrong drive and found missing); in path mode 2, includes without
+// a common root (on different drives: every target would hold a colon).
+// Nothing for other path modes and layouts without it.
+std::optional<LayoutFault> FindDrivesMeeting(int32_t path_mode, const std::string& destination_root,
+                                             const std::vector<std::string>& includes);
+
+// The drive (upper case) of the include whose destination twin holds
+// `folder` in path mode 1; 0 when no include's twin holds it.
+char DriveOfTwinHolding(const std::string& destination_root,
+                        const std::vector<std::string>& includes, const std::string& folder);
+
 }  // namespace tolvex

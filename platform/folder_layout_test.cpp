@@ -61,5 +61,33 @@ TEST(FolderLayout, FaultNamesTheFolderReadAndTheSourceItHolds) {
   EXPECT_EQ(fault->selection, "C:\\Data\\Src\\*");
 }
 
+TEST(FolderLayout, DrivesMeetWhereTheirTwinsShareFolders) {
+  struct Case {
+    const char* what;
+    int pathMode;
+    std::vector<std::string> includes;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"full, apart", 1, {"S:\\a\\*", "U:\\b\\*"}, false},
+      {"full, equal", 1, {"S:\\a\\*", "U:\\a\\*"}, true},
+      {"full, nested", 1, {"S:\\a\\*", "U:\\a\\b\\"}, true},
+      {"full, nested the other way", 1, {"U:\\a\\b\\*", "S:\\*"}, true},
+      {"full, a plain folder above a subtree", 1, {"S:\\a\\", "U:\\a\\b\\*"}, false},
+      {"full, one drive in two spellings", 1, {"S:\\a\\*", "s:\\a\\b\\*"}, false},
+      {"relative, one drive", 2, {"S:\\a\\*", "S:\\b\\*"}, false},
+      {"relative, two drives", 2, {"S:\\a\\*", "U:\\b\\*"}, true},
+      {"flat, two drives", 0, {"S:\\a\\*", "U:\\a\\*"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(FindDrivesMeeting(c.pathMode, "T:\\Backup\\", c.includes).has_value(), c.refused);
+  }
+  const std::vector<std::string> includes = {"S:\\a\\*", "u:\\b\\*"};
+  EXPECT_EQ(DriveOfTwinHolding("T:\\Backup\\", includes, "T:\\Backup\\a\\x\\"), 'S');
+  EXPECT_EQ(DriveOfTwinHolding("T:\\Backup\\", includes, "T:\\Backup\\B\\"), 'U');
+  EXPECT_EQ(DriveOfTwinHolding("T:\\Backup\\", includes, "T:\\Backup\\c\\"), 0);
+}
+
 }  // namespace
 }  // namespace tolvex

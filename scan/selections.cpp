@@ -204,10 +204,17 @@ std::string MapCounterpartDirectory(const TParameters& parameters, const std::st
   switch (parameters.PathMode) {
     case TOLVEX_PATH_FLAT:
       return parameters.DestinationRoot;
-    case TOLVEX_PATH_FULL:
+    case TOLVEX_PATH_FULL: {
       if (side == 0) return DestinationStem(parameters) + DirectoryPart(folder);
-      return std::string(1, parameters.SourceDrive) + ":" +
-             Stripped(folder, DestinationStem(parameters));
+      // Back to the drive of the include whose twin holds the folder: with
+      // includes on two drives, the first one's drive would pair the other
+      // drive's backup with folders nobody selected.
+      std::vector<std::string> includes;
+      for (const STRING& entry : parameters.DInclSels) includes.push_back(entry.text());
+      const char drive = DriveOfTwinHolding(parameters.DestinationRoot, includes, folder);
+      if (drive == 0) return std::string();
+      return std::string(1, drive) + ":" + Stripped(folder, DestinationStem(parameters));
+    }
     case TOLVEX_PATH_RELATIVE:
       if (side == 0) return parameters.DestinationRoot + Stripped(folder, parameters.CommonRoot);
       return parameters.CommonRoot + Stripped(folder, parameters.DestinationRoot);

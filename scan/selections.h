@@ -76,8 +76,10 @@ void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<
 bool IsKnownPathMode(int32_t path_mode);
 
 // The folder on the other side that holds the same files as `folder`, which
-// lies on side `side` (0 source, 1 destination). Empty for an unknown path
-// mode: such a folder has no counterpart.
+// lies on side `side` (0 source, 1 destination). In path mode 1 a
+// destination folder maps back onto the drive of the include whose twin
+// holds it. Empty for an unknown path mode, and for a destination folder no
+// include's twin holds: such a folder has no counterpart.
 std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
                                     uint8_t side);
 

@@ -267,6 +267,7 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   uses.reserve(2 * dirList.size());
   for (const STRING& folder : dirList) {
     counterparts.push_back(MapCounterpartDirectory(Parameters, folder.text(), folder.mark()));
+    if (counterparts.back().empty()) continue;  // not scanned: no reads to plan
     uses.push_back(folder.text());
     uses.push_back(counterparts.back());
   }
@@ -284,6 +285,9 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableN
     if (progress) progress->SetGaugePosition(static_cast<int>(std::min<size_t>(i + 1, INT_MAX)));
     const STRING& folder = dirList[i];
     counterpartList.emplace_back(std::move(counterparts[i]), folder.mark() == 0 ? 1 : 0);
+    // A folder without a known counterpart is left alone: its files could
+    // be neither compared nor told from orphans.
+    if (counterpartList.back().text().empty()) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
                         sink);
     if (!scan.CollectExcludedNames()) return;

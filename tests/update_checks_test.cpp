@@ -201,6 +201,49 @@ TEST_F(UpdateChecks, DestinationsThatHoldNoSourceFolderRun) {
   }
 }
 
+// Folders of different drives that would share destination folders: with
+// full paths, twins that are equal or nested (which drive would a file of
+// the shared folder come from?); with relative paths, any two drives (there
+// is no common root, and every target would hold a colon). Refused before
+// the generation folders are made, with their own event.
+TEST_F(UpdateChecks, SelectionsOfTwoDrivesThatMeetInTheDestinationAreRefused) {
+  struct Case {
+    const char* what;
+    Lines dirIncludes;
+    int pathMode;
+  };
+  const Case cases[] = {
+      {"equal twins", {"S:\\a\\*", "U:\\a\\*"}, 1},
+      {"a twin below another", {"S:\\a\\*", "U:\\a\\b\\"}, 1},
+      {"the same twin in other letter case", {"S:\\a\\", "U:\\A\\"}, 1},
+      {"relative paths", {"S:\\a\\*", "U:\\b\\*"}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    Write("S:\\a\\s.txt", "s", kNew);
+    Write("U:\\a\\b\\u.txt", "u", kNew);
+    Write("U:\\b\\u.txt", "u", kNew);
+    Write("T:\\Backup\\a\\t.txt", "t", kOld);
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.varyMode = 4;
+    job_.touchMode = 1;
+    job_.orphanModeB = 2;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(),
+              Lines{"Error: Source directories of different drives meet in the destination."});
+    EXPECT_EQ(Notifications(), (Calls{{10009, 0, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+    EXPECT_EQ(Read("T:\\Backup\\a\\t.txt"), "t");
+    EXPECT_EQ(Read("U:\\b\\u.txt"), "u");
+  }
+}
+
 // Relative paths from a folder into itself pair every file with itself, and
 // the destination scan reads the source tree. Folders that differ only in
 // letter case are one folder on the drives the engine runs on. Both are

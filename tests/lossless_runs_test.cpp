@@ -1,0 +1,90 @@
+// Runs on real trees where a plain reading of the job would destroy or
+// misreport a version of a file: each test shows one such way and holds the
+// behaviour that keeps every version.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "model/program_state.h"
+#include "model/records.h"
+#include "tests/run_fixture.h"
+
+namespace tolvex::runtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Calls = std::vector<NotifyCall>;
+
+class LosslessRun : public RunTest {};
+
+// --- Full paths from two drives ---------------------------------------------------
+
+// S:\a\* and U:\b\* into T:\ with full paths: T:\a\ belongs to S:, T:\b\ to
+// U:. Each destination folder is paired with the drive of the include whose
+// twin holds it, never with the first include's drive.
+class TwoDrives : public LosslessRun {
+ protected:
+  TwoDrives() {
+    job_.dirIncludes = {"S:\\a\\*", "U:\\b\\*"};
+    job_.destination = "T:\\";
+  }
+  // Both files backed up, as a first run leaves them.
+  void WriteBackedUp() {
+    for (const char* path : {"S:\\a\\s.txt", "T:\\a\\s.txt"}) Write(path, "s", kOld);
+    for (const char* path : {"U:\\b\\u.txt", "T:\\b\\u.txt"}) Write(path, "u", kOld);
+  }
+  void ExpectEverythingKept() {
+    EXPECT_EQ(Read("S:\\a\\s.txt"), "s");
+    EXPECT_EQ(Read("T:\\a\\s.txt"), "s");
+    EXPECT_EQ(Read("U:\\b\\u.txt"), "u");
+    EXPECT_EQ(Read("T:\\b\\u.txt"), "u");
+    EXPECT_FALSE(Exists("S:\\b"));
+  }
+};
+
+TEST_F(TwoDrives, OneWayRunsKeepTheBackupOfTheSecondDrive) {
+  Write("S:\\a\\s.txt", "s", kOld);
+  Write("U:\\b\\u.txt", "u", kOld);
+  job_.orphanModeD2 = 2;
+
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\a\\s.txt", "to: T:\\a\\s.txt",
+                              "File copied: U:\\b\\u.txt", "to: T:\\b\\u.txt"}));
+  for (int run = 2; run <= 3; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), Lines{"No files found."});
+    ExpectEverythingKept();
+  }
+}
+
+TEST_F(TwoDrives, TwoWayRunsEraseNeitherCopyOfTheSecondDrive) {
+  WriteBackedUp();
+  job_.touchMode = 1;
+  job_.orphanModeB = 2;
+
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), Lines{"No files found."});
+    ExpectEverythingKept();
+  }
+}
+
+TEST_F(TwoDrives, TwoWayRunCopiesBackToTheDriveTheFolderCameFrom) {
+  WriteBackedUp();
+  Write("T:\\b\\u.txt", "u, changed in the backup", kNew);
+  Write("S:\\b\\u.txt", "a file nobody selected", kOld);
+  job_.touchMode = 1;
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: T:\\b\\u.txt", "to: U:\\b\\u.txt"}));
+  EXPECT_EQ(Read("U:\\b\\u.txt"), "u, changed in the backup");
+  EXPECT_EQ(Read("S:\\b\\u.txt"), "a file nobody selected");
+}
+
+}  // namespace
+}  // namespace tolvex::runtest
