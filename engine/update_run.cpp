@@ -11,6 +11,7 @@
 #include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "scan/selections.h"
 #include "scan/tree_scan.h"
 #include "engine/run_ui.h"
 
@@ -107,7 +108,7 @@ int32_t UpdateRun::Run() {
 }
 
 void UpdateRun::RunPhases() {
-  if (!CheckJob() || !QueryDrives() || !PrepareDestination()) return;
+  if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination()) return;
   if (!ScanAndPlan() || !CheckPlan()) return;
   if (!candidates.empty()) {
     if (!WarnAboutSpace() || !Confirm()) return;
@@ -164,6 +165,30 @@ bool UpdateRun::CheckLayout(const std::string& destination_root) {
   return true;
 }
 
+bool UpdateRun::CheckIncludesExist() {
+  bool any = false;
+  for (const STRING& include : Parameters.DInclSels) {
+    if (SelectionExists(include.text())) {
+      any = true;
+    } else {
+      findings.push_back(FINDING{TOLVEX_REPORT_MISSING_FOLDER, include.text()});
+    }
+  }
+  LogFindings();
+  if (any) return true;
+  // Nothing is left to back up, as if the job named no folder.
+  log_.Write(kEventNoSelections);
+  Notify(kEventNoSelections, 0, 0);
+  return false;
+}
+
+void UpdateRun::LogFindings() {
+  for (; loggedFindings_ < findings.size(); ++loggedFindings_) {
+    const FINDING& finding = findings[loggedFindings_];
+    log_.Write(finding.kind, LogEntry::Folder(finding.path));
+  }
+}
+
 bool UpdateRun::QueryDrives() {
   TParameters& p = Parameters;
   uint64_t free_bytes[2] = {0, 0};
@@ -196,20 +221,17 @@ bool UpdateRun::PrepareDestination() {
 }
 
 bool UpdateRun::ScanAndPlan() {
-  std::vector<std::string> unusable;
   {
     std::unique_ptr<SearchProgressView> dialog =
         CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
-    ScanTrees(dialog.get(), &unusable);
+    ScanTrees(dialog.get());
     if (!Aborted && !candidates.empty()) {
       WaitCursor wait(*dialog);
       OrderAndGroup(Parameters);
       AccountSpace(Parameters);
     }
   }
-  for (const std::string& native_path : unusable) {
-    log_.Write(kEventUnusableName, LogEntry::Folder(native_path));
-  }
+  LogFindings();
   if (Aborted) {
     LogAborted();
     return false;

@@ -64,6 +64,9 @@ class UpdateRun {
   // log line and notification.
   bool CheckLayout(const std::string& destination_root);
   bool QueryDrives();
+  // Reports each include whose folder is missing; ends the run as without
+  // selections when none is left.
+  bool CheckIncludesExist();
   bool PrepareDestination();
   bool ScanAndPlan();
   bool CheckPlan();
@@ -88,6 +91,8 @@ class UpdateRun {
   void IgnoreGroupOf(size_t i, bool confirm);
 
   int Notify(int code, char drive, uint64_t number);
+  // Writes the log lines of the findings not yet logged.
+  void LogFindings();
   void LogAborted() { log_.Write(kEventAborted); }
 
   RunCallbacks callbacks_;
@@ -95,6 +100,7 @@ class UpdateRun {
   bool askAll_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
+  size_t loggedFindings_ = 0;
 };
 
 }  // namespace tolvex

@@ -88,8 +88,9 @@ int Answers::Notify(int code, int drive, int number) {
   switch (code) {
     case TOLVEX_NOTIFY_NO_SELECTIONS:
       outcome_.ended_by_check = true;
-      out_ << "Stopped: the job names no source folder ([DInclSels]) or no file pattern "
-              "([FInclSels]).\n";
+      // The log names each source folder that is missing.
+      out_ << "Stopped: the job names no source folder that exists ([DInclSels]) or no file "
+              "pattern ([FInclSels]).\n";
       return 0;
     case TOLVEX_NOTIFY_IDENTICAL:
       outcome_.ended_by_check = true;

@@ -93,7 +93,8 @@ EXIT STATUS
   0  the run completed (also when there was nothing to update)
   1  the run was aborted by the user, or stopped for lack of space
   2  the job file or the command line is wrong; nothing ran
-  3  a check of the engine ended the run: no selections, source and
+  3  a check of the engine ended the run: no selections (or none of the
+     source folders exists; the log names each missing one), source and
      destination identical, a drive not found, or source folders of two
      drives that would share destination folders
   4  the run completed, but some copies failed

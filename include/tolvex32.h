@@ -98,6 +98,13 @@ enum TolvexNotifyCode {
   TOLVEX_NOTIFY_DRIVES_MEET = 10009    /* folders of two drives would share destination folders */
 };
 
+/* Reports the log makes of single files and folders a run found and left
+ * alone (no NotifyProc call); a run keeps the same codes with what it found. */
+enum TolvexReportCode {
+  TOLVEX_REPORT_UNUSABLE_NAME = 10106,  /* a name the Windows namespace cannot hold */
+  TOLVEX_REPORT_MISSING_FOLDER = 10107  /* a directory include whose folder does not exist */
+};
+
 /* The answers the callbacks give. */
 enum TolvexAnswer {
   TOLVEX_NOTIFY_OK = 1,  /* NotifyProc: OK (IDOK) to a message */

@@ -21,7 +21,8 @@ enum LogEvent : int {
   kEventFileErased = 10102,                          // erase entry
   kEventDirectoryDeleted = 10104,                    // folder entry
   kEventCopyError = 10105,                           // file entry, second label "to"
-  kEventUnusableName = 10106,                        // folder entry with a native path the scan skipped
+  kEventUnusableName = TOLVEX_REPORT_UNUSABLE_NAME,  // folder entry with a native path the scan skipped
+  kEventMissingFolder = TOLVEX_REPORT_MISSING_FOLDER, // folder entry with an include the run left out
   kEventEnd = 10255,                                 // footer: date line, rule
 };
 

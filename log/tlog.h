@@ -29,6 +29,7 @@
 //   10102 kEventFileErased        timed; erase entry (path, sizeText, stampText)
 //   10104 kEventDirectoryDeleted  timed; folder entry (path, never shortened)
 //   10106 kEventUnusableName      timed; folder entry (the native path)
+//   10107 kEventMissingFolder     timed; folder entry (the include as given)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing
 //

@@ -93,6 +93,15 @@ struct CANDIDATE {
   bool hasCounterpart() const { return counterSize != 0; }
 };
 
+// Something a run found and left alone, kept with the reason: a name no
+// action may touch, an include whose folder is missing, a file kept out of
+// the plan. `kind` is the report code of the public header
+// (TOLVEX_REPORT_*), which is also the event code of its log line.
+struct FINDING {
+  int32_t kind = 0;
+  std::string path;  // drive form; the native path for an unusable name
+};
+
 // One group of consecutive candidates after ordering.
 struct FOLDER {
   std::string title;

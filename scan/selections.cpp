@@ -53,7 +53,9 @@ std::string Stripped(std::string text, const std::string& prefix) {
   return text;
 }
 
-bool FolderExists(const std::string& entry) {
+}  // namespace
+
+bool SelectionExists(const std::string& entry) {
   if (!IsDirectoryEntry(entry)) return false;
   std::string path = entry;
   if (EndsWithStar(path)) path.pop_back();
@@ -64,6 +66,8 @@ bool FolderExists(const std::string& entry) {
   if (Sys().GetAttributes(path, &attributes) != kErrOk) return false;
   return (attributes & kAttrDirectory) != 0;
 }
+
+namespace {
 
 bool IsDotEntry(const std::string& name) {
   return Sys().CompareExact(name, ".") == 0 || Sys().CompareExact(name, "..") == 0;
@@ -126,7 +130,7 @@ void DropMissingDirectories(std::vector<STRING>* list) {
   for (size_t i = list->size(); i-- > 0;) {
     Sys().PumpStep();
     if (Aborted) break;
-    drop[i] = !FolderExists((*list)[i].text());
+    drop[i] = !SelectionExists((*list)[i].text());
   }
   EraseFlagged(list, drop);
 }

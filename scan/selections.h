@@ -46,6 +46,10 @@ std::string ComputeCommonRoot(const std::vector<STRING>& includes);
 // path modes 1 and 2. Entries that are not directory entries get no twin.
 void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list);
 
+// True when the entry is a directory entry whose folder exists (a drive
+// root is tested as such; a file or a missing drive is no folder).
+bool SelectionExists(const std::string& entry);
+
 // Removes the entries whose folder does not exist (or is a file, or is not a
 // directory entry at all). Nothing is reported.
 void DropMissingDirectories(std::vector<STRING>* list);

@@ -20,17 +20,17 @@ constexpr char kFolderStatus[] = "Searching for subdirectories...";
 constexpr char kFileStatus[] = "Searching for files...";
 constexpr int kFolderGaugeMaximum = 300;
 
-// Collects unusable names once each, in the order met.
+// Collects unusable names into the run's findings, once each, in the order
+// met.
 class UnusableNameSink {
  public:
-  explicit UnusableNameSink(std::vector<std::string>* out) : out_(out) {}
-  bool wanted() const { return out_ != nullptr; }
   void Add(const std::string& native_path) {
-    if (out_ != nullptr && seen_.insert(native_path).second) out_->push_back(native_path);
+    if (seen_.insert(native_path).second) {
+      findings.push_back(FINDING{TOLVEX_REPORT_UNUSABLE_NAME, native_path});
+    }
   }
 
  private:
-  std::vector<std::string>* out_;
   std::unordered_set<std::string> seen_;
 };
 
@@ -81,11 +81,14 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
           parameters.CommonRoot = ComputeCommonRoot(dirList);
         }
       },
+      // A missing include gets no twin: the backup of a folder that is
+      // gone (renamed, a disk not mounted) is not a pile of orphans.
+      [&] { DropMissingDirectories(&dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
       [&] { DropMissingDirectories(&dirList); },
       [&] { DropMissingDirectories(&excludes); },
-      [&] { ExpandSelections(&dirList, progress, sink->wanted() ? &unusable : nullptr, listings); },
+      [&] { ExpandSelections(&dirList, progress, &unusable, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
       [&] { RemoveExcludedDirectories(&dirList, excludes); },
   };
@@ -184,7 +187,7 @@ class FolderFileScan {
     found_.clear();
     std::vector<std::string> unusable;
     Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
-                      report_unusable && sink_->wanted() ? &unusable : nullptr);
+                      report_unusable ? &unusable : nullptr);
     for (const std::string& path : unusable) sink_->Add(path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
@@ -297,8 +300,8 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableN
 
 }  // namespace
 
-void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names) {
-  UnusableNameSink sink(unusable_names);
+void ScanTrees(SearchProgressView* progress) {
+  UnusableNameSink sink;
   FolderListings listings;
   if (!ScanFolders(progress, &listings, &sink)) return;
   ScanFiles(progress, &listings, &sink);

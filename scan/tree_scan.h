@@ -16,14 +16,17 @@ namespace tolvex {
 // Aborted is set; the lists then hold what was built so far, and dirList is
 // left unsorted when the folder phase was cut short.
 //
-// When `unusable_names` is not null, it receives the native path of every
-// name the Windows namespace cannot hold that the scan met in a folder it
-// visits (files, and subfolders it could not enter), each path once, in the
-// order met; the run writes one "Unusable name" log line for each.
+// Appended to `findings`: the native path of every name the Windows
+// namespace cannot hold that the scan met in a folder it visits (files, and
+// subfolders it could not enter), each path once, in the order met; the run
+// writes one "Unusable name" log line for each.
+//
+// An include whose folder is missing gets no destination twin: the copies
+// of a folder that is gone are left alone, not taken for orphans.
 //
 // The scan refuses to guess: with a path mode other than 0, 1 and 2, or a
 // DestinationRoot that is not a folder path in drive form ("E:\Backup\"),
 // no folder has a known counterpart, and the scan visits nothing.
-void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names = nullptr);
+void ScanTrees(SearchProgressView* progress);
 
 }  // namespace tolvex

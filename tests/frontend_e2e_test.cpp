@@ -321,6 +321,23 @@ TEST_F(TolvexCommand, RefusesADestinationAboveTheSourceFolders) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
+// The source folder is gone (renamed, or a disk not mounted): the backup is
+// no pile of orphans. The run stops as without selections, says why, and
+// records nothing.
+TEST_F(TolvexCommand, AMissingSourceFolderLeavesTheBackupAlone) {
+  Put("backup/a.txt", "the only copy left");
+  Put("backup/sub/b.txt", "b");
+  fs::remove_all(root_ / "source");
+  WriteJob("OrphanModeD2 = 2");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 3);
+  EXPECT_EQ(Get("backup/a.txt"), "the only copy left");
+  EXPECT_EQ(Get("backup/sub/b.txt"), "b");
+  EXPECT_NE(Log().find("Missing folder: "), std::string::npos) << Log();
+  EXPECT_NE(result.out.find("no source folder that exists"), std::string::npos) << result.out;
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
 // An older copy in the backup that cannot be replaced: the copy fails, and
 // the run ends with status 4, whichever way the command learns of it. On
 // Linux the copy is read-only; on Windows it is held open without sharing

@@ -86,5 +86,43 @@ TEST_F(TwoDrives, TwoWayRunCopiesBackToTheDriveTheFolderCameFrom) {
   EXPECT_EQ(Read("S:\\b\\u.txt"), "a file nobody selected");
 }
 
+// --- Include folders that are missing ---------------------------------------------
+
+// A typo, a disk not mounted, a folder renamed: the include names no folder.
+// Its twin in the backup still holds the last copies, which are no orphans:
+// the twin is not scanned, and the missing include is reported.
+TEST_F(LosslessRun, MissingIncludeFolderLeavesItsBackupAlone) {
+  struct Case {
+    const char* what;
+    int touchMode;
+    int orphanMode;  // OrphanModeD2 for touch mode 0, OrphanModeB for 1
+  };
+  const Case cases[] = {
+      {"one way, erasing orphans", 0, 2},
+      {"both ways, erasing orphans", 1, 2},
+      {"both ways, copying orphans", 1, 0},  // would make the missing folder again
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+    Write("S:\\Data\\a.txt", "a", kOld);
+    Write("T:\\Backup\\Data\\a.txt", "a", kOld);
+    Write("T:\\Backup\\Photos\\p.jpg", "the only copy left", kOld);
+    Write("T:\\Backup\\Photos\\2019\\q.jpg", "q", kOld);
+    job_.dirIncludes = {"S:\\Data\\*", "S:\\Photos\\*"};
+    job_.touchMode = c.touchMode;
+    job_.orphanModeD2 = c.touchMode == 0 ? c.orphanMode : 1;
+    job_.orphanModeB = c.orphanMode;
+    job_.createSrcDirs = 1;
+
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), (Lines{"Missing folder: S:\\Photos\\*", "No files found."}));
+    EXPECT_EQ(Read("T:\\Backup\\Photos\\p.jpg"), "the only copy left");
+    EXPECT_EQ(Read("T:\\Backup\\Photos\\2019\\q.jpg"), "q");
+    EXPECT_FALSE(Exists("S:\\Photos"));
+  }
+}
+
 }  // namespace
 }  // namespace tolvex::runtest

@@ -63,6 +63,44 @@ TEST_F(UpdateChecks, MissingIncludeSelectionEndsTheRunWithItsError) {
   }
 }
 
+// When no include names a folder that exists, nothing is left to back up:
+// the run reports each missing one and ends as without selections, before
+// the generation folders are made, and the whole backup stays.
+TEST_F(UpdateChecks, IncludesThatAllNameMissingFoldersEndTheRunBeforeTheGenerationStep) {
+  struct Case {
+    const char* what;
+    Lines dirIncludes;
+    Lines missing;
+  };
+  const Case cases[] = {
+      {"a typo", {"S:\\Dta\\*"}, {"Missing folder: S:\\Dta\\*"}},
+      {"a file, and a folder on a drive that is not there", {"S:\\Data\\a.txt\\", "V:\\Data\\"},
+       {"Missing folder: S:\\Data\\a.txt\\", "Missing folder: V:\\Data\\"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    Write("S:\\Data\\a.txt", "a", kNew);
+    Write("T:\\Backup\\Grandson\\Data\\a.txt", "a", kOld);
+    Write("T:\\Backup\\Grandson\\Dta\\b.txt", "b", kOld);
+    job_.dirIncludes = c.dirIncludes;
+    job_.varyMode = 4;
+    job_.orphanModeD2 = 2;
+
+    EXPECT_EQ(Run(), 1);
+
+    Lines body = c.missing;
+    body.push_back("Error: No source directories or files specified.");
+    EXPECT_EQ(LogBody(), body);
+    EXPECT_EQ(Notifications(), (Calls{{10002, 0, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+    EXPECT_EQ(Read("T:\\Backup\\Grandson\\Data\\a.txt"), "a");
+    EXPECT_EQ(Read("T:\\Backup\\Grandson\\Dta\\b.txt"), "b");
+  }
+}
+
 TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDriveQuery) {
   struct Case {
     const char* what;
