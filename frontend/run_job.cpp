@@ -179,7 +179,11 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   const int failed = FailedCopies(answers.outcome());
   const int status = ExitStatusOf(result, answers.outcome(), failed);
   Report(status, failed, *job);
-  if (status == kExitCompleted || status == kExitCopiesFailed) RecordRun(*job, run_start);
+  // Only a run that did all it planned becomes the next run's LastUpdate. A
+  // file whose copy failed must stay newer than LastUpdate: both ways, a
+  // file on one side only that is older counts as deleted on the other and
+  // is erased.
+  if (status == kExitCompleted) RecordRun(*job, run_start);
   return status;
 }
 

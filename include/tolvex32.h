@@ -83,7 +83,10 @@ enum TolvexState {
   TOLVEX_STATE_SIZE_WARNING = 0x0040,    /* suspicious sizes */
   TOLVEX_STATE_COUNTER_CHANGED = 0x0080, /* counterpart written at or after LastUpdate */
   TOLVEX_STATE_DONE = 0x0100,            /* handled by the erase pass */
-  TOLVEX_STATE_CONFIRMED = 0x0200        /* decided by the per-file confirmation */
+  TOLVEX_STATE_CONFIRMED = 0x0200,       /* decided by the per-file confirmation */
+  /* Flags this engine adds: why the scan gave a candidate its action. */
+  TOLVEX_STATE_NEW_WORK = 0x1000         /* both ways, on one side only, made since the last
+                                            update: copied across, never erased */
 };
 
 /* The event codes NotifyProc receives (the log uses the same numbers). */

@@ -124,5 +124,60 @@ TEST_F(LosslessRun, MissingIncludeFolderLeavesItsBackupAlone) {
   }
 }
 
+// --- Two-way runs and files on one side only ------------------------------------
+
+// Both ways with OrphanModeB 2, a file on one side only was deleted on the
+// other since the last update, or it is new work done since then. New work
+// (stamped at or after LastUpdate minus two hours, the margin for clock
+// changes) is copied across, never erased; with LastUpdate 0 (no earlier
+// run) every file is new work.
+TEST_F(LosslessRun, TwoWayRunsCopyNewWorkAndEraseOnlyWhatWasDeletedElsewhere) {
+  struct Case {
+    const char* what;
+    uint32_t lastUpdate;
+    uint32_t stamp;  // of the file on one side only
+    bool erased;
+  };
+  const Case cases[] = {
+      {"made after the last update", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 13, 0), false},
+      {"made at the last update", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 12, 0), false},
+      {"made within the margin", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 10, 0), false},
+      {"older than the margin", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 9, 58), true},
+      {"the margin across a month's end", Stamp(1999, 3, 1, 1, 0), Stamp(1999, 2, 28, 23, 0), false},
+      {"before the margin across a month's end", Stamp(1999, 3, 1, 1, 0), Stamp(1999, 2, 28, 22, 58),
+       true},
+      {"the margin across the new year", Stamp(2000, 1, 1, 0, 30), Stamp(1999, 12, 31, 22, 30),
+       false},
+      {"no earlier run", 0, Stamp(1985, 1, 1, 0, 0), false},
+  };
+  for (const bool on_destination : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << (on_destination ? ", in the backup" : ", in the source"));
+      std::filesystem::remove_all(drives_.Native("S:\\Data"));
+      std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+      drives_.MakeDirs("S:\\Data\\");
+      drives_.MakeDirs("T:\\Backup\\Data\\");
+      const std::string file = on_destination ? "T:\\Backup\\Data\\one.txt" : "S:\\Data\\one.txt";
+      const std::string other = on_destination ? "S:\\Data\\one.txt" : "T:\\Backup\\Data\\one.txt";
+      Write(file, "one side", c.stamp);
+      job_.touchMode = 1;
+      job_.orphanModeB = 2;
+      job_.createSrcDirs = 1;
+      job_.lastUpdate = c.lastUpdate;
+
+      ASSERT_EQ(Run(), 1);
+
+      if (c.erased) {
+        EXPECT_EQ(LogBody(), Lines{"File erased: " + file});
+        EXPECT_FALSE(Exists(file));
+      } else {
+        EXPECT_EQ(LogBody(), (Lines{"File copied: " + file, "to: " + other}));
+        EXPECT_EQ(Read(file), "one side");
+        EXPECT_EQ(Read(other), "one side");
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tolvex::runtest
