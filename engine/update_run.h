@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "include/tolvex32.h"
 #include "log/tlog.h"
@@ -89,6 +90,7 @@ class UpdateRun {
                          CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
   void IgnoreGroupOf(size_t i, bool confirm);
+  void SettlePartnerOf(size_t i);
 
   int Notify(int code, char drive, uint64_t number);
   // Writes the log lines of the findings not yet logged.
@@ -101,6 +103,9 @@ class UpdateRun {
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
   size_t loggedFindings_ = 0;
+  // Candidates skipped because the other of their conflict pair was carried
+  // out: not asked about.
+  std::unordered_set<size_t> settled_;
 };
 
 }  // namespace tolvex

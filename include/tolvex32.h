@@ -85,6 +85,9 @@ enum TolvexState {
   TOLVEX_STATE_DONE = 0x0100,            /* handled by the erase pass */
   TOLVEX_STATE_CONFIRMED = 0x0200,       /* decided by the per-file confirmation */
   /* Flags this engine adds: why the scan gave a candidate its action. */
+  TOLVEX_STATE_CONFLICT = 0x0400,        /* both ways, one stamp and other sizes: one of a pair
+                                            of candidates; only one of them is carried out,
+                                            and without confirmation neither */
   TOLVEX_STATE_NEW_WORK = 0x1000         /* both ways, on one side only, made since the last
                                             update: copied across, never erased */
 };
@@ -105,7 +108,8 @@ enum TolvexNotifyCode {
  * alone (no NotifyProc call); a run keeps the same codes with what it found. */
 enum TolvexReportCode {
   TOLVEX_REPORT_UNUSABLE_NAME = 10106,  /* a name the Windows namespace cannot hold */
-  TOLVEX_REPORT_MISSING_FOLDER = 10107  /* a directory include whose folder does not exist */
+  TOLVEX_REPORT_MISSING_FOLDER = 10107, /* a directory include whose folder does not exist */
+  TOLVEX_REPORT_CONFLICT = 10110        /* a pair with one stamp and other sizes, left alone */
 };
 
 /* The answers the callbacks give. */

@@ -61,6 +61,12 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
   if (a == b) {
     if (input.size == input.counter_size) return false;  // equal pair
     result |= STATE_SIZE_WARNING;
+    // Judged from both sides, each file of the pair offers to copy itself
+    // over the other, and nothing tells which version is newer.
+    if (parameters.TouchMode != TOLVEX_TOUCH_TO_DESTINATION &&
+        parameters.TouchMode != TOLVEX_TOUCH_TO_SOURCE) {
+      result |= STATE_CONFLICT;
+    }
   }
   const uint8_t k = parameters.CheckSizes;
   if (k != 0 && SizesDifferByFactor(input.size, input.counter_size, k)) {

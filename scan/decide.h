@@ -34,7 +34,9 @@ uint32_t NewWorkSince(uint32_t last_update);
 // when the scanned file is older (stamps compared unsigned), or when stamps
 // and sizes are equal; otherwise it is STATE_NORMAL, with STATE_SIZE_WARNING
 // (same stamp, other size; or sizes apart by the factor CheckSizes) and
-// STATE_COUNTER_CHANGED (counterpart at or after LastUpdate). An orphan is
+// STATE_COUNTER_CHANGED (counterpart at or after LastUpdate); a pair judged
+// from both sides with the same stamp and other sizes is a conflict
+// (STATE_CONFLICT): each side gives such a candidate. An orphan is
 // never skipped: its action comes from the touch mode's orphan mode, and an
 // orphan mode or touch mode that names no action gives STATE_IGNORE; both
 // ways, an orphan to erase that is new work (NewWorkSince) is copied instead,

@@ -234,13 +234,17 @@ TEST(DecideCandidate, StampsCompareUnsignedPast2044) {
   ExpectPairs(std::begin(cases), std::end(cases));
 }
 
+// Both ways each file of such a pair gives a candidate: a conflict.
 TEST(DecideCandidate, SameStampOtherSizeWarns) {
+  constexpr uint16_t X = STATE_CONFLICT;
   const PairCase cases[] = {
       {"mode 0, 101 against 100", 0, 0, kStamp, 101, kStamp, 100, 0, kNever, N | W},
-      {"mode 1 source, 100 against 101", 1, 0, kStamp, 100, kStamp, 101, 0, kNever, N | W},
+      {"mode 1 source, 100 against 101", 1, 0, kStamp, 100, kStamp, 101, 0, kNever, N | W | X},
       {"mode 1 destination, 101 against 100", 1, 1, kStamp, 101, kStamp, 100, 0, kNever,
-       N | W | D},
+       N | W | X | D},
       {"mode 2 destination", 2, 1, kStamp, 101, kStamp, 100, 0, kNever, N | W | D},
+      {"mode 3 (both ways) source", 3, 0, kStamp, 101, kStamp, 100, 0, kNever, N | W | X},
+      {"mode 1, newer source", 1, 0, kStamp, 100, kOlder, 101, 0, kNever, N},
   };
   ExpectPairs(std::begin(cases), std::end(cases));
 }

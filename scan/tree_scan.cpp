@@ -8,6 +8,7 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "scan/conflicts.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
 #include "scan/selections.h"
@@ -305,6 +306,8 @@ void ScanTrees(SearchProgressView* progress) {
   FolderListings listings;
   if (!ScanFolders(progress, &listings, &sink)) return;
   ScanFiles(progress, &listings, &sink);
+  if (Aborted) return;
+  SettleConflicts(Parameters);
 }
 
 }  // namespace tolvex

@@ -179,5 +179,89 @@ TEST_F(LosslessRun, TwoWayRunsCopyNewWorkAndEraseOnlyWhatWasDeletedElsewhere) {
   }
 }
 
+// --- Both ways, equal stamps and other sizes ---------------------------------------
+
+// Two versions with one stamp and other sizes: nothing tells which is newer,
+// and each side offers to copy itself over the other. Copying both destroys
+// one version and copies back what was just written.
+class Conflict : public LosslessRun {
+ protected:
+  static constexpr const char* kSource = "S:\\Data\\a.txt";
+  static constexpr const char* kBackup = "T:\\Backup\\Data\\a.txt";
+  Conflict() {
+    Write(kSource, "version in the source", kNew);
+    Write(kBackup, "backup's version", kNew);
+    job_.touchMode = 1;
+  }
+  // True when both sides hold `content`.
+  bool BothHold(const std::string& content) const {
+    return Read(kSource) == content && Read(kBackup) == content;
+  }
+};
+
+TEST_F(Conflict, WithoutConfirmationNeitherIsCopiedAndThePairIsReportedEachRun) {
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), (Lines{"Conflict: S:\\Data\\a.txt",
+                                "File skipped: S:\\Data\\a.txt", "and: T:\\Backup\\Data\\a.txt",
+                                "File skipped: T:\\Backup\\Data\\a.txt", "and: S:\\Data\\a.txt"}));
+    EXPECT_EQ(Read(kSource), "version in the source");
+    EXPECT_EQ(Read(kBackup), "backup's version");
+  }
+}
+
+// Asked file by file, the user settles the pair with the first question
+// that gets a copy; the other candidate of the pair is then skipped without
+// a question.
+TEST_F(Conflict, AskedPerFileTheFirstCopySettlesThePair) {
+  struct Case {
+    const char* what;
+    std::vector<int> answers;
+    size_t questions;
+    std::string content;  // both sides afterwards
+  };
+  const Case cases[] = {
+      {"the first as proposed", {10}, 1, "version in the source"},
+      {"the first the other way", {40}, 1, "backup's version"},
+      {"the first skipped, the second as proposed", {20, 10}, 2, "backup's version"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    for (int answer : c.answers) Recorder().confirmAnswers.Push({answer});
+    Recorder().confirmAnswers.SetFallback(10);
+    Write(kSource, "version in the source", kNew);
+    Write(kBackup, "backup's version", kNew);
+    job_.confirmMode = 1;
+
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(Recorder().confirmations.size(), c.questions);
+    EXPECT_TRUE(BothHold(c.content)) << Read(kSource) << " / " << Read(kBackup);
+    // The conflict, then one copy and one skip, in either order.
+    const Lines body = LogBody();
+    ASSERT_EQ(body.size(), 5u) << testing::PrintToString(body);
+    EXPECT_EQ(body[0], "Conflict: S:\\Data\\a.txt");
+    EXPECT_EQ(body[1].rfind("File ", 0), 0u);
+    EXPECT_EQ(body[3].rfind("File ", 0), 0u);
+    EXPECT_TRUE((body[1].rfind("File copied", 0) == 0) != (body[3].rfind("File copied", 0) == 0))
+        << testing::PrintToString(body);
+  }
+}
+
+TEST_F(Conflict, InTheOverviewTheFirstCopySettlesThePair) {
+  job_.confirmMode = 2;
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(ui_.overviewRuns, 1);
+  EXPECT_EQ(LogBody(), (Lines{"Conflict: S:\\Data\\a.txt",
+                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "File skipped: T:\\Backup\\Data\\a.txt", "and: S:\\Data\\a.txt"}));
+  EXPECT_TRUE(BothHold("version in the source"));
+}
+
 }  // namespace
 }  // namespace tolvex::runtest
