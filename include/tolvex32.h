@@ -88,6 +88,8 @@ enum TolvexState {
   TOLVEX_STATE_CONFLICT = 0x0400,        /* both ways, one stamp and other sizes: one of a pair
                                             of candidates; only one of them is carried out,
                                             and without confirmation neither */
+  TOLVEX_STATE_NAME_CLASH = 0x0800,      /* flat paths: another file of this name is newer (or
+                                            first on a tie); skipped */
   TOLVEX_STATE_NEW_WORK = 0x1000         /* both ways, on one side only, made since the last
                                             update: copied across, never erased */
 };
@@ -109,6 +111,7 @@ enum TolvexNotifyCode {
 enum TolvexReportCode {
   TOLVEX_REPORT_UNUSABLE_NAME = 10106,  /* a name the Windows namespace cannot hold */
   TOLVEX_REPORT_MISSING_FOLDER = 10107, /* a directory include whose folder does not exist */
+  TOLVEX_REPORT_NAME_CLASH = 10109,     /* flat paths: a file whose name a newer file holds */
   TOLVEX_REPORT_CONFLICT = 10110        /* a pair with one stamp and other sizes, left alone */
 };
 

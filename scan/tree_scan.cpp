@@ -11,6 +11,7 @@
 #include "scan/conflicts.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
+#include "scan/name_clashes.h"
 #include "scan/selections.h"
 
 namespace tolvex {
@@ -136,14 +137,17 @@ struct Counterpart {
 // counterpart lookups answer from their listings.
 class FolderFileScan {
  public:
+  // `flat_files`, when not null, receives every file considered.
   FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
-                 FolderListings* listings, UnusableNameSink* sink)
+                 FolderListings* listings, UnusableNameSink* sink,
+                 std::vector<ScannedFile>* flat_files)
       : index_(index),
         folder_(folder),
         counterpart_folder_(counterpart_folder),
         mask_(Parameters.Attributes),
         listings_(listings),
-        sink_(sink) {}
+        sink_(sink),
+        flat_files_(flat_files) {}
   ~FolderFileScan() {
     listings_->UseDone(folder_.text());
     listings_->UseDone(counterpart_folder_);
@@ -229,6 +233,7 @@ class FolderFileScan {
     if (IsFolderEntry(entry)) return;
     if (excluded_.count(entry.name) != 0) return;
     if (entry.stamp < Parameters.LeastDate) return;
+    if (flat_files_) flat_files_->push_back(ScannedFile{index_, entry.name, entry.stamp, -1});
     const Counterpart counterpart = FindCounterpart(entry.name);
     // A file whose counterpart cannot be looked up is left out of the plan:
     // taken for an orphan, its backup could be erased or a copy misjudged.
@@ -245,6 +250,7 @@ class FolderFileScan {
     std::string name;
     std::string extension;
     SplitName(entry.name, &name, &extension);
+    if (flat_files_) flat_files_->back().candidate = static_cast<int64_t>(candidates.size());
     candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
                             counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
                             counterpart.attributes, state);
@@ -256,6 +262,7 @@ class FolderFileScan {
   uint32_t mask_;
   FolderListings* listings_;
   UnusableNameSink* sink_;
+  std::vector<ScannedFile>* flat_files_;
   std::unordered_set<std::string> excluded_;
   std::vector<FindEntry> found_;
   std::shared_ptr<const FolderListing> own_listing_;
@@ -279,7 +286,8 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   return counterparts;
 }
 
-void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink) {
+void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink,
+               std::vector<ScannedFile>* flat_files) {
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
   std::vector<std::string> counterparts = PlanCounterparts(listings);
@@ -293,7 +301,7 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableN
     // be neither compared nor told from orphans.
     if (counterpartList.back().text().empty()) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
-                        sink);
+                        sink, flat_files);
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }
@@ -305,8 +313,11 @@ void ScanTrees(SearchProgressView* progress) {
   UnusableNameSink sink;
   FolderListings listings;
   if (!ScanFolders(progress, &listings, &sink)) return;
-  ScanFiles(progress, &listings, &sink);
+  const bool flat = Parameters.PathMode == TOLVEX_PATH_FLAT;
+  std::vector<ScannedFile> flat_files;
+  ScanFiles(progress, &listings, &sink, flat ? &flat_files : nullptr);
   if (Aborted) return;
+  if (flat) ResolveNameClashes(flat_files);
   SettleConflicts(Parameters);
 }
 

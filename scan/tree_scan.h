@@ -21,8 +21,9 @@ namespace tolvex {
 // subfolders it could not enter), each path once, in the order met; the run
 // writes one "Unusable name" log line for each.
 //
-// Conflicts (both ways, one stamp, other sizes) are settled as
-// SettleConflicts says and reported in `findings`.
+// In a flat run, files of one name from different folders are resolved as
+// ResolveNameClashes says; conflicts (both ways, one stamp, other sizes) are
+// settled as SettleConflicts says. Both are reported in `findings`.
 //
 // An include whose folder is missing gets no destination twin: the copies
 // of a folder that is gone are left alone, not taken for orphans.

@@ -284,8 +284,40 @@ TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFi
   for (const CANDIDATE& c : candidates) {
     EXPECT_EQ(c.counterStamp, kOld);
     EXPECT_EQ(c.counterSize, 3u);
-    EXPECT_EQ(c.state, STATE_NORMAL);
   }
+  // Only one may be carried out: the newest, on a tie the first folder's.
+  EXPECT_EQ(Find("S:\\A\\", "x.txt")->state, STATE_NORMAL);
+  EXPECT_EQ(Find("S:\\B\\", "x.txt")->state, STATE_IGNORE | STATE_NAME_CLASH);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
+  EXPECT_EQ(findings[0].path, "S:\\B\\x.txt");
+}
+
+// A file met twice (two include patterns, a folder selected twice) clashes
+// with nobody; a file of the same name elsewhere does, letter case aside.
+TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
+  drives_.WriteFile("S:\\A\\x.txt", "a", kNew);
+  drives_.WriteFile("S:\\B\\X.TXT", "b", kOld);
+  Parameters.PathMode = 0;
+  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\A\\*"});
+  Parameters.FInclSels = Entries({"*.*", "*.txt"});
+  ScanTrees(nullptr);
+  ASSERT_EQ(candidates.size(), 4u);  // two entries of S:\A\, two patterns
+  for (const CANDIDATE& c : candidates) EXPECT_EQ(c.state, STATE_NORMAL);
+  EXPECT_TRUE(findings.empty());
+
+  Reset();
+  Parameters.PathMode = 0;
+  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+  Parameters.FInclSels = Entries({"*.*", "*.txt"});
+  ScanTrees(nullptr);
+  ASSERT_EQ(candidates.size(), 4u);
+  for (const CANDIDATE& c : candidates) {
+    const bool newest = dirList[c.dirIndex].text() == "S:\\A\\";
+    EXPECT_EQ(c.state, newest ? STATE_NORMAL : STATE_IGNORE | STATE_NAME_CLASH);
+  }
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].path, "S:\\B\\X.TXT");
 }
 
 TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {

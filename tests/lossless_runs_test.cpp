@@ -263,5 +263,64 @@ TEST_F(Conflict, InTheOverviewTheFirstCopySettlesThePair) {
   EXPECT_TRUE(BothHold("version in the source"));
 }
 
+// --- Flat path mode: one destination folder for every source folder -----------------
+
+// Files of one name (letter case aside) from different folders all go to
+// the one destination file. Only the newest is carried out, on a tie the
+// first in folder order; the others are skipped and reported, also when the
+// newest gives no candidate because its copy is up to date.
+TEST_F(LosslessRun, FlatRunCarriesOutOnlyTheNewestFileOfEachName) {
+  Write("S:\\Data\\A\\a.txt", "A, oldest", kOld);
+  Write("S:\\Data\\B\\A.TXT", "B, newest", kNew);
+  Write("S:\\Data\\C\\a.txt", "C, between", Stamp(1999, 3, 12, 8, 0));
+  Write("S:\\Data\\C\\b.txt", "b", kOld);
+  job_.pathMode = 0;
+  job_.destination = "T:\\Flat\\";
+  job_.createDestDirs = 1;
+  const Lines clashes = {"Name clash: S:\\Data\\A\\a.txt", "Name clash: S:\\Data\\C\\a.txt"};
+
+  ASSERT_EQ(Run(), 1);
+
+  Lines body = clashes;
+  for (const char* line : {"File skipped: S:\\Data\\A\\a.txt", "and: T:\\Flat\\a.txt",
+                           "File copied: S:\\Data\\B\\A.TXT", "to: T:\\Flat\\A.TXT",
+                           "File skipped: S:\\Data\\C\\a.txt", "and: T:\\Flat\\a.txt",
+                           "File copied: S:\\Data\\C\\b.txt", "to: T:\\Flat\\b.txt"}) {
+    body.push_back(line);
+  }
+  EXPECT_EQ(LogBody(), body);
+  EXPECT_EQ(Read("T:\\Flat\\A.TXT"), "B, newest");
+  EXPECT_EQ(Read("T:\\Flat\\b.txt"), "b");
+  EXPECT_EQ(NativeNames("T:\\Flat\\"), (Lines{"A.TXT", "b.txt"}));
+
+  // Nothing changed: nothing is copied, and the clashes are still told.
+  ASSERT_EQ(Run(), 1);
+
+  body = clashes;
+  body.push_back("No files found.");
+  EXPECT_EQ(LogBody(), body);
+  EXPECT_EQ(Read("T:\\Flat\\A.TXT"), "B, newest");
+}
+
+TEST_F(LosslessRun, FlatRunTakesTheFirstFolderOnATie) {
+  Write("S:\\Data\\A\\x.txt", "from A", kNew);
+  Write("S:\\Data\\B\\x.txt", "from B, longer", kNew);
+  job_.pathMode = 0;
+  job_.destination = "T:\\Flat\\";
+
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+
+    const Lines copied = {"File copied: S:\\Data\\A\\x.txt", "to: T:\\Flat\\x.txt"};
+    Lines body = {"Name clash: S:\\Data\\B\\x.txt"};
+    if (run == 1) body.insert(body.end(), copied.begin(), copied.end());
+    body.push_back("File skipped: S:\\Data\\B\\x.txt");
+    body.push_back("and: T:\\Flat\\x.txt");
+    EXPECT_EQ(LogBody(), body);
+    EXPECT_EQ(Read("T:\\Flat\\x.txt"), "from A");
+  }
+}
+
 }  // namespace
 }  // namespace tolvex::runtest
