@@ -111,6 +111,8 @@ enum TolvexNotifyCode {
 enum TolvexReportCode {
   TOLVEX_REPORT_UNUSABLE_NAME = 10106,  /* a name the Windows namespace cannot hold */
   TOLVEX_REPORT_MISSING_FOLDER = 10107, /* a directory include whose folder does not exist */
+  TOLVEX_REPORT_CASE_TWIN = 10108,      /* a name another in the same folder holds in other
+                                           letter case: left alone on both sides */
   TOLVEX_REPORT_NAME_CLASH = 10109,     /* flat paths: a file whose name a newer file holds */
   TOLVEX_REPORT_CONFLICT = 10110        /* a pair with one stamp and other sizes, left alone */
 };

@@ -23,6 +23,7 @@ enum LogEvent : int {
   kEventCopyError = 10105,                           // file entry, second label "to"
   kEventUnusableName = TOLVEX_REPORT_UNUSABLE_NAME,  // folder entry with a native path the scan skipped
   kEventMissingFolder = TOLVEX_REPORT_MISSING_FOLDER, // folder entry with an include the run left out
+  kEventCaseTwin = TOLVEX_REPORT_CASE_TWIN,          // folder entry with a name left alone
   kEventNameClash = TOLVEX_REPORT_NAME_CLASH,        // folder entry with a file a flat run skipped
   kEventConflict = TOLVEX_REPORT_CONFLICT,           // folder entry with the source file of a conflict
   kEventEnd = 10255,                                 // footer: date line, rule

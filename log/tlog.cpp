@@ -167,6 +167,7 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventDirectoryDeleted: return WriteFolderEntry("Directory deleted", entry.path);
     case kEventUnusableName: return WriteFolderEntry("Unusable name", entry.path);
     case kEventMissingFolder: return WriteFolderEntry("Missing folder", entry.path);
+    case kEventCaseTwin: return WriteFolderEntry("Case twin", entry.path);
     case kEventNameClash: return WriteFolderEntry("Name clash", entry.path);
     case kEventConflict: return WriteFolderEntry("Conflict", entry.path);
     case kEventEnd:

@@ -30,6 +30,7 @@
 //   10104 kEventDirectoryDeleted  timed; folder entry (path, never shortened)
 //   10106 kEventUnusableName      timed; folder entry (the native path)
 //   10107 kEventMissingFolder     timed; folder entry (the include as given)
+//   10108 kEventCaseTwin          timed; folder entry (the file, or folder with its backslash)
 //   10109 kEventNameClash         timed; folder entry (the file left out)
 //   10110 kEventConflict          timed; folder entry (the file, source side)
 //   10255 kEventEnd               date line (dateTime != 0), rule

@@ -49,8 +49,18 @@ class FolderListing {
   // name with bytes above 127 (Windows folds more than ASCII letters).
   const FindEntry* FindName(const std::string& name, uint32_t mask, bool* answered) const;
 
+  // The entries whose names equal `name` when ASCII letter case is ignored,
+  // in byte order of their names.
+  std::vector<const FindEntry*> Spellings(const std::string& name) const;
+  // True when this folder holds `name` in two spellings or more (on a file
+  // system that tells letter case apart): names Windows cannot tell apart.
+  bool HoldsCaseTwinsOf(const std::string& name) const { return Spellings(name).size() > 1; }
+
  private:
   void SortNames() const;
+  // The range of by_name_ that holds the spellings of `name`.
+  std::pair<std::vector<uint32_t>::const_iterator, std::vector<uint32_t>::const_iterator>
+  SpellingRange(const std::string& name) const;
 
   std::vector<FindEntry> entries_;
   std::vector<std::string> unusable_;

@@ -8,6 +8,7 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "scan/case_twins.h"
 #include "scan/conflicts.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
@@ -21,20 +22,6 @@ namespace {
 constexpr char kFolderStatus[] = "Searching for subdirectories...";
 constexpr char kFileStatus[] = "Searching for files...";
 constexpr int kFolderGaugeMaximum = 300;
-
-// Collects unusable names into the run's findings, once each, in the order
-// met.
-class UnusableNameSink {
- public:
-  void Add(const std::string& native_path) {
-    if (seen_.insert(native_path).second) {
-      findings.push_back(FINDING{TOLVEX_REPORT_UNUSABLE_NAME, native_path});
-    }
-  }
-
- private:
-  std::unordered_set<std::string> seen_;
-};
 
 void ShowPhase(SearchProgressView* progress, const char* status, int maximum) {
   if (progress == nullptr) return;
@@ -51,17 +38,17 @@ bool CanPairFolders(const TParameters& parameters) {
 
 // Only the subfolders the scan will visit matter: a name in a folder that
 // was excluded afterwards is no loss.
-void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, UnusableNameSink* sink) {
+void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, FindingSink* sink) {
   if (found.empty()) return;
   std::unordered_set<std::string> visited;
   for (const STRING& entry : dirList) visited.insert(entry.text());
   for (const UnusableName& name : found) {
-    if (visited.count(name.folder) != 0) sink->Add(name.native_path);
+    if (visited.count(name.folder) != 0) sink->Add(TOLVEX_REPORT_UNUSABLE_NAME, name.native_path);
   }
 }
 
 // Fills dirList with the folders to visit, sorted. False when aborted.
-bool ScanFolders(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink) {
+bool ScanFolders(SearchProgressView* progress, FolderListings* listings, FindingSink* sink) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
   TParameters& parameters = Parameters;
   // Every selection lies on the source side until twins are added.
@@ -75,6 +62,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
   std::vector<UnusableName> unusable;
+  std::unordered_set<std::string> roots;  // the selections and their twins
   // Each step runs to its end or stops at its next test of Aborted; an
   // aborted step ends the scan at once, leaving dirList unsorted.
   const std::function<void()> steps[] = {
@@ -89,6 +77,9 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
       [&] { DropMissingDirectories(&dirList); },
+      [&] {
+        for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
+      },
       [&] { DropMissingDirectories(&excludes); },
       [&] { ExpandSelections(&dirList, progress, &unusable, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
@@ -99,6 +90,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
     if (Aborted) return false;
   }
   std::sort(dirList.begin(), dirList.end());
+  DropCaseTwinFolders(roots, listings, sink);
   KeepUnusableOfVisitedFolders(unusable, sink);
   return true;
 }
@@ -139,7 +131,7 @@ class FolderFileScan {
  public:
   // `flat_files`, when not null, receives every file considered.
   FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
-                 FolderListings* listings, UnusableNameSink* sink,
+                 FolderListings* listings, FindingSink* sink,
                  std::vector<ScannedFile>* flat_files)
       : index_(index),
         folder_(folder),
@@ -185,7 +177,7 @@ class FolderFileScan {
         if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
       }
       if (report_unusable) {
-        for (const std::string& path : listing.unusable()) sink_->Add(path);
+        for (const std::string& path : listing.unusable()) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
       }
       return yielded;
     }
@@ -193,7 +185,7 @@ class FolderFileScan {
     std::vector<std::string> unusable;
     Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
                       report_unusable ? &unusable : nullptr);
-    for (const std::string& path : unusable) sink_->Add(path);
+    for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
   }
@@ -205,8 +197,13 @@ class FolderFileScan {
 
   // The same-named file in the counterpart folder, as enumerating
   // "<counterpart folder><name>" with the scan's mask finds it.
-  Counterpart FindCounterpart(const std::string& file_name) {
+  const FolderListing& CounterpartListing() {
     if (!counterpart_listing_) counterpart_listing_ = listings_->Get(counterpart_folder_);
+    return *counterpart_listing_;
+  }
+
+  Counterpart FindCounterpart(const std::string& file_name) {
+    CounterpartListing();
     Counterpart found;
     if (!counterpart_listing_->readable()) {
       found.unknown = true;
@@ -233,6 +230,10 @@ class FolderFileScan {
     if (IsFolderEntry(entry)) return;
     if (excluded_.count(entry.name) != 0) return;
     if (entry.stamp < Parameters.LeastDate) return;
+    if (IsCaseTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
+                   counterpart_folder_, sink_)) {
+      return;
+    }
     if (flat_files_) flat_files_->push_back(ScannedFile{index_, entry.name, entry.stamp, -1});
     const Counterpart counterpart = FindCounterpart(entry.name);
     // A file whose counterpart cannot be looked up is left out of the plan:
@@ -261,7 +262,7 @@ class FolderFileScan {
   const std::string& counterpart_folder_;
   uint32_t mask_;
   FolderListings* listings_;
-  UnusableNameSink* sink_;
+  FindingSink* sink_;
   std::vector<ScannedFile>* flat_files_;
   std::unordered_set<std::string> excluded_;
   std::vector<FindEntry> found_;
@@ -286,7 +287,7 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   return counterparts;
 }
 
-void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink,
+void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
                std::vector<ScannedFile>* flat_files) {
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
@@ -310,7 +311,7 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableN
 }  // namespace
 
 void ScanTrees(SearchProgressView* progress) {
-  UnusableNameSink sink;
+  FindingSink sink;
   FolderListings listings;
   if (!ScanFolders(progress, &listings, &sink)) return;
   const bool flat = Parameters.PathMode == TOLVEX_PATH_FLAT;

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/program_state.h"
@@ -321,6 +324,87 @@ TEST_F(LosslessRun, FlatRunTakesTheFirstFolderOnATie) {
     EXPECT_EQ(Read("T:\\Flat\\x.txt"), "from A");
   }
 }
+
+// --- Names Windows could not tell apart (Linux only) ------------------------------
+
+#ifndef _WIN32
+// Files that no action of a run may touch, and the reports it makes of them.
+struct Untouchable {
+  const char* what;
+  std::vector<std::pair<std::string, std::string>> files;  // path, content
+  int touchMode;
+  int orphanMode;  // OrphanModeD2 in touch mode 0, OrphanModeB in 1
+  Lines reports;
+};
+
+class UntouchableNames : public LosslessRun {
+ protected:
+  // Two runs: each leaves every file as it was and logs the reports and no
+  // action.
+  void RunCase(const Untouchable& c) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(drives_.Native("S:\\Data"));
+    std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+    drives_.MakeDirs("T:\\Backup\\Data\\");
+    for (const auto& [path, content] : c.files) WriteNative(path, content);
+    job_.touchMode = c.touchMode;
+    job_.orphanModeD2 = c.touchMode == 0 ? c.orphanMode : 1;
+    job_.orphanModeB = c.orphanMode;
+    job_.createSrcDirs = 1;
+    Lines body = c.reports;
+    body.push_back("No files found.");
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE(run);
+      ASSERT_EQ(Run(), 1);
+      EXPECT_EQ(LogBody(), body);
+      for (const auto& [path, content] : c.files) EXPECT_EQ(ReadNative(path), content) << path;
+    }
+  }
+  // Paths in drive form whose names are taken byte for byte, past the
+  // platform's own rules.
+  void WriteNative(const std::string& path, const std::string& content) {
+    const std::filesystem::path native = drives_.Native(path);
+    std::filesystem::create_directories(native.parent_path());
+    std::ofstream(native, std::ios::binary) << content;
+    ASSERT_EQ(Sys().SetLastWriteStamp(path, kNew) == kErrOk || !Exists(path), true) << path;
+  }
+  std::string ReadNative(const std::string& path) {
+    std::ifstream in(drives_.Native(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+};
+
+// Two names that differ only in letter case are one name on Windows: a copy
+// of one lands on the other, a lookup finds either. Such a name, on either
+// side, is left alone on both sides and reported; so is the whole subtree of
+// such a folder.
+TEST_F(UntouchableNames, CaseTwinsAreLeftAloneOnBothSidesAndReported) {
+  const Untouchable cases[] = {
+      {"two files in the source, one way",
+       {{"S:\\Data\\a.txt", "lower"}, {"S:\\Data\\A.TXT", "upper"}},
+       0, 2,
+       {"Case twin: S:\\Data\\A.TXT", "Case twin: S:\\Data\\a.txt"}},
+      {"two files in the source and one backup, both ways",
+       {{"S:\\Data\\a.txt", "lower"}, {"S:\\Data\\A.TXT", "upper"},
+        {"T:\\Backup\\Data\\a.txt", "backup of lower, changed"}},
+       1, 2,
+       {"Case twin: S:\\Data\\A.TXT", "Case twin: S:\\Data\\a.txt"}},
+      {"two files in the backup, one way",
+       {{"S:\\Data\\a.txt", "source"}, {"T:\\Backup\\Data\\a.txt", "lower"},
+        {"T:\\Backup\\Data\\A.txt", "upper"}},
+       0, 2,
+       {"Case twin: T:\\Backup\\Data\\A.txt", "Case twin: T:\\Backup\\Data\\a.txt"}},
+      {"two folders in the source, and a backup of one",
+       {{"S:\\Data\\Dir\\x.txt", "upper"}, {"S:\\Data\\dir\\x.txt", "lower"},
+        {"S:\\Data\\Dir\\Sub\\y.txt", "deeper"},
+        {"T:\\Backup\\Data\\Dir\\x.txt", "backup"},
+        {"T:\\Backup\\Data\\Dir\\Gone\\z.txt", "deeper backup"}},
+       1, 2,
+       {"Case twin: S:\\Data\\Dir\\", "Case twin: S:\\Data\\dir\\"}},
+  };
+  for (const Untouchable& c : cases) RunCase(c);
+}
+#endif
 
 }  // namespace
 }  // namespace tolvex::runtest
