@@ -69,6 +69,26 @@ const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
   return PassesAttributeMask(found->attributes, mask) ? found : nullptr;
 }
 
+bool FolderListing::HoldsUnusableAlike(const std::string& name) const {
+  if (!alike_built_) {
+    for (const std::string& path : unusable_) {
+      // The platform reports native paths; the name is after the last
+      // separator of either kind.
+      const size_t slash = path.find_last_of("/\\");
+      std::string unusable_name = slash == std::string::npos ? path : path.substr(slash + 1);
+      if (unusable_name.empty()) continue;
+      const char last = unusable_name.back();
+      if (last != '.' && last != ' ') continue;
+      while (!unusable_name.empty() && (unusable_name.back() == '.' || unusable_name.back() == ' ')) {
+        unusable_name.pop_back();
+      }
+      unusable_alike_.insert(AsciiUpperText(unusable_name));
+    }
+    alike_built_ = true;
+  }
+  return !unusable_alike_.empty() && unusable_alike_.count(AsciiUpperText(name)) != 0;
+}
+
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {
   std::vector<FindEntry> entries;
   std::vector<std::string> unusable;

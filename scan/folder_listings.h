@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -55,6 +56,10 @@ class FolderListing {
   // True when this folder holds `name` in two spellings or more (on a file
   // system that tells letter case apart): names Windows cannot tell apart.
   bool HoldsCaseTwinsOf(const std::string& name) const { return Spellings(name).size() > 1; }
+  // True when this folder holds, as an unusable name, `name` followed by
+  // dots or spaces ("x." for "x"): Windows strips those and reads both as
+  // one name.
+  bool HoldsUnusableAlike(const std::string& name) const;
 
  private:
   void SortNames() const;
@@ -69,6 +74,10 @@ class FolderListing {
   // the name; built on the first FindName.
   mutable std::vector<uint32_t> by_name_;
   mutable bool sorted_ = false;
+  // The unusable names that end in dots or spaces, stripped of them, ASCII
+  // upper case; built on the first HoldsUnusableAlike.
+  mutable std::unordered_set<std::string> unusable_alike_;
+  mutable bool alike_built_ = false;
 };
 
 // True for the results of an enumeration that tell what a folder holds:

@@ -8,10 +8,10 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
-#include "scan/case_twins.h"
 #include "scan/conflicts.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
+#include "scan/names_alike.h"
 #include "scan/name_clashes.h"
 #include "scan/selections.h"
 
@@ -90,7 +90,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     if (Aborted) return false;
   }
   std::sort(dirList.begin(), dirList.end());
-  DropCaseTwinFolders(roots, listings, sink);
+  DropFoldersWithTwins(roots, listings, sink);
   KeepUnusableOfVisitedFolders(unusable, sink);
   return true;
 }
@@ -230,8 +230,8 @@ class FolderFileScan {
     if (IsFolderEntry(entry)) return;
     if (excluded_.count(entry.name) != 0) return;
     if (entry.stamp < Parameters.LeastDate) return;
-    if (IsCaseTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
-                   counterpart_folder_, sink_)) {
+    if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
+                counterpart_folder_, sink_)) {
       return;
     }
     if (flat_files_) flat_files_->push_back(ScannedFile{index_, entry.name, entry.stamp, -1});

@@ -328,10 +328,17 @@ TEST_F(LosslessRun, FlatRunTakesTheFirstFolderOnATie) {
 // --- Names Windows could not tell apart (Linux only) ------------------------------
 
 #ifndef _WIN32
+// A file written byte for byte under its name, past the platform's rules.
+struct NativeFile {
+  std::string path;  // drive form
+  std::string content;
+  bool older = false;  // written a year before the others
+};
+
 // Files that no action of a run may touch, and the reports it makes of them.
 struct Untouchable {
   const char* what;
-  std::vector<std::pair<std::string, std::string>> files;  // path, content
+  std::vector<NativeFile> files;
   int touchMode;
   int orphanMode;  // OrphanModeD2 in touch mode 0, OrphanModeB in 1
   Lines reports;
@@ -346,7 +353,7 @@ class UntouchableNames : public LosslessRun {
     std::filesystem::remove_all(drives_.Native("S:\\Data"));
     std::filesystem::remove_all(drives_.Native("T:\\Backup"));
     drives_.MakeDirs("T:\\Backup\\Data\\");
-    for (const auto& [path, content] : c.files) WriteNative(path, content);
+    for (const NativeFile& file : c.files) WriteNative(file);
     job_.touchMode = c.touchMode;
     job_.orphanModeD2 = c.touchMode == 0 ? c.orphanMode : 1;
     job_.orphanModeB = c.orphanMode;
@@ -357,16 +364,16 @@ class UntouchableNames : public LosslessRun {
       SCOPED_TRACE(run);
       ASSERT_EQ(Run(), 1);
       EXPECT_EQ(LogBody(), body);
-      for (const auto& [path, content] : c.files) EXPECT_EQ(ReadNative(path), content) << path;
+      for (const NativeFile& file : c.files) {
+        EXPECT_EQ(ReadNative(file.path), file.content) << file.path;
+      }
     }
   }
-  // Paths in drive form whose names are taken byte for byte, past the
-  // platform's own rules.
-  void WriteNative(const std::string& path, const std::string& content) {
-    const std::filesystem::path native = drives_.Native(path);
+  void WriteNative(const NativeFile& file) {
+    const std::filesystem::path native = drives_.Native(file.path);
     std::filesystem::create_directories(native.parent_path());
-    std::ofstream(native, std::ios::binary) << content;
-    ASSERT_EQ(Sys().SetLastWriteStamp(path, kNew) == kErrOk || !Exists(path), true) << path;
+    std::ofstream(native, std::ios::binary) << file.content;
+    drives_.SetNativeWriteTime(file.path, file.older ? 1000000000 - 31536000 : 1000000000);
   }
   std::string ReadNative(const std::string& path) {
     std::ifstream in(drives_.Native(path), std::ios::binary);
@@ -401,6 +408,34 @@ TEST_F(UntouchableNames, CaseTwinsAreLeftAloneOnBothSidesAndReported) {
         {"T:\\Backup\\Data\\Dir\\Gone\\z.txt", "deeper backup"}},
        1, 2,
        {"Case twin: S:\\Data\\Dir\\", "Case twin: S:\\Data\\dir\\"}},
+  };
+  for (const Untouchable& c : cases) RunCase(c);
+}
+
+// Windows strips a final dot or space from a name: "x." is "x" there, and a
+// lookup of "x." finds "x". Such names are unusable names, left alone and
+// reported; the names Windows would take them for are left alone too, on
+// both sides, and nothing is compared or written under another name.
+TEST_F(UntouchableNames, NamesEndingInADotOrASpaceAreLeftAloneOnBothSides) {
+  const std::string data = drives_.Native("S:\\Data");
+  const std::string backup = drives_.Native("T:\\Backup\\Data");
+  const Untouchable cases[] = {
+      {"a newer x. over x, one way",
+       {{"S:\\Data\\x.", "x with a dot, newer"}, {"T:\\Backup\\Data\\x", "x", true}},
+       0, 2,
+       {"Unusable name: " + data + "/x."}},
+      {"both ways",
+       {{"S:\\Data\\x.", "x with a dot, newer"}, {"T:\\Backup\\Data\\x", "x", true}},
+       1, 2,
+       {"Unusable name: " + data + "/x."}},
+      {"x and x. side by side",
+       {{"S:\\Data\\x", "plain"}, {"S:\\Data\\x.", "dotted"}, {"T:\\Backup\\Data\\x", "old", true}},
+       0, 2,
+       {"Unusable name: " + data + "/x."}},
+      {"a folder ending in a dot, in the backup",
+       {{"S:\\Data\\d\\f.txt", "f"}, {"T:\\Backup\\Data\\d.\\f.txt", "in the dotted folder"}},
+       1, 2,
+       {"Unusable name: " + backup + "/d."}},
   };
   for (const Untouchable& c : cases) RunCase(c);
 }

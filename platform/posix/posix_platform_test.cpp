@@ -248,15 +248,30 @@ TEST_F(PosixPlatformTest, NamesWindowsCannotHoldAreReportedNotYielded) {
   EXPECT_EQ(unusable, (std::vector<std::string>{Native("S:\\u\\dir*star")}));
 }
 
-TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreReachableAsStored) {
+// Windows strips a final dot or space ("trail." is "trail" there): such a
+// name is unusable, reported instead of yielded, and no path reaches it, so
+// nothing is ever read or written under another file's name.
+TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreUnusable) {
   drives_.WriteFile("S:\\t\\trail.", "dot");
   drives_.WriteFile("S:\\t\\trail", "plain");
   drives_.WriteFile("S:\\t\\space ", "space");
-  EXPECT_EQ(FoundNames("S:\\t\\*", 0), (std::vector<std::string>{"space ", "trail", "trail."}));
-  ASSERT_EQ(Sys().CopyOver("S:\\t\\trail.", "S:\\t\\copy"), kErrOk);
-  EXPECT_EQ(drives_.ReadFile("S:\\t\\copy"), "dot");
-  ASSERT_EQ(Sys().RemoveFile("S:\\t\\space "), kErrOk);
-  EXPECT_TRUE(drives_.Exists("S:\\t\\trail"));
+  drives_.MakeDirs("S:\\t\\dir.\\");
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  ASSERT_EQ(Sys().FindEntries("S:\\t\\*", kAttrDirectory, &entries, &unusable), kErrOk);
+  EXPECT_EQ(conformance::SortedNames(entries), (std::vector<std::string>{".", "..", "trail"}));
+  EXPECT_EQ(conformance::Sorted(unusable),
+            conformance::Sorted({Native("S:\\t\\dir."), Native("S:\\t\\space "),
+                                 Native("S:\\t\\trail.")}));
+  EXPECT_EQ(Sys().CopyOver("S:\\t\\trail.", "S:\\t\\copy"), kErrInvalidName);
+  EXPECT_EQ(Sys().CopyOver("S:\\t\\trail", "S:\\t\\space "), kErrInvalidName);
+  EXPECT_EQ(Sys().RemoveFile("S:\\t\\space "), kErrInvalidName);
+  EXPECT_EQ(Sys().MakeFolder("S:\\t\\dir.\\sub"), kErrInvalidName);
+  EXPECT_FALSE(drives_.Exists("S:\\t\\copy"));
+  EXPECT_EQ(drives_.ReadFile("S:\\t\\trail."), "dot");
+  EXPECT_EQ(drives_.ReadFile("S:\\t\\space "), "space");
+  // The last name of a pattern is stripped first, as FindFirstFileA does.
+  EXPECT_EQ(FoundNames("S:\\t\\trail.", 0), (std::vector<std::string>{"trail"}));
 }
 
 TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {

@@ -1,4 +1,4 @@
-#include "scan/case_twins.h"
+#include "scan/names_alike.h"
 
 #include <unordered_set>
 #include <vector>
@@ -22,15 +22,18 @@ bool SplitFolder(const std::string& folder, std::string* parent, std::string* na
   return true;
 }
 
-// Reports every spelling of `name` in `listing` when there are two or more.
-bool ReportTwins(const std::string& name, const FolderListing& listing, const std::string& folder,
-                 const char* suffix, FindingSink* sink) {
+// True when `name` has a twin in `listing`; reports every spelling of a case
+// twin.
+bool TwinIn(const std::string& name, const FolderListing& listing, const std::string& folder,
+            const char* suffix, FindingSink* sink) {
   const std::vector<const FindEntry*> spellings = listing.Spellings(name);
-  if (spellings.size() < 2) return false;
-  for (const FindEntry* entry : spellings) {
-    sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + entry->name + suffix);
+  if (spellings.size() > 1) {
+    for (const FindEntry* entry : spellings) {
+      sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + entry->name + suffix);
+    }
+    return true;
   }
-  return true;
+  return listing.HoldsUnusableAlike(name);
 }
 
 // True when `folder` or a folder above it is in `folders` (case folded).
@@ -46,16 +49,16 @@ bool BelowAny(const std::unordered_set<std::string>& folders, std::string folder
 
 }  // namespace
 
-bool IsCaseTwin(const std::string& name, const FolderListing& own, const std::string& own_folder,
-                const FolderListing& counterpart, const std::string& counterpart_folder,
-                FindingSink* sink) {
-  const bool here = ReportTwins(name, own, own_folder, "", sink);
-  const bool there = ReportTwins(name, counterpart, counterpart_folder, "", sink);
+bool HasTwin(const std::string& name, const FolderListing& own, const std::string& own_folder,
+             const FolderListing& counterpart, const std::string& counterpart_folder,
+             FindingSink* sink) {
+  const bool here = TwinIn(name, own, own_folder, "", sink);
+  const bool there = TwinIn(name, counterpart, counterpart_folder, "", sink);
   return here || there;
 }
 
-void DropCaseTwinFolders(const std::unordered_set<std::string>& roots, FolderListings* listings,
-                         FindingSink* sink) {
+void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderListings* listings,
+                          FindingSink* sink) {
   const TParameters& parameters = Parameters;
   const bool paired_folders = parameters.PathMode != TOLVEX_PATH_FLAT;
   // Folders left alone, letter case folded: a subfolder of one is too.
@@ -70,11 +73,11 @@ void DropCaseTwinFolders(const std::unordered_set<std::string>& roots, FolderLis
     if (SplitFolder(folder, &parent, &name)) {
       drop = BelowAny(untouchable, parent);
       if (!drop && roots.count(folder) == 0) {
-        drop = ReportTwins(name, *listings->Get(parent), parent, "\\", sink);
+        drop = TwinIn(name, *listings->Get(parent), parent, "\\", sink);
         const std::string counterpart =
             paired_folders ? MapCounterpartDirectory(parameters, parent, entry.mark()) : "";
         if (!counterpart.empty()) {
-          drop = ReportTwins(name, *listings->Get(counterpart), counterpart, "\\", sink) || drop;
+          drop = TwinIn(name, *listings->Get(counterpart), counterpart, "\\", sink) || drop;
         }
       }
     }
