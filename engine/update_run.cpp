@@ -99,12 +99,26 @@ int32_t UpdateRun::Run() {
   // (CompareText), so there is no mode to switch here.
   Sys().PumpStep();
   Aborted = false;
+  // Every run starts from empty lists, whatever an earlier one left.
+  ClearProgramLists();
   log_.Open();
   log_.Write(kEventStart);
   Sys().PumpStep();
-  RunPhases();
+  bool failed = false;
+  try {
+    RunPhases();
+  } catch (...) {
+    // Out of memory in the middle of a run: what is logged was done, the
+    // rest is not. The run is no success; the footer still ends the log.
+    failed = true;
+    log_.Write(kEventRunFailed);
+    try {
+      Notify(kEventRunFailed, 0, 0);
+    } catch (...) {
+    }
+  }
   Finish();
-  return Aborted ? 0 : 1;
+  return Aborted || failed ? 0 : 1;
 }
 
 void UpdateRun::RunPhases() {

@@ -105,6 +105,10 @@ int Answers::Notify(int code, int drive, int number) {
       out_ << "Stopped: source folders of different drives would share destination folders "
               "(with PathMode 2 every selection must lie on one drive).\n";
       return 0;
+    case TOLVEX_NOTIFY_RUN_FAILED:
+      outcome_.run_failed = true;
+      out_ << "The run failed inside the engine (internal error); the log shows what was done.\n";
+      return 0;
     case TOLVEX_NOTIFY_NO_FILES:
       out_ << "No files found: nothing to update.\n";
       return 0;

@@ -1,4 +1,6 @@
 #include "frontend/answers.h"
+#include "frontend/exit_status.h"
+#include "frontend/run_job.h"
 
 #include <sstream>
 
@@ -73,6 +75,20 @@ TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
   none.answers.Notify(TOLVEX_NOTIFY_NO_FILES, 0, 0);
   EXPECT_FALSE(none.answers.outcome().ended_by_check);
   EXPECT_NE(none.out.str().find("No files found"), std::string::npos);
+}
+
+// CallUpdate returns 0 for an aborted run and for a failed one; the
+// notification of the failure makes the command say so, with its own exit
+// status (and no LastUpdate is recorded: only status 0 records).
+TEST(NotifyAnswers, ARunThatFailedInsideIsNoAbortAndNoSuccess) {
+  Harness h(AnswerMode::kNoTerminal);
+  h.answers.Notify(TOLVEX_NOTIFY_RUN_FAILED, 0, 0);
+  EXPECT_TRUE(h.answers.outcome().run_failed);
+  EXPECT_NE(h.out.str().find("The run failed"), std::string::npos) << h.out.str();
+  EXPECT_EQ(ExitStatusOf(0, h.answers.outcome(), 0), kExitRunFailed);
+  EXPECT_EQ(ExitStatusOf(0, RunOutcome(), 0), kExitAborted);
+  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), 0), kExitCompleted);
+  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), 2), kExitCopiesFailed);
 }
 
 TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {

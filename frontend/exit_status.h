@@ -10,6 +10,7 @@ enum ExitStatus : int {
   kExitStoppedByCheck = 3,  // the engine's checks ended the run (10002, 10003, 10004, 10009)
   kExitCopiesFailed = 4,    // the run completed, but some copies failed
   kExitNoEngine = 5,        // the engine library cannot be loaded; nothing ran
+  kExitRunFailed = 6,       // the run failed inside the engine (10010); the log tells how far
 };
 
 }  // namespace tolvex::frontend

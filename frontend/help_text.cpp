@@ -103,6 +103,8 @@ EXIT STATUS
      drives that would share destination folders
   4  the run completed, but some copies failed
   5  the engine library cannot be loaded; nothing ran
+  6  the run failed inside the engine (an internal error such as lack of
+     memory); the log shows what was done before, and nothing is recorded
 )";
 
 }  // namespace

@@ -104,16 +104,11 @@ int FailedCopies(const RunOutcome& outcome) {
                                                     : 0;
 }
 
-int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
-  if (result == 0 || outcome.space_refused) return kExitAborted;
-  if (outcome.ended_by_check) return kExitStoppedByCheck;
-  return failed > 0 ? kExitCopiesFailed : kExitCompleted;
-}
-
 void Report(int status, int failed, const Job& job) {
   switch (status) {
     case kExitAborted: std::cout << "Run aborted.\n"; break;
     case kExitStoppedByCheck: std::cout << "Run ended by a check of the job.\n"; break;
+    case kExitRunFailed: std::cout << "Run failed.\n"; break;
     case kExitCopiesFailed:
       std::cout << "Run completed, but " << failed << (failed == 1 ? " copy" : " copies")
                 << " failed.\n";
@@ -133,6 +128,14 @@ void RecordRun(const Job& job, uint32_t run_start) {
 }
 
 }  // namespace
+
+int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
+  // CallUpdate returns 0 for a failed run too; the notification tells them apart.
+  if (outcome.run_failed) return kExitRunFailed;
+  if (result == 0 || outcome.space_refused) return kExitAborted;
+  if (outcome.ended_by_check) return kExitStoppedByCheck;
+  return failed > 0 ? kExitCopiesFailed : kExitCompleted;
+}
 
 void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
   for (int list = 0; list < kListCount; ++list) {

@@ -103,7 +103,9 @@ enum TolvexNotifyCode {
   TOLVEX_NOTIFY_NO_FILES = 10007,      /* the scan found nothing to do */
   TOLVEX_NOTIFY_LACKS_SPACE = 10008,   /* question: go on although a drive lacks space? */
   /* Checks this engine adds; each ends the run like 10002 to 10004. */
-  TOLVEX_NOTIFY_DRIVES_MEET = 10009    /* folders of two drives would share destination folders */
+  TOLVEX_NOTIFY_DRIVES_MEET = 10009,   /* folders of two drives would share destination folders */
+  TOLVEX_NOTIFY_RUN_FAILED = 10010     /* the run stopped on an internal error (out of memory);
+                                          CallUpdate returns 0 */
 };
 
 /* Reports the log makes of single files and folders a run found and left
@@ -203,7 +205,8 @@ TOLVEX_INT_SETTER(SetDateSeparator)
 TOLVEX_INT_SETTER(SetTimeSeparator)
 TOLVEX_INT_SETTER(SetMidnight)
 
-/* Runs one update with the stored job; 1 when done, 0 when the user aborted. */
+/* Runs one update with the stored job; 1 when done, 0 when the user aborted
+ * or the run failed inside (NotifyProc was then told 10010). */
 TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                              TCopyErrorProc copy_error, TMakeDirProc make_dir);
 

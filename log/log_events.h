@@ -16,6 +16,7 @@ enum LogEvent : int {
   kEventNoFiles = TOLVEX_NOTIFY_NO_FILES,            // the scan found no candidates
   kEventLacksSpace = TOLVEX_NOTIFY_LACKS_SPACE,      // a drive lacks space (drive letter, missing bytes)
   kEventDrivesMeet = TOLVEX_NOTIFY_DRIVES_MEET,      // folders of two drives meet in the destination
+  kEventRunFailed = TOLVEX_NOTIFY_RUN_FAILED,        // the run stopped on an internal error
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry

@@ -61,6 +61,7 @@ const char* FixedLine(int code) {
     case kEventNoFiles: return "No files found.";
     case kEventDrivesMeet:
       return "Error: Source directories of different drives meet in the destination.";
+    case kEventRunFailed: return "Error: The run failed (internal error).";
     default: return nullptr;
   }
 }

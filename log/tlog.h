@@ -21,6 +21,7 @@
 //   10001 kEventStart             empty line, rule, date line (dateTime != 0), "Workfile: <job>"
 //   10002 .. 10007                their one fixed line; 10004 names entry.drive
 //   10009 kEventDrivesMeet        its one fixed line
+//   10010 kEventRunFailed         its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."
 //                                 from entry.drive and entry.missingBytes
 //   10100 kEventFileCopied        timed; file entry, second label "to"

@@ -237,6 +237,7 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
       {kEventAborted, {}, "Aborted by user."},
       {kEventNoFiles, {}, "No files found."},
       {kEventDrivesMeet, {}, "Error: Source directories of different drives meet in the destination."},
+      {kEventRunFailed, {}, "Error: The run failed (internal error)."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RunOne(Settings(), c.code, c.entry), Lines({c.line})) << c.code;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,50 @@ using Lines = std::vector<std::string>;
 using Calls = std::vector<NotifyCall>;
 
 class LosslessRun : public RunTest {};
+
+// --- A run that fails inside ------------------------------------------------------
+
+// An exception inside the run (here: no memory at the second copy) must not
+// pass for a done run: the log says that the run failed and ends with its
+// footer, CallUpdate returns 0 and the front end hears of it, and the next
+// run starts from clean lists instead of acting on the stale plan.
+TEST_F(LosslessRun, AFailureInsideTheRunIsReportedAndLeavesNothingBehind) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("S:\\Data\\b.txt", "b", kNew);
+  platform_.beforeCopy = [](int call, const std::string&, const std::string&) {
+    if (call == 2) throw std::bad_alloc();
+  };
+
+  EXPECT_EQ(Run(), 0);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "Error: The run failed (internal error)."}));
+  EXPECT_EQ(Notifications(), (Calls{{10010, 0, 0}}));
+  EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\b.txt"));
+
+  platform_.beforeCopy = nullptr;
+  Recorder() = CallbackRecorder();
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\b.txt", "to: T:\\Backup\\Data\\b.txt"}));
+  EXPECT_TRUE(Notifications().empty());
+}
+
+// Whatever a run before left in the lists, a run starts from none of it.
+TEST_F(LosslessRun, ARunStartsFromEmptyLists) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("S:\\Other\\stale.txt", "not selected", kNew);
+  dirList.emplace_back("S:\\Other\\", 0);
+  counterpartList.emplace_back("T:\\Elsewhere\\", 1);
+  candidates.emplace_back("stale", ".txt", 0, 12, 0, kNew, 0, 0, 0, STATE_NORMAL);
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}));
+  EXPECT_FALSE(Exists("T:\\Elsewhere"));
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\stale.txt"));
+}
 
 // --- Full paths from two drives ---------------------------------------------------
 
