@@ -21,7 +21,27 @@ namespace {
 using Lines = std::vector<std::string>;
 using Calls = std::vector<NotifyCall>;
 
-class LosslessRun : public RunTest {};
+class LosslessRun : public RunTest {
+ protected:
+  // Runs the job, then holds what every run must: each "File copied" line
+  // names two files that are equal afterwards (a later copy in the same run
+  // must not have overwritten it, nor copied the other way).
+  int Run() {
+    const int result = RunTest::Run();
+    const Lines body = LogBody();
+    for (size_t i = 0; i + 1 < body.size(); ++i) {
+      if (body[i].rfind(kCopied, 0) != 0 || body[i + 1].rfind(kTo, 0) != 0) continue;
+      const std::string from = body[i].substr(sizeof kCopied - 1);
+      const std::string to = body[i + 1].substr(sizeof kTo - 1);
+      EXPECT_EQ(Read(from), Read(to)) << "logged as copied: " << from << " to " << to;
+    }
+    return result;
+  }
+
+ private:
+  static constexpr char kCopied[] = "File copied: ";
+  static constexpr char kTo[] = "to: ";
+};
 
 // --- A run that fails inside ------------------------------------------------------
 
