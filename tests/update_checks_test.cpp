@@ -26,6 +26,14 @@ class UpdateChecks : public RunTest {
     Write("T:\\Backup\\Data\\a.txt", "old a", kOld);
   }
   bool PairCopied() const { return Read("T:\\Backup\\Data\\a.txt") == "new a, longer"; }
+  // The run was ended by a check before the generation folders were made:
+  // its log lines, its notification, no rename, no search.
+  void ExpectEndedBeforeTheGenerationStep(const Lines& body, int code) {
+    EXPECT_EQ(LogBody(), body);
+    EXPECT_EQ(Notifications(), (Calls{{code, 0, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+  }
   // Removes the folders the cases of a table write on S:.
   void RemoveSourceFolders() const {
     for (const char* folder : {"S:\\Data", "S:\\Grandson", "S:\\Son", "S:\\Father"}) {
@@ -92,10 +100,7 @@ TEST_F(UpdateChecks, IncludesThatAllNameMissingFoldersEndTheRunBeforeTheGenerati
 
     Lines body = c.missing;
     body.push_back("Error: No source directories or files specified.");
-    EXPECT_EQ(LogBody(), body);
-    EXPECT_EQ(Notifications(), (Calls{{10002, 0, 0}}));
-    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
-    EXPECT_TRUE(ui_.searchDialogs.empty());
+    ExpectEndedBeforeTheGenerationStep(body, 10002);
     EXPECT_EQ(Read("T:\\Backup\\Grandson\\Data\\a.txt"), "a");
     EXPECT_EQ(Read("T:\\Backup\\Grandson\\Dta\\b.txt"), "b");
   }
@@ -187,10 +192,7 @@ TEST_F(UpdateChecks, DestinationAboveASourceFolderIsRefusedBeforeTheGenerationSt
 
     EXPECT_EQ(Run(), 1);
 
-    EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
-    EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
-    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
-    EXPECT_TRUE(ui_.searchDialogs.empty());
+    ExpectEndedBeforeTheGenerationStep(Lines{"Error: Source and destination are identical."}, 10003);
     EXPECT_EQ(Read("S:\\Data\\Src\\a.txt"), "a");
     EXPECT_EQ(Read("S:\\Data\\Src\\Sub\\b.txt"), "b");
     EXPECT_EQ(Read("S:\\Data\\other.txt"), "unrelated");
@@ -272,11 +274,8 @@ TEST_F(UpdateChecks, SelectionsOfTwoDrivesThatMeetInTheDestinationAreRefused) {
 
     EXPECT_EQ(Run(), 1);
 
-    EXPECT_EQ(LogBody(),
-              Lines{"Error: Source directories of different drives meet in the destination."});
-    EXPECT_EQ(Notifications(), (Calls{{10009, 0, 0}}));
-    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
-    EXPECT_TRUE(ui_.searchDialogs.empty());
+    ExpectEndedBeforeTheGenerationStep(
+        Lines{"Error: Source directories of different drives meet in the destination."}, 10009);
     EXPECT_EQ(Read("T:\\Backup\\a\\t.txt"), "t");
     EXPECT_EQ(Read("U:\\b\\u.txt"), "u");
   }
