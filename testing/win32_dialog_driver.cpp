@@ -118,9 +118,14 @@ ControlState DialogDriver::Control(HWND dialog, int id) {
 }
 
 RECT DialogDriver::TemplateRect(HWND dialog, int x, int y, int width, int height) {
-  RECT rect = {x, y, x + width, y + height};
-  ::MapDialogRect(dialog, &rect);
-  return rect;
+  // The dialog manager converts the position and the size of a control
+  // each on its own, so the far edge may lie a pixel beyond the mapped
+  // edge x + width.
+  RECT origin = {x, y, 0, 0};
+  RECT size = {width, height, 0, 0};
+  ::MapDialogRect(dialog, &origin);
+  ::MapDialogRect(dialog, &size);
+  return {origin.left, origin.top, origin.left + size.left, origin.top + size.top};
 }
 
 SIZE DialogDriver::ClientSize(HWND dialog) {

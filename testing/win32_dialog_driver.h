@@ -63,7 +63,8 @@ class DialogDriver {
   static std::string WindowText(HWND window);
   static ControlState Control(HWND dialog, int id);
   // The rectangle `x, y, width, height` of a template, in dialog units, as
-  // pixels of `dialog` (MapDialogRect).
+  // pixels of `dialog`: position and size each through MapDialogRect, as
+  // the dialog manager places the control.
   static RECT TemplateRect(HWND dialog, int x, int y, int width, int height);
   // The client size of the dialog.
   static SIZE ClientSize(HWND dialog);
