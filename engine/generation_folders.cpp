@@ -48,19 +48,19 @@ void RotateGenerations(const std::string& prefix) {
 void MakeDestinationRoot(TParameters& parameters) {
   const std::string prefix = FolderPrefix(parameters.Destination);
   switch (parameters.VaryMode) {
-    case 0:
+    case TOLVEX_VARY_NONE:
       parameters.DestinationRoot = prefix;
       return;
-    case 1:
+    case TOLVEX_VARY_DATED:
       parameters.DestinationRoot = prefix + DatedFolderName(Sys().Now()) + '\\';
       return;
-    case 2:
+    case TOLVEX_VARY_WEEKDAY:
       parameters.DestinationRoot = prefix + parameters.Weekday + '\\';
       return;
-    case 3:
+    case TOLVEX_VARY_ODD_EVEN:
       parameters.DestinationRoot = prefix + OddEvenFolderName(Sys().Now()) + '\\';
       return;
-    case 4:
+    case TOLVEX_VARY_GENERATIONS:
       RotateGenerations(prefix);
       parameters.DestinationRoot = prefix + kGrandsonFolder + '\\';
       return;

@@ -12,7 +12,13 @@ namespace tolvex {
 
 namespace {
 
-enum : int32_t { kByPath = 0, kByName = 1, kByType = 2, kBySize = 3, kByDate = 4 };
+enum : int32_t {
+  kByPath = TOLVEX_SORT_BY_FOLDER,
+  kByName = TOLVEX_SORT_BY_NAME,
+  kByType = TOLVEX_SORT_BY_TYPE,
+  kBySize = TOLVEX_SORT_BY_SIZE,
+  kByDate = TOLVEX_SORT_BY_DATE,
+};
 
 // Sizes of 1 000 000 000 bytes and more form one group, however many digits
 // a 64-bit size has.
@@ -92,8 +98,8 @@ std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key,
 
 // Each group ends where the next begins; the last ends at the list's end.
 void CloseGroups(size_t candidate_count) {
-  for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].SetLast(groups[k + 1].GetFirst() - 1);
-  if (!groups.empty()) groups.back().SetLast(static_cast<int32_t>(candidate_count) - 1);
+  for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].last = groups[k + 1].first - 1;
+  if (!groups.empty()) groups.back().last = static_cast<int32_t>(candidate_count) - 1;
 }
 
 }  // namespace
