@@ -12,10 +12,13 @@ namespace {
 const char kUsage[] = R"(tolvex - run a backup or synchronisation job with the Tolvex engine
 
 USAGE
-  tolvex [--yes | --no] [--library PATH] JOB   run the job
-  tolvex check JOB                             check the job and print every value
-                                               as the engine will get it; run nothing
+  tolvex [--yes | --no] [--library PATH] JOB
+      run the job
+  tolvex check JOB
+      check the job and print every value as the engine will get it; run
+      nothing
   tolvex --help
+      this text (tolvex --help=man: the same as a manual page)
 
 OPTIONS
   --yes           answer the run's questions without asking (see ANSWERS)
@@ -130,7 +133,26 @@ void PrintKeyLine(std::ostream& out, const std::string& name, const std::string&
   out << line << "\n";
 }
 
+// A line of the help as roff text: backslashes and minus signs escaped, and
+// a line that would start with a control character made plain.
+std::string RoffLine(const std::string& line) {
+  std::string text;
+  for (char c : line) {
+    if (c == '\\') {
+      text += "\\e";
+    } else if (c == '-') {
+      text += "\\-";
+    } else {
+      text += c;
+    }
+  }
+  if (!text.empty() && (text[0] == '.' || text[0] == '\'')) text = "\\&" + text;
+  return text;
+}
+
 }  // namespace
+
+std::string Version() { return TOLVEX_VERSION; }
 
 void PrintHelp(std::ostream& out) {
   out << kUsage;
@@ -141,5 +163,28 @@ void PrintHelp(std::ostream& out) {
   }
   out << kRules;
 }
+
+void PrintManPage(std::ostream& out) {
+  std::ostringstream plain;
+  PrintHelp(plain);
+  std::istringstream lines(plain.str());
+  std::string line;
+  std::getline(lines, line);  // "tolvex - run a backup ...": the NAME line
+  out << ".TH TOLVEX 1 \"\" \"tolvex " << Version() << "\" \"User Commands\"\n"
+      << ".SH NAME\n" << RoffLine(line) << "\n";
+  bool in_block = false;
+  while (std::getline(lines, line)) {
+    const bool heading = !line.empty() && line[0] != ' ';
+    if (heading) {
+      if (in_block) out << ".fi\n";
+      out << ".SH \"" << RoffLine(line) << "\"\n.nf\n";
+      in_block = true;
+      continue;
+    }
+    if (in_block) out << RoffLine(line) << "\n";
+  }
+  if (in_block) out << ".fi\n";
+}
+
 
 }  // namespace tolvex::frontend
