@@ -49,7 +49,7 @@ char Answers::Ask(const std::string& keys, char enter, char at_end) {
     const char key = keys_->ReadKey();
     if (key == 0) return at_end;
     if (key == '\n') return enter;
-    const char lower = LowerAscii(std::string(1, key))[0];
+    const char lower = AsciiLowerText(std::string(1, key))[0];
     if (keys.find(lower) != std::string::npos) return lower;
   }
 }

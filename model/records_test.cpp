@@ -6,16 +6,10 @@
 #include <type_traits>
 #include <vector>
 
+#include "testing/stamps.h"
+
 namespace tolvex {
 namespace {
-
-// A packed stamp from its fields (year field = year - 1980, second field =
-// second / 2).
-constexpr uint32_t Stamp(uint32_t year_field, uint32_t month, uint32_t day, uint32_t hour = 0,
-                         uint32_t minute = 0, uint32_t second_field = 0) {
-  return (year_field << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
-         second_field;
-}
 
 // --- Stamp text ---
 
@@ -28,13 +22,13 @@ struct StampTextCase {
 
 TEST(StampText, ShowsMonthFirstWithTwoDigitYearAndEvenSeconds) {
   const StampTextCase cases[] = {
-      {Stamp(0, 1, 1), '/', ':', "01/01/80 00:00:00"},               // 1980
-      {Stamp(20, 2, 29, 12, 0, 0), '/', ':', "02/29/00 12:00:00"},    // 2000
-      {Stamp(27, 7, 4, 9, 5, 3), '/', ':', "07/04/07 09:05:06"},      // 2007
-      {Stamp(127, 12, 31, 23, 59, 29), '/', ':', "12/31/07 23:59:58"},  // 2107
-      {Stamp(19, 12, 31, 23, 59, 29), '/', ':', "12/31/99 23:59:58"},
-      {Stamp(18, 3, 5, 7, 8, 2), '.', '-', "03.05.98 07-08-04"},
-      {Stamp(44, 10, 9, 1, 2, 1), '-', '.', "10-09-24 01.02.02"},
+      {StampFromFields(0, 1, 1), '/', ':', "01/01/80 00:00:00"},               // 1980
+      {StampFromFields(20, 2, 29, 12, 0, 0), '/', ':', "02/29/00 12:00:00"},    // 2000
+      {StampFromFields(27, 7, 4, 9, 5, 3), '/', ':', "07/04/07 09:05:06"},      // 2007
+      {StampFromFields(127, 12, 31, 23, 59, 29), '/', ':', "12/31/07 23:59:58"},  // 2107
+      {StampFromFields(19, 12, 31, 23, 59, 29), '/', ':', "12/31/99 23:59:58"},
+      {StampFromFields(18, 3, 5, 7, 8, 2), '.', '-', "03.05.98 07-08-04"},
+      {StampFromFields(44, 10, 9, 1, 2, 1), '-', '.', "10-09-24 01.02.02"},
   };
   for (const StampTextCase& c : cases) {
     EXPECT_EQ(StampText(c.stamp, c.date_separator, c.time_separator), c.expected)
@@ -43,7 +37,7 @@ TEST(StampText, ShowsMonthFirstWithTwoDigitYearAndEvenSeconds) {
 }
 
 TEST(StampText, DateHalfIsTheFirstEightCharacters) {
-  const uint32_t stamp = Stamp(18, 3, 5, 23, 59, 29);
+  const uint32_t stamp = StampFromFields(18, 3, 5, 23, 59, 29);
   EXPECT_EQ(StampDateText(stamp, '.'), "03.05.98");
   EXPECT_EQ(StampText(stamp, '.', ':').substr(0, 8), StampDateText(stamp, '.'));
 }
@@ -171,11 +165,11 @@ TEST(CANDIDATE, StampsCompareUnsignedPast2044) {
   static_assert(std::is_unsigned_v<decltype(CANDIDATE::counterStamp)>);
   CANDIDATE before2044;
   CANDIDATE in2044;
-  before2044.stamp = Stamp(63, 12, 31, 23, 59, 29);
-  in2044.stamp = Stamp(64, 1, 1);  // top bit set
+  before2044.stamp = StampFromFields(63, 12, 31, 23, 59, 29);
+  in2044.stamp = StampFromFields(64, 1, 1);  // top bit set
   EXPECT_LT(before2044.stamp, in2044.stamp);
   // The date word decides whatever the time words hold.
-  EXPECT_LT(Stamp(20, 1, 1, 23, 59, 29), Stamp(20, 1, 2, 0, 0, 0));
+  EXPECT_LT(StampFromFields(20, 1, 1, 23, 59, 29), StampFromFields(20, 1, 2, 0, 0, 0));
 }
 
 struct CounterpartCase {
