@@ -73,12 +73,13 @@ LAST UPDATE AND MIDNIGHT
   After a run that completed with exit status 0 the start of the run is
   recorded in JOB.state beside the job, and the next run hands it to the
   engine as LastUpdate. A run in which copies failed (4) is not recorded:
-  both ways with OrphanModeB = 2, a file on one side only counts as new work
-  when it is newer than LastUpdate minus two hours, and is copied; older, it
-  counts as deleted on the other side and is erased, which a file whose copy
-  failed must never be taken for. A LastUpdate key in the job wins over JOB.state
-  (which is still updated). With Midnight = auto the command sets Midnight
-  when the run starts before 01:00 and LastUpdate falls on the day before.
+  both ways with OrphanModeB = 2, a file on one side only counts as new
+  work when it is newer than LastUpdate minus two hours, and is copied;
+  older, it counts as deleted on the other side and is erased, which a file
+  whose copy failed must never be taken for. A LastUpdate key in the job
+  wins over JOB.state (which is still updated). With Midnight = auto the
+  command sets Midnight when the run starts before 01:00 and LastUpdate
+  falls on the day before.
 
 ANSWERS
   On a terminal the questions take single keys:

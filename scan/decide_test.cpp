@@ -95,7 +95,7 @@ TEST(DecideCandidate, TwoWayOrphansAreErasedOnlyWhenOlderThanTheLastUpdateAndIts
   TParameters parameters;
   parameters.TouchMode = TOLVEX_TOUCH_BOTH_WAYS;
   parameters.OrphanModeB = TOLVEX_ORPHAN_ERASE;
-  parameters.LastUpdate = Stamp(26, 6, 15, 14, 30, 11);  // two hours after kStamp, and 2 s
+  parameters.LastUpdate = StampFromFields(26, 6, 15, 14, 30, 11);  // two hours after kStamp, and 2 s
   for (uint8_t side : {0, 1}) {
     DecisionInput input;
     input.side = side;
@@ -107,9 +107,9 @@ TEST(DecideCandidate, TwoWayOrphansAreErasedOnlyWhenOlderThanTheLastUpdateAndIts
   }
   // The margin on the calendar: from 00:30 on the first of a year back into
   // the last day of the year before; none before the first stamp there is.
-  EXPECT_EQ(NewWorkSince(Stamp(20, 1, 1, 0, 30)), Stamp(19, 12, 31, 22, 30));
-  EXPECT_EQ(NewWorkSince(Stamp(19, 3, 1, 1, 0, 5)), Stamp(19, 2, 28, 23, 0, 5));
-  EXPECT_EQ(NewWorkSince(Stamp(0, 1, 1, 1, 0)), Stamp(0, 1, 1, 0, 0));
+  EXPECT_EQ(NewWorkSince(StampFromFields(20, 1, 1, 0, 30)), StampFromFields(19, 12, 31, 22, 30));
+  EXPECT_EQ(NewWorkSince(StampFromFields(19, 3, 1, 1, 0, 5)), StampFromFields(19, 2, 28, 23, 0, 5));
+  EXPECT_EQ(NewWorkSince(StampFromFields(0, 1, 1, 1, 0)), StampFromFields(0, 1, 1, 0, 0));
   EXPECT_EQ(NewWorkSince(0), 0u);
   EXPECT_EQ(NewWorkSince(kNever), kNever);  // names no real time: taken as it is
 }
