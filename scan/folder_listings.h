@@ -55,7 +55,10 @@ class FolderListing {
   std::vector<const FindEntry*> Spellings(const std::string& name) const;
   // True when this folder holds `name` in two spellings or more (on a file
   // system that tells letter case apart): names Windows cannot tell apart.
-  bool HoldsCaseTwinsOf(const std::string& name) const { return Spellings(name).size() > 1; }
+  bool HoldsCaseTwinsOf(const std::string& name) const {
+    const auto [first, last] = SpellingRange(name);
+    return last - first > 1;
+  }
   // True when this folder holds, as an unusable name, `name` followed by
   // dots or spaces ("x." for "x"): Windows strips those and reads both as
   // one name.

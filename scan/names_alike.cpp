@@ -26,9 +26,8 @@ bool SplitFolder(const std::string& folder, std::string* parent, std::string* na
 // twin.
 bool TwinIn(const std::string& name, const FolderListing& listing, const std::string& folder,
             const char* suffix, FindingSink* sink) {
-  const std::vector<const FindEntry*> spellings = listing.Spellings(name);
-  if (spellings.size() > 1) {
-    for (const FindEntry* entry : spellings) {
+  if (listing.HoldsCaseTwinsOf(name)) {
+    for (const FindEntry* entry : listing.Spellings(name)) {
       sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + entry->name + suffix);
     }
     return true;
