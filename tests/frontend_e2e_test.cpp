@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/child_command.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -104,8 +106,8 @@ class TolvexCommand : public ::testing::Test {
     const std::string command = "\"\"" + TolvexPath() + "\" " + arguments + " > \"" + out.string() +
                                 "\" 2> \"" + err.string() + "\" < NUL\"";
 #else
-    const std::string command = "'" + TolvexPath() + "' " + arguments + " > '" + out.string() +
-                                "' 2> '" + err.string() + "' < /dev/null";
+    const std::string command = tolvex::ChildShellCommand(TolvexPath()) + " " + arguments + " > '" +
+                                out.string() + "' 2> '" + err.string() + "' < /dev/null";
 #endif
     Result result;
     const int raw = std::system(command.c_str());
@@ -395,15 +397,15 @@ struct TypedAnswer {
 
 Result RunOnTerminal(const std::vector<std::string>& arguments,
                      const std::vector<TypedAnswer>& answers) {
+  std::vector<std::string> words = tolvex::ChildCommand(TolvexPath());
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   int terminal = -1;
   const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
   if (child == 0) {
-    std::vector<char*> argv;
-    const std::string program = TolvexPath();
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   Result result;
