@@ -70,7 +70,7 @@ class RunValuesTest : public ::testing::Test {
   Job Load(const std::string& job_lines) {
     const std::string text = "[Job]\nDestination = ${JOBDIR}/backup\n" + job_lines;
     auto parsed = ParseJob(temp_.Path("j.job"), text);
-    if (auto* error = std::get_if<JobError>(&parsed)) ADD_FAILURE() << error->Format();
+    if (auto* errors = std::get_if<JobErrors>(&parsed)) ADD_FAILURE() << errors->front().Format();
     return std::move(std::get<Job>(parsed));
   }
   void RecordLastRun(const char* date) {
@@ -113,7 +113,7 @@ TEST_F(RunValuesTest, NamesTodayForWeekdayFolders) {
   EXPECT_EQ(named.Get("Weekday").text, "Weekly");
 }
 
-TEST_F(RunValuesTest, AsksAboutFailedCopiesItselfOnlyWhereNoLogShowsThem) {
+TEST_F(RunValuesTest, AlwaysHearsOfFailedCopiesAndAsksOnlyWhereTheJobSaysSo) {
   std::filesystem::create_directories(temp_.path() / "logs");
   struct Case {
     const char* lines;
@@ -122,10 +122,10 @@ TEST_F(RunValuesTest, AsksAboutFailedCopiesItselfOnlyWhereNoLogShowsThem) {
   } cases[] = {
       {"", 0x40, true},                                                // no log
       {"Warnings = 0x80\n", 0xC0, true},                               // keeps the beep bit
-      {"LogFile = ${JOBDIR}/logs/r.log\n", 0x00, false},               // the log shows them
-      {"LogFile = ${JOBDIR}/logs/r.log\nLogDetails = 3\n", 0x40, true},  // no file lines
-      {"LogFile = ${JOBDIR}/logs/r.log\nLogActive = 0\n", 0x40, true},
+      {"LogFile = ${JOBDIR}/logs/r.log\n", 0x40, true},                // a log changes nothing
+      {"LogFile = ${JOBDIR}/logs/r.log\nLogDetails = 3\n", 0x40, true},
       {"Warnings = 0x40\n", 0x40, false},                              // the job asks itself
+      {"Warnings = 0xC0\n", 0xC0, false},
   };
   for (const Case& c : cases) {
     Job job = Load(c.lines);

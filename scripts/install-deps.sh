@@ -3,8 +3,10 @@
 # the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
 # compilers, the 32-bit Linux cross compiler and the user-mode emulator that
 # runs its programs, Wine (64-bit), a virtual X server, rsync (benchmarks),
-# ImageMagick (screenshots) and ccache (faster rebuilds of the several
-# configurations). Does nothing when all of it is present.
+# ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
+# BMP at build time), ccache (faster rebuilds of the several
+# configurations) and dpkg-dev (the Debian package's dependencies). Does
+# nothing when all of it is present.
 set -euo pipefail
 
 packages=(
@@ -12,7 +14,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   g++-i686-linux-gnu qemu-user-static
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick ccache
+  rsync imagemagick ccache dpkg-dev python3
 )
 
 missing=()
