@@ -44,25 +44,17 @@ ssize_t CopyFileRange(int from, off_t* from_offset, int to, off_t* to_offset, si
 #endif
 }
 
-off_t SeekData(int fd, off_t offset) {
-#ifdef SEEK_DATA
+#if defined(SEEK_DATA) && defined(SEEK_HOLE)
+static off_t SeekWith(int fd, off_t offset, int whence) {
   if (newer_calls_missing) return Missing();
-  return lseek(fd, offset, SEEK_DATA);
-#else
-  (void)fd, (void)offset;
-  return Missing();
-#endif
+  return lseek(fd, offset, whence);
 }
-
-off_t SeekHole(int fd, off_t offset) {
-#ifdef SEEK_HOLE
-  if (newer_calls_missing) return Missing();
-  return lseek(fd, offset, SEEK_HOLE);
+off_t SeekData(int fd, off_t offset) { return SeekWith(fd, offset, SEEK_DATA); }
+off_t SeekHole(int fd, off_t offset) { return SeekWith(fd, offset, SEEK_HOLE); }
 #else
-  (void)fd, (void)offset;
-  return Missing();
+off_t SeekData(int, off_t) { return Missing(); }
+off_t SeekHole(int, off_t) { return Missing(); }
 #endif
-}
 
 int RenameNoReplace(const char* from, const char* to) {
 #ifdef RENAME_NOREPLACE
