@@ -50,6 +50,8 @@ class SilentRunUi final : public RunUi {
 // SetRunUi(nullptr) restores the silent ones.
 RunUi& CurrentRunUi();
 void SetRunUi(RunUi* ui);
+// True while a RunUi installed with SetRunUi is in place.
+bool RunUiInstalled();
 
 // The caption of every dialog of the run except the overview.
 std::string DialogCaption(const std::string& job_name);

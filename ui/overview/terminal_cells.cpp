@@ -92,4 +92,70 @@ uint32_t SystemColourValue(int index) {
   }
 }
 
+uint32_t ColourValue(const Colour& colour) {
+  return colour.kind == Colour::Kind::kSystem ? SystemColourValue(static_cast<int>(colour.value))
+                                              : colour.value & 0xFFFFFF;
+}
+
+namespace {
+
+struct Rgb3 {
+  int r, g, b;
+};
+
+Rgb3 Split(uint32_t colour) {
+  return {static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+          static_cast<int>((colour >> 16) & 0xFF)};
+}
+
+int Distance(const Rgb3& a, const Rgb3& b) {
+  return (a.r - b.r) * (a.r - b.r) + (a.g - b.g) * (a.g - b.g) + (a.b - b.b) * (a.b - b.b);
+}
+
+// xterm's values of the basic colours (black, red, green, yellow, blue,
+// magenta, cyan, white, then the bright ones).
+constexpr Rgb3 kBasic[16] = {{0, 0, 0},       {205, 0, 0},     {0, 205, 0},     {205, 205, 0},
+                             {0, 0, 238},     {205, 0, 205},   {0, 205, 205},   {229, 229, 229},
+                             {127, 127, 127}, {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
+                             {92, 92, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+
+int Nearest(const Rgb3& target, int count, int (*value_of)(int, Rgb3*)) {
+  int best = 0, best_distance = -1;
+  for (int index = 0; index < count; ++index) {
+    Rgb3 candidate{};
+    const int colour = value_of(index, &candidate);
+    const int distance = Distance(target, candidate);
+    if (best_distance < 0 || distance < best_distance) {
+      best = colour;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+// The 6 x 6 x 6 cube (16 to 231) and the 24 greys (232 to 255).
+int Xterm256(int index, Rgb3* value) {
+  static constexpr int kLevels[6] = {0, 95, 135, 175, 215, 255};
+  if (index < 216) {
+    *value = {kLevels[index / 36], kLevels[(index / 6) % 6], kLevels[index % 6]};
+    return 16 + index;
+  }
+  const int grey = 8 + 10 * (index - 216);
+  *value = {grey, grey, grey};
+  return 232 + (index - 216);
+}
+
+int Basic(int index, Rgb3* value) {
+  *value = kBasic[index];
+  return index;
+}
+
+}  // namespace
+
+int NearestTerminalColour(uint32_t colour, int colours) {
+  const Rgb3 target = Split(colour);
+  if (colours >= 256) return Nearest(target, 216 + 24, Xterm256);
+  return Nearest(target, colours >= 16 ? 16 : 8, Basic);
+}
+
 }  // namespace tolvex::overview

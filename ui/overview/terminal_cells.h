@@ -36,5 +36,11 @@ Glyph GlyphOf(Strip strip, int image);
 // The colour values (0x00BBGGRR) the terminal shows for the system colours:
 // the classic Windows scheme, so that a row looks as in the dialog.
 uint32_t SystemColourValue(int index);
+uint32_t ColourValue(const Colour& colour);
+
+// The terminal colour nearest to a colour value: an index of the xterm
+// palette when the terminal has 256 colours, else one of the 8 (or 16)
+// basic colours.
+int NearestTerminalColour(uint32_t colour, int colours);
 
 }  // namespace tolvex::overview

@@ -51,5 +51,18 @@ TEST(TerminalCells, EveryRowImageHasAGlyphThatFitsItsCells) {
   EXPECT_NE(GlyphOf(Strip::kRows, 6).text, GlyphOf(Strip::kRows, 7).text);
 }
 
+TEST(TerminalCells, ColoursMapToTheNearestTerminalColour) {
+  constexpr uint32_t kWhite = 0xFFFFFF, kNavy = 0x800000, kLightGrey = 0xE8E8E8, kRed = 0x0000C0;
+  EXPECT_EQ(NearestTerminalColour(kWhite, 256), 231);
+  EXPECT_EQ(NearestTerminalColour(kLightGrey, 256), 254);  // the grey 228: apart from white
+  EXPECT_EQ(NearestTerminalColour(kNavy, 256), 18);
+  EXPECT_EQ(NearestTerminalColour(kWhite, 8), 7);
+  EXPECT_EQ(NearestTerminalColour(kNavy, 8), 4);
+  EXPECT_EQ(NearestTerminalColour(kRed, 8), 1);
+  EXPECT_EQ(NearestTerminalColour(kWhite, 16), 15);
+  EXPECT_EQ(ColourValue(Colour::System(kColourHighlight)), kNavy);
+  EXPECT_EQ(ColourValue(Colour::Value(0x12345678)), 0x345678u);
+}
+
 }  // namespace
 }  // namespace tolvex::overview
