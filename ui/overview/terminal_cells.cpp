@@ -155,6 +155,11 @@ int Basic(int index, Rgb3* value) {
 int NearestTerminalColour(uint32_t colour, int colours) {
   const Rgb3 target = Split(colour);
   if (colours >= 256) return Nearest(target, 216 + 24, Xterm256);
+  if (colours < 16 && std::max({target.r, target.g, target.b}) - std::min({target.r, target.g, target.b}) < 32) {
+    // Eight colours hold no middle grey (the nearest would be yellow): a grey
+    // is black or white, whichever it is nearer to.
+    return target.r + target.g + target.b < 3 * 160 ? 0 : 7;
+  }
   return Nearest(target, colours >= 16 ? 16 : 8, Basic);
 }
 

@@ -40,7 +40,7 @@ uint32_t ColourValue(const Colour& colour);
 
 // The terminal colour nearest to a colour value: an index of the xterm
 // palette when the terminal has 256 colours, else one of the 8 (or 16)
-// basic colours.
+// basic colours (where a grey is black or white).
 int NearestTerminalColour(uint32_t colour, int colours);
 
 }  // namespace tolvex::overview

@@ -60,6 +60,10 @@ TEST(TerminalCells, ColoursMapToTheNearestTerminalColour) {
   EXPECT_EQ(NearestTerminalColour(kNavy, 8), 4);
   EXPECT_EQ(NearestTerminalColour(kRed, 8), 1);
   EXPECT_EQ(NearestTerminalColour(kWhite, 16), 15);
+  // Grey text on eight colours: black (shown dim), never yellow.
+  EXPECT_EQ(NearestTerminalColour(0x808080, 8), 0);
+  EXPECT_EQ(NearestTerminalColour(0xC0C0C0, 8), 7);
+  EXPECT_EQ(NearestTerminalColour(0x808080, 256), 244);
   EXPECT_EQ(ColourValue(Colour::System(kColourHighlight)), kNavy);
   EXPECT_EQ(ColourValue(Colour::Value(0x12345678)), 0x345678u);
 }

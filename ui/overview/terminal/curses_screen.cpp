@@ -103,8 +103,10 @@ void CursesScreen::Put(int line, int column, const std::string& text, uint32_t i
   if (span.text.empty()) return;
   const int pair = PairOf(ink, background);
   attr_t attrs = CursesAttributes(attributes);
-  // Without colours the highlight shows as reverse video.
+  // Without colours the highlight shows as reverse video; grey text, which
+  // few colours cannot show, as dim text.
   if (colours_ == 0 && background == SystemColourValue(kColourHighlight)) attrs |= A_REVERSE;
+  if (colours_ < 256 && ink == SystemColourValue(kColourGrayText)) attrs |= A_DIM;
   attr_set(attrs, static_cast<short>(pair), nullptr);
   mvaddnstr(line, span.column, span.text.c_str(), static_cast<int>(span.text.size()));
   attr_set(A_NORMAL, 0, nullptr);
