@@ -15,10 +15,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <poll.h>
-#include <pty.h>
 #include <sys/wait.h>
-#include <unistd.h>
+
+#include "testing/pseudo_terminal.h"
 #endif
 
 namespace {
@@ -98,14 +97,19 @@ class TolvexCommand : public ::testing::Test {
         << sections;
   }
 
-  Result Run(const std::string& arguments) const {
+  // Runs the command with standard input empty and the outputs in files.
+  // `detached`: in a session of its own, without a controlling terminal (as
+  // under cron), also when the tests run from one.
+  Result Run(const std::string& arguments, bool detached = false) const {
     const fs::path out = root_ / "out.txt", err = root_ / "err.txt";
 #if defined(_WIN32)
+    (void)detached;
     const std::string command = "\"\"" + TolvexPath() + "\" " + arguments + " > \"" + out.string() +
                                 "\" 2> \"" + err.string() + "\" < NUL\"";
 #else
-    const std::string command = "'" + TolvexPath() + "' " + arguments + " > '" + out.string() +
-                                "' 2> '" + err.string() + "' < /dev/null";
+    const std::string command = std::string(detached ? "setsid -w " : "") + "'" + TolvexPath() +
+                                "' " + arguments + " > '" + out.string() + "' 2> '" + err.string() +
+                                "' < /dev/null";
 #endif
     Result result;
     const int raw = std::system(command.c_str());
@@ -118,8 +122,8 @@ class TolvexCommand : public ::testing::Test {
     result.err = ReadText(err);
     return result;
   }
-  Result RunJob(const std::string& options = "") const {
-    return Run(options + " \"" + P("job.job") + "\"");
+  Result RunJob(const std::string& options = "", bool detached = false) const {
+    return Run(options + " \"" + P("job.job") + "\"", detached);
   }
 
   fs::path root_;
@@ -265,12 +269,12 @@ TEST_F(TolvexCommand, TheMidnightHintIsLoggedUnlessAnsweredNo) {
 }
 
 #if !defined(_WIN32)
-// On Linux the overview is a terminal view. (On Windows it is a dialog that
-// waits for a click, with or without a console.)
+// On Linux the overview is a terminal view on the controlling terminal. (On
+// Windows it is a dialog that waits for a click, with or without a console.)
 TEST_F(TolvexCommand, ConfirmModeTwoWithoutATerminalIsCancelled) {
   Put("source/a.txt", "a");
   WriteJob("ConfirmMode = 2");
-  const Result result = RunJob();
+  const Result result = RunJob("", true);
   EXPECT_STATUS(result, 1);
   EXPECT_FALSE(Exists("backup/a.txt"));
   EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
@@ -395,40 +399,16 @@ struct TypedAnswer {
 
 Result RunOnTerminal(const std::vector<std::string>& arguments,
                      const std::vector<TypedAnswer>& answers) {
-  int terminal = -1;
-  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-  if (child == 0) {
-    std::vector<char*> argv;
-    const std::string program = TolvexPath();
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+  std::vector<std::string> argv{TolvexPath()};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  tolvex::PseudoTerminal terminal(argv);
+  for (const TypedAnswer& answer : answers) {
+    if (!terminal.WaitFor(answer.question)) break;
+    terminal.Type(std::string(1, answer.key));
   }
   Result result;
-  size_t next = 0, searched = 0;
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  for (;;) {
-    pollfd ready{terminal, POLLIN, 0};
-    if (std::chrono::steady_clock::now() > deadline) break;
-    if (poll(&ready, 1, 200) <= 0) continue;
-    char buffer[4096];
-    const ssize_t got = read(terminal, buffer, sizeof buffer);
-    if (got <= 0) break;  // the child closed the terminal
-    result.out.append(buffer, static_cast<size_t>(got));
-    while (next < answers.size()) {
-      const size_t at = result.out.find(answers[next].question, searched);
-      if (at == std::string::npos) break;
-      searched = at + 1;
-      (void)!write(terminal, &answers[next].key, 1);
-      ++next;
-    }
-  }
-  close(terminal);
-  int raw = 0;
-  waitpid(child, &raw, 0);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.status = terminal.Finish();
+  result.out = terminal.output();
   return result;
 }
 
@@ -454,6 +434,55 @@ TEST_F(FailedCopy, APersonMayAbortTheRunAtAFailedCopy) {
   EXPECT_STATUS(result, 1);
   EXPECT_NE(result.out.find("access denied: the target is read-only"), std::string::npos);
   EXPECT_EQ(Get("backup/fine.txt"), "fine");
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
+// A person reviews the plan in the terminal overview, changes it and runs
+// it: exactly the actions left in the plan are carried out.
+TEST_F(TolvexCommand, APersonChangesThePlanInTheTerminalOverviewAndRunsIt) {
+  Put("source/a.txt", "a");                    // new: copied
+  Put("source/b.txt", "b");                    // new: set to Ignore
+  Put("source/c.txt", "c, new", 24h);          // newer: set to Invert
+  Put("backup/c.txt", "c, old", 72h);
+  Put("source/d.txt", "d, new", 24h);          // newer: Enter makes it Ignore
+  Put("backup/d.txt", "d, old", 72h);
+  Put("backup/gone.txt", "only in the backup");  // to be erased: set to Normal
+  WriteJob("ConfirmMode = 2\nSortMode = 1\nDisplayMode = 2\nOrphanModeD2 = 2");
+  tolvex::PseudoTerminal terminal({TolvexPath(), P("job.job")});
+  ASSERT_TRUE(terminal.WaitFor("Cancel")) << terminal.output();
+  using Pty = tolvex::PseudoTerminal;
+  terminal.Type(std::string(Pty::kDown) + "o" + Pty::kDown + "t" + Pty::kDown + Pty::kEnter +
+                Pty::kEnd + "n" + "1" + "k");
+  const int status = terminal.Finish();
+  EXPECT_EQ(status, 0) << terminal.output();
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+  EXPECT_FALSE(Exists("backup/b.txt"));
+  EXPECT_EQ(Get("source/c.txt"), "c, old");  // the backup's copy came back
+  EXPECT_EQ(Get("backup/c.txt"), "c, old");
+  EXPECT_EQ(Get("source/d.txt"), "d, new");
+  EXPECT_EQ(Get("backup/d.txt"), "d, old");
+  EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");  // not erased, but copied back
+  EXPECT_EQ(Get("source/gone.txt"), "only in the backup");
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 3) << Log();
+  EXPECT_EQ(CountOf(Log(), "File skipped:"), 2) << Log();
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 0) << Log();
+  EXPECT_NE(terminal.output().find("Run completed."), std::string::npos);
+}
+
+TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
+  Put("source/a.txt", "a");
+  Put("backup/gone.txt", "only in the backup");
+  WriteJob("ConfirmMode = 2\nDisplayMode = 0\nOrphanModeD2 = 2");
+  tolvex::PseudoTerminal terminal({TolvexPath(), P("job.job")});
+  ASSERT_TRUE(terminal.WaitFor("Cancel")) << terminal.output();
+  // Every group marked Erase, then Cancel.
+  terminal.Type(std::string(tolvex::PseudoTerminal::kHome) + tolvex::PseudoTerminal::kShiftDown +
+                "e" + "c");
+  EXPECT_EQ(terminal.Finish(), 1) << terminal.output();
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_EQ(Get("source/a.txt"), "a");
+  EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");
+  EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
