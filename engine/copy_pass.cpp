@@ -2,12 +2,13 @@
 // pass (in list order, with the per-file confirmation and the copy-error
 // answers) and the removal of empty folders.
 #include <memory>
+#include <utility>
 
-#include "model/parameters.h"
+#include "engine/run_ui.h"
 #include "engine/update_run.h"
+#include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
-#include "engine/run_ui.h"
 
 namespace tolvex {
 
@@ -76,32 +77,43 @@ UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) 
   if (candidates[i].state & STATE_DONE) return Next::kNextCandidate;
   CandidateTexts texts = CandidateTexts::For(candidates[i]);
 
-  if (p.ConfirmMode == 1 && !askAll_ && !(candidates[i].state & STATE_CONFIRMED)) {
+  if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askAll_ &&
+      !(candidates[i].state & STATE_CONFIRMED)) {
     AskConfirmation(i, texts);
     if (Aborted) return Next::kStop;
   }
-  const CANDIDATE c = candidates[i];
-  switch (Action(c.state)) {
+  return ApplyAction(i, std::move(texts), dialog);
+}
+
+UpdateRun::Next UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
+  switch (Action(candidates[i].state)) {
     case STATE_NORMAL:
-      break;
+      return CopyCandidate(i, texts, dialog);
     case STATE_INVERT:
       texts.Swap();
-      break;
+      return CopyCandidate(i, texts, dialog);
     case STATE_ERASE:
-      EraseCandidateFiles(c, texts);
+      EraseCandidateFiles(candidates[i], texts);
       return Next::kNextCandidate;
     default:
       // Ignore, and any state without a known action: nothing is touched.
       log_.Write(kEventFileSkipped, texts.FileEntry());
       return Next::kNextCandidate;
   }
+}
 
+// Copies the file of `texts.path` onto `texts.counterPath` (already swapped
+// for an Invert candidate); the byte count keeps the unswapped size.
+UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
+                                         CopyProgressView& dialog) {
+  const TParameters& p = Parameters;
+  const CANDIDATE c = candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
   dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
   CreateTargetFolder(c, texts);
 
   uint32_t attributes = 0;
-  if ((p.Attributes & kAttrReadOnly) &&
+  if ((p.Attributes & TOLVEX_ATTR_OVERWRITE_READONLY) &&
       Sys().GetAttributes(texts.counterPath, &attributes) == kErrOk &&
       (attributes & kAttrReadOnly)) {
     Sys().SetAttributes(texts.counterPath, 0);
@@ -172,8 +184,8 @@ UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
                                              const CandidateTexts& texts,
                                              CopyProgressView& dialog) {
   const TParameters& p = Parameters;
-  if (p.Warnings & 0x80) Sys().Beep(kBeepExclamation);
-  if (!(p.Warnings & 0x40) && !InterruptRequest) {
+  if (p.Warnings & TOLVEX_WARN_BEEP) Sys().Beep(kBeepExclamation);
+  if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
     return Next::kNextCandidate;
   }

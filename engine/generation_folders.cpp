@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 
 namespace tolvex {
 
@@ -14,12 +15,6 @@ std::string FolderPrefix(const std::string& destination) {
     return destination;
   }
   return destination + '\\';
-}
-
-// "%02d" of a calendar field below 100.
-std::string TwoDigits(int value) {
-  const int v = (value % 100 + 100) % 100;
-  return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
 }
 
 // "A" followed by month, day and two-digit year.
@@ -53,19 +48,19 @@ void RotateGenerations(const std::string& prefix) {
 void MakeDestinationRoot(TParameters& parameters) {
   const std::string prefix = FolderPrefix(parameters.Destination);
   switch (parameters.VaryMode) {
-    case 0:
+    case TOLVEX_VARY_NONE:
       parameters.DestinationRoot = prefix;
       return;
-    case 1:
+    case TOLVEX_VARY_DATED:
       parameters.DestinationRoot = prefix + DatedFolderName(Sys().Now()) + '\\';
       return;
-    case 2:
+    case TOLVEX_VARY_WEEKDAY:
       parameters.DestinationRoot = prefix + parameters.Weekday + '\\';
       return;
-    case 3:
+    case TOLVEX_VARY_ODD_EVEN:
       parameters.DestinationRoot = prefix + OddEvenFolderName(Sys().Now()) + '\\';
       return;
-    case 4:
+    case TOLVEX_VARY_GENERATIONS:
       RotateGenerations(prefix);
       parameters.DestinationRoot = prefix + kGrandsonFolder + '\\';
       return;

@@ -17,8 +17,6 @@ namespace tolvex {
 
 namespace {
 
-constexpr int kAnswerNo = 7;  // IDNO
-
 char DriveLetterOf(const std::string& path) {
   if (path.empty()) return 0;
   const std::string upper = Sys().UpperCase(path.substr(0, 1));
@@ -102,36 +100,27 @@ int32_t UpdateRun::Run() {
   log_.Open();
   log_.Write(kEventStart);
   Sys().PumpStep();
-
-  if (CheckJob() && QueryDrives()) {
-    PrepareDestination();
-    bool empty_plan = false;
-    if (ScanAndPlan() && CheckPlan(&empty_plan)) {
-      bool go_on = true;
-      if (!empty_plan) {
-        go_on = WarnAboutSpace() && Confirm();
-        if (go_on && Parameters.ConfirmMode != 1) {
-          Sys().PumpStep();
-          ErasePass();
-          if (Aborted) {
-            LogAborted();
-            go_on = false;
-          }
-        }
-        if (go_on) {
-          Sys().PumpStep();
-          if (!candidates.empty()) CopyPass();
-          if (Aborted) {
-            LogAborted();
-            go_on = false;
-          }
-        }
-      }
-      if (go_on) RemoveEmptyFolders();
-    }
-  }
+  RunPhases();
   Finish();
   return Aborted ? 0 : 1;
+}
+
+void UpdateRun::RunPhases() {
+  if (!CheckJob() || !QueryDrives()) return;
+  PrepareDestination();
+  if (!ScanAndPlan() || !CheckPlan()) return;
+  if (!candidates.empty()) {
+    if (!WarnAboutSpace() || !Confirm()) return;
+    if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
+      Sys().PumpStep();
+      ErasePass();
+      if (Aborted) return LogAborted();
+    }
+    Sys().PumpStep();
+    if (!candidates.empty()) CopyPass();
+    if (Aborted) return LogAborted();
+  }
+  RemoveEmptyFolders();
 }
 
 bool UpdateRun::CheckJob() {
@@ -144,8 +133,8 @@ bool UpdateRun::CheckJob() {
   Sys().PumpStep();
   p.SourceDrive = DriveLetterOf(p.DInclSels.front().text());
   p.DestinationDrive = DriveLetterOf(p.Destination);
-  if (p.SourceDrive == p.DestinationDrive && p.Destination.size() == 3 && p.PathMode == 1 &&
-      p.VaryMode == 0) {
+  if (p.SourceDrive == p.DestinationDrive && p.Destination.size() == 3 && p.PathMode == TOLVEX_PATH_FULL &&
+      p.VaryMode == TOLVEX_VARY_NONE) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;
@@ -176,7 +165,7 @@ void UpdateRun::PrepareDestination() {
   MakeDestinationRoot(Parameters);
   Sys().PumpStep();
   if (Parameters.Midnight) {
-    if (Notify(kEventMidnight, 0, 0) != kAnswerNo) log_.Write(kEventMidnight);
+    if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
 }
@@ -203,17 +192,16 @@ bool UpdateRun::ScanAndPlan() {
   return true;
 }
 
-bool UpdateRun::CheckPlan(bool* empty_plan) {
+bool UpdateRun::CheckPlan() {
   TParameters& p = Parameters;
   Sys().PumpStep();
-  if (p.PathMode == 2 && Sys().CompareExact(p.CommonRoot, p.DestinationRoot) == 0) {
+  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, p.DestinationRoot) == 0) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;
   }
   Sys().PumpStep();
-  *empty_plan = candidates.empty();
-  if (*empty_plan) {
+  if (candidates.empty()) {
     log_.Write(kEventNoFiles);
     Notify(kEventNoFiles, 0, 0);
   }
@@ -224,7 +212,7 @@ bool UpdateRun::WarnAboutSpace() {
   Sys().PumpStep();
   for (const SpaceShortfall& shortfall : FindSpaceShortfalls(Parameters)) {
     log_.Write(kEventLacksSpace, LogEntry::Shortfall(shortfall.drive, shortfall.missingBytes));
-    if (Notify(kEventLacksSpace, shortfall.drive, shortfall.missingBytes) == kAnswerNo) {
+    if (Notify(kEventLacksSpace, shortfall.drive, shortfall.missingBytes) == TOLVEX_NOTIFY_NO) {
       LogAborted();
       return false;
     }
@@ -234,7 +222,7 @@ bool UpdateRun::WarnAboutSpace() {
 
 bool UpdateRun::Confirm() {
   Sys().PumpStep();
-  if (Parameters.ConfirmMode != 2) return true;
+  if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
   Aborted = !CurrentRunUi().RunOverview();
   if (Aborted) {
     LogAborted();

@@ -53,12 +53,16 @@ class UpdateRun {
   int32_t Run();
 
  private:
-  // Each returns false when the run is to finish at once.
+  // Everything between the header and the footer; returns where the run
+  // ends early.
+  void RunPhases();
+  // The checks and phases that may end the run: false when it is to finish
+  // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
   bool QueryDrives();
   void PrepareDestination();
   bool ScanAndPlan();
-  bool CheckPlan(bool* empty_plan);
+  bool CheckPlan();
   bool WarnAboutSpace();
   bool Confirm();
   void ErasePass();
@@ -66,9 +70,12 @@ class UpdateRun {
   void RemoveEmptyFolders();
   void Finish();
 
-  // The copy pass, one candidate at a time.
+  // The copy pass, one candidate at a time: its turn (abort, done, the
+  // per-file question), then its decided action, then the copy itself.
   enum class Next { kNextCandidate, kSameCandidate, kStop };
   Next ProcessCandidate(size_t i, CopyProgressView& dialog);
+  Next ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog);
+  Next CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
   void AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
   Next HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,

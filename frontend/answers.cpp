@@ -10,9 +10,6 @@ namespace tolvex::frontend {
 
 namespace {
 
-constexpr int kActionMask = 0x0F;
-constexpr int kNormal = 0x01, kIgnore = 0x02, kErase = 0x04, kInvert = 0x08;
-
 std::string Megabytes(int number) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f MB", static_cast<uint32_t>(number) / 1048576.0);
@@ -21,10 +18,10 @@ std::string Megabytes(int number) {
 
 // The Confirm answer that keeps the proposed action.
 int CodeOfAction(int state) {
-  switch (state & kActionMask) {
-    case kIgnore: return TOLVEX_CONFIRM_IGNORE;
-    case kErase: return TOLVEX_CONFIRM_ERASE;
-    case kInvert: return TOLVEX_CONFIRM_INVERT;
+  switch (state & TOLVEX_STATE_ACTION) {
+    case TOLVEX_STATE_IGNORE: return TOLVEX_CONFIRM_IGNORE;
+    case TOLVEX_STATE_ERASE: return TOLVEX_CONFIRM_ERASE;
+    case TOLVEX_STATE_INVERT: return TOLVEX_CONFIRM_INVERT;
     default: return TOLVEX_CONFIRM_NORMAL;
   }
 }
@@ -32,11 +29,11 @@ int CodeOfAction(int state) {
 }  // namespace
 
 std::string ActionName(int state) {
-  switch (state & kActionMask) {
-    case kNormal: return "copy";
-    case kIgnore: return "skip";
-    case kErase: return "erase";
-    case kInvert: return "copy back";
+  switch (state & TOLVEX_STATE_ACTION) {
+    case TOLVEX_STATE_NORMAL: return "copy";
+    case TOLVEX_STATE_IGNORE: return "skip";
+    case TOLVEX_STATE_ERASE: return "erase";
+    case TOLVEX_STATE_INVERT: return "copy back";
     default: return "no action";
   }
 }
@@ -52,7 +49,7 @@ char Answers::Ask(const std::string& keys, char enter, char at_end) {
     const char key = keys_->ReadKey();
     if (key == 0) return at_end;
     if (key == '\n') return enter;
-    const char lower = LowerAscii(std::string(1, key))[0];
+    const char lower = AsciiLowerText(std::string(1, key))[0];
     if (keys.find(lower) != std::string::npos) return lower;
   }
 }
@@ -76,7 +73,7 @@ int Answers::AskYesNo(const std::string& question, bool enter_means_yes) {
   out_ << question << (enter_means_yes ? " [Y/n] " : " [y/N] ");
   const char key = Ask("yn", enter_means_yes ? 'y' : 'n', 'n');
   out_ << (key == 'y' ? "yes" : "no") << "\n";
-  return key == 'y' ? 6 : TOLVEX_NOTIFY_NO;  // 6 is IDYES
+  return key == 'y' ? TOLVEX_NOTIFY_YES : TOLVEX_NOTIFY_NO;
 }
 
 int Answers::NonInteractiveNotify(int code) {
@@ -84,7 +81,7 @@ int Answers::NonInteractiveNotify(int code) {
   out_ << (yes ? "Answered yes" : "Answered no") << " ("
        << (mode_ == AnswerMode::kNoTerminal ? "no terminal" : mode_ == AnswerMode::kYes ? "--yes" : "--no")
        << ").\n";
-  return yes ? 6 : TOLVEX_NOTIFY_NO;
+  return yes ? TOLVEX_NOTIFY_YES : TOLVEX_NOTIFY_NO;
 }
 
 int Answers::Notify(int code, int drive, int number) {
@@ -125,7 +122,7 @@ int Answers::Notify(int code, int drive, int number) {
 
 int Answers::Confirm(const char* path, const char* counter_path, uint32_t size,
                      uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp, int state) {
-  const bool invert = (state & kActionMask) == kInvert;
+  const bool invert = (state & TOLVEX_STATE_ACTION) == TOLVEX_STATE_INVERT;
   out_ << ActionName(state) << ": " << FileText(path, size, stamp) << (invert ? " <- " : " -> ")
        << FileText(counter_path, counter_size, counter_stamp);
   if (mode_ != AnswerMode::kAsk) {

@@ -42,8 +42,8 @@ struct RunOutcome {
 class Answers {
  public:
   // `silent_copy_errors`: the job did not ask to be consulted on failed
-  // copies (the command set Warnings bit 0x40 itself), so they are skipped
-  // without a question; an interruption is still asked about.
+  // copies (the command set Warnings bit 0x40 only to hear of them), so they
+  // are skipped without a question; an interruption is still asked about.
   Answers(AnswerMode mode, const DriveMap& drives, bool silent_copy_errors, std::ostream& out,
           KeyInput* keys);
 

@@ -80,11 +80,10 @@ ANSWERS
   the run is cancelled (exit status 1). On Windows the overview is a dialog.
 
 FAILED COPIES
-  With Warnings 0x40 the engine asks about each failed copy. Without it the
-  command counts the "Error at copying" lines this run wrote to the log.
-  When the job keeps no such log (no LogFile, LogActive 0 or LogDetails 3)
-  the command sets Warnings 0x40 itself and skips each failed copy without
-  a question, which changes nothing else.
+  The command always hands the engine Warnings bit 0x40, so that it hears
+  of every failed copy whatever the log does. With 0x40 in the job it asks
+  about each failed copy; without, it skips each one without a question,
+  and the log shows a "File skipped" line after the "Error at copying" line.
 
 EXIT STATUS
   0  the run completed (also when there was nothing to update)

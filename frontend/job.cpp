@@ -83,7 +83,7 @@ std::string ParseValue(const KeyRule& rule, const std::string& value, Setting* s
     }
     case ValueForm::kFlag:
     case ValueForm::kAutoFlag: {
-      if (rule.form == ValueForm::kAutoFlag && LowerAscii(value) == "auto") {
+      if (rule.form == ValueForm::kAutoFlag && AsciiLowerText(value) == "auto") {
         setting->is_auto = true;
         return "";
       }
@@ -143,7 +143,7 @@ class JobParser {
   }
 
   bool ReadSection(const IniSection& section) {
-    const std::string name = LowerAscii(section.name);
+    const std::string name = AsciiLowerText(section.name);
     if (!seen_sections_.emplace(name, section.line).second) {
       return Fail(section.line, "[" + section.name + "]",
                   "section given twice (first on line " + std::to_string(seen_sections_[name]) + ")");
@@ -151,7 +151,7 @@ class JobParser {
     if (name == "job") return ReadKeys(section);
     if (name == "drives") return ReadDrives(section);
     for (int list = 0; list < kListCount; ++list) {
-      if (name == LowerAscii(kListNames[list])) return ReadList(section, list);
+      if (name == AsciiLowerText(kListNames[list])) return ReadList(section, list);
     }
     return Fail(section.line, "[" + section.name + "]",
                 "unknown section (sections: [Job], [Drives], [DInclSels], [DExclSels], "
@@ -199,7 +199,7 @@ class JobParser {
 
   static const KeyRule* FindRule(const std::string& key) {
     for (const KeyRule& rule : JobKeys()) {
-      if (LowerAscii(key) == LowerAscii(rule.key)) return &rule;
+      if (AsciiLowerText(key) == AsciiLowerText(rule.key)) return &rule;
     }
     return nullptr;
   }
@@ -300,7 +300,7 @@ class JobParser {
       const bool subtree = include.back() == '*';
       const std::string folder = subtree ? include.substr(0, include.size() - 1) : include;
       const bool inside = subtree ? StartsWithFolder(destination.text, folder)
-                                  : LowerAscii(destination.text) == LowerAscii(folder);
+                                  : AsciiLowerText(destination.text) == AsciiLowerText(folder);
       if (inside && !IsExcluded(destination.text)) {
         return Fail(destination.line, "Destination",
                     "lies inside the source selection \"" + job_.drives.ToNative(include) +
@@ -324,7 +324,7 @@ class JobParser {
   // count, as on Windows.
   static bool StartsWithFolder(const std::string& path, const std::string& folder) {
     return path.size() >= folder.size() &&
-           LowerAscii(path.substr(0, folder.size())) == LowerAscii(folder);
+           AsciiLowerText(path.substr(0, folder.size())) == AsciiLowerText(folder);
   }
 
   bool CheckDestinationLength() {

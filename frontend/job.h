@@ -65,7 +65,7 @@ struct Job {
   std::array<std::vector<std::string>, kListCount> lists;
   DriveMap drives;
   // Warnings bit 0x40 was added by the command, not asked for by the job:
-  // failed copies are then skipped without a question.
+  // the command hears of each failed copy and skips it without a question.
   bool silent_copy_errors = false;
 
   Setting& Get(const std::string& key);

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "frontend/copy_failures.h"
 #include "frontend/job_file.h"
 #include "frontend/value_forms.h"
+#include "include/tolvex32.h"
 #include "platform/dos_stamp.h"
 
 namespace tolvex::frontend {
@@ -53,12 +53,15 @@ void ResolveWeekday(Job* job, const LocalTime& now) {
   weekday.note = "today";
 }
 
+// The engine tells of a failed copy through CopyErrorProc only when asked
+// to; the command always asks, so that it learns of every failure whatever
+// the log does, and answers skip where the job did not ask to be consulted.
 void ResolveWarnings(Job* job) {
   Setting& warnings = job->Get("Warnings");
-  job->silent_copy_errors = (warnings.number & 0x40) == 0 && !LogRecordsCopyErrors(*job);
+  job->silent_copy_errors = (warnings.number & TOLVEX_WARN_ASK) == 0;
   if (job->silent_copy_errors) {
-    warnings.number |= 0x40;
-    warnings.note = "0x40 added: without log lines the command learns of failed copies this way";
+    warnings.number |= TOLVEX_WARN_ASK;
+    warnings.note = "0x40 added: the command hears of each failed copy and skips it";
   }
 }
 

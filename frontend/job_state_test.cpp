@@ -113,7 +113,7 @@ TEST_F(RunValuesTest, NamesTodayForWeekdayFolders) {
   EXPECT_EQ(named.Get("Weekday").text, "Weekly");
 }
 
-TEST_F(RunValuesTest, AsksAboutFailedCopiesItselfOnlyWhereNoLogShowsThem) {
+TEST_F(RunValuesTest, AlwaysHearsOfFailedCopiesAndAsksOnlyWhereTheJobSaysSo) {
   std::filesystem::create_directories(temp_.path() / "logs");
   struct Case {
     const char* lines;
@@ -122,10 +122,10 @@ TEST_F(RunValuesTest, AsksAboutFailedCopiesItselfOnlyWhereNoLogShowsThem) {
   } cases[] = {
       {"", 0x40, true},                                                // no log
       {"Warnings = 0x80\n", 0xC0, true},                               // keeps the beep bit
-      {"LogFile = ${JOBDIR}/logs/r.log\n", 0x00, false},               // the log shows them
-      {"LogFile = ${JOBDIR}/logs/r.log\nLogDetails = 3\n", 0x40, true},  // no file lines
-      {"LogFile = ${JOBDIR}/logs/r.log\nLogActive = 0\n", 0x40, true},
+      {"LogFile = ${JOBDIR}/logs/r.log\n", 0x40, true},                // a log changes nothing
+      {"LogFile = ${JOBDIR}/logs/r.log\nLogDetails = 3\n", 0x40, true},
       {"Warnings = 0x40\n", 0x40, false},                              // the job asks itself
+      {"Warnings = 0xC0\n", 0xC0, false},
   };
   for (const Case& c : cases) {
     Job job = Load(c.lines);

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "frontend/copy_failures.h"
 #include "frontend/engine_library.h"
 #include "frontend/exit_status.h"
 #include "frontend/job_report.h"
@@ -91,28 +90,12 @@ bool LoadEngine(const RunOptions& options, EngineLibrary* engine) {
   return false;
 }
 
-// Where this run's part of the log begins, and where the log lies.
-struct LogWatch {
-  bool active = false;
-  std::string native_path;
-  uint64_t offset = 0;
-};
-
-LogWatch WatchLog(const Job& job) {
-  LogWatch watch;
-  if (!LogRecordsCopyErrors(job)) return watch;
-  watch.active = true;
-  watch.native_path = job.drives.ToNative(job.Get("LogFile").text);
-  watch.offset = job.Get("LogAppend").number ? FileSizeOf(watch.native_path) : 0;
-  return watch;
-}
-
-// Copies that failed and were not tried again with success.
-int FailedCopies(const Job& job, const RunOutcome& outcome, const LogWatch& log) {
-  const bool consulted = (job.Get("Warnings").number & 0x40) != 0;
-  const int failures =
-      consulted ? outcome.copy_error_calls : CountCopyErrorLines(log.native_path, log.offset);
-  return failures > outcome.retries ? failures - outcome.retries : 0;
+// Files whose copy failed for good: every failure reaches CopyErrorProc
+// (the command always sets Warnings 0x40), and each answer other than retry
+// ends that file's turn; a retry that then succeeds leaves no failure.
+int FailedCopies(const RunOutcome& outcome) {
+  return outcome.copy_error_calls > outcome.retries ? outcome.copy_error_calls - outcome.retries
+                                                    : 0;
 }
 
 int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
@@ -121,7 +104,7 @@ int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
   return failed > 0 ? kExitCopiesFailed : kExitCompleted;
 }
 
-void Report(int status, int failed, const LogWatch& log, const Job& job) {
+void Report(int status, int failed, const Job& job) {
   switch (status) {
     case kExitAborted: std::cout << "Run aborted.\n"; break;
     case kExitStoppedByCheck: std::cout << "Run ended by a check of the job.\n"; break;
@@ -132,8 +115,7 @@ void Report(int status, int failed, const LogWatch& log, const Job& job) {
     default: std::cout << "Run completed.\n";
   }
   if (job.Get("LogActive").number) {
-    std::cout << "Log: " << (log.active ? log.native_path : job.drives.ToNative(job.Get("LogFile").text))
-              << "\n";
+    std::cout << "Log: " << job.drives.ToNative(job.Get("LogFile").text) << "\n";
   }
 }
 
@@ -176,22 +158,21 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   EngineLibrary engine;
   if (!LoadEngine(options, &engine)) return kExitNoEngine;
 #if !defined(_WIN32)
-  if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == 2) {
+  if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == TOLVEX_CONFIRM_MODE_OVERVIEW) {
     std::cout << "Note: ConfirmMode 2 shows the overview on a terminal; without one the run is "
                  "cancelled.\n";
   }
 #endif
   const uint32_t run_start = PackStamp(Sys().Now());
   HandJobToEngine(*job, engine);
-  const LogWatch log = WatchLog(*job);
   TerminalKeys keys;
   Answers answers(options.mode, job->drives, job->silent_copy_errors, std::cout, &keys);
   active_answers = &answers;
   const int32_t result = engine.Update()(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
   active_answers = nullptr;
-  const int failed = FailedCopies(*job, answers.outcome(), log);
+  const int failed = FailedCopies(answers.outcome());
   const int status = ExitStatusOf(result, answers.outcome(), failed);
-  Report(status, failed, log, *job);
+  Report(status, failed, *job);
   if (status == kExitCompleted || status == kExitCopiesFailed) RecordRun(*job, run_start);
   return status;
 }

@@ -63,13 +63,6 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::optional<int64_t> ParseNumber(const std::string& text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     if (text.size() > 10) return std::nullopt;
@@ -95,14 +88,14 @@ std::optional<int64_t> ParseNumber(const std::string& text) {
 }
 
 std::optional<bool> ParseFlag(const std::string& text) {
-  const std::string word = LowerAscii(text);
+  const std::string word = AsciiLowerText(text);
   if (word == "1" || word == "yes" || word == "true" || word == "on") return true;
   if (word == "0" || word == "no" || word == "false" || word == "off") return false;
   return std::nullopt;
 }
 
 std::optional<uint32_t> ParseDate(const std::string& text) {
-  const std::string word = LowerAscii(text);
+  const std::string word = AsciiLowerText(text);
   if (word == "0" || word == "none") return 0u;
   LocalTime t;
   const auto year = Digits(text, 0, 4);

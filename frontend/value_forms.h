@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/text_rules.h"
+
 namespace tolvex::frontend {
 
 // A decimal number ("42", "-1") or a hexadecimal one ("0x2A"). Nothing else
@@ -35,6 +37,5 @@ std::optional<char> ParseSeparator(const std::string& text);
 
 // Text helpers shared by the readers.
 std::string Trim(const std::string& text);
-std::string LowerAscii(std::string text);
 
 }  // namespace tolvex::frontend

@@ -22,6 +22,70 @@
 extern "C" {
 #endif
 
+/* The values of the configuration setters' modes and bits. */
+enum TolvexVaryMode {        /* SetVaryMode: where a run writes below Destination */
+  TOLVEX_VARY_NONE = 0,      /* Destination itself */
+  TOLVEX_VARY_DATED = 1,     /* "A" + month, day, two-digit year */
+  TOLVEX_VARY_WEEKDAY = 2,   /* the folder named by SetWeekday */
+  TOLVEX_VARY_ODD_EVEN = 3,  /* "Odd" or "Even" by the day of the month */
+  TOLVEX_VARY_GENERATIONS = 4 /* "Grandson", "Son", "Father", rotated each run */
+};
+enum TolvexConfirmMode {          /* SetConfirmMode */
+  TOLVEX_CONFIRM_MODE_NONE = 0,      /* no confirmation */
+  TOLVEX_CONFIRM_MODE_EACH_FILE = 1, /* ConfirmProc is asked for each file */
+  TOLVEX_CONFIRM_MODE_OVERVIEW = 2   /* the overview shows the plan first */
+};
+enum TolvexSortMode { /* SetSortMode: the order of the plan */
+  TOLVEX_SORT_BY_FOLDER = 0,
+  TOLVEX_SORT_BY_NAME = 1,
+  TOLVEX_SORT_BY_TYPE = 2,
+  TOLVEX_SORT_BY_SIZE = 3, /* largest first */
+  TOLVEX_SORT_BY_DATE = 4  /* newest first */
+};
+enum TolvexPathMode {       /* SetPathMode: how source folders map to destination folders */
+  TOLVEX_PATH_FLAT = 0,     /* every file straight into the destination folder */
+  TOLVEX_PATH_FULL = 1,     /* the whole source path below the destination */
+  TOLVEX_PATH_RELATIVE = 2  /* the path below the common root of the selections */
+};
+enum TolvexTouchMode {           /* SetTouchMode: the update direction */
+  TOLVEX_TOUCH_TO_DESTINATION = 0, /* source -> destination */
+  TOLVEX_TOUCH_BOTH_WAYS = 1,      /* each side's newer files to the other */
+  TOLVEX_TOUCH_TO_SOURCE = 2       /* destination -> source */
+};
+enum TolvexOrphanMode { /* SetOrphanMode*: a file on one side only */
+  TOLVEX_ORPHAN_COPY = 0,
+  TOLVEX_ORPHAN_IGNORE = 1,
+  TOLVEX_ORPHAN_ERASE = 2
+};
+enum TolvexWarnings {         /* SetWarnings bits */
+  TOLVEX_WARN_ASK = 0x40,     /* CopyErrorProc is asked about each failed copy */
+  TOLVEX_WARN_BEEP = 0x80     /* a beep on each failed copy */
+};
+enum TolvexAttributes {             /* SetAttributes bits besides the search mask */
+  TOLVEX_ATTR_OVERWRITE_READONLY = 0x01 /* a read-only target is made writable first */
+};
+enum TolvexDisplayMode { /* SetDisplayMode: the view of the overview */
+  TOLVEX_VIEW_GROUPS = 0,
+  TOLVEX_VIEW_DETAILED = 1,
+  TOLVEX_VIEW_COMPACT = 2
+};
+
+/* The state word ConfirmProc receives: exactly one action in the low four
+ * bits, flags above them. */
+enum TolvexState {
+  TOLVEX_STATE_NORMAL = 0x0001,          /* copy the scanned-side file onto the counterpart path */
+  TOLVEX_STATE_IGNORE = 0x0002,          /* leave both files alone */
+  TOLVEX_STATE_ERASE = 0x0004,           /* delete the file (and the counterpart, if any) */
+  TOLVEX_STATE_INVERT = 0x0008,          /* copy the counterpart onto the scanned-side path */
+  TOLVEX_STATE_ACTION = 0x000F,          /* mask of the action */
+  TOLVEX_STATE_DEST_SIDE = 0x0010,       /* the scanned side is the destination tree */
+  TOLVEX_STATE_BAND = 0x0020,            /* alternating band bit of the group */
+  TOLVEX_STATE_SIZE_WARNING = 0x0040,    /* suspicious sizes */
+  TOLVEX_STATE_COUNTER_CHANGED = 0x0080, /* counterpart written at or after LastUpdate */
+  TOLVEX_STATE_DONE = 0x0100,            /* handled by the erase pass */
+  TOLVEX_STATE_CONFIRMED = 0x0200        /* decided by the per-file confirmation */
+};
+
 /* The event codes NotifyProc receives (the log uses the same numbers). */
 enum TolvexNotifyCode {
   TOLVEX_NOTIFY_NO_SELECTIONS = 10002, /* no directory or no file include selection */
@@ -34,7 +98,9 @@ enum TolvexNotifyCode {
 
 /* The answers the callbacks give. */
 enum TolvexAnswer {
-  TOLVEX_NOTIFY_NO = 7, /* NotifyProc: No (IDNO) to a question */
+  TOLVEX_NOTIFY_OK = 1,  /* NotifyProc: OK (IDOK) to a message */
+  TOLVEX_NOTIFY_YES = 6, /* NotifyProc: Yes (IDYES) to a question */
+  TOLVEX_NOTIFY_NO = 7,  /* NotifyProc: No (IDNO) to a question */
   /* ConfirmProc */
   TOLVEX_CONFIRM_NORMAL = 10,       /* copy as planned */
   TOLVEX_CONFIRM_IGNORE = 20,       /* leave both files alone */

@@ -6,31 +6,8 @@ namespace tolvex {
 
 namespace {
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Length of a well-formed UTF-8 sequence starting with `lead` (0 when `lead`
-// cannot start one: a continuation byte, an overlong lead, or beyond U+10FFFF).
-size_t ExpectedLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
-
-// The byte length of the character that starts at `pos`.
-size_t CharacterLength(const std::string& text, size_t pos, LogTextMode mode) {
-  if (mode == LogTextMode::kBytes) return 1;
-  const size_t expected = ExpectedLength(static_cast<unsigned char>(text[pos]));
-  if (expected <= 1 || pos + expected > text.size()) return 1;
-  for (size_t i = 1; i < expected; ++i) {
-    if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) return 1;
-  }
-  return expected;
-}
-
 // The byte offset of every character start, followed by text.size().
-std::vector<size_t> CharacterBounds(const std::string& text, LogTextMode mode) {
+std::vector<size_t> CharacterBounds(const std::string& text, TextMode mode) {
   std::vector<size_t> bounds;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -41,8 +18,8 @@ std::vector<size_t> CharacterBounds(const std::string& text, LogTextMode mode) {
   return bounds;
 }
 
-const char* Ellipsis(LogTextMode mode) {
-  return mode == LogTextMode::kBytes ? "\x85" : "\xE2\x80\xA6";
+const char* Ellipsis(TextMode mode) {
+  return mode == TextMode::kBytes ? "\x85" : "\xE2\x80\xA6";
 }
 
 bool IsControl(const std::string& text, size_t pos, size_t length) {
@@ -54,21 +31,21 @@ bool IsControl(const std::string& text, size_t pos, size_t length) {
 
 }  // namespace
 
-size_t CharacterCount(const std::string& text, LogTextMode mode) {
+size_t CharacterCount(const std::string& text, TextMode mode) {
   return CharacterBounds(text, mode).size() - 1;
 }
 
-std::string AlignRight(const std::string& text, size_t width, LogTextMode mode) {
+std::string AlignRight(const std::string& text, size_t width, TextMode mode) {
   const size_t count = CharacterCount(text, mode);
   return count >= width ? text : std::string(width - count, ' ') + text;
 }
 
-std::string AlignLeft(const std::string& text, size_t width, LogTextMode mode) {
+std::string AlignLeft(const std::string& text, size_t width, TextMode mode) {
   const size_t count = CharacterCount(text, mode);
   return count >= width ? text : text + std::string(width - count, ' ');
 }
 
-std::string ShortenLogPath(const std::string& path, LogTextMode mode) {
+std::string ShortenLogPath(const std::string& path, TextMode mode) {
   constexpr size_t kHead = 16;
   constexpr size_t kTail = 38;
   const std::vector<size_t> bounds = CharacterBounds(path, mode);
@@ -78,7 +55,7 @@ std::string ShortenLogPath(const std::string& path, LogTextMode mode) {
   return path.substr(0, bounds[kHead]) + Ellipsis(mode) + path.substr(tail_start);
 }
 
-std::string PrintableLogText(const std::string& text, LogTextMode mode) {
+std::string PrintableLogText(const std::string& text, TextMode mode) {
   std::string out;
   out.reserve(text.size());
   size_t pos = 0;

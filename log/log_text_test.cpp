@@ -7,8 +7,8 @@
 namespace tolvex {
 namespace {
 
-constexpr LogTextMode kBytes = LogTextMode::kBytes;
-constexpr LogTextMode kUtf8 = LogTextMode::kUtf8;
+constexpr TextMode kBytes = TextMode::kBytes;
+constexpr TextMode kUtf8 = TextMode::kUtf8;
 
 const std::string kEuro = "\xE2\x82\xAC";  // U+20AC, three bytes
 const std::string kUmlaut = "\xC3\xA4";    // U+00E4, two bytes
@@ -59,7 +59,7 @@ TEST(LogTextTest, AlignsByCharactersAndKeepsLongTextsWhole) {
 }
 
 TEST(LogTextTest, ShortensAsciiPathsAbove55Characters) {
-  for (LogTextMode mode : {kBytes, kUtf8}) {
+  for (TextMode mode : {kBytes, kUtf8}) {
     EXPECT_EQ(ShortenLogPath(Digits(55), mode), Digits(55));
     EXPECT_EQ(ShortenLogPath("", mode), "");
   }

@@ -4,6 +4,7 @@
 
 #include "log/log_text.h"
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 
 namespace tolvex {
 
@@ -13,17 +14,17 @@ constexpr size_t kLabelColumns = 21;
 constexpr size_t kRuleLength = 110;
 constexpr const char kColumnGap[] = "   ";
 
-std::string Printable(const std::string& text) { return PrintableLogText(text, kNativeLogText); }
+std::string Printable(const std::string& text) { return PrintableLogText(text, kNativeText); }
 
 // "%21s: " with the label.
 std::string LabelPrefix(const std::string& label) {
-  return AlignRight(label, kLabelColumns, kNativeLogText) + ": ";
+  return AlignRight(label, kLabelColumns, kNativeText) + ": ";
 }
 
 // "%21s: %-55s" with the shortened path.
 std::string ShortEntry(const std::string& label, const std::string& path) {
-  const std::string shortened = ShortenLogPath(Printable(path), kNativeLogText);
-  return LabelPrefix(label) + AlignLeft(shortened, kLogPathColumns, kNativeLogText);
+  const std::string shortened = ShortenLogPath(Printable(path), kNativeText);
+  return LabelPrefix(label) + AlignLeft(shortened, kLogPathColumns, kNativeText);
 }
 
 // "%21s: %-55s   %s   %s".
@@ -33,23 +34,12 @@ std::string LongEntry(const std::string& label, const std::string& path,
          Printable(stamp_text);
 }
 
-std::string TwoDigits(int value) {
-  const int v = ((value % 100) + 100) % 100;
-  return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
-}
-
-// "%02d%1c%02d%1c%02d": the separator is written as the character it is,
-// even before the front end sets one (NUL).
-std::string Triple(int a, int b, int c, char separator) {
-  return TwoDigits(a) + separator + TwoDigits(b) + separator + TwoDigits(c);
-}
-
 std::string TimeText(const LocalTime& now, char time_separator) {
-  return Triple(now.hour, now.minute, now.second, time_separator);
+  return TwoDigitTriple(now.hour, now.minute, now.second, time_separator);
 }
 
 std::string DateTimeText(const LocalTime& now, char date_separator, char time_separator) {
-  const std::string date = Triple(now.month, now.day, now.year - 1900, date_separator);
+  const std::string date = TwoDigitTriple(now.month, now.day, now.year - 1900, date_separator);
   return date + " " + TimeText(now, time_separator);
 }
 
@@ -76,7 +66,7 @@ const char* FixedLine(int code) {
 }  // namespace
 
 std::string LogSizeText(uint64_t size) {
-  return AlignRight(std::to_string(size), 9, LogTextMode::kBytes);
+  return AlignRight(std::to_string(size), 9, TextMode::kBytes);
 }
 
 LogEntry LogEntry::Drive(char drive) {

@@ -281,7 +281,7 @@ TEST(LogSizeTextTest, RightAlignsFullValuesInNineColumns) {
 TEST_F(TLogTest, LongPathsAreShortenedInFileEntriesOnly) {
   const std::string exact = "S:\\" + Digits(52);     // 55 characters
   const std::string over = "T:\\" + Digits(53);      // 56 characters
-  const std::string ellipsis = kNativeLogText == LogTextMode::kUtf8 ? "\xE2\x80\xA6" : "\x85";
+  const std::string ellipsis = kNativeText == TextMode::kUtf8 ? "\xE2\x80\xA6" : "\x85";
   const std::string over_short = over.substr(0, 16) + ellipsis + over.substr(56 - 38);
   Settings s;
   s.details = 2;
@@ -405,7 +405,7 @@ std::string ReadGolden(const std::string& name) {
 
 // The reference sequence of testdata/make_reference.py.
 TEST_F(TLogTest, ReferenceSequenceMatchesTheGoldenFile) {
-  const std::string golden = ReadGolden(kNativeLogText == LogTextMode::kUtf8
+  const std::string golden = ReadGolden(kNativeText == TextMode::kUtf8
                                             ? "reference-utf8.log"
                                             : "reference-ansi.log");
   ASSERT_FALSE(golden.empty());

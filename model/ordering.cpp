@@ -6,12 +6,19 @@
 
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 
 namespace tolvex {
 
 namespace {
 
-enum : int32_t { kByPath = 0, kByName = 1, kByType = 2, kBySize = 3, kByDate = 4 };
+enum : int32_t {
+  kByPath = TOLVEX_SORT_BY_FOLDER,
+  kByName = TOLVEX_SORT_BY_NAME,
+  kByType = TOLVEX_SORT_BY_TYPE,
+  kBySize = TOLVEX_SORT_BY_SIZE,
+  kByDate = TOLVEX_SORT_BY_DATE,
+};
 
 // Sizes of 1 000 000 000 bytes and more form one group, however many digits
 // a 64-bit size has.
@@ -36,29 +43,6 @@ int KeyOrder(const CANDIDATE& a, const CANDIDATE& b, int32_t sort_mode) {
   }
 }
 
-// Bytes of the first character of `text`. Windows texts are bytes of the
-// ANSI code page, so one byte. On POSIX the code page is UTF-8 and a group
-// initial must not split a character: the whole sequence of a well-formed
-// first character, one byte otherwise.
-size_t FirstCharacterLength(std::string_view text) {
-  if (text.empty()) return 0;
-#if defined(_WIN32)
-  return 1;
-#else
-  const auto lead = static_cast<unsigned char>(text[0]);
-  size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  if (length > text.size()) return 1;
-  for (size_t i = 1; i < length; ++i) {
-    const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
-    if (!continuation) return 1;
-  }
-  return length;
-#endif
-}
-
 // What decides group membership: `text` in the name and type modes (the
 // upper-cased initial, the upper-cased extension), `number` in the others
 // (dirIndex, size class, date word).
@@ -73,7 +57,7 @@ GroupKey KeyOf(const CANDIDATE& candidate, int32_t sort_mode) {
     case kByPath: key.number = candidate.dirIndex; break;
     case kByName: {
       const std::string upper = Sys().UpperCase(candidate.name);
-      key.text = upper.substr(0, FirstCharacterLength(upper));
+      key.text = upper.empty() ? upper : upper.substr(0, CharacterLength(upper, 0, kNativeText));
       break;
     }
     case kByType: key.text = Sys().UpperCase(candidate.extension); break;
@@ -114,8 +98,8 @@ std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key,
 
 // Each group ends where the next begins; the last ends at the list's end.
 void CloseGroups(size_t candidate_count) {
-  for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].SetLast(groups[k + 1].GetFirst() - 1);
-  if (!groups.empty()) groups.back().SetLast(static_cast<int32_t>(candidate_count) - 1);
+  for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].last = groups[k + 1].first - 1;
+  if (!groups.empty()) groups.back().last = static_cast<int32_t>(candidate_count) - 1;
 }
 
 }  // namespace

@@ -8,18 +8,13 @@
 #include <vector>
 
 #include "model/program_state.h"
+#include "testing/stamps.h"
 
 namespace tolvex {
 namespace {
 
-constexpr uint32_t Stamp(uint32_t year_field, uint32_t month, uint32_t day, uint32_t hour = 0,
-                         uint32_t minute = 0, uint32_t second_field = 0) {
-  return (year_field << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
-         second_field;
-}
-
 CANDIDATE Make(std::string name, std::string extension, int32_t dir_index = 0, uint64_t size = 1,
-               uint32_t stamp = Stamp(20, 1, 1), uint16_t state = STATE_NORMAL) {
+               uint32_t stamp = StampFromFields(20, 1, 1), uint16_t state = STATE_NORMAL) {
   return CANDIDATE(std::move(name), std::move(extension), dir_index, size, 0, stamp, 0, 0, 0,
                    state);
 }
@@ -64,7 +59,7 @@ class OrderingTest : public ::testing::Test {
       const FOLDER& g = groups[k];
       EXPECT_EQ(g.first, next) << "group " << k;
       EXPECT_GE(g.last, g.first) << "group " << k;
-      EXPECT_EQ(g.GetState(), STATE_NORMAL);
+      EXPECT_EQ(g.state, STATE_NORMAL);
       EXPECT_EQ(g.forwardCount + g.backwardCount + g.forwardOrphans + g.backwardOrphans, 0);
       EXPECT_EQ(g.bytes, 0u);
       const uint16_t band = (k % 2 == 0) ? 0 : STATE_BAND;
@@ -142,10 +137,10 @@ TEST_F(OrderingTest, SizeGroupsRunFromLargestToEmpty) {
 
 TEST_F(OrderingTest, DateGroupsIgnoreTheTimeOfDay) {
   parameters_.DateSeparator = '.';
-  candidates = {Make("morning", "", 0, 1, Stamp(18, 3, 5, 8, 0, 0)),
-                Make("older", "", 0, 1, Stamp(18, 3, 4, 23, 59, 29)),
-                Make("evening", "", 0, 1, Stamp(18, 3, 5, 22, 30, 0)),
-                Make("future", "", 0, 1, Stamp(70, 1, 2))};  // 2050: top bit set
+  candidates = {Make("morning", "", 0, 1, StampFromFields(18, 3, 5, 8, 0, 0)),
+                Make("older", "", 0, 1, StampFromFields(18, 3, 4, 23, 59, 29)),
+                Make("evening", "", 0, 1, StampFromFields(18, 3, 5, 22, 30, 0)),
+                Make("future", "", 0, 1, StampFromFields(70, 1, 2))};  // 2050: top bit set
   Run(4);
   EXPECT_EQ(Names(), (std::vector<std::string>{"future", "evening", "morning", "older"}));
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Of 01.02.50", "Of 03.05.98", "Of 03.04.98"}));
@@ -244,8 +239,8 @@ struct DirectionCase {
 TEST_F(OrderingTest, EachModeAndItsReverse) {
   // Each candidate differs in every key, so each mode gives its own order.
   const std::vector<CANDIDATE> start = {
-      Make("b", ".z", 2, 3000, Stamp(20, 1, 1)), Make("a", ".y", 1, 10, Stamp(20, 1, 3)),
-      Make("c", ".x", 0, 200, Stamp(64, 1, 2))};
+      Make("b", ".z", 2, 3000, StampFromFields(20, 1, 1)), Make("a", ".y", 1, 10, StampFromFields(20, 1, 3)),
+      Make("c", ".x", 0, 200, StampFromFields(64, 1, 2))};
   const DirectionCase cases[] = {
       {0, false, {"c.x", "a.y", "b.z"}}, {0, true, {"b.z", "a.y", "c.x"}},
       {1, false, {"a.y", "b.z", "c.x"}}, {1, true, {"c.x", "b.z", "a.y"}},
@@ -271,8 +266,8 @@ TEST_F(OrderingTest, AnyNonZeroReverseReverses) {
 
 TEST(CandidateComesBefore, IsAStrictOrderingOnOneKey) {
   // Same key in every mode, different in everything else.
-  const CANDIDATE a = Make("Same", ".TXT", 3, 100, Stamp(20, 1, 1, 8));
-  const CANDIDATE b("same", ".txt", 3, 100, 999, Stamp(20, 1, 1, 8), 5, 1, 2, STATE_ERASE);
+  const CANDIDATE a = Make("Same", ".TXT", 3, 100, StampFromFields(20, 1, 1, 8));
+  const CANDIDATE b("same", ".txt", 3, 100, 999, StampFromFields(20, 1, 1, 8), 5, 1, 2, STATE_ERASE);
   for (int32_t mode = 0; mode <= 4; ++mode) {
     for (bool reverse : {false, true}) {
       EXPECT_FALSE(CandidateComesBefore(a, a, mode, reverse)) << mode;
@@ -286,11 +281,11 @@ TEST(CandidateComesBefore, IsAStrictOrderingOnOneKey) {
 
 TEST_F(OrderingTest, BandsAlternateWhateverTheBitHeldBefore) {
   const uint16_t flags = STATE_DEST_SIDE | STATE_SIZE_WARNING;
-  candidates = {Make("a1", "", 0, 1, Stamp(20, 1, 1), STATE_ERASE | STATE_BAND | flags),
-                Make("a2", "", 0, 1, Stamp(20, 1, 1), STATE_IGNORE),
-                Make("b1", "", 1, 1, Stamp(20, 1, 1), STATE_INVERT),
-                Make("b2", "", 1, 1, Stamp(20, 1, 1), STATE_NORMAL | STATE_BAND),
-                Make("c1", "", 2, 1, Stamp(20, 1, 1), STATE_NORMAL | STATE_BAND | flags)};
+  candidates = {Make("a1", "", 0, 1, StampFromFields(20, 1, 1), STATE_ERASE | STATE_BAND | flags),
+                Make("a2", "", 0, 1, StampFromFields(20, 1, 1), STATE_IGNORE),
+                Make("b1", "", 1, 1, StampFromFields(20, 1, 1), STATE_INVERT),
+                Make("b2", "", 1, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND),
+                Make("c1", "", 2, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND | flags)};
   Run(0);
   ASSERT_EQ(groups.size(), 3u);
   ExpectGroupInvariants();
@@ -311,7 +306,7 @@ TEST_F(OrderingTest, RegroupingDiscardsOldGroupsAndKeepsActions) {
   candidates = {Make("a", ".x", 0), Make("b", ".y", 1)};
   Run(0);
   groups[0].SetStatistics(1, 2, 3, 4, 5);
-  groups[0].SetState(STATE_ERASE);
+  groups[0].state = STATE_ERASE;
   candidates[1].state = ReplaceAction(candidates[1].state, STATE_IGNORE);
   Run(0, true);
   ASSERT_EQ(groups.size(), 2u);
@@ -325,7 +320,7 @@ TEST_F(OrderingTest, RegroupingDiscardsOldGroupsAndKeepsActions) {
 
 TEST_F(OrderingTest, SingleCandidateMakesOneGroup) {
   for (int32_t mode = 0; mode <= 4; ++mode) {
-    candidates = {Make("only", ".txt", 0, 1, Stamp(20, 1, 1), STATE_NORMAL | STATE_BAND)};
+    candidates = {Make("only", ".txt", 0, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND)};
     Run(mode);
     ASSERT_EQ(groups.size(), 1u) << mode;
     EXPECT_EQ(groups[0].first, 0);
@@ -343,7 +338,7 @@ TEST_F(OrderingTest, EmptyListBuildsNoGroup) {
 
 TEST_F(OrderingTest, UnknownSortModeNeitherOrdersNorGroups) {
   for (int32_t mode : {5, -1, 1000}) {
-    candidates = {Make("c", ".z", 2, 1, Stamp(20, 1, 1), STATE_NORMAL | STATE_BAND),
+    candidates = {Make("c", ".z", 2, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND),
                   Make("a", ".x", 0, 3), Make("b", ".y", 1, 2)};
     groups = {FOLDER("stale", 0, 2, 0, 0, 0, 0, 0, STATE_NORMAL)};
     Run(mode);

@@ -1,12 +1,14 @@
 // The parameter set: every configuration value of a job, stored by the
 // configuration exports, plus the working fields a run fills (drive letters,
-// the common root, the working destination folder and the statistics).
+// the common root, the working destination folder and the statistics). The
+// modes' values are named in the public header (TOLVEX_PATH_FULL, ...).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "include/tolvex32.h"
 #include "model/records.h"
 
 namespace tolvex {

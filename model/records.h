@@ -8,22 +8,25 @@
 #include <string_view>
 #include <utility>
 
+#include "include/tolvex32.h"
+
 namespace tolvex {
 
 // --- Candidate and folder state word ---
-// The low four bits hold exactly one action; the higher bits are flags.
+// The low four bits hold exactly one action; the higher bits are flags. The
+// same bits reach the front end (ConfirmProc), so the public header names them.
 enum : uint16_t {
-  STATE_NORMAL = 0x0001,           // copy the scanned-side file onto the counterpart path
-  STATE_IGNORE = 0x0002,           // leave both files alone
-  STATE_ERASE = 0x0004,            // delete the file (and the counterpart, if any)
-  STATE_INVERT = 0x0008,           // copy the counterpart onto the scanned-side path
-  STATE_ACTION = 0x000F,           // mask of the action nibble
-  STATE_DEST_SIDE = 0x0010,        // scanned side is the destination tree
-  STATE_BAND = 0x0020,             // alternating band bit of the group
-  STATE_SIZE_WARNING = 0x0040,     // suspicious sizes
-  STATE_COUNTER_CHANGED = 0x0080,  // counterpart written at or after LastUpdate
-  STATE_DONE = 0x0100,             // handled by the erase pass
-  STATE_CONFIRMED = 0x0200,        // decided by the per-file confirmation
+  STATE_NORMAL = TOLVEX_STATE_NORMAL,
+  STATE_IGNORE = TOLVEX_STATE_IGNORE,
+  STATE_ERASE = TOLVEX_STATE_ERASE,
+  STATE_INVERT = TOLVEX_STATE_INVERT,
+  STATE_ACTION = TOLVEX_STATE_ACTION,
+  STATE_DEST_SIDE = TOLVEX_STATE_DEST_SIDE,
+  STATE_BAND = TOLVEX_STATE_BAND,
+  STATE_SIZE_WARNING = TOLVEX_STATE_SIZE_WARNING,
+  STATE_COUNTER_CHANGED = TOLVEX_STATE_COUNTER_CHANGED,
+  STATE_DONE = TOLVEX_STATE_DONE,
+  STATE_CONFIRMED = TOLVEX_STATE_CONFIRMED,
 };
 
 // Replaces the whole action nibble and keeps every flag.
@@ -46,11 +49,8 @@ class STRING {
   explicit STRING(std::string text, uint8_t mark = 0) : text_(std::move(text)), mark_(mark) {}
 
   const std::string& text() const { return text_; }
-  void GetText(std::string* out) const { *out = text_; }
-  void SetText(const char* text) { text_ = text ? text : ""; }
   void SetText(std::string text) { text_ = std::move(text); }
   uint8_t mark() const { return mark_; }
-  void SetMark(uint8_t mark) { mark_ = mark; }
 
   // Orders by text under the text comparison rule; the mark is ignored.
   bool operator<(const STRING& other) const { return CompareText(text_, other.text_) < 0; }
@@ -89,12 +89,6 @@ struct CANDIDATE {
         counterAttributes(counter_attributes),
         state(state_) {}
 
-  uint16_t GetState() const { return state; }
-  void SetState(uint16_t s) { state = s; }
-  void GetSizes(uint64_t* size_out, uint64_t* counter_size_out) const {
-    *size_out = size;
-    *counter_size_out = counterSize;
-  }
   // A counterpart of 0 bytes counts as absent.
   bool hasCounterpart() const { return counterSize != 0; }
 };
@@ -125,14 +119,7 @@ struct FOLDER {
         bytes(bytes_),
         state(state_) {}
 
-  uint16_t GetState() const { return state; }
-  void SetState(uint16_t s) { state = s; }
-  int32_t GetFirst() const { return first; }
-  void SetLast(int32_t l) { last = l; }
-  void GetFirstAndLast(int32_t* f, int32_t* l) const {
-    *f = first;
-    *l = last;
-  }
+  // The five statistics of the group row, stored together.
   void SetStatistics(int32_t forward_count, int32_t backward_count, int32_t forward_orphans,
                      int32_t backward_orphans, uint64_t bytes_) {
     forwardCount = forward_count;

@@ -24,13 +24,13 @@ constexpr uint32_t kAnyFailure = 0xFFFFFFFFu;  // any code but 0
 const uint32_t kSourceStamp = PackStamp(LocalTime{2019, 7, 4, 10, 20, 30, 0});
 
 const char kWineCopyOverReadOnly[] =
-    "win32-facts 0: CopyFileA over a read-only target succeeded under Wine as root (Wine maps "
+    "measured under Wine 8: CopyFileA over a read-only target succeeded as root (Wine maps "
     "read-only to missing write permission, which root ignores); the back end checks the "
     "attribute itself, so Wine may agree here";
 
 const char kWineOpenReadOnly[] =
     "measured here: as root, Wine opens a read-only file for writing (and empties it), for the "
-    "reason of win32-facts 0 (read-only is a missing write permission, which root ignores)";
+    "reason as for CopyFileA (read-only is a missing write permission, which root ignores)";
 const char kWineCaseRename[] =
     "measured here: Wine's MoveFileA to another letter case of the same name succeeds but keeps "
     "the old spelling; Windows renames";

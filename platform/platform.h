@@ -9,6 +9,12 @@
 // Paths keep their Windows form everywhere above the seam ("C:\Data\x.txt").
 // Every operation returns a Win32 error code (0 on success) and hands its
 // results back through out-parameters; no exception crosses the seam.
+//
+// On failure an out-parameter is left as it was, unless its method says
+// otherwise. Besides the codes each method names, any method may return
+// 5 (no access), 123 (a name no folder can hold), 206 (a path too long for
+// the system) or another Win32 code for an I/O error; a caller treats an
+// unnamed code as "failed, nothing known".
 #pragma once
 
 #include <cstdint>
@@ -96,6 +102,8 @@ class Platform {
   // Returns 0 when the pattern matched at least one name (even if the mask
   // then filtered every one), 2 when the folder exists but nothing matches,
   // 3 when the folder (or its drive) is missing, another code otherwise.
+  // After a failure in the middle of a folder, *entries keeps what was
+  // appended before it (the code still tells that the listing is cut).
   virtual uint32_t FindEntries(const std::string& pattern, uint32_t mask,
                                std::vector<FindEntry>* entries,
                                std::vector<std::string>* unusable) = 0;
@@ -106,15 +114,19 @@ class Platform {
   // or is a drive root ("C:\"). 2 or 3 when it is missing.
   virtual uint32_t GetAttributes(const std::string& path, uint32_t* attributes) = 0;
   // Only kAttrReadOnly, kAttrHidden, kAttrSystem and kAttrArchive are honoured
-  // everywhere; 0 makes a file writable again.
+  // on Windows; on POSIX only kAttrReadOnly (hidden is a leading dot, which
+  // no attribute changes). 0 makes a file writable again. 2 or 3 when missing.
   virtual uint32_t SetAttributes(const std::string& path, uint32_t attributes) = 0;
 
   // CopyFileA(from, to, FALSE): copies content, last-write time and the
   // read-only bit, replacing an existing target. The copy is crash-safe: it is
   // written under a temporary name in the target folder and then renamed, so
   // the target is always either as it was or complete.
-  // Errors: 2 source missing; 3 target folder missing; 5 target read-only,
-  // hidden or not writable; 32 source and target are one file; 112 disk full.
+  // Errors: 2 source missing; 3 target folder missing; 5 source a folder,
+  // target a folder, read-only or not writable (on Windows also a hidden or
+  // system target, which CopyFileA refuses to replace; on POSIX hidden is
+  // only a leading dot, and such a target is replaced); 32 source and target
+  // are one file; 112 disk full (the target is then as it was).
   virtual uint32_t CopyOver(const std::string& from, const std::string& to) = 0;
   // DeleteFileA: 2 missing, 5 read-only or a folder.
   virtual uint32_t RemoveFile(const std::string& path) = 0;
@@ -125,14 +137,17 @@ class Platform {
   virtual uint32_t RemoveFolder(const std::string& path) = 0;
   // CreateDirectoryA (parent must exist): 183 exists, 3 parent missing.
   virtual uint32_t MakeFolder(const std::string& path) = 0;
-  // Last-write time of a file or folder as a packed DOS stamp (local time).
+  // Last-write time of a file or folder as a packed DOS stamp (local time;
+  // times outside 1980..2107 give the first or last stamp). 2 or 3 missing.
   virtual uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) = 0;
-  // Sets the last-write time from a packed DOS stamp (local time).
+  // Sets the last-write time from a packed DOS stamp (local time). 2 or 3
+  // when missing, 87 for a stamp that names no valid date and time.
   virtual uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) = 0;
 
   // Opens a file for writing in binary mode: appended to when `append` is
   // set, else created or emptied. The caller closes it with fclose. Used by
-  // the log writer, which writes its own CR LF line ends.
+  // the log writer, which writes its own CR LF line ends. *file is null after
+  // any failure: 3 folder missing, 5 a folder or read-only file.
   virtual uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) = 0;
 
   // --- System ---

@@ -4,27 +4,24 @@ namespace tolvex {
 
 namespace {
 
-// Orphan mode codes.
-enum : int32_t { kOrphanNormal = 0, kOrphanIgnore = 1, kOrphanErase = 2 };
-
 // The action of an orphan under one orphan mode. Each mode accepts only some
 // codes; a code it does not accept (or any value out of range) sets no action
 // in the rules, and such a candidate is listed as ignored: an undefined
 // setting never copies over or deletes anything.
 uint16_t OrphanAction(int32_t orphan_mode, bool normal_allowed, bool erase_allowed) {
-  if (orphan_mode == kOrphanNormal && normal_allowed) return STATE_NORMAL;
-  if (orphan_mode == kOrphanErase && erase_allowed) return STATE_ERASE;
+  if (orphan_mode == TOLVEX_ORPHAN_COPY && normal_allowed) return STATE_NORMAL;
+  if (orphan_mode == TOLVEX_ORPHAN_ERASE && erase_allowed) return STATE_ERASE;
   return STATE_IGNORE;
 }
 
 uint16_t DecideOrphan(const TParameters& parameters, bool destination_side) {
   switch (parameters.TouchMode) {
-    case 0:
+    case TOLVEX_TOUCH_TO_DESTINATION:
       return destination_side ? OrphanAction(parameters.OrphanModeD2, false, true)
                               : OrphanAction(parameters.OrphanModeD1, true, false);
-    case 1:
+    case TOLVEX_TOUCH_BOTH_WAYS:
       return OrphanAction(parameters.OrphanModeB, true, true);
-    case 2:
+    case TOLVEX_TOUCH_TO_SOURCE:
       return destination_side ? OrphanAction(parameters.OrphanModeS1, true, false)
                               : OrphanAction(parameters.OrphanModeS2, false, true);
     default:
@@ -43,8 +40,8 @@ bool SizesDifferByFactor(uint64_t size, uint64_t other, uint64_t k) {
 bool DecidePair(const TParameters& parameters, const DecisionInput& input,
                 bool destination_side, uint16_t* state) {
   // The one-way modes judge a pair only from the side they read from.
-  if (parameters.TouchMode == 0 && destination_side) return false;
-  if (parameters.TouchMode == 2 && !destination_side) return false;
+  if (parameters.TouchMode == TOLVEX_TOUCH_TO_DESTINATION && destination_side) return false;
+  if (parameters.TouchMode == TOLVEX_TOUCH_TO_SOURCE && !destination_side) return false;
   const uint32_t a = input.stamp;
   const uint32_t b = input.counter_stamp;
   if (a < b) return false;  // the counterpart is newer

@@ -5,17 +5,13 @@
 #include <cstdint>
 #include <optional>
 
+#include "testing/stamps.h"
+
 namespace tolvex {
 namespace {
 
-constexpr uint32_t Stamp(uint32_t year_field, uint32_t month, uint32_t day, uint32_t hour = 0,
-                         uint32_t minute = 0, uint32_t second_field = 0) {
-  return (year_field << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
-         second_field;
-}
-
-constexpr uint32_t kStamp = Stamp(26, 6, 15, 12, 30, 10);  // 2006-06-15 12:30:20
-constexpr uint32_t kNever = 0xFFFFFFFFu;                   // LastUpdate no stamp reaches
+constexpr uint32_t kStamp = StampFromFields(26, 6, 15, 12, 30, 10);  // 2006-06-15 12:30:20
+constexpr uint32_t kNever = 0xFFFFFFFFu;  // LastUpdate no stamp reaches
 
 // The decision as an optional state: nullopt when the file is skipped.
 std::optional<uint16_t> Decide(const TParameters& parameters, const DecisionInput& input) {
@@ -141,8 +137,8 @@ struct PairCase {
 constexpr uint16_t W = STATE_SIZE_WARNING;
 constexpr uint16_t C = STATE_COUNTER_CHANGED;
 constexpr uint32_t kOlder = kStamp - 1;  // one unit (two seconds) earlier
-constexpr uint32_t k2043 = Stamp(63, 12, 31, 23, 59, 29);
-constexpr uint32_t k2044 = Stamp(64, 1, 1);  // top bit set
+constexpr uint32_t k2043 = StampFromFields(63, 12, 31, 23, 59, 29);
+constexpr uint32_t k2044 = StampFromFields(64, 1, 1);  // top bit set
 constexpr uint64_t kGiB = 1ull << 30;
 constexpr std::nullopt_t kSkip = std::nullopt;
 

@@ -2,27 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/text_rules.h"
+
 namespace tolvex {
 
 namespace {
-
-unsigned char FoldAscii(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-}
-
-// Orders by the ASCII-folded bytes; the shorter text first when one is a
-// prefix of the other.
-int CompareFolded(const std::string& a, const std::string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = FoldAscii(a[i]);
-    const unsigned char y = FoldAscii(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
 
 bool HasHighByte(const std::string& text) {
   return std::any_of(text.begin(), text.end(),
@@ -39,7 +23,7 @@ void FolderListing::SortNames() const {
   by_name_.resize(entries_.size());
   for (size_t i = 0; i < entries_.size(); ++i) by_name_[i] = static_cast<uint32_t>(i);
   std::sort(by_name_.begin(), by_name_.end(), [this](uint32_t a, uint32_t b) {
-    const int folded = CompareFolded(entries_[a].name, entries_[b].name);
+    const int folded = CompareAsciiCaseless(entries_[a].name, entries_[b].name);
     return folded != 0 ? folded < 0 : entries_[a].name < entries_[b].name;
   });
   sorted_ = true;
@@ -53,10 +37,10 @@ const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
   // The spellings of the name, in byte order.
   const auto first = std::lower_bound(by_name_.begin(), by_name_.end(), name,
                                       [this](uint32_t i, const std::string& key) {
-                                        return CompareFolded(entries_[i].name, key) < 0;
+                                        return CompareAsciiCaseless(entries_[i].name, key) < 0;
                                       });
   auto last = first;
-  while (last != by_name_.end() && CompareFolded(entries_[*last].name, name) == 0) ++last;
+  while (last != by_name_.end() && CompareAsciiCaseless(entries_[*last].name, name) == 0) ++last;
   if (first == last) {
     *answered = !HasHighByte(name);
     return nullptr;

@@ -65,7 +65,7 @@ std::string Stripped(std::string text, const std::string& prefix) {
 std::string DestinationTwin(const TParameters& parameters, const std::string& entry) {
   const std::string directory = DirectoryPart(entry);
   std::string twin;
-  if (parameters.PathMode == 1) {
+  if (parameters.PathMode == TOLVEX_PATH_FULL) {
     twin = DestinationStem(parameters) + directory;
   } else {
     twin = parameters.DestinationRoot +
@@ -223,18 +223,20 @@ void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<
   EraseFlagged(includes, drop);
 }
 
-bool IsKnownPathMode(int32_t path_mode) { return path_mode >= 0 && path_mode <= 2; }
+bool IsKnownPathMode(int32_t path_mode) {
+  return path_mode >= TOLVEX_PATH_FLAT && path_mode <= TOLVEX_PATH_RELATIVE;
+}
 
 std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
                                     uint8_t side) {
   switch (parameters.PathMode) {
-    case 0:
+    case TOLVEX_PATH_FLAT:
       return parameters.DestinationRoot;
-    case 1:
+    case TOLVEX_PATH_FULL:
       if (side == 0) return DestinationStem(parameters) + DirectoryPart(folder);
       return std::string(1, parameters.SourceDrive) + ":" +
              Stripped(folder, DestinationStem(parameters));
-    case 2:
+    case TOLVEX_PATH_RELATIVE:
       if (side == 0) return parameters.DestinationRoot + Stripped(folder, parameters.CommonRoot);
       return parameters.CommonRoot + Stripped(folder, parameters.DestinationRoot);
     default:

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "model/parameters.h"
+#include "model/progress.h"
 #include "model/records.h"
 #include "scan/folder_listings.h"
-#include "model/progress.h"
 
 namespace tolvex {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <unordered_set>
 
 #include "model/parameters.h"
@@ -70,25 +71,28 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
     dirList.clear();
     return true;
   }
-  if (parameters.PathMode == 2) parameters.CommonRoot = ComputeCommonRoot(dirList);
-  if (Aborted) return false;
-  if (parameters.PathMode != 0) {
-    AddDestinationCounterparts(parameters, &dirList);
-    if (Aborted) return false;
-    AddDestinationCounterparts(parameters, &excludes);
+  const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
+  std::vector<UnusableName> unusable;
+  // Each step runs to its end or stops at its next test of Aborted; an
+  // aborted step ends the scan at once, leaving dirList unsorted.
+  const std::function<void()> steps[] = {
+      [&] {
+        if (parameters.PathMode == TOLVEX_PATH_RELATIVE) {
+          parameters.CommonRoot = ComputeCommonRoot(dirList);
+        }
+      },
+      [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
+      [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
+      [&] { DropMissingDirectories(&dirList); },
+      [&] { DropMissingDirectories(&excludes); },
+      [&] { ExpandSelections(&dirList, progress, sink->wanted() ? &unusable : nullptr, listings); },
+      [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
+      [&] { RemoveExcludedDirectories(&dirList, excludes); },
+  };
+  for (const std::function<void()>& step : steps) {
+    step();
     if (Aborted) return false;
   }
-  DropMissingDirectories(&dirList);
-  if (Aborted) return false;
-  DropMissingDirectories(&excludes);
-  if (Aborted) return false;
-  std::vector<UnusableName> unusable;
-  ExpandSelections(&dirList, progress, sink->wanted() ? &unusable : nullptr, listings);
-  if (Aborted) return false;
-  ExpandSelections(&excludes, nullptr, nullptr, listings);
-  if (Aborted) return false;
-  RemoveExcludedDirectories(&dirList, excludes);
-  if (Aborted) return false;
   std::sort(dirList.begin(), dirList.end());
   KeepUnusableOfVisitedFolders(unusable, sink);
   return true;

@@ -4,6 +4,9 @@
 #
 #   include < platform < model < scan, log < engine < ui < library
 #
+# resources/ (dialog templates and the ids they share with the views)
+# includes nothing of the project's; the views and the library may include
+# its id headers.
 # scan and log are siblings and do not include each other; the front end
 # includes only the public header and the platform layer. A unit's tests
 # (and their *_support.h headers) may also include testing/. testing/,
@@ -15,13 +18,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 declare -A allowed=(
   [include]="include"
+  [resources]="resources"
   [platform]="include platform"
   [model]="include platform model"
   [scan]="include platform model scan"
   [log]="include platform model log"
   [engine]="include platform model scan log engine"
-  [ui]="include platform model scan log engine ui"
-  [library]="include platform model scan log engine ui library"
+  [ui]="resources include platform model scan log engine ui"
+  [library]="resources include platform model scan log engine ui library"
   [frontend]="include platform frontend"
 )
 

@@ -2,7 +2,8 @@
 # Installs what a fresh Debian 12 machine lacks to build and test everything:
 # the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
 # compilers, Wine (64-bit), a virtual X server, rsync (benchmarks),
-# ImageMagick (screenshots) and ccache (faster rebuilds of the several
+# ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
+# BMP at build time) and ccache (faster rebuilds of the several
 # configurations). Does nothing when all of it is present.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick ccache
+  rsync imagemagick ccache python3
 )
 
 missing=()

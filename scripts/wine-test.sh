@@ -10,7 +10,8 @@
 #   empty folders for this run and removed afterwards. The letters are shared
 #   by every run in the prefix, so runs take turns (the same lock).
 # - Wine needs an X display for windows and dialogs: the caller's DISPLAY, or
-#   else one from xvfb-run.
+#   else one from xvfb-run. Windows open in a virtual desktop of 1024x768
+#   that Wine draws itself (captions and frames as on Windows).
 # - A crash ends the run with a failure status (no crash debugger), and a
 #   binary still running after $TOLVEX_WINE_TIMEOUT seconds (600) is stopped.
 set -euo pipefail
@@ -50,6 +51,17 @@ if [[ ! -f $WINEPREFIX/.tolvex-ready ]]; then
   wine wineboot -i > /dev/null 2>&1 9>&-
   wineserver -w 9>&-
   touch "$WINEPREFIX/.tolvex-ready"
+fi
+if [[ ! -f $WINEPREFIX/.tolvex-desktop ]]; then
+  # Every window opens inside one virtual desktop that Wine draws itself:
+  # dialogs get their captions and frames without a window manager, and
+  # Wine does not wait (2 s for each window it hides) for a manager that
+  # never answers.
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+    > /dev/null 2>&1 9>&-
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1 9>&-
+  wineserver -w 9>&-
+  touch "$WINEPREFIX/.tolvex-desktop"
 fi
 
 letters=(s t u v w)

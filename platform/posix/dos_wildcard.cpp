@@ -1,5 +1,7 @@
 #include "platform/posix/dos_wildcard.h"
 
+#include "platform/text_rules.h"
+
 namespace tolvex::posix {
 
 namespace {
@@ -12,30 +14,6 @@ constexpr uint32_t kEndOfName = 0xFFFFFFFFu;
 // every code point.
 constexpr uint32_t kStrayByteBase = 0x110000u;
 
-// Length of the UTF-8 sequence starting at text[at], or 0 when it is invalid.
-size_t Utf8Length(std::string_view text, size_t at, uint32_t* code_point) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  size_t length = 0;
-  uint32_t value = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, value = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(at + i) & 0x3F);
-  }
-  *code_point = value;
-  return length;
-}
-
 }  // namespace
 
 std::vector<uint32_t> CaselessUnits(std::string_view text) {
@@ -44,12 +22,12 @@ std::vector<uint32_t> CaselessUnits(std::string_view text) {
   for (size_t at = 0; at < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[at]);
     if (c < 0x80) {
-      units.push_back((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+      units.push_back(AsciiLower(c));
       ++at;
       continue;
     }
     uint32_t code_point = 0;
-    const size_t length = Utf8Length(text, at, &code_point);
+    const size_t length = Utf8SequenceLength(text, at, &code_point);
     if (length == 0) {
       units.push_back(kStrayByteBase + c);
       ++at;

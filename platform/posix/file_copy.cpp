@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/win32_error.h"
+#include "platform/text_rules.h"
 
 namespace tolvex::posix {
 
@@ -161,9 +162,7 @@ bool IsTemporaryName(std::string_view name) {
   const std::string_view prefix = kTempPrefix;
   if (name.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = name[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
+    if (AsciiLower(static_cast<unsigned char>(name[i])) != prefix[i]) return false;
   }
   return true;
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/text_rules.h"
+
 namespace tolvex::posix {
 
 namespace {
@@ -49,14 +51,6 @@ FolderKey FolderKeyOf(const struct stat& st) {
   return key;
 }
 
-std::string AsciiLower(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 bool NameIndex::IsRacy(const FolderKey& key, int64_t read_started_ns) const {
   const int64_t limit = read_started_ns - racy_window_ns_;
   return key.mtime_ns >= limit || key.ctime_ns >= limit;
@@ -73,7 +67,7 @@ std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
   if (!listing || listing->racy) listing = ReadFolder(folder);
   if (!listing) return std::nullopt;
   Fold(listing);
-  const auto found = listing->names.find(AsciiLower(name));
+  const auto found = listing->names.find(AsciiLowerText(name));
   if (found == listing->names.end()) return std::nullopt;
   return found->second.front();
 }
@@ -170,7 +164,7 @@ void NameIndex::Fold(Listing* listing) {
 }
 
 void NameIndex::AddName(Listing* listing, const std::string& name) {
-  std::vector<std::string>& spellings = listing->names[AsciiLower(name)];
+  std::vector<std::string>& spellings = listing->names[AsciiLowerText(name)];
   const auto at = std::lower_bound(spellings.begin(), spellings.end(), name);
   if (at != spellings.end() && *at == name) return;
   spellings.insert(at, name);
@@ -178,7 +172,7 @@ void NameIndex::AddName(Listing* listing, const std::string& name) {
 }
 
 void NameIndex::RemoveName(Listing* listing, const std::string& name) {
-  const auto found = listing->names.find(AsciiLower(name));
+  const auto found = listing->names.find(AsciiLowerText(name));
   if (found == listing->names.end()) return;
   std::vector<std::string>& spellings = found->second;
   const auto at = std::find(spellings.begin(), spellings.end(), name);

@@ -119,7 +119,4 @@ class NameIndex {
   std::list<std::string> recency_;  // most recently used first
 };
 
-// The name folded for caseless comparison (ASCII letters only).
-std::string AsciiLower(const std::string& text);
-
 }  // namespace tolvex::posix

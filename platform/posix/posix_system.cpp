@@ -17,6 +17,7 @@
 #include "platform/posix/posix_pump.h"
 #include "platform/posix/private_profile.h"
 #include "platform/posix/win32_error.h"
+#include "platform/text_rules.h"
 
 namespace tolvex::posix {
 
@@ -205,11 +206,7 @@ int PosixPlatform::CompareExact(const std::string& a, const std::string& b) {
 
 std::string PosixPlatform::UpperCase(const std::string& text) {
   // ASCII only: bytes of multi-byte UTF-8 characters stay as they are.
-  std::string upper = text;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
+  return AsciiUpperText(text);
 }
 
 int32_t PosixPlatform::MulDiv(int32_t a, int32_t b, int32_t c) {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/posix/name_index.h"
+#include "platform/text_rules.h"
 
 namespace tolvex::posix {
 
@@ -49,7 +49,7 @@ std::optional<std::string> KeyOf(const std::string& line) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return AsciiLower(Trimmed(a)) == AsciiLower(Trimmed(b));
+  return CompareAsciiCaseless(Trimmed(a), Trimmed(b)) == 0;
 }
 
 // Where a section's lines are: the header's index (npos when missing) and
