@@ -31,7 +31,7 @@ RunUi& CurrentRunUi() {
 
 void SetRunUi(RunUi* ui) { installed = ui; }
 
-bool RunUiInstalled() { return installed != nullptr; }
+RunUi* InstalledRunUi() { return installed; }
 
 std::string DialogCaption(const std::string& job_name) { return "Tolvex 3.0 - " + job_name; }
 

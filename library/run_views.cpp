@@ -1,61 +1,36 @@
 #include "library/run_views.h"
 
-#include <memory>
-#include <utility>
-
-#include "model/program_state.h"
-#if defined(TOLVEX_TERMINAL_UI)
-#include "ui/overview/terminal/terminal_overview.h"
+#if defined(_WIN32)
+#include "ui/progress/win32/win32_run_ui.h"
+#elif defined(TOLVEX_TERMINAL_UI)
+#include "ui/progress/terminal/terminal_run_ui.h"
 #endif
 
 namespace tolvex {
 
 namespace {
 
-std::function<std::string()>& WarningSource() {
-  static std::function<std::string()> source;
-  return source;
-}
-
-class LibraryRunUi final : public RunUi {
- public:
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override {
-    return silent_.OpenSearchDialog(caption);
-  }
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override {
-    return silent_.OpenCopyDialog(caption);
-  }
-  bool RunOverview() override {
-#if defined(TOLVEX_TERMINAL_UI)
-    return overview::RunTerminalOverview(WarningSource());
-#else
-    return silent_.RunOverview();
-#endif
-  }
-
- private:
-  SilentRunUi silent_;
-};
+bool quiet_views = false;
 
 }  // namespace
 
-RunUi& LibraryViews() {
-  static LibraryRunUi views;
-  return views;
-}
+void SetQuietViews(bool quiet) { quiet_views = quiet; }
 
-void SetOverviewWarningSource(std::function<std::string()> source) {
-  WarningSource() = std::move(source);
-}
+bool QuietViews() { return quiet_views; }
 
-ScopedLibraryViews::ScopedLibraryViews() {
-  if (RunUiInstalled()) return;
-  SetRunUi(&LibraryViews());
-  installed_ = true;
-}
-
-ScopedLibraryViews::~ScopedLibraryViews() {
-  if (installed_) SetRunUi(nullptr);
+std::unique_ptr<RunUi> MakeRunViews() {
+  if (quiet_views) return std::make_unique<SilentRunUi>();
+#if defined(_WIN32)
+  return std::make_unique<Win32RunUi>();
+#elif defined(TOLVEX_TERMINAL_UI)
+  // Null when there is no terminal to draw on (cron, pipes, a background job).
+  if (std::unique_ptr<RunUi> terminal = TerminalRunUi::OpenOnControllingTerminal()) {
+    return terminal;
+  }
+  return std::make_unique<SilentRunUi>();
+#else
+  return std::make_unique<SilentRunUi>();
+#endif
 }
 
 }  // namespace tolvex

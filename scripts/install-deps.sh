@@ -3,7 +3,8 @@
 # the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
 # compilers, Wine (64-bit), a virtual X server, rsync (benchmarks),
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
-# BMP at build time) and ccache (faster rebuilds of the several
+# BMP at build time), libvterm (the terminal emulator the tests read the
+# terminal views through) and ccache (faster rebuilds of the several
 # configurations). Does nothing when all of it is present.
 set -euo pipefail
 
@@ -11,7 +12,7 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick ccache python3
+  rsync imagemagick ccache python3 libvterm-dev pkg-config
 )
 
 missing=()

@@ -1,0 +1,44 @@
+// The search and erase progress dialog on Windows: template 2000, the
+// phase text, a standard progress bar made in code and the Cancel button
+// with its glyph. It only draws what its presenter tells it and reports
+// the button.
+#pragma once
+
+#include <string>
+
+#include "ui/progress/search_presenter.h"
+#include "ui/win32/bitmap_button.h"
+#include "ui/win32/dialog_font.h"
+#include "ui/win32/dialog_window.h"
+
+namespace tolvex {
+
+class TInfoDialog final : public win32ui::DialogWindow, public SearchDialogDisplay {
+ public:
+  // Creates the bold font; the window comes with Create.
+  explicit TInfoDialog(std::string caption);
+
+  // The modeless dialog, visible at once; false when it cannot be shown.
+  bool Create();
+
+  bool IsOpen() const override { return hwnd() != nullptr; }
+  void ShowStatus(const std::string& text) override;
+  void ShowRange(int minimum, int maximum) override;
+  void ShowPosition(int position) override;
+  void ShowWaitCursor(bool wait) override;
+  void Close() override { Destroy(); }
+
+ private:
+  bool OnInitDialog() override;
+  void OnCommand(int id, int code, HWND control) override;
+  bool OnDrawItem(int id, const DRAWITEMSTRUCT& item) override;
+
+  std::string caption_;
+  win32ui::DialogFont bold_;
+  win32ui::BitmapButton cancel_;
+};
+
+// Where the progress bar lies, in pixels of the dialog's client area.
+inline constexpr RECT kSearchBarRect = {7, 28, 7 + 394, 28 + 16};
+
+}  // namespace tolvex
