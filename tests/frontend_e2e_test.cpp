@@ -465,7 +465,8 @@ TEST_F(TolvexCommand, APersonChangesThePlanInTheTerminalOverviewAndRunsIt) {
   Put("backup/gone.txt", "only in the backup");  // to be erased: set to Normal
   WriteJob("ConfirmMode = 2\nSortMode = 1\nDisplayMode = 2\nOrphanModeD2 = 2");
   tolvex::PseudoTerminal terminal({TolvexPath(), P("job.job")});
-  ASSERT_TRUE(terminal.WaitFor("Cancel")) << terminal.output();
+  // The indicator bar: the overview is up (the search view came and went).
+  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
   using Pty = tolvex::PseudoTerminal;
   terminal.Type(std::string(Pty::kDown) + "o" + Pty::kDown + "t" + Pty::kDown + Pty::kEnter +
                 Pty::kEnd + "n" + "1" + "k");
@@ -490,7 +491,7 @@ TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
   Put("backup/gone.txt", "only in the backup");
   WriteJob("ConfirmMode = 2\nDisplayMode = 0\nOrphanModeD2 = 2");
   tolvex::PseudoTerminal terminal({TolvexPath(), P("job.job")});
-  ASSERT_TRUE(terminal.WaitFor("Cancel")) << terminal.output();
+  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
   // Every group marked Erase, then Cancel.
   terminal.Type(std::string(tolvex::PseudoTerminal::kHome) + tolvex::PseudoTerminal::kShiftDown +
                 "e" + "c");

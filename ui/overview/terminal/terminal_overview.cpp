@@ -13,8 +13,9 @@
 #include "ui/overview/overview_keys.h"
 #include "ui/overview/overview_presenter.h"
 #include "ui/overview/row_layout.h"
-#include "ui/overview/terminal/curses_screen.h"
+#include "ui/overview/terminal/curses_painter.h"
 #include "ui/overview/terminal_cells.h"
+#include "ui/progress/terminal/terminal_session.h"
 
 namespace tolvex::overview {
 
@@ -60,15 +61,11 @@ constexpr ButtonLabel kButtonLabels[] = {
 const Colour kFace = Colour::System(kColourButtonFace);
 const Colour kInk = Colour::System(kColourWindowText);
 const Colour kWarningInk = Colour::Value(0x0000C0);
-constexpr int kMaxFailedReads = 16;
 
 class TerminalOverviewView final : public OverviewView {
  public:
-  explicit TerminalOverviewView(CursesScreen& screen)
-      : screen_(screen),
-        geometry_(RowGeometry::Cells()),
-        shift_up_(CursesScreen::KeyCode("kUP")),
-        shift_down_(CursesScreen::KeyCode("kDN")) {}
+  explicit TerminalOverviewView(CursesPainter& screen)
+      : screen_(screen), geometry_(RowGeometry::Cells()) {}
 
   // --- OverviewView ---
   void FillList(const std::vector<int32_t>& records) override {
@@ -99,32 +96,35 @@ class TerminalOverviewView final : public OverviewView {
     return std::max(1, (ListBottom() - kListTop) / std::max(1, height));
   }
 
-  void Draw() {
-    screen_.Clear();
+  // Draws the whole screen (the session cleared it).
+  void Paint() {
     DrawIndicators();
     DrawStatistics();
     DrawList();
     if (!warning_.empty()) {
-      screen_.FillLine(screen_.height() - 2, 0, Colour::System(kColourWindow));
-      screen_.Write(screen_.height() - 2, 0, "! " + warning_, kWarningInk,
-                    Colour::System(kColourWindow), CursesScreen::kBold);
+      screen_.FillLine(screen_.Height() - 2, 0, Colour::System(kColourWindow));
+      screen_.Write(screen_.Height() - 2, 0, "! " + warning_, kWarningInk,
+                    Colour::System(kColourWindow), CursesPainter::kBold);
     }
     DrawButtons();
     PlaceCursor();
-    screen_.Show();
   }
 
-  void DrawHelp() {
-    screen_.Clear();
+  void PaintHelp() {
     int line = 0;
     for (const std::string& text : KeyHelpLines()) {
       screen_.Write(line++, 1, text, kInk, Colour::System(kColourWindow));
     }
-    screen_.Show();
   }
 
-  Key Translate(int ch) const {
+  Key Translate(int ch) {
     using K = Key::Kind;
+    if (shift_up_ < 0) {
+      // Shift with the arrows has no key code of its own in the classic
+      // set; the terminal's description names it (once the screen exists).
+      shift_up_ = CursesPainter::KeyCode("kUP");
+      shift_down_ = CursesPainter::KeyCode("kDN");
+    }
     if (ch == shift_up_ && ch != 0) return Key::Of(K::kUp, true);
     if (ch == shift_down_ && ch != 0) return Key::Of(K::kDown, true);
     switch (ch) {
@@ -144,9 +144,10 @@ class TerminalOverviewView final : public OverviewView {
       case '\r':
       case '\n': return Key::Of(K::kEnter);
       case '\t': return Key::Of(K::kTab);
-      case 27: return Key::Of(K::kEscape);
+      case TerminalSession::kLoneEscape: return Key::Of(K::kEscape);
       case KEY_F(1): return Key::Of(K::kHelp);
-      case KEY_RESIZE: return Key::Of(K::kResize);
+      case KEY_RESIZE:
+      case TerminalSession::kOtherKey: return Key::Of(K::kResize);
       case KEY_IC: return Key::Char(' ');
       default: break;
     }
@@ -155,15 +156,15 @@ class TerminalOverviewView final : public OverviewView {
 
  private:
   static constexpr int kListTop = 2;
-  int ListBottom() const { return screen_.height() - 1 - (warning_.empty() ? 0 : 1); }
+  int ListBottom() const { return screen_.Height() - 1 - (warning_.empty() ? 0 : 1); }
 
   void DrawIndicators() {
     screen_.FillLine(0, 0, kFace);
     for (const IndicatorLabel& label : kIndicatorLabels) {
       const bool active = OverviewPresenter::IndicatorActive(label.id);
-      screen_.Write(0, label.column, label.key, kInk, kFace, CursesScreen::kBold);
+      screen_.Write(0, label.column, label.key, kInk, kFace, CursesPainter::kBold);
       screen_.Write(0, label.column + 1, label.label, kInk, kFace,
-                    active ? CursesScreen::kReverse : CursesScreen::kPlain);
+                    active ? CursesPainter::kReverse : CursesPainter::kPlain);
     }
   }
 
@@ -171,9 +172,9 @@ class TerminalOverviewView final : public OverviewView {
     screen_.FillLine(1, 0, kFace);
     const Glyph into_destination = GlyphOf(Strip::kRows, kImageWhitePage);
     const Glyph into_source = GlyphOf(Strip::kRows, kImageBlackPage);
-    screen_.Write(1, 0, into_destination.text, into_destination.colour, kFace, CursesScreen::kBold);
+    screen_.Write(1, 0, into_destination.text, into_destination.colour, kFace, CursesPainter::kBold);
     screen_.Write(1, 2, texts_.toDestination, kInk, kFace);
-    screen_.Write(1, 14, into_source.text, into_source.colour, kFace, CursesScreen::kBold);
+    screen_.Write(1, 14, into_source.text, into_source.colour, kFace, CursesPainter::kBold);
     screen_.Write(1, 16, texts_.toSource, kInk, kFace);
     screen_.Write(1, 28, texts_.space, kInk, kFace);
   }
@@ -181,12 +182,12 @@ class TerminalOverviewView final : public OverviewView {
   void DrawList() {
     const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
     const int bottom = ListBottom();
-    const Rect clip{0, kListTop, screen_.width(), bottom};
+    const Rect clip{0, kListTop, screen_.Width(), bottom};
     CellMeasure measure;
     int line = kListTop;
     for (int position = list_.top(); position < list_.size() && line < bottom; ++position) {
       RowRequest request;
-      request.item = {0, line, screen_.width(), line + height};
+      request.item = {0, line, screen_.Width(), line + height};
       request.selected = list_.IsSelected(position);
       request.focused = position == list_.caret();
       request.record = records_[position];
@@ -196,15 +197,15 @@ class TerminalOverviewView final : public OverviewView {
   }
 
   void DrawButtons() {
-    const int line = screen_.height() - 1;
+    const int line = screen_.Height() - 1;
     screen_.FillLine(line, 0, kFace);
     int column = 0;
     for (const ButtonLabel& button : kButtonLabels) {
       if (button.kind == ButtonLabel::kCandidate && !candidate_buttons_) continue;
       const bool enabled = button.kind == ButtonLabel::kAlways || actions_enabled_ ||
                            std::string(button.key) == "[]";
-      const unsigned dim = enabled ? CursesScreen::kPlain : CursesScreen::kDim;
-      screen_.Write(line, column, button.key, kInk, kFace, CursesScreen::kBold | dim);
+      const unsigned dim = enabled ? CursesPainter::kPlain : CursesPainter::kDim;
+      screen_.Write(line, column, button.key, kInk, kFace, CursesPainter::kBold | dim);
       column += CellWidth(button.key);
       screen_.Write(line, column, std::string(" ") + button.label, enabled ? kInk : Colour::System(kColourGrayText),
                     kFace, dim);
@@ -219,11 +220,11 @@ class TerminalOverviewView final : public OverviewView {
     if (caret >= 0 && line >= kListTop && line < ListBottom()) {
       screen_.PlaceCursor(line, 0);
     } else {
-      screen_.PlaceCursor(screen_.height() - 1, 0);
+      screen_.PlaceCursor(screen_.Height() - 1, 0);
     }
   }
 
-  CursesScreen& screen_;
+  CursesPainter& screen_;
   RowGeometry geometry_;
   EntryList list_;
   std::vector<int32_t> records_;
@@ -231,50 +232,56 @@ class TerminalOverviewView final : public OverviewView {
   bool candidate_buttons_ = true;
   StatisticsTexts texts_;
   std::string warning_;
-  int shift_up_ = 0;
-  int shift_down_ = 0;
+  int shift_up_ = -1;
+  int shift_down_ = -1;
 };
 
 }  // namespace
 
-bool RunTerminalOverview(const std::function<std::string()>& warning) {
-  std::unique_ptr<CursesScreen> screen = CursesScreen::Open();
-  if (!screen) {
-    // No terminal to show the plan on: the run is not carried out unseen.
-    Aborted = true;
-    return false;
-  }
-  TerminalOverviewView view(*screen);
+bool RunTerminalOverview(TerminalSession& session, const std::function<std::string()>& warning) {
+  CursesPainter painter;
+  TerminalOverviewView view(painter);
   OverviewPresenter presenter(view);
   if (warning) presenter.SetWarningSource(warning);
   presenter.Setup();
-  int failed_reads = 0;
+  bool help = false;
+  session.Show([&] {
+    if (help) {
+      view.PaintHelp();
+    } else {
+      view.Paint();
+    }
+  });
   for (;;) {
-    view.Draw();
-    const int ch = screen->ReadKey();
-    if (ch == ERR) {
-      // A read interrupted by a signal gives ERR once; a terminal that went
-      // away (hung up) gives it every time, and nobody can confirm the plan.
-      if (++failed_reads < kMaxFailedReads) continue;
+    const int ch = session.WaitForKey();
+    if (ch < 0) {
+      // The terminal went away (hung up): nobody can confirm the plan.
+      session.Hide();
       presenter.Cancel();
       return false;
     }
-    failed_reads = 0;
+    if (help) {
+      help = false;  // any key returns from the help
+      session.Repaint();
+      continue;
+    }
     switch (DispatchKey(view.Translate(ch), presenter, view.list(), view.VisibleEntries())) {
       case KeyOutcome::kOk:
+        session.Hide();
         presenter.Ok();
         return true;
       case KeyOutcome::kCancel:
+        session.Hide();
         presenter.Cancel();
         return false;
       case KeyOutcome::kHelp:
         presenter.Help();
-        view.DrawHelp();
-        screen->ReadKey();  // any key returns; a lost terminal shows at the next read
+        help = true;
         break;
       case KeyOutcome::kContinue:
         break;
     }
+    session.Repaint();
   }
 }
 

@@ -1,11 +1,9 @@
-#include "ui/overview/terminal/curses_screen.h"
+#include "ui/overview/terminal/curses_painter.h"
 
-#include <algorithm>
-#include <clocale>
-#include <cstdlib>
-#include <cstring>
 #include <curses.h>
 #include <term.h>
+
+#include <algorithm>
 
 #include "ui/overview/terminal_cells.h"
 
@@ -15,71 +13,48 @@ namespace {
 
 attr_t CursesAttributes(unsigned attributes) {
   attr_t result = A_NORMAL;
-  if (attributes & CursesScreen::kReverse) result |= A_REVERSE;
-  if (attributes & CursesScreen::kDim) result |= A_DIM;
-  if (attributes & CursesScreen::kBold) result |= A_BOLD;
-  if (attributes & CursesScreen::kUnderline) result |= A_UNDERLINE;
+  if (attributes & CursesPainter::kReverse) result |= A_REVERSE;
+  if (attributes & CursesPainter::kDim) result |= A_DIM;
+  if (attributes & CursesPainter::kBold) result |= A_BOLD;
+  if (attributes & CursesPainter::kUnderline) result |= A_UNDERLINE;
   return result;
+}
+
+// A name never moves the cursor or sends a sequence to the terminal.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
 }
 
 }  // namespace
 
-std::unique_ptr<CursesScreen> CursesScreen::Open() {
-  const char* term = std::getenv("TERM");
-  if (!term || !*term || std::strcmp(term, "dumb") == 0) return nullptr;
-  std::FILE* terminal = std::fopen("/dev/tty", "r+e");
-  if (!terminal) return nullptr;
-  std::unique_ptr<CursesScreen> screen(new CursesScreen());
-  screen->terminal_ = terminal;
-  // Names are UTF-8: ncurses needs the character type of the user's
-  // locale to show them. Numbers keep the C locale ("0.5 MB", not "0,5").
-  const char* locale = std::setlocale(LC_CTYPE, nullptr);
-  screen->saved_locale_ = locale ? locale : "C";
-  std::setlocale(LC_CTYPE, "");
-  // Whatever the front end printed so far comes before the overview.
-  std::fflush(stdout);
-  SCREEN* s = newterm(nullptr, terminal, terminal);
-  if (!s) return nullptr;  // the destructor restores the locale and closes the terminal
-  screen->screen_ = s;
-  set_term(s);
-  raw();  // Ctrl-C is a key here (Cancel), so the terminal is always restored
-  noecho();
-  nonl();
-  keypad(stdscr, TRUE);
-  set_escdelay(100);
-  if (has_colors() && start_color() == OK) screen->colours_ = COLORS;
-  return screen;
-}
-
-CursesScreen::~CursesScreen() {
-  if (screen_) {
-    set_term(static_cast<SCREEN*>(screen_));
-    endwin();
-    delscreen(static_cast<SCREEN*>(screen_));
+void CursesPainter::StartColours() {
+  if (started_) return;
+  started_ = true;
+  if (has_colors() && start_color() == OK) {
+    // Pair 0 stays the terminal's own colours for the other views.
+    use_default_colors();
+    colours_ = COLORS;
   }
-  if (terminal_) std::fclose(terminal_);
-  std::setlocale(LC_CTYPE, saved_locale_.c_str());
 }
 
-int CursesScreen::height() const { return LINES; }
-int CursesScreen::width() const { return COLS; }
+int CursesPainter::Height() const { return LINES; }
+int CursesPainter::Width() const { return COLS; }
 
-int CursesScreen::ReadKey() { return wgetch(stdscr); }
+void CursesPainter::PlaceCursor(int line, int column) { move(line, column); }
 
-int CursesScreen::KeyCode(const char* capability) {
-  char* sequence = tigetstr(capability);
+int CursesPainter::KeyCode(const char* capability) {
+  char* sequence = tigetstr(const_cast<char*>(capability));
   if (!sequence || sequence == reinterpret_cast<char*>(-1)) return 0;
   const int code = key_defined(sequence);
   return code > 0 ? code : 0;
 }
 
-void CursesScreen::Clear() { erase(); }
-
-void CursesScreen::Show() { refresh(); }
-
-void CursesScreen::PlaceCursor(int line, int column) { move(line, column); }
-
-int CursesScreen::PairOf(uint32_t ink, uint32_t background) {
+int CursesPainter::PairOf(uint32_t ink, uint32_t background) {
+  StartColours();
   if (colours_ == 0) return 0;
   const std::pair<int, int> key{NearestTerminalColour(ink, colours_),
                                 NearestTerminalColour(background, colours_)};
@@ -94,8 +69,8 @@ int CursesScreen::PairOf(uint32_t ink, uint32_t background) {
   return pair;
 }
 
-void CursesScreen::Put(int line, int column, const std::string& text, uint32_t ink,
-                       uint32_t background, unsigned attributes, int clip_left, int clip_right) {
+void CursesPainter::Put(int line, int column, const std::string& text, uint32_t ink,
+                        uint32_t background, unsigned attributes, int clip_left, int clip_right) {
   if (line < 0 || line >= LINES || text.empty()) return;
   const CellSpan span =
       PlaceText(text, column, column + CellWidth(text), Align::kLeft, std::max(0, clip_left),
@@ -108,22 +83,23 @@ void CursesScreen::Put(int line, int column, const std::string& text, uint32_t i
   if (colours_ == 0 && background == SystemColourValue(kColourHighlight)) attrs |= A_REVERSE;
   if (colours_ < 256 && ink == SystemColourValue(kColourGrayText)) attrs |= A_DIM;
   attr_set(attrs, static_cast<short>(pair), nullptr);
-  mvaddnstr(line, span.column, span.text.c_str(), static_cast<int>(span.text.size()));
+  const std::string shown = Printable(span.text);
+  mvaddnstr(line, span.column, shown.c_str(), static_cast<int>(shown.size()));
   attr_set(A_NORMAL, 0, nullptr);
 }
 
-void CursesScreen::Write(int line, int column, const std::string& text, const Colour& ink,
-                         const Colour& background, unsigned attributes) {
+void CursesPainter::Write(int line, int column, const std::string& text, const Colour& ink,
+                          const Colour& background, unsigned attributes) {
   Put(line, column, text, ColourValue(ink), ColourValue(background), attributes, 0, COLS);
 }
 
-void CursesScreen::FillLine(int line, int column, const Colour& background) {
+void CursesPainter::FillLine(int line, int column, const Colour& background) {
   if (column >= COLS) return;
   Write(line, column, std::string(static_cast<size_t>(COLS - column), ' '),
         Colour::System(kColourWindowText), background);
 }
 
-void CursesScreen::Paint(const std::vector<DrawOp>& ops, const Rect& clip) {
+void CursesPainter::Paint(const std::vector<DrawOp>& ops, const Rect& clip) {
   int underlined = -1;  // the line a focus frame underlines
   for (const DrawOp& op : ops) {
     if (op.kind == DrawOp::Kind::kFocusFrame) underlined = op.rect.bottom - 1;
