@@ -1,46 +1,48 @@
 // The controls of the overview dialog, by the ids of its template (1000).
 // The presenter, the Win32 dialog and the terminal view all name a control
-// by these ids; the template in resources/ carries the same numbers.
+// by these ids, which come from the template's own header.
 #pragma once
+
+#include "resources/overview_ids.h"
 
 namespace tolvex::overview {
 
 enum ControlId : int {
-  kOk = 1,
-  kCancel = 2,
-  kHelp = 9,
+  kOk = 1,      // IDOK
+  kCancel = 2,  // IDCANCEL
+  kHelp = IDC_HELP_BUTTON,
   // The indicator bar: owner-drawn statics that do not notify.
-  kIndicatorGroupView = 1002,     // DisplayMode 0
-  kIndicatorCompactView = 1003,   // DisplayMode 2
-  kIndicatorDetailedView = 1004,  // DisplayMode 1
-  kIndicatorSortFirst = 1005,     // SortMode 0 (folder) ... 1009 (date)
-  kIndicatorSortLast = 1009,
-  kIndicatorReverseOff = 1010,
-  kIndicatorReverseOn = 1011,
-  kIndicatorSizeFilter = 1012,
-  kIndicatorDoubleFilter = 1013,
+  kIndicatorGroupView = IDC_GROUP_VIEW,     // DisplayMode 0
+  kIndicatorCompactView = IDC_COMPACT_VIEW,   // DisplayMode 2
+  kIndicatorDetailedView = IDC_DETAILED_VIEW,  // DisplayMode 1
+  kIndicatorSortFirst = IDC_SORT_FOLDER,     // SortMode 0 (folder) ... 1009 (date)
+  kIndicatorSortLast = IDC_SORT_DATE,
+  kIndicatorReverseOff = IDC_REVERSE_OFF,
+  kIndicatorReverseOn = IDC_REVERSE_ON,
+  kIndicatorSizeFilter = IDC_SIZE_FILTER,
+  kIndicatorDoubleFilter = IDC_DOUBLE_FILTER,
   kIndicatorFirst = kIndicatorGroupView,
   kIndicatorLast = kIndicatorDoubleFilter,
   // Statistics texts.
-  kToDestinationCounts = 1015,  // beside the white page
-  kToSourceCounts = 1016,       // beside the black page
-  kSpaceText = 1017,
-  kList = 1018,
+  kToDestinationCounts = IDC_TO_DEST_COUNTS,  // beside the white page
+  kToSourceCounts = IDC_TO_SOURCE_COUNTS,       // beside the black page
+  kSpaceText = IDC_SPACE_TEXT,
+  kList = IDC_PLAN_LIST,
   // Push buttons.
-  kNormal = 1020,
-  kIgnore = 1022,
-  kErase = 1024,
-  kInvert = 1026,
-  kView = 1028,
-  kPreviousBlock = 1030,
-  kNextBlock = 1032,
-  kPrint = 1035,
+  kNormal = IDC_NORMAL,
+  kIgnore = IDC_IGNORE,
+  kErase = IDC_ERASE,
+  kInvert = IDC_INVERT,
+  kView = IDC_VIEW,
+  kPreviousBlock = IDC_PREVIOUS_BLOCK,
+  kNextBlock = IDC_NEXT_BLOCK,
+  kPrint = IDC_PRINT,
   // Pictures without a control id of their own.
-  kWhitePageBitmap = 1043,
-  kBlackPageBitmap = 1044,
+  kWhitePageBitmap = IDB_WHITE_PAGE,
+  kBlackPageBitmap = IDB_BLACK_PAGE,
   // Image strips.
-  kIndicatorStrip = 1041,
-  kRowStrip = 1042,
+  kIndicatorStrip = IDB_INDICATOR_STRIP,
+  kRowStrip = IDB_ROW_STRIP,
 };
 
 // The views (DisplayMode values).
