@@ -1,6 +1,7 @@
 #include "frontend/help_text.h"
 
-#include <iomanip>
+#include <sstream>
+#include <string>
 
 #include "frontend/job.h"
 
@@ -11,10 +12,13 @@ namespace {
 const char kUsage[] = R"(tolvex - run a backup or synchronisation job with the Tolvex engine
 
 USAGE
-  tolvex [--yes | --no] [--library PATH] JOB   run the job
-  tolvex check JOB                             check the job and print every value
-                                               as the engine will get it; run nothing
+  tolvex [--yes | --no] [--library PATH] JOB
+      run the job
+  tolvex check JOB
+      check the job and print every value as the engine will get it; run
+      nothing
   tolvex --help
+      this text (tolvex --help=man: the same as a manual page)
 
 OPTIONS
   --yes           answer the run's questions without asking (see ANSWERS)
@@ -33,7 +37,9 @@ JOB FILE
     [Drives]     Linux only: Letter = /folder, the engine's drive letters
   Paths are absolute: native ("/home/me/data/*", "C:\Data\*") or in drive
   form ("C:\Data\*" on Linux too, with a letter of [Drives]). ${JOBDIR}
-  stands for the folder holding the job file. On Linux each file system
+  stands for the folder holding the job file, ${HOME} (and "~" at the start
+  of a path) for the home folder ($HOME; on Windows %USERPROFILE% when HOME
+  is not set). On Linux each file system
   that a native path lies on gets a drive letter of its own (from C: up,
   letters of [Drives] excepted), so that the engine's space check sees two
   drives when source and destination lie on two file systems; the table is
@@ -41,18 +47,23 @@ JOB FILE
   replaced; a job without any drive keeps the default, Z: = /). A
   Destination inside a "/*" source selection must be excluded ([DExclSels]
   with the destination folder and "/*"), or every run would back up the
-  backup. Any fault (unknown section or key, a value outside its set, a
-  relative path, a missing Destination) is reported with file, line and
-  key, with exit status 2, and nothing runs.
+  backup. Every fault (unknown section or key, a value outside its set, a
+  relative path, a missing Destination) is reported at once, in file
+  order, as FILE:LINE: KEY: message, with exit status 2, and nothing runs.
+  Keys that have no effect (the orphan mode of another TouchMode, Weekday
+  without VaryMode weekday) and an empty [FInclSels] or [DInclSels] give a
+  warning; the job still runs as written. "tolvex check" accepts, refuses
+  and warns about exactly what a run does.
 
-KEYS OF [Job] (default in brackets)
+KEYS OF [Job] (default in brackets; a value's name or its number)
 )";
 
 const char kRules[] = R"(
   Dates are local "YYYY-MM-DD HH:MM:SS" (or "YYYY-MM-DD", or none) and go to
   the engine as packed DOS stamps (seconds rounded down to even); colours
   are "#RRGGBB"; flags are 1/0, yes/no, true/false or on/off; numbers are
-  decimal or 0x hexadecimal.
+  decimal or 0x hexadecimal; names are written in any letter case, and
+  the bits of Warnings and Attributes are joined with "+" ("ask+beep").
 
 LAST UPDATE AND MIDNIGHT
   After a run that completed (exit status 0 or 4) the start of the run is
@@ -95,16 +106,85 @@ EXIT STATUS
   5  the engine library cannot be loaded; nothing ran
 )";
 
+constexpr size_t kKeyColumn = 24;   // where the descriptions start
+constexpr size_t kLineWidth = 79;
+
+// "  Key [default]       description", the description wrapped at word
+// bounds into its column; a name too wide for its column gets a line of
+// its own.
+void PrintKeyLine(std::ostream& out, const std::string& name, const std::string& help) {
+  std::string line = "  " + name;
+  if (line.size() + 1 > kKeyColumn) {
+    out << line << "\n";
+    line.clear();
+  }
+  line.resize(kKeyColumn, ' ');
+  std::istringstream words(help);
+  bool first = true;
+  for (std::string word; words >> word;) {
+    if (!first && line.size() + 1 + word.size() > kLineWidth) {
+      out << line << "\n";
+      line = std::string(kKeyColumn, ' ');
+      first = true;
+    }
+    line += (first ? "" : " ") + word;
+    first = false;
+  }
+  out << line << "\n";
+}
+
+// A line of the help as roff text: backslashes and minus signs escaped, and
+// a line that would start with a control character made plain.
+std::string RoffLine(const std::string& line) {
+  std::string text;
+  for (char c : line) {
+    if (c == '\\') {
+      text += "\\e";
+    } else if (c == '-') {
+      text += "\\-";
+    } else {
+      text += c;
+    }
+  }
+  if (!text.empty() && (text[0] == '.' || text[0] == '\'')) text = "\\&" + text;
+  return text;
+}
+
 }  // namespace
+
+std::string Version() { return TOLVEX_VERSION; }
 
 void PrintHelp(std::ostream& out) {
   out << kUsage;
   for (const KeyRule& rule : JobKeys()) {
     std::string name = rule.key;
     if (*rule.default_text) name += std::string(" [") + rule.default_text + "]";
-    out << "  " << std::left << std::setw(22) << name << rule.help << "\n";
+    PrintKeyLine(out, name, rule.help);
   }
   out << kRules;
 }
+
+void PrintManPage(std::ostream& out) {
+  std::ostringstream plain;
+  PrintHelp(plain);
+  std::istringstream lines(plain.str());
+  std::string line;
+  std::getline(lines, line);  // "tolvex - run a backup ...": the NAME line
+  out << ".TH TOLVEX 1 \"\" \"tolvex " << Version() << "\" \"User Commands\"\n"
+      << ".SH NAME\n" << RoffLine(line) << "\n";
+  bool in_block = false;
+  while (std::getline(lines, line)) {
+    const bool heading = !line.empty() && line[0] != ' ';
+    if (heading) {
+      if (in_block) out << ".fi\n";
+      out << ".SH \"" << RoffLine(line) << "\"\n.nf\n";
+      in_block = true;
+      continue;
+    }
+    if (in_block) out << RoffLine(line) << "\n";
+  }
+  if (in_block) out << ".fi\n";
+}
+
 
 }  // namespace tolvex::frontend

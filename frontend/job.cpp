@@ -2,9 +2,12 @@
 // paths into drive form, and the checks that join several keys.
 #include "frontend/job.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "frontend/value_forms.h"
 
@@ -13,6 +16,7 @@ namespace tolvex::frontend {
 namespace {
 
 constexpr const char kJobDirVariable[] = "${JOBDIR}";
+constexpr const char kHomeVariable[] = "${HOME}";
 // The engine's path limit, and the room the generation folders take.
 constexpr size_t kMaxPath = 259;
 constexpr size_t kGenerationRoom = 12;
@@ -22,12 +26,43 @@ struct RawValue {
   std::string value;
 };
 
-std::string ExpandJobDir(std::string value, const std::string& job_folder) {
-  for (size_t at = value.find(kJobDirVariable); at != std::string::npos;
-       at = value.find(kJobDirVariable, at + job_folder.size())) {
-    value.replace(at, sizeof kJobDirVariable - 1, job_folder);
+std::string ReplaceAll(std::string value, const std::string& variable, const std::string& text) {
+  for (size_t at = value.find(variable); at != std::string::npos;
+       at = value.find(variable, at + text.size())) {
+    value.replace(at, variable.size(), text);
   }
   return value;
+}
+
+// The home folder: $HOME, on Windows %USERPROFILE% when HOME is not set.
+std::optional<std::string> HomeFolder() {
+  const char* home = std::getenv("HOME");
+#if defined(_WIN32)
+  if (home == nullptr || *home == '\0') home = std::getenv("USERPROFILE");
+#endif
+  if (home == nullptr || *home == '\0') return std::nullopt;
+  std::string folder = home;
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  return folder;
+}
+
+// ${JOBDIR} and ${HOME} anywhere in a value; in a path, a leading "~" alone
+// or before a separator is the home folder too. Empty when the value needs a
+// home folder and there is none (the caller reports it).
+std::optional<std::string> ExpandVariables(std::string value, const std::string& job_folder,
+                                           bool is_path) {
+  value = ReplaceAll(std::move(value), kJobDirVariable, job_folder);
+  const bool tilde = is_path && !value.empty() && value[0] == '~' &&
+                     (value.size() == 1 || value[1] == '/' || value[1] == '\\');
+  if (value.find(kHomeVariable) == std::string::npos && !tilde) return value;
+  const std::optional<std::string> home = HomeFolder();
+  if (!home) return std::nullopt;
+  if (tilde) value = *home + value.substr(1);
+  return ReplaceAll(std::move(value), kHomeVariable, *home);
+}
+
+bool IsPathForm(ValueForm form) {
+  return form == ValueForm::kFolderPath || form == ValueForm::kFilePath;
 }
 
 // "0, 1 or 2"; bit masks such as Warnings in hexadecimal.
@@ -42,6 +77,45 @@ std::string AllowedText(const KeyRule& rule) {
     text += number;
   }
   return text;
+}
+
+// "copy, ignore or erase" for the names of the allowed values.
+std::string NamesText(const KeyRule& rule) {
+  std::vector<std::string> names;
+  for (const ValueName& name : rule.names) {
+    if (rule.form == ValueForm::kBits || rule.allowed.empty() ||
+        std::find(rule.allowed.begin(), rule.allowed.end(), name.value) != rule.allowed.end()) {
+      names.push_back(name.name);
+    }
+  }
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += names[i];
+  }
+  return text;
+}
+
+// A number, or a name of the rule (kBits: names joined by '+').
+std::optional<int64_t> NumberOrName(const KeyRule& rule, const std::string& value) {
+  if (const auto number = ParseNumber(value)) return number;
+  const auto find = [&rule](const std::string& word) -> std::optional<int64_t> {
+    for (const ValueName& name : rule.names) {
+      if (AsciiLowerText(word) == name.name) return name.value;
+    }
+    return std::nullopt;
+  };
+  if (rule.form != ValueForm::kBits) return find(Trim(value));
+  int64_t bits = 0;
+  size_t start = 0;
+  for (;;) {
+    const size_t plus = value.find('+', start);
+    const auto bit = find(Trim(value.substr(start, plus - start)));
+    if (!bit) return std::nullopt;
+    bits |= *bit;
+    if (plus == std::string::npos) return bits;
+    start = plus + 1;
+  }
 }
 
 bool IsAllowed(const KeyRule& rule, int64_t value) {
@@ -74,10 +148,17 @@ std::string ParseValue(const KeyRule& rule, const std::string& value, Setting* s
       if (!IsFolderName(value)) return quoted + " is not a folder name";
       setting->text = value;
       return "";
-    case ValueForm::kNumber: {
-      const auto number = ParseNumber(value);
-      if (!number) return quoted + " is not a number";
-      if (!IsAllowed(rule, *number)) return value + " is not one of the values " + AllowedText(rule);
+    case ValueForm::kNumber:
+    case ValueForm::kBits: {
+      const auto number = NumberOrName(rule, value);
+      if (!number) {
+        return rule.names.empty() ? quoted + " is not a number"
+                                  : quoted + " is not a number or one of " + NamesText(rule);
+      }
+      if (!IsAllowed(rule, *number)) {
+        return value + " is not one of the values " + AllowedText(rule) +
+               (rule.names.empty() ? "" : " (" + NamesText(rule) + ")");
+      }
       setting->number = static_cast<uint32_t>(*number);
       return "";
     }
@@ -124,77 +205,109 @@ class JobParser {
     job_.path = path;
   }
 
-  std::variant<Job, JobError> Parse(const std::string& text) {
+  // Reads every section and key, going on after a fault so that all of them
+  // are reported at once; the checks that join several keys run only on a
+  // job whose single values are sound.
+  std::variant<Job, JobErrors> Parse(const std::string& text) {
     std::vector<IniSection> sections;
-    if (auto error = ReadIni(file_, text, &sections)) return *error;
-    for (const IniSection& section : sections) {
-      if (!ReadSection(section)) return error_;
+    ReadIni(file_, text, &sections, &errors_);
+    for (const IniSection& section : sections) ReadSection(section);
+    ResolveKeys();
+    ResolveLists();
+    ResolvePaths();
+    if (errors_.empty()) CheckCombinations();
+    if (!errors_.empty()) {
+      SortInFileOrder(&errors_);
+      return std::move(errors_);
     }
-    if (!ResolveKeys() || !ResolveLists() || !ResolvePaths() || !CheckCombinations()) {
-      return error_;
-    }
+    WarnAboutKeysWithoutEffect();
+    WarnAboutEmptyLists();
+    SortInFileOrder(&job_.warnings);
     return std::move(job_);
   }
 
  private:
   bool Fail(int line, const std::string& key, const std::string& message) {
-    error_ = JobError{file_, line, key, message};
+    errors_.push_back(JobError{file_, line, key, message});
     return false;
   }
+  void Warn(int line, const std::string& key, const std::string& message) {
+    job_.warnings.push_back(JobError{file_, line, key, message});
+  }
 
-  bool ReadSection(const IniSection& section) {
+  // The value with its variables replaced; nullopt (and a fault) when it
+  // needs a home folder and none is known.
+  std::optional<std::string> Expanded(const std::string& value, bool is_path, int line,
+                                      const std::string& key) {
+    auto expanded = ExpandVariables(value, job_folder_, is_path);
+    if (!expanded) Fail(line, key, "\"" + value + "\" needs the home folder, but HOME is not set");
+    return expanded;
+  }
+
+  void ReadSection(const IniSection& section) {
     const std::string name = AsciiLowerText(section.name);
     if (!seen_sections_.emplace(name, section.line).second) {
-      return Fail(section.line, "[" + section.name + "]",
-                  "section given twice (first on line " + std::to_string(seen_sections_[name]) + ")");
+      Fail(section.line, "[" + section.name + "]",
+           "section given twice (first on line " + std::to_string(seen_sections_[name]) + ")");
+      return;
     }
     if (name == "job") return ReadKeys(section);
     if (name == "drives") return ReadDrives(section);
     for (int list = 0; list < kListCount; ++list) {
       if (name == AsciiLowerText(kListNames[list])) return ReadList(section, list);
     }
-    return Fail(section.line, "[" + section.name + "]",
-                "unknown section (sections: [Job], [Drives], [DInclSels], [DExclSels], "
-                "[FInclSels], [FExclSels])");
+    Fail(section.line, "[" + section.name + "]",
+         "unknown section (sections: [Job], [Drives], [DInclSels], [DExclSels], "
+         "[FInclSels], [FExclSels])");
   }
 
-  bool ReadKeys(const IniSection& section) {
+  void ReadKeys(const IniSection& section) {
     for (const IniLine& line : section.lines) {
       if (!line.has_equals || line.key.empty()) {
-        return Fail(line.line, "", "\"" + line.text + "\" is not \"Key = Value\"");
+        Fail(line.line, "", "\"" + line.text + "\" is not \"Key = Value\"");
+        continue;
       }
       const KeyRule* rule = FindRule(line.key);
-      if (!rule) return Fail(line.line, line.key, "unknown key (tolvex --help lists the keys)");
-      auto [it, fresh] = raw_.emplace(rule->key, RawValue{line.line, ExpandJobDir(line.value, job_folder_)});
+      if (!rule) {
+        Fail(line.line, line.key, "unknown key (tolvex --help lists the keys)");
+        continue;
+      }
+      const auto value = Expanded(line.value, IsPathForm(rule->form), line.line, rule->key);
+      if (!value) continue;
+      auto [it, fresh] = raw_.emplace(rule->key, RawValue{line.line, *value});
       if (!fresh) {
-        return Fail(line.line, rule->key,
-                    "given twice (first on line " + std::to_string(it->second.line) + ")");
+        Fail(line.line, rule->key,
+             "given twice (first on line " + std::to_string(it->second.line) + ")");
       }
     }
-    return true;
   }
 
-  bool ReadDrives(const IniSection& section) {
+  void ReadDrives(const IniSection& section) {
 #if defined(_WIN32)
-    return Fail(section.line, "[Drives]", "the drive table is for Linux; Windows has its own drives");
+    Fail(section.line, "[Drives]", "the drive table is for Linux; Windows has its own drives");
 #else
     for (const IniLine& line : section.lines) {
       if (!line.has_equals || line.key.size() != 1) {
-        return Fail(line.line, "[Drives]", "\"" + line.text + "\" is not \"Letter = /folder\"");
+        Fail(line.line, "[Drives]", "\"" + line.text + "\" is not \"Letter = /folder\"");
+        continue;
       }
-      if (auto error = job_.drives.AddDrive(line.key[0], ExpandJobDir(line.value, job_folder_))) {
-        return Fail(line.line, "[Drives] " + line.key, *error);
+      const auto folder = Expanded(line.value, true, line.line, "[Drives] " + line.key);
+      if (!folder) continue;
+      if (auto error = job_.drives.AddDrive(line.key[0], *folder)) {
+        Fail(line.line, "[Drives] " + line.key, *error);
       }
     }
-    return true;
 #endif
   }
 
-  bool ReadList(const IniSection& section, int list) {
+  void ReadList(const IniSection& section, int list) {
+    const bool folders = list == kDIncl || list == kDExcl;
+    const std::string key = std::string("[") + kListNames[list] + "]";
+    list_lines_[list] = section.line;
     for (const IniLine& line : section.lines) {
-      raw_lists_[list].push_back({line.line, ExpandJobDir(line.text, job_folder_)});
+      const auto value = Expanded(line.text, folders, line.line, key);
+      if (value) raw_lists_[list].push_back({line.line, *value});
     }
-    return true;
   }
 
   static const KeyRule* FindRule(const std::string& key) {
@@ -204,7 +317,7 @@ class JobParser {
     return nullptr;
   }
 
-  bool ResolveKeys() {
+  void ResolveKeys() {
     for (const KeyRule& rule : JobKeys()) {
       Setting setting;
       setting.rule = &rule;
@@ -212,34 +325,37 @@ class JobParser {
       if (raw != raw_.end()) {
         setting.line = raw->second.line;
         const std::string error = ParseValue(rule, raw->second.value, &setting);
-        if (!error.empty()) return Fail(setting.line, rule.key, error);
+        if (!error.empty()) Fail(setting.line, rule.key, error);
       } else if (*rule.default_text) {
         ParseValue(rule, rule.default_text, &setting);
         setting.note = "default";
       }
       job_.settings.push_back(setting);
     }
-    return true;
   }
 
-  bool ResolveLists() {
+  void ResolveLists() {
     for (int list = 0; list < kListCount; ++list) {
       const bool folders = list == kDIncl || list == kDExcl;
       for (const RawValue& entry : raw_lists_[list]) {
         std::string value = entry.value;
+        const std::string key = std::string("[") + kListNames[list] + "]";
         if (folders) {
           std::string error;
           const auto drive_form = job_.drives.ToDriveForm(value, PathKind::kSelection, &error);
-          if (!drive_form) return Fail(entry.line, std::string("[") + kListNames[list] + "]", error);
+          if (!drive_form) {
+            Fail(entry.line, key, error);
+            continue;
+          }
           value = *drive_form;
         } else if (value.find_first_of("/\\") != std::string::npos) {
-          return Fail(entry.line, std::string("[") + kListNames[list] + "]",
-                      "\"" + value + "\" is a file name pattern (\"*.txt\"), not a path");
+          Fail(entry.line, key, "\"" + value + "\" is a file name pattern (\"*.txt\"), not a path");
+          continue;
         }
         job_.lists[list].push_back(value);
+        job_list_lines_[list].push_back(entry.line);
       }
     }
-    return true;
   }
 
   bool ResolvePath(const char* key, PathKind kind) {
@@ -252,16 +368,18 @@ class JobParser {
     return true;
   }
 
-  bool ResolvePaths() {
-    if (job_.Get("Destination").text.empty()) {
-      return Fail(0, "Destination", "missing: the job needs a destination folder in [Job]");
+  void ResolvePaths() {
+    const Setting& destination = job_.Get("Destination");
+    if (destination.text.empty()) {
+      Fail(destination.line, "Destination", "missing: the job needs a destination folder in [Job]");
+    } else {
+      ResolvePath("Destination", PathKind::kFolder);
     }
-    return ResolvePath("Destination", PathKind::kFolder) &&
-           ResolvePath("LogFile", PathKind::kFile) && CheckLogFolder();
+    if (ResolvePath("LogFile", PathKind::kFile)) CheckLogFolder();
   }
 
-  // The engine silently runs without a log it cannot open; the command
-  // counts failed copies from that log, so its folder must exist.
+  // The engine runs silently without a log it cannot open: a job whose log
+  // folder is missing would never show its log, so it is refused.
   bool CheckLogFolder() {
     const Setting& log_file = job_.Get("LogFile");
     if (log_file.text.empty()) return true;
@@ -274,7 +392,7 @@ class JobParser {
     return true;
   }
 
-  bool CheckCombinations() {
+  void CheckCombinations() {
     Setting& name = job_.Get("Filename");
     if (name.line == 0) {
       name.text = std::filesystem::path(file_).filename().string();
@@ -286,9 +404,46 @@ class JobParser {
       log_active.number = has_log_file ? 1 : 0;
       log_active.note = has_log_file ? "LogFile is given" : "no LogFile";
     } else if (log_active.number != 0 && !has_log_file) {
-      return Fail(log_active.line, "LogActive", "a log needs a LogFile");
+      Fail(log_active.line, "LogActive", "a log needs a LogFile");
     }
-    return CheckDestinationLength() && CheckDestinationOutsideSources();
+    CheckDestinationLength();
+    CheckDestinationOutsideSources();
+  }
+
+  // Keys the job writes that the engine reads only in another mode: the
+  // orphan mode of another update direction, the weekday of another vary
+  // mode. The job runs as written; the warning says what it will not do.
+  void WarnAboutKeysWithoutEffect() {
+    const uint32_t touch = job_.Get("TouchMode").number;
+    const struct {
+      const char* key;
+      uint32_t touch_mode;
+    } orphan_modes[] = {{"OrphanModeD1", 0}, {"OrphanModeD2", 0}, {"OrphanModeB", 1},
+                        {"OrphanModeS1", 2}, {"OrphanModeS2", 2}};
+    const KeyRule* touch_rule = FindRule("TouchMode");
+    for (const auto& orphan : orphan_modes) {
+      const Setting& setting = job_.Get(orphan.key);
+      if (setting.line == 0 || orphan.touch_mode == touch) continue;
+      Warn(setting.line, orphan.key,
+           "has no effect with TouchMode " + NameOfValue(*touch_rule, touch) + "; it applies to "
+           "TouchMode " + NameOfValue(*touch_rule, orphan.touch_mode));
+    }
+    const Setting& weekday = job_.Get("Weekday");
+    if (weekday.line != 0 && job_.Get("VaryMode").number != 2) {
+      Warn(weekday.line, "Weekday", "has no effect: only VaryMode weekday uses it");
+    }
+  }
+
+  // The engine stops at once without a folder to scan or a file pattern; a
+  // job that says nothing of either is most likely unfinished.
+  void WarnAboutEmptyLists() {
+    if (job_.lists[kFIncl].empty()) {
+      Warn(list_lines_[kFIncl], "[FInclSels]",
+           "no file pattern: the run will stop at once; write *.* to take every file");
+    }
+    if (job_.lists[kDIncl].empty()) {
+      Warn(list_lines_[kDIncl], "[DInclSels]", "no folder: the run will stop at once");
+    }
   }
 
   // A destination inside a source subtree would be scanned as source: every
@@ -304,7 +459,7 @@ class JobParser {
       if (inside && !IsExcluded(destination.text)) {
         return Fail(destination.line, "Destination",
                     "lies inside the source selection \"" + job_.drives.ToNative(include) +
-                        "\" (line " + std::to_string(raw_lists_[kDIncl][i].line) +
+                        "\" (line " + std::to_string(job_list_lines_[kDIncl][i]) +
                         "): exclude it in [DExclSels] with its folder followed by \"*\"");
       }
     }
@@ -343,10 +498,12 @@ class JobParser {
   std::string file_;
   std::string job_folder_;
   Job job_;
-  JobError error_;
+  JobErrors errors_;
   std::map<std::string, int> seen_sections_;
   std::map<std::string, RawValue> raw_;
   std::array<std::vector<RawValue>, kListCount> raw_lists_;
+  std::array<int, kListCount> list_lines_{};  // the line of each list's header (0: none)
+  std::array<std::vector<int>, kListCount> job_list_lines_;  // the line of each kept entry
 };
 
 }  // namespace
@@ -358,13 +515,13 @@ std::string AbsoluteFolderOf(const std::string& path) {
   return absolute.lexically_normal().parent_path().string();
 }
 
-std::variant<Job, JobError> ParseJob(const std::string& path, const std::string& text) {
+std::variant<Job, JobErrors> ParseJob(const std::string& path, const std::string& text) {
   return JobParser(path).Parse(text);
 }
 
-std::variant<Job, JobError> LoadJob(const std::string& path) {
+std::variant<Job, JobErrors> LoadJob(const std::string& path) {
   std::string text;
-  if (!ReadWholeFile(path, &text)) return JobError{path, 0, "", "cannot be read"};
+  if (!ReadWholeFile(path, &text)) return JobErrors{JobError{path, 0, "", "cannot be read"}};
   return ParseJob(path, text);
 }
 

@@ -23,7 +23,8 @@ enum class ValueForm {
   kName,        // a folder name: no path separators or wildcards
   kFolderPath,  // an absolute folder path
   kFilePath,    // an absolute file path
-  kNumber,      // decimal or 0x hexadecimal, within the allowed values
+  kNumber,      // decimal or 0x hexadecimal, or a value's name, within the allowed values
+  kBits,        // a number, or bit names joined by '+' ("ask+beep"), within the allowed values
   kFlag,        // 1/0, yes/no, true/false, on/off
   kDate,        // local "YYYY-MM-DD HH:MM:SS" (or none)
   kColour,      // "#RRGGBB"
@@ -31,17 +32,29 @@ enum class ValueForm {
   kAutoFlag,    // like kFlag, or "auto" for the command's own rule
 };
 
+// A word a job file may write instead of a number ("erase" for 2), or, for
+// kBits, instead of one bit ("beep" for 0x80).
+struct ValueName {
+  const char* name;
+  int64_t value;
+};
+
 // One key of the [Job] section: named after its export without "Set".
 struct KeyRule {
   const char* key;
   SetterKind setter;
   ValueForm form;
-  std::vector<int64_t> allowed;  // kNumber: the accepted values (empty: min..max)
+  std::vector<int64_t> allowed;  // kNumber, kBits: the accepted values (empty: min..max)
   int64_t min = 0;
   int64_t max = 0;
   const char* default_text;  // the value when the job omits the key ("" = none)
   const char* help;          // one line for tolvex --help
+  std::vector<ValueName> names = {};  // kNumber, kBits: the words for values or bits
 };
+
+// The name of `value` in `rule.names` ("" when it has none; kBits: the bit
+// names joined by '+').
+std::string NameOfValue(const KeyRule& rule, int64_t value);
 
 const std::vector<KeyRule>& JobKeys();
 
@@ -67,16 +80,20 @@ struct Job {
   // Warnings bit 0x40 was added by the command, not asked for by the job:
   // the command hears of each failed copy and skips it without a question.
   bool silent_copy_errors = false;
+  // What the job says that has no effect or will stop the run at once, in
+  // file order; the job still runs as written.
+  JobErrors warnings;
 
   Setting& Get(const std::string& key);
   const Setting& Get(const std::string& key) const;
 };
 
-// Reads and checks a job file. `path` is as the user gave it.
-std::variant<Job, JobError> LoadJob(const std::string& path);
+// Reads and checks a job file, and reports every fault at once, in file
+// order. `path` is as the user gave it.
+std::variant<Job, JobErrors> LoadJob(const std::string& path);
 // The same over a text already read (for the tests); `path` names the file
 // in messages, and its folder is what ${JOBDIR} stands for.
-std::variant<Job, JobError> ParseJob(const std::string& path, const std::string& text);
+std::variant<Job, JobErrors> ParseJob(const std::string& path, const std::string& text);
 
 // The absolute folder of `path` (made absolute against the current folder),
 // without a trailing separator.

@@ -1,5 +1,7 @@
 #include "frontend/job_file.h"
 
+#include <algorithm>
+#include <climits>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +14,12 @@ std::string JobError::Format() const {
   if (line > 0) text += ":" + std::to_string(line);
   if (!key.empty()) text += ": " + key;
   return text + ": " + message;
+}
+
+std::string JobError::FormatAsWarning() const {
+  JobError warning = *this;
+  warning.message = "warning: " + message;
+  return warning.Format();
 }
 
 namespace {
@@ -35,28 +43,41 @@ IniLine SplitLine(int number, const std::string& text) {
 
 }  // namespace
 
-std::optional<JobError> ReadIni(const std::string& file, const std::string& text,
-                                std::vector<IniSection>* sections) {
+void SortInFileOrder(JobErrors* errors) {
+  std::stable_sort(errors->begin(), errors->end(), [](const JobError& a, const JobError& b) {
+    const int first = a.line == 0 ? INT_MAX : a.line;
+    const int second = b.line == 0 ? INT_MAX : b.line;
+    return first < second;
+  });
+}
+
+void ReadIni(const std::string& file, const std::string& text, std::vector<IniSection>* sections,
+             JobErrors* errors) {
   std::istringstream in(text);
   std::string raw;
   int number = 0;
+  bool in_section = false;  // false before the first section and in a malformed one
   while (std::getline(in, raw)) {
     ++number;
     const std::string line = Trim(raw);
     if (IsComment(line)) continue;
     if (line[0] == '[') {
-      if (line.back() != ']' || line.size() < 3) {
-        return JobError{file, number, "", "a section header is written \"[Name]\""};
+      in_section = line.back() == ']' && line.size() >= 3;
+      if (!in_section) {
+        errors->push_back({file, number, "", "a section header is written \"[Name]\""});
+        continue;
       }
       sections->push_back({Trim(line.substr(1, line.size() - 2)), number, {}});
       continue;
     }
-    if (sections->empty()) {
-      return JobError{file, number, "", "a line before the first section (start with [Job])"};
+    if (!in_section) {
+      if (sections->empty()) {
+        errors->push_back({file, number, "", "a line before the first section (start with [Job])"});
+      }
+      continue;
     }
     sections->back().lines.push_back(SplitLine(number, line));
   }
-  return std::nullopt;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {

@@ -3,7 +3,6 @@
 // entry. Blank lines and lines starting with ';' or '#' are ignored.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,14 @@ struct JobError {
   std::string message;
 
   std::string Format() const;
+  // "FILE:LINE: KEY: warning: message", for what does not stop the job.
+  std::string FormatAsWarning() const;
 };
+
+// Every fault of one job file, in file order (faults of the whole file,
+// such as a missing key, last).
+using JobErrors = std::vector<JobError>;
+void SortInFileOrder(JobErrors* errors);
 
 struct IniLine {
   int line = 0;
@@ -34,10 +40,11 @@ struct IniSection {
   std::vector<IniLine> lines;
 };
 
-// Splits `text` into sections. A line before the first section, or a
-// malformed section header, is an error.
-std::optional<JobError> ReadIni(const std::string& file, const std::string& text,
-                                std::vector<IniSection>* sections);
+// Splits `text` into sections. Each line before the first section, and each
+// malformed section header, is a fault appended to *errors (the lines of a
+// malformed section are skipped).
+void ReadIni(const std::string& file, const std::string& text, std::vector<IniSection>* sections,
+             JobErrors* errors);
 
 // The whole content of a file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* text);

@@ -11,48 +11,77 @@ namespace {
 using S = SetterKind;
 using F = ValueForm;
 
+const std::vector<ValueName> kOrphanNames = {{"copy", 0}, {"ignore", 1}, {"erase", 2}};
+
 }  // namespace
 
 const std::vector<KeyRule>& JobKeys() {
   static const std::vector<KeyRule> keys = {
       {"Filename", S::kText, F::kText, {}, 0, 0, "", "job name in the log and captions (default: the job file's name)"},
       {"Destination", S::kText, F::kFolderPath, {}, 0, 0, "", "destination folder, absolute (required)"},
-      {"VaryMode", S::kInt, F::kNumber, {}, 0, 4, "0", "0 Destination itself, 1 dated folder, 2 Weekday folder, 3 Odd/Even, 4 Grandson/Son/Father"},
-      {"ConfirmMode", S::kInt, F::kNumber, {}, 0, 2, "0", "0 none, 1 ask per file, 2 overview before the run"},
-      {"SortMode", S::kInt, F::kNumber, {}, 0, 4, "0", "0 folder, 1 name, 2 type, 3 size, 4 date"},
+      {"VaryMode", S::kInt, F::kNumber, {}, 0, 4, "none", "none (0) Destination itself, dated (1) folder, weekday (2) folder, odd-even (3), generations (4) Grandson/Son/Father",
+       {{"none", 0}, {"dated", 1}, {"weekday", 2}, {"odd-even", 3}, {"generations", 4}}},
+      {"ConfirmMode", S::kInt, F::kNumber, {}, 0, 2, "none", "none (0), each-file (1) asks per file, overview (2) before the run",
+       {{"none", 0}, {"each-file", 1}, {"overview", 2}}},
+      {"SortMode", S::kInt, F::kNumber, {}, 0, 4, "folder", "folder (0), name (1), type (2), size (3), date (4)",
+       {{"folder", 0}, {"name", 1}, {"type", 2}, {"size", 3}, {"date", 4}}},
       {"Reverse", S::kInt, F::kFlag, {}, 0, 0, "0", "reverse the order"},
-      {"PathMode", S::kInt, F::kNumber, {}, 0, 2, "2", "0 flat, 1 full source path, 2 path below the common root"},
-      {"Attributes", S::kInt, F::kNumber, {}, 0, 255, "0x06", "attribute mask: 0x02 hidden, 0x04 system; 0x01 overwrite read-only targets"},
-      {"TouchMode", S::kInt, F::kNumber, {}, 0, 2, "0", "0 source to destination, 1 both ways, 2 destination to source"},
+      {"PathMode", S::kInt, F::kNumber, {}, 0, 2, "relative", "flat (0), full (1) source path, relative (2) path below the common root",
+       {{"flat", 0}, {"full", 1}, {"relative", 2}}},
+      {"Attributes", S::kInt, F::kBits, {}, 0, 255, "hidden+system", "attribute mask: hidden (0x02), system (0x04); overwrite-readonly (0x01) targets",
+       {{"none", 0}, {"overwrite-readonly", 0x01}, {"hidden", 0x02}, {"system", 0x04}}},
+      {"TouchMode", S::kInt, F::kNumber, {}, 0, 2, "one-way", "one-way (0) source to destination, both (1) ways, back (2) destination to source",
+       {{"one-way", 0}, {"both", 1}, {"back", 2}}},
       {"LeastDate", S::kUnsigned, F::kDate, {}, 0, 0, "none", "files older than this local date are left out"},
       {"LastUpdate", S::kUnsigned, F::kDate, {}, 0, 0, "none", "date of the previous run (default: from JOB.state)"},
-      {"OrphanModeD1", S::kInt, F::kNumber, {0, 1}, 0, 0, "0", "TouchMode 0, file only in the source: 0 copy, 1 ignore"},
-      {"OrphanModeD2", S::kInt, F::kNumber, {1, 2}, 0, 0, "1", "TouchMode 0, file only in the destination: 1 ignore, 2 erase"},
-      {"OrphanModeB", S::kInt, F::kNumber, {0, 1, 2}, 0, 0, "0", "TouchMode 1, file on one side: 0 copy, 1 ignore, 2 erase"},
-      {"OrphanModeS1", S::kInt, F::kNumber, {0, 1}, 0, 0, "0", "TouchMode 2, file only in the destination: 0 copy, 1 ignore"},
-      {"OrphanModeS2", S::kInt, F::kNumber, {1, 2}, 0, 0, "1", "TouchMode 2, file only in the source: 1 ignore, 2 erase"},
-      {"Warnings", S::kInt, F::kNumber, {0, 0x40, 0x80, 0xC0}, 0, 0, "0", "0x80 beep on a failed copy, 0x40 ask on a failed copy"},
+      {"OrphanModeD1", S::kInt, F::kNumber, {0, 1}, 0, 0, "copy", "TouchMode one-way, file only in the source: copy (0), ignore (1)", kOrphanNames},
+      {"OrphanModeD2", S::kInt, F::kNumber, {1, 2}, 0, 0, "ignore", "TouchMode one-way, file only in the destination: ignore (1), erase (2)", kOrphanNames},
+      {"OrphanModeB", S::kInt, F::kNumber, {0, 1, 2}, 0, 0, "copy", "TouchMode both, file on one side: copy (0), ignore (1), erase (2)", kOrphanNames},
+      {"OrphanModeS1", S::kInt, F::kNumber, {0, 1}, 0, 0, "copy", "TouchMode back, file only in the destination: copy (0), ignore (1)", kOrphanNames},
+      {"OrphanModeS2", S::kInt, F::kNumber, {1, 2}, 0, 0, "ignore", "TouchMode back, file only in the source: ignore (1), erase (2)", kOrphanNames},
+      {"Warnings", S::kInt, F::kBits, {0, 0x40, 0x80, 0xC0}, 0, 0, "none", "ask (0x40) on a failed copy, beep (0x80) on a failed copy; ask+beep both",
+       {{"none", 0}, {"ask", 0x40}, {"beep", 0x80}}},
       {"CreateSrcDirs", S::kInt, F::kFlag, {}, 0, 0, "1", "create missing folders in the source tree"},
       {"CreateDestDirs", S::kInt, F::kFlag, {}, 0, 0, "1", "create missing folders in the destination tree"},
       {"DeleteSrcDirs", S::kInt, F::kFlag, {}, 0, 0, "0", "remove empty source folders after the run"},
       {"DeleteDestDirs", S::kInt, F::kFlag, {}, 0, 0, "0", "remove empty destination folders after the run"},
       {"CheckSizes", S::kInt, F::kNumber, {}, 0, 255, "0", "size ratio that marks a suspicious pair; 0 off"},
       {"LogActive", S::kInt, F::kFlag, {}, 0, 0, "", "write a log (default: yes when LogFile is given)"},
-      {"LogDateTime", S::kInt, F::kNumber, {}, 0, 2, "1", "0 no times, 1 date in header and footer, 2 also a time per entry"},
-      {"LogDetails", S::kInt, F::kNumber, {}, 0, 3, "1", "0 names, 1 names with size and date, 2 both sides, 3 no file lines"},
+      {"LogDateTime", S::kInt, F::kNumber, {}, 0, 2, "header", "none (0), header (1) date in header and footer, entries (2) also a time per entry",
+       {{"none", 0}, {"header", 1}, {"entries", 2}}},
+      {"LogDetails", S::kInt, F::kNumber, {}, 0, 3, "sizes", "names (0), sizes (1) names with size and date, both-sides (2), none (3) no file lines",
+       {{"names", 0}, {"sizes", 1}, {"both-sides", 2}, {"none", 3}}},
       {"LogFile", S::kText, F::kFilePath, {}, 0, 0, "", "log file, absolute"},
       {"LogAppend", S::kInt, F::kFlag, {}, 0, 0, "1", "append to the log instead of replacing it"},
-      {"DisplayMode", S::kInt, F::kNumber, {}, 0, 2, "0", "overview view: 0 groups, 1 detailed, 2 compact"},
+      {"DisplayMode", S::kInt, F::kNumber, {}, 0, 2, "groups", "overview view: groups (0), detailed (1), compact (2)",
+       {{"groups", 0}, {"detailed", 1}, {"compact", 2}}},
       {"BlockColor1", S::kUnsigned, F::kColour, {}, 0, 0, "#FFFFFF", "overview row colour, first band"},
       {"BlockColor2", S::kUnsigned, F::kColour, {}, 0, 0, "#E8E8E8", "overview row colour, second band"},
       {"SizeFilter", S::kInt, F::kFlag, {}, 0, 0, "0", "overview shows only size warnings"},
       {"DoubleFilter", S::kInt, F::kFlag, {}, 0, 0, "0", "overview shows only pairs changed on both sides"},
-      {"Weekday", S::kText, F::kName, {}, 0, 0, "", "folder name of VaryMode 2 (default: today's weekday name)"},
+      {"Weekday", S::kText, F::kName, {}, 0, 0, "", "folder name of VaryMode weekday (default: today's weekday name)"},
       {"DateSeparator", S::kInt, F::kSeparator, {}, 0, 0, "/", "one character between month, day and year"},
       {"TimeSeparator", S::kInt, F::kSeparator, {}, 0, 0, ":", "one character between hours, minutes and seconds"},
       {"Midnight", S::kInt, F::kAutoFlag, {}, 0, 0, "auto", "midnight hint: 1, 0, or auto (see LAST UPDATE AND MIDNIGHT)"},
   };
   return keys;
+}
+
+std::string NameOfValue(const KeyRule& rule, int64_t value) {
+  if (rule.form == ValueForm::kBits && value != 0) {
+    std::string names;
+    int64_t named = 0;
+    for (const ValueName& name : rule.names) {
+      if (name.value == 0 || (value & name.value) != name.value) continue;
+      names += (names.empty() ? "" : "+") + std::string(name.name);
+      named |= name.value;
+    }
+    return named == value ? names : "";
+  }
+  for (const ValueName& name : rule.names) {
+    if (name.value == value) return name.name;
+  }
+  return "";
 }
 
 Setting& Job::Get(const std::string& key) {

@@ -26,6 +26,8 @@ std::string Meaning(const Setting& setting, const DriveMap& drives) {
     case ValueForm::kDate: return FormatStamp(setting.number);
     case ValueForm::kColour: return FormatColour(setting.number);
     case ValueForm::kSeparator: return std::string("'") + static_cast<char>(setting.number) + "'";
+    case ValueForm::kNumber:
+    case ValueForm::kBits: return NameOfValue(*setting.rule, setting.number);
     default: return "";
   }
 }

@@ -73,7 +73,9 @@ std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::
   std::string text;
   if (!ReadWholeFile(state_path, &text)) return std::nullopt;
   std::vector<IniSection> sections;
-  if (!ReadIni(state_path, text, &sections)) {
+  JobErrors faults;
+  ReadIni(state_path, text, &sections, &faults);
+  if (faults.empty()) {
     for (const IniSection& section : sections) {
       if (section.name != kStateSection) continue;
       for (const IniLine& line : section.lines) {

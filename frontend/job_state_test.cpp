@@ -70,7 +70,7 @@ class RunValuesTest : public ::testing::Test {
   Job Load(const std::string& job_lines) {
     const std::string text = "[Job]\nDestination = ${JOBDIR}/backup\n" + job_lines;
     auto parsed = ParseJob(temp_.Path("j.job"), text);
-    if (auto* error = std::get_if<JobError>(&parsed)) ADD_FAILURE() << error->Format();
+    if (auto* errors = std::get_if<JobErrors>(&parsed)) ADD_FAILURE() << errors->front().Format();
     return std::move(std::get<Job>(parsed));
   }
   void RecordLastRun(const char* date) {

@@ -16,12 +16,12 @@ class JobFileTest : public ::testing::Test {
 
   std::string JobPath() const { return temp_.Path("nightly.job"); }
 
-  std::variant<Job, JobError> Parse(const std::string& text) const {
+  std::variant<Job, JobErrors> Parse(const std::string& text) const {
     return ParseJob(JobPath(), text);
   }
 
   // A job of which line 3 onwards is `tail`.
-  std::variant<Job, JobError> ParseWithTail(const std::string& tail) const {
+  std::variant<Job, JobErrors> ParseWithTail(const std::string& tail) const {
     return Parse("[Job]\nDestination = ${JOBDIR}/backup\n" + tail +
                  "\n[DInclSels]\n${JOBDIR}/src/*\n[FInclSels]\n*.*\n");
   }
@@ -83,8 +83,9 @@ TEST_F(JobFileTest, ReportsEveryBadLineWithItsLineAndKey) {
   };
   for (const Case& c : cases) {
     const auto parsed = ParseWithTail(c.tail);
-    ASSERT_TRUE(std::holds_alternative<JobError>(parsed)) << c.tail;
-    const JobError& error = std::get<JobError>(parsed);
+    ASSERT_TRUE(std::holds_alternative<JobErrors>(parsed)) << c.tail;
+    EXPECT_EQ(std::get<JobErrors>(parsed).size(), 1u) << c.tail;
+    const JobError& error = std::get<JobErrors>(parsed).front();
     EXPECT_EQ(error.file, JobPath()) << c.tail;
     EXPECT_EQ(error.line, c.line) << c.tail;
     EXPECT_EQ(error.key, c.key) << c.tail;
@@ -96,31 +97,31 @@ TEST_F(JobFileTest, ReportsEveryBadLineWithItsLineAndKey) {
 
 TEST_F(JobFileTest, RefusesAJobWithoutDestinationOrOutsideAnySection) {
   auto parsed = Parse("[Job]\nVaryMode = 1\n[DInclSels]\n${JOBDIR}/src/*\n");
-  ASSERT_TRUE(std::holds_alternative<JobError>(parsed));
-  EXPECT_EQ(std::get<JobError>(parsed).key, "Destination");
-  EXPECT_EQ(std::get<JobError>(parsed).Format(), JobPath() + ": Destination: missing: the job "
+  ASSERT_TRUE(std::holds_alternative<JobErrors>(parsed));
+  EXPECT_EQ(std::get<JobErrors>(parsed).front().key, "Destination");
+  EXPECT_EQ(std::get<JobErrors>(parsed).front().Format(), JobPath() + ": Destination: missing: the job "
                                                              "needs a destination folder in [Job]");
   parsed = Parse("VaryMode = 1\n[Job]\n");
-  ASSERT_TRUE(std::holds_alternative<JobError>(parsed));
-  EXPECT_EQ(std::get<JobError>(parsed).line, 1);
+  ASSERT_TRUE(std::holds_alternative<JobErrors>(parsed));
+  EXPECT_EQ(std::get<JobErrors>(parsed).front().line, 1);
 }
 
 TEST_F(JobFileTest, RefusesADestinationInsideASourceSubtreeUnlessExcluded) {
   const std::string head = "[Job]\nDestination = ${JOBDIR}/src/Backup\n[DInclSels]\n${JOBDIR}/SRC/*\n";
   auto parsed = Parse(head);
-  ASSERT_TRUE(std::holds_alternative<JobError>(parsed));
-  EXPECT_EQ(std::get<JobError>(parsed).line, 2);
-  EXPECT_NE(std::get<JobError>(parsed).message.find("(line 4)"), std::string::npos)
-      << std::get<JobError>(parsed).message;
+  ASSERT_TRUE(std::holds_alternative<JobErrors>(parsed));
+  EXPECT_EQ(std::get<JobErrors>(parsed).front().line, 2);
+  EXPECT_NE(std::get<JobErrors>(parsed).front().message.find("(line 4)"), std::string::npos)
+      << std::get<JobErrors>(parsed).front().message;
   // Excluding only the folder itself still scans what lies below it.
-  EXPECT_TRUE(std::holds_alternative<JobError>(Parse(head + "[DExclSels]\n${JOBDIR}/src/backup/\n")));
+  EXPECT_TRUE(std::holds_alternative<JobErrors>(Parse(head + "[DExclSels]\n${JOBDIR}/src/backup/\n")));
   EXPECT_TRUE(std::holds_alternative<Job>(Parse(head + "[DExclSels]\n${JOBDIR}/src/backup/*\n")));
   // Beside the sources, or below a folder taken without its subfolders: fine.
   EXPECT_TRUE(std::holds_alternative<Job>(
       Parse("[Job]\nDestination = ${JOBDIR}/srcbackup\n[DInclSels]\n${JOBDIR}/src/*\n")));
   EXPECT_TRUE(std::holds_alternative<Job>(
       Parse("[Job]\nDestination = ${JOBDIR}/src/b\n[DInclSels]\n${JOBDIR}/src/\n")));
-  EXPECT_TRUE(std::holds_alternative<JobError>(
+  EXPECT_TRUE(std::holds_alternative<JobErrors>(
       Parse("[Job]\nDestination = ${JOBDIR}/src\n[DInclSels]\n${JOBDIR}/src/\n")));
 }
 
@@ -133,10 +134,10 @@ TEST_F(JobFileTest, RefusesADestinationTooLongForItsGenerationFolders) {
   const std::string head = "[Drives]\nS = ${JOBDIR}\n[Job]\nDestination = S:\\" + deep + "\n";
   EXPECT_TRUE(std::holds_alternative<Job>(Parse(head + "VaryMode = 0\n")));
   const auto parsed = Parse(head + "VaryMode = 4\n");
-  ASSERT_TRUE(std::holds_alternative<JobError>(parsed));
-  EXPECT_EQ(std::get<JobError>(parsed).key, "Destination");
-  EXPECT_EQ(std::get<JobError>(parsed).line, 4);
-  EXPECT_NE(std::get<JobError>(parsed).message.find("at most 247"), std::string::npos);
+  ASSERT_TRUE(std::holds_alternative<JobErrors>(parsed));
+  EXPECT_EQ(std::get<JobErrors>(parsed).front().key, "Destination");
+  EXPECT_EQ(std::get<JobErrors>(parsed).front().line, 4);
+  EXPECT_NE(std::get<JobErrors>(parsed).front().message.find("at most 247"), std::string::npos);
 }
 
 #endif
@@ -166,7 +167,7 @@ TEST_F(JobFileTest, ResolvesValuesDefaultsListsAndPaths) {
       "*.*\n"
       "[FExclSels]\n"
       "*.bak\n");
-  ASSERT_TRUE(std::holds_alternative<Job>(parsed)) << std::get<JobError>(parsed).Format();
+  ASSERT_TRUE(std::holds_alternative<Job>(parsed)) << std::get<JobErrors>(parsed).front().Format();
   const Job& job = std::get<Job>(parsed);
   EXPECT_EQ(job.lists[kDIncl], (std::vector<std::string>{"S:\\src\\*", "S:\\src\\keep\\"}));
   EXPECT_EQ(job.lists[kDExcl], (std::vector<std::string>{"S:\\src\\tmp\\*"}));

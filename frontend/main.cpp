@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       PrintHelp(std::cout);
       return kExitCompleted;
+    } else if (arg == "--help=man") {
+      PrintManPage(std::cout);
+      return kExitCompleted;
     } else if (arg == "--yes" || arg == "--no") {
       if (fixed_answer) return UsageError("--yes and --no exclude each other");
       fixed_answer = true;

@@ -59,11 +59,14 @@ int TOLVEX_CALLBACK OnMakeDir(const char* folder) {
 // Loads the job and settles the values of this run; prints the error.
 std::optional<Job> PrepareJob(const std::string& job_path) {
   auto loaded = LoadJob(job_path);
-  if (auto* error = std::get_if<JobError>(&loaded)) {
-    std::cerr << "tolvex: " << error->Format() << "\n";
+  if (auto* errors = std::get_if<JobErrors>(&loaded)) {
+    for (const JobError& error : *errors) std::cerr << "tolvex: " << error.Format() << "\n";
     return std::nullopt;
   }
   Job job = std::move(std::get<Job>(loaded));
+  for (const JobError& warning : job.warnings) {
+    std::cerr << "tolvex: " << warning.FormatAsWarning() << "\n";
+  }
 #if !defined(_WIN32)
   // The POSIX platform layer, the library's and the command's own, reads
   // its drive table from here.

@@ -4,15 +4,16 @@
 # compilers, Wine (64-bit), a virtual X server, rsync (benchmarks),
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
 # BMP at build time), libvterm (the terminal emulator the tests read the
-# terminal views through) and ccache (faster rebuilds of the several
-# configurations). Does nothing when all of it is present.
+# terminal views through), ccache (faster rebuilds of the several
+# configurations) and dpkg-dev (the Debian package's dependencies). Does
+# nothing when all of it is present.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick ccache python3 libvterm-dev pkg-config
+  rsync imagemagick ccache dpkg-dev python3 libvterm-dev pkg-config
 )
 
 missing=()

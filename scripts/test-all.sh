@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test:
 #   1. installs what the machine lacks (scripts/install-deps.sh)
-#   2. linux-release: build, native test suite
+#   2. linux-release: build, native test suite, the install and the Debian
+#      package (scripts/test-install.sh)
 #   3. linux-debug: build and test suite under AddressSanitizer and
 #      UndefinedBehaviorSanitizer
 #   4. mingw-x64: build, the Windows test suite under Wine on a virtual X
 #      display, one test binary after another
-#   5. mingw-i686: build the shipping DLL; check the export tables
+#   5. mingw-i686: build the shipping DLL and collect the Windows artifacts;
+#      check the export tables
 # Every stage runs even when an earlier one failed (a stage whose build
 # failed is skipped); the summary lists each stage's result and time and the
 # ctest results summed over all stages. Exit status 0 only when all passed.
@@ -136,8 +138,10 @@ run_stage install-deps quiet scripts/install-deps.sh
 
 if run_stage build-linux-release quiet build_preset linux-release; then
   test_preset linux-release test-native -j "$jobs"
+  run_stage install show scripts/test-install.sh build/linux-release
 else
   skip_stage test-native "build failed"
+  skip_stage install "build failed"
 fi
 
 if run_stage build-linux-debug quiet build_preset linux-debug; then
@@ -153,7 +157,11 @@ else
   skip_stage test-wine "build failed"
 fi
 
-run_stage build-mingw-i686 quiet build_preset mingw-i686
+if run_stage build-mingw-i686 quiet build_preset mingw-i686; then
+  run_stage windows-dist show scripts/package-windows.sh
+else
+  skip_stage windows-dist "build failed"
+fi
 run_stage check-exports show scripts/check-exports.sh
 
 echo
