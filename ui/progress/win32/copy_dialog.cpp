@@ -21,31 +21,25 @@ int CopyFieldId(CopyField field) {
   return 0;
 }
 
-TCopyDialog::TCopyDialog(std::string caption)
-    : caption_(std::move(caption)),
-      bold_(win32ui::kDialogFontFace, win32ui::kDialogFontPoints, FW_BOLD) {}
+TCopyDialog::TCopyDialog(std::string caption) : ProgressDialog(std::move(caption)) {}
 
 bool TCopyDialog::Create() { return CreateModeless(IDD_COPY_PROGRESS, nullptr); }
 
 bool TCopyDialog::OnInitDialog() {
-  ::SetWindowTextA(hwnd(), caption_.c_str());
   // The value texts are bold; the labels "Copying" and "to" keep the
   // template's font.
-  for (int id = IDC_COPY_PATH; id <= IDC_COPY_TO_STAMP; ++id) bold_.ApplyTo(hwnd(), id);
-  interrupt_.Attach(hwnd(), IDC_INTERRUPT, win32ui::ModuleInstance(), IDB_INTERRUPT);
-  bold_.ApplyTo(hwnd(), IDC_INTERRUPT);
+  SetCaptionAndFonts(IDC_COPY_PATH, IDC_COPY_TO_STAMP);
+  SetUpButton(IDC_INTERRUPT, IDB_INTERRUPT);
   const RECT& bar = kCopyBarRect;
   HWND percent = CreatePercentBar(hwnd(), IDC_PROGRESS_BAR, bar.left, bar.top,
                                   bar.right - bar.left, bar.bottom - bar.top);
-  if (percent) ::SendMessageA(percent, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.handle()), 0);
+  if (percent) ::SendMessageA(percent, WM_SETFONT, reinterpret_cast<WPARAM>(bold().handle()), 0);
   return true;
 }
 
 void TCopyDialog::OnCommand(int id, int code, HWND) {
   if (id == IDC_INTERRUPT && code == BN_CLICKED) InterruptPressed();
 }
-
-bool TCopyDialog::OnDrawItem(int, const DRAWITEMSTRUCT& item) { return interrupt_.Draw(item); }
 
 void TCopyDialog::ShowField(CopyField field, const std::string& text) {
   ::SetDlgItemTextA(hwnd(), CopyFieldId(field), text.c_str());

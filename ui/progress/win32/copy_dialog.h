@@ -7,13 +7,11 @@
 #include <string>
 
 #include "ui/progress/copy_presenter.h"
-#include "ui/win32/bitmap_button.h"
-#include "ui/win32/dialog_font.h"
-#include "ui/win32/dialog_window.h"
+#include "ui/progress/win32/progress_dialog.h"
 
 namespace tolvex {
 
-class TCopyDialog final : public win32ui::DialogWindow, public CopyDialogDisplay {
+class TCopyDialog final : public ProgressDialog, public CopyDialogDisplay {
  public:
   explicit TCopyDialog(std::string caption);
 
@@ -27,11 +25,6 @@ class TCopyDialog final : public win32ui::DialogWindow, public CopyDialogDisplay
  private:
   bool OnInitDialog() override;
   void OnCommand(int id, int code, HWND control) override;
-  bool OnDrawItem(int id, const DRAWITEMSTRUCT& item) override;
-
-  std::string caption_;
-  win32ui::DialogFont bold_;
-  win32ui::BitmapButton interrupt_;
 };
 
 // The control showing `field`.

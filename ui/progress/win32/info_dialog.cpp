@@ -9,9 +9,7 @@
 
 namespace tolvex {
 
-TInfoDialog::TInfoDialog(std::string caption)
-    : caption_(std::move(caption)),
-      bold_(win32ui::kDialogFontFace, win32ui::kDialogFontPoints, FW_BOLD) {}
+TInfoDialog::TInfoDialog(std::string caption) : ProgressDialog(std::move(caption)) {}
 
 bool TInfoDialog::Create() {
   win32ui::LoadCommonControls(ICC_PROGRESS_CLASS);
@@ -19,10 +17,8 @@ bool TInfoDialog::Create() {
 }
 
 bool TInfoDialog::OnInitDialog() {
-  ::SetWindowTextA(hwnd(), caption_.c_str());
-  bold_.ApplyTo(hwnd(), IDC_SEARCH_STATUS);
-  cancel_.Attach(hwnd(), IDCANCEL, win32ui::ModuleInstance(), IDB_CANCEL);
-  bold_.ApplyTo(hwnd(), IDCANCEL);
+  SetCaptionAndFonts(IDC_SEARCH_STATUS, IDC_SEARCH_STATUS);
+  SetUpButton(IDCANCEL, IDB_CANCEL);
   const RECT& bar = kSearchBarRect;
   ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, bar.left, bar.top,
                     bar.right - bar.left, bar.bottom - bar.top, hwnd(),
@@ -34,8 +30,6 @@ bool TInfoDialog::OnInitDialog() {
 void TInfoDialog::OnCommand(int id, int code, HWND) {
   if (id == IDCANCEL && code == BN_CLICKED) CancelPressed();
 }
-
-bool TInfoDialog::OnDrawItem(int, const DRAWITEMSTRUCT& item) { return cancel_.Draw(item); }
 
 void TInfoDialog::ShowStatus(const std::string& text) {
   ::SetDlgItemTextA(hwnd(), IDC_SEARCH_STATUS, text.c_str());

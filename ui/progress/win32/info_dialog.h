@@ -7,15 +7,13 @@
 #include <string>
 
 #include "ui/progress/search_presenter.h"
-#include "ui/win32/bitmap_button.h"
-#include "ui/win32/dialog_font.h"
-#include "ui/win32/dialog_window.h"
+#include "ui/progress/win32/progress_dialog.h"
 
 namespace tolvex {
 
-class TInfoDialog final : public win32ui::DialogWindow, public SearchDialogDisplay {
+class TInfoDialog final : public ProgressDialog, public SearchDialogDisplay {
  public:
-  // Creates the bold font; the window comes with Create.
+  // The window comes with Create.
   explicit TInfoDialog(std::string caption);
 
   // The modeless dialog, visible at once; false when it cannot be shown.
@@ -31,11 +29,6 @@ class TInfoDialog final : public win32ui::DialogWindow, public SearchDialogDispl
  private:
   bool OnInitDialog() override;
   void OnCommand(int id, int code, HWND control) override;
-  bool OnDrawItem(int id, const DRAWITEMSTRUCT& item) override;
-
-  std::string caption_;
-  win32ui::DialogFont bold_;
-  win32ui::BitmapButton cancel_;
 };
 
 // Where the progress bar lies, in pixels of the dialog's client area.
