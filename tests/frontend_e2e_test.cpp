@@ -18,7 +18,7 @@
 #else
 #include <sys/wait.h>
 
-#include "testing/pseudo_terminal.h"
+#include "testing/pty_terminal.h"
 #endif
 
 namespace {
@@ -306,18 +306,32 @@ struct TypedAnswer {
   char key;
 };
 
-Result RunOnTerminal(const std::vector<std::string>& arguments,
-                     const std::vector<TypedAnswer>& answers) {
+// Runs the command on `terminal` (a child that execs it).
+bool StartCommand(tolvex::PtyTerminal& terminal, const std::vector<std::string>& arguments) {
   std::vector<std::string> argv{TolvexPath()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  tolvex::PseudoTerminal terminal(argv);
+  return terminal.Start([argv] {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    return 127;
+  });
+}
+
+int ExitStatusOf(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
+
+Result RunOnTerminal(const std::vector<std::string>& arguments,
+                     const std::vector<TypedAnswer>& answers) {
+  tolvex::PtyTerminal terminal(24, 80);
+  Result result;
+  if (!StartCommand(terminal, arguments)) return result;
   for (const TypedAnswer& answer : answers) {
-    if (!terminal.WaitFor(answer.question)) break;
+    if (!terminal.WaitForOutput(answer.question)) break;
     terminal.Type(std::string(1, answer.key));
   }
-  Result result;
-  result.status = terminal.Finish();
-  result.out = terminal.output();
+  result.status = ExitStatusOf(terminal.WaitForExit());
+  result.out = terminal.Output();
   return result;
 }
 
@@ -357,14 +371,19 @@ TEST_F(TolvexCommand, APersonChangesThePlanInTheTerminalOverviewAndRunsIt) {
   Put("backup/d.txt", "d, old", 72h);
   Put("backup/gone.txt", "only in the backup");  // to be erased: set to Normal
   WriteJob("ConfirmMode = 2\nSortMode = 1\nDisplayMode = 2\nOrphanModeD2 = 2");
-  tolvex::PseudoTerminal terminal({TolvexPath(), P("job.job")});
-  // The indicator bar: the overview is up (the search view came and went).
-  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
-  using Pty = tolvex::PseudoTerminal;
+  using Pty = tolvex::PtyTerminal;
+  Pty terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  // The key line, drawn last: the overview is up (the search view came and
+  // went).
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
   terminal.Type(std::string(Pty::kDown) + "o" + Pty::kDown + "t" + Pty::kDown + Pty::kEnter +
-                Pty::kEnd + "n" + "1" + "k");
-  const int status = terminal.Finish();
-  EXPECT_EQ(status, 0) << terminal.output();
+                Pty::kEnd + "n" + "1");
+  // The group view shows what the changes left: one copy into the backup
+  // (a), two into the source (c back, gone).
+  ASSERT_TRUE(terminal.WaitForScreen("> 1 / 1       < 2 / 1")) << terminal.Screen();
+  terminal.Type("k");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 0) << terminal.Output();
   EXPECT_EQ(Get("backup/a.txt"), "a");
   EXPECT_FALSE(Exists("backup/b.txt"));
   EXPECT_EQ(Get("source/c.txt"), "c, old");  // the backup's copy came back
@@ -376,19 +395,19 @@ TEST_F(TolvexCommand, APersonChangesThePlanInTheTerminalOverviewAndRunsIt) {
   EXPECT_EQ(CountOf(Log(), "File copied:"), 3) << Log();
   EXPECT_EQ(CountOf(Log(), "File skipped:"), 2) << Log();
   EXPECT_EQ(CountOf(Log(), "File erased:"), 0) << Log();
-  EXPECT_NE(terminal.output().find("Run completed."), std::string::npos);
+  EXPECT_NE(terminal.Output().find("Run completed."), std::string::npos);
 }
 
 TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
   Put("source/a.txt", "a");
   Put("backup/gone.txt", "only in the backup");
   WriteJob("ConfirmMode = 2\nDisplayMode = 0\nOrphanModeD2 = 2");
-  tolvex::PseudoTerminal terminal({TolvexPath(), P("job.job")});
-  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
+  tolvex::PtyTerminal terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
   // Every group marked Erase, then Cancel.
-  terminal.Type(std::string(tolvex::PseudoTerminal::kHome) + tolvex::PseudoTerminal::kShiftDown +
-                "e" + "c");
-  EXPECT_EQ(terminal.Finish(), 1) << terminal.output();
+  terminal.Type(std::string(tolvex::PtyTerminal::kHome) + tolvex::PtyTerminal::kShiftDown + "e" + "c");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 1) << terminal.Output();
   EXPECT_FALSE(Exists("backup/a.txt"));
   EXPECT_EQ(Get("source/a.txt"), "a");
   EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,14 +14,17 @@
 #include "model/ordering.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
-#include "testing/pseudo_terminal.h"
+#include "testing/pty_terminal.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/progress/terminal/terminal_session.h"
 
 namespace tolvex::overview {
 namespace {
 
-using Pty = PseudoTerminal;
+using Pty = PtyTerminal;
+
+// The child's exit status from a wait status.
+int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 // The plan the child process reviews (its own copy of the lists), by folder:
 //   0 a.txt    Normal, with counterpart
@@ -97,43 +101,70 @@ int ReviewPlan() {
 }
 
 TEST(TerminalOverview, APersonChangesThePlanWithKeysAndConfirmsIt) {
-  Pty terminal(ReviewPlan);
-  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
+  Pty terminal(24, 80);
+  ASSERT_TRUE(terminal.Start(ReviewPlan));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  // The statistics line and the compact rows as drawn.
+  EXPECT_EQ(terminal.Row(1).substr(0, 10), "> 4 / 1   ") << terminal.Screen();
+  EXPECT_EQ(terminal.Row(2).substr(0, 16), ">  S:\\Data\\a.txt") << terminal.Screen();
   // b and c selected (Down, Shift-Down) and marked Erase: the warning line
   // appears once two files are erased.
   terminal.Type(std::string(Pty::kDown) + Pty::kShiftDown + "e");
-  ASSERT_TRUE(terminal.WaitFor("! The plan erases 2 files.")) << terminal.output();
+  ASSERT_TRUE(terminal.WaitForScreen("! The plan erases 2 files.")) << terminal.Screen();
+  EXPECT_EQ(terminal.Row(3).substr(0, 3), "x  ") << terminal.Screen();
   // a alone: Invert; the double click (Enter) on d: Ignore; c alone: back
   // to Normal; the detailed view; OK.
-  terminal.Type(std::string(Pty::kHome) + "t" + Pty::kEnd + Pty::kEnter + Pty::kUp + "n" + "3" +
-                "k");
-  EXPECT_EQ(terminal.Finish(), 1) << terminal.output();
-  EXPECT_NE(terminal.output().find("RESULT actions=TENI aborted=0 view=1 restored=1"),
+  terminal.Type(std::string(Pty::kHome) + "t" + Pty::kEnd + Pty::kEnter + Pty::kUp + "n" + "3");
+  ASSERT_TRUE(terminal.WaitForScreen("c.txt\n")) << terminal.Screen();  // a name line of its own
+  EXPECT_EQ(terminal.Screen().find("! The plan"), std::string::npos) << "the warning is gone";
+  terminal.Type("k");
+  EXPECT_EQ(ExitStatus(terminal.WaitForExit()), 1) << terminal.Output();
+  EXPECT_NE(terminal.Output().find("RESULT actions=TENI aborted=0 view=1 restored=1"),
             std::string::npos)
-      << terminal.output();
+      << terminal.Output();
+  EXPECT_FALSE(terminal.AlternateScreen());
 }
 
 TEST(TerminalOverview, EscapeCancelsAndRestoresTheTerminal) {
-  Pty terminal(ReviewPlan);
-  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
+  Pty terminal(24, 80);
+  ASSERT_TRUE(terminal.Start(ReviewPlan));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
   // A lone Esc: no other byte follows it.
   terminal.Type(std::string(Pty::kDown) + "o" + "\x1b");
-  EXPECT_EQ(terminal.Finish(), 0) << terminal.output();
+  EXPECT_EQ(ExitStatus(terminal.WaitForExit()), 0) << terminal.Output();
   // The change made before Cancel stays in the list; the run does not use it.
-  EXPECT_NE(terminal.output().find("RESULT actions=NINN aborted=1 view=2 restored=1"),
+  EXPECT_NE(terminal.Output().find("RESULT actions=NINN aborted=1 view=2 restored=1"),
             std::string::npos)
-      << terminal.output();
+      << terminal.Output();
+  EXPECT_FALSE(terminal.AlternateScreen());
 }
 
 TEST(TerminalOverview, AResizedWindowIsDrawnAgainAtItsNewWidth) {
-  Pty terminal(ReviewPlan);
-  ASSERT_TRUE(terminal.WaitFor("Groups")) << terminal.output();
-  // At 80 columns the long folder is cut in its middle.
-  EXPECT_EQ(terminal.output().find("Quarterly"), std::string::npos) << terminal.output();
+  Pty terminal(24, 80);
+  ASSERT_TRUE(terminal.Start(ReviewPlan));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  // At 80 columns the long folder is cut in its middle (the dots take the
+  // two cells around the middle of the path column).
+  EXPECT_EQ(terminal.Screen().find("Quarterly reports"), std::string::npos) << terminal.Screen();
+  EXPECT_NE(terminal.Screen().find("Projects\\Quarte..019\\Final versions\\d.txt"), std::string::npos)
+      << terminal.Screen();
   terminal.Resize(30, 120);
-  EXPECT_TRUE(terminal.WaitFor("Quarterly reports")) << terminal.output();
+  EXPECT_TRUE(terminal.WaitForScreen("Quarterly reports")) << terminal.Screen();
   terminal.Type("c");
-  EXPECT_EQ(terminal.Finish(), 0);
+  EXPECT_EQ(ExitStatus(terminal.WaitForExit()), 0);
+}
+
+TEST(TerminalOverview, HelpShowsTheKeysAndAnyKeyReturns) {
+  Pty terminal(30, 80);
+  ASSERT_TRUE(terminal.Start(ReviewPlan));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type("?");
+  ASSERT_TRUE(terminal.WaitForScreen("Press any key to return.")) << terminal.Screen();
+  EXPECT_NE(terminal.Screen().find("Cancel: run nothing"), std::string::npos);
+  terminal.Type(" ");
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type("c");
+  EXPECT_EQ(ExitStatus(terminal.WaitForExit()), 0);
 }
 
 }  // namespace
