@@ -174,6 +174,7 @@ TEST_F(TolvexCommand, ConfirmModeTwoWithoutATerminalIsCancelled) {
   EXPECT_FALSE(Exists("backup/a.txt"));
   EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
   EXPECT_FALSE(Exists("job.job.state"));  // an aborted run is not recorded
+  EXPECT_NE(result.out.find("without one the run is cancelled"), std::string::npos) << result.out;
 }
 #endif
 
@@ -292,7 +293,7 @@ TEST_F(TolvexCommand, CommandLineFaultsAndAMissingEngine) {
   EXPECT_FALSE(Exists("backup"));
   const Result help = Run("--help");
   EXPECT_STATUS(help, 0);
-  for (const char* section : {"EXIT STATUS", "ANSWERS", "OrphanModeD2", "LAST UPDATE"}) {
+  for (const char* section : {"EXIT STATUS", "ANSWERS", "OrphanModeD2", "LAST UPDATE", "OVERVIEW"}) {
     EXPECT_NE(help.out.find(section), std::string::npos) << section;
   }
 }

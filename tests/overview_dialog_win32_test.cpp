@@ -24,6 +24,7 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "resources/overview_ids.h"
+#include "testing/shell_recording_platform.h"
 #include "testing/win32_dialog_driver.h"
 #include "tests/run_fixture.h"
 
@@ -47,17 +48,6 @@ HWND WaitForOverview() {
   }
   return nullptr;
 }
-
-// The platform with View's shell calls recorded instead of carried out.
-class ShellRecorder final : public PlatformWrapper {
- public:
-  ShellRecorder() : PlatformWrapper(&DefaultPlatform()) {}
-  bool ShellOpen(const std::string& target) override {
-    opened.push_back(target);
-    return true;
-  }
-  std::vector<std::string> opened;
-};
 
 // What a user sees of the overview and does in it.
 class Overview {
@@ -193,7 +183,7 @@ class OverviewDialog : public RunTest {
     return result;
   }
 
-  ShellRecorder shell_;
+  ShellRecordingPlatform shell_;  // View opens nothing
 };
 
 TEST_F(OverviewDialog, TheUserChangesThePlanInAllThreeViewsAndTheRunDoesExactlyThat) {
@@ -261,6 +251,8 @@ TEST_F(OverviewDialog, TheUserChangesThePlanInAllThreeViewsAndTheRunDoesExactlyT
     o.Select({"c.txt"});
     EXPECT_TRUE(o.Shot("overview_detailed.png"));
     seen.opened = Lines(shell_.opened.begin(), shell_.opened.end());
+    EXPECT_TRUE(o.Click(IDC_HELP_BUTTON));
+    EXPECT_TRUE(o.Click(IDC_PRINT)) << "Print answers, and does nothing";
     EXPECT_TRUE(o.Click(IDOK));
   });
 
@@ -281,6 +273,8 @@ TEST_F(OverviewDialog, TheUserChangesThePlanInAllThreeViewsAndTheRunDoesExactlyT
   EXPECT_EQ(seen.toDestAfter, "1 / 1");
   EXPECT_EQ(seen.toSourceAfter, "2 / 1");
   EXPECT_EQ(seen.opened, (Lines{"S:\\Data\\c.txt", "T:\\Backup\\Data\\c.txt"}));
+  ASSERT_EQ(shell_.help.size(), 1u);
+  EXPECT_EQ(shell_.help[0], (std::pair<std::string, uint32_t>{"Tolvex32.hlp", 4320}));
   EXPECT_EQ(seen.viewAfterRightClick, 1) << "GetAsyncKeyState did not see the right button";
   // d.txt is selected (all seven rows fit, so the list does not scroll).
   EXPECT_EQ(seen.selectedAfterRightClick, Lines{"d.txt"});

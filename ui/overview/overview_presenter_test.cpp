@@ -15,30 +15,20 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "testing/shell_recording_platform.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_test_view.h"
 
 namespace tolvex::overview {
 namespace {
 
-// The platform with ShellOpen and ShowHelp recorded instead of carried out.
-class ShellRecorder final : public PlatformWrapper {
+// The platform with the shell recorded and the pump steps counted.
+class ShellRecorder final : public ShellRecordingPlatform {
  public:
-  ShellRecorder() : PlatformWrapper(&DefaultPlatform()) {}
-  bool ShellOpen(const std::string& target) override {
-    opened.push_back(target);
-    return true;
-  }
-  bool ShowHelp(const std::string& file, uint32_t context) override {
-    help.emplace_back(file, context);
-    return true;
-  }
   bool PumpStep() override {
     ++pumpSteps;
     return false;
   }
-  std::vector<std::string> opened;
-  std::vector<std::pair<std::string, uint32_t>> help;
   int pumpSteps = 0;
 };
 
