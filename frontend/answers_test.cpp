@@ -2,6 +2,8 @@
 #include "frontend/exit_status.h"
 #include "frontend/run_job.h"
 
+#include <climits>
+#include <cstdint>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -132,6 +134,21 @@ TEST(ConfirmAnswers, WithoutAPersonKeepsOrSkipsButNeverChangesAnAction) {
   EXPECT_NE(yes.out.str().find("erase: S:\\a (1 bytes, 2026-12-09 14:00:00) -> T:\\a (absent)"),
             std::string::npos)
       << yes.out.str();
+}
+
+// Files over 4 GiB and shortfalls over 2 GiB reach the command clamped to
+// the callbacks' 32-bit arguments: shown as what they are, lower bounds.
+TEST(ConfirmAnswers, FiguresClampedToThirtyTwoBitsAreShownAsLowerBounds) {
+  Harness h(AnswerMode::kYes);
+  h.answers.Confirm("S:\\big", "T:\\big", UINT32_MAX, UINT32_MAX - 1, kStamp, kStamp, 0x01);
+  EXPECT_NE(h.out.str().find("S:\\big (at least 4294967295 bytes, 2026-12-09 14:00:00) -> "
+                             "T:\\big (4294967294 bytes, "),
+            std::string::npos)
+      << h.out.str();
+  h.answers.Notify(TOLVEX_NOTIFY_LACKS_SPACE, 'D', INT_MAX);
+  EXPECT_NE(h.out.str().find("lacks at least 2048.0 MB"), std::string::npos) << h.out.str();
+  h.answers.Notify(TOLVEX_NOTIFY_LACKS_SPACE, 'D', INT_MAX - 1);
+  EXPECT_NE(h.out.str().find("lacks 2048.0 MB"), std::string::npos) << h.out.str();
 }
 
 TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {

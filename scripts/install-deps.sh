@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test everything:
 # the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
-# compilers, Wine (64-bit), a virtual X server, rsync (benchmarks),
+# compilers, the 32-bit Linux cross compiler and the user-mode emulator that
+# runs its programs, Wine (64-bit), a virtual X server, rsync (benchmarks),
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
 # BMP at build time), libvterm (the terminal emulator the tests read the
 # terminal views through), ccache (faster rebuilds of the several
@@ -12,6 +13,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  g++-i686-linux-gnu qemu-user-static
   wine wine64 xvfb xauth x11-utils
   rsync imagemagick ccache dpkg-dev python3 libvterm-dev pkg-config
 )

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vterm.h>
@@ -95,7 +96,7 @@ bool PtyTerminal::Start(const std::function<int()>& child) {
   return true;
 }
 
-bool PtyTerminal::Pump(int limit_ms, bool until_hold) {
+bool PtyTerminal::Pump(int limit_ms, bool until_hold, const std::function<bool()>& done) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limit_ms);
   for (;;) {
     if (until_hold) {
@@ -116,6 +117,7 @@ bool PtyTerminal::Pump(int limit_ms, bool until_hold) {
     }
     vterm_input_write(emulator_->vt, pending_.data(), give);
     pending_.erase(0, give);
+    if (done && done()) return true;
     struct pollfd readable = {master_, POLLIN, 0};
     if (poll(&readable, 1, MillisecondsLeft(deadline)) <= 0) return false;
     char buffer[4096];
@@ -130,6 +132,27 @@ bool PtyTerminal::WaitForHold(int limit_ms) { return Pump(limit_ms, true); }
 
 void PtyTerminal::Type(const std::string& keys) {
   if (!keys.empty() && write(master_, keys.data(), keys.size()) < 0) return;
+}
+
+bool PtyTerminal::WaitForScreen(const std::string& text, int limit_ms) {
+  return Pump(limit_ms, false, [&] { return Screen().find(text) != std::string::npos; });
+}
+
+bool PtyTerminal::WaitForOutput(const std::string& text, int limit_ms) {
+  return Pump(limit_ms, false, [&] {
+    const size_t at = output_.find(text, searched_);
+    if (at == std::string::npos) return false;
+    searched_ = at + text.size();
+    return true;
+  });
+}
+
+void PtyTerminal::Resize(int rows, int columns) {
+  rows_ = rows;
+  columns_ = columns;
+  vterm_set_size(emulator_->vt, rows, columns);
+  struct winsize size = {static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
+  ioctl(master_, TIOCSWINSZ, &size);
 }
 
 void PtyTerminal::Resume(const std::string& keys) {

@@ -17,6 +17,15 @@ namespace tolvex {
 
 class PtyTerminal {
  public:
+  // Key sequences of TERM=xterm with the keypad switched on (its terminfo).
+  static constexpr const char kUp[] = "\x1bOA";
+  static constexpr const char kDown[] = "\x1bOB";
+  static constexpr const char kShiftUp[] = "\x1b[1;2A";
+  static constexpr const char kShiftDown[] = "\x1b[1;2B";
+  static constexpr const char kHome[] = "\x1bOH";
+  static constexpr const char kEnd[] = "\x1bOF";
+  static constexpr const char kEnter[] = "\r";
+
   PtyTerminal(int rows, int columns);
   ~PtyTerminal();
   PtyTerminal(const PtyTerminal&) = delete;
@@ -34,6 +43,15 @@ class PtyTerminal {
   void Resume(const std::string& keys = "");
   // Types without letting a held child go on (a signal key).
   void Type(const std::string& keys);
+  // Reads the terminal until the screen shows `text` (a program that holds
+  // nowhere, such as the command itself); false when the child ended or
+  // nothing new came for `limit_ms` first.
+  bool WaitForScreen(const std::string& text, int limit_ms = 20000);
+  // Reads until `text` appears in the output after the end of the last text
+  // found this way (a question asked again counts again).
+  bool WaitForOutput(const std::string& text, int limit_ms = 20000);
+  // A new size, as a person resizing the window: the child gets SIGWINCH.
+  void Resize(int rows, int columns);
   // Reads until the child has ended; its wait status (-1 after `limit_ms`).
   int WaitForExit(int limit_ms = 20000);
 
@@ -47,7 +65,9 @@ class PtyTerminal {
   termios Modes() const;
 
  private:
-  bool Pump(int limit_ms, bool until_hold);
+  // Reads and emulates until a hold (`until_hold`), until `done` holds,
+  // or until the child ends or `limit_ms` pass.
+  bool Pump(int limit_ms, bool until_hold, const std::function<bool()>& done = nullptr);
   struct Emulator;
   std::unique_ptr<Emulator> emulator_;
   int rows_;
@@ -58,6 +78,7 @@ class PtyTerminal {
   int status_ = -1;
   std::string output_;
   std::string pending_;  // bytes not yet given to the emulator
+  size_t searched_ = 0;  // end of the last text WaitForOutput found
 };
 
 // In the child: marks the hold in the terminal output and waits for Resume.

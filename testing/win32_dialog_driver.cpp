@@ -36,6 +36,31 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM found) {
   return TRUE;
 }
 
+BOOL CALLBACK FindUnpainted(HWND window, LPARAM found) {
+  if (::IsWindowVisible(window) && ::GetUpdateRect(window, nullptr, FALSE)) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// True while the window or one of its children still waits to be painted.
+bool AwaitsPainting(HWND window) {
+  if (::GetUpdateRect(window, nullptr, FALSE)) return true;
+  bool found = false;
+  ::EnumChildWindows(window, &FindUnpainted, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Waits until the window's thread has painted it and its children: no
+// window keeps an update region, and a message sent afterwards is answered
+// (so a paint under way has ended). RDW_UPDATENOW alone does not wait for
+// the children of a window on another thread.
+void AwaitPainted(HWND window) {
+  for (int i = 0; i < 1000 && AwaitsPainting(window); ++i) ::Sleep(5);
+  Send(window, WM_NULL, 0, 0);
+}
+
 void MakeFolders(const std::string& path) {
   for (size_t at = 3; at < path.size(); ++at) {
     if (path[at] == '\\') ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
@@ -172,6 +197,7 @@ bool DialogDriver::SaveScreenshot(HWND window, const std::string& path) {
   // the picture is then taken from the screen, frame and caption included.
   ::RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  AwaitPainted(window);
   const BOOL printed = ::BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top,
                                 SRCCOPY);
   ::GdiFlush();

@@ -1,5 +1,7 @@
 #include "ui/progress/terminal/terminal_run_ui.h"
 
+#include "ui/overview/overview_warning.h"
+#include "ui/overview/terminal/terminal_overview.h"
 #include "ui/progress/copy_presenter.h"
 #include "ui/progress/search_presenter.h"
 #include "ui/progress/terminal/terminal_views.h"
@@ -20,6 +22,10 @@ std::unique_ptr<SearchProgressView> TerminalRunUi::OpenSearchDialog(const std::s
 std::unique_ptr<CopyProgressView> TerminalRunUi::OpenCopyDialog(const std::string& caption) {
   return std::make_unique<CopyProgressPresenter>(
       std::make_unique<TerminalCopyView>(*session_, caption));
+}
+
+bool TerminalRunUi::RunOverview() {
+  return overview::RunTerminalOverview(*session_, overview::OverviewWarningSource());
 }
 
 }  // namespace tolvex

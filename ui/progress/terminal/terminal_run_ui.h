@@ -17,9 +17,8 @@ class TerminalRunUi final : public RunUi {
 
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
-  // No terminal overview yet: a run the user asked to confirm is never run
-  // unconfirmed.
-  bool RunOverview() override { return false; }
+  // The terminal overview (ui/overview/terminal) on this session.
+  bool RunOverview() override;
   void BeginFrontEndCall() override { session_->BeginFrontEndCall(); }
   void EndFrontEndCall() override { session_->EndFrontEndCall(); }
 

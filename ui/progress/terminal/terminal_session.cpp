@@ -2,6 +2,7 @@
 
 #include <curses.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <term.h>
 #include <termios.h>
@@ -155,9 +156,13 @@ bool TerminalSession::StartScreen() {
   for (int signal_number : kSavedSignals) sigaction(signal_number, nullptr, &shared.before[signal_number]);
   if (h.out && h.in) h.screen = newterm(const_cast<char*>(h.term.c_str()), h.out, h.in);
   // ncurses catches Ctrl-C itself and then leaves with exit status 1; the
-  // front end's own handling (or the default) must stay in charge.
-  RestoreDispositions();
-  if (!h.screen) return false;
+  // front end's own handling (or the default) must stay in charge. Its
+  // SIGWINCH handler stays: it is how a resize reaches the views (KEY_RESIZE).
+  for (int signal_number : kCaughtSignals) sigaction(signal_number, &shared.before[signal_number], nullptr);
+  if (!h.screen) {
+    RestoreDispositions();
+    return false;
+  }
   h.failed = false;
 
   set_term(h.screen);
@@ -288,6 +293,21 @@ int TerminalSession::ReadKey() {
     getch();
   }
   return kOtherKey;
+}
+
+int TerminalSession::WaitForKey() {
+  for (;;) {
+    const int key = ReadKey();
+    if (key != -1) return key;
+    if (!handles_->screen || !handles_->programMode) return -1;
+    // Nothing pending: sleep until the terminal has input. A signal (a
+    // resize) ends the wait early, and ReadKey then reports the resize.
+    pollfd input{handles_->fd, POLLIN, 0};
+    if (poll(&input, 1, -1) == 1 && !(input.revents & POLLIN) &&
+        (input.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      return -1;
+    }
+  }
 }
 
 int TerminalSession::Width() const { return COLS; }

@@ -47,6 +47,9 @@ class TerminalSession {
   // within 100 ms, kOtherKey for the rest of a sequence that starts with
   // Esc (Alt+key, unknown function keys).
   int ReadKey();
+  // The same, waiting until a key comes (a modal view's loop). -1 when no
+  // view is shown or the terminal is gone (hung up).
+  int WaitForKey();
   static constexpr int kLoneEscape = 27;
   static constexpr int kOtherKey = 0x10000;
 

@@ -1,5 +1,6 @@
 #include "ui/progress/win32/win32_run_ui.h"
 
+#include "ui/overview/win32/overview_dialog.h"
 #include "ui/progress/copy_presenter.h"
 #include "ui/progress/search_presenter.h"
 #include "ui/progress/win32/copy_dialog.h"
@@ -20,5 +21,7 @@ std::unique_ptr<CopyProgressView> Win32RunUi::OpenCopyDialog(const std::string& 
   dialog->Create();
   return std::make_unique<CopyProgressPresenter>(std::move(dialog));
 }
+
+bool Win32RunUi::RunOverview() { return overview::RunOverviewDialog(); }
 
 }  // namespace tolvex

@@ -12,9 +12,8 @@ class Win32RunUi final : public RunUi {
  public:
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
-  // No overview dialog yet: a run the user asked to confirm is never run
-  // unconfirmed.
-  bool RunOverview() override { return false; }
+  // The overview dialog (ui/overview/win32).
+  bool RunOverview() override;
 };
 
 }  // namespace tolvex
