@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "include/tolvex32.h"
 
@@ -62,6 +63,12 @@ class STRING {
   std::string text_;
   uint8_t mark_ = 0;
 };
+
+// Sorts `list` by text under the text comparison rule (STRING's
+// less-than); texts equal under the rule keep their order. Each text is
+// folded once, so that long paths with long common beginnings (every
+// folder of a tree) compare with memcmp rather than byte by byte.
+void SortByText(std::vector<STRING>* list);
 
 // One file of the update plan. Sizes are 64-bit inside the engine; callback
 // arguments clamp them to 32 bits.

@@ -124,6 +124,30 @@ TEST(STRING, LessThanUsesTheComparisonRuleAndIgnoresTheMark) {
   EXPECT_EQ(list[3].text(), "C:\\\xC4\\");
 }
 
+// SortByText folds each text once instead of comparing with the rule; the
+// order must be the rule's all the same, ties in their old order.
+TEST(STRING, SortByTextOrdersAsTheComparisonRuleAndKeepsTiesInOrder) {
+  const char* texts[] = {"C:\\b\\",   "C:\\A_B\\",    "C:\\a\\",   "C:\\\xC4\\", "C:\\AZB\\",
+                         "C:\\A\\",   "C:\\ab\\c\\",  "C:\\ab\\",  "C:\\`\\",    "C:\\[\\",
+                         "C:\\\x7F\\", "C:\\\x80\\",  "C:\\ab",    "C:\\B\\",    ""};
+  std::vector<STRING> list;
+  for (size_t i = 0; i < std::size(texts); ++i) list.emplace_back(texts[i], i % 2);
+  std::vector<STRING> expected = list;
+  std::stable_sort(expected.begin(), expected.end());
+  SortByText(&list);
+  ASSERT_EQ(list.size(), expected.size());
+  for (size_t i = 0; i < list.size(); ++i) {
+    EXPECT_EQ(list[i].text(), expected[i].text()) << i;
+    EXPECT_EQ(list[i].mark(), expected[i].mark()) << i;
+  }
+  // "a" before "A": equal under the rule, kept in their order.
+  const auto a = std::find_if(list.begin(), list.end(),
+                              [](const STRING& s) { return s.text() == "C:\\a\\"; });
+  ASSERT_NE(a, list.end());
+  ASSERT_NE(a + 1, list.end());
+  EXPECT_EQ((a + 1)->text(), "C:\\A\\");
+}
+
 // --- State word ---
 
 struct ReplaceCase {

@@ -19,32 +19,38 @@ FolderListing::FolderListing(std::vector<FindEntry> entries, std::vector<std::st
                              bool readable)
     : entries_(std::move(entries)), unusable_(std::move(unusable)), readable_(readable) {}
 
-void FolderListing::SortNames() const {
-  by_name_.resize(entries_.size());
-  for (size_t i = 0; i < entries_.size(); ++i) by_name_[i] = static_cast<uint32_t>(i);
-  std::sort(by_name_.begin(), by_name_.end(), [this](uint32_t a, uint32_t b) {
-    const int folded = CompareAsciiCaseless(entries_[a].name, entries_[b].name);
-    return folded != 0 ? folded < 0 : entries_[a].name < entries_[b].name;
-  });
-  sorted_ = true;
+void FolderListing::IndexNames() const {
+  by_name_.Reset(entries_.size());
+  const auto name_of = [this](uint32_t i) -> std::string_view { return entries_[i].name; };
+  for (uint32_t i = 0; i < entries_.size(); ++i) {
+    const std::string& name = entries_[i].name;
+    if (!has_case_twins_) by_name_.ForEachMatch(name, name_of, [this](uint32_t) { has_case_twins_ = true; });
+    by_name_.Insert(i, name);
+  }
+  indexed_ = true;
 }
 
-std::pair<std::vector<uint32_t>::const_iterator, std::vector<uint32_t>::const_iterator>
-FolderListing::SpellingRange(const std::string& name) const {
-  if (!sorted_) SortNames();
-  const auto first = std::lower_bound(by_name_.cbegin(), by_name_.cend(), name,
-                                      [this](uint32_t i, const std::string& key) {
-                                        return CompareAsciiCaseless(entries_[i].name, key) < 0;
-                                      });
-  auto last = first;
-  while (last != by_name_.cend() && CompareAsciiCaseless(entries_[*last].name, name) == 0) ++last;
-  return {first, last};
+template <typename Visit>
+void FolderListing::VisitSpellings(const std::string& name, Visit visit) const {
+  if (!indexed_) IndexNames();
+  by_name_.ForEachMatch(
+      name, [this](uint32_t i) -> std::string_view { return entries_[i].name; },
+      [&](uint32_t i) { visit(&entries_[i]); });
+}
+
+bool FolderListing::HoldsCaseTwinsOf(const std::string& name) const {
+  if (!indexed_) IndexNames();
+  if (!has_case_twins_) return false;
+  int spellings = 0;
+  VisitSpellings(name, [&spellings](const FindEntry*) { ++spellings; });
+  return spellings > 1;
 }
 
 std::vector<const FindEntry*> FolderListing::Spellings(const std::string& name) const {
   std::vector<const FindEntry*> spellings;
-  const auto [first, last] = SpellingRange(name);
-  for (auto it = first; it != last; ++it) spellings.push_back(&entries_[*it]);
+  VisitSpellings(name, [&spellings](const FindEntry* entry) { spellings.push_back(entry); });
+  std::sort(spellings.begin(), spellings.end(),
+            [](const FindEntry* a, const FindEntry* b) { return a->name < b->name; });
   return spellings;
 }
 
@@ -52,20 +58,19 @@ const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
                                          bool* answered) const {
   *answered = false;
   if (name.empty() || name.back() == '.' || name.back() == ' ') return nullptr;
-  // The spellings of the name, in byte order.
-  const auto [first, last] = SpellingRange(name);
-  if (first == last) {
+  // The name as spelled, else the first of its spellings in byte order.
+  const FindEntry* found = nullptr;
+  bool exact = false;
+  VisitSpellings(name, [&](const FindEntry* entry) {
+    if (exact) return;
+    exact = entry->name == name;
+    if (exact || found == nullptr || entry->name < found->name) found = entry;
+  });
+  if (found == nullptr) {
     *answered = !HasHighByte(name);
     return nullptr;
   }
   *answered = true;
-  const FindEntry* found = &entries_[*first];
-  for (auto it = first; it != last; ++it) {
-    if (entries_[*it].name == name) {
-      found = &entries_[*it];
-      break;
-    }
-  }
   return PassesAttributeMask(found->attributes, mask) ? found : nullptr;
 }
 

@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/caseless_name_table.h"
 #include "platform/platform.h"
 
 namespace tolvex {
@@ -55,28 +56,28 @@ class FolderListing {
   std::vector<const FindEntry*> Spellings(const std::string& name) const;
   // True when this folder holds `name` in two spellings or more (on a file
   // system that tells letter case apart): names Windows cannot tell apart.
-  bool HoldsCaseTwinsOf(const std::string& name) const {
-    const auto [first, last] = SpellingRange(name);
-    return last - first > 1;
-  }
+  bool HoldsCaseTwinsOf(const std::string& name) const;
   // True when this folder holds, as an unusable name, `name` followed by
   // dots or spaces ("x." for "x"): Windows strips those and reads both as
   // one name.
   bool HoldsUnusableAlike(const std::string& name) const;
 
  private:
-  void SortNames() const;
-  // The range of by_name_ that holds the spellings of `name`.
-  std::pair<std::vector<uint32_t>::const_iterator, std::vector<uint32_t>::const_iterator>
-  SpellingRange(const std::string& name) const;
+  void IndexNames() const;
+  // Calls visit(entry) for each spelling of `name`, in no order.
+  template <typename Visit>
+  void VisitSpellings(const std::string& name, Visit visit) const;
 
   std::vector<FindEntry> entries_;
   std::vector<std::string> unusable_;
   bool readable_ = true;
-  // Indices into entries_ ordered by ASCII-folded name, then by the bytes of
-  // the name; built on the first FindName.
-  mutable std::vector<uint32_t> by_name_;
-  mutable bool sorted_ = false;
+  // The entries by name, letter case ignored; built on the first lookup,
+  // which also learns whether any two names differ only in letter case
+  // (most folders hold no such pair, and then no file needs a lookup to
+  // know it has no twin).
+  mutable CaselessNameTable by_name_;
+  mutable bool indexed_ = false;
+  mutable bool has_case_twins_ = false;
   // The unusable names that end in dots or spaces, stripped of them, ASCII
   // upper case; built on the first HoldsUnusableAlike.
   mutable std::unordered_set<std::string> unusable_alike_;

@@ -89,7 +89,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     step();
     if (Aborted) return false;
   }
-  std::sort(dirList.begin(), dirList.end());
+  SortByText(&dirList);
   DropFoldersWithTwins(roots, listings, sink);
   KeepUnusableOfVisitedFolders(unusable, sink);
   return true;

@@ -29,12 +29,12 @@ bool StatFolder(const std::string& folder, FolderKey* key) {
   return true;
 }
 
-bool ReadNames(const std::string& folder, std::vector<std::string>* names) {
+bool ReadNames(const std::string& folder, FolderNames* names) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return false;
   while (const dirent* entry = readdir(dir)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    names->emplace_back(entry->d_name);
+    names->Add(entry->d_name);
   }
   closedir(dir);
   return true;
@@ -66,14 +66,21 @@ std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
   Listing* listing = Current(folder, key);
   if (!listing || listing->racy) listing = ReadFolder(folder);
   if (!listing) return std::nullopt;
-  Fold(listing);
-  const auto found = listing->names.find(AsciiLowerText(name));
-  if (found == listing->names.end()) return std::nullopt;
-  return found->second.front();
+  if (!listing->indexed) Index(listing);
+  // The first spelling in byte order, as the scan's listings answer.
+  const char* found = nullptr;
+  listing->table.ForEachMatch(
+      name, [listing](uint32_t id) { return std::string_view(&listing->names[listing->offsets[id]]); },
+      [&](uint32_t id) {
+        const char* spelling = &listing->names[listing->offsets[id]];
+        if (found == nullptr || std::strcmp(spelling, found) < 0) found = spelling;
+      });
+  if (found == nullptr) return std::nullopt;
+  return std::string(found);
 }
 
 void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
-                         std::vector<std::string> names) {
+                         FolderNames names) {
   Store(folder, key, IsRacy(key, read_started_ns), std::move(names));
 }
 
@@ -95,7 +102,7 @@ void NameIndex::EndChange(const FolderChange& change, const std::string& added,
     return;
   }
   Listing& listing = found->second;
-  Fold(&listing);
+  if (!listing.indexed) Index(&listing);
   const size_t before = listing.count;
   if (!removed.empty()) RemoveName(&listing, removed);
   if (!added.empty()) AddName(&listing, added);
@@ -133,53 +140,81 @@ NameIndex::Listing* NameIndex::ReadFolder(const std::string& folder) {
   // The key is taken before the read: a change during the read leaves the
   // stored key stale, so the listing is read again next time.
   FolderKey key;
-  std::vector<std::string> names;
+  FolderNames names;
   if (!StatFolder(folder, &key) || !ReadNames(folder, &names)) return nullptr;
   ++folder_reads_;
   return &Store(folder, key, IsRacy(key, started), std::move(names));
 }
 
 NameIndex::Listing& NameIndex::Store(const std::string& folder, const FolderKey& key, bool racy,
-                                     std::vector<std::string> names) {
+                                     FolderNames names) {
   Forget(folder);
   recency_.push_front(folder);
   Listing& listing = listings_[folder];
   listing.key = key;
   listing.racy = racy;
   listing.recency = recency_.begin();
-  listing.count = names.size();
-  listing.unfolded = std::move(names);
+  listing.count = names.count();
+  listing.names = std::move(names.text());
   total_names_ += listing.count;
   EvictBeyondLimits();
   return listing;
 }
 
-void NameIndex::Fold(Listing* listing) {
-  if (listing->unfolded.empty()) return;
-  const size_t before = listing->count;
-  listing->count = 0;
-  for (const std::string& name : listing->unfolded) AddName(listing, name);
-  listing->unfolded = std::vector<std::string>();
-  total_names_ = total_names_ - before + listing->count;
+void NameIndex::Index(Listing* listing) {
+  if (listing->dead_bytes > 0) {
+    // Removed names leave the block when it is made again.
+    std::string kept;
+    kept.reserve(listing->names.size() - listing->dead_bytes);
+    for (const uint32_t offset : listing->offsets) {
+      if (offset == kRemoved) continue;
+      kept.append(&listing->names[offset]);
+      kept.push_back('\0');
+    }
+    listing->names = std::move(kept);
+    listing->dead_bytes = 0;
+  }
+  listing->offsets.clear();
+  listing->offsets.reserve(listing->count);
+  listing->table.Reset(listing->count);
+  for (size_t at = 0; at < listing->names.size();) {
+    const std::string_view name(&listing->names[at]);
+    listing->table.Insert(static_cast<uint32_t>(listing->offsets.size()), name);
+    listing->offsets.push_back(static_cast<uint32_t>(at));
+    at += name.size() + 1;
+  }
+  listing->indexed = true;
+}
+
+uint32_t NameIndex::IdOf(const Listing& listing, std::string_view name) {
+  uint32_t found = kRemoved;
+  listing.table.ForEachMatch(
+      name, [&listing](uint32_t id) { return std::string_view(&listing.names[listing.offsets[id]]); },
+      [&](uint32_t id) {
+        if (std::string_view(&listing.names[listing.offsets[id]]) == name) found = id;
+      });
+  return found;
 }
 
 void NameIndex::AddName(Listing* listing, const std::string& name) {
-  std::vector<std::string>& spellings = listing->names[AsciiLowerText(name)];
-  const auto at = std::lower_bound(spellings.begin(), spellings.end(), name);
-  if (at != spellings.end() && *at == name) return;
-  spellings.insert(at, name);
+  if (IdOf(*listing, name) != kRemoved) return;
+  const uint32_t id = static_cast<uint32_t>(listing->offsets.size());
+  listing->offsets.push_back(static_cast<uint32_t>(listing->names.size()));
+  listing->names.append(name);
+  listing->names.push_back('\0');
+  listing->table.Insert(id, name);
   ++listing->count;
 }
 
 void NameIndex::RemoveName(Listing* listing, const std::string& name) {
-  const auto found = listing->names.find(AsciiLowerText(name));
-  if (found == listing->names.end()) return;
-  std::vector<std::string>& spellings = found->second;
-  const auto at = std::find(spellings.begin(), spellings.end(), name);
-  if (at == spellings.end()) return;
-  spellings.erase(at);
+  const uint32_t id = IdOf(*listing, name);
+  if (id == kRemoved) return;
+  listing->table.Remove(id, name);
+  listing->offsets[id] = kRemoved;
+  listing->dead_bytes += name.size() + 1;
   --listing->count;
-  if (spellings.empty()) listing->names.erase(found);
+  // A folder emptied and filled again does not keep every name it ever held.
+  if (listing->dead_bytes > 4096 && 2 * listing->dead_bytes > listing->names.size()) Index(listing);
 }
 
 // Drops the least recently used listings, never the one just stored.

@@ -28,11 +28,15 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/caseless_name_table.h"
 
 namespace tolvex::posix {
 
@@ -45,6 +49,28 @@ struct FolderKey {
   bool operator==(const FolderKey&) const = default;
 };
 FolderKey FolderKeyOf(const struct stat& st);
+
+// The names of one folder as one block of text, each followed by a NUL:
+// one allocation for a whole folder rather than one per name.
+class FolderNames {
+ public:
+  FolderNames() = default;
+  FolderNames(std::initializer_list<std::string_view> names) {
+    for (const std::string_view name : names) Add(name);
+  }
+  // REQUIRES: `name` holds no NUL (no file name does).
+  void Add(std::string_view name) {
+    text_.append(name);
+    text_.push_back('\0');
+    ++count_;
+  }
+  size_t count() const { return count_; }
+  std::string& text() { return text_; }
+
+ private:
+  std::string text_;
+  size_t count_ = 0;
+};
 
 // Taken before a change this process makes in a folder (BeginChange), handed
 // back after it (EndChange).
@@ -66,7 +92,7 @@ class NameIndex {
   // Hands over a complete listing of `folder` read while it had `key`;
   // `read_started_ns` is the real-time clock before the read.
   void Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
-                std::vector<std::string> names);
+                FolderNames names);
 
   FolderChange BeginChange(const std::string& folder);
   // `added` and `removed` are native names (empty: none).
@@ -85,25 +111,30 @@ class NameIndex {
   void set_racy_window_ns(int64_t nanoseconds) { racy_window_ns_ = nanoseconds; }
 
  private:
+  // A listing keeps its names as they were read, in one block of text
+  // (about the names' own length and a NUL each); the offsets and the
+  // caseless table are made on the first lookup or change (most listings a
+  // scan hands over are never asked about another spelling).
   struct Listing {
     FolderKey key;
     bool racy = false;
-    // Lower-case name -> the stored names of that spelling, sorted.
-    std::unordered_map<std::string, std::vector<std::string>> names;
-    // Names of a folder read not yet folded into `names`: most listings
-    // handed over by a scan are never asked about another spelling, so the
-    // folding waits for the first lookup or change (a folder read holds
-    // each name once).
-    std::vector<std::string> unfolded;
-    size_t count = 0;
+    std::string names;              // each name followed by a NUL
+    size_t count = 0;               // names held (removed ones not counted)
+    size_t dead_bytes = 0;          // bytes of removed names still in `names`
+    bool indexed = false;
+    std::vector<uint32_t> offsets;  // id -> start in `names`; kRemoved once removed
+    CaselessNameTable table;        // ids by name, letter case ignored
     std::list<std::string>::iterator recency;
   };
+  static constexpr uint32_t kRemoved = 0xFFFFFFFF;
 
   Listing* Current(const std::string& folder, const FolderKey& key);
   Listing* ReadFolder(const std::string& folder);
-  Listing& Store(const std::string& folder, const FolderKey& key, bool racy,
-                 std::vector<std::string> names);
-  void Fold(Listing* listing);
+  Listing& Store(const std::string& folder, const FolderKey& key, bool racy, FolderNames names);
+  // Makes the offsets and the table (again, without removed names).
+  static void Index(Listing* listing);
+  // The id of exactly `name`, or kRemoved.
+  static uint32_t IdOf(const Listing& listing, std::string_view name);
   static void AddName(Listing* listing, const std::string& name);
   static void RemoveName(Listing* listing, const std::string& name);
   void EvictBeyondLimits();

@@ -29,26 +29,26 @@ int64_t RealTimeNs() {
 // relative to the open folder `folder_fd` (or AT_FDCWD); `offset` is the
 // local-time offset for the stamp. False for what is never yielded: links
 // to folders, dangling links, FIFOs, sockets, devices.
-bool DescribeFrom(struct stat st, int folder_fd, const std::string& where, const std::string& name,
+bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_view name,
                   int64_t offset, FindEntry* entry) {
   if (S_ISLNK(st.st_mode)) {
-    if (fstatat(folder_fd, where.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (fstatat(folder_fd, where, &st, 0) != 0 || S_ISDIR(st.st_mode)) return false;
   }
   if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
-  entry->name = name;
+  entry->name.assign(name);
   entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   // "." and ".." are the folders themselves, not hidden files.
-  entry->attributes = AttributesOf(st, IsDotEntry(name.c_str()) ? std::string() : name);
+  entry->attributes = AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name);
   entry->stamp = StampFromUnixTime(st.st_mtim.tv_sec, offset);
   return true;
 }
 
 // The same, looking the entry up first; also false for an entry that
 // vanished meanwhile.
-bool Describe(int folder_fd, const std::string& where, const std::string& name, int64_t offset,
+bool Describe(int folder_fd, const char* where, std::string_view name, int64_t offset,
               FindEntry* entry) {
   struct stat st;
-  if (fstatat(folder_fd, where.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (fstatat(folder_fd, where, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   return DescribeFrom(st, folder_fd, where, name, offset, entry);
 }
 
@@ -139,7 +139,7 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
   if (!stored || IsTemporaryName(*stored)) return kErrFileNotFound;
   FindEntry entry;
-  if (!Describe(AT_FDCWD, JoinNative(folder, *stored), *stored, LocalOffsetNow(), &entry)) {
+  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), *stored, LocalOffsetNow(), &entry)) {
     return kErrFileNotFound;
   }
   if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
@@ -159,31 +159,34 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   if (fstat(folder_fd, &folder_stat) != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   // One look at the zone per listing, not one per entry.
   const int64_t offset = LocalOffsetNow();
-  std::vector<std::string> listing;
+  FolderNames listing;
   bool matched = false;
   while (const dirent* item = readdir(dir)) {
-    const std::string name = item->d_name;
+    const std::string_view name(item->d_name);
     const bool dot_entry = IsDotEntry(item->d_name);
     if (dot_entry && is_root) continue;  // a drive root has no "." and ".."
-    if (!dot_entry) listing.push_back(name);
+    if (!dot_entry) listing.Add(name);
     if (IsTemporaryName(name) || !matcher.Matches(name)) continue;
-    FindEntry entry;
-    const bool described = std::strcmp(item->d_name, ".") == 0
-                               ? DescribeFrom(folder_stat, folder_fd, name, name, offset, &entry)
-                               : Describe(folder_fd, name, name, offset, &entry);
+    // Described in place, so that the entry's name is the only copy made.
+    FindEntry& entry = entries->emplace_back();
+    const bool described =
+        name == "." ? DescribeFrom(folder_stat, folder_fd, item->d_name, name, offset, &entry)
+                    : Describe(folder_fd, item->d_name, name, offset, &entry);
+    const uint32_t attributes = entry.attributes;
+    if (described && PassesAttributeMask(attributes, mask) && WindowsCanHoldName(name)) {
+      matched = true;
+      continue;
+    }
+    entries->pop_back();
     if (!described) continue;
-    if (!PassesAttributeMask(entry.attributes, mask)) {
+    if (!PassesAttributeMask(attributes, mask)) {
       // A usable name the mask filters has still matched; an unusable one
       // that nobody would have seen is not worth a report.
       matched = matched || WindowsCanHoldName(name);
       continue;
     }
     matched = true;
-    if (!WindowsCanHoldName(name)) {
-      if (unusable) unusable->push_back(JoinNative(folder, name));
-      continue;
-    }
-    entries->push_back(std::move(entry));
+    if (unusable) unusable->push_back(JoinNative(folder, std::string(name)));
   }
   // The listing is complete: counterpart lookups in this folder need no read.
   index_.Remember(folder, FolderKeyOf(folder_stat), started, std::move(listing));

@@ -45,7 +45,7 @@ std::string JoinNative(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-uint32_t AttributesOf(const struct stat& st, const std::string& name) {
+uint32_t AttributesOf(const struct stat& st, std::string_view name) {
   uint32_t attributes = 0;
   if (S_ISDIR(st.st_mode)) {
     attributes |= kAttrDirectory;

@@ -48,6 +48,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -158,6 +159,6 @@ class PosixPlatform final : public Platform {
 std::string JoinNative(const std::string& folder, const std::string& name);
 
 // The emulated Windows attributes of a native entry called `name`.
-uint32_t AttributesOf(const struct stat& st, const std::string& name);
+uint32_t AttributesOf(const struct stat& st, std::string_view name);
 
 }  // namespace tolvex::posix
