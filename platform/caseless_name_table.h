@@ -23,22 +23,35 @@ namespace tolvex {
 // A hash of the name with A-Z taken as a-z: names that differ only in
 // ASCII letter case hash alike. Eight bytes at a time (every name of every
 // folder read is hashed once, most of them longer than eight bytes).
-inline uint32_t CaselessNameHash(std::string_view name) {
+inline uint64_t FoldAsciiUpperWord(uint64_t word) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
+  // Sets 0x20 in each byte from 'A' to 'Z': its low seven bits are at
+  // least 'A' and at most 'Z', and its own top bit is clear.
+  const uint64_t low7 = word & (0x7F * kOnes);
+  const uint64_t at_least_a = low7 + (0x80 - 'A') * kOnes;
+  const uint64_t above_z = low7 + (0x80 - 'Z' - 1) * kOnes;
+  const uint64_t upper = (at_least_a ^ above_z) & ~word & (0x80 * kOnes);
+  return word | (upper >> 2);
+}
+
+inline uint32_t CaselessNameHash(std::string_view name) {
   uint64_t hash = 0x9E3779B97F4A7C15ull ^ name.size();
-  for (size_t at = 0; at < name.size(); at += 8) {
-    uint64_t word = 0;
-    const size_t n = name.size() - at < 8 ? name.size() - at : 8;
-    std::memcpy(&word, name.data() + at, n);
-    // Sets 0x20 in each byte from 'A' to 'Z': its low seven bits are at
-    // least 'A' and at most 'Z', and its own top bit is clear.
-    const uint64_t low7 = word & (0x7F * kOnes);
-    const uint64_t at_least_a = low7 + (0x80 - 'A') * kOnes;
-    const uint64_t above_z = low7 + (0x80 - 'Z' - 1) * kOnes;
-    const uint64_t upper = (at_least_a ^ above_z) & ~word & (0x80 * kOnes);
-    word |= upper >> 2;
-    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+  const auto mix = [&hash](uint64_t word) {
+    hash = (hash ^ FoldAsciiUpperWord(word)) * 0xFF51AFD7ED558CCDull;
     hash ^= hash >> 32;
+  };
+  const size_t whole = name.size() & ~size_t{7};
+  for (size_t at = 0; at < whole; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, name.data() + at, 8);
+    mix(word);
+  }
+  if (whole < name.size()) {
+    uint64_t word = 0;
+    for (size_t at = whole; at < name.size(); ++at) {
+      word |= static_cast<uint64_t>(static_cast<unsigned char>(name[at])) << (8 * (at - whole));
+    }
+    mix(word);
   }
   hash *= 0xC4CEB9FE1A85EC53ull;
   return static_cast<uint32_t>(hash >> 32);
@@ -58,6 +71,26 @@ class CaselessNameTable {
   void Insert(uint32_t id, std::string_view name) {
     if (slots_.empty() || 2 * (used_ + 1) > slots_.size()) Grow();
     Place(CaselessNameHash(name), id);
+  }
+
+  // Insert, and tells whether a name equal to `name` when ASCII letter case
+  // is ignored was there already: one walk of the slots for both.
+  template <typename NameOf>
+  bool InsertAndTellAlike(uint32_t id, std::string_view name, NameOf name_of) {
+    if (slots_.empty() || 2 * (used_ + 1) > slots_.size()) Grow();
+    const uint32_t hash = CaselessNameHash(name);
+    const size_t mask = slots_.size() - 1;
+    bool alike = false;
+    size_t at = hash & mask;
+    for (; slots_[at] != 0; at = (at + 1) & mask) {
+      const uint32_t stored = static_cast<uint32_t>(slots_[at]);
+      if (!alike && stored != kRemoved && static_cast<uint32_t>(slots_[at] >> 32) == hash) {
+        alike = CompareAsciiCaseless(name_of(stored - 1), name) == 0;
+      }
+    }
+    slots_[at] = (static_cast<uint64_t>(hash) << 32) | (id + 1);
+    ++used_;
+    return alike;
   }
 
   // Calls visit(id) for every id whose name equals `name` when ASCII letter

@@ -85,6 +85,25 @@ TEST_F(CaselessNameTableTest, FindsEverySpellingThroughGrowthAndRemoval) {
   EXPECT_TRUE(Find("file5.txt").empty());
 }
 
+TEST_F(CaselessNameTableTest, InsertingTellsWhetherAnotherSpellingWasThere) {
+  const auto add = [this](const std::string& name) {
+    names_.push_back(name);
+    return table_.InsertAndTellAlike(
+        static_cast<uint32_t>(names_.size() - 1), name,
+        [this](uint32_t id) -> std::string_view { return names_[id]; });
+  };
+  const struct {
+    const char* name;
+    bool alike;
+  } cases[] = {{"ReadMe", false}, {"readme.txt", false}, {"README", true},
+               {"read_me", false}, {"READ_ME", true},    {"r\xC3\xA9sum\xC3\xA9", false},
+               {"R\xC3\x89SUM\xC3\x89", false}};  // only ASCII letters fold
+  for (const auto& c : cases) EXPECT_EQ(add(c.name), c.alike) << c.name;
+  table_.Remove(0, "ReadMe");
+  table_.Remove(2, "README");
+  EXPECT_FALSE(add("readme"));
+}
+
 TEST_F(CaselessNameTableTest, AnEmptyTableFindsNothing) {
   EXPECT_TRUE(Find("x").empty());
   table_.Remove(0, "x");

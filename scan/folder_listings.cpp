@@ -23,9 +23,7 @@ void FolderListing::IndexNames() const {
   by_name_.Reset(entries_.size());
   const auto name_of = [this](uint32_t i) -> std::string_view { return entries_[i].name; };
   for (uint32_t i = 0; i < entries_.size(); ++i) {
-    const std::string& name = entries_[i].name;
-    if (!has_case_twins_) by_name_.ForEachMatch(name, name_of, [this](uint32_t) { has_case_twins_ = true; });
-    by_name_.Insert(i, name);
+    if (by_name_.InsertAndTellAlike(i, entries_[i].name, name_of)) has_case_twins_ = true;
   }
   indexed_ = true;
 }

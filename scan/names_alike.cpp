@@ -70,7 +70,8 @@ void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderLi
     std::string name;
     bool drop = false;
     if (SplitFolder(folder, &parent, &name)) {
-      drop = BelowAny(untouchable, parent);
+      // Nearly always nothing is left alone, and no folder need be walked up.
+      drop = !untouchable.empty() && BelowAny(untouchable, parent);
       if (!drop && roots.count(folder) == 0) {
         drop = TwinIn(name, *listings->Get(parent), parent, "\\", sink);
         const std::string counterpart =

@@ -1,6 +1,7 @@
 #include "platform/posix/drive_table.h"
 
 #include <cstdlib>
+#include <string_view>
 
 namespace tolvex::posix {
 
@@ -38,14 +39,14 @@ bool SplitDrivePath(const std::string& path, DrivePath* out) {
     while (at < path.size() && IsSeparator(path[at])) ++at;
     size_t end = at;
     while (end < path.size() && !IsSeparator(path[end])) ++end;
-    const std::string name = path.substr(at, end - at);
+    const std::string_view name = std::string_view(path).substr(at, end - at);
     at = end;
     if (name.empty() || name == ".") continue;
     if (name == "..") {
       if (!out->names.empty()) out->names.pop_back();
       continue;
     }
-    out->names.push_back(name);
+    out->names.emplace_back(name);
   }
   return true;
 }
