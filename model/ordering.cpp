@@ -1,6 +1,8 @@
 #include "model/ordering.h"
 
 #include <algorithm>
+#include <limits>
+#include <numeric>
 #include <string_view>
 #include <utility>
 
@@ -114,10 +116,41 @@ void OrderCandidates(const TParameters& parameters) {
   const int32_t sort_mode = parameters.SortMode;
   if (!IsKnownSortMode(sort_mode)) return;
   const bool reverse = parameters.Reverse != 0;
-  std::stable_sort(candidates.begin(), candidates.end(),
-                   [sort_mode, reverse](const CANDIDATE& a, const CANDIDATE& b) {
-                     return CandidateComesBefore(a, b, sort_mode, reverse);
-                   });
+  const auto before = [sort_mode, reverse](const CANDIDATE& a, const CANDIDATE& b) {
+    return CandidateComesBefore(a, b, sort_mode, reverse);
+  };
+  // The scan appends in folder order, which the folder sort keeps.
+  if (std::is_sorted(candidates.begin(), candidates.end(), before)) return;
+  const size_t n = candidates.size();
+  if (n > std::numeric_limits<uint32_t>::max()) {
+    std::stable_sort(candidates.begin(), candidates.end(), before);
+    return;
+  }
+  // Positions are sorted, not records: stable_sort's buffer would hold half
+  // of the records (over 100 bytes each, a plan's largest single cost),
+  // this one half of the positions (4 bytes each).
+  std::vector<uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(), [&before](uint32_t a, uint32_t b) {
+    return before(candidates[a], candidates[b]);
+  });
+  // Position `at` takes the record from order[at]: each cycle of the
+  // permutation is walked once, one record held aside.
+  for (size_t start = 0; start < n; ++start) {
+    if (order[start] == start) continue;
+    CANDIDATE held = std::move(candidates[start]);
+    size_t at = start;
+    for (;;) {
+      const size_t from = order[at];
+      order[at] = static_cast<uint32_t>(at);
+      if (from == start) {
+        candidates[at] = std::move(held);
+        break;
+      }
+      candidates[at] = std::move(candidates[from]);
+      at = from;
+    }
+  }
 }
 
 void GroupCandidates(const TParameters& parameters) {

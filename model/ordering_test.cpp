@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -253,6 +254,48 @@ TEST_F(OrderingTest, EachModeAndItsReverse) {
     Run(c.sort_mode, c.reverse);
     EXPECT_EQ(Names(), c.expected_names) << "mode " << c.sort_mode << " reverse " << c.reverse;
     EXPECT_EQ(groups.size(), 3u) << "mode " << c.sort_mode;
+  }
+}
+
+// The ordering moves the records along the cycles of a sorted permutation
+// instead of sorting them; it must give stable_sort's order, ties in their
+// old order, for every mode, on lists with long cycles and many ties.
+TEST_F(OrderingTest, EveryModeOrdersAsAStableSortOfTheRecords) {
+  std::vector<CANDIDATE> start;
+  uint32_t seed = 12345;
+  const auto next = [&seed](uint32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % range;
+  };
+  for (uint64_t id = 0; id < 600; ++id) {
+    CANDIDATE c = Make(std::string(1, static_cast<char>('a' + next(5))), next(2) ? ".x" : ".Y",
+                       static_cast<int32_t>(next(3)), next(4) * 1000,
+                       StampFromFields(20 + next(3), 1, 1 + next(2)));
+    c.counterSize = id;  // tells records with equal keys apart
+    start.push_back(c);
+  }
+  for (int32_t mode = 0; mode <= 4; ++mode) {
+    for (const bool reverse : {false, true}) {
+      std::vector<CANDIDATE> expected = start;
+      std::stable_sort(expected.begin(), expected.end(), [&](const CANDIDATE& a, const CANDIDATE& b) {
+        return CandidateComesBefore(a, b, mode, reverse);
+      });
+      candidates = start;
+      parameters_.SortMode = mode;
+      parameters_.Reverse = reverse ? 1 : 0;
+      OrderCandidates(parameters_);
+      ASSERT_EQ(candidates.size(), expected.size());
+      for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(candidates[i].counterSize, expected[i].counterSize)
+            << "mode " << mode << " reverse " << reverse << " at " << i;
+        EXPECT_EQ(candidates[i].name + candidates[i].extension, expected[i].name + expected[i].extension);
+      }
+      // Ordering an ordered list changes nothing.
+      OrderCandidates(parameters_);
+      for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(candidates[i].counterSize, expected[i].counterSize) << "again, at " << i;
+      }
+    }
   }
 }
 

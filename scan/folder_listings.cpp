@@ -8,71 +8,83 @@ namespace tolvex {
 
 namespace {
 
-bool HasHighByte(const std::string& text) {
+bool HasHighByte(std::string_view text) {
   return std::any_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 }  // namespace
 
-FolderListing::FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable,
-                             bool readable)
-    : entries_(std::move(entries)), unusable_(std::move(unusable)), readable_(readable) {}
+FolderListing::FolderListing(const std::vector<FindEntry>& entries,
+                             std::vector<std::string> unusable, bool readable)
+    : unusable_(std::move(unusable)), readable_(readable) {
+  size_t name_bytes = 0;
+  for (const FindEntry& entry : entries) name_bytes += entry.name.size();
+  names_.reserve(name_bytes);
+  records_.reserve(entries.size());
+  for (const FindEntry& entry : entries) {
+    records_.push_back(Record{static_cast<uint32_t>(names_.size()),
+                              static_cast<uint32_t>(entry.name.size()), entry.size,
+                              entry.attributes, entry.stamp});
+    names_.append(entry.name);
+  }
+}
 
 void FolderListing::IndexNames() const {
-  by_name_.Reset(entries_.size());
-  const auto name_of = [this](uint32_t i) -> std::string_view { return entries_[i].name; };
-  for (uint32_t i = 0; i < entries_.size(); ++i) {
-    if (by_name_.InsertAndTellAlike(i, entries_[i].name, name_of)) has_case_twins_ = true;
+  by_name_.Reset(records_.size());
+  const auto name_of = [this](uint32_t i) { return NameOf(i); };
+  for (uint32_t i = 0; i < records_.size(); ++i) {
+    if (by_name_.InsertAndTellAlike(i, NameOf(i), name_of)) has_case_twins_ = true;
   }
   indexed_ = true;
 }
 
 template <typename Visit>
-void FolderListing::VisitSpellings(const std::string& name, Visit visit) const {
+void FolderListing::VisitSpellings(std::string_view name, Visit visit) const {
   if (!indexed_) IndexNames();
   by_name_.ForEachMatch(
-      name, [this](uint32_t i) -> std::string_view { return entries_[i].name; },
-      [&](uint32_t i) { visit(&entries_[i]); });
+      name, [this](uint32_t i) { return NameOf(i); }, visit);
 }
 
-bool FolderListing::HoldsCaseTwinsOf(const std::string& name) const {
+bool FolderListing::HoldsCaseTwinsOf(std::string_view name) const {
   if (!indexed_) IndexNames();
   if (!has_case_twins_) return false;
   int spellings = 0;
-  VisitSpellings(name, [&spellings](const FindEntry*) { ++spellings; });
+  VisitSpellings(name, [&spellings](uint32_t) { ++spellings; });
   return spellings > 1;
 }
 
-std::vector<const FindEntry*> FolderListing::Spellings(const std::string& name) const {
-  std::vector<const FindEntry*> spellings;
-  VisitSpellings(name, [&spellings](const FindEntry* entry) { spellings.push_back(entry); });
+std::vector<ListedEntry> FolderListing::Spellings(std::string_view name) const {
+  std::vector<ListedEntry> spellings;
+  VisitSpellings(name, [&](uint32_t i) { spellings.push_back(entry(i)); });
   std::sort(spellings.begin(), spellings.end(),
-            [](const FindEntry* a, const FindEntry* b) { return a->name < b->name; });
+            [](const ListedEntry& a, const ListedEntry& b) { return a.name < b.name; });
   return spellings;
 }
 
-const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
-                                         bool* answered) const {
+std::optional<ListedEntry> FolderListing::FindName(std::string_view name, uint32_t mask,
+                                                   bool* answered) const {
   *answered = false;
-  if (name.empty() || name.back() == '.' || name.back() == ' ') return nullptr;
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return std::nullopt;
   // The name as spelled, else the first of its spellings in byte order.
-  const FindEntry* found = nullptr;
+  constexpr uint32_t kNone = 0xFFFFFFFF;
+  uint32_t found = kNone;
   bool exact = false;
-  VisitSpellings(name, [&](const FindEntry* entry) {
+  VisitSpellings(name, [&](uint32_t i) {
     if (exact) return;
-    exact = entry->name == name;
-    if (exact || found == nullptr || entry->name < found->name) found = entry;
+    exact = NameOf(i) == name;
+    if (exact || found == kNone || NameOf(i) < NameOf(found)) found = i;
   });
-  if (found == nullptr) {
+  if (found == kNone) {
     *answered = !HasHighByte(name);
-    return nullptr;
+    return std::nullopt;
   }
   *answered = true;
-  return PassesAttributeMask(found->attributes, mask) ? found : nullptr;
+  if (!PassesAttributeMask(records_[found].attributes, mask)) return std::nullopt;
+  return entry(found);
 }
 
-bool FolderListing::HoldsUnusableAlike(const std::string& name) const {
+bool FolderListing::HoldsUnusableAlike(std::string_view name) const {
   if (!alike_built_) {
     for (const std::string& path : unusable_) {
       // The platform reports native paths; the name is after the last
@@ -97,8 +109,7 @@ std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder
   std::vector<std::string> unusable;
   // Nothing found and a missing folder both leave the listing empty.
   const uint32_t result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
-  return std::make_shared<const FolderListing>(std::move(entries), std::move(unusable),
-                                               TellsContent(result));
+  return std::make_shared<const FolderListing>(entries, std::move(unusable), TellsContent(result));
 }
 
 std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& folder) {
@@ -106,7 +117,7 @@ std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& fold
   if (kept != kept_.end()) return kept->second;
   std::shared_ptr<const FolderListing> listing = ReadFolderListing(folder);
   ++reads_;
-  const size_t size = listing->entries().size();
+  const size_t size = listing->size();
   bool wanted = true;
   if (planned_) {
     // The use at hand is one of the planned ones.
@@ -142,7 +153,7 @@ void FolderListings::UseDone(const std::string& folder) {
 void FolderListings::Drop(const std::string& folder) {
   const auto kept = kept_.find(folder);
   if (kept == kept_.end()) return;
-  kept_entries_ -= kept->second->entries().size();
+  kept_entries_ -= kept->second->size();
   kept_.erase(kept);
 }
 

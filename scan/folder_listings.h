@@ -13,7 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -27,48 +29,81 @@ namespace tolvex {
 // with every entry that carries hidden, system or directory.
 inline constexpr uint32_t kEveryEntryMask = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory;
 
+// One entry of a listing, as the listing hands it out: valid while the
+// listing lives.
+struct ListedEntry {
+  std::string_view name;
+  uint64_t size = 0;
+  uint32_t attributes = 0;
+  uint32_t stamp = 0;
+};
+
 // One enumeration of "<folder>*.*" with kEveryEntryMask.
+//
+// A scan keeps the listings of both trees from the subfolder search to the
+// file search, so their size is the scan's size: each entry is kept in 24
+// bytes and its name in one block of text with the others (an enumeration's
+// FindEntry takes 48 bytes and, for a name of 16 bytes or more, a block of
+// its own besides).
 class FolderListing {
  public:
-  FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable,
+  FolderListing(const std::vector<FindEntry>& entries, std::vector<std::string> unusable,
                 bool readable = true);
 
   // False when the folder exists but could not be read (no access, an I/O
   // error): its emptiness then says nothing about what it holds.
   bool readable() const { return readable_; }
 
-  // In enumeration order, "." and ".." included where the platform yields them.
-  const std::vector<FindEntry>& entries() const { return entries_; }
+  // The entries in enumeration order, "." and ".." included where the
+  // platform yields them.
+  size_t size() const { return records_.size(); }
+  ListedEntry entry(size_t i) const {
+    const Record& record = records_[i];
+    return ListedEntry{std::string_view(names_).substr(record.name_at, record.name_size),
+                       record.size, record.attributes, record.stamp};
+  }
   // Native paths of the names the platform could not represent.
   const std::vector<std::string>& unusable() const { return unusable_; }
 
   // What enumerating "<folder><name>" (a name without wildcards) with `mask`
   // yields: the entry of exactly that name, else the first in byte order of
-  // those equal to it when ASCII letter case is ignored; null when there is
-  // none or the mask hides it. Sets *answered to false, and returns null,
-  // for names the listing cannot answer for alike on every platform: names
-  // ending in a dot or a space (the platform strips those), and a miss for a
-  // name with bytes above 127 (Windows folds more than ASCII letters).
-  const FindEntry* FindName(const std::string& name, uint32_t mask, bool* answered) const;
+  // those equal to it when ASCII letter case is ignored; nothing when there
+  // is none or the mask hides it. Sets *answered to false, and returns
+  // nothing, for names the listing cannot answer for alike on every
+  // platform: names ending in a dot or a space (the platform strips those),
+  // and a miss for a name with bytes above 127 (Windows folds more than
+  // ASCII letters).
+  std::optional<ListedEntry> FindName(std::string_view name, uint32_t mask, bool* answered) const;
 
   // The entries whose names equal `name` when ASCII letter case is ignored,
   // in byte order of their names.
-  std::vector<const FindEntry*> Spellings(const std::string& name) const;
+  std::vector<ListedEntry> Spellings(std::string_view name) const;
   // True when this folder holds `name` in two spellings or more (on a file
   // system that tells letter case apart): names Windows cannot tell apart.
-  bool HoldsCaseTwinsOf(const std::string& name) const;
+  bool HoldsCaseTwinsOf(std::string_view name) const;
   // True when this folder holds, as an unusable name, `name` followed by
   // dots or spaces ("x." for "x"): Windows strips those and reads both as
   // one name.
-  bool HoldsUnusableAlike(const std::string& name) const;
+  bool HoldsUnusableAlike(std::string_view name) const;
 
  private:
+  struct Record {
+    uint32_t name_at;
+    uint32_t name_size;
+    uint64_t size;
+    uint32_t attributes;
+    uint32_t stamp;
+  };
+  std::string_view NameOf(uint32_t i) const {
+    return std::string_view(names_).substr(records_[i].name_at, records_[i].name_size);
+  }
   void IndexNames() const;
-  // Calls visit(entry) for each spelling of `name`, in no order.
+  // Calls visit(index) for each spelling of `name`, in no order.
   template <typename Visit>
-  void VisitSpellings(const std::string& name, Visit visit) const;
+  void VisitSpellings(std::string_view name, Visit visit) const;
 
-  std::vector<FindEntry> entries_;
+  std::vector<Record> records_;
+  std::string names_;
   std::vector<std::string> unusable_;
   bool readable_ = true;
   // The entries by name, letter case ignored; built on the first lookup,
@@ -113,6 +148,12 @@ class FolderListings {
   void PlanUses(const std::vector<std::string>& folders);
   // One planned use of `folder` is over.
   void UseDone(const std::string& folder);
+
+  // The entries of the kept listing of `folder`; 0 when none is kept.
+  size_t KeptEntriesOf(const std::string& folder) const {
+    const auto kept = kept_.find(folder);
+    return kept == kept_.end() ? 0 : kept->second->size();
+  }
 
   // How many folders were read, for the benchmark and the tests.
   size_t reads() const { return reads_; }

@@ -49,17 +49,17 @@ TEST_F(FolderListingTest, FindNameAnswersAsTheLiteralEnumeration) {
       std::vector<FindEntry> real;
       Sys().FindEntries(std::string("S:\\F\\") + name, mask, &real, nullptr);
       bool answered = false;
-      const FindEntry* found = listing->FindName(name, mask, &answered);
+      const std::optional<ListedEntry> found = listing->FindName(name, mask, &answered);
       if (!answered) {
-        EXPECT_EQ(found, nullptr);
+        EXPECT_FALSE(found.has_value());
         continue;
       }
       ++answered_count;
       if (real.empty()) {
-        EXPECT_EQ(found, nullptr) << name << " mask " << mask << " found " << found->name;
+        EXPECT_FALSE(found.has_value()) << name << " mask " << mask << " found " << found->name;
         continue;
       }
-      ASSERT_NE(found, nullptr) << name << " mask " << mask;
+      ASSERT_TRUE(found.has_value()) << name << " mask " << mask;
       EXPECT_EQ(found->name, real[0].name) << name << " mask " << mask;
       EXPECT_EQ(found->attributes, real[0].attributes) << name << " mask " << mask;
       EXPECT_EQ(found->size, real[0].size) << name << " mask " << mask;
@@ -82,7 +82,7 @@ TEST_F(FolderListingTest, ListingsAreKeptOnlyForPlannedUses) {
   EXPECT_EQ(listings.reads(), 2u);
   // Two uses of A are planned, none of B.
   listings.PlanUses({"S:\\A\\", "S:\\A\\"});
-  EXPECT_EQ(listings.Get("S:\\A\\")->entries().size(), listings.Get("S:\\A\\")->entries().size());
+  EXPECT_EQ(listings.Get("S:\\A\\")->size(), listings.Get("S:\\A\\")->size());
   EXPECT_EQ(listings.reads(), 2u);
   listings.Get("S:\\B\\");
   listings.Get("S:\\B\\");
@@ -108,9 +108,9 @@ TEST_F(FolderListingTest, ListingsBeyondTheLimitAreReadAgain) {
 
 TEST_F(FolderListingTest, AMissingFolderListsNothing) {
   const std::shared_ptr<const FolderListing> listing = ReadFolderListing("S:\\Missing\\");
-  EXPECT_TRUE(listing->entries().empty());
+  EXPECT_EQ(listing->size(), 0u);
   bool answered = false;
-  EXPECT_EQ(listing->FindName("a.txt", 0, &answered), nullptr);
+  EXPECT_FALSE(listing->FindName("a.txt", 0, &answered).has_value());
   EXPECT_TRUE(answered);
 }
 

@@ -24,11 +24,11 @@ bool SplitFolder(const std::string& folder, std::string* parent, std::string* na
 
 // True when `name` has a twin in `listing`; reports every spelling of a case
 // twin.
-bool TwinIn(const std::string& name, const FolderListing& listing, const std::string& folder,
+bool TwinIn(std::string_view name, const FolderListing& listing, const std::string& folder,
             const char* suffix, FindingSink* sink) {
   if (listing.HoldsCaseTwinsOf(name)) {
-    for (const FindEntry* entry : listing.Spellings(name)) {
-      sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + entry->name + suffix);
+    for (const ListedEntry& entry : listing.Spellings(name)) {
+      sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + std::string(entry.name) + suffix);
     }
     return true;
   }
@@ -48,7 +48,7 @@ bool BelowAny(const std::unordered_set<std::string>& folders, std::string folder
 
 }  // namespace
 
-bool HasTwin(const std::string& name, const FolderListing& own, const std::string& own_folder,
+bool HasTwin(std::string_view name, const FolderListing& own, const std::string& own_folder,
              const FolderListing& counterpart, const std::string& counterpart_folder,
              FindingSink* sink) {
   const bool here = TwinIn(name, own, own_folder, "", sink);

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "scan/finding_sink.h"
@@ -31,7 +32,7 @@ void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderLi
 // True when `name` has a twin in `own` (the folder `own_folder`) or in
 // `counterpart` (the folder `counterpart_folder`); each spelling of a case
 // twin there is reported.
-bool HasTwin(const std::string& name, const FolderListing& own, const std::string& own_folder,
+bool HasTwin(std::string_view name, const FolderListing& own, const std::string& own_folder,
              const FolderListing& counterpart, const std::string& counterpart_folder,
              FindingSink* sink);
 

@@ -69,11 +69,11 @@ bool SelectionExists(const std::string& entry) {
 
 namespace {
 
-bool IsDotEntry(const std::string& name) {
-  return Sys().CompareExact(name, ".") == 0 || Sys().CompareExact(name, "..") == 0;
+bool IsDotEntry(std::string_view name) {
+  return name == "." || name == "..";
 }
 
-bool IsEnterableFolder(const FindEntry& entry) {
+bool IsEnterableFolder(const ListedEntry& entry) {
   return (entry.attributes & kAttrDirectory) != 0 &&
          (entry.attributes & kAttrReparsePoint) == 0 && !IsDotEntry(entry.name);
 }
@@ -143,9 +143,13 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
   const std::shared_ptr<const FolderListing> listing =
       listings ? listings->Get(folder) : ReadFolderListing(folder);
   int count = 0;
-  for (const FindEntry& entry : listing->entries()) {
+  for (size_t i = 0; i < listing->size(); ++i) {
+    const ListedEntry entry = listing->entry(i);
     if (!IsEnterableFolder(entry)) continue;
-    list->emplace_back(folder + entry.name + "\\*", mark);
+    std::string path;
+    path.reserve(folder.size() + entry.name.size() + 2);
+    path.append(folder).append(entry.name).append("\\*");
+    list->emplace_back(std::move(path), mark);
     ++count;
   }
   if (unusable) {

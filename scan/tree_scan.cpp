@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <optional>
+#include <string_view>
 #include <unordered_set>
 
 #include "model/parameters.h"
@@ -99,21 +101,21 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
 // mask holding 0x10 (or a hidden folder under a mask holding 0x02) a listing
 // yields folders, "." and ".." included, and none of them may be copied,
 // compared or erased as a file. The volume-label bit is treated alike.
-bool IsFolderEntry(const FindEntry& entry) {
+bool IsFolderEntry(const ListedEntry& entry) {
   return (entry.attributes & (kAttrDirectory | kAttrVolume)) != 0;
 }
 
 bool IsWholeFolderPattern(const std::string& pattern) { return pattern == "*.*" || pattern == "*"; }
 
-void SplitName(const std::string& file_name, std::string* name, std::string* extension) {
+void SplitName(std::string_view file_name, std::string* name, std::string* extension) {
   const size_t dot = file_name.rfind('.');
-  if (dot == std::string::npos) {
-    *name = file_name;
+  if (dot == std::string_view::npos) {
+    name->assign(file_name);
     extension->clear();
     return;
   }
-  *name = file_name.substr(0, dot);
-  *extension = file_name.substr(dot);
+  name->assign(file_name.substr(0, dot));
+  extension->assign(file_name.substr(dot));
 }
 
 struct Counterpart {
@@ -152,7 +154,9 @@ class FolderFileScan {
     for (const STRING& pattern : Parameters.FExclSels) {
       Sys().PumpStep();
       if (Aborted) return false;
-      for (const FindEntry* entry : Enumerate(pattern.text(), false)) excluded_.insert(entry->name);
+      for (const ListedEntry& entry : Enumerate(pattern.text(), false)) {
+        excluded_.emplace(entry.name);
+      }
     }
     return true;
   }
@@ -162,19 +166,21 @@ class FolderFileScan {
     for (const STRING& pattern : Parameters.FInclSels) {
       Sys().PumpStep();
       if (Aborted) return;
-      for (const FindEntry* entry : Enumerate(pattern.text(), true)) ConsiderFile(*entry);
+      for (const ListedEntry& entry : Enumerate(pattern.text(), true)) ConsiderFile(entry);
     }
   }
 
  private:
   // What enumerating "<folder><pattern>" with the scan's mask yields, valid
   // until the next call.
-  std::vector<const FindEntry*> Enumerate(const std::string& pattern, bool report_unusable) {
-    std::vector<const FindEntry*> yielded;
+  std::vector<ListedEntry> Enumerate(const std::string& pattern, bool report_unusable) {
+    std::vector<ListedEntry> yielded;
     if (IsWholeFolderPattern(pattern)) {
       const FolderListing& listing = OwnListing();
-      for (const FindEntry& entry : listing.entries()) {
-        if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
+      yielded.reserve(listing.size());
+      for (size_t i = 0; i < listing.size(); ++i) {
+        const ListedEntry entry = listing.entry(i);
+        if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(entry);
       }
       if (report_unusable) {
         for (const std::string& path : listing.unusable()) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
@@ -186,7 +192,9 @@ class FolderFileScan {
     Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
                       report_unusable ? &unusable : nullptr);
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
-    for (const FindEntry& entry : found_) yielded.push_back(&entry);
+    for (const FindEntry& entry : found_) {
+      yielded.push_back(ListedEntry{entry.name, entry.size, entry.attributes, entry.stamp});
+    }
     return yielded;
   }
 
@@ -202,7 +210,7 @@ class FolderFileScan {
     return *counterpart_listing_;
   }
 
-  Counterpart FindCounterpart(const std::string& file_name) {
+  Counterpart FindCounterpart(std::string_view file_name) {
     CounterpartListing();
     Counterpart found;
     if (!counterpart_listing_->readable()) {
@@ -210,15 +218,19 @@ class FolderFileScan {
       return found;
     }
     bool answered = false;
-    const FindEntry* entry = counterpart_listing_->FindName(file_name, mask_, &answered);
+    std::optional<ListedEntry> entry = counterpart_listing_->FindName(file_name, mask_, &answered);
     std::vector<FindEntry> asked;
     if (!answered) {
-      const uint32_t result = Sys().FindEntries(counterpart_folder_ + file_name, mask_, &asked, nullptr);
+      const uint32_t result = Sys().FindEntries(counterpart_folder_ + std::string(file_name), mask_,
+                                                &asked, nullptr);
       found.unknown = !TellsContent(result);
-      if (!asked.empty()) entry = &asked.front();
+      if (!asked.empty()) {
+        entry = ListedEntry{asked.front().name, asked.front().size, asked.front().attributes,
+                            asked.front().stamp};
+      }
     }
     if (found.unknown) return found;
-    if (entry == nullptr || IsFolderEntry(*entry)) return found;
+    if (!entry || IsFolderEntry(*entry)) return found;
     found.present = true;
     found.size = entry->size;
     found.stamp = entry->stamp;
@@ -226,15 +238,17 @@ class FolderFileScan {
     return found;
   }
 
-  void ConsiderFile(const FindEntry& entry) {
+  void ConsiderFile(const ListedEntry& entry) {
     if (IsFolderEntry(entry)) return;
-    if (excluded_.count(entry.name) != 0) return;
+    if (!excluded_.empty() && excluded_.count(std::string(entry.name)) != 0) return;
     if (entry.stamp < Parameters.LeastDate) return;
     if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
                 counterpart_folder_, sink_)) {
       return;
     }
-    if (flat_files_) flat_files_->push_back(ScannedFile{index_, entry.name, entry.stamp, -1});
+    if (flat_files_) {
+      flat_files_->push_back(ScannedFile{index_, std::string(entry.name), entry.stamp, -1});
+    }
     const Counterpart counterpart = FindCounterpart(entry.name);
     // A file whose counterpart cannot be looked up is left out of the plan:
     // taken for an orphan, its backup could be erased or a copy misjudged.
@@ -292,6 +306,13 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
   std::vector<std::string> counterparts = PlanCounterparts(listings);
+  // Room for a candidate per entry of the folders listed already: the plan
+  // then never moves (a move holds the old and the new list at once, up to
+  // twice the plan's size), and room that no candidate takes is never
+  // touched, so it costs address space, not memory.
+  size_t listed = 0;
+  for (const STRING& folder : dirList) listed += listings->KeptEntriesOf(folder.text());
+  candidates.reserve(candidates.size() + listed);
   for (size_t i = 0; i < count; ++i) {
     Sys().PumpStep();
     if (Aborted) return;
