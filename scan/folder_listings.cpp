@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text_rules.h"
+#include "scan/listing_reader.h"
 
 namespace tolvex {
 
@@ -112,10 +113,21 @@ std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder
   return std::make_shared<const FolderListing>(entries, std::move(unusable), TellsContent(result));
 }
 
+FolderListings::FolderListings(size_t max_entries) : max_entries_(max_entries) {
+  if (Sys().FindEntriesFromAnyThread()) reader_ = std::make_unique<ListingReader>();
+}
+
+FolderListings::~FolderListings() = default;
+
+void FolderListings::ReadAhead(const std::string& folder) {
+  if (reader_ && kept_.count(folder) == 0) reader_->Ahead(folder);
+}
+
 std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& folder) {
   const auto kept = kept_.find(folder);
   if (kept != kept_.end()) return kept->second;
-  std::shared_ptr<const FolderListing> listing = ReadFolderListing(folder);
+  std::shared_ptr<const FolderListing> listing = reader_ ? reader_->Take(folder) : nullptr;
+  if (!listing) listing = ReadFolderListing(folder);
   ++reads_;
   const size_t size = listing->size();
   bool wanted = true;

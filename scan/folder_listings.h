@@ -136,10 +136,20 @@ std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder
 // then on a listing is kept only while planned uses of its folder remain.
 // Listings beyond `max_entries` entries in all are not kept but read again
 // when needed, which bounds the memory of very large trees.
+class ListingReader;
+
 class FolderListings {
  public:
   static constexpr size_t kDefaultMaxEntries = size_t{1} << 20;
-  explicit FolderListings(size_t max_entries = kDefaultMaxEntries) : max_entries_(max_entries) {}
+  // Reads ahead on a second thread when the current platform allows it.
+  explicit FolderListings(size_t max_entries = kDefaultMaxEntries);
+  ~FolderListings();
+  FolderListings(const FolderListings&) = delete;
+  FolderListings& operator=(const FolderListings&) = delete;
+
+  // `folder` will be asked for soon, after the folders named before it:
+  // its listing may be read meanwhile (ListingReader).
+  void ReadAhead(const std::string& folder);
 
   // The listing of `folder` (drive form, ending in a backslash).
   std::shared_ptr<const FolderListing> Get(const std::string& folder);
@@ -167,6 +177,7 @@ class FolderListings {
   bool planned_ = false;
   std::unordered_map<std::string, std::shared_ptr<const FolderListing>> kept_;
   std::unordered_map<std::string, size_t> uses_;
+  std::unique_ptr<ListingReader> reader_;  // null: every folder is read when asked for
 };
 
 }  // namespace tolvex

@@ -150,6 +150,8 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
     path.reserve(folder.size() + entry.name.size() + 2);
     path.append(folder).append(entry.name).append("\\*");
     list->emplace_back(std::move(path), mark);
+    // Expanded in its turn: its listing can be read meanwhile.
+    if (listings) listings->ReadAhead(list->back().text().substr(0, list->back().text().size() - 1));
     ++count;
   }
   if (unusable) {

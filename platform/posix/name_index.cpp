@@ -61,6 +61,7 @@ NameIndex::NameIndex(size_t max_folders, size_t max_names)
 
 std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
                                                    const std::string& name) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   FolderKey key;
   if (!StatFolder(folder, &key)) return std::nullopt;
   Listing* listing = Current(folder, key);
@@ -81,10 +82,12 @@ std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
 
 void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
                          FolderNames names) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Store(folder, key, IsRacy(key, read_started_ns), std::move(names));
 }
 
 FolderChange NameIndex::BeginChange(const std::string& folder) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   FolderChange change;
   change.folder = folder;
   FolderKey key;
@@ -94,11 +97,12 @@ FolderChange NameIndex::BeginChange(const std::string& folder) {
 
 void NameIndex::EndChange(const FolderChange& change, const std::string& added,
                           const std::string& removed) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   const auto found = listings_.find(change.folder);
   if (found == listings_.end()) return;
   FolderKey key;
   if (!change.listing_was_current || !StatFolder(change.folder, &key)) {
-    Forget(change.folder);
+    Drop(change.folder);
     return;
   }
   Listing& listing = found->second;
@@ -113,6 +117,11 @@ void NameIndex::EndChange(const FolderChange& change, const std::string& added,
 }
 
 void NameIndex::Forget(const std::string& folder) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  Drop(folder);
+}
+
+void NameIndex::Drop(const std::string& folder) {
   const auto found = listings_.find(folder);
   if (found == listings_.end()) return;
   total_names_ -= found->second.count;
@@ -121,6 +130,7 @@ void NameIndex::Forget(const std::string& folder) {
 }
 
 void NameIndex::Clear() {
+  const std::lock_guard<std::mutex> lock(mutex_);
   listings_.clear();
   recency_.clear();
   total_names_ = 0;
@@ -148,7 +158,7 @@ NameIndex::Listing* NameIndex::ReadFolder(const std::string& folder) {
 
 NameIndex::Listing& NameIndex::Store(const std::string& folder, const FolderKey& key, bool racy,
                                      FolderNames names) {
-  Forget(folder);
+  Drop(folder);
   recency_.push_front(folder);
   Listing& listing = listings_[folder];
   listing.key = key;
@@ -220,7 +230,7 @@ void NameIndex::RemoveName(Listing* listing, const std::string& name) {
 // Drops the least recently used listings, never the one just stored.
 void NameIndex::EvictBeyondLimits() {
   while ((listings_.size() > max_folders_ || total_names_ > max_names_) && recency_.size() > 1) {
-    Forget(std::string(recency_.back()));
+    Drop(std::string(recency_.back()));
   }
 }
 

@@ -22,7 +22,8 @@
 //     ours is the one thing it can miss, and then only until the folder
 //     changes again.
 // Each enumeration hands its complete listing over too (Remember), so the
-// counterpart lookups of a scan cost no extra directory reads.
+// counterpart lookups of a scan cost no extra directory reads. Every method
+// may be called from any thread.
 #pragma once
 
 #include <sys/stat.h>
@@ -30,6 +31,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <list>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -131,6 +133,7 @@ class NameIndex {
   Listing* Current(const std::string& folder, const FolderKey& key);
   Listing* ReadFolder(const std::string& folder);
   Listing& Store(const std::string& folder, const FolderKey& key, bool racy, FolderNames names);
+  void Drop(const std::string& folder);
   // Makes the offsets and the table (again, without removed names).
   static void Index(Listing* listing);
   // The id of exactly `name`, or kRemoved.
@@ -146,6 +149,9 @@ class NameIndex {
   int64_t racy_window_ns_ = kRacyWindowNs;
   size_t total_names_ = 0;
   uint64_t folder_reads_ = 0;
+  // Each public method holds it: a scan may read folders on a second
+  // thread, and every read hands its listing over.
+  std::mutex mutex_;
   std::unordered_map<std::string, Listing> listings_;
   std::list<std::string> recency_;  // most recently used first
 };
