@@ -60,10 +60,15 @@ NameIndex::NameIndex(size_t max_folders, size_t max_names)
     : max_folders_(max_folders), max_names_(max_names) {}
 
 std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
-                                                   const std::string& name) {
+                                                   const std::string& name,
+                                                   const FolderKey* folder_key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   FolderKey key;
-  if (!StatFolder(folder, &key)) return std::nullopt;
+  if (folder_key) {
+    key = *folder_key;
+  } else if (!StatFolder(folder, &key)) {
+    return std::nullopt;
+  }
   Listing* listing = Current(folder, key);
   if (!listing || listing->racy) listing = ReadFolder(folder);
   if (!listing) return std::nullopt;
@@ -86,12 +91,13 @@ void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_
   Store(folder, key, IsRacy(key, read_started_ns), std::move(names));
 }
 
-FolderChange NameIndex::BeginChange(const std::string& folder) {
+FolderChange NameIndex::BeginChange(const std::string& folder, const FolderKey* folder_key) {
   const std::lock_guard<std::mutex> lock(mutex_);
   FolderChange change;
   change.folder = folder;
   FolderKey key;
-  change.listing_was_current = StatFolder(folder, &key) && Current(folder, key) != nullptr;
+  const bool known = folder_key ? (key = *folder_key, true) : StatFolder(folder, &key);
+  change.listing_was_current = known && Current(folder, key) != nullptr;
   return change;
 }
 

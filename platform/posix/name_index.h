@@ -89,14 +89,18 @@ class NameIndex {
   // The name in native folder `folder` that equals `name` when ASCII letter
   // case is ignored, or nothing (also when the folder cannot be read). When
   // several names differ only in case, the smallest in byte order.
-  std::optional<std::string> FindCaseless(const std::string& folder, const std::string& name);
+  // `folder_key`, when given, is the folder's stat taken by the caller just
+  // now, which spares taking it again.
+  std::optional<std::string> FindCaseless(const std::string& folder, const std::string& name,
+                                          const FolderKey* folder_key = nullptr);
 
   // Hands over a complete listing of `folder` read while it had `key`;
   // `read_started_ns` is the real-time clock before the read.
   void Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
                 FolderNames names);
 
-  FolderChange BeginChange(const std::string& folder);
+  // `folder_key` as for FindCaseless.
+  FolderChange BeginChange(const std::string& folder, const FolderKey* folder_key = nullptr);
   // `added` and `removed` are native names (empty: none).
   void EndChange(const FolderChange& change, const std::string& added, const std::string& removed);
   // Forgets `folder` (it was removed or moved away).

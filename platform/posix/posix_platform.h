@@ -71,6 +71,11 @@ struct NativeEntry {
   // path; `found` is that lstat, so callers need not look again.
   bool found_as_spelled = false;
   struct stat found{};
+  // Set when the resolution stat'ed the folder holding the entry (a name
+  // missing as spelled in a folder found as spelled); `folder_key` is that
+  // stat, for the name index.
+  bool folder_known = false;
+  FolderKey folder_key;
 };
 
 class PosixPlatform final : public Platform {
