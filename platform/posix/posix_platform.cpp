@@ -86,11 +86,19 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
     // whole path answers for all of it: each name on the way exists as
     // given (so the lookup would take it as given) and is a folder or a
     // link to one (the walk went through it), and the root is a folder.
-    std::string folder = *root;
-    for (size_t i = 0; i + 1 < drive_path.names.size(); ++i) {
-      folder = JoinNative(folder, drive_path.names[i]);
+    // Built in one piece (every copy resolves two paths).
+    size_t length = root->size();
+    for (const std::string& name : drive_path.names) length += name.size() + 1;
+    std::string path;
+    path.reserve(length);
+    path = *root;
+    size_t folder_end = path.size();
+    for (const std::string& name : drive_path.names) {
+      folder_end = path.size();
+      if (path.back() != '/') path.push_back('/');
+      path.append(name);
     }
-    std::string path = JoinNative(folder, drive_path.names.back());
+    std::string folder = path.substr(0, folder_end);
     if (lstat(path.c_str(), &out->found) == 0) {
       out->found_as_spelled = true;
       out->exists = true;
