@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/run_ui.h"
+#include "engine/staged_steps.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
@@ -67,29 +68,44 @@ void UpdateRun::CopyPass() {
       CurrentRunUi().OpenCopyDialog(DialogCaption(Parameters.Filename));
   dialog->SetGaugePosition(0);
   size_t i = 0;
-  while (i < candidates.size()) {
-    const Next next = ProcessCandidate(i, *dialog);
-    if (next == Next::kStop) break;
-    if (next == Next::kNextCandidate) ++i;
+  for (;;) {
+    if (i >= candidates.size()) {
+      // The last staged copies are put in place; one that fails there is
+      // handled as any failed copy and the pass goes on from it.
+      size_t resume = 0;
+      if (CompleteStaged(*dialog, &resume) || resume == kStop) break;
+      i = resume;
+      continue;
+    }
+    i = ProcessCandidate(i, *dialog);
+    if (i == kStop) break;
   }
 }
 
-UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
+size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
   const TParameters& p = Parameters;
   Sys().PumpStep();
-  if (Aborted) return Next::kStop;
-  if (candidates[i].state & STATE_DONE) return Next::kNextCandidate;
+  if (Aborted) {
+    // What was staged before the abort was under way: it is completed.
+    size_t resume = 0;
+    CompleteStaged(dialog, &resume);
+    return kStop;
+  }
+  if (candidates[i].state & STATE_DONE) return i + 1;
   CandidateTexts texts = CandidateTexts::For(candidates[i]);
 
   if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askAll_ &&
       !(candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
+    // The question comes after every earlier file is done (it may settle
+    // this one, a conflict partner): then this candidate is taken again.
+    if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
     AskConfirmation(i, texts);
-    if (Aborted) return Next::kStop;
+    if (Aborted) return kStop;
   }
   return ApplyAction(i, std::move(texts), dialog);
 }
 
-UpdateRun::Next UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
+size_t UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
   switch (Action(candidates[i].state)) {
     case STATE_NORMAL:
       return CopyCandidate(i, texts, dialog);
@@ -97,22 +113,34 @@ UpdateRun::Next UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgr
       texts.Swap();
       return CopyCandidate(i, texts, dialog);
     case STATE_ERASE:
+      if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
       EraseCandidateFiles(candidates[i], texts);
       SettlePartnerOf(i);
-      return Next::kNextCandidate;
+      return i + 1;
     default:
       // Ignore, and any state without a known action: nothing is touched.
-      log_.Write(kEventFileSkipped, texts.FileEntry());
-      return Next::kNextCandidate;
+      // Its line waits for the staged copies before it.
+      if (staged_.empty()) {
+        log_.Write(kEventFileSkipped, texts.FileEntry());
+      } else {
+        staged_.AddSkip(i, texts);
+      }
+      return i + 1;
   }
 }
 
 // Copies the file of `texts.path` onto `texts.counterPath` (already swapped
-// for an Invert candidate); the byte count keeps the unswapped size.
-UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
-                                         CopyProgressView& dialog) {
+// for an Invert candidate); the byte count keeps the unswapped size. The
+// copy is staged when the platform stages copies, and counts as done only
+// when CompleteStaged has put it in place.
+size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog) {
   const TParameters& p = Parameters;
-  const CANDIDATE c = candidates[i];
+  // A file a staged copy reads or writes is copied only after it: then this
+  // candidate is taken again (a conflict partner is settled by then).
+  if (staged_.Touches(texts.path) || staged_.Touches(texts.counterPath)) {
+    return CompleteStagedThenTake(i, dialog);
+  }
+  const CANDIDATE& c = candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
   dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
   CreateTargetFolder(c, texts);
@@ -124,16 +152,62 @@ UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
     Sys().SetAttributes(texts.counterPath, 0);
   }
   Sys().PumpStep();
-  const uint32_t error =
-      InterruptRequest ? TOLVEX_ERROR_INTERRUPTED : Sys().CopyOver(texts.path, texts.counterPath);
-  if (error == kErrOk) {
-    copied_ += c.size;
-    dialog.SetGaugePosition(PercentOf(copied_, p.CopyBytes));
-    log_.Write(kEventFileCopied, texts.FileEntry());
-    SettlePartnerOf(i);
-    return Next::kNextCandidate;
+  size_t resume = 0;
+  if (InterruptRequest) {
+    // The copies under way complete; this one is not tried.
+    if (!CompleteStaged(dialog, &resume)) return resume;
+    return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, dialog);
   }
-  return HandleCopyFailure(i, error, texts, dialog);
+  const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
+  if (result.staged) {
+    staged_.AddCopy(i, texts, candidates[i].size);
+    if (staged_.full() && !CompleteStaged(dialog, &resume)) return resume;
+    return i + 1;
+  }
+  // Done at once, or failed with nothing changed: the staged copies before
+  // it come first, so that no failure is told before an earlier file's.
+  if (!CompleteStaged(dialog, &resume)) return resume;
+  if (result.error != kErrOk) return HandleCopyFailure(i, result.error, texts, dialog);
+  CopyDone(i, texts, dialog);
+  return i + 1;
+}
+
+bool UpdateRun::CompleteStaged(CopyProgressView& dialog, size_t* resume) {
+  if (staged_.empty()) return true;
+  uint32_t failure = kErrOk;
+  const size_t placed = Sys().CompleteStagedCopies(&failure);
+  size_t copies = 0;
+  for (const StagedSteps::Step& step : staged_.steps()) {
+    if (!step.copy) {
+      log_.Write(kEventFileSkipped, step.texts.FileEntry());
+      continue;
+    }
+    if (copies == placed) {
+      // This copy failed and the later steps were dropped: its failure is
+      // handled now, and the pass goes on from it as after any failure.
+      const size_t failed = step.candidate;
+      const CandidateTexts texts = step.texts;
+      staged_.Clear();
+      *resume = HandleCopyFailure(failed, failure, texts, dialog);
+      return false;
+    }
+    ++copies;
+    CopyDone(step.candidate, step.texts, dialog);
+  }
+  staged_.Clear();
+  return true;
+}
+
+size_t UpdateRun::CompleteStagedThenTake(size_t i, CopyProgressView& dialog) {
+  size_t resume = 0;
+  return CompleteStaged(dialog, &resume) ? i : resume;
+}
+
+void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, CopyProgressView& dialog) {
+  copied_ += candidates[i].size;
+  dialog.SetGaugePosition(PercentOf(copied_, Parameters.CopyBytes));
+  log_.Write(kEventFileCopied, texts.FileEntry());
+  SettlePartnerOf(i);
 }
 
 // Both files of a conflict pair are now alike (copied) or gone (erased):
@@ -198,14 +272,13 @@ void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
   }
 }
 
-UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
-                                             const CandidateTexts& texts,
-                                             CopyProgressView& dialog) {
+size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
+                                    CopyProgressView& dialog) {
   const TParameters& p = Parameters;
   if (p.Warnings & TOLVEX_WARN_BEEP) Sys().Beep(kBeepExclamation);
   if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
-    return Next::kNextCandidate;
+    return i + 1;
   }
   CANDIDATE& c = candidates[i];
   // Without a callback the failed copy is skipped: retrying is never the
@@ -226,14 +299,14 @@ UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
     default: break;  // retry
   }
   call.reset();
-  if (Aborted) return Next::kStop;
+  if (Aborted) return kStop;
   if (InterruptRequest) {
     InterruptRequest = false;
     dialog.EnableInterrupt();
   }
   lastFolder_ = -1;
   log_.Write(kEventCopyError, texts.FileEntry());
-  return Next::kSameCandidate;
+  return i;
 }
 
 void UpdateRun::RemoveEmptyFolders() {

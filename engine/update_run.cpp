@@ -53,34 +53,6 @@ int PercentOf(uint64_t value, uint64_t total) {
              : static_cast<int>(percent);
 }
 
-CandidateTexts CandidateTexts::For(const CANDIDATE& c) {
-  const TParameters& p = Parameters;
-  CandidateTexts t;
-  t.dir = dirList[c.dirIndex].text();
-  t.counterDir = counterpartList[c.dirIndex].text();
-  t.path = t.dir + c.name + c.extension;
-  t.counterPath = t.counterDir + c.name + c.extension;
-  t.sizeText = LogSizeText(c.size);
-  t.stampText = StampText(c.stamp, p.DateSeparator, p.TimeSeparator);
-  if (c.counterSize != 0) {
-    t.counterSizeText = LogSizeText(c.counterSize);
-    t.counterStampText = StampText(c.counterStamp, p.DateSeparator, p.TimeSeparator);
-  }
-  return t;
-}
-
-void CandidateTexts::Swap() {
-  std::swap(dir, counterDir);
-  std::swap(path, counterPath);
-  std::swap(sizeText, counterSizeText);
-  std::swap(stampText, counterStampText);
-}
-
-LogEntry CandidateTexts::FileEntry() const {
-  return LogEntry::File(path, counterPath, sizeText, counterSizeText, stampText,
-                        counterStampText);
-}
-
 UpdateRun::UpdateRun(const RunCallbacks& callbacks)
     : callbacks_(callbacks),
       log_(Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
@@ -298,6 +270,12 @@ bool UpdateRun::Confirm() {
 }
 
 void UpdateRun::Finish() {
+  // Only a run that failed inside (an exception) leaves copies staged: they
+  // are not done, and nothing of them may stay behind.
+  if (!staged_.empty()) {
+    staged_.Clear();
+    Sys().DropStagedCopies();
+  }
   Sys().PumpStep();
   ClearProgramLists();
   Sys().PumpStep();

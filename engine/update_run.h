@@ -8,6 +8,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "engine/candidate_texts.h"
+#include "engine/staged_steps.h"
 #include "include/tolvex32.h"
 #include "log/tlog.h"
 #include "model/records.h"
@@ -28,17 +30,6 @@ struct RunCallbacks {
 // Runs one whole update with the job held in Parameters. Returns 0 when the
 // user aborted, else 1 (also when a check ended the run early).
 int32_t RunUpdate(const RunCallbacks& callbacks);
-
-// The texts of one candidate, built when its turn comes.
-struct CandidateTexts {
-  std::string dir, path, counterDir, counterPath;
-  std::string sizeText, stampText, counterSizeText, counterStampText;
-
-  static CandidateTexts For(const CANDIDATE& c);
-  // The opposite direction, for an Invert candidate.
-  void Swap();
-  LogEntry FileEntry() const;
-};
 
 // A 64-bit quantity as a 32-bit callback argument: clamped, never wrapped.
 uint32_t ClampToU32(uint64_t value);
@@ -90,14 +81,25 @@ class UpdateRun {
 
   // The copy pass, one candidate at a time: its turn (abort, done, the
   // per-file question), then its decided action, then the copy itself.
-  enum class Next { kNextCandidate, kSameCandidate, kStop };
-  Next ProcessCandidate(size_t i, CopyProgressView& dialog);
-  Next ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog);
-  Next CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
+  // Each returns the candidate to take next: the following one, the same
+  // one again (a retry), an earlier one (a staged copy failed: the pass
+  // goes on from it), or kStop.
+  static constexpr size_t kStop = static_cast<size_t>(-1);
+  size_t ProcessCandidate(size_t i, CopyProgressView& dialog);
+  size_t ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog);
+  size_t CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
+  // Puts the staged copies in place and writes their lines (and the skip
+  // lines between them) in plan order. True when all were put in place;
+  // else a failure was handled and *resume is where the pass goes on.
+  bool CompleteStaged(CopyProgressView& dialog, size_t* resume);
+  // CompleteStaged, then candidate `i` again (or where the failure says).
+  size_t CompleteStagedThenTake(size_t i, CopyProgressView& dialog);
+  // A copy in place: its bytes on the gauge, its log line, its partner.
+  void CopyDone(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
   void AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
-  Next HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
-                         CopyProgressView& dialog);
+  size_t HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
+                           CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
   void IgnoreGroupOf(size_t i, bool confirm);
   void SettlePartnerOf(size_t i);
@@ -116,6 +118,8 @@ class UpdateRun {
   // Candidates skipped because the other of their conflict pair was carried
   // out: not asked about.
   std::unordered_set<size_t> settled_;
+  // Copies staged on the platform, and the skip lines that wait for them.
+  StagedSteps staged_;
 };
 
 }  // namespace tolvex

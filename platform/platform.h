@@ -128,6 +128,39 @@ class Platform {
   // only a leading dot, and such a target is replaced); 32 source and target
   // are one file; 112 disk full (the target is then as it was).
   virtual uint32_t CopyOver(const std::string& from, const std::string& to) = 0;
+  // --- Copies put in place together ---
+  //
+  // Most of a small file's copy is the wait for its content to reach the
+  // disk, and many files reach it together in about the time one does.
+  // StageCopy does all that CopyOver does except that wait and putting the
+  // target in place; CompleteStagedCopies makes the staged copies durable
+  // together and then puts them in place one after another, in the order
+  // staged. Until then each target is as it was.
+
+  struct StageResult {
+    uint32_t error = kErrOk;  // CopyOver's codes
+    bool staged = false;
+  };
+  // Stages CopyOver(from, to). Not staged: either the copy failed and
+  // changed nothing, or this platform does not stage copies and has just
+  // made the whole copy (the default: CopyOver, whose code it returns; such
+  // a platform never holds staged copies).
+  virtual StageResult StageCopy(const std::string& from, const std::string& to) {
+    return StageResult{CopyOver(from, to), false};
+  }
+  // Puts the staged copies in place, in the order staged, each one only
+  // once its content is durable. Returns how many are now in place; when
+  // fewer than were staged, *failure holds the code of the next one, which
+  // failed (its target as it was), and every later one was dropped (its
+  // target as it was, nothing of it left behind). Nothing is staged
+  // afterwards.
+  virtual size_t CompleteStagedCopies(uint32_t* failure) {
+    *failure = kErrOk;
+    return 0;
+  }
+  // Drops every staged copy: targets as they were, nothing left behind.
+  virtual void DropStagedCopies() {}
+
   // DeleteFileA: 2 missing, 5 read-only or a folder.
   virtual uint32_t RemoveFile(const std::string& path) = 0;
   // MoveFileA: renames a file or folder; 183 when `to` exists (a name moved
@@ -209,7 +242,8 @@ void SetSys(Platform* platform);
 Platform& DefaultPlatform();
 
 // Forwards every call to a target; tests derive from it and override only
-// what they need (a fixed clock, an injected fault).
+// what they need (a fixed clock, an injected fault). It stages no copies:
+// StageCopy is CopyOver (its own, so that an override sees every copy).
 class PlatformWrapper : public Platform {
  public:
   explicit PlatformWrapper(Platform* target) : target_(target) {}

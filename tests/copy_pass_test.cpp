@@ -70,23 +70,33 @@ TEST_F(CopyPass, ConfirmProcAnswersDecideEachFile) {
       {80, 1, 0, {"Aborted by user."}, "new a!!", "old a", false},
       {99, 2, 1, Concat({copied_a, kBCopied}), "new a!!", "new a!!", true},
   };
+  // The same with copies staged: each question comes when every earlier
+  // copy is in place, as when each copy is made at once.
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.answer);
-    Recorder() = CallbackRecorder();
-    Recorder().confirmAnswers.Push({c.answer});  // then 10 for b
-    WriteTwoCandidates();
-    job_.confirmMode = 1;
-    job_.orphanModeD2 = 2;  // an erase pass would be visible: there is none
+    std::vector<int> copies_at_questions[2];
+    for (const bool staged : {false, true}) {
+      SCOPED_TRACE(c.answer);
+      SCOPED_TRACE(staged ? "staged" : "at once");
+      Recorder() = CallbackRecorder();
+      Recorder().confirmAnswers.Push({c.answer});  // then 10 for b
+      Recorder().onQuestion = [&] { copies_at_questions[staged].push_back(platform_.copies); };
+      WriteTwoCandidates();
+      job_.confirmMode = 1;
+      job_.orphanModeD2 = 2;  // an erase pass would be visible: there is none
+      platform_.stageCopies = staged;
+      platform_.copies = 0;
 
-    EXPECT_EQ(Run(), c.result);
+      EXPECT_EQ(Run(), c.result);
 
-    EXPECT_EQ(Recorder().confirmations.size(), c.questions);
-    EXPECT_EQ(LogBody(), c.body);
-    EXPECT_EQ(Read(kSourceA), c.sourceA);
-    EXPECT_EQ(Read(kTargetA), c.targetA);
-    EXPECT_EQ(Exists(kTargetB), c.bCopied);
-    EXPECT_EQ(ui_.searchDialogs.size(), 1u) << "no erase pass with ConfirmMode 1";
-    ui_.searchDialogs.clear();
+      EXPECT_EQ(Recorder().confirmations.size(), c.questions);
+      EXPECT_EQ(LogBody(), c.body);
+      EXPECT_EQ(Read(kSourceA), c.sourceA);
+      EXPECT_EQ(Read(kTargetA), c.targetA);
+      EXPECT_EQ(Exists(kTargetB), c.bCopied);
+      EXPECT_EQ(ui_.searchDialogs.size(), 1u) << "no erase pass with ConfirmMode 1";
+      ui_.searchDialogs.clear();
+    }
+    EXPECT_EQ(copies_at_questions[1], copies_at_questions[0]) << c.answer;
   }
 }
 
@@ -595,6 +605,113 @@ TEST_F(CopyPass, FailedCopyLeavesTheOldTargetWhole) {
                                 "File skipped: " + kSourceA, "and: " + kTargetA}));
     platform_.beforeCopy = nullptr;
   }
+}
+
+// --- Staged copies ----------------------------------------------------------------------
+//
+// A platform that stages copies puts them in place together, after the
+// pass has gone on to later files. RunPlatform::stageCopies stages them the
+// hardest way for the run: every copy, its faults included, happens only
+// when the staged copies are completed.
+
+// The lines and the gauge follow the plan, skipped files between copies
+// included, and a copy counts only once it is in place.
+TEST_F(CopyPass, StagedCopiesAreLoggedInPlanOrderOnceInPlace) {
+  const std::string z = "S:\\Data\\z.txt";
+  Write(kSourceA, "a", kNew);
+  Write("T:\\Backup\\Data\\m.txt", "m", kOld);  // only in the destination: skipped
+  Write(z, "z", kNew);
+  platform_.stageCopies = true;
+  std::vector<std::string> gauge_at_copies;
+  platform_.beforeCopy = [&](int, const std::string& from, const std::string&) {
+    gauge_at_copies.push_back(from + " " + std::to_string(ui_.copyDialogs[0].gaugePositions.size()));
+  };
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: " + kSourceA, "to: " + kTargetA,
+                              "File skipped: T:\\Backup\\Data\\m.txt", "and: S:\\Data\\m.txt",
+                              "File copied: " + z, "to: T:\\Backup\\Data\\z.txt"}));
+  EXPECT_EQ(platform_.completions, 1) << "both copies were put in place together";
+  // Both copies were made after the pass had shown both files, and the
+  // gauge moved only then.
+  EXPECT_EQ(gauge_at_copies, (Lines{kSourceA + " 1", z + " 1"}));
+  EXPECT_EQ(ui_.copyDialogs[0].copyRows, (Lines{kSourceA, z}));
+  EXPECT_EQ(ui_.copyDialogs[0].gaugePositions, (std::vector<int>{0, 50, 100}));
+  EXPECT_EQ(Read("T:\\Backup\\Data\\z.txt"), "z");
+}
+
+// A copy that fails when the staged copies are put in place reaches
+// CopyErrorProc before any later file is copied; the later staged copies
+// are dropped and made after the answer, as the answer says.
+TEST_F(CopyPass, AStagedCopyThatFailsIsAnsweredBeforeAnyLaterFileIsCopied) {
+  struct Case {
+    int answer;
+    int result;
+    Lines body;
+    Lines copies;  // the targets of the copies made, in order
+    std::string targetA;
+  };
+  const Lines error_a = {"Error at copying: " + kSourceA, "to: " + kTargetA};
+  const Lines copied_a = {"File copied: " + kSourceA, "to: " + kTargetA};
+  const Lines skipped_a = {"File skipped: " + kSourceA, "and: " + kTargetA};
+  const Case cases[] = {
+      {10, 1, Concat({error_a, copied_a, kBCopied}), {kTargetA, kTargetA, kTargetB}, "new a!!"},
+      {20, 1, Concat({error_a, skipped_a, kBCopied}), {kTargetA, kTargetB}, "old a"},
+      {50, 0, {"Aborted by user."}, {kTargetA}, "old a"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Recorder() = CallbackRecorder();
+    Recorder().copyErrorAnswers.Push({c.answer});
+    WriteTwoCandidates();
+    job_.warnings = 0x40;
+    platform_.Reset();
+    platform_.FailCall(CallKind::kCopyOver, 1, kErrDiskFull);
+    platform_.stageCopies = true;
+    platform_.completions = 0;
+    Lines copies;
+    platform_.beforeCopy = [&](int, const std::string&, const std::string& to) {
+      copies.push_back(to);
+    };
+    bool b_in_place_when_asked = true;
+    Recorder().onQuestion = [&] { b_in_place_when_asked = Exists(kTargetB); };
+
+    EXPECT_EQ(Run(), c.result);
+
+    ASSERT_EQ(Recorder().copyErrors.size(), 1u);
+    EXPECT_EQ(Recorder().copyErrors[0].path, kSourceA);
+    EXPECT_EQ(Recorder().copyErrors[0].value, uint32_t{kErrDiskFull});
+    EXPECT_FALSE(b_in_place_when_asked);
+    EXPECT_EQ(copies, c.copies);
+    EXPECT_EQ(LogBody(), c.body);
+    EXPECT_EQ(Read(kTargetA), c.targetA);
+    EXPECT_EQ(Exists(kTargetB), c.answer != 50);
+    platform_.beforeCopy = nullptr;
+  }
+}
+
+// Interrupt: the staged copies under way are completed, the next copy is
+// not tried and becomes a question.
+TEST_F(CopyPass, InterruptCompletesTheStagedCopiesAndStopsTheNext) {
+  WriteTwoCandidates();
+  platform_.stageCopies = true;
+  ui_.interruptAtCopyRow = 2;  // while b is shown, a being staged
+  Recorder().copyErrorAnswers.Push({20});
+  int copies_when_asked = -1;
+  Recorder().onQuestion = [&] { copies_when_asked = platform_.copies; };
+
+  EXPECT_EQ(Run(), 1);
+
+  ASSERT_EQ(Recorder().copyErrors.size(), 1u);
+  EXPECT_EQ(Recorder().copyErrors[0].path, kSourceB);
+  EXPECT_EQ(Recorder().copyErrors[0].value, kInterrupted);
+  EXPECT_EQ(copies_when_asked, 1) << "a was in place before b's question";
+  EXPECT_EQ(LogBody(), Concat({{"File copied: " + kSourceA, "to: " + kTargetA},
+                               {"Error at copying: " + kSourceB, "to: " + kTargetB,
+                                "File skipped: " + kSourceB, "and: " + kTargetB}}));
+  EXPECT_EQ(Read(kTargetA), "new a!!");
+  EXPECT_FALSE(Exists(kTargetB));
 }
 
 }  // namespace

@@ -319,16 +319,25 @@ TEST_F(Conflict, AskedPerFileTheFirstCopySettlesThePair) {
   }
 }
 
+// Also when copies are staged: the second copy of the pair reads the file
+// the first one writes, so it waits for it, and is then settled.
 TEST_F(Conflict, InTheOverviewTheFirstCopySettlesThePair) {
-  job_.confirmMode = 2;
+  for (const bool staged : {false, true}) {
+    SCOPED_TRACE(staged ? "staged" : "at once");
+    Write(kSource, "version in the source", kNew);
+    Write(kBackup, "backup's version", kNew);
+    job_.confirmMode = 2;
+    ui_.overviewRuns = 0;
+    platform_.stageCopies = staged;
 
-  ASSERT_EQ(Run(), 1);
+    ASSERT_EQ(Run(), 1);
 
-  EXPECT_EQ(ui_.overviewRuns, 1);
-  EXPECT_EQ(LogBody(), (Lines{"Conflict: S:\\Data\\a.txt",
-                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
-                              "File skipped: T:\\Backup\\Data\\a.txt", "and: S:\\Data\\a.txt"}));
-  EXPECT_TRUE(BothHold("version in the source"));
+    EXPECT_EQ(ui_.overviewRuns, 1);
+    EXPECT_EQ(LogBody(), (Lines{"Conflict: S:\\Data\\a.txt",
+                                "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                                "File skipped: T:\\Backup\\Data\\a.txt", "and: S:\\Data\\a.txt"}));
+    EXPECT_TRUE(BothHold("version in the source"));
+  }
 }
 
 // --- Flat path mode: one destination folder for every source folder -----------------

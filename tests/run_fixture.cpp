@@ -128,6 +128,7 @@ int TOLVEX_CALLBACK RecordConfirm(const char* path, const char* counter_path, ui
                                   int state) {
   Recorder().confirmations.push_back(Question(path, counter_path, size, counter_size, stamp,
                                               counter_stamp, static_cast<uint32_t>(state)));
+  if (Recorder().onQuestion) Recorder().onQuestion();
   return Recorder().confirmAnswers.Next();
 }
 
@@ -136,6 +137,7 @@ int TOLVEX_CALLBACK RecordCopyError(const char* path, const char* counter_path, 
                                     uint32_t error) {
   Recorder().copyErrors.push_back(
       Question(path, counter_path, size, counter_size, stamp, counter_stamp, error));
+  if (Recorder().onQuestion) Recorder().onQuestion();
   return Recorder().copyErrorAnswers.Next();
 }
 
@@ -178,6 +180,24 @@ uint32_t RunPlatform::CopyOver(const std::string& from, const std::string& to) {
   ++copies;
   if (beforeCopy) beforeCopy(copies, from, to);
   return FaultInjectingPlatform::CopyOver(from, to);
+}
+
+Platform::StageResult RunPlatform::StageCopy(const std::string& from, const std::string& to) {
+  if (!stageCopies) return FaultInjectingPlatform::StageCopy(from, to);
+  staged_.emplace_back(from, to);
+  return StageResult{kErrOk, true};
+}
+
+size_t RunPlatform::CompleteStagedCopies(uint32_t* failure) {
+  *failure = kErrOk;
+  std::vector<std::pair<std::string, std::string>> staged;
+  staged.swap(staged_);
+  if (!staged.empty()) ++completions;
+  for (size_t i = 0; i < staged.size(); ++i) {
+    *failure = CopyOver(staged[i].first, staged[i].second);
+    if (*failure != kErrOk) return i;
+  }
+  return staged.size();
 }
 
 // --- Dialogs ----------------------------------------------------------------

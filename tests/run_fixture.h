@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "include/tolvex32.h"
@@ -86,6 +87,8 @@ struct CallbackRecorder {
   AnswerQueue notifyAnswers{kIdOk};
   AnswerQueue confirmAnswers{10};
   AnswerQueue copyErrorAnswers{20};
+  // Runs when ConfirmProc or CopyErrorProc is called, before it answers.
+  std::function<void()> onQuestion;
 };
 
 // The one recorder the callbacks write to; the fixture renews it per test.
@@ -117,6 +120,9 @@ class RunPlatform : public FaultInjectingPlatform {
   bool PumpStep() override;
   void Beep(uint32_t type) override { beeps.push_back(type); }
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  StageResult StageCopy(const std::string& from, const std::string& to) override;
+  size_t CompleteStagedCopies(uint32_t* failure) override;
+  void DropStagedCopies() override { staged_.clear(); }
 
   // Queues a click; the next pump step delivers it.
   void PostClick(std::function<void()> click) { clicks_.push_back(std::move(click)); }
@@ -132,9 +138,16 @@ class RunPlatform : public FaultInjectingPlatform {
   std::function<uint32_t(const std::string& pattern)> findError;
   // Runs before each CopyOver reaches the file system (1-based call number).
   std::function<void(int call, const std::string& from, const std::string& to)> beforeCopy;
+  // When set, copies are staged as a platform that stages them does, at the
+  // hardest point for the run: StageCopy changes nothing, and
+  // CompleteStagedCopies makes each staged CopyOver in turn (its faults and
+  // beforeCopy strike there), stopping at the first failure.
+  bool stageCopies = false;
+  int completions = 0;  // CompleteStagedCopies calls that found copies staged
 
  private:
   std::deque<std::function<void()>> clicks_;
+  std::vector<std::pair<std::string, std::string>> staged_;
 };
 
 // --- The dialogs ------------------------------------------------------------

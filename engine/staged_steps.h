@@ -1,0 +1,55 @@
+// The steps of the copy pass that wait for staged copies: the copies
+// themselves and the skip lines between them, in plan order.
+//
+// The copy pass stages copies on the platform (Platform::StageCopy) and has
+// them put in place together (CompleteStagedCopies). A staged copy counts
+// as nothing yet: no log line, no gauge step, no settled partner until its
+// target is in place. A step that is no copy (a skipped file) waits with
+// them, so that the log keeps the plan's order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/candidate_texts.h"
+
+namespace tolvex {
+
+class StagedSteps {
+ public:
+  struct Step {
+    size_t candidate = 0;
+    CandidateTexts texts;  // as the copy went (swapped for an Invert)
+    bool copy = false;     // false: a skip line
+  };
+
+  // Copies and bytes staged at most before they are completed: enough for
+  // the durability of many small files to cost about one wait, little
+  // enough that the gauge moves several times a second and a batch that
+  // fails wastes little work.
+  static constexpr size_t kMaxCopies = 1024;
+  static constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
+
+  bool empty() const { return steps_.empty(); }
+  bool full() const { return copies_ >= kMaxCopies || bytes_ >= kMaxBytes; }
+  const std::vector<Step>& steps() const { return steps_; }
+
+  void AddCopy(size_t candidate, const CandidateTexts& texts, uint64_t bytes);
+  void AddSkip(size_t candidate, const CandidateTexts& texts);
+  // True when `path` (drive form) is the source or the target of a staged
+  // copy, letter case ignored: a copy that reads or writes it must wait for
+  // that one (the two copies of a conflict pair, an Invert after a copy).
+  bool Touches(const std::string& path) const;
+  void Clear();
+
+ private:
+  std::vector<Step> steps_;
+  std::unordered_set<std::string> paths_;  // ASCII upper case
+  size_t copies_ = 0;
+  uint64_t bytes_ = 0;
+};
+
+}  // namespace tolvex
