@@ -27,6 +27,11 @@ bool Exists(const std::string& path) {
   return Sys().GetAttributes(path, &attributes) == kErrOk;
 }
 
+// "T:\\Backup\\Grandson\\" without its closing backslash.
+std::string DestinationStem(const std::string& folder) {
+  return folder.empty() || folder.back() != '\\' ? folder : folder.substr(0, folder.size() - 1);
+}
+
 std::string GrandfatherOf(const std::string& prefix) {
   const std::string grandfather = prefix + kGrandfatherFolder;
   return Exists(grandfather) ? grandfather : std::string();
@@ -89,11 +94,23 @@ Rotation MakeDestinationRoot(TParameters& parameters) {
 Rotation JudgeDestinationRoot(TParameters& parameters, std::string* scanned_root) {
   Rotation rotation;
   std::string origin;
-  if (parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
-    rotation = JudgeRotation(DestinationFolder(parameters.Destination), &origin);
-  }
+  const bool rotates = parameters.VaryMode == TOLVEX_VARY_GENERATIONS;
+  if (rotates) rotation = JudgeRotation(DestinationFolder(parameters.Destination), &origin);
   parameters.DestinationRoot = PlannedDestinationRoot(parameters);
   *scanned_root = origin.empty() ? parameters.DestinationRoot : origin + "\\";
+  if (rotates && origin.empty() && Exists(DestinationStem(parameters.DestinationRoot))) {
+    // Today's Grandson is renamed away and none takes its name: the run
+    // writes into a new, empty folder. A folder that does not exist stands
+    // in for it.
+    for (int k = 1;; ++k) {
+      const std::string absent =
+          DestinationFolder(parameters.Destination) + kGrandsonFolder + ".new" + std::to_string(k);
+      if (!Exists(absent)) {
+        *scanned_root = absent + "\\";
+        break;
+      }
+    }
+  }
   return rotation;
 }
 
