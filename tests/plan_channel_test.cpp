@@ -69,14 +69,14 @@ TEST_F(PlanChannel, ADryRunChangesNothingInAnyGenerationMode) {
   Write("S:\\Data\\sub\\changed.txt", "changed, second edition", kNew);
   Write("U:\\run.log", "the log of an earlier run\r\n", kOld);
   for (const char* generation : {"Grandson", "Son", "Father"}) {
-    Write(std::string("T:\\Backup\\") + generation + "\\Data\\sub\\changed.txt", generation, kOld);
+    Write(std::string("T:\\Backup\\") + generation + "\\sub\\changed.txt", generation, kOld);
   }
-  Write("T:\\Backup\\Data\\sub\\changed.txt", "changed", kOld);
+  Write("T:\\Backup\\sub\\changed.txt", "changed", kOld);
   job_.pathMode = 2;
   job_.midnight = 1;
   job_.confirmMode = 2;
   job_.orphanModeD2 = 2;
-  platform_.freeSpace['T'] = 4;  // too little for the copies
+  platform_.freeSpace['T'] = 0;  // too little for the copies
   SetDryRun(TOLVEX_DRY_RUN_PLAN);
   const std::map<std::string, std::string> before = Snapshot();
   for (const auto& c : cases) {
@@ -93,7 +93,7 @@ TEST_F(PlanChannel, ADryRunChangesNothingInAnyGenerationMode) {
     const std::vector<ChannelItem> space = Plan(TOLVEX_ITEM_SPACE);
     ASSERT_EQ(space.size(), 2u);  // the destination drive first, then the source drive
     EXPECT_EQ(space[0].drive, 'T');
-    EXPECT_EQ(space[0].reason, TOLVEX_REASON_LACKS_SPACE);
+    EXPECT_EQ(space[0].reason, TOLVEX_REASON_LACKS_SPACE) << space[0].number << " of " << space[0].limit;
     EXPECT_EQ(space[1].drive, 'S');
     EXPECT_EQ(End().kind, TOLVEX_ITEM_END);
   }
@@ -103,9 +103,9 @@ TEST_F(PlanChannel, ADryRunChangesNothingInAnyGenerationMode) {
   ASSERT_EQ(renames.size(), 4u);
   for (const ChannelItem& rename : renames) EXPECT_EQ(rename.error, 0u) << rename.Action();
   EXPECT_EQ(ChannelRecorder::Actions(Channels().plan),
-            (Lines{"copy S:\\Data\\new.txt -> T:\\Backup\\Grandson\\new.txt",
-                   "copy S:\\Data\\sub\\changed.txt -> T:\\Backup\\Grandson\\sub\\changed.txt"}));
-  EXPECT_EQ(Plan(TOLVEX_ITEM_COPY)[1].counterSize, 6u);  // "Father" is what Grandson would hold
+            (Lines{"copy S:\\Data\\sub\\changed.txt -> T:\\Backup\\Grandson\\sub\\changed.txt",
+                   "copy S:\\Data\\new.txt -> T:\\Backup\\Grandson\\new.txt"}));
+  EXPECT_EQ(Plan(TOLVEX_ITEM_COPY)[0].counterSize, 6u);  // "Father" is what Grandson would hold
 }
 
 // In list mode the dry run lists every pair that needs nothing, and counts
