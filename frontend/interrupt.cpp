@@ -45,8 +45,10 @@ InterruptForwarding::InterruptForwarding(CancelFunction cancel) {
 #else
   struct sigaction action = {};
   action.sa_handler = &OnInterrupt;
-  // No SA_RESTART: a read waiting for an answer ends with EINTR.
-  action.sa_flags = 0;
+  // Writes that the signal interrupts go on (a log on a pipe, the summary
+  // on the terminal); the wait for an answer is a poll, which a signal
+  // always ends.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &before);
 #endif

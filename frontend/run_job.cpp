@@ -160,9 +160,11 @@ int32_t CallEngine(const EngineLibrary& engine, Answers* answers, ChannelSink* s
   return result;
 }
 
-std::string StatusLine(int status, const RunSummary& summary) {
+std::string StatusLine(int status, const RunSummary& summary, bool stopped_by_guard = false) {
   switch (status) {
-    case kExitAborted: return "Run aborted.";
+    case kExitAborted:
+      return stopped_by_guard ? "Run stopped by the erase limit; nothing was erased or copied."
+                              : "Run aborted.";
     case kExitStoppedByCheck: return "Run ended by a check of the job.";
     case kExitRunFailed: return "Run failed.";
     case kExitCopiesFailed: {
@@ -289,8 +291,10 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   const int status = ExitStatusOf(result, answers.outcome(), stopped_by_guard, !summary.LeftOut().empty());
 
   if (stopped_by_guard) {
-    std::cerr << "tolvex: " << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
-              << "\n";
+    std::cerr << "tolvex: stopped before anything was erased or copied: "
+              << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
+              << " See the plan with \"tolvex plan JOB\"; \"tolvex --force JOB\" runs it all "
+                 "the same.\n";
   }
   if (status == kExitAborted && Interrupted()) std::cerr << "tolvex: stopped by Ctrl-C\n";
   PrintProblems(summary, style, std::cerr);
@@ -299,13 +303,13 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
     std::cout << JsonObject()
                      .Text("kind", "result")
                      .Number("exit_status", status)
-                     .Text("text", StatusLine(status, summary))
+                     .Text("text", StatusLine(status, summary, stopped_by_guard))
                      .Text("duration", duration)
                      .str()
               << "\n"
               << SummaryJson(summary, style) << "\n";
   } else if (options.verbosity != Verbosity::kQuiet || status != kExitCompleted) {
-    std::cout << StatusLine(status, summary) << "\n";
+    std::cout << StatusLine(status, summary, stopped_by_guard) << "\n";
     if (options.verbosity != Verbosity::kQuiet) {
       PrintSummary(summary, style, std::cout);
       std::cout << "  duration                  " << duration << "\n";
@@ -371,8 +375,9 @@ int PlanJob(const std::string& job_path, const RunOptions& options) {
     std::cout << "Left out: " << reasons << " (the run would end with exit status 4).\n";
   }
   if (summary.over_erase_limit) {
-    std::cout << "The run would stop: "
-              << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job)) << "\n";
+    std::cout << "A run would stop before changing anything: "
+              << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
+              << " \"tolvex --force JOB\" runs it all the same.\n";
   }
   return kExitCompleted;
 }

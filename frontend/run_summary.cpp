@@ -282,11 +282,9 @@ std::string EraseLimitMessage(const RunSummary& summary, const std::vector<std::
              std::to_string(side.limit) + " files in the " + kSideNames[side.side == 0 ? 0 : 1] +
              " tree (" + folders + ")";
   }
-  std::string message = "Stopped before anything was erased or copied: the plan erases " + sides +
-                        ", more than MaxErase (" + limit +
+  std::string message = "the plan erases " + sides + ", more than MaxErase (" + limit +
                         ") allows. A disk that is not mounted, or a source folder emptied by "
-                        "mistake, looks like this. See the plan with \"tolvex plan JOB\"; "
-                        "\"tolvex --force JOB\" runs it all the same.";
+                        "mistake, looks like this.";
   std::string renamed;
   for (const ItemRecord& rename : summary.renames) {
     if (rename.outcome != TOLVEX_OUTCOME_DONE) continue;

@@ -57,9 +57,11 @@ std::string SummaryJson(const RunSummary& summary, const ItemStyle& style);
 // The problems, one line each ("tolvex: ..."), for standard error.
 void PrintProblems(const RunSummary& summary, const ItemStyle& style, std::ostream& err);
 
-// Why the erase guard stops a run: the counts and folders of each side over
-// the limit. `sources` are the job's source folders (native), `limit` the
-// job's MaxErase as written.
+// Why the erase guard stops a run ("the plan erases 20 of the 20 files in
+// the destination tree (/mnt/backup/), more than MaxErase (10 and 50%)
+// allows. ..."): the counts and folders of each side over the limit, and
+// the renames of a rotation already made. `sources` are the job's source
+// folders (native), `limit` the job's MaxErase as written.
 std::string EraseLimitMessage(const RunSummary& summary, const std::vector<std::string>& sources,
                               const ItemStyle& style, const std::string& limit);
 
