@@ -498,6 +498,32 @@ TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
+// Ctrl-C where the run waits for a person: the overview counts it as
+// Cancel, a per-file question as quit; either way nothing of the plan runs,
+// the log ends with its footer and the terminal is the shell's again.
+TEST_F(TolvexCommand, CtrlCWhileTheRunWaitsForAPersonRunsNothing) {
+  Put("source/a.txt", "a");
+  Put("backup/gone.txt", "only in the backup");
+  for (const char* confirm_mode : {"overview", "each-file"}) {
+    SCOPED_TRACE(confirm_mode);
+    WriteJob(std::string("ConfirmMode = ") + confirm_mode + "\nOrphanModeD2 = erase");
+    tolvex::PtyTerminal terminal(24, 80);
+    ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+    if (std::string(confirm_mode) == "overview") {
+      ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+    } else {
+      ASSERT_TRUE(terminal.WaitForOutput("(Enter keeps")) << terminal.Output();
+    }
+    terminal.Type("\x03");
+    EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 1) << terminal.Output();
+    EXPECT_FALSE(terminal.AlternateScreen());
+    EXPECT_FALSE(Exists("backup/a.txt"));
+    EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");
+    EXPECT_NE(Log().find("Aborted by user.\r\n"), std::string::npos) << Log();
+    EXPECT_EQ(Log().rfind(std::string(110, '-') + "\r\n"), Log().size() - 112) << "the footer ends the log";
+  }
+}
+
 #endif
 
 }  // namespace
