@@ -246,7 +246,9 @@ TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc co
  *     the rotation, each finding (also those the run ends on), each file
  *     erased or not, copied or not, skipped, each empty folder removed.
  *
- * Paths are in drive form; sizes and counts are 64-bit. */
+ * Paths are in drive form; sizes and counts are 64-bit. The procedures are
+ * called while the library's progress views may be up: a front end that
+ * prints in them sets SetQuietViews(1). */
 
 enum TolvexItemKind {
   TOLVEX_ITEM_COPY = 1,       /* a copy into the destination tree: from (source) -> to */
