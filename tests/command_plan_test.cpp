@@ -82,14 +82,6 @@ class CommandPlan : public TolvexCommand {
   }
 };
 
-// Local time `age` ago as a job file writes dates.
-std::string DateAgo(std::chrono::hours age) {
-  const std::time_t then = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - age);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&then));
-  return text;
-}
-
 // --- tolvex plan ------------------------------------------------------------------
 
 TEST_F(CommandPlan, PlanPrintsWhatARunWouldDoAndChangesNothing) {

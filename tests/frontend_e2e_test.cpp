@@ -239,14 +239,6 @@ TEST_F(TolvexCommand, AMissingSourceFolderLeavesTheBackupAlone) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
-// Local time `age` ago as a job file writes dates.
-std::string DateAgo(std::chrono::hours age) {
-  const std::time_t then = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - age);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&then));
-  return text;
-}
-
 // Both ways, files on one side only erased: a file made since the last run
 // is new work and is copied. When its copy fails, the run is not recorded:
 // the next run still counts from the run before, so the file is still new

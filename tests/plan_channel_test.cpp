@@ -105,7 +105,7 @@ TEST_F(PlanChannel, ADryRunChangesNothingInAnyGenerationMode) {
   EXPECT_EQ(ChannelRecorder::Actions(Channels().plan),
             (Lines{"copy S:\\Data\\sub\\changed.txt -> T:\\Backup\\Grandson\\sub\\changed.txt",
                    "copy S:\\Data\\new.txt -> T:\\Backup\\Grandson\\new.txt"}));
-  EXPECT_EQ(Plan(TOLVEX_ITEM_COPY)[0].counterSize, 6u);  // "Father" is what Grandson would hold
+  EXPECT_EQ(Plan(TOLVEX_ITEM_COPY)[0].counter_size, 6u);  // "Father" is what Grandson would hold
 }
 
 // In list mode the dry run lists every pair that needs nothing, and counts

@@ -23,23 +23,7 @@ std::unique_ptr<ChannelRecorder>& ChannelSlot() {
   return recorder;
 }
 
-ChannelItem ItemOf(const TolvexItem& item) {
-  ChannelItem copy;
-  copy.kind = item.kind;
-  copy.reason = item.reason;
-  copy.outcome = item.outcome;
-  copy.error = item.error;
-  copy.state = item.state;
-  copy.size = item.size;
-  copy.counterSize = item.counter_size;
-  copy.number = item.number;
-  copy.limit = item.limit;
-  copy.drive = item.drive;
-  copy.side = item.side;
-  copy.from = item.from ? item.from : "";
-  copy.to = item.to ? item.to : "";
-  return copy;
-}
+
 
 FileQuestion Question(const char* path, const char* counter_path, uint32_t size,
                       uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
@@ -178,12 +162,12 @@ std::vector<std::string> ChannelRecorder::Actions(const std::vector<ChannelItem>
 ChannelRecorder& Channels() { return *ChannelSlot(); }
 
 int TOLVEX_CALLBACK RecordPlanItem(const TolvexItem* item) {
-  Channels().plan.push_back(ItemOf(*item));
+  Channels().plan.emplace_back(frontend::ItemRecord::Of(*item));
   return item->kind == TOLVEX_ITEM_END ? Channels().endAnswer : TOLVEX_PLAN_GO;
 }
 
 void TOLVEX_CALLBACK RecordOutcome(const TolvexItem* item) {
-  Channels().outcomes.push_back(ItemOf(*item));
+  Channels().outcomes.emplace_back(frontend::ItemRecord::Of(*item));
   if (Channels().onOutcome) Channels().onOutcome(Channels().outcomes.back());
 }
 

@@ -15,8 +15,10 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "frontend/item_record.h"
 #include "include/tolvex32.h"
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
@@ -93,27 +95,11 @@ CallbackRecorder& Recorder();
 
 // --- The extension's channels -----------------------------------------------
 
-// One item of the plan or outcome channel, copied.
-struct ChannelItem {
-  int32_t kind = 0;
-  int32_t reason = 0;
-  int32_t outcome = 0;
-  uint32_t error = 0;
-  uint32_t state = 0;
-  uint64_t size = 0;
-  uint64_t counterSize = 0;
-  int64_t number = 0;
-  int64_t limit = 0;
-  int32_t drive = 0;
-  int32_t side = 0;
-  std::string from;
-  std::string to;
-
-  bool IsAction() const {
-    return kind == TOLVEX_ITEM_COPY || kind == TOLVEX_ITEM_COPY_BACK || kind == TOLVEX_ITEM_ERASE ||
-           kind == TOLVEX_ITEM_SKIP;
-  }
-  // "copy S: -> T:", "erase T:", "found 10108 S:\A": what an action
+// One item of the plan or outcome channel, copied as the command keeps it.
+struct ChannelItem : frontend::ItemRecord {
+  ChannelItem() = default;
+  explicit ChannelItem(frontend::ItemRecord record) : frontend::ItemRecord(std::move(record)) {}
+  // "copy S:\a -> T:\a", "erase T:\b", "found 10108 S:\A": what an action
   // or finding is, without its outcome.
   std::string Action() const;
 };
