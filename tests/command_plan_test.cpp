@@ -74,6 +74,22 @@ class CommandPlan : public TolvexCommand {
   std::string PlanArgs(const std::string& options = "") const {
     return "plan " + options + " \"" + P("job.job") + "\"";
   }
+  // Both ways since a run two days ago: newer files each way, new work on
+  // each side, a file deleted in the source long ago, and a pair edited on
+  // both sides.
+  void MakeTwoWayChanges() const {
+    std::ofstream(root_ / "job.job.state") << "[State]\nLastUpdate = " << DateAgo(48h) << "\n";
+    Put("source/left.txt", "left, newer", 24h);
+    Put("backup/left.txt", "left", 72h);
+    Put("source/right.txt", "right", 72h);
+    Put("backup/right.txt", "right, newer", 24h);
+    Put("source/new-here.txt", "new work", 1h);
+    Put("backup/deleted-here.txt", "deleted in the source long ago", 96h);
+    Put("backup/sub/new-there.txt", "new there", 2h);
+    Put("source/both.txt", "both, edited in the source", 10h);
+    Put("backup/both.txt", "both, edited in the backup", 20h);
+    WriteJob("TouchMode = both\nOrphanModeB = erase\nSortMode = name");
+  }
   // The backup of twenty files whose source folder is empty now, as an
   // unmounted disk's mount point is.
   void MakeBackupOfAnEmptySource() const {
@@ -130,17 +146,7 @@ TEST_F(CommandPlan, PlanPrintsWhatARunWouldDoAndChangesNothing) {
 // What the plan says, the run does: the plan's actions (JSON) against the
 // run's outcomes (-v, JSON), both ways with copies, skips and erasures.
 TEST_F(CommandPlan, TheRunDoesWhatThePlanSaid) {
-  std::ofstream(root_ / "job.job.state") << "[State]\nLastUpdate = " << DateAgo(48h) << "\n";
-  Put("source/left.txt", "left, newer", 24h);
-  Put("backup/left.txt", "left", 72h);
-  Put("source/right.txt", "right", 72h);
-  Put("backup/right.txt", "right, newer", 24h);
-  Put("source/new-here.txt", "new work", 1h);
-  Put("backup/deleted-here.txt", "deleted in the source long ago", 96h);
-  Put("backup/sub/new-there.txt", "new there", 2h);
-  Put("source/both.txt", "both, edited in the source", 10h);
-  Put("backup/both.txt", "both, edited in the backup", 20h);
-  WriteJob("TouchMode = both\nOrphanModeB = erase\nSortMode = name");
+  MakeTwoWayChanges();
   const Result plan = Run(PlanArgs("--format=json"));
   EXPECT_STATUS(plan, 0);
   const Result run = RunJob("-v --format=json");
@@ -154,9 +160,23 @@ TEST_F(CommandPlan, TheRunDoesWhatThePlanSaid) {
   for (const Result* result : {&plan, &run}) {
     EXPECT_EQ(CountOf(result->out, "\"newer_wins\":true"), 1) << result->out;
   }
-  const Result summary = RunJob();
-  EXPECT_STATUS(summary, 0);
-  EXPECT_NE(summary.out.find("Run completed."), std::string::npos);
+}
+
+// The summary counts each way and names the pair whose newer file won over
+// an edit on the other side, which is gone from there now.
+TEST_F(CommandPlan, TheSummarySaysWhatTheRunDidAndNamesThePairChangedOnBothSides) {
+  MakeTwoWayChanges();
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 0);
+  for (const std::string& row : Lines{
+           "Run completed.\n", "  copied to the destination 3 files, 45 B\n",
+           "  copied to the source      2 files, 21 B\n", "  erased in the destination 1 file, 30 B\n",
+           "  changed on both sides since the last run; the newer file won (the other edit is "
+           "gone from that side):\n    " + P("source/both.txt") + " -> " + P("backup/both.txt") + "\n",
+           "  written into              " + P("backup"), "  duration                  "}) {
+    EXPECT_NE(result.out.find(row), std::string::npos) << row << "\n" << result.out;
+  }
+  EXPECT_EQ(result.err, "");
 }
 
 // --- The erase guard ---------------------------------------------------------------

@@ -302,6 +302,11 @@ class FailedCopy : public TolvexCommand {
     EXPECT_EQ(LockedContent(), "old content");
     EXPECT_EQ(Get("backup/fine.txt"), "fine");
     EXPECT_NE(result.out.find("1 copy failed"), std::string::npos) << result.out;
+    // Standard error names the file and the reason.
+    EXPECT_NE(result.err.find("tolvex: copy failed: " + P("source/locked.txt") + " -> " +
+                              P("backup/locked.txt") + ": "),
+              std::string::npos)
+        << result.err;
     // Not recorded: the file that failed stays newer than LastUpdate.
     EXPECT_FALSE(Exists("job.job.state"));
   }
