@@ -133,8 +133,9 @@ PLAN
   unchanged pairs, the space each drive needs and has, what would be left
   out (exit status 4 for a run), and whether the erase limit would stop
   the run. --format=json prints each line as an object ({"kind":"copy",
-  "from":..., "to":..., "size":..., "stamp":..., ...}) and the summary as
-  {"kind":"summary",...}. Exit status 0 when the plan was printed; 2, 3, 5
+  "from":..., "to":..., "size":..., "stamp":..., ...}; kinds found, rename,
+  generation, erase, copy, copy_back, skip, unchanged, space, side) and the
+  summary as {"kind":"summary",...}. Exit status 0 when the plan was printed; 2, 3, 5
   and 6 as for a run; 1 after Ctrl-C.
 
 ERASE LIMIT (MaxErase)

@@ -23,6 +23,16 @@ const char* OutcomeName(int32_t outcome) {
   }
 }
 
+// The kind as a JSON value: a word without spaces.
+std::string JsonKind(int32_t kind) {
+  switch (kind) {
+    case TOLVEX_ITEM_COPY_BACK: return "copy_back";
+    case TOLVEX_ITEM_FOLDER_REMOVED: return "folder_removed";
+    case TOLVEX_ITEM_GENERATION: return "generation";
+    default: return KindName(kind);
+  }
+}
+
 bool HasFiles(const ItemRecord& item) {
   return item.IsAction() || (item.kind == TOLVEX_ITEM_UNCHANGED && !item.from.empty());
 }
@@ -188,7 +198,7 @@ std::string ItemText(const ItemRecord& item, const ItemStyle& style) {
 std::string ItemJson(const ItemRecord& item, const ItemStyle& style) {
   const DriveMap& drives = *style.drives;
   JsonObject json;
-  json.Text("kind", KindName(item.kind));
+  json.Text("kind", JsonKind(item.kind));
   if (item.outcome != TOLVEX_OUTCOME_PLANNED) json.Text("outcome", OutcomeName(item.outcome));
   switch (item.kind) {
     case TOLVEX_ITEM_FINDING:

@@ -47,7 +47,7 @@ Lines JsonActions(const std::string& output) {
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     const std::string kind = Field(line, "kind");
-    if (kind != "copy" && kind != "copy back" && kind != "erase" && kind != "skip") continue;
+    if (kind != "copy" && kind != "copy_back" && kind != "erase" && kind != "skip") continue;
     actions.push_back(kind + " " + Field(line, "from") + " -> " + Field(line, "to"));
   }
   return actions;

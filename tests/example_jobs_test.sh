@@ -43,7 +43,7 @@ actions() {
 import json, sys
 for line in sys.stdin:
     item = json.loads(line)
-    if item["kind"] in ("copy", "copy back", "erase", "skip"):
+    if item["kind"] in ("copy", "copy_back", "erase", "skip"):
         print(item["kind"], item["from"], item.get("to", ""))
 ' < "$1"
 }
