@@ -135,8 +135,8 @@ PLAN
   the run. --format=json prints each line as an object ({"kind":"copy",
   "from":..., "to":..., "size":..., "stamp":..., ...}; kinds found, rename,
   generation, erase, copy, copy_back, skip, unchanged, space, side) and the
-  summary as {"kind":"summary",...}. Exit status 0 when the plan was printed; 2, 3, 5
-  and 6 as for a run; 1 after Ctrl-C.
+  summary as {"kind":"summary",...}. Exit status 0 when the plan was
+  printed; 2, 3, 5 and 6 as for a run; 1 after Ctrl-C.
 
 ERASE LIMIT (MaxErase)
   An unmounted disk is an empty folder: one way with OrphanModeD2 = erase a
