@@ -5,9 +5,12 @@
 // answered as at the end of the input (quit, abort, no).
 #pragma once
 
+#include "include/tolvex32.h"
+
 namespace tolvex::frontend {
 
-using CancelFunction = void (*)(void);
+// The engine's CancelUpdate, as loaded.
+using CancelFunction = decltype(&::CancelUpdate);
 
 // Installs the handler for the life of this object (on Linux for SIGINT,
 // on Windows for the console's Ctrl-C and Ctrl-Break), handing every Ctrl-C
