@@ -1,6 +1,5 @@
-// The texts of one candidate: its two paths and the size and stamp texts
-// of both sides, as the log, the progress dialog and the callbacks show
-// them.
+// The texts of one candidate: its folders and paths on both sides and the
+// size and stamp texts the log writes.
 #pragma once
 
 #include <string>

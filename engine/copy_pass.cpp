@@ -12,6 +12,7 @@
 #include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "scan/conflicts.h"
 
 namespace tolvex {
@@ -33,15 +34,23 @@ std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int ma
 
 }  // namespace
 
+// Erases the candidate's file and, when there is one, its counterpart. The
+// log names each file erased; a failed erase writes no log line, but the
+// outcome channel tells the front end of it with its error.
 void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  if (Sys().RemoveFile(texts.path) == kErrOk) {
-    Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(texts.path, texts.sizeText, texts.stampText));
-  }
-  if (c.counterSize != 0 && Sys().RemoveFile(texts.counterPath) == kErrOk) {
-    Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(texts.counterPath, texts.counterSizeText,
-                                                  texts.counterStampText));
+  std::vector<RunItem> files = EraseItemsOf(c, texts);
+  const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
+  const std::string* stamp_texts[2] = {&texts.stampText, &texts.counterStampText};
+  for (size_t k = 0; k < files.size(); ++k) {
+    RunItem& file = files[k];
+    const uint32_t error = Sys().RemoveFile(file.from);
+    if (error == kErrOk) {
+      Sys().PumpStep();
+      log_.Write(kEventFileErased, LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]));
+    }
+    file.item.outcome = error == kErrOk ? TOLVEX_OUTCOME_DONE : TOLVEX_OUTCOME_FAILED;
+    file.item.error = error;
+    items_.Outcome(std::move(file));
   }
 }
 
@@ -96,7 +105,7 @@ size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
 
   if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askAll_ &&
       !(candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
-    // The question comes after every earlier file is done (it may settle
+    // The question comes after every earlier file is done (that may settle
     // this one, a conflict partner): then this candidate is taken again.
     if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
     AskConfirmation(i, texts);
@@ -106,34 +115,42 @@ size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
 }
 
 size_t UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
-  switch (Action(candidates[i].state)) {
+  const CANDIDATE& c = candidates[i];
+  switch (Action(c.state)) {
     case STATE_NORMAL:
-      return CopyCandidate(i, texts, dialog);
-    case STATE_INVERT:
+      return CopyCandidate(i, texts, CopyItemOf(c, texts), dialog);
+    case STATE_INVERT: {
+      RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(i, texts, dialog);
+      return CopyCandidate(i, texts, std::move(item), dialog);
+    }
     case STATE_ERASE:
       if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
-      EraseCandidateFiles(candidates[i], texts);
+      EraseCandidateFiles(c, texts);
       SettlePartnerOf(i);
       return i + 1;
-    default:
+    default: {
       // Ignore, and any state without a known action: nothing is touched.
-      // Its line waits for the staged copies before it.
+      // Its line and outcome wait for the staged copies before it.
+      RunItem skip = SkipItemOf(c, texts, failed_.count(i) ? TOLVEX_REASON_COPY_FAILED : SkipReasonOf(c));
+      skip.item.outcome = TOLVEX_OUTCOME_SKIPPED;
       if (staged_.empty()) {
-        log_.Write(kEventFileSkipped, texts.FileEntry());
+        Skipped(texts, std::move(skip));
       } else {
-        staged_.AddSkip(i, texts);
+        staged_.AddSkip(i, std::move(texts), std::move(skip));
       }
       return i + 1;
+    }
   }
 }
 
 // Copies the file of `texts.path` onto `texts.counterPath` (already swapped
-// for an Invert candidate); the byte count keeps the unswapped size. The
-// copy is staged when the platform stages copies, and counts as done only
-// when CompleteStaged has put it in place.
-size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog) {
+// for an Invert candidate); the byte count keeps the unswapped size. `item`
+// is the copy as the outcome channel names it. The copy is staged when the
+// platform stages copies, and counts as done only when CompleteStaged has
+// put it in place.
+size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
+                                CopyProgressView& dialog) {
   const TParameters& p = Parameters;
   // A file a staged copy reads or writes is copied only after it: then this
   // candidate is taken again (a conflict partner is settled by then).
@@ -156,19 +173,21 @@ size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgr
   if (InterruptRequest) {
     // The copies under way complete; this one is not tried.
     if (!CompleteStaged(dialog, &resume)) return resume;
-    return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, dialog);
+    return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
-    staged_.AddCopy(i, texts, candidates[i].size);
+    staged_.AddCopy(i, texts, std::move(item), candidates[i].size);
     if (staged_.full() && !CompleteStaged(dialog, &resume)) return resume;
     return i + 1;
   }
   // Done at once, or failed with nothing changed: the staged copies before
   // it come first, so that no failure is told before an earlier file's.
   if (!CompleteStaged(dialog, &resume)) return resume;
-  if (result.error != kErrOk) return HandleCopyFailure(i, result.error, texts, dialog);
-  CopyDone(i, texts, dialog);
+  if (result.error != kErrOk) {
+    return HandleCopyFailure(i, result.error, texts, std::move(item), dialog);
+  }
+  CopyDone(i, texts, std::move(item), dialog);
   return i + 1;
 }
 
@@ -176,25 +195,22 @@ bool UpdateRun::CompleteStaged(CopyProgressView& dialog, size_t* resume) {
   if (staged_.empty()) return true;
   uint32_t failure = kErrOk;
   const size_t placed = Sys().CompleteStagedCopies(&failure);
+  std::vector<StagedSteps::Step> steps = staged_.Take();
   size_t copies = 0;
-  for (const StagedSteps::Step& step : staged_.steps()) {
+  for (StagedSteps::Step& step : steps) {
     if (!step.copy) {
-      log_.Write(kEventFileSkipped, step.texts.FileEntry());
+      Skipped(step.texts, std::move(step.item));
       continue;
     }
     if (copies == placed) {
       // This copy failed and the later steps were dropped: its failure is
       // handled now, and the pass goes on from it as after any failure.
-      const size_t failed = step.candidate;
-      const CandidateTexts texts = step.texts;
-      staged_.Clear();
-      *resume = HandleCopyFailure(failed, failure, texts, dialog);
+      *resume = HandleCopyFailure(step.candidate, failure, step.texts, std::move(step.item), dialog);
       return false;
     }
     ++copies;
-    CopyDone(step.candidate, step.texts, dialog);
+    CopyDone(step.candidate, step.texts, std::move(step.item), dialog);
   }
-  staged_.Clear();
   return true;
 }
 
@@ -203,11 +219,19 @@ size_t UpdateRun::CompleteStagedThenTake(size_t i, CopyProgressView& dialog) {
   return CompleteStaged(dialog, &resume) ? i : resume;
 }
 
-void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, CopyProgressView& dialog) {
+void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, RunItem item,
+                         CopyProgressView& dialog) {
   copied_ += candidates[i].size;
   dialog.SetGaugePosition(PercentOf(copied_, Parameters.CopyBytes));
   log_.Write(kEventFileCopied, texts.FileEntry());
+  item.item.outcome = TOLVEX_OUTCOME_DONE;
+  items_.Outcome(std::move(item));
   SettlePartnerOf(i);
+}
+
+void UpdateRun::Skipped(const CandidateTexts& texts, RunItem item) {
+  log_.Write(kEventFileSkipped, texts.FileEntry());
+  items_.Outcome(std::move(item));
 }
 
 // Both files of a conflict pair are now alike (copied) or gone (erased):
@@ -273,9 +297,20 @@ void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
 }
 
 size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
-                                    CopyProgressView& dialog) {
+                                    RunItem item, CopyProgressView& dialog) {
   const TParameters& p = Parameters;
+  failed_.insert(i);
+  item.item.outcome = TOLVEX_OUTCOME_FAILED;
+  item.item.error = error;
+  items_.Outcome(std::move(item));
   if (p.Warnings & TOLVEX_WARN_BEEP) Sys().Beep(kBeepExclamation);
+  // Asked to stop (Ctrl-C; a second one stopped this very copy): no more
+  // questions, the run ends with this copy not made.
+  if (StopRequests() > 0) {
+    Aborted = true;
+    log_.Write(kEventCopyError, texts.FileEntry());
+    return kStop;
+  }
   if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
     return i + 1;
@@ -323,6 +358,7 @@ void UpdateRun::RemoveEmptyFolders() {
       if (Sys().RemoveFolder(entry.text()) == kErrOk) {
         Sys().PumpStep();
         log_.Write(kEventDirectoryDeleted, LogEntry::Folder(entry.text()));
+        items_.FolderRemoved(entry.text(), dest_side ? 1 : 0);
       }
     }
     dialog->SetGaugePosition(n - k);
@@ -333,6 +369,7 @@ void UpdateRun::RemoveEmptyFolders() {
       if (Sys().RemoveFolder(folder) == kErrOk) {
         Sys().PumpStep();
         log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
+        items_.FolderRemoved(folder, 1);
       }
     }
   }

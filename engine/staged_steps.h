@@ -15,15 +15,17 @@
 #include <vector>
 
 #include "engine/candidate_texts.h"
+#include "engine/run_items.h"
 
 namespace tolvex {
 
 class StagedSteps {
  public:
   struct Step {
-    size_t candidate = 0;
+    size_t candidate;
     CandidateTexts texts;  // as the copy went (swapped for an Invert)
-    bool copy = false;     // false: a skip line
+    RunItem item;          // its outcome, once it has one
+    bool copy;             // false: a skipped file
   };
 
   // Copies and bytes staged at most before they are completed: enough for
@@ -37,13 +39,14 @@ class StagedSteps {
   bool full() const { return copies_ >= kMaxCopies || bytes_ >= kMaxBytes; }
   const std::vector<Step>& steps() const { return steps_; }
 
-  void AddCopy(size_t candidate, const CandidateTexts& texts, uint64_t bytes);
-  void AddSkip(size_t candidate, const CandidateTexts& texts);
+  void AddCopy(size_t candidate, const CandidateTexts& texts, RunItem item, uint64_t bytes);
+  void AddSkip(size_t candidate, CandidateTexts texts, RunItem item);
   // True when `path` (drive form) is the source or the target of a staged
   // copy, letter case ignored: a copy that reads or writes it must wait for
   // that one (the two copies of a conflict pair, an Invert after a copy).
   bool Touches(const std::string& path) const;
-  void Clear();
+  // The steps, in the order added; none are left.
+  std::vector<Step> Take();
 
  private:
   std::vector<Step> steps_;

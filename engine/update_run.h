@@ -9,10 +9,13 @@
 #include <unordered_set>
 
 #include "engine/candidate_texts.h"
+#include "engine/generation_folders.h"
+#include "engine/run_items.h"
 #include "engine/staged_steps.h"
 #include "include/tolvex32.h"
 #include "log/tlog.h"
 #include "model/records.h"
+#include "model/run_extension.h"
 
 namespace tolvex {
 
@@ -27,8 +30,12 @@ struct RunCallbacks {
   TMakeDirProc makeDir = nullptr;
 };
 
-// Runs one whole update with the job held in Parameters. Returns 0 when the
-// user aborted, else 1 (also when a check ended the run early).
+// Runs one whole update with the job held in Parameters and the settings of
+// Extension (a dry run, the plan and outcome channels). Returns 0 when the
+// user aborted (or asked the run to stop: CancelUpdate, the answer to the
+// plan), else 1 (also when a check ended the run early, and after a dry run).
+// Stop requests (platform/stop_request.h) are honoured at every pump step
+// and forgotten when the run returns.
 int32_t RunUpdate(const RunCallbacks& callbacks);
 
 // A 64-bit quantity as a 32-bit callback argument: clamped, never wrapped.
@@ -74,6 +81,12 @@ class UpdateRun {
   bool CheckPlan();
   bool WarnAboutSpace();
   bool Confirm();
+  // The plan channel (plan_handout.cpp): the plan as the passes will carry
+  // it out, then the end item; false when the front end stops the run
+  // (logged, Aborted set). True at once without a plan procedure.
+  bool HandOverPlan();
+  void HandOverActions();
+  void HandOverFigures();
   void ErasePass();
   void CopyPass();
   void RemoveEmptyFolders();
@@ -87,30 +100,39 @@ class UpdateRun {
   static constexpr size_t kStop = static_cast<size_t>(-1);
   size_t ProcessCandidate(size_t i, CopyProgressView& dialog);
   size_t ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog);
-  size_t CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
-  // Puts the staged copies in place and writes their lines (and the skip
-  // lines between them) in plan order. True when all were put in place;
-  // else a failure was handled and *resume is where the pass goes on.
+  size_t CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
+                       CopyProgressView& dialog);
+  // Puts the staged copies in place and writes their lines and outcomes
+  // (and those of the skipped files between them) in plan order. True when
+  // all were put in place; else a failure was handled and *resume is where
+  // the pass goes on.
   bool CompleteStaged(CopyProgressView& dialog, size_t* resume);
   // CompleteStaged, then candidate `i` again (or where the failure says).
   size_t CompleteStagedThenTake(size_t i, CopyProgressView& dialog);
-  // A copy in place: its bytes on the gauge, its log line, its partner.
-  void CopyDone(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
+  // A copy in place: its bytes on the gauge, its log line and outcome, its
+  // settled partner.
+  void CopyDone(size_t i, const CandidateTexts& texts, RunItem item, CopyProgressView& dialog);
+  // A skipped file's log line and outcome.
+  void Skipped(const CandidateTexts& texts, RunItem item);
   void AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
-  size_t HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
+  size_t HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts, RunItem item,
                            CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
   void IgnoreGroupOf(size_t i, bool confirm);
   void SettlePartnerOf(size_t i);
 
   int Notify(int code, char drive, uint64_t number);
-  // Writes the log lines of the findings not yet logged.
+  // Writes the log lines of the findings not yet logged, and tells the
+  // front end of them.
   void LogFindings();
   void LogAborted() { log_.Write(kEventAborted); }
 
   RunCallbacks callbacks_;
+  // A dry run: the plan only, with no log and nothing changed.
+  bool dryRun_;
   TLog log_;
+  RunItems items_;
   bool askAll_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
@@ -118,8 +140,15 @@ class UpdateRun {
   // Candidates skipped because the other of their conflict pair was carried
   // out: not asked about.
   std::unordered_set<size_t> settled_;
-  // Copies staged on the platform, and the skip lines that wait for them.
+  // Copies staged on the platform, and the skipped files that wait for them.
   StagedSteps staged_;
+  // Candidates whose copy failed: a skip afterwards says so.
+  std::unordered_set<size_t> failed_;
+  // The rotation of the generation folders, as judged in a dry run.
+  Rotation judgedRotation_;
+  // In a dry run, the working folder the run would write (DestinationRoot
+  // then names the folder that holds its content today).
+  std::string shownRoot_;
 };
 
 }  // namespace tolvex

@@ -78,6 +78,11 @@ bool IsEnterableFolder(const ListedEntry& entry) {
          (entry.attributes & kAttrReparsePoint) == 0 && !IsDotEntry(entry.name);
 }
 
+bool IsFolderLink(const ListedEntry& entry) {
+  return (entry.attributes & kAttrDirectory) != 0 &&
+         (entry.attributes & kAttrReparsePoint) != 0 && !IsDotEntry(entry.name);
+}
+
 }  // namespace
 
 size_t CommonPrefixLength(const std::string& a, const std::string& b) {
@@ -136,7 +141,7 @@ void DropMissingDirectories(std::vector<STRING>* list) {
 }
 
 int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
-                    std::vector<UnusableName>* unusable, FolderListings* listings) {
+                    std::vector<FolderNote>* notes, FolderListings* listings) {
   // The subfolder search enumerates "*.*" with the mask 0x17, which yields
   // every entry: exactly what a listing holds.
   static_assert(kEveryEntryMask == 0x17);
@@ -145,23 +150,31 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
   int count = 0;
   for (size_t i = 0; i < listing->size(); ++i) {
     const ListedEntry entry = listing->entry(i);
-    if (!IsEnterableFolder(entry)) continue;
-    std::string path;
-    path.reserve(folder.size() + entry.name.size() + 2);
-    path.append(folder).append(entry.name).append("\\*");
-    list->emplace_back(std::move(path), mark);
-    // Expanded in its turn: its listing can be read meanwhile.
-    if (listings) listings->ReadAhead(list->back().text().substr(0, list->back().text().size() - 1));
-    ++count;
+    if (IsEnterableFolder(entry)) {
+      std::string path;
+      path.reserve(folder.size() + entry.name.size() + 2);
+      path.append(folder).append(entry.name).append("\\");
+      // Expanded in its turn: its listing can be read meanwhile.
+      if (listings) listings->ReadAhead(path);
+      path.push_back('*');
+      list->emplace_back(std::move(path), mark);
+      ++count;
+    } else if (notes && IsFolderLink(entry)) {
+      notes->push_back(
+          {TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder, folder + std::string(entry.name) + "\\"});
+    }
   }
-  if (unusable) {
-    for (const std::string& path : listing->unusable()) unusable->push_back({folder, path});
+  if (notes) {
+    if (!listing->readable()) notes->push_back({TOLVEX_REPORT_UNREADABLE_FOLDER, folder, folder});
+    for (const std::string& path : listing->unusable()) {
+      notes->push_back({TOLVEX_REPORT_UNUSABLE_NAME, folder, path});
+    }
   }
   return count;
 }
 
 void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
-                      std::vector<UnusableName>* unusable, FolderListings* listings) {
+                      std::vector<FolderNote>* notes, FolderListings* listings) {
   GaugeMover mover(gauge);
   int pass = 0;
   for (;;) {
@@ -180,7 +193,7 @@ void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
       std::string folder = (*list)[i].text();
       folder.pop_back();
       (*list)[i].SetText(folder);
-      found += ExpandDirectory(folder, list, (*list)[i].mark(), unusable, listings);
+      found += ExpandDirectory(folder, list, (*list)[i].mark(), notes, listings);
     }
     ++pass;
     if (found == 0 || Aborted) break;
