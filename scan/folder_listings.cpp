@@ -105,12 +105,20 @@ bool FolderListing::HoldsUnusableAlike(std::string_view name) const {
   return !unusable_alike_.empty() && unusable_alike_.count(AsciiUpperText(name)) != 0;
 }
 
-std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {
-  std::vector<FindEntry> entries;
-  std::vector<std::string> unusable;
+FolderEnumeration EnumerateFolder(const std::string& folder) {
+  FolderEnumeration found;
+  found.result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &found.entries, &found.unusable);
+  return found;
+}
+
+std::shared_ptr<const FolderListing> ListingOf(const FolderEnumeration& enumeration) {
   // Nothing found and a missing folder both leave the listing empty.
-  const uint32_t result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
-  return std::make_shared<const FolderListing>(entries, std::move(unusable), TellsContent(result));
+  return std::make_shared<const FolderListing>(enumeration.entries, enumeration.unusable,
+                                               TellsContent(enumeration.result));
+}
+
+std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {
+  return ListingOf(EnumerateFolder(folder));
 }
 
 FolderListings::FolderListings(size_t max_entries) : max_entries_(max_entries) {

@@ -128,7 +128,18 @@ inline bool TellsContent(uint32_t find_result) {
          find_result == kErrPathNotFound || find_result == kErrInvalidName;
 }
 
-// Enumerates "<folder>*.*" with kEveryEntryMask.
+// An enumeration of "<folder>*.*" with kEveryEntryMask as the platform
+// hands it over.
+struct FolderEnumeration {
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  uint32_t result = kErrOk;
+};
+FolderEnumeration EnumerateFolder(const std::string& folder);
+// The listing of an enumeration.
+std::shared_ptr<const FolderListing> ListingOf(const FolderEnumeration& enumeration);
+
+// Enumerates "<folder>*.*" with kEveryEntryMask: ListingOf(EnumerateFolder).
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder);
 
 // The listings of one scan. Until PlanUses, every listing read is kept (the

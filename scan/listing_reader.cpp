@@ -1,6 +1,7 @@
 #include "scan/listing_reader.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace tolvex {
@@ -34,11 +35,11 @@ std::shared_ptr<const FolderListing> ListingReader::Take(const std::string& fold
   for (;;) {
     const auto ready = ready_.find(folder);
     if (ready != ready_.end()) {
-      std::shared_ptr<const FolderListing> listing = std::move(ready->second);
+      FolderEnumeration enumeration = std::move(ready->second);
       ready_.erase(ready);
       lock.unlock();
       changed_.notify_all();  // room for the thread to read on
-      return listing;
+      return ListingOf(enumeration);
     }
     if (reading_ == folder) {
       changed_.wait(lock);
@@ -65,14 +66,14 @@ void ListingReader::Run() {
     queue_.pop_front();
     reading_ = folder;
     lock.unlock();
-    std::shared_ptr<const FolderListing> listing;
+    std::optional<FolderEnumeration> enumeration;
     try {
-      listing = ReadFolderListing(folder);
+      enumeration = EnumerateFolder(folder);
     } catch (...) {
       // Out of memory here: the scan's thread reads the folder itself.
     }
     lock.lock();
-    if (listing) ready_.emplace(folder, std::move(listing));
+    if (enumeration) ready_.emplace(folder, std::move(*enumeration));
     reading_.clear();
     changed_.notify_all();
   }

@@ -8,7 +8,11 @@
 // reading of two folders overlaps whenever the scan itself reads one.
 // Only a platform whose FindEntries may be called from a second thread is
 // read this way (FolderListings checks); a listing read here is the very
-// enumeration the scan's own thread would have made.
+// enumeration the scan's own thread would have made. The thread only
+// enumerates: the listing, which the scan keeps, is made on the scan's
+// thread, so that its memory comes from the same pool as the plan's (a
+// second thread allocates from a pool of its own, whose freed blocks the
+// plan could not use).
 #pragma once
 
 #include <condition_variable>
@@ -51,7 +55,7 @@ class ListingReader {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::string> queue_;
-  std::unordered_map<std::string, std::shared_ptr<const FolderListing>> ready_;
+  std::unordered_map<std::string, FolderEnumeration> ready_;
   std::string reading_;  // the folder the thread reads now; empty when none
   bool stop_ = false;
   std::thread thread_;
