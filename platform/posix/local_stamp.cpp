@@ -61,6 +61,27 @@ uint32_t StampFromUnixTime(int64_t unix_seconds, int64_t offset_seconds) {
   return PackStamp(t);
 }
 
+uint32_t StampMaker::operator()(int64_t unix_seconds) {
+  const int64_t local = unix_seconds + offset_;
+  if (!have_day_ || local < 0 || local / 86400 != day_) {
+    // Another day, or before 1970: the full way.
+    const uint32_t stamp = StampFromUnixTime(unix_seconds, offset_);
+    // Only a day wholly inside the stamps' range keeps its date bits (the
+    // clamped ends are no dates of their own).
+    have_day_ = local >= 0 && stamp != kFirstStamp && stamp != kLastStamp;
+    if (have_day_) {
+      day_ = local / 86400;
+      date_bits_ = stamp & 0xFFFF0000u;
+    }
+    return stamp;
+  }
+  const int64_t second_of_day = local % 86400;
+  const uint32_t hour = static_cast<uint32_t>(second_of_day / 3600);
+  const uint32_t minute = static_cast<uint32_t>(second_of_day / 60 % 60);
+  const uint32_t second = static_cast<uint32_t>(second_of_day % 60);
+  return date_bits_ | (hour << 11) | (minute << 5) | (second / 2);
+}
+
 bool UnixTimeFromStamp(uint32_t stamp, int64_t* unix_seconds) {
   if (!IsValidStamp(stamp)) return false;
   const LocalTime t = UnpackStamp(stamp);

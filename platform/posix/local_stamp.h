@@ -21,6 +21,21 @@ uint32_t StampFromUnixTime(int64_t unix_seconds);
 // calendar split is plain arithmetic, no zone database involved.
 uint32_t StampFromUnixTime(int64_t unix_seconds, int64_t offset_seconds);
 
+// StampFromUnixTime with one offset for many entries, remembering the date
+// of the last day it met: the entries of one folder mostly share their
+// days, and the calendar split is then done once a day, not once a file.
+class StampMaker {
+ public:
+  explicit StampMaker(int64_t offset_seconds) : offset_(offset_seconds) {}
+  uint32_t operator()(int64_t unix_seconds);
+
+ private:
+  int64_t offset_;
+  bool have_day_ = false;
+  int64_t day_ = 0;  // days since 1970 (local) of date_bits_
+  uint32_t date_bits_ = 0;
+};
+
 // The native time of a stamp. False when the stamp names no valid time
 // (month 13, day 0, hour 24, ...).
 bool UnixTimeFromStamp(uint32_t stamp, int64_t* unix_seconds);

@@ -125,6 +125,22 @@ TEST(LocalStampTest, ArithmeticMatchesTheLibraryEveryDayOfTheRange) {
   }
 }
 
+// StampMaker remembers the last day's date: in a row of instants that stay
+// in one day, cross midnight back and forth, leave the range and come back,
+// each stamp is StampFromUnixTime's.
+TEST(LocalStampTest, AStampMakerGivesTheSameStampsAsTheFullWay) {
+  std::vector<int64_t> row(std::begin(kInstants), std::end(kInstants));
+  for (int64_t t = 946684700; t < 946684700 + 3 * 86400; t += 4999) row.push_back(t);
+  for (int k = 0; k < 50; ++k) row.push_back(k % 2 ? 946771199 + k : 946771200 - k);  // midnight
+  row.insert(row.end(), {315532799, 315532800, 315532801, 4354819199, 4354819198, -1, 0, 1});
+  for (const int64_t offset : {int64_t{0}, int64_t{3600}, int64_t{-36000}, int64_t{34200}}) {
+    StampMaker stamps(offset);
+    for (const int64_t t : row) {
+      EXPECT_EQ(stamps(t), StampFromUnixTime(t, offset)) << "at " << t << " offset " << offset;
+    }
+  }
+}
+
 // Without an offset given, the offset in force now applies to every instant
 // (summer times in winter and the other way round), and the stamp leads back
 // to the instant it came from, to the even second.

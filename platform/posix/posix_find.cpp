@@ -26,13 +26,13 @@ int64_t RealTimeNs() {
 }
 
 // Fills *entry for the entry `name` from its lstat `st`, found at `where`
-// relative to the open folder `folder_fd` (or AT_FDCWD); `offset` is the
-// local-time offset for the stamp. A link to a folder is a folder with the
+// relative to the open folder `folder_fd` (or AT_FDCWD); `stamps` makes
+// the stamp. A link to a folder is a folder with the
 // reparse-point bit, as Windows lists a junction or a folder link (with the
 // link's own time): nobody enters it, and a scan can say so. False for what
 // is never yielded: dangling links, FIFOs, sockets, devices.
 bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_view name,
-                  int64_t offset, FindEntry* entry) {
+                  StampMaker& stamps, FindEntry* entry) {
   uint32_t link_bit = 0;
   int64_t link_time = 0;
   if (S_ISLNK(st.st_mode)) {
@@ -46,17 +46,17 @@ bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_
   // "." and ".." are the folders themselves, not hidden files.
   entry->attributes =
       AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name) | link_bit;
-  entry->stamp = StampFromUnixTime(link_bit ? link_time : st.st_mtim.tv_sec, offset);
+  entry->stamp = stamps(link_bit ? link_time : st.st_mtim.tv_sec);
   return true;
 }
 
 // The same, looking the entry up first; also false for an entry that
 // vanished meanwhile.
-bool Describe(int folder_fd, const char* where, std::string_view name, int64_t offset,
+bool Describe(int folder_fd, const char* where, std::string_view name, StampMaker& stamps,
               FindEntry* entry) {
   struct stat st;
   if (fstatat(folder_fd, where, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  return DescribeFrom(st, folder_fd, where, name, offset, entry);
+  return DescribeFrom(st, folder_fd, where, name, stamps, entry);
 }
 
 bool IsFolder(const std::string& path) {
@@ -146,7 +146,8 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
   if (!stored || IsTemporaryName(*stored)) return kErrFileNotFound;
   FindEntry entry;
-  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), *stored, LocalOffsetNow(), &entry)) {
+  StampMaker stamps(LocalOffsetNow());
+  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), *stored, stamps, &entry)) {
     return kErrFileNotFound;
   }
   if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
@@ -165,7 +166,7 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   struct stat folder_stat;
   if (fstat(folder_fd, &folder_stat) != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   // One look at the zone per listing, not one per entry.
-  const int64_t offset = LocalOffsetNow();
+  StampMaker stamps(LocalOffsetNow());
   FolderNames listing;
   bool matched = false;
   while (const dirent* item = readdir(dir)) {
@@ -177,8 +178,8 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
     // Described in place, so that the entry's name is the only copy made.
     FindEntry& entry = entries->emplace_back();
     const bool described =
-        name == "." ? DescribeFrom(folder_stat, folder_fd, item->d_name, name, offset, &entry)
-                    : Describe(folder_fd, item->d_name, name, offset, &entry);
+        name == "." ? DescribeFrom(folder_stat, folder_fd, item->d_name, name, stamps, &entry)
+                    : Describe(folder_fd, item->d_name, name, stamps, &entry);
     const uint32_t attributes = entry.attributes;
     if (described && PassesAttributeMask(attributes, mask) && WindowsCanHoldName(name)) {
       matched = true;
