@@ -32,15 +32,34 @@ std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int ma
 
 }  // namespace
 
-void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  if (Sys().RemoveFile(texts.path) == kErrOk) {
+// A planned erase that fails leaves a file the plan said would be gone (a
+// read-only file, one held open, no access): the log says so, or the
+// user would take the erase for done. A file already gone is no failure.
+void UpdateRun::EraseFile(const std::string& path, const std::string& size_text,
+                          const std::string& stamp_text) {
+  const uint32_t error = Sys().RemoveFile(path);
+  if (error == kErrOk) {
     Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(texts.path, texts.sizeText, texts.stampText));
+    log_.Write(kEventFileErased, LogEntry::Erased(path, size_text, stamp_text));
+  } else if (error != kErrFileNotFound && error != kErrPathNotFound) {
+    log_.Write(kEventEraseError, LogEntry::Erased(path, size_text, stamp_text));
   }
-  if (c.counterSize != 0 && Sys().RemoveFile(texts.counterPath) == kErrOk) {
+}
+
+void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
+  EraseFile(texts.path, texts.sizeText, texts.stampText);
+  if (c.counterSize != 0) EraseFile(texts.counterPath, texts.counterSizeText, texts.counterStampText);
+}
+
+// The folder removal tries every listed folder, so "not empty" is its
+// everyday answer; any other failure is logged.
+void UpdateRun::RemoveFolder(const std::string& folder) {
+  const uint32_t error = Sys().RemoveFolder(folder);
+  if (error == kErrOk) {
     Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(texts.counterPath, texts.counterSizeText,
-                                                  texts.counterStampText));
+    log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
+  } else if (error != kErrDirNotEmpty && error != kErrFileNotFound && error != kErrPathNotFound) {
+    log_.Write(kEventEraseError, LogEntry::Folder(folder));
   }
 }
 
@@ -247,20 +266,18 @@ void UpdateRun::RemoveEmptyFolders() {
     const STRING& entry = dirList[k];
     const bool dest_side = entry.mark() == 1;
     if ((dest_side && p.DeleteDestDirs) || (!dest_side && p.DeleteSrcDirs)) {
-      if (Sys().RemoveFolder(entry.text()) == kErrOk) {
-        Sys().PumpStep();
-        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(entry.text()));
-      }
+      RemoveFolder(entry.text());
     }
     dialog->SetGaugePosition(n - k);
   }
   if (p.DeleteDestDirs) {
+    // The lock file keeps Destination from being empty. Another run that
+    // takes the lock now makes its own lock file there, and the folder
+    // stays.
+    lock_.reset();
     // Destination read as the folder it names, as everywhere in the run.
     for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
-      if (Sys().RemoveFolder(folder) == kErrOk) {
-        Sys().PumpStep();
-        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
-      }
+      RemoveFolder(folder);
     }
   }
   dialog.reset();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "model/parameters.h"
 #include "platform/folder_layout.h"  // the rotation's folder names
@@ -19,9 +20,12 @@ namespace tolvex {
 //      followed by a pump step), then Destination + "Grandson\"
 //   any other value leaves DestinationRoot as it was.
 // A Destination without its trailing backslash is read as if it had one.
-// Creates no folder and reports no error: a rename that fails (source
-// missing, target present) is skipped.
-void MakeDestinationRoot(TParameters& parameters);
+// Creates no folder: a rename that fails is skipped. When `blocked` is not
+// null it receives (with their backslash) the folders of mode 4 whose
+// rename failed for another reason than a missing folder or a taken name,
+// and the "Grandfather" folder when one is left after the rotation (it
+// blocks every later rotation).
+void MakeDestinationRoot(TParameters& parameters, std::vector<std::string>* blocked = nullptr);
 
 // The DestinationRoot MakeDestinationRoot would set now, without renaming
 // anything: for the checks that must come before the rotation.

@@ -106,11 +106,16 @@ int32_t UpdateRun::Run() {
   Aborted = false;
   // Every run starts from empty lists, whatever an earlier one left.
   ClearProgramLists();
-  log_.Open();
-  log_.Write(kEventStart);
-  Sys().PumpStep();
   bool failed = false;
   try {
+    // Before the log is opened: the log of a job belongs to the run that
+    // holds its destination.
+    const Lock lock = LockDestination();
+    if (lock == Lock::kRefused) return Aborted ? 0 : 1;
+    log_.Open();
+    log_.Write(kEventStart);
+    if (lock == Lock::kUnprotected) log_.Write(kEventNotLocked);
+    Sys().PumpStep();
     RunPhases();
   } catch (...) {
     // Out of memory in the middle of a run: what is logged was done, the
@@ -129,8 +134,12 @@ int32_t UpdateRun::Run() {
 void UpdateRun::RunPhases() {
   if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination()) return;
   if (!ScanAndPlan() || !CheckPlan()) return;
+  if (!candidates.empty() && (!WarnAboutSpace() || !Confirm())) return;
+  // Before anything is written: a killed run's temporary files hold room
+  // the copies may need.
+  RemoveDeadTemporaries();
+  if (Aborted) return LogAborted();
   if (!candidates.empty()) {
-    if (!WarnAboutSpace() || !Confirm()) return;
     if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
       Sys().PumpStep();
       ErasePass();
@@ -228,7 +237,12 @@ bool UpdateRun::QueryDrives() {
 
 bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
-  MakeDestinationRoot(Parameters);
+  std::vector<std::string> blocked;
+  MakeDestinationRoot(Parameters, &blocked);
+  for (const std::string& folder : blocked) {
+    findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
+  }
+  LogFindings();
   // The date may have turned since the check: the folder made is checked too.
   if (!CheckLayout(Parameters.DestinationRoot)) return false;
   Sys().PumpStep();
@@ -303,6 +317,9 @@ void UpdateRun::Finish() {
   Sys().PumpStep();
   log_.Write(kEventEnd);
   log_.Close();
+  lock_.reset();
+  // The log cannot carry this news itself.
+  if (log_.Failed()) Notify(kEventLogFailed, 0, 0);
 }
 
 int32_t RunUpdate(const RunCallbacks& callbacks) {

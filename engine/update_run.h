@@ -11,6 +11,7 @@
 #include "include/tolvex32.h"
 #include "log/tlog.h"
 #include "model/records.h"
+#include "platform/platform.h"
 
 namespace tolvex {
 
@@ -67,6 +68,11 @@ class UpdateRun {
   // Everything between the header and the footer; returns where the run
   // ends early.
   void RunPhases();
+  // Takes the lock of the destination folder (destination_lock.cpp).
+  enum class Lock { kHeld, kUnprotected, kRefused };
+  Lock LockDestination();
+  // Removes the temporary files dead runs left in the scanned folders.
+  void RemoveDeadTemporaries();
   // The checks and phases that may end the run: false when it is to finish
   // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
@@ -96,6 +102,13 @@ class UpdateRun {
   Next CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
   void AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
+  // Deletes one file of an erase; logs it, or its failure (a file already
+  // gone is no failure).
+  void EraseFile(const std::string& path, const std::string& size_text,
+                 const std::string& stamp_text);
+  // Removes one folder of the folder removal; logs it, or its failure (not
+  // empty or already gone is no failure).
+  void RemoveFolder(const std::string& folder);
   Next HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
                          CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
@@ -108,6 +121,7 @@ class UpdateRun {
   void LogAborted() { log_.Write(kEventAborted); }
 
   RunCallbacks callbacks_;
+  std::unique_ptr<FolderLock> lock_;
   TLog log_;
   bool askAll_ = false;
   int32_t lastFolder_ = -1;

@@ -179,6 +179,8 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   HandJobToEngine(*job, engine);
   TerminalKeys keys;
   Answers answers(options.mode, job->drives, job->silent_copy_errors, std::cout, &keys);
+  DestinationWait wait(job->drives.ToNative(job->Get("Destination").text), options.wait, std::cout);
+  answers.set_destination_wait(&wait);
   active_answers = &answers;
   const int32_t result = engine.Update()(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
   active_answers = nullptr;

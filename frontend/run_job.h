@@ -2,6 +2,7 @@
 // callbacks, the exit status and the job's state.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "frontend/answers.h"
@@ -13,6 +14,8 @@ namespace tolvex::frontend {
 struct RunOptions {
   AnswerMode mode = AnswerMode::kAsk;
   std::string library;  // empty: the usual places
+  // How long to wait for another run that holds the destination (--wait).
+  std::chrono::seconds wait{0};
 };
 
 // Reads, checks and runs the job; returns the exit status.

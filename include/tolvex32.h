@@ -104,8 +104,14 @@ enum TolvexNotifyCode {
   TOLVEX_NOTIFY_LACKS_SPACE = 10008,   /* question: go on although a drive lacks space? */
   /* Checks this engine adds; each ends the run like 10002 to 10004. */
   TOLVEX_NOTIFY_DRIVES_MEET = 10009,   /* folders of two drives would share destination folders */
-  TOLVEX_NOTIFY_RUN_FAILED = 10010     /* the run stopped on an internal error (out of memory);
+  TOLVEX_NOTIFY_RUN_FAILED = 10010,    /* the run stopped on an internal error (out of memory);
                                           CallUpdate returns 0 */
+  TOLVEX_NOTIFY_DESTINATION_BUSY = 10011, /* question: another run (of this job or another one)
+                                          holds the destination folder; answer 4 (IDRETRY)
+                                          tries again, any other answer ends the run like
+                                          10002 (the drive letter is the destination's) */
+  TOLVEX_NOTIFY_LOG_FAILED = 10012     /* at the end of a run whose log could not be opened or
+                                          written completely; the answer is not used */
 };
 
 /* Reports the log makes of single files and folders a run found and left
@@ -116,7 +122,12 @@ enum TolvexReportCode {
   TOLVEX_REPORT_CASE_TWIN = 10108,      /* a name another in the same folder holds in other
                                            letter case: left alone on both sides */
   TOLVEX_REPORT_NAME_CLASH = 10109,     /* flat paths: a file whose name a newer file holds */
-  TOLVEX_REPORT_CONFLICT = 10110        /* a pair with one stamp and other sizes, left alone */
+  TOLVEX_REPORT_CONFLICT = 10110,       /* a pair with one stamp and other sizes, left alone */
+  TOLVEX_REPORT_UNREADABLE_FOLDER = 10111, /* a folder that could not be read: its files were
+                                           left out of the run on both sides */
+  TOLVEX_REPORT_ROTATION_BLOCKED = 10112 /* generation folders: a rename of the rotation failed,
+                                           or a "Grandfather" folder is left over (it blocks
+                                           every later rotation until it is moved away) */
 };
 
 /* The answers the callbacks give. */
@@ -124,6 +135,7 @@ enum TolvexAnswer {
   TOLVEX_NOTIFY_OK = 1,  /* NotifyProc: OK (IDOK) to a message */
   TOLVEX_NOTIFY_YES = 6, /* NotifyProc: Yes (IDYES) to a question */
   TOLVEX_NOTIFY_NO = 7,  /* NotifyProc: No (IDNO) to a question */
+  TOLVEX_NOTIFY_RETRY = 4, /* NotifyProc: Retry (IDRETRY) to 10011 */
   /* ConfirmProc */
   TOLVEX_CONFIRM_NORMAL = 10,       /* copy as planned */
   TOLVEX_CONFIRM_IGNORE = 20,       /* leave both files alone */

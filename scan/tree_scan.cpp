@@ -183,23 +183,37 @@ class FolderFileScan {
     }
     found_.clear();
     std::vector<std::string> unusable;
-    Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
-                      report_unusable ? &unusable : nullptr);
+    const uint32_t result = Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
+                                              report_unusable ? &unusable : nullptr);
+    if (!TellsContent(result)) ReportUnreadable(folder_.text());
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
   }
 
   const FolderListing& OwnListing() {
-    if (!own_listing_) own_listing_ = listings_->Get(folder_.text());
+    if (!own_listing_) {
+      own_listing_ = listings_->Get(folder_.text());
+      if (!own_listing_->readable()) ReportUnreadable(folder_.text());
+    }
     return *own_listing_;
   }
 
   // The same-named file in the counterpart folder, as enumerating
   // "<counterpart folder><name>" with the scan's mask finds it.
   const FolderListing& CounterpartListing() {
-    if (!counterpart_listing_) counterpart_listing_ = listings_->Get(counterpart_folder_);
+    if (!counterpart_listing_) {
+      counterpart_listing_ = listings_->Get(counterpart_folder_);
+      if (!counterpart_listing_->readable()) ReportUnreadable(counterpart_folder_);
+    }
     return *counterpart_listing_;
+  }
+
+  // A folder that cannot be read (no access, an I/O error) keeps its files
+  // and their counterparts out of the run: said in the log, or the run
+  // would pass for complete.
+  void ReportUnreadable(const std::string& folder) {
+    sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder);
   }
 
   Counterpart FindCounterpart(const std::string& file_name) {
@@ -215,6 +229,7 @@ class FolderFileScan {
     if (!answered) {
       const uint32_t result = Sys().FindEntries(counterpart_folder_ + file_name, mask_, &asked, nullptr);
       found.unknown = !TellsContent(result);
+      if (found.unknown) ReportUnreadable(counterpart_folder_);
       if (!asked.empty()) entry = &asked.front();
     }
     if (found.unknown) return found;

@@ -11,6 +11,7 @@
 #include "platform/posix/file_copy.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_calls.h"
+#include "platform/posix/temporary_files.h"
 #include "platform/posix/win32_error.h"
 
 namespace tolvex::posix {
@@ -69,9 +70,10 @@ uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to)
   NativeEntry target;
   if (const uint32_t error = Resolve(to, false, &target)) return error;
   if (const uint32_t error = CheckCopyTarget(target, source_stat)) return error;
-  SweepOnce(target.folder);
+  const FileDescriptor folder(open(target.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   const FolderChange change = index_.BeginChange(target.folder);
-  const uint32_t error = ReplaceWithCopy(fd.get(), source_stat, target.folder, target.name);
+  const uint32_t error = ReplaceWithCopy(fd.get(), source_stat, folder.get(), target.name);
   index_.EndChange(change, error == kErrOk && !target.exists ? target.name : std::string(),
                    std::string());
   return error;
@@ -132,11 +134,9 @@ uint32_t PosixPlatform::RemoveFolder(const std::string& path) {
   const FolderChange change = index_.BeginChange(entry.folder);
   int error = rmdir(entry.path.c_str()) == 0 ? 0 : errno;
   if (error == ENOTEMPTY || error == EEXIST) {
-    // Stale temporary files are invisible to the scan, which therefore
-    // takes the folder for empty: clear them and try once more.
-    if (!RemoveStaleTemporaries(entry.path, stale_age_ms_).empty()) {
-      error = rmdir(entry.path.c_str()) == 0 ? 0 : errno;
-    }
+    // Temporary files are invisible to the scan, which therefore takes the
+    // folder for empty: clear the dead ones and try once more.
+    if (!RemoveDeadIn(entry.path).empty()) error = rmdir(entry.path.c_str()) == 0 ? 0 : errno;
   }
   index_.EndChange(change, std::string(), error == 0 ? entry.name : std::string());
   if (error != 0) return error == EEXIST ? kErrDirNotEmpty : Win32FromErrno(error);
@@ -171,11 +171,28 @@ uint32_t PosixPlatform::OpenForWrite(const std::string& path, bool append, std::
   return error == 0 ? kErrOk : Win32FromErrno(error);
 }
 
-void PosixPlatform::SweepOnce(const std::string& folder) {
-  // Bounded: a huge run forgets and may sweep a folder twice, which is harmless.
-  if (swept_folders_.size() > 100000) swept_folders_.clear();
-  if (!swept_folders_.insert(folder).second) return;
-  if (!RemoveStaleTemporaries(folder, stale_age_ms_).empty()) index_.Forget(folder);
+std::vector<std::string> PosixPlatform::RemoveDeadIn(const std::string& folder) {
+  const FileDescriptor fd(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return {};
+  std::vector<std::string> removed = SweepDeadTemporaries(fd.get(), unlockable_age_ms_);
+  if (!removed.empty()) index_.Forget(folder);
+  return removed;
+}
+
+uint32_t PosixPlatform::RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(folder, true, &entry)) {
+    return error == kErrFileNotFound ? kErrPathNotFound : error;
+  }
+  // A folder this run has listed without a temporary name in it has none
+  // to remove: no second read.
+  if (enumerated_folders_.count(entry.path) != 0 &&
+      folders_with_temporaries_.count(entry.path) == 0) {
+    return kErrOk;
+  }
+  *removed += static_cast<uint32_t>(RemoveDeadIn(entry.path).size());
+  folders_with_temporaries_.erase(entry.path);
+  return kErrOk;
 }
 
 }  // namespace tolvex::posix

@@ -137,7 +137,7 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   int error = 0;
   const std::optional<std::string> stored = StoredName(folder, name, &error);
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
-  if (!stored || IsTemporaryName(*stored)) return kErrFileNotFound;
+  if (!stored || IsReservedName(*stored)) return kErrFileNotFound;
   FindEntry entry;
   if (!Describe(AT_FDCWD, JoinNative(folder, *stored), *stored, LocalOffsetNow(), &entry)) {
     return kErrFileNotFound;
@@ -161,12 +161,26 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   const int64_t offset = LocalOffsetNow();
   std::vector<std::string> listing;
   bool matched = false;
-  while (const dirent* item = readdir(dir)) {
+  bool holds_temporaries = false;
+  for (;;) {
+    // readdir tells the end of the folder from a failed read (an I/O error,
+    // a folder removed on a network share) only by errno: a cut listing
+    // taken for a whole one would make every file after the cut an orphan.
+    errno = 0;
+    const dirent* item = readdir(dir);
+    if (item == nullptr) {
+      if (errno != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+      break;
+    }
     const std::string name = item->d_name;
     const bool dot_entry = IsDotEntry(item->d_name);
     if (dot_entry && is_root) continue;  // a drive root has no "." and ".."
     if (!dot_entry) listing.push_back(name);
-    if (IsTemporaryName(name) || !matcher.Matches(name)) continue;
+    if (IsReservedName(name)) {
+      holds_temporaries = holds_temporaries || IsTemporaryName(name);
+      continue;
+    }
+    if (!matcher.Matches(name)) continue;
     FindEntry entry;
     const bool described = std::strcmp(item->d_name, ".") == 0
                                ? DescribeFrom(folder_stat, folder_fd, name, name, offset, &entry)
@@ -187,6 +201,8 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   }
   // The listing is complete: counterpart lookups in this folder need no read.
   index_.Remember(folder, FolderKeyOf(folder_stat), started, std::move(listing));
+  enumerated_folders_.insert(folder);
+  if (holds_temporaries) folders_with_temporaries_.insert(folder);
   return matched ? kErrOk : kErrFileNotFound;
 }
 

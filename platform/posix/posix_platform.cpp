@@ -62,7 +62,8 @@ PosixPlatform::PosixPlatform() : drives_(DriveTable::FromEnvironment()) {}
 void PosixPlatform::ReloadDrives() {
   drives_ = DriveTable::FromEnvironment();
   index_.Clear();
-  swept_folders_.clear();
+  enumerated_folders_.clear();
+  folders_with_temporaries_.clear();
 }
 
 uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, NativeEntry* out) {

@@ -46,6 +46,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -88,6 +89,8 @@ class PosixPlatform final : public Platform {
   uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) override;
   uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) override;
   uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override;
+  uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override;
+  uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override;
 
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;
@@ -107,7 +110,7 @@ class PosixPlatform final : public Platform {
   int32_t MulDiv(int32_t a, int32_t b, int32_t c) override;
 
   // Reads TOLVEX_DRIVES again; also forgets the name index and which folders
-  // were swept of stale temporary files (a new run sweeps again).
+  // were listed (a new run looks for dead temporary files again).
   void ReloadDrives() override;
 
   // Resolves `path` (drive form) to a native entry. With `must_exist`, a
@@ -119,8 +122,11 @@ class PosixPlatform final : public Platform {
   // --- For tests ---
   // How often the name index read a folder to answer a lookup.
   uint64_t FolderReadsForTesting() const { return index_.folder_reads(); }
-  // The age after which a temporary file counts as stale (default 1 hour).
-  void SetStaleTemporaryAgeForTesting(int64_t milliseconds) { stale_age_ms_ = milliseconds; }
+  // The age after which a temporary file on a file system without locks
+  // counts as dead (default 1 hour).
+  void SetUnlockableTemporaryAgeForTesting(int64_t milliseconds) {
+    unlockable_age_ms_ = milliseconds;
+  }
   // How soon after a folder's last change its listing is trusted (tests
   // make folders and look into them at once).
   void SetRacyWindowForTesting(int64_t nanoseconds) { index_.set_racy_window_ns(nanoseconds); }
@@ -144,14 +150,17 @@ class PosixPlatform final : public Platform {
   // cannot be held or the drive is unmapped (the full resolution reports
   // those).
   bool NativeAsSpelled(const DrivePath& drive_path, std::string* native) const;
-  // Removes stale temporary files from `folder`, once per folder and run.
-  void SweepOnce(const std::string& folder);
+  // Removes the dead temporary files of native `folder`; their names.
+  std::vector<std::string> RemoveDeadIn(const std::string& folder);
   std::string ProfilePath(const std::string& file, bool for_writing, uint32_t* error);
 
   DriveTable drives_;
   NameIndex index_;
-  std::unordered_set<std::string> swept_folders_;
-  int64_t stale_age_ms_ = 3600 * 1000;
+  // Native folders FindEntries listed whole since the drives were loaded,
+  // and those of them that held a temporary name.
+  std::unordered_set<std::string> enumerated_folders_;
+  std::unordered_set<std::string> folders_with_temporaries_;
+  int64_t unlockable_age_ms_ = 3600 * 1000;
 };
 
 // Native path of `name` in `folder`.

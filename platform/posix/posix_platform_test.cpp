@@ -62,7 +62,6 @@ class PosixPlatformTest : public testing::Test {
   }
   void TearDown() override {
     Posix().SetRacyWindowForTesting(NameIndex::kRacyWindowNs);
-    Posix().SetStaleTemporaryAgeForTesting(3600 * 1000);
     SetNewerCallsMissingForTesting(false);
   }
   std::string Native(const std::string& path) const { return drives_.Native(path); }
@@ -487,23 +486,6 @@ TEST_F(PosixPlatformTest, WithoutTheNewerSystemCallsCopiesAndMovesGiveTheSameRes
   ASSERT_EQ(Sys().MoveEntry("T:\\a.txt", "T:\\d.txt"), kErrOk);
   EXPECT_FALSE(drives_.Exists("T:\\a.txt"));
   EXPECT_EQ(drives_.ReadFile("T:\\d.txt"), "small");
-}
-
-TEST_F(PosixPlatformTest, StaleTemporaryFilesAreSweptFromFoldersWrittenTo) {
-  drives_.WriteFile("S:\\src.txt", "s");
-  const std::string stale = std::string(kTempPrefix) + "stale0000";
-  const std::string fresh = std::string(kTempPrefix) + "fresh0000";
-  drives_.WriteFile("T:\\d\\" + stale, "left by a crash");
-  drives_.WriteFile("T:\\e\\" + stale, "left by a crash");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  drives_.WriteFile("T:\\d\\" + fresh, "a copy running now");
-  Posix().SetStaleTemporaryAgeForTesting(200);
-  ASSERT_EQ(Sys().CopyOver("S:\\src.txt", "T:\\d\\copy.txt"), kErrOk);
-  EXPECT_EQ(NativeNames(Native("T:\\d")), (std::vector<std::string>{"copy.txt", fresh}));
-  // A folder that holds nothing but stale temporary files is empty to the
-  // scan, and can be removed.
-  EXPECT_EQ(Sys().RemoveFolder("T:\\e"), kErrOk);
-  EXPECT_FALSE(drives_.Exists("T:\\e"));
 }
 
 // ---------------------------------------------------------------------------
