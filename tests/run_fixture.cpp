@@ -120,6 +120,7 @@ CallbackRecorder& Recorder() { return *RecorderSlot(); }
 
 int TOLVEX_CALLBACK RecordNotify(int code, int drive, int number) {
   Recorder().notifications.push_back({code, drive, number});
+  if (Recorder().onNotify) Recorder().onNotify(code);
   return Recorder().notifyAnswers.Next();
 }
 

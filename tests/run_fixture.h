@@ -84,6 +84,8 @@ struct CallbackRecorder {
   std::vector<FileQuestion> copyErrors;
   std::vector<std::string> madeFolders;
   AnswerQueue notifyAnswers{kIdOk};
+  // Runs before NotifyProc answers (the code it was called with).
+  std::function<void(int code)> onNotify;
   AnswerQueue confirmAnswers{10};
   AnswerQueue copyErrorAnswers{20};
 };
@@ -103,7 +105,8 @@ int TOLVEX_CALLBACK RecordMakeDir(const char* folder);
 
 // --- The platform -----------------------------------------------------------
 
-// The real platform with a fixed clock, optional fake free space, recorded
+// The real platform with a fixed clock (which the clock fault moves a day
+// on), optional fake free space, recorded
 // beeps, injectable faults, and a pump step that delivers the scripted
 // dialogs' button clicks (one per step, as a message queue would).
 class RunPlatform : public FaultInjectingPlatform {
@@ -112,7 +115,7 @@ class RunPlatform : public FaultInjectingPlatform {
 
   uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
                        std::vector<std::string>* unusable) override;
-  LocalTime Now() override { return now; }
+  LocalTime Now() override { return Later(now); }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   bool PumpStep() override;
   void Beep(uint32_t type) override { beeps.push_back(type); }

@@ -1,8 +1,8 @@
-#include "platform/win32/win32_temporary_files.h"
-
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+
+#include "platform/win32/win32_temporary_files.h"
 
 #include <atomic>
 
