@@ -129,6 +129,7 @@ int TOLVEX_CALLBACK RecordConfirm(const char* path, const char* counter_path, ui
                                   int state) {
   Recorder().confirmations.push_back(Question(path, counter_path, size, counter_size, stamp,
                                               counter_stamp, static_cast<uint32_t>(state)));
+  if (Recorder().confirmBy) return Recorder().confirmBy(Recorder().confirmations.back());
   return Recorder().confirmAnswers.Next();
 }
 
@@ -137,6 +138,7 @@ int TOLVEX_CALLBACK RecordCopyError(const char* path, const char* counter_path, 
                                     uint32_t error) {
   Recorder().copyErrors.push_back(
       Question(path, counter_path, size, counter_size, stamp, counter_stamp, error));
+  if (Recorder().copyErrorBy) return Recorder().copyErrorBy(Recorder().copyErrors.back());
   return Recorder().copyErrorAnswers.Next();
 }
 

@@ -86,6 +86,10 @@ struct CallbackRecorder {
   AnswerQueue notifyAnswers{kIdOk};
   // Runs before NotifyProc answers (the code it was called with).
   std::function<void(int code)> onNotify;
+  // When set, they answer instead of the queues (the question just
+  // recorded): answers by file rather than by turn.
+  std::function<int(const FileQuestion&)> confirmBy;
+  std::function<int(const FileQuestion&)> copyErrorBy;
   AnswerQueue confirmAnswers{10};
   AnswerQueue copyErrorAnswers{20};
 };
