@@ -125,9 +125,12 @@ enum TolvexReportCode {
   TOLVEX_REPORT_CONFLICT = 10110,       /* a pair with one stamp and other sizes, left alone */
   TOLVEX_REPORT_UNREADABLE_FOLDER = 10111, /* a folder that could not be read: its files were
                                            left out of the run on both sides */
-  TOLVEX_REPORT_ROTATION_BLOCKED = 10112 /* generation folders: a rename of the rotation failed,
+  TOLVEX_REPORT_ROTATION_BLOCKED = 10112, /* generation folders: a rename of the rotation failed,
                                            or a "Grandfather" folder is left over (it blocks
                                            every later rotation until it is moved away) */
+  TOLVEX_REPORT_LINK_NOT_FOLLOWED = 10114 /* a link to a folder (a junction on Windows) in a
+                                           scanned folder: never entered, so what it leads to
+                                           is not part of the run */
 };
 
 /* The answers the callbacks give. */

@@ -33,6 +33,7 @@ enum LogEvent : int {
   kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER, // folder entry with a folder not read
   kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,   // folder entry with a generation folder
   kEventEraseError = 10113,                          // erase entry (a file) or folder entry
+  kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED, // folder entry with the link
   kEventEnd = 10255,                                 // footer: date line, rule
 };
 

@@ -38,6 +38,7 @@
 //   10110 kEventConflict          timed; folder entry (the file, source side)
 //   10111 kEventUnreadableFolder  timed; folder entry (the folder)
 //   10112 kEventRotationBlocked   timed; folder entry (the generation folder)
+//   10114 kEventLinkNotFollowed   timed; folder entry (the link, as a folder)
 //   10113 kEventEraseError        timed; erase entry for a file, folder entry
 //                                 for a folder (an entry without a size text)
 //   10255 kEventEnd               date line (dateTime != 0), rule

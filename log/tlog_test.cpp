@@ -247,6 +247,8 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
        "    Unreadable folder: S:\\Data\\Locked\\"},
       {kEventRotationBlocked, LogEntry::Folder("T:\\Backup\\Grandfather\\"),
        "     Rotation blocked: T:\\Backup\\Grandfather\\"},
+      {kEventLinkNotFollowed, LogEntry::Folder("S:\\Data\\Elsewhere\\"),
+       "    Link not followed: S:\\Data\\Elsewhere\\"},
       // A folder the removal could not remove: no size, the folder layout.
       {kEventEraseError, LogEntry::Folder("T:\\Backup\\Gone\\"),
        "     Error at erasing: T:\\Backup\\Gone\\"},
@@ -257,7 +259,7 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
 }
 
 TEST_F(TLogTest, UnknownCodesWriteNothing) {
-  for (int code : {0, -1, 10000, 10012, 10014, 10103, 10114, 10254, 10256}) {
+  for (int code : {0, -1, 10000, 10012, 10014, 10103, 10115, 10254, 10256}) {
     Settings s;
     s.dateTime = 2;
     s.details = 2;

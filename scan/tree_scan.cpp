@@ -180,6 +180,18 @@ class FolderFileScan {
   FolderFileScan(const FolderFileScan&) = delete;
   FolderFileScan& operator=(const FolderFileScan&) = delete;
 
+  // Links to folders (on Windows also junctions) are never entered: no
+  // loop, no way out of the drive. What they lead to is not backed up, so
+  // each one met is reported.
+  void ReportLinks() {
+    for (const FindEntry& entry : OwnListing().entries()) {
+      if ((entry.attributes & kAttrDirectory) && (entry.attributes & kAttrReparsePoint) &&
+          entry.name != "." && entry.name != "..") {
+        sink_->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder_.text() + entry.name + "\\");
+      }
+    }
+  }
+
   // The names the file exclude patterns match here. False when aborted.
   bool CollectExcludedNames() {
     for (const STRING& pattern : Parameters.FExclSels) {
@@ -365,6 +377,7 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
     if (counterpartList.back().text().empty()) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
                         sink, flat_files, &scanned);
+    scan.ReportLinks();
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }

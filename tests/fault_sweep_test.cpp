@@ -99,6 +99,8 @@ struct SweepJob {
   bool rotation = false;
 };
 
+void PrintTo(const SweepJob& job, std::ostream* out) { *out << job.name; }
+
 const SweepJob kJobs[] = {
     {"OneWayErasingOrphans", "T:\\Backup\\Data\\"},
     {"TwoWay", "T:\\Backup\\Data\\"},

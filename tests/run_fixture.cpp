@@ -183,6 +183,16 @@ uint32_t RunPlatform::CopyOver(const std::string& from, const std::string& to) {
   return FaultInjectingPlatform::CopyOver(from, to);
 }
 
+uint32_t RunPlatform::RemoveFile(const std::string& path) {
+  if (beforeRemove) beforeRemove(path);
+  return FaultInjectingPlatform::RemoveFile(path);
+}
+
+uint32_t RunPlatform::RemoveFolder(const std::string& path) {
+  if (beforeRemove) beforeRemove(path);
+  return FaultInjectingPlatform::RemoveFolder(path);
+}
+
 // --- Dialogs ----------------------------------------------------------------
 
 void ScriptedRunUi::Opened() {

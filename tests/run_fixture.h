@@ -124,6 +124,8 @@ class RunPlatform : public FaultInjectingPlatform {
   bool PumpStep() override;
   void Beep(uint32_t type) override { beeps.push_back(type); }
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  uint32_t RemoveFile(const std::string& path) override;
+  uint32_t RemoveFolder(const std::string& path) override;
 
   // Queues a click; the next pump step delivers it.
   void PostClick(std::function<void()> click) { clicks_.push_back(std::move(click)); }
@@ -139,6 +141,8 @@ class RunPlatform : public FaultInjectingPlatform {
   std::function<uint32_t(const std::string& pattern)> findError;
   // Runs before each CopyOver reaches the file system (1-based call number).
   std::function<void(int call, const std::string& from, const std::string& to)> beforeCopy;
+  // Run before each RemoveFile and RemoveFolder reaches the file system.
+  std::function<void(const std::string& path)> beforeRemove;
 
  private:
   std::deque<std::function<void()>> clicks_;

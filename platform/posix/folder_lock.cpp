@@ -50,8 +50,9 @@ uint32_t PosixPlatform::LockFolder(const std::string& folder, std::unique_ptr<Fo
   if (const uint32_t error = Resolve(folder, true, &entry)) {
     return error == kErrFileNotFound ? kErrPathNotFound : error;
   }
-  const int folder_fd = open(entry.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (folder_fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  uint32_t refused = kErrOk;
+  const int folder_fd = OpenFolderInDrive(entry.path, entry.letter, false, &refused);
+  if (folder_fd < 0) return refused;
   index_.Forget(entry.path);
   for (int attempt = 0; attempt < 16; ++attempt) {
     // Opened for writing: an exclusive lock on a network file system is a

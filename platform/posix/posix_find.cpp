@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 #include "platform/posix/dos_wildcard.h"
 #include "platform/posix/file_copy.h"
@@ -27,12 +28,23 @@ int64_t RealTimeNs() {
 
 // Fills *entry for the entry `name` from its lstat `st`, found at `where`
 // relative to the open folder `folder_fd` (or AT_FDCWD); `offset` is the
-// local-time offset for the stamp. False for what is never yielded: links
-// to folders, dangling links, FIFOs, sockets, devices.
+// local-time offset for the stamp. False for what is never yielded:
+// dangling links, FIFOs, sockets, devices. A link to a folder is yielded as
+// Windows yields a junction or a folder link: a folder with the reparse
+// point bit, its own time, never entered by a scan.
 bool DescribeFrom(struct stat st, int folder_fd, const std::string& where, const std::string& name,
                   int64_t offset, FindEntry* entry) {
   if (S_ISLNK(st.st_mode)) {
-    if (fstatat(folder_fd, where.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) return false;
+    struct stat target;
+    if (fstatat(folder_fd, where.c_str(), &target, 0) != 0) return false;
+    if (S_ISDIR(target.st_mode)) {
+      entry->name = name;
+      entry->size = 0;
+      entry->attributes = AttributesOf(target, name) | kAttrReparsePoint;
+      entry->stamp = StampFromUnixTime(st.st_mtim.tv_sec, offset);
+      return true;
+    }
+    st = target;
   }
   if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
   entry->name = name;
@@ -66,9 +78,12 @@ bool CanBePatternName(const std::string& name) {
   return name.find_first_of(":|\\/") == std::string::npos;
 }
 
+// A folder opened for listing (by OpenFolderInDrive, so inside its drive).
 class FolderReader {
  public:
-  explicit FolderReader(const std::string& folder) : dir_(opendir(folder.c_str())) {}
+  explicit FolderReader(int fd) : dir_(fd >= 0 ? fdopendir(fd) : nullptr) {
+    if (fd >= 0 && !dir_) close(fd);
+  }
   ~FolderReader() {
     if (dir_) closedir(dir_);
   }
@@ -106,7 +121,8 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   std::string native;
   if (HasWildcard(stripped) && !folder_path.names.empty() &&
       NativeAsSpelled(folder_path, &native)) {
-    FolderReader reader(native);
+    uint32_t ignored = kErrOk;
+    FolderReader reader(OpenFolderInDrive(native, folder_path.letter, true, &ignored));
     if (reader.ok()) return FindMatching(reader.get(), native, false, last, mask, entries, unusable);
   }
 
@@ -117,8 +133,9 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   const bool known_folder = folder.found_as_spelled && S_ISDIR(folder.found.st_mode);
   if (!known_folder && !IsFolder(folder.path)) return kErrPathNotFound;
   if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
-  FolderReader reader(folder.path);
-  if (!reader.ok()) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  uint32_t refused = kErrOk;
+  FolderReader reader(OpenFolderInDrive(folder.path, folder.letter, true, &refused));
+  if (!reader.ok()) return refused != kErrOk ? refused : Win32FromErrno(errno, ErrnoSite::kFolder);
   return FindMatching(reader.get(), folder.path, folder.is_root, last, mask, entries, unusable);
 }
 

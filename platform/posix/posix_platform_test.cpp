@@ -295,23 +295,48 @@ TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
   EXPECT_EQ(drives_.ReadFile("T:\\real.txt"), "real content");
 }
 
-TEST_F(PosixPlatformTest, LinksToFoldersDanglingLinksAndSpecialFilesAreNeverYielded) {
+// A link to a folder is yielded as Windows yields a junction: a folder with
+// the reparse point bit, which no scan enters (no loop, no way out of the
+// drive) and which the scan reports. Dangling links and special files hold
+// nothing to back up and are never yielded.
+TEST_F(PosixPlatformTest, LinksToFoldersAreYieldedAsLinksDanglingLinksAndSpecialFilesNever) {
   drives_.WriteFile("T:\\outside\\secret.txt", "s");
   drives_.WriteFile("S:\\l\\plain.txt", "p");
   Symlink(Native("T:\\outside"), "S:\\l\\escape");
   Symlink(".", "S:\\l\\loop");
+  Symlink("../../..", "S:\\l\\up");  // above the drive's root
   Symlink("nowhere.txt", "S:\\l\\dangling.txt");
   ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
-  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF), (std::vector<std::string>{".", "..", "plain.txt"}));
-  uint32_t code = 0;
-  FoundNames("S:\\l\\ESCAPE", 0xFF, &code);
-  EXPECT_EQ(code, kErrFileNotFound);
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF),
+            (std::vector<std::string>{".", "..", "escape", "loop", "plain.txt", "up"}));
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"plain.txt"}));
+  for (const char* link : {"S:\\l\\ESCAPE", "S:\\l\\loop", "S:\\l\\up"}) {
+    const FindEntry entry = FoundEntry(link);
+    EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrReparsePoint),
+              kAttrDirectory | kAttrReparsePoint)
+        << link;
+  }
   // A FIFO is refused at once instead of waiting for a writer.
   EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
-  // A folder link named outright (a selection, a destination) is followed.
+  // A folder link named outright shows its folder's attributes, but nothing
+  // reaches through it out of the drive: no listing, no copy, no erase.
   uint32_t attributes = 0;
   ASSERT_EQ(Sys().GetAttributes("S:\\l\\escape", &attributes), kErrOk);
   EXPECT_NE(attributes & kAttrDirectory, 0u);
+  uint32_t code = 0;
+  FoundNames("S:\\l\\escape\\*", 0xFF, &code);
+  EXPECT_EQ(code, kErrAccessDenied);
+  FoundNames("S:\\l\\up\\*", 0xFF, &code);
+  EXPECT_EQ(code, kErrAccessDenied);
+  EXPECT_EQ(Sys().CopyOver("S:\\l\\plain.txt", "S:\\l\\escape\\plain.txt"), kErrAccessDenied);
+  EXPECT_EQ(Sys().CopyOver("S:\\l\\escape\\secret.txt", "S:\\l\\copy.txt"), kErrAccessDenied);
+  EXPECT_EQ(Sys().RemoveFile("S:\\l\\escape\\secret.txt"), kErrAccessDenied);
+  EXPECT_EQ(Sys().MakeFolder("S:\\l\\up\\made"), kErrAccessDenied);
+  EXPECT_EQ(drives_.ReadFile("T:\\outside\\secret.txt"), "s");
+  EXPECT_FALSE(drives_.Exists("T:\\outside\\plain.txt"));
+  EXPECT_FALSE(drives_.Exists("S:\\l\\copy.txt"));
+  // Inside the drive a link leads where it points.
+  EXPECT_EQ(FoundNames("S:\\l\\loop\\plain.txt", 0), (std::vector<std::string>{"plain.txt"}));
 }
 
 TEST_F(PosixPlatformTest, DotNamesAreHiddenWhateverSetAttributesSays) {
