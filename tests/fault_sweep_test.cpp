@@ -143,9 +143,19 @@ class FaultSweep : public RunTest, public testing::WithParamInterface<SweepJob> 
  protected:
   // --- The jobs -------------------------------------------------------------
 
+  // Removes a tree, read-only files included (Windows refuses to delete
+  // those).
+  void RemoveTree(const std::string& folder) const {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(drives_.Native(folder), error)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
+    }
+    fs::remove_all(drives_.Native(folder));
+  }
+
   void SetUpJob() {
-    fs::remove_all(drives_.Native("S:\\Data"));
-    fs::remove_all(drives_.Native("T:\\Backup"));
+    RemoveTree("S:\\Data");
+    RemoveTree("T:\\Backup");
     fs::remove(drives_.Native("U:\\run.log"));
     Recorder() = CallbackRecorder();
     platform_.beforeCopy = nullptr;
