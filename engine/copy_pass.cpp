@@ -11,6 +11,7 @@
 #include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "scan/conflicts.h"
 
 namespace tolvex {
@@ -32,32 +33,39 @@ std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int ma
 
 }  // namespace
 
-// A planned erase that fails leaves a file the plan said would be gone (a
-// read-only file, one held open, no access): the log says so, or the
-// user would take the erase for done. A file already gone is no failure.
-void UpdateRun::EraseFile(const std::string& path, const std::string& size_text,
-                          const std::string& stamp_text) {
-  const uint32_t error = Sys().RemoveFile(path);
-  if (error == kErrOk) {
-    Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(path, size_text, stamp_text));
-  } else if (error != kErrFileNotFound && error != kErrPathNotFound) {
-    log_.Write(kEventEraseError, LogEntry::Erased(path, size_text, stamp_text));
-  }
-}
-
+// Erases the candidate's file and, when there is one, its counterpart. The
+// log names each file erased, and each erase that failed (a read-only file,
+// one held open, no access: without the line a front end that has no
+// outcome channel would take the erase for done); a file already gone is no
+// failure. The outcome channel tells the front end of each with its error.
 void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  EraseFile(texts.path, texts.sizeText, texts.stampText);
-  if (c.counterSize != 0) EraseFile(texts.counterPath, texts.counterSizeText, texts.counterStampText);
+  std::vector<RunItem> files = EraseItemsOf(c, texts);
+  const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
+  const std::string* stamp_texts[2] = {&texts.stampText, &texts.counterStampText};
+  for (size_t k = 0; k < files.size(); ++k) {
+    RunItem& file = files[k];
+    const uint32_t error = Sys().RemoveFile(file.from);
+    const LogEntry entry = LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]);
+    if (error == kErrOk) {
+      Sys().PumpStep();
+      log_.Write(kEventFileErased, entry);
+    } else if (error != kErrFileNotFound && error != kErrPathNotFound) {
+      log_.Write(kEventEraseError, entry);
+    }
+    file.item.outcome = error == kErrOk ? TOLVEX_OUTCOME_DONE : TOLVEX_OUTCOME_FAILED;
+    file.item.error = error;
+    items_.Outcome(std::move(file));
+  }
 }
 
 // The folder removal tries every listed folder, so "not empty" is its
 // everyday answer; any other failure is logged.
-void UpdateRun::RemoveFolder(const std::string& folder) {
+void UpdateRun::RemoveFolder(const std::string& folder, int side) {
   const uint32_t error = Sys().RemoveFolder(folder);
   if (error == kErrOk) {
     Sys().PumpStep();
     log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
+    items_.FolderRemoved(folder, side);
   } else if (error != kErrDirNotEmpty && error != kErrFileNotFound && error != kErrPathNotFound) {
     log_.Write(kEventEraseError, LogEntry::Folder(folder));
   }
@@ -109,26 +117,34 @@ UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) 
 }
 
 UpdateRun::Next UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
-  switch (Action(candidates[i].state)) {
+  const CANDIDATE& c = candidates[i];
+  switch (Action(c.state)) {
     case STATE_NORMAL:
-      return CopyCandidate(i, texts, dialog);
-    case STATE_INVERT:
+      return CopyCandidate(i, texts, CopyItemOf(c, texts), dialog);
+    case STATE_INVERT: {
+      RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(i, texts, dialog);
+      return CopyCandidate(i, texts, std::move(item), dialog);
+    }
     case STATE_ERASE:
-      EraseCandidateFiles(candidates[i], texts);
+      EraseCandidateFiles(c, texts);
       SettlePartnerOf(i);
       return Next::kNextCandidate;
-    default:
+    default: {
       // Ignore, and any state without a known action: nothing is touched.
       log_.Write(kEventFileSkipped, texts.FileEntry());
+      RunItem skip = SkipItemOf(c, texts, failed_.count(i) ? TOLVEX_REASON_COPY_FAILED : SkipReasonOf(c));
+      skip.item.outcome = TOLVEX_OUTCOME_SKIPPED;
+      items_.Outcome(std::move(skip));
       return Next::kNextCandidate;
+    }
   }
 }
 
 // Copies the file of `texts.path` onto `texts.counterPath` (already swapped
-// for an Invert candidate); the byte count keeps the unswapped size.
-UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
+// for an Invert candidate); the byte count keeps the unswapped size. `item`
+// is the copy as the outcome channel names it.
+UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
                                          CopyProgressView& dialog) {
   const TParameters& p = Parameters;
   const CANDIDATE c = candidates[i];
@@ -149,10 +165,12 @@ UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
     copied_ += c.size;
     dialog.SetGaugePosition(PercentOf(copied_, p.CopyBytes));
     log_.Write(kEventFileCopied, texts.FileEntry());
+    item.item.outcome = TOLVEX_OUTCOME_DONE;
+    items_.Outcome(std::move(item));
     SettlePartnerOf(i);
     return Next::kNextCandidate;
   }
-  return HandleCopyFailure(i, error, texts, dialog);
+  return HandleCopyFailure(i, error, texts, std::move(item), dialog);
 }
 
 // Both files of a conflict pair are now alike (copied) or gone (erased):
@@ -218,10 +236,21 @@ void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
 }
 
 UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
-                                             const CandidateTexts& texts,
+                                             const CandidateTexts& texts, RunItem item,
                                              CopyProgressView& dialog) {
   const TParameters& p = Parameters;
+  failed_.insert(i);
+  item.item.outcome = TOLVEX_OUTCOME_FAILED;
+  item.item.error = error;
+  items_.Outcome(std::move(item));
   if (p.Warnings & TOLVEX_WARN_BEEP) Sys().Beep(kBeepExclamation);
+  // Asked to stop (Ctrl-C; a second one stopped this very copy): no more
+  // questions, the run ends with this copy not made.
+  if (StopRequests() > 0) {
+    Aborted = true;
+    log_.Write(kEventCopyError, texts.FileEntry());
+    return Next::kStop;
+  }
   if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
     return Next::kNextCandidate;
@@ -266,7 +295,7 @@ void UpdateRun::RemoveEmptyFolders() {
     const STRING& entry = dirList[k];
     const bool dest_side = entry.mark() == 1;
     if ((dest_side && p.DeleteDestDirs) || (!dest_side && p.DeleteSrcDirs)) {
-      RemoveFolder(entry.text());
+      RemoveFolder(entry.text(), dest_side ? 1 : 0);
     }
     dialog->SetGaugePosition(n - k);
   }
@@ -277,7 +306,7 @@ void UpdateRun::RemoveEmptyFolders() {
     lock_.reset();
     // Destination read as the folder it names, as everywhere in the run.
     for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
-      RemoveFolder(folder);
+      RemoveFolder(folder, 1);
     }
   }
   dialog.reset();

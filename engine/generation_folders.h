@@ -2,6 +2,7 @@
 // generation folder below it, chosen by VaryMode.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,24 @@
 #include "platform/folder_layout.h"  // the rotation's folder names
 
 namespace tolvex {
+
+// One rename of the generation rotation, with its result (0 done, else the
+// Windows error code: 2 or 3 its folder is missing, 183 the target exists).
+struct RotationStep {
+  std::string from;
+  std::string to;
+  uint32_t error = 0;
+};
+
+// The rotation of VaryMode 4: its four renames in order, and the
+// "Grandfather" folder found before the first one (left over from an
+// earlier run that stopped in the middle; empty when there was none). Such a
+// folder blocks renames, so that the run updates another Grandson than a
+// complete rotation would.
+struct Rotation {
+  std::vector<RotationStep> steps;
+  std::string leftover;
+};
 
 // Sets parameters.DestinationRoot from VaryMode, Destination, Weekday and
 // today's local date (Sys().Now()):
@@ -20,12 +39,18 @@ namespace tolvex {
 //      followed by a pump step), then Destination + "Grandson\"
 //   any other value leaves DestinationRoot as it was.
 // A Destination without its trailing backslash is read as if it had one.
-// Creates no folder: a rename that fails is skipped. When `blocked` is not
-// null it receives (with their backslash) the folders of mode 4 whose
-// rename failed for another reason than a missing folder or a taken name,
-// and the "Grandfather" folder when one is left after the rotation (it
-// blocks every later rotation).
-void MakeDestinationRoot(TParameters& parameters, std::vector<std::string>* blocked = nullptr);
+// Creates no folder and reports no error: a rename that fails (source
+// missing, target present) is skipped. Returns the rotation (no steps in the
+// other modes).
+Rotation MakeDestinationRoot(TParameters& parameters);
+
+// What MakeDestinationRoot would do, with nothing renamed: each rename judged
+// on the folders as they are and as the renames before it would leave them.
+// DestinationRoot is set as MakeDestinationRoot sets it; *scanned_root gets
+// the folder that holds now what the run's DestinationRoot would hold (in
+// mode 4 the folder that would become Grandson, "Father\" in the steady
+// state; else DestinationRoot itself), so that a plan can read it.
+Rotation JudgeDestinationRoot(TParameters& parameters, std::string* scanned_root);
 
 // The DestinationRoot MakeDestinationRoot would set now, without renaming
 // anything: for the checks that must come before the rotation.

@@ -2,9 +2,13 @@
 // erase pass, the copy pass and the folder removal are in copy_pass.cpp.
 #include "engine/update_run.h"
 
+#include <algorithm>
+
 #include <limits>
 
+#include "engine/erase_guard.h"
 #include "engine/generation_folders.h"
+#include "engine/stop_watch.h"
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
@@ -83,9 +87,12 @@ LogEntry CandidateTexts::FileEntry() const {
 
 UpdateRun::UpdateRun(const RunCallbacks& callbacks)
     : callbacks_(callbacks),
-      log_(Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
+      dryRun_(Extension.DryRun()),
+      // A dry run writes no log: it must change nothing, the log included.
+      log_(dryRun_ ? 0 : Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
            Parameters.LogFile, Parameters.LogAppend, Parameters.Filename,
-           Parameters.DateSeparator, Parameters.TimeSeparator) {}
+           Parameters.DateSeparator, Parameters.TimeSeparator),
+      items_(Extension) {}
 
 FrontEndCall::FrontEndCall() { CurrentRunUi().BeginFrontEndCall(); }
 
@@ -109,8 +116,8 @@ int32_t UpdateRun::Run() {
   bool failed = false;
   try {
     // Before the log is opened: the log of a job belongs to the run that
-    // holds its destination.
-    const Lock lock = LockDestination();
+    // holds its destination. A dry run changes nothing and takes no lock.
+    const Lock lock = dryRun_ ? Lock::kHeld : LockDestination();
     if (lock == Lock::kRefused) return Aborted ? 0 : 1;
     log_.Open();
     log_.Write(kEventStart);
@@ -134,7 +141,21 @@ int32_t UpdateRun::Run() {
 void UpdateRun::RunPhases() {
   if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination()) return;
   if (!ScanAndPlan() || !CheckPlan()) return;
-  if (!candidates.empty() && (!WarnAboutSpace() || !Confirm())) return;
+  // A dry run ends with its plan: no question, no overview, nothing done.
+  if (dryRun_) {
+    HandOverPlan();
+    return;
+  }
+  // The plan goes to the front end before anything is asked (with the
+  // overview: as confirmed there) and before anything is erased or copied.
+  const bool overview = Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW;
+  if (candidates.empty()) {
+    if (!HandOverPlan()) return;
+  } else {
+    if (!overview && !HandOverPlan()) return;
+    if (!WarnAboutSpace() || !Confirm()) return;
+    if (overview && !HandOverPlan()) return;
+  }
   // Before anything is written: a killed run's temporary files hold room
   // the copies may need.
   RemoveDeadTemporaries();
@@ -214,6 +235,7 @@ void UpdateRun::LogFindings() {
   for (; loggedFindings_ < findings.size(); ++loggedFindings_) {
     const FINDING& finding = findings[loggedFindings_];
     log_.Write(finding.kind, LogEntry::Folder(finding.path));
+    items_.Found(finding);
   }
 }
 
@@ -235,18 +257,68 @@ bool UpdateRun::QueryDrives() {
   return true;
 }
 
-bool UpdateRun::PrepareDestination() {
-  Sys().PumpStep();
+namespace {
+
+// The two reasons the rotation's rule expects a rename to fail for: the
+// folder to rename is missing (a young rotation), or its new name is taken.
+bool IsExpectedRenameFailure(uint32_t error) {
+  return error == kErrFileNotFound || error == kErrPathNotFound || error == kErrAlreadyExists ||
+         error == kErrFileExists;
+}
+
+}  // namespace
+
+// A Grandfather found before the rotation (left by a run that stopped in
+// the middle of one) is reported, though the renames still free may
+// complete that rotation; one still there after the renames blocks every
+// later rotation as well (the rule stays), and so does a rename the system
+// refused for another reason (a folder held open, no access). Each is
+// reported once.
+void UpdateRun::ReportRotation(const Rotation& rotation) {
   std::vector<std::string> blocked;
-  MakeDestinationRoot(Parameters, &blocked);
+  const auto report = [&blocked](const std::string& folder) {
+    if (std::find(blocked.begin(), blocked.end(), folder) == blocked.end()) {
+      blocked.push_back(folder);
+    }
+  };
+  if (!rotation.leftover.empty()) report(rotation.leftover);
+  for (const RotationStep& step : rotation.steps) {
+    if (step.error != kErrOk && !IsExpectedRenameFailure(step.error)) report(step.from);
+  }
+  // The renames: Father -> Grandfather first, Grandfather -> Grandson last.
+  if (rotation.steps.size() == 4 &&
+      (!rotation.leftover.empty() || rotation.steps[0].error == kErrOk) &&
+      rotation.steps[3].error != kErrOk) {
+    report(rotation.steps[3].from);
+  }
   for (const std::string& folder : blocked) {
     findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
   }
-  LogFindings();
-  // The date may have turned since the check: the folder made is checked too.
-  if (!CheckLayout(Parameters.DestinationRoot)) return false;
+  if (!blocked.empty()) LogFindings();
+}
+
+bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
-  if (Parameters.Midnight) {
+  Rotation rotation;
+  if (dryRun_) {
+    // Nothing is renamed: the folder that would become the working folder
+    // is scanned in its place, and shown under the name it would get.
+    std::string scanned_root;
+    rotation = JudgeDestinationRoot(Parameters, &scanned_root);
+    shownRoot_ = Parameters.DestinationRoot;
+    Parameters.DestinationRoot = scanned_root;
+    items_.ShowScannedRootAs(scanned_root, shownRoot_);
+    judgedRotation_ = rotation;
+  } else {
+    rotation = MakeDestinationRoot(Parameters);
+    for (const RotationStep& step : rotation.steps) items_.Renamed(step);
+  }
+  ReportRotation(rotation);
+  // The date may have turned since the check: the folder made is checked too.
+  if (!CheckLayout(dryRun_ ? shownRoot_ : Parameters.DestinationRoot)) return false;
+  Sys().PumpStep();
+  // The hint only goes into the log, which a dry run does not write.
+  if (Parameters.Midnight && !dryRun_) {
     if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
@@ -275,7 +347,8 @@ bool UpdateRun::ScanAndPlan() {
 bool UpdateRun::CheckPlan() {
   TParameters& p = Parameters;
   Sys().PumpStep();
-  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, p.DestinationRoot) == 0) {
+  const std::string& root = dryRun_ ? shownRoot_ : p.DestinationRoot;
+  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, root) == 0) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;
@@ -303,6 +376,8 @@ bool UpdateRun::WarnAboutSpace() {
 bool UpdateRun::Confirm() {
   Sys().PumpStep();
   if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
+  // The overview asks for the erase limit's warning line as it shows it.
+  ForgetEraseLimitWarning();
   Aborted = !CurrentRunUi().RunOverview();
   if (Aborted) {
     LogAborted();
@@ -313,6 +388,9 @@ bool UpdateRun::Confirm() {
 
 void UpdateRun::Finish() {
   Sys().PumpStep();
+  // The parameter set keeps the working folder of the run, not the one a
+  // dry run read in its place.
+  if (dryRun_ && !shownRoot_.empty()) Parameters.DestinationRoot = shownRoot_;
   ClearProgramLists();
   Sys().PumpStep();
   log_.Write(kEventEnd);
@@ -325,8 +403,15 @@ void UpdateRun::Finish() {
 int32_t RunUpdate(const RunCallbacks& callbacks) {
   // The drive table of the POSIX back end may have changed since the last run.
   Sys().ReloadDrives();
-  UpdateRun run(callbacks);
-  return run.Run();
+  int32_t result = 0;
+  {
+    StopWatch stop_watch;
+    UpdateRun run(callbacks);
+    result = run.Run();
+  }
+  // A request made during this run is no request to stop the next one.
+  ClearStopRequests();
+  return result;
 }
 
 }  // namespace tolvex

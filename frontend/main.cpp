@@ -16,10 +16,14 @@ using namespace tolvex::frontend;
 
 int UsageError(const std::string& message) {
   std::cerr << "tolvex: " << message << "\n"
-            << "usage: tolvex [--yes | --no] [--wait SECONDS] [--library PATH] JOB | tolvex check JOB"
-               " | tolvex --help\n";
+            << "usage: tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--wait SECONDS]\n"
+            << "              [--library PATH] JOB\n"
+            << "       tolvex plan [-v] [--format=json] [--library PATH] JOB\n"
+            << "       tolvex check JOB | tolvex --help | tolvex --version\n";
   return kExitJobError;
 }
+
+enum class Command { kRun, kPlan, kCheck };
 
 }  // namespace
 
@@ -27,8 +31,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   RunOptions options;
   options.mode = StdinIsTerminal() ? AnswerMode::kAsk : AnswerMode::kNoTerminal;
-  bool check = false;
+  Command command = Command::kRun;
   bool fixed_answer = false;
+  bool verbosity_given = false;
   std::string job;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -38,10 +43,21 @@ int main(int argc, char** argv) {
     } else if (arg == "--help=man") {
       PrintManPage(std::cout);
       return kExitCompleted;
+    } else if (arg == "--version") {
+      std::cout << "tolvex " << Version() << "\n";
+      return kExitCompleted;
     } else if (arg == "--yes" || arg == "--no") {
       if (fixed_answer) return UsageError("--yes and --no exclude each other");
       fixed_answer = true;
       options.mode = arg == "--yes" ? AnswerMode::kYes : AnswerMode::kNo;
+    } else if (arg == "--force") {
+      options.force = true;
+    } else if (arg == "-q" || arg == "--quiet" || arg == "-v" || arg == "--verbose") {
+      if (verbosity_given) return UsageError("-q and -v exclude each other");
+      verbosity_given = true;
+      options.verbosity = arg[1] == 'q' || arg == "--quiet" ? Verbosity::kQuiet : Verbosity::kVerbose;
+    } else if (arg == "--format=json" || arg == "--format=text") {
+      options.format = arg == "--format=json" ? OutputFormat::kJson : OutputFormat::kText;
     } else if (arg == "--library") {
       if (++i == args.size()) return UsageError("--library needs a path");
       options.library = args[i];
@@ -49,8 +65,8 @@ int main(int argc, char** argv) {
       if (++i == args.size() || !ParseWaitSeconds(args[i], &options.wait)) {
         return UsageError("--wait needs a number of seconds");
       }
-    } else if (arg == "check" && i == 0) {
-      check = true;
+    } else if ((arg == "check" || arg == "plan") && i == 0) {
+      command = arg == "check" ? Command::kCheck : Command::kPlan;
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (job.empty()) {
@@ -60,5 +76,12 @@ int main(int argc, char** argv) {
     }
   }
   if (job.empty()) return UsageError("no job file given");
-  return check ? CheckJob(job) : RunJob(job, options);
+  if (command == Command::kPlan) {
+    if (fixed_answer || options.force || options.verbosity == Verbosity::kQuiet) {
+      return UsageError("plan asks nothing and changes nothing: it takes only -v, --format and --library");
+    }
+    return PlanJob(job, options);
+  }
+  if (command == Command::kCheck) return CheckJob(job);
+  return RunJob(job, options);
 }

@@ -17,9 +17,10 @@ enum LogEvent : int {
   kEventLacksSpace = TOLVEX_NOTIFY_LACKS_SPACE,      // a drive lacks space (drive letter, missing bytes)
   kEventDrivesMeet = TOLVEX_NOTIFY_DRIVES_MEET,      // folders of two drives meet in the destination
   kEventRunFailed = TOLVEX_NOTIFY_RUN_FAILED,        // the run stopped on an internal error
-  kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // another run holds the destination
+  kEventEraseLimit = TOLVEX_EVENT_ERASE_LIMIT,       // stopped at the plan: too many erasures
+  kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // NotifyProc only: another run holds it
   kEventLogFailed = TOLVEX_NOTIFY_LOG_FAILED,        // NotifyProc only: the log is incomplete
-  kEventNotLocked = 10013,                           // the destination could not be locked
+  kEventNotLocked = 10014,                           // the destination could not be locked
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry
@@ -30,10 +31,10 @@ enum LogEvent : int {
   kEventCaseTwin = TOLVEX_REPORT_CASE_TWIN,          // folder entry with a name left alone
   kEventNameClash = TOLVEX_REPORT_NAME_CLASH,        // folder entry with a file a flat run skipped
   kEventConflict = TOLVEX_REPORT_CONFLICT,           // folder entry with the source file of a conflict
-  kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER, // folder entry with a folder not read
-  kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,   // folder entry with a generation folder
-  kEventEraseError = 10113,                          // erase entry (a file) or folder entry
-  kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED, // folder entry with the link
+  kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER,  // folder entry: a folder not read
+  kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED,   // folder entry: a folder link
+  kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: a generation folder
+  kEventEraseError = 10114,                          // erase entry (a file) or folder entry
   kEventEnd = 10255,                                 // footer: date line, rule
 };
 

@@ -62,7 +62,8 @@ const char* FixedLine(int code) {
     case kEventDrivesMeet:
       return "Error: Source directories of different drives meet in the destination.";
     case kEventRunFailed: return "Error: The run failed (internal error).";
-    case kEventDestinationBusy: return "Error: Another run is using the destination.";
+    case kEventEraseLimit:
+      return "Error: The plan erases more files than the erase limit allows; nothing was done.";
     case kEventNotLocked:
       return "Warning: The destination could not be locked against another run.";
     default: return nullptr;
@@ -179,8 +180,8 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventNameClash: return WriteFolderEntry("Name clash", entry.path);
     case kEventConflict: return WriteFolderEntry("Conflict", entry.path);
     case kEventUnreadableFolder: return WriteFolderEntry("Unreadable folder", entry.path);
-    case kEventRotationBlocked: return WriteFolderEntry("Rotation blocked", entry.path);
     case kEventLinkNotFollowed: return WriteFolderEntry("Link not followed", entry.path);
+    case kEventRotationBlocked: return WriteFolderEntry("Rotation blocked", entry.path);
     case kEventEraseError:
       // A file has its size and stamp; a folder (its backslash) has none.
       if (entry.sizeText.empty()) return WriteFolderEntry("Error at erasing", entry.path);

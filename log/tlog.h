@@ -22,8 +22,8 @@
 //   10002 .. 10007                their one fixed line; 10004 names entry.drive
 //   10009 kEventDrivesMeet        its one fixed line
 //   10010 kEventRunFailed         its one fixed line
-//   10011 kEventDestinationBusy   its one fixed line
-//   10013 kEventNotLocked         its one fixed line
+//   10011 kEventEraseLimit        its one fixed line
+//   10014 kEventNotLocked         its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."
 //                                 from entry.drive and entry.missingBytes
 //   10100 kEventFileCopied        timed; file entry, second label "to"
@@ -36,10 +36,10 @@
 //   10108 kEventCaseTwin          timed; folder entry (the file, or folder with its backslash)
 //   10109 kEventNameClash         timed; folder entry (the file left out)
 //   10110 kEventConflict          timed; folder entry (the file, source side)
-//   10111 kEventUnreadableFolder  timed; folder entry (the folder)
-//   10112 kEventRotationBlocked   timed; folder entry (the generation folder)
-//   10114 kEventLinkNotFollowed   timed; folder entry (the link, as a folder)
-//   10113 kEventEraseError        timed; erase entry for a file, folder entry
+//   10111 kEventUnreadableFolder  timed; folder entry (the folder, with its backslash)
+//   10112 kEventLinkNotFollowed   timed; folder entry (the link, with a backslash)
+//   10113 kEventRotationBlocked   timed; folder entry (the generation folder)
+//   10114 kEventEraseError        timed; erase entry for a file, folder entry
 //                                 for a folder (an entry without a size text)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing

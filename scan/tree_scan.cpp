@@ -7,6 +7,7 @@
 
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "model/run_extension.h"
 #include "platform/platform.h"
 #include "scan/conflicts.h"
 #include "scan/decide.h"
@@ -36,14 +37,14 @@ bool CanPairFolders(const TParameters& parameters) {
   return IsKnownPathMode(parameters.PathMode) && IsDirectoryEntry(root) && root.back() == '\\';
 }
 
-// Only the subfolders the scan will visit matter: a name in a folder that
-// was excluded afterwards is no loss.
-void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, FindingSink* sink) {
-  if (found.empty()) return;
+// Only the subfolders the scan will visit matter: a name, a link or an
+// unreadable folder in a folder that was excluded afterwards is no loss.
+void KeepNotesOfVisitedFolders(const std::vector<FolderNote>& notes, FindingSink* sink) {
+  if (notes.empty()) return;
   std::unordered_set<std::string> visited;
   for (const STRING& entry : dirList) visited.insert(entry.text());
-  for (const UnusableName& name : found) {
-    if (visited.count(name.folder) != 0) sink->Add(TOLVEX_REPORT_UNUSABLE_NAME, name.native_path);
+  for (const FolderNote& note : notes) {
+    if (visited.count(note.folder) != 0) sink->Add(note.kind, note.path);
   }
 }
 
@@ -85,7 +86,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     return true;
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
-  std::vector<UnusableName> unusable;
+  std::vector<FolderNote> notes;
   // Includes that are missing now, although the run's check found them a
   // moment ago (or found them missing and said so), and selections whose
   // folder the system would not tell about: left out, and reported.
@@ -110,7 +111,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
         for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
       },
       [&] { DropMissingDirectories(&excludes, nullptr, /*keep_unknown=*/true); },
-      [&] { ExpandSelections(&dirList, progress, &unusable, listings); },
+      [&] { ExpandSelections(&dirList, progress, &notes, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
       [&] { RemoveExcludedDirectories(&dirList, excludes); },
   };
@@ -121,7 +122,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
   ReportDropped(includes_dropped, twins_dropped, sink);
   std::sort(dirList.begin(), dirList.end());
   DropFoldersWithTwins(roots, listings, sink);
-  KeepUnusableOfVisitedFolders(unusable, sink);
+  KeepNotesOfVisitedFolders(notes, sink);
   return true;
 }
 
@@ -159,7 +160,7 @@ struct Counterpart {
 // counterpart lookups answer from their listings.
 class FolderFileScan {
  public:
-  // `flat_files`, when not null, receives every file considered.
+  // `flat_files`, when not null, receives every file considered;
   // `scanned`: the folders of dirList, which the scan has seen exist.
   FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
                  FolderListings* listings, FindingSink* sink,
@@ -179,18 +180,6 @@ class FolderFileScan {
   }
   FolderFileScan(const FolderFileScan&) = delete;
   FolderFileScan& operator=(const FolderFileScan&) = delete;
-
-  // Links to folders (on Windows also junctions) are never entered: no
-  // loop, no way out of the drive. What they lead to is not backed up, so
-  // each one met is reported.
-  void ReportLinks() {
-    for (const FindEntry& entry : OwnListing().entries()) {
-      if ((entry.attributes & kAttrDirectory) && (entry.attributes & kAttrReparsePoint) &&
-          entry.name != "." && entry.name != "..") {
-        sink_->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder_.text() + entry.name + "\\");
-      }
-    }
-  }
 
   // The names the file exclude patterns match here. False when aborted.
   bool CollectExcludedNames() {
@@ -218,6 +207,11 @@ class FolderFileScan {
     std::vector<const FindEntry*> yielded;
     if (IsWholeFolderPattern(pattern)) {
       const FolderListing& listing = OwnListing();
+      // A folder of dirList that is missing now vanished since the scan saw
+      // it, or could not be reached: nothing can be said of its files.
+      if (!listing.readable() || listing.missing()) {
+        sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
+      }
       for (const FindEntry& entry : listing.entries()) {
         if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
       }
@@ -231,41 +225,31 @@ class FolderFileScan {
     const uint32_t result = Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
                                               report_unusable ? &unusable : nullptr);
     // The folder is in dirList: "path not found" means it vanished.
-    if (!TellsContent(result) || result == kErrPathNotFound) ReportUnreadable(folder_.text());
+    if (!TellsContent(result) || result == kErrPathNotFound) {
+      sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
+    }
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
   }
 
   const FolderListing& OwnListing() {
-    if (!own_listing_) {
-      own_listing_ = listings_->Get(folder_.text());
-      // A folder of dirList that is missing now vanished since the scan saw
-      // it, or could not be reached: nothing can be said of its files.
-      if (!own_listing_->readable() || own_listing_->missing()) ReportUnreadable(folder_.text());
-    }
+    if (!own_listing_) own_listing_ = listings_->Get(folder_.text());
     return *own_listing_;
   }
 
   // The same-named file in the counterpart folder, as enumerating
   // "<counterpart folder><name>" with the scan's mask finds it.
+  // A counterpart folder that is missing is the everyday case (nothing
+  // copied there yet); one the scan has seen exist (it is in dirList) that
+  // reads as missing vanished, or could not be reached, and tells nothing.
   const FolderListing& CounterpartListing() {
     if (!counterpart_listing_) {
       counterpart_listing_ = listings_->Get(counterpart_folder_);
       counterpart_known_ = counterpart_listing_->readable() &&
-                           !(counterpart_listing_->missing() && Scanned(counterpart_folder_));
-      if (!counterpart_known_) ReportUnreadable(counterpart_folder_);
+                           !(counterpart_listing_->missing() && scanned_->count(counterpart_folder_) != 0);
     }
     return *counterpart_listing_;
-  }
-
-  bool Scanned(const std::string& folder) const { return scanned_->count(folder) != 0; }
-
-  // A folder that cannot be read (no access, an I/O error) keeps its files
-  // and their counterparts out of the run: said in the log, or the run
-  // would pass for complete.
-  void ReportUnreadable(const std::string& folder) {
-    sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder);
   }
 
   Counterpart FindCounterpart(const std::string& file_name) {
@@ -283,7 +267,6 @@ class FolderFileScan {
       // The folder was there a moment ago: "path not found" now is no answer.
       found.unknown = !TellsContent(result) ||
                       (result == kErrPathNotFound && !counterpart_listing_->missing());
-      if (found.unknown) ReportUnreadable(counterpart_folder_);
       if (!asked.empty()) entry = &asked.front();
     }
     if (found.unknown) return found;
@@ -298,6 +281,7 @@ class FolderFileScan {
   void ConsiderFile(const FindEntry& entry) {
     if (IsFolderEntry(entry)) return;
     if (excluded_.count(entry.name) != 0) return;
+    ++scanTally.filesPresent[folder_.mark() != 0 ? 1 : 0];
     if (entry.stamp < Parameters.LeastDate) return;
     if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
                 counterpart_folder_, sink_)) {
@@ -307,7 +291,10 @@ class FolderFileScan {
     const Counterpart counterpart = FindCounterpart(entry.name);
     // A file whose counterpart cannot be looked up is left out of the plan:
     // taken for an orphan, its backup could be erased or a copy misjudged.
-    if (counterpart.unknown) return;
+    if (counterpart.unknown) {
+      sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, counterpart_folder_);
+      return;
+    }
     DecisionInput input;
     input.side = folder_.mark();
     input.stamp = entry.stamp;
@@ -316,7 +303,10 @@ class FolderFileScan {
     input.counter_stamp = counterpart.stamp;
     input.counter_size = counterpart.size;
     uint16_t state = 0;
-    if (!DecideCandidate(Parameters, input, &state)) return;
+    if (!DecideCandidate(Parameters, input, &state)) {
+      if (counterpart.present) TallyUnchanged(entry, counterpart);
+      return;
+    }
     std::string name;
     std::string extension;
     SplitName(entry.name, &name, &extension);
@@ -324,6 +314,28 @@ class FolderFileScan {
     candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
                             counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
                             counterpart.attributes, state);
+  }
+
+  // A pair the decision skipped: counted once, from the side the job reads
+  // from (both ways the source side, where only equal pairs count: an older
+  // file there is the other side's newer one, which that side copies).
+  void TallyUnchanged(const FindEntry& entry, const Counterpart& counterpart) {
+    const int32_t touch = Parameters.TouchMode;
+    const uint8_t reading_side = touch == TOLVEX_TOUCH_TO_SOURCE ? 1 : 0;
+    if (folder_.mark() != reading_side) return;
+    const bool equal = entry.stamp == counterpart.stamp && entry.size == counterpart.size;
+    const bool one_way = touch == TOLVEX_TOUCH_TO_DESTINATION || touch == TOLVEX_TOUCH_TO_SOURCE;
+    const bool older = entry.stamp < counterpart.stamp && one_way;
+    if (!equal && !older) return;
+    (equal ? scanTally.equalPairs : scanTally.olderPairs) += 1;
+    (equal ? scanTally.equalBytes : scanTally.olderBytes) += entry.size;
+    if (!Extension.ListsUnchangedPairs()) return;
+    std::string name;
+    std::string extension;
+    SplitName(entry.name, &name, &extension);
+    unchangedPairs.emplace_back(std::move(name), std::move(extension), index_, entry.size,
+                                counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
+                                counterpart.attributes, STATE_IGNORE);
   }
 
   int32_t index_;
@@ -377,7 +389,6 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
     if (counterpartList.back().text().empty()) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
                         sink, flat_files, &scanned);
-    scan.ReportLinks();
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }

@@ -6,7 +6,8 @@
  *   TOLVEX_SHIM_KILL=CALL:N       SIGKILL right before the N-th CALL, one of
  *                                 renameat2 (the generation rotation's moves),
  *                                 renameat (a copy's rename over its target),
- *                                 unlink (an erasure), fsync (a copy's data
+ *                                 unlink (an erasure: unlink, or unlinkat of
+ *                                 a file), fsync (a copy's data
  *                                 made durable);
  *   TOLVEX_SHIM_KILL=CALL:N:after SIGKILL right after it;
  *   TOLVEX_SHIM_COUNTS=FILE       at exit, one line "CALL COUNT" per call;
@@ -76,6 +77,13 @@ int unlink(const char* path) {
   AROUND(kUnlink, real(path));
 }
 
+/* The erase pass removes files relative to their open folder. */
+int unlinkat(int dirfd, const char* path, int flags) {
+  int (*real)(int, const char*, int) = Next("unlinkat");
+  if (flags & AT_REMOVEDIR) return real(dirfd, path, flags);
+  AROUND(kUnlink, real(dirfd, path, flags));
+}
+
 int fsync(int fd) {
   int (*real)(int) = Next("fsync");
   AROUND(kFsync, real(fd));
@@ -86,18 +94,36 @@ int fsync(int fd) {
 static DIR* failing[kMaxFailing];
 static int served[kMaxFailing];
 
+static void WatchIfFailing(DIR* dir, const char* path) {
+  const char* text = getenv("TOLVEX_SHIM_READDIR_EIO");
+  if (!dir || !text || !*text || !strstr(path, text)) return;
+  for (int i = 0; i < kMaxFailing; ++i) {
+    if (!failing[i]) {
+      failing[i] = dir;
+      served[i] = 0;
+      return;
+    }
+  }
+}
+
 DIR* opendir(const char* path) {
   DIR* (*real)(const char*) = Next("opendir");
   DIR* dir = real(path);
-  const char* text = getenv("TOLVEX_SHIM_READDIR_EIO");
-  if (dir && text && *text && strstr(path, text)) {
-    for (int i = 0; i < kMaxFailing; ++i) {
-      if (!failing[i]) {
-        failing[i] = dir;
-        served[i] = 0;
-        break;
-      }
-    }
+  WatchIfFailing(dir, path);
+  return dir;
+}
+
+/* A folder opened by descriptor: its path from the kernel. */
+DIR* fdopendir(int fd) {
+  DIR* (*real)(int) = Next("fdopendir");
+  char link[32];
+  char path[4096];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t length = readlink(link, path, sizeof path - 1);
+  DIR* dir = real(fd);
+  if (length > 0) {
+    path[length] = '\0';
+    WatchIfFailing(dir, path);
   }
   return dir;
 }

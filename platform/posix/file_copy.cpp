@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/posix/system_calls.h"
 #include "platform/posix/temporary_files.h"
+#include "platform/stop_request.h"
 #include "platform/posix/win32_error.h"
 #include "platform/text_rules.h"
 
@@ -20,6 +21,10 @@ namespace tolvex::posix {
 namespace {
 
 std::optional<CopyFault> pending_fault;
+
+// A copy asked to stop (a second Ctrl-C) ends at its next chunk with this
+// errno value; the temporary file is removed like that of any failed copy.
+constexpr int kStopped = ECANCELED;
 
 // The armed fault at `point`, disarmed on the way out.
 std::optional<CopyFault> TakeFault(CopyFaultPoint point) {
@@ -63,6 +68,7 @@ int CopyByReadWrite(int from, int to, const std::optional<CopyFault>& fault) {
   std::vector<char> buffer(1 << 20);
   uint64_t written = 0;
   for (;;) {
+    if (CopyStopRequested()) return kStopped;
     size_t want = buffer.size();
     if (fault) {
       if (written >= fault->after_bytes) return fault->error;
@@ -91,7 +97,9 @@ class RangeCopier {
     off_t in = begin;
     off_t out = begin;
     while (kernel_copies_ && in < end) {
-      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 30));
+      if (CopyStopRequested()) return kStopped;
+      // 64 MiB at a time: a request to stop waits for one chunk at most.
+      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 26));
       if (n > 0) continue;
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && !CannotCopyRanges(errno)) return errno;
@@ -102,6 +110,7 @@ class RangeCopier {
       kernel_copies_ = false;
     }
     while (in < end) {
+      if (CopyStopRequested()) return kStopped;
       if (buffer_.empty()) buffer_.resize(1 << 20);
       const ssize_t n =
           pread(from_, buffer_.data(), ChunkOf(end - in, static_cast<off_t>(buffer_.size())), in);
@@ -202,7 +211,11 @@ uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_
   std::string temp;
   const int fd = CreateHeldTemporary(folder_fd, &temp);
   if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
-  return Finish(folder_fd, fd, temp, name, WriteCopy(source, source_stat, fd));
+  int error = WriteCopy(source, source_stat, fd);
+  // Also a copy that a fast path finished at once: asked to stop, the
+  // target keeps what it held.
+  if (error == 0 && CopyStopRequested()) error = kStopped;
+  return Finish(folder_fd, fd, temp, name, error);
 }
 
 uint32_t ReplaceWithText(const std::string& folder, const std::string& name,

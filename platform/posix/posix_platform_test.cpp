@@ -295,11 +295,11 @@ TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
   EXPECT_EQ(drives_.ReadFile("T:\\real.txt"), "real content");
 }
 
-// A link to a folder is yielded as Windows yields a junction: a folder with
-// the reparse point bit, which no scan enters (no loop, no way out of the
-// drive) and which the scan reports. Dangling links and special files hold
+// A link to a folder is listed as Windows lists a junction: a folder with
+// the reparse-point bit, which no scan enters (no loop, no way out of the
+// drive) and which it reports. Dangling links and special files hold
 // nothing to back up and are never yielded.
-TEST_F(PosixPlatformTest, LinksToFoldersAreYieldedAsLinksDanglingLinksAndSpecialFilesNever) {
+TEST_F(PosixPlatformTest, LinksToFoldersAreListedAsLinksDanglingLinksAndSpecialFilesNever) {
   drives_.WriteFile("T:\\outside\\secret.txt", "s");
   drives_.WriteFile("S:\\l\\plain.txt", "p");
   Symlink(Native("T:\\outside"), "S:\\l\\escape");
@@ -309,13 +309,16 @@ TEST_F(PosixPlatformTest, LinksToFoldersAreYieldedAsLinksDanglingLinksAndSpecial
   ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
   EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF),
             (std::vector<std::string>{".", "..", "escape", "loop", "plain.txt", "up"}));
-  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"plain.txt"}));
   for (const char* link : {"S:\\l\\ESCAPE", "S:\\l\\loop", "S:\\l\\up"}) {
     const FindEntry entry = FoundEntry(link);
     EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrReparsePoint),
               kAttrDirectory | kAttrReparsePoint)
         << link;
   }
+  EXPECT_EQ(FoundEntry("S:\\l\\ESCAPE").name, "escape");
+  EXPECT_EQ(FoundEntry("S:\\l\\plain.txt").attributes & kAttrReparsePoint, 0u);
+  // Without the directory bit in the mask a folder link is not yielded, as any folder.
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"plain.txt"}));
   // A FIFO is refused at once instead of waiting for a writer.
   EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
   // A folder link named outright shows its folder's attributes, but nothing

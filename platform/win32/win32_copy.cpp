@@ -9,6 +9,7 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include "platform/stop_request.h"
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_temporary_files.h"
@@ -77,6 +78,14 @@ constexpr uint32_t kNoRoomForTemporaryName = 0xFFFFFFFFu;
 // sweeper of another process took it for dead): copy again under a new name.
 constexpr uint32_t kTemporaryTaken = 0xFFFFFFFEu;
 
+// Called by CopyFileExA between chunks: a copy asked to stop (a second
+// Ctrl-C) is cancelled there, and CopyFileExA removes what it wrote and
+// fails with ERROR_REQUEST_ABORTED.
+DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                             DWORD, HANDLE, HANDLE, LPVOID) {
+  return CopyStopRequested() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
 // Copies `from` to a fresh temporary name in `folder`; on failure nothing
 // is left behind. CopyFileA holds the new file without sharing delete
 // access while it writes, so no sweeper takes it meanwhile.
@@ -84,7 +93,10 @@ uint32_t CopyToTemporary(const std::string& from, const std::string& folder, std
   for (int attempt = 0; attempt < 16; ++attempt) {
     *temp = folder + NextTemporaryName();
     if (temp->size() >= MAX_PATH) return kNoRoomForTemporaryName;
-    if (::CopyFileA(from.c_str(), temp->c_str(), TRUE)) return kErrOk;
+    if (::CopyFileExA(from.c_str(), temp->c_str(), &StopWhenAsked, nullptr, nullptr,
+                      COPY_FILE_FAIL_IF_EXISTS)) {
+      return kErrOk;
+    }
     const uint32_t error = LastError();
     if (error == kErrFileExists || error == kErrAlreadyExists) continue;  // not ours
     Discard(*temp);  // a failed copy may leave a partial file
@@ -132,6 +144,12 @@ uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_a
   if (const uint32_t flushed = FlushTemporary(temp, source_attributes)) {
     if (flushed != kTemporaryTaken) Discard(temp);
     return flushed;
+  }
+  // Also a copy too short for a progress call: asked to stop, the target
+  // keeps what it held.
+  if (CopyStopRequested()) {
+    Discard(temp);
+    return kErrRequestAborted;
   }
   if (::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return kErrOk;
