@@ -23,6 +23,7 @@
 //   10009 kEventDrivesMeet        its one fixed line
 //   10010 kEventRunFailed         its one fixed line
 //   10011 kEventEraseLimit        its one fixed line
+//   10014 kEventNotLocked         its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."
 //                                 from entry.drive and entry.missingBytes
 //   10100 kEventFileCopied        timed; file entry, second label "to"
@@ -37,7 +38,9 @@
 //   10110 kEventConflict          timed; folder entry (the file, source side)
 //   10111 kEventUnreadableFolder  timed; folder entry (the folder, with its backslash)
 //   10112 kEventLinkNotFollowed   timed; folder entry (the link, with a backslash)
-//   10113 kEventRotationBlocked   timed; folder entry (the leftover Grandfather folder)
+//   10113 kEventRotationBlocked   timed; folder entry (the generation folder)
+//   10114 kEventEraseError        timed; erase entry for a file, folder entry
+//                                 for a folder (an entry without a size text)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing
 //
@@ -47,9 +50,10 @@
 // are shortened (log_text.h). Texts are written as they are (a '%' is just a
 // character); control characters become '?'.
 //
-// A log that is not active, or whose file cannot be opened, writes nothing and
-// reports nothing: the run goes on without a log. Errors of single writes are
-// ignored.
+// A log that is not active, or whose file cannot be opened, writes nothing:
+// the run goes on without a log. An active log that could not be opened,
+// or lost a write (a full disk, a drive gone), says so through Failed(), so
+// that the run can tell its caller that the log is not the whole story.
 #pragma once
 
 #include <cstdint>
@@ -105,6 +109,8 @@ class TLog {
   void Close();
 
   bool IsOpen() const { return file != nullptr; }
+  // True once an active log failed to open, or a write or the close failed.
+  bool Failed() const { return failed; }
 
  private:
   void WriteLine(const std::string& line);
@@ -112,7 +118,7 @@ class TLog {
   void WriteTimePrefix();
   void WriteFileEntry(const std::string& label, const std::string& second_label,
                       const LogEntry& entry);
-  void WriteEraseEntry(const LogEntry& entry);
+  void WriteEraseEntry(const std::string& label, const LogEntry& entry);
   void WriteFolderEntry(const std::string& label, const std::string& path);
   void WriteEvent(int code, const LogEntry& entry);
 
@@ -125,6 +131,7 @@ class TLog {
   char dateSeparator;
   char timeSeparator;
   std::FILE* file = nullptr;
+  bool failed = false;
 };
 
 }  // namespace tolvex

@@ -17,8 +17,8 @@ bool HasHighByte(std::string_view text) {
 }  // namespace
 
 FolderListing::FolderListing(const std::vector<FindEntry>& entries,
-                             std::vector<std::string> unusable, bool readable)
-    : unusable_(std::move(unusable)), readable_(readable) {
+                             std::vector<std::string> unusable, bool readable, bool missing)
+    : unusable_(std::move(unusable)), readable_(readable), missing_(missing) {
   size_t name_bytes = 0;
   for (const FindEntry& entry : entries) name_bytes += entry.name.size();
   names_.reserve(name_bytes);
@@ -114,7 +114,8 @@ FolderEnumeration EnumerateFolder(const std::string& folder) {
 std::shared_ptr<const FolderListing> ListingOf(const FolderEnumeration& enumeration) {
   // Nothing found and a missing folder both leave the listing empty.
   return std::make_shared<const FolderListing>(enumeration.entries, enumeration.unusable,
-                                               TellsContent(enumeration.result));
+                                               TellsContent(enumeration.result),
+                                               enumeration.result == kErrPathNotFound);
 }
 
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {

@@ -48,11 +48,15 @@ struct ListedEntry {
 class FolderListing {
  public:
   FolderListing(const std::vector<FindEntry>& entries, std::vector<std::string> unusable,
-                bool readable = true);
+                bool readable = true, bool missing = false);
 
   // False when the folder exists but could not be read (no access, an I/O
   // error): its emptiness then says nothing about what it holds.
   bool readable() const { return readable_; }
+  // True when the folder was not there to read (path not found). For a
+  // folder the scan has seen in its parent, that is a failure too: it
+  // vanished, or the read failed on the way (a network drive).
+  bool missing() const { return missing_; }
 
   // The entries in enumeration order, "." and ".." included where the
   // platform yields them.
@@ -106,6 +110,7 @@ class FolderListing {
   std::string names_;
   std::vector<std::string> unusable_;
   bool readable_ = true;
+  bool missing_ = false;
   // The entries by name, letter case ignored; built on the first lookup,
   // which also learns whether any two names differ only in letter case
   // (most folders hold no such pair, and then no file needs a lookup to

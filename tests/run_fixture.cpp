@@ -173,6 +173,7 @@ void TOLVEX_CALLBACK RecordOutcome(const TolvexItem* item) {
 
 int TOLVEX_CALLBACK RecordNotify(int code, int drive, int number) {
   Recorder().notifications.push_back({code, drive, number});
+  if (Recorder().onNotify) Recorder().onNotify(code);
   return Recorder().notifyAnswers.Next();
 }
 
@@ -182,6 +183,7 @@ int TOLVEX_CALLBACK RecordConfirm(const char* path, const char* counter_path, ui
   Recorder().confirmations.push_back(Question(path, counter_path, size, counter_size, stamp,
                                               counter_stamp, static_cast<uint32_t>(state)));
   if (Recorder().onQuestion) Recorder().onQuestion();
+  if (Recorder().confirmBy) return Recorder().confirmBy(Recorder().confirmations.back());
   return Recorder().confirmAnswers.Next();
 }
 
@@ -191,6 +193,7 @@ int TOLVEX_CALLBACK RecordCopyError(const char* path, const char* counter_path, 
   Recorder().copyErrors.push_back(
       Question(path, counter_path, size, counter_size, stamp, counter_stamp, error));
   if (Recorder().onQuestion) Recorder().onQuestion();
+  if (Recorder().copyErrorBy) return Recorder().copyErrorBy(Recorder().copyErrors.back());
   return Recorder().copyErrorAnswers.Next();
 }
 
@@ -251,6 +254,16 @@ size_t RunPlatform::CompleteStagedCopies(uint32_t* failure) {
     if (*failure != kErrOk) return i;
   }
   return staged.size();
+}
+
+uint32_t RunPlatform::RemoveFile(const std::string& path) {
+  if (beforeRemove) beforeRemove(path);
+  return FaultInjectingPlatform::RemoveFile(path);
+}
+
+uint32_t RunPlatform::RemoveFolder(const std::string& path) {
+  if (beforeRemove) beforeRemove(path);
+  return FaultInjectingPlatform::RemoveFolder(path);
 }
 
 // --- Dialogs ----------------------------------------------------------------
