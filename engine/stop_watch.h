@@ -27,8 +27,8 @@ class StopWatch final : public PlatformWrapper {
     return taken;
   }
 
-  // It changes nothing else: copies are staged and folders read ahead as
-  // the platform below does them (a wrapper does neither by default).
+  // It changes nothing else: copies are staged as the platform below
+  // stages them (a wrapper stages none by default).
   StageResult StageCopy(const std::string& from, const std::string& to) override {
     return target()->StageCopy(from, to);
   }
@@ -36,7 +36,6 @@ class StopWatch final : public PlatformWrapper {
     return target()->CompleteStagedCopies(failure);
   }
   void DropStagedCopies() override { target()->DropStagedCopies(); }
-  bool FindEntriesFromAnyThread() const override { return target()->FindEntriesFromAnyThread(); }
 };
 
 }  // namespace tolvex

@@ -263,12 +263,6 @@ class Platform {
 
   // Reloads the drive table (POSIX: TOLVEX_DRIVES); nothing on Windows.
   virtual void ReloadDrives() {}
-
-  // True when FindEntries may be called from a second thread while the
-  // caller's thread goes on using the platform (a scan then reads folders
-  // ahead on a helper thread). False unless a back end says so; wrappers
-  // say false, as they count and hold calls in the order of one thread.
-  virtual bool FindEntriesFromAnyThread() const { return false; }
 };
 
 // The platform the engine uses now: the back end's own instance unless a test

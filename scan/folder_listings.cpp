@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/text_rules.h"
-#include "scan/listing_reader.h"
 
 namespace tolvex {
 
@@ -105,38 +104,19 @@ bool FolderListing::HoldsUnusableAlike(std::string_view name) const {
   return !unusable_alike_.empty() && unusable_alike_.count(AsciiUpperText(name)) != 0;
 }
 
-FolderEnumeration EnumerateFolder(const std::string& folder) {
-  FolderEnumeration found;
-  found.result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &found.entries, &found.unusable);
-  return found;
-}
-
-std::shared_ptr<const FolderListing> ListingOf(const FolderEnumeration& enumeration) {
-  // Nothing found and a missing folder both leave the listing empty.
-  return std::make_shared<const FolderListing>(enumeration.entries, enumeration.unusable,
-                                               TellsContent(enumeration.result),
-                                               enumeration.result == kErrPathNotFound);
-}
-
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {
-  return ListingOf(EnumerateFolder(folder));
-}
-
-FolderListings::FolderListings(size_t max_entries) : max_entries_(max_entries) {
-  if (Sys().FindEntriesFromAnyThread()) reader_ = std::make_unique<ListingReader>();
-}
-
-FolderListings::~FolderListings() = default;
-
-void FolderListings::ReadAhead(const std::string& folder) {
-  if (reader_ && kept_.count(folder) == 0) reader_->Ahead(folder);
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  const uint32_t result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
+  // Nothing found and a missing folder both leave the listing empty.
+  return std::make_shared<const FolderListing>(entries, std::move(unusable), TellsContent(result),
+                                               result == kErrPathNotFound);
 }
 
 std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& folder) {
   const auto kept = kept_.find(folder);
   if (kept != kept_.end()) return kept->second;
-  std::shared_ptr<const FolderListing> listing = reader_ ? reader_->Take(folder) : nullptr;
-  if (!listing) listing = ReadFolderListing(folder);
+  std::shared_ptr<const FolderListing> listing = ReadFolderListing(folder);
   ++reads_;
   const size_t size = listing->size();
   bool wanted = true;

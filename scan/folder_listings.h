@@ -133,18 +133,7 @@ inline bool TellsContent(uint32_t find_result) {
          find_result == kErrPathNotFound || find_result == kErrInvalidName;
 }
 
-// An enumeration of "<folder>*.*" with kEveryEntryMask as the platform
-// hands it over.
-struct FolderEnumeration {
-  std::vector<FindEntry> entries;
-  std::vector<std::string> unusable;
-  uint32_t result = kErrOk;
-};
-FolderEnumeration EnumerateFolder(const std::string& folder);
-// The listing of an enumeration.
-std::shared_ptr<const FolderListing> ListingOf(const FolderEnumeration& enumeration);
-
-// Enumerates "<folder>*.*" with kEveryEntryMask: ListingOf(EnumerateFolder).
+// Enumerates "<folder>*.*" with kEveryEntryMask.
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder);
 
 // The listings of one scan. Until PlanUses, every listing read is kept (the
@@ -152,20 +141,10 @@ std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder
 // then on a listing is kept only while planned uses of its folder remain.
 // Listings beyond `max_entries` entries in all are not kept but read again
 // when needed, which bounds the memory of very large trees.
-class ListingReader;
-
 class FolderListings {
  public:
   static constexpr size_t kDefaultMaxEntries = size_t{1} << 20;
-  // Reads ahead on a second thread when the current platform allows it.
-  explicit FolderListings(size_t max_entries = kDefaultMaxEntries);
-  ~FolderListings();
-  FolderListings(const FolderListings&) = delete;
-  FolderListings& operator=(const FolderListings&) = delete;
-
-  // `folder` will be asked for soon, after the folders named before it:
-  // its listing may be read meanwhile (ListingReader).
-  void ReadAhead(const std::string& folder);
+  explicit FolderListings(size_t max_entries = kDefaultMaxEntries) : max_entries_(max_entries) {}
 
   // The listing of `folder` (drive form, ending in a backslash).
   std::shared_ptr<const FolderListing> Get(const std::string& folder);
@@ -193,7 +172,6 @@ class FolderListings {
   bool planned_ = false;
   std::unordered_map<std::string, std::shared_ptr<const FolderListing>> kept_;
   std::unordered_map<std::string, size_t> uses_;
-  std::unique_ptr<ListingReader> reader_;  // null: every folder is read when asked for
 };
 
 }  // namespace tolvex

@@ -172,8 +172,6 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
       std::string path;
       path.reserve(folder.size() + entry.name.size() + 2);
       path.append(folder).append(entry.name).append("\\");
-      // Expanded in its turn: its listing can be read meanwhile.
-      if (listings) listings->ReadAhead(path);
       path.push_back('*');
       list->emplace_back(std::move(path), mark);
       ++count;

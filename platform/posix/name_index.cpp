@@ -62,7 +62,6 @@ NameIndex::NameIndex(size_t max_folders, size_t max_names)
 std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
                                                    const std::string& name,
                                                    const FolderKey* folder_key) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   FolderKey key;
   if (folder_key) {
     key = *folder_key;
@@ -87,12 +86,10 @@ std::optional<std::string> NameIndex::FindCaseless(const std::string& folder,
 
 void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_t read_started_ns,
                          FolderNames names) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   Store(folder, key, IsRacy(key, read_started_ns), std::move(names));
 }
 
 FolderChange NameIndex::BeginChange(const std::string& folder, const FolderKey* folder_key) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   FolderChange change;
   change.folder = folder;
   FolderKey key;
@@ -103,7 +100,6 @@ FolderChange NameIndex::BeginChange(const std::string& folder, const FolderKey* 
 
 void NameIndex::EndChange(const FolderChange& change, const std::string& added,
                           const std::string& removed) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   const auto found = listings_.find(change.folder);
   if (found == listings_.end()) return;
   FolderKey key;
@@ -123,7 +119,6 @@ void NameIndex::EndChange(const FolderChange& change, const std::string& added,
 }
 
 void NameIndex::Forget(const std::string& folder) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   Drop(folder);
 }
 
@@ -136,7 +131,6 @@ void NameIndex::Drop(const std::string& folder) {
 }
 
 void NameIndex::Clear() {
-  const std::lock_guard<std::mutex> lock(mutex_);
   listings_.clear();
   recency_.clear();
   total_names_ = 0;

@@ -22,8 +22,7 @@
 //     ours is the one thing it can miss, and then only until the folder
 //     changes again.
 // Each enumeration hands its complete listing over too (Remember), so the
-// counterpart lookups of a scan cost no extra directory reads. Every method
-// may be called from any thread.
+// counterpart lookups of a scan cost no extra directory reads.
 #pragma once
 
 #include <sys/stat.h>
@@ -31,7 +30,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <list>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -153,9 +151,6 @@ class NameIndex {
   int64_t racy_window_ns_ = kRacyWindowNs;
   size_t total_names_ = 0;
   uint64_t folder_reads_ = 0;
-  // Each public method holds it: a scan may read folders on a second
-  // thread, and every read hands its listing over.
-  std::mutex mutex_;
   std::unordered_map<std::string, Listing> listings_;
   std::list<std::string> recency_;  // most recently used first
 };

@@ -131,7 +131,6 @@ class PosixPlatform final : public Platform {
   void ReloadDrives() override;
   // FindEntries only reads the drive table (changed by ReloadDrives alone,
   // between runs) and hands listings to the name index, which is locked.
-  bool FindEntriesFromAnyThread() const override { return true; }
 
   // Resolves `path` (drive form) to a native entry. With `must_exist`, a
   // missing entry is 2 and a missing folder on the way 3; without it only
