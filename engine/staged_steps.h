@@ -30,9 +30,10 @@ class StagedSteps {
 
   // Copies and bytes staged at most before they are completed: enough for
   // the durability of many small files to cost about one wait, little
-  // enough that the gauge moves several times a second and a batch that
-  // fails wastes little work.
-  static constexpr size_t kMaxCopies = 1024;
+  // enough that the gauge moves several times a second, a batch that fails
+  // wastes little work, and the descriptors a platform holds for a batch
+  // (one a copy, one a folder) stay well below a process's usual 1024.
+  static constexpr size_t kMaxCopies = 256;
   static constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
 
   bool empty() const { return steps_.empty(); }

@@ -415,6 +415,34 @@ TEST_F(CrashTest, KilledCopiesAndErasuresLeaveNoPartialTargetAndTheNextRunComple
   EXPECT_GT(total, 0);
 }
 
+// Copies are written as a batch, made durable together and then renamed
+// into place: a kill after the whole batch was written and before its first
+// rename leaves every target as it was, with the batch's temporary files,
+// which the next run removes while it completes the job.
+TEST_F(CrashTest, AKillBetweenABatchsWritesAndItsRenamesLeavesNoPartialTarget) {
+  const fs::path source = root_ / "source";
+  const fs::path backup = root_ / "backup";
+  for (int file = 0; file < 30; ++file) {
+    Put(source / "d" / ("f" + std::to_string(file) + ".dat"), Bytes(2000 + file), 1);
+    // Older copies of every other file, to be replaced.
+    if (file % 2 == 0) Put(backup / "d" / ("f" + std::to_string(file) + ".dat"), Bytes(100), 30);
+  }
+  WriteJob("");
+  const Contents wanted = Scan(source);
+  const Contents earlier = Scan(backup);
+  // A copy's content is synced only once the batch is written: the first
+  // sync of the run comes after the last copy's data.
+  EXPECT_TRUE(KilledRun({}, "fsync:1", SIGKILL));
+  std::vector<std::string> temporaries;
+  EXPECT_EQ(Scan(backup, &temporaries), earlier);
+  EXPECT_EQ(temporaries.size(), 30u);
+  ASSERT_EQ(RunToTheEnd(), 0) << Output();
+  temporaries.clear();
+  EXPECT_EQ(Scan(backup, &temporaries), wanted);
+  EXPECT_TRUE(temporaries.empty()) << temporaries.front();
+  EXPECT_EQ(Scan(source), wanted);
+}
+
 // Generation folders: kills in the middle of the rotation leave
 // Grandfather behind; the next rotation completes it, and no generation is
 // lost.

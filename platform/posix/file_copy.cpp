@@ -175,7 +175,7 @@ int CopyContent(int from, const struct stat& source_stat, int to) {
   return CopyDataAndHoles(from, to);
 }
 
-// Content, owner (where allowed), permission bits and times, then sync.
+// Content, owner (where allowed), permission bits and times.
 int WriteCopy(int source, const struct stat& source_stat, int fd) {
   if (const int error = CopyContent(source, source_stat, fd)) return error;
   // Keeping the owner needs privileges; without them the file is ours.
@@ -185,7 +185,6 @@ int WriteCopy(int source, const struct stat& source_stat, int fd) {
   if (fchmod(fd, source_stat.st_mode & 0777) != 0) return errno;
   const struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
   if (futimens(fd, times) != 0) return errno;
-  if (fsync(fd) != 0) return errno;
   return 0;
 }
 
@@ -212,10 +211,39 @@ uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_
   const int fd = CreateHeldTemporary(folder_fd, &temp);
   if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   int error = WriteCopy(source, source_stat, fd);
+  if (error == 0 && fsync(fd) != 0) error = errno;
   // Also a copy that a fast path finished at once: asked to stop, the
   // target keeps what it held.
   if (error == 0 && CopyStopRequested()) error = kStopped;
   return Finish(folder_fd, fd, temp, name, error);
+}
+
+uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd,
+                       const std::string& name, StagedCopy* staged) {
+  std::string temp;
+  const int fd = CreateHeldTemporary(folder_fd, &temp);
+  if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  int error = WriteCopy(source, source_stat, fd);
+  if (error == 0 && CopyStopRequested()) error = kStopped;
+  if (error != 0) return Finish(folder_fd, fd, temp, name, error);
+  StartWriteBack(fd);
+  *staged = StagedCopy{folder_fd, fd, std::move(temp), name};
+  return kErrOk;
+}
+
+int MakeDurable(const StagedCopy& staged) { return fsync(staged.fd) == 0 ? 0 : errno; }
+
+uint32_t PutInPlace(StagedCopy* staged, int error) {
+  const uint32_t result = Finish(staged->folder_fd, staged->fd, staged->temp, staged->name, error);
+  staged->fd = -1;
+  return result;
+}
+
+void Discard(StagedCopy* staged) {
+  if (staged->fd < 0) return;
+  unlinkat(staged->folder_fd, staged->temp.c_str(), 0);
+  close(staged->fd);
+  staged->fd = -1;
 }
 
 uint32_t ReplaceWithText(const std::string& folder, const std::string& name,

@@ -26,6 +26,30 @@ namespace tolvex::posix {
 uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_fd,
                          const std::string& name);
 
+// A copy written under its held temporary name in its target's folder and
+// not yet put in place: StageCopyInto, then PutInPlace or Discard. Until
+// then the target is as it was.
+struct StagedCopy {
+  int folder_fd = -1;  // the target's folder (not owned)
+  int fd = -1;         // the temporary file, held under its lock (owned)
+  std::string temp;    // its temporary name
+  std::string name;    // the target's name
+};
+
+// Does all ReplaceWithCopy does except the sync and the rename, and starts
+// the write-back so that the sync finds the data on its way. On failure
+// (the same codes) nothing is left behind and *staged is untouched.
+uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd,
+                       const std::string& name, StagedCopy* staged);
+// Makes a staged copy's content durable: 0 or an errno value.
+int MakeDurable(const StagedCopy& staged);
+// Renames a staged copy over its target, or removes it after `error` (an
+// errno value from MakeDurable); lets go of its hold either way. 0 or the
+// Win32 code of the failure, after which the target is as it was.
+uint32_t PutInPlace(StagedCopy* staged, int error);
+// Removes a staged copy and lets go of it: the target stays as it was.
+void Discard(StagedCopy* staged);
+
 // Writes `content` to native `folder`/`name` the same crash-safe way (a
 // temporary file, synced, then renamed), with permission bits `mode`.
 uint32_t ReplaceWithText(const std::string& folder, const std::string& name,

@@ -59,7 +59,13 @@ int MoveWithoutReplacing(int from_folder, const std::string& from, int to_folder
 
 }  // namespace
 
-uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to) {
+PosixPlatform::CopyEnds::~CopyEnds() {
+  if (source >= 0) close(source);
+  if (folder >= 0) close(folder);
+}
+
+uint32_t PosixPlatform::OpenCopyEnds(const std::string& from, const std::string& to,
+                                     CopyEnds* ends) {
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
   uint32_t error = kErrOk;
@@ -67,22 +73,91 @@ uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to)
   if (source_folder.get() < 0) return error;
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
   // writer for ever; on a regular file it changes nothing.
-  const FileDescriptor fd(
-      openat(source_folder.get(), source.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) return Win32FromErrno(errno);
-  struct stat source_stat;
-  if (fstat(fd.get(), &source_stat) != 0) return Win32FromErrno(errno);
-  if (!S_ISREG(source_stat.st_mode)) return kErrAccessDenied;
-  NativeEntry target;
-  if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
-  const FileDescriptor folder(OpenHoldingFolder(target, &error));
-  if (folder.get() < 0) return error;
-  if (const uint32_t refused = CheckCopyTarget(folder.get(), target, source_stat)) return refused;
-  const FolderChange change = index_.BeginChange(target.folder);
-  error = ReplaceWithCopy(fd.get(), source_stat, folder.get(), target.name);
-  index_.EndChange(change, error == kErrOk && !target.exists ? target.name : std::string(),
+  ends->source = openat(source_folder.get(), source.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (ends->source < 0) return Win32FromErrno(errno);
+  if (fstat(ends->source, &ends->source_stat) != 0) return Win32FromErrno(errno);
+  if (!S_ISREG(ends->source_stat.st_mode)) return kErrAccessDenied;
+  if (const uint32_t resolved = Resolve(to, false, &ends->target)) return resolved;
+  ends->folder = OpenHoldingFolder(ends->target, &error);
+  if (ends->folder < 0) return error;
+  return CheckCopyTarget(ends->folder, ends->target, ends->source_stat);
+}
+
+uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to) {
+  CopyEnds ends;
+  if (const uint32_t error = OpenCopyEnds(from, to, &ends)) return error;
+  const FolderChange change = index_.BeginChange(ends.target.folder);
+  const uint32_t error =
+      ReplaceWithCopy(ends.source, ends.source_stat, ends.folder, ends.target.name);
+  index_.EndChange(change, error == kErrOk && !ends.target.exists ? ends.target.name : std::string(),
                    std::string());
   return error;
+}
+
+Platform::StageResult PosixPlatform::StageCopy(const std::string& from, const std::string& to) {
+  CopyEnds ends;
+  if (const uint32_t error = OpenCopyEnds(from, to, &ends)) return StageResult{error, false};
+  // One open folder for all copies staged into it: the batch holds one
+  // descriptor a copy and one a folder.
+  auto [kept, added] = staged_folders_.try_emplace(ends.target.folder, ends.folder);
+  if (added) ends.folder = -1;
+  const int folder_fd = kept->second;
+  // The temporary file is a change of this process's own, which keeps the
+  // folder's names as the index knows them.
+  const FolderChange change = index_.BeginChange(ends.target.folder);
+  StagedCopy copy;
+  const uint32_t error =
+      StageCopyInto(ends.source, ends.source_stat, folder_fd, ends.target.name, &copy);
+  index_.EndChange(change, std::string(), std::string());
+  if (error != kErrOk) return StageResult{error, false};
+  staged_.push_back(Staged{std::move(copy), ends.target.folder, ends.target.exists});
+  return StageResult{kErrOk, true};
+}
+
+size_t PosixPlatform::CompleteStagedCopies(uint32_t* failure) {
+  *failure = kErrOk;
+  // Durable first, all of them: their data went out while later copies were
+  // written, so each sync mostly finds it on the disk already.
+  size_t durable = staged_.size();
+  int sync_error = 0;
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    sync_error = MakeDurable(staged_[i].copy);
+    if (sync_error != 0) {
+      durable = i;
+      break;
+    }
+  }
+  size_t placed = 0;
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    Staged& staged = staged_[i];
+    if (*failure != kErrOk) {
+      Discard(&staged.copy);
+      continue;
+    }
+    const FolderChange change = index_.BeginChange(staged.folder);
+    const uint32_t error = PutInPlace(&staged.copy, i == durable ? sync_error : 0);
+    index_.EndChange(change, error == kErrOk && !staged.target_existed ? staged.copy.name
+                                                                        : std::string(),
+                     std::string());
+    if (error == kErrOk) {
+      ++placed;
+    } else {
+      *failure = error;
+    }
+  }
+  ReleaseStagedCopies();
+  return placed;
+}
+
+void PosixPlatform::DropStagedCopies() {
+  for (Staged& staged : staged_) Discard(&staged.copy);
+  ReleaseStagedCopies();
+}
+
+void PosixPlatform::ReleaseStagedCopies() {
+  staged_.clear();
+  for (const auto& [folder, fd] : staged_folders_) close(fd);
+  staged_folders_.clear();
 }
 
 uint32_t PosixPlatform::RemoveFile(const std::string& path) {

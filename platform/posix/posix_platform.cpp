@@ -65,6 +65,7 @@ uint32_t AttributesOf(const struct stat& st, std::string_view name) {
 PosixPlatform::PosixPlatform() : drives_(DriveTable::FromEnvironment()) {}
 
 void PosixPlatform::ReloadDrives() {
+  DropStagedCopies();  // a run completes or drops its own; none is left here
   drives_ = DriveTable::FromEnvironment();
   index_.Clear();
   real_roots_.fill(std::string());

@@ -60,11 +60,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/drive_table.h"
+#include "platform/posix/file_copy.h"
 #include "platform/posix/name_index.h"
 
 namespace tolvex::posix {
@@ -99,6 +101,12 @@ class PosixPlatform final : public Platform {
   uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override;
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  // Staged copies are written and held under their temporary names, with
+  // their write-back started; completing them syncs each, then renames each
+  // (file_copy.h). A batch holds one descriptor a copy and one a folder.
+  StageResult StageCopy(const std::string& from, const std::string& to) override;
+  size_t CompleteStagedCopies(uint32_t* failure) override;
+  void DropStagedCopies() override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;
@@ -129,8 +137,6 @@ class PosixPlatform final : public Platform {
   // Reads TOLVEX_DRIVES again; also forgets the name index and which folders
   // were listed (a new run looks for dead temporary files again).
   void ReloadDrives() override;
-  // FindEntries only reads the drive table (changed by ReloadDrives alone,
-  // between runs) and hands listings to the name index, which is locked.
 
   // Resolves `path` (drive form) to a native entry. With `must_exist`, a
   // missing entry is 2 and a missing folder on the way 3; without it only
@@ -160,6 +166,26 @@ class PosixPlatform final : public Platform {
 
  private:
   uint32_t ResolveDrivePath(const DrivePath& drive_path, bool must_exist, NativeEntry* out);
+  // The open source of a copy and its checked target's open folder.
+  struct CopyEnds {
+    CopyEnds() = default;
+    CopyEnds(const CopyEnds&) = delete;
+    CopyEnds& operator=(const CopyEnds&) = delete;
+    ~CopyEnds();
+    int source = -1;
+    struct stat source_stat {};
+    NativeEntry target;
+    int folder = -1;
+  };
+  // Opens and checks both ends as CopyOver needs them: its codes.
+  uint32_t OpenCopyEnds(const std::string& from, const std::string& to, CopyEnds* ends);
+  struct Staged {
+    StagedCopy copy;
+    std::string folder;  // native
+    bool target_existed;
+  };
+  // Closes what the staged copies held; they must be placed or discarded.
+  void ReleaseStagedCopies();
   // The stored spelling of `name` in native `folder`: the name itself when
   // it exists as given, else a caseless match from the index, else nothing.
   // A failure other than "missing" is left in *error (an errno value).
@@ -194,6 +220,8 @@ class PosixPlatform final : public Platform {
   std::unordered_set<std::string> enumerated_folders_;
   std::unordered_set<std::string> folders_with_temporaries_;
   int64_t unlockable_age_ms_ = 3600 * 1000;
+  std::vector<Staged> staged_;
+  std::unordered_map<std::string, int> staged_folders_;  // native folder -> open folder
 };
 
 // Native path of `name` in `folder`.

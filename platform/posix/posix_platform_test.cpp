@@ -432,6 +432,87 @@ TEST_F(PosixPlatformTest, CopyFailingInTheMiddleLeavesTheTargetAndNoTemporaryFil
   EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
 }
 
+// Staged copies are written and held under temporary names, their targets
+// as they were until the batch is completed. Completing puts them in place
+// in the order staged; a failure keeps the ones before it, leaves its own
+// target and every later one as they were, and nothing temporary behind.
+TEST_F(PosixPlatformTest, StagedCopiesTakeTheirPlaceTogetherInOrderOrNotAtAll) {
+  enum class End { kComplete, kFaultBeforeTheFirstRename, kSecondTemporaryRemoved, kDrop };
+  struct Case {
+    End end;
+    size_t placed;
+    uint32_t failure;
+  };
+  const Case cases[] = {
+      {End::kComplete, 3, kErrOk},
+      {End::kFaultBeforeTheFirstRename, 0, kErrDiskFull},
+      {End::kSecondTemporaryRemoved, 1, kErrPathNotFound},
+      {End::kDrop, 0, kErrOk},
+  };
+  const char* const names[] = {"a.txt", "b.txt", "c.txt"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.end));
+    for (const char* name : names) {
+      drives_.WriteFile(std::string("S:\\") + name, std::string("new ") + name);
+      if (drives_.Exists(std::string("T:\\") + name)) {
+        ASSERT_EQ(unlink(Native(std::string("T:\\") + name).c_str()), 0);
+      }
+    }
+    drives_.WriteFile("T:\\b.txt", "old b");
+    for (const char* name : names) {
+      const Platform::StageResult staged =
+          Sys().StageCopy(std::string("S:\\") + name, std::string("T:\\") + name);
+      ASSERT_EQ(staged.error, kErrOk);
+      ASSERT_TRUE(staged.staged);
+    }
+    // Written, held, and not yet in place.
+    std::vector<std::string> temporaries;
+    for (const std::string& name : NativeNames(Native("T:\\"))) {
+      if (IsTemporaryName(name)) temporaries.push_back(name);
+    }
+    ASSERT_EQ(temporaries.size(), 3u);
+    EXPECT_FALSE(drives_.Exists("T:\\a.txt"));
+    EXPECT_EQ(drives_.ReadFile("T:\\b.txt"), "old b");
+
+    size_t placed = 0;
+    uint32_t failure = kErrOk;
+    switch (c.end) {
+      case End::kFaultBeforeTheFirstRename:
+        InjectCopyFaultForTesting(CopyFault{CopyFaultPoint::kBeforeRename, 0, ENOSPC});
+        placed = Sys().CompleteStagedCopies(&failure);
+        break;
+      case End::kSecondTemporaryRemoved:
+        // The counter orders one process's temporary names as they were made.
+        std::sort(temporaries.begin(), temporaries.end());
+        ASSERT_EQ(unlink((Native("T:\\") + "/" + temporaries[1]).c_str()), 0);
+        placed = Sys().CompleteStagedCopies(&failure);
+        break;
+      case End::kDrop:
+        Sys().DropStagedCopies();
+        break;
+      case End::kComplete:
+        placed = Sys().CompleteStagedCopies(&failure);
+        break;
+    }
+    EXPECT_EQ(placed, c.placed);
+    EXPECT_EQ(failure, c.failure);
+    for (size_t i = 0; i < 3; ++i) {
+      const std::string target = std::string("T:\\") + names[i];
+      if (i < c.placed) {
+        EXPECT_EQ(drives_.ReadFile(target), std::string("new ") + names[i]);
+      } else if (i == 1) {
+        EXPECT_EQ(drives_.ReadFile(target), "old b");
+      } else {
+        EXPECT_FALSE(drives_.Exists(target)) << target;
+      }
+    }
+    EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
+    // Nothing is left staged: completing again puts nothing in place.
+    EXPECT_EQ(Sys().CompleteStagedCopies(&failure), 0u);
+    EXPECT_EQ(failure, kErrOk);
+  }
+}
+
 // The disk space a file takes, which holes do not.
 uint64_t AllocatedBytes(const std::string& native) {
   struct stat st;
