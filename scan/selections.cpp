@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <string_view>
 #include <unordered_set>
 
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 
 namespace tolvex {
 
@@ -114,22 +116,41 @@ bool IsDirectoryEntry(const std::string& text) {
   const unsigned char letter = static_cast<unsigned char>(text[0]);
   if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
   const size_t end = EndsWithStar(text) ? text.size() - 1 : text.size();
-  return text[end - 1] == '\\';
+  if (text[end - 1] != '\\') return false;
+  // No "." or ".." between separators (the platform takes '/' as one too):
+  // a twin or counterpart built from the text would lead out of its folder.
+  size_t start = 3;
+  for (size_t at = 3; at < end; ++at) {
+    if (text[at] != '\\' && text[at] != '/') continue;
+    const std::string_view name(text.data() + start, at - start);
+    if (name == "." || name == "..") return false;
+    start = at + 1;
+  }
+  return true;
 }
 
 std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
-  if (includes.empty()) return std::string();
-  const std::string& first = includes[0].text();
-  size_t length = first.size();
-  for (size_t i = 1; i < includes.size(); ++i) {
+  // Only directory entries are ever scanned; any other text would cut the
+  // root of the others short (or be a "root" without a backslash).
+  const std::string* first = nullptr;
+  size_t length = 0;
+  for (const STRING& include : includes) {
     Sys().PumpStep();
     if (Aborted) break;
-    length = std::min(length, CommonPrefixLength(first, includes[i].text()));
+    if (!IsDirectoryEntry(include.text())) continue;
+    if (first == nullptr) {
+      first = &include.text();
+      length = first->size();
+    } else {
+      length = std::min(length, CommonPrefixLength(*first, include.text()));
+    }
   }
-  std::string root = first.substr(0, length);
+  if (first == nullptr) return std::string();
+  std::string root = first->substr(0, length);
   if (EndsWithStar(root)) root.pop_back();
   const size_t last = root.rfind('\\');
-  if (last != std::string::npos) root.resize(last + 1);
+  if (last == std::string::npos) return std::string();
+  root.resize(last + 1);
   return root;
 }
 
@@ -147,6 +168,18 @@ void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRIN
     if (Aborted) break;
     list->emplace_back(std::move(twin), 1);
   }
+}
+
+void DropOtherDrives(char drive, std::vector<STRING>* list) {
+  const unsigned char letter = AsciiUpper(static_cast<unsigned char>(drive));
+  std::vector<char> drop(list->size(), 0);
+  for (size_t i = list->size(); i-- > 0;) {
+    Sys().PumpStep();
+    if (Aborted) break;
+    const std::string& text = (*list)[i].text();
+    drop[i] = text.empty() || AsciiUpper(static_cast<unsigned char>(text[0])) != letter;
+  }
+  EraseFlagged(list, drop);
 }
 
 void DropMissingDirectories(std::vector<STRING>* list) {

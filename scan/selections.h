@@ -38,17 +38,25 @@ size_t CommonPrefixLength(const std::string& a, const std::string& b);
 void StripPrefix(std::string* text, const std::string& prefix);
 
 // True for "X:\...\" and "X:\...\*": a drive letter, a colon, a backslash,
-// and a closing backslash (before an optional final star). Anything else
-// cannot be paired with a counterpart and is never scanned.
+// and a closing backslash (before an optional final star), with no "." or
+// ".." between separators. Anything else cannot be paired with a
+// counterpart and is never scanned.
 bool IsDirectoryEntry(const std::string& text);
 
-// The common leading folder of the include entries: empty for no entry or
+// The common leading folder of the include entries that are directory
+// entries (the others are never scanned): empty for no such entry or
 // entries on different drives; always ends after a backslash otherwise.
 std::string ComputeCommonRoot(const std::vector<STRING>& includes);
 
 // Appends the destination twin of every entry (mark 1), in entry order, for
 // path modes 1 and 2. Entries that are not directory entries get no twin.
 void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list);
+
+// Removes the entries on another drive than `drive` (letter case does not
+// count). In full path mode a destination folder holds the source path
+// without its drive and maps back onto the source drive: the folders of an
+// include on another drive would be paired with folders nobody selected.
+void DropOtherDrives(char drive, std::vector<STRING>* list);
 
 // Removes the entries whose folder does not exist (or is a file, or is not a
 // directory entry at all). Nothing is reported.
