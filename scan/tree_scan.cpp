@@ -72,10 +72,13 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
     return true;
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
+  const bool one_drive = parameters.PathMode == TOLVEX_PATH_FULL;
   std::vector<UnusableName> unusable;
   // Each step runs to its end or stops at its next test of Aborted; an
   // aborted step ends the scan at once, leaving dirList unsorted.
   const std::function<void()> steps[] = {
+      [&] { if (one_drive) DropOtherDrives(parameters.SourceDrive, &dirList); },
+      [&] { if (one_drive) DropOtherDrives(parameters.SourceDrive, &excludes); },
       [&] {
         if (parameters.PathMode == TOLVEX_PATH_RELATIVE) {
           parameters.CommonRoot = ComputeCommonRoot(dirList);
@@ -107,6 +110,13 @@ bool IsFolderEntry(const FindEntry& entry) {
 }
 
 bool IsWholeFolderPattern(const std::string& pattern) { return pattern == "*.*" || pattern == "*"; }
+
+// A file pattern names files of the folder it is applied to: with a
+// separator (or a drive's colon) it would enumerate another folder, whose
+// names would then be taken for files of this one.
+bool IsNamePattern(const std::string& pattern) {
+  return pattern.find_first_of("\\/:") == std::string::npos;
+}
 
 void SplitName(const std::string& file_name, std::string* name, std::string* extension) {
   const size_t dot = file_name.rfind('.');
@@ -171,6 +181,7 @@ class FolderFileScan {
   // until the next call.
   std::vector<const FindEntry*> Enumerate(const std::string& pattern, bool report_unusable) {
     std::vector<const FindEntry*> yielded;
+    if (!IsNamePattern(pattern)) return yielded;
     if (IsWholeFolderPattern(pattern)) {
       const FolderListing& listing = OwnListing();
       for (const FindEntry& entry : listing.entries()) {

@@ -24,6 +24,9 @@ namespace tolvex {
 // The scan refuses to guess: with a path mode other than 0, 1 and 2, or a
 // DestinationRoot that is not a folder path in drive form ("E:\Backup\"),
 // no folder has a known counterpart, and the scan visits nothing.
+// In full path mode (1) only the includes and excludes on the source drive
+// (the first include's) count. A file pattern with a separator or a colon
+// matches nothing: it would name files of another folder.
 void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names = nullptr);
 
 }  // namespace tolvex

@@ -227,6 +227,24 @@ TEST_F(TreeScan, FullPathModeScansBothTreesAndPairsThem) {
   EXPECT_EQ(dest_only->state, STATE_ERASE | STATE_DEST_SIDE);
 }
 
+// A destination folder in full path mode holds the source path without its
+// drive and maps back onto the drive of the first include. An include on
+// another drive would pair its backup with a folder nobody selected: here
+// the backup of U:\Stuff\s.txt would count as an orphan of S:\Stuff\ and be
+// erased, and a two-way run would write into S:\Stuff\.
+TEST_F(TreeScan, FullPathModeLeavesIncludesOnOtherDrivesOut) {
+  drives_.WriteFile("S:\\Data\\a.txt", "a", kMid);
+  drives_.WriteFile("U:\\Stuff\\s.txt", "s", kMid);
+  drives_.WriteFile("T:\\Backup\\Stuff\\s.txt", "s", kMid);
+  Parameters.PathMode = 1;
+  Parameters.OrphanModeD2 = 2;
+  Parameters.DInclSels = Entries({"S:\\Data\\*", "U:\\Stuff\\*"});
+  Parameters.DExclSels = Entries({"U:\\Stuff\\Old\\*"});
+  ScanTrees(nullptr);
+  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\Data\\"}));
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|a|.txt"}));
+}
+
 TEST_F(TreeScan, RelativePathModeMapsBelowTheCommonRoot) {
   drives_.WriteFile("S:\\Data\\Letters\\x.txt", "new", kNew);
   drives_.WriteFile("S:\\Data\\Letters\\Old\\y.txt", "y", kMid);
@@ -432,6 +450,23 @@ TEST_F(TreeScan, FilePatternsIncludeAndExcludeByName) {
     EXPECT_EQ(examined, c.examined) << c.includes[0] << " without "
                                     << (c.excludes.empty() ? "-" : c.excludes[0]);
   }
+}
+
+// A pattern is a name pattern: one with a separator would enumerate another
+// folder, and its names would be taken for files of this one. Here
+// "..\\x.txt" in S:\\Data\\Sub\\ would find the newer S:\\Data\\x.txt and plan
+// to copy the older Sub\\x.txt over its newer backup.
+TEST_F(TreeScan, FilePatternsWithASeparatorMatchNothing) {
+  drives_.WriteFile("S:\\Data\\x.txt", "newest", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\x.txt", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\x.txt", "middle", kMid);
+  drives_.WriteFile("S:\\Data\\Sub\\y.doc", "y", kMid);
+  Parameters.PathMode = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\Sub\\"});
+  Parameters.FInclSels = Entries({"..\\x.txt", "../*.*", "S:x.txt", "*.doc"});
+  Parameters.FExclSels = Entries({"..\\Sub\\y.doc"});
+  ScanTrees(nullptr);
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\|y|.doc"}));
 }
 
 TEST_F(TreeScan, CandidatesComePatternByPatternWithinAFolder) {
