@@ -65,6 +65,9 @@ void MakeDestinationRoot(TParameters& parameters) {
       parameters.DestinationRoot = prefix + kGrandsonFolder + '\\';
       return;
     default:
+      // No folder: the previous run's belongs to the previous job, and a
+      // run with an unknown mode would write into that job's backup.
+      parameters.DestinationRoot.clear();
       return;
   }
 }
