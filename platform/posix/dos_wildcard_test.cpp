@@ -115,7 +115,7 @@ TEST(DosWildcardTest, NamesWindowsCannotHold) {
   const char* const unusable[] = {"a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "a\\b",
                                   "tab\there", "new\nline", "\x01start"};
   for (const char* name : unusable) EXPECT_FALSE(WindowsCanHoldName(name)) << name;
-  const char* const usable[] = {"plain.txt", ".hidden", "with space", "Gr\xC3\xBC\xC3\x9F" "e",
+  const char* const usable[] = {"plain.txt", ".hidden", "with space", ("Gr\xC3\xBC\xC3\x9F" "e"),
                                 "semi;colon", "percent%", "[brackets]", "ends.in.dot."};
   for (const char* name : usable) EXPECT_TRUE(WindowsCanHoldName(name)) << name;
 }
