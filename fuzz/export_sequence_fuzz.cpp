@@ -202,6 +202,13 @@ int32_t IntValue(FuzzedDataProvider& input) {
   return kValues[input.ConsumeIntegralInRange<size_t>(0, std::size(kValues) - 1)];
 }
 
+// A separator: the usual ones, the bytes a log line must not hold, any.
+int32_t CharValue(FuzzedDataProvider& input) {
+  static const int32_t kValues[] = {'.', ':', '/', 0, '\n', '\r', 0x85, 0x7F, 0x100 + '-'};
+  if (input.ConsumeIntegralInRange(0, 3) == 0) return input.ConsumeIntegral<int32_t>();
+  return kValues[input.ConsumeIntegralInRange<size_t>(0, std::size(kValues) - 1)];
+}
+
 uint32_t StampValue(FuzzedDataProvider& input) {
   static const uint32_t kStamps[] = {0, 0xFFFFFFFF, 0x266E8000 /* 1999-03-14 */,
                                      0x26690000 /* 1999-03-09 */, 0x21210000};
@@ -235,7 +242,8 @@ const IntSetter kIntSetters[] = {
     SetOrphanModeS1, SetOrphanModeS2,   SetWarnings,      SetCreateSrcDirs,  SetCreateDestDirs,
     SetDeleteSrcDirs, SetDeleteDestDirs, SetCheckSizes,   SetLogActive,      SetLogDateTime,
     SetLogDetails,   SetLogAppend,      SetDisplayMode,   SetSizeFilter,     SetDoubleFilter,
-    SetDateSeparator, SetTimeSeparator, SetMidnight};
+    SetMidnight};
+const IntSetter kCharSetters[] = {SetDateSeparator, SetTimeSeparator};
 const UintSetter kUintSetters[] = {SetLeastDate, SetLastUpdate, SetBlockColor1, SetBlockColor2};
 const TextSetter kFolderSetters[] = {SetDInclSel, SetDExclSel, SetDestination};
 const TextSetter kPatternSetters[] = {SetFInclSel, SetFExclSel};
@@ -251,6 +259,10 @@ void CallOneExport(FuzzedDataProvider& input) {
           IntValue(input));
       return;
     case 2:
+      if (input.ConsumeBool()) {
+        kCharSetters[input.ConsumeBool() ? 1 : 0](CharValue(input));
+        return;
+      }
       kUintSetters[input.ConsumeIntegralInRange<size_t>(0, std::size(kUintSetters) - 1)](
           StampValue(input));
       return;

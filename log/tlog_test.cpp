@@ -174,6 +174,24 @@ TEST_F(TLogTest, DateLineTakesOneClockReadingAndTheGivenSeparators) {
                         "    Directory deleted: T:\\X\\", "01-05-01 09h07h32", kRule}));
 }
 
+// The separators come from the caller as any byte: a line break there would
+// split a date line in two, so they are shown as '?' like any control
+// character of a logged text.
+TEST_F(TLogTest, ControlCharactersAsSeparatorsBecomeQuestionMarks) {
+  clock_.Set({2001, 1, 5, 9, 7, 30, 5}, /*ticking=*/true);
+  Settings s;
+  s.dateTime = 2;
+  s.dateSeparator = '\n';
+  s.timeSeparator = '\0';
+  const std::string log = Run(s, [](TLog& log) {
+    log.Write(kEventStart);
+    log.Write(kEventDirectoryDeleted, LogEntry::Folder("T:\\X\\"));
+    log.Write(kEventEnd);
+  });
+  EXPECT_EQ(log, Lines({"", kRule, "01?05?01 09?07?30", "Workfile: Daily.job", "09?07?31",
+                        "    Directory deleted: T:\\X\\", "01?05?01 09?07?32", kRule}));
+}
+
 TEST_F(TLogTest, FileEventsFollowDetails) {
   struct Event {
     int code;
