@@ -2,6 +2,7 @@
 // pass (in list order, with the per-file confirmation and the copy-error
 // answers) and the removal of empty folders.
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "engine/run_ui.h"
@@ -135,6 +136,7 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
   if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   if ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs)) {
+    FrontEndCall call;
     callbacks_.makeDir(texts.counterDir.c_str());
     lastFolder_ = c.dirIndex;
   }
@@ -142,6 +144,7 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
 
 void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
   CANDIDATE& c = candidates[i];
+  FrontEndCall call;
   const int answer =
       callbacks_.confirm
           ? callbacks_.confirm(texts.path.c_str(), texts.counterPath.c_str(), ClampToU32(c.size),
@@ -192,6 +195,8 @@ UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
   CANDIDATE& c = candidates[i];
   // Without a callback the failed copy is skipped: retrying is never the
   // default, or a lasting failure would keep the run busy for ever.
+  std::optional<FrontEndCall> call;
+  if (callbacks_.copyError) call.emplace();
   const int answer =
       callbacks_.copyError
           ? callbacks_.copyError(texts.path.c_str(), texts.counterPath.c_str(),
@@ -205,6 +210,7 @@ UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
     case TOLVEX_COPY_ABORT: Aborted = true; break;
     default: break;  // retry
   }
+  call.reset();
   if (Aborted) return Next::kStop;
   if (InterruptRequest) {
     InterruptRequest = false;

@@ -31,6 +31,8 @@ RunUi& CurrentRunUi() {
 
 void SetRunUi(RunUi* ui) { installed = ui; }
 
+RunUi* InstalledRunUi() { return installed; }
+
 std::string DialogCaption(const std::string& job_name) { return "Tolvex 3.0 - " + job_name; }
 
 }  // namespace tolvex

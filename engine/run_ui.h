@@ -35,6 +35,12 @@ class RunUi {
   // confirmed it (OK); false for Cancel, and when no overview can be shown:
   // a run the user asked to confirm is never run unconfirmed.
   virtual bool RunOverview() = 0;
+
+  // Around every call of the front end's callbacks, which may write to the
+  // terminal and read answers from it: a terminal view clears itself
+  // before and draws itself again after. Nothing for dialogs in windows.
+  virtual void BeginFrontEndCall() {}
+  virtual void EndFrontEndCall() {}
 };
 
 // Shows nothing: silent progress, and an overview that cannot be shown.
@@ -50,6 +56,8 @@ class SilentRunUi final : public RunUi {
 // SetRunUi(nullptr) restores the silent ones.
 RunUi& CurrentRunUi();
 void SetRunUi(RunUi* ui);
+// The one installed with SetRunUi, or null.
+RunUi* InstalledRunUi();
 
 // The caption of every dialog of the run except the overview.
 std::string DialogCaption(const std::string& job_name);

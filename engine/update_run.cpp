@@ -85,10 +85,15 @@ UpdateRun::UpdateRun(const RunCallbacks& callbacks)
            Parameters.LogFile, Parameters.LogAppend, Parameters.Filename,
            Parameters.DateSeparator, Parameters.TimeSeparator) {}
 
+FrontEndCall::FrontEndCall() { CurrentRunUi().BeginFrontEndCall(); }
+
+FrontEndCall::~FrontEndCall() { CurrentRunUi().EndFrontEndCall(); }
+
 int UpdateRun::Notify(int code, char drive, uint64_t number) {
   if (!callbacks_.notify) return 0;
   const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<int>::max());
   const int argument = static_cast<int>(number > limit ? limit : number);
+  FrontEndCall call;
   return callbacks_.notify(code, static_cast<unsigned char>(drive), argument);
 }
 

@@ -45,6 +45,16 @@ uint32_t ClampToU32(uint64_t value);
 // total is 0; clamped to the int range.
 int PercentOf(uint64_t value, uint64_t total);
 
+// Marks a call of the front end's callbacks for the run's views
+// (RunUi::BeginFrontEndCall and EndFrontEndCall), for its whole scope.
+class FrontEndCall {
+ public:
+  FrontEndCall();
+  ~FrontEndCall();
+  FrontEndCall(const FrontEndCall&) = delete;
+  FrontEndCall& operator=(const FrontEndCall&) = delete;
+};
+
 // The erase pass, the copy pass and the folder removal share the run's log,
 // callbacks and per-run state.
 class UpdateRun {

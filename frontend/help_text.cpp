@@ -87,8 +87,31 @@ ANSWERS
     drive lacks space       run anyway     stop (1)      stop (1)
     ConfirmMode 1           keep all (70)  skip all (20) keep all (70)
     failed copy             skip           skip          skip
-  On Linux, ConfirmMode 2 shows its overview on the terminal; without one
-  the run is cancelled (exit status 1). On Windows the overview is a dialog.
+
+OVERVIEW (ConfirmMode 2)
+  Before anything is erased or copied the engine shows the whole plan; the
+  run then does exactly what the plan says after OK, and nothing after
+  Cancel (exit status 1). --yes and --no do not answer it. On Windows it is
+  the dialog "Overview". On Linux it fills the terminal when standard input
+  and output are both the terminal; without one (cron, pipes, redirected
+  input) the run is cancelled, never run unseen. Its keys:
+    Up Down PgUp PgDn Home End  select one entry (with Shift: extend)
+    Space                       add or remove the entry under the cursor
+    n o e t                     Normal, Ignore, Erase, Invert (copy the other
+                                way) for every selected entry
+    Enter                       next action of the first selected entry
+    v                           open the selected files (xdg-open)
+    1 2 3   Tab                 groups, compact, detailed view; Tab: the next
+                                view at the cursor
+    4 5 6 7 8   r               order by folder, name, type, size, date;
+                                reverse
+    w b                         only size warnings / only files whose other
+                                copy changed since the last update
+    [ ]                         previous / next block
+    k                           OK: run the plan
+    c q Esc                     Cancel: run nothing
+    h ?                         all keys and what the row marks mean
+  Ctrl-C ends the command as everywhere; nothing of the plan has run then.
 
 FAILED COPIES
   The command always hands the engine Warnings bit 0x40, so that it hears

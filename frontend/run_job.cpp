@@ -162,8 +162,8 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   if (!LoadEngine(options, &engine)) return kExitNoEngine;
 #if !defined(_WIN32)
   if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == TOLVEX_CONFIRM_MODE_OVERVIEW) {
-    std::cout << "Note: ConfirmMode 2 shows the overview on a terminal; without one the run is "
-                 "cancelled.\n";
+    std::cout << "Note: ConfirmMode 2 shows the overview on the terminal (--yes and --no do "
+                 "not answer it); without one the run is cancelled.\n";
   }
 #endif
   const uint32_t run_start = PackStamp(Sys().Now());

@@ -1,11 +1,39 @@
 // The 45th export: one whole update run. No exception crosses the boundary.
+#include <memory>
+
 #include "include/tolvex32.h"
+#include "engine/run_ui.h"
 #include "engine/update_run.h"
+#include "library/run_views.h"
 #include "model/program_state.h"
+
+namespace {
+
+// The run's views for the length of one run, unless a test installed its
+// own. Restores the terminal (the views' destructor) on every way out.
+class RunViews {
+ public:
+  RunViews() {
+    if (tolvex::InstalledRunUi()) return;
+    views_ = tolvex::MakeRunViews();
+    tolvex::SetRunUi(views_.get());
+  }
+  ~RunViews() {
+    if (views_) tolvex::SetRunUi(nullptr);
+  }
+  RunViews(const RunViews&) = delete;
+  RunViews& operator=(const RunViews&) = delete;
+
+ private:
+  std::unique_ptr<tolvex::RunUi> views_;
+};
+
+}  // namespace
 
 extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                           TCopyErrorProc copy_error, TMakeDirProc make_dir) {
   try {
+    RunViews views;
     return tolvex::RunUpdate({notify, confirm, copy_error, make_dir});
   } catch (...) {
     // Out of memory in the middle of a run: nothing more can be done safely.

@@ -5,7 +5,8 @@
 # llvm-symbolizer (readable sanitizer reports), ncurses, the MinGW-w64 cross
 # compilers, Wine (64-bit), a virtual X server, rsync (benchmarks),
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
-# BMP at build time), ccache (faster rebuilds of the several
+# BMP at build time), libvterm (the terminal emulator the tests read the
+# terminal views through), ccache (faster rebuilds of the several
 # configurations) and dpkg-dev (the Debian package's dependencies). Does
 # nothing when all of it is present.
 set -euo pipefail
@@ -15,7 +16,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick ccache dpkg-dev python3
+  rsync imagemagick ccache dpkg-dev python3 libvterm-dev pkg-config
 )
 
 missing=()

@@ -16,10 +16,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <poll.h>
-#include <pty.h>
 #include <sys/wait.h>
-#include <unistd.h>
+
+#include "testing/pty_terminal.h"
 #endif
 
 namespace {
@@ -163,16 +162,19 @@ TEST_F(TolvexCommand, TheMidnightHintIsLoggedUnlessAnsweredNo) {
 }
 
 #if !defined(_WIN32)
-// On Linux the overview is a terminal view. (On Windows it is a dialog that
-// waits for a click, with or without a console.)
+// On Linux the overview is a terminal view on the controlling terminal. (On
+// Windows it is a dialog that waits for a click, with or without a console.)
 TEST_F(TolvexCommand, ConfirmModeTwoWithoutATerminalIsCancelled) {
   Put("source/a.txt", "a");
   WriteJob("ConfirmMode = 2");
-  const Result result = RunJob();
+  // In a session of its own: no controlling terminal, as under cron, also
+  // when the tests run from a terminal.
+  const Result result = Run("\"" + P("job.job") + "\"", "setsid -w ");
   EXPECT_STATUS(result, 1);
   EXPECT_FALSE(Exists("backup/a.txt"));
   EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
   EXPECT_FALSE(Exists("job.job.state"));  // an aborted run is not recorded
+  EXPECT_NE(result.out.find("without one the run is cancelled"), std::string::npos) << result.out;
 }
 #endif
 
@@ -291,7 +293,7 @@ TEST_F(TolvexCommand, CommandLineFaultsAndAMissingEngine) {
   EXPECT_FALSE(Exists("backup"));
   const Result help = Run("--help");
   EXPECT_STATUS(help, 0);
-  for (const char* section : {"EXIT STATUS", "ANSWERS", "OrphanModeD2", "LAST UPDATE"}) {
+  for (const char* section : {"EXIT STATUS", "ANSWERS", "OrphanModeD2", "LAST UPDATE", "OVERVIEW"}) {
     EXPECT_NE(help.out.find(section), std::string::npos) << section;
   }
 }
@@ -305,42 +307,32 @@ struct TypedAnswer {
   char key;
 };
 
+// Runs the command on `terminal` (a child that execs it).
+bool StartCommand(tolvex::PtyTerminal& terminal, const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{TolvexPath()};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return terminal.Start([argv] {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    return 127;
+  });
+}
+
+int ExitStatusOf(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
+
 Result RunOnTerminal(const std::vector<std::string>& arguments,
                      const std::vector<TypedAnswer>& answers) {
-  int terminal = -1;
-  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-  if (child == 0) {
-    std::vector<char*> argv;
-    const std::string program = TolvexPath();
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  tolvex::PtyTerminal terminal(24, 80);
   Result result;
-  size_t next = 0, searched = 0;
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  for (;;) {
-    pollfd ready{terminal, POLLIN, 0};
-    if (std::chrono::steady_clock::now() > deadline) break;
-    if (poll(&ready, 1, 200) <= 0) continue;
-    char buffer[4096];
-    const ssize_t got = read(terminal, buffer, sizeof buffer);
-    if (got <= 0) break;  // the child closed the terminal
-    result.out.append(buffer, static_cast<size_t>(got));
-    while (next < answers.size()) {
-      const size_t at = result.out.find(answers[next].question, searched);
-      if (at == std::string::npos) break;
-      searched = at + 1;
-      (void)!write(terminal, &answers[next].key, 1);
-      ++next;
-    }
+  if (!StartCommand(terminal, arguments)) return result;
+  for (const TypedAnswer& answer : answers) {
+    if (!terminal.WaitForOutput(answer.question)) break;
+    terminal.Type(std::string(1, answer.key));
   }
-  close(terminal);
-  int raw = 0;
-  waitpid(child, &raw, 0);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.status = ExitStatusOf(terminal.WaitForExit());
+  result.out = terminal.Output();
   return result;
 }
 
@@ -366,6 +358,61 @@ TEST_F(FailedCopy, APersonMayAbortTheRunAtAFailedCopy) {
   EXPECT_STATUS(result, 1);
   EXPECT_NE(result.out.find("access denied: the target is read-only"), std::string::npos);
   EXPECT_EQ(Get("backup/fine.txt"), "fine");
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
+// A person reviews the plan in the terminal overview, changes it and runs
+// it: exactly the actions left in the plan are carried out.
+TEST_F(TolvexCommand, APersonChangesThePlanInTheTerminalOverviewAndRunsIt) {
+  Put("source/a.txt", "a");                    // new: copied
+  Put("source/b.txt", "b");                    // new: set to Ignore
+  Put("source/c.txt", "c, new", 24h);          // newer: set to Invert
+  Put("backup/c.txt", "c, old", 72h);
+  Put("source/d.txt", "d, new", 24h);          // newer: Enter makes it Ignore
+  Put("backup/d.txt", "d, old", 72h);
+  Put("backup/gone.txt", "only in the backup");  // to be erased: set to Normal
+  WriteJob("ConfirmMode = 2\nSortMode = 1\nDisplayMode = 2\nOrphanModeD2 = 2");
+  using Pty = tolvex::PtyTerminal;
+  Pty terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  // The key line, drawn last: the overview is up (the search view came and
+  // went).
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type(std::string(Pty::kDown) + "o" + Pty::kDown + "t" + Pty::kDown + Pty::kEnter +
+                Pty::kEnd + "n" + "1");
+  // The group view shows what the changes left: one copy into the backup
+  // (a), two into the source (c back, gone).
+  ASSERT_TRUE(terminal.WaitForScreen("> 1 / 1       < 2 / 1")) << terminal.Screen();
+  terminal.Type("k");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 0) << terminal.Output();
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+  EXPECT_FALSE(Exists("backup/b.txt"));
+  EXPECT_EQ(Get("source/c.txt"), "c, old");  // the backup's copy came back
+  EXPECT_EQ(Get("backup/c.txt"), "c, old");
+  EXPECT_EQ(Get("source/d.txt"), "d, new");
+  EXPECT_EQ(Get("backup/d.txt"), "d, old");
+  EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");  // not erased, but copied back
+  EXPECT_EQ(Get("source/gone.txt"), "only in the backup");
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 3) << Log();
+  EXPECT_EQ(CountOf(Log(), "File skipped:"), 2) << Log();
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 0) << Log();
+  EXPECT_NE(terminal.Output().find("Run completed."), std::string::npos);
+}
+
+TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
+  Put("source/a.txt", "a");
+  Put("backup/gone.txt", "only in the backup");
+  WriteJob("ConfirmMode = 2\nDisplayMode = 0\nOrphanModeD2 = 2");
+  tolvex::PtyTerminal terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  // Every group marked Erase, then Cancel.
+  terminal.Type(std::string(tolvex::PtyTerminal::kHome) + tolvex::PtyTerminal::kShiftDown + "e" + "c");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 1) << terminal.Output();
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_EQ(Get("source/a.txt"), "a");
+  EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");
+  EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
   EXPECT_FALSE(Exists("job.job.state"));
 }
 

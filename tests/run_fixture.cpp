@@ -255,11 +255,11 @@ void ApplyJob(const Job& job) {
   SetLogDetails(job.logDetails);
   SetLogFile(job.logFile.c_str());
   SetLogAppend(job.logAppend);
-  SetDisplayMode(0);
-  SetBlockColor1(0x00FFFFFF);
-  SetBlockColor2(0x00C0C0C0);
-  SetSizeFilter(0);
-  SetDoubleFilter(0);
+  SetDisplayMode(job.displayMode);
+  SetBlockColor1(job.blockColor1);
+  SetBlockColor2(job.blockColor2);
+  SetSizeFilter(job.sizeFilter);
+  SetDoubleFilter(job.doubleFilter);
   SetWeekday(job.weekday.c_str());
   SetDateSeparator(job.dateSeparator);
   SetTimeSeparator(job.timeSeparator);

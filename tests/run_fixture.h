@@ -228,6 +228,11 @@ struct Job {
   int32_t logDetails = 2;
   std::string logFile = "U:\\run.log";
   int32_t logAppend = 0;
+  int32_t displayMode = 0;
+  uint32_t blockColor1 = 0x00FFFFFF;
+  uint32_t blockColor2 = 0x00C0C0C0;
+  int32_t sizeFilter = 0;
+  int32_t doubleFilter = 0;
   std::string weekday = "Sunday";
   char dateSeparator = '.';
   char timeSeparator = ':';

@@ -77,22 +77,55 @@ HBITMAP LoadBitmapOnFace(HINSTANCE module, int id, COLORREF key) {
   return bitmap;
 }
 
-BitmapButton::~BitmapButton() {
+BitmapButton::~BitmapButton() { Release(); }
+
+void BitmapButton::Release() {
   if (glyph_) ::DeleteObject(glyph_);
+  if (disabled_glyph_) ::DeleteObject(disabled_glyph_);
+  glyph_ = disabled_glyph_ = nullptr;
 }
 
-bool BitmapButton::Attach(HWND dialog, int id, HINSTANCE module, int bitmap_id) {
+bool BitmapButton::Attach(HWND dialog, int id, HINSTANCE module, int bitmap_id,
+                          int disabled_bitmap_id, GlyphPlacement placement) {
   button_ = ::GetDlgItem(dialog, id);
   if (!button_) return false;
-  if (glyph_) ::DeleteObject(glyph_);
-  glyph_ = LoadBitmapOnFace(module, bitmap_id);
-  if (!glyph_) return false;
+  module_ = module;
+  bitmap_id_ = bitmap_id;
+  disabled_bitmap_id_ = disabled_bitmap_id;
+  placement_ = placement;
+  if (!Reload()) return false;
   // BM_SETSTYLE is the documented way to change a button's type after
   // creation; the button then asks its dialog to draw it (WM_DRAWITEM).
   ::SendMessageA(button_, BM_SETSTYLE, BS_OWNERDRAW, TRUE);
   ::InvalidateRect(button_, nullptr, TRUE);
   return true;
 }
+
+bool BitmapButton::Reload() {
+  if (!button_) return false;
+  Release();
+  glyph_ = LoadBitmapOnFace(module_, bitmap_id_);
+  if (disabled_bitmap_id_) disabled_glyph_ = LoadBitmapOnFace(module_, disabled_bitmap_id_);
+  ::InvalidateRect(button_, nullptr, TRUE);
+  return glyph_ != nullptr && (disabled_bitmap_id_ == 0 || disabled_glyph_ != nullptr);
+}
+
+namespace {
+
+// The caption's width as shown: "&" marks the next character and takes no
+// room ("&&" shows one "&").
+SIZE CaptionExtent(HDC dc, const char* caption, int length) {
+  std::string shown;
+  for (int i = 0; i < length; ++i) {
+    if (caption[i] == '&' && i + 1 < length) ++i;
+    shown += caption[i];
+  }
+  SIZE text = {0, 0};
+  ::GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &text);
+  return text;
+}
+
+}  // namespace
 
 bool BitmapButton::Draw(const DRAWITEMSTRUCT& item) const {
   if (!button_ || item.hwndItem != button_) return false;
@@ -106,26 +139,38 @@ bool BitmapButton::Draw(const DRAWITEMSTRUCT& item) const {
   const int length = ::GetWindowTextA(button_, caption, sizeof caption);
   HGDIOBJ old_font = ::SelectObject(
       dc, reinterpret_cast<HFONT>(::SendMessageA(button_, WM_GETFONT, 0, 0)));
-  SIZE text = {0, 0};
-  ::GetTextExtentPoint32A(dc, caption, length, &text);
+  const SIZE text = CaptionExtent(dc, caption, length);
+  HBITMAP shown = disabled && disabled_glyph_ ? disabled_glyph_ : glyph_;
   BITMAP glyph = {};
-  if (glyph_) ::GetObjectA(glyph_, sizeof glyph, &glyph);
+  if (shown) ::GetObjectA(shown, sizeof glyph, &glyph);
 
-  const int content = glyph.bmWidth + (length > 0 ? kGlyphGap + text.cx : 0);
   const int shift = pushed ? 1 : 0;
-  const int left = item.rcItem.left + (item.rcItem.right - item.rcItem.left - content) / 2 + shift;
-  const int middle = (item.rcItem.top + item.rcItem.bottom) / 2 + shift;
-  const UINT state = disabled ? DSS_DISABLED : DSS_NORMAL;
-  if (glyph_) {
-    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(glyph_), 0, left,
-                 middle - glyph.bmHeight / 2, glyph.bmWidth, glyph.bmHeight, DST_BITMAP | state);
+  const int width = item.rcItem.right - item.rcItem.left;
+  POINT glyph_at, caption_at;
+  if (placement_ == GlyphPlacement::kAbove) {
+    glyph_at = {item.rcItem.left + (width - glyph.bmWidth) / 2 + shift,
+                item.rcItem.top + kGlyphTopAbove + shift};
+    caption_at = {item.rcItem.left + (width - text.cx) / 2 + shift,
+                  item.rcItem.top + kCaptionTopAbove + shift};
+  } else {
+    const int content = glyph.bmWidth + (length > 0 ? kGlyphGap + text.cx : 0);
+    const int left = item.rcItem.left + (width - content) / 2 + shift;
+    const int middle = (item.rcItem.top + item.rcItem.bottom) / 2 + shift;
+    glyph_at = {left, middle - glyph.bmHeight / 2};
+    caption_at = {left + glyph.bmWidth + kGlyphGap, middle - text.cy / 2};
+  }
+  // A disabled glyph of its own is shown as it is; otherwise greyed.
+  const UINT glyph_state = disabled && !disabled_glyph_ ? DSS_DISABLED : DSS_NORMAL;
+  if (shown) {
+    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(shown), 0, glyph_at.x, glyph_at.y,
+                 glyph.bmWidth, glyph.bmHeight, DST_BITMAP | glyph_state);
   }
   if (length > 0) {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(caption), length,
-                 left + glyph.bmWidth + kGlyphGap, middle - text.cy / 2, text.cx, text.cy,
-                 DST_TEXT | state);
+    ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(caption), length, caption_at.x,
+                 caption_at.y, text.cx, text.cy,
+                 DST_PREFIXTEXT | (disabled ? DSS_DISABLED : DSS_NORMAL));
   }
   ::SelectObject(dc, old_font);
   if (item.itemState & ODS_FOCUS) {

@@ -1,0 +1,135 @@
+#include "ui/overview/overview_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "model/ordering.h"
+#include "model/parameters.h"
+#include "model/program_state.h"
+#include "ui/overview/overview_controls.h"
+#include "ui/overview/overview_test_view.h"
+
+namespace tolvex::overview {
+namespace {
+
+// Eight files in two folders (four each), by folder, in the compact view.
+class OverviewKeysTest : public ::testing::Test {
+ protected:
+  OverviewKeysTest() {
+    ClearProgramLists();
+    Parameters = TParameters{};
+    Parameters.DisplayMode = kCompactView;
+    dirList = {STRING("S:\\A\\"), STRING("S:\\B\\")};
+    counterpartList = {STRING("T:\\A\\", 1), STRING("T:\\B\\", 1)};
+    for (int i = 0; i < 8; ++i) {
+      candidates.emplace_back(std::string(1, static_cast<char>('a' + i)), "", i / 4, 10, i % 2, 0, 0,
+                              0, 0, STATE_NORMAL);
+    }
+    OrderAndGroup(Parameters);
+    presenter_.Setup();
+  }
+  ~OverviewKeysTest() override {
+    ClearProgramLists();
+    Parameters = TParameters{};
+    Aborted = false;
+  }
+
+  KeyOutcome Press(const Key& key) { return DispatchKey(key, presenter_, view_.list, 3); }
+  KeyOutcome Type(int c) { return Press(Key::Char(c)); }
+  static std::vector<uint16_t> Actions() {
+    std::vector<uint16_t> actions;
+    for (const CANDIDATE& c : candidates) actions.push_back(c.state & STATE_ACTION);
+    return actions;
+  }
+
+  RecordingView view_;
+  OverviewPresenter presenter_{view_};
+};
+
+constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STATE_INVERT;
+using K = Key::Kind;
+
+TEST_F(OverviewKeysTest, MovesSelectOneEntryShiftExtendsAndSpaceToggles) {
+  Press(Key::Of(K::kDown));
+  EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{1});
+  EXPECT_TRUE(view_.actionButtonsEnabled);
+  Press(Key::Of(K::kDown, true));
+  Press(Key::Of(K::kDown, true));
+  EXPECT_EQ(view_.list.SelectedPositions(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(view_.list.top(), 1);  // three entries visible: the caret stays in sight
+  Press(Key::Of(K::kEnd));
+  Type(' ');  // the only selected entry leaves the selection
+  EXPECT_TRUE(view_.list.SelectedPositions().empty());
+  EXPECT_FALSE(view_.actionButtonsEnabled);
+  Press(Key::Of(K::kPageUp));
+  Type(' ');
+  Press(Key::Of(K::kHome, true));
+  EXPECT_EQ(view_.list.SelectedPositions(), (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(view_.list.top(), 0);
+}
+
+TEST_F(OverviewKeysTest, ActionKeysMarkTheSelectionAndDoNothingWithoutOne) {
+  for (int c : {'n', 'o', 'e', 't', 'v'}) Type(c);
+  EXPECT_EQ(Actions(), (std::vector<uint16_t>{N, N, N, N, N, N, N, N}));
+  Press(Key::Of(K::kDown, true));  // 0 and 1
+  Type('e');
+  Press(Key::Of(K::kDown));  // 2
+  Type('O');                 // capitals do the same
+  Press(Key::Of(K::kDown));  // 3, with a counterpart
+  Type('t');
+  EXPECT_EQ(Actions(), (std::vector<uint16_t>{E, E, I, T, N, N, N, N}));
+  Press(Key::Of(K::kEnter));  // the double click: Invert -> Normal
+  EXPECT_EQ(Actions()[3], N);
+}
+
+TEST_F(OverviewKeysTest, IndicatorKeysSwitchViewsOrderReverseAndFilters) {
+  Type('1');
+  EXPECT_EQ(Parameters.DisplayMode, kGroupView);
+  EXPECT_EQ(view_.records().size(), 2u);
+  Type('3');
+  EXPECT_EQ(Parameters.DisplayMode, kDetailedView);
+  Type('5');
+  EXPECT_EQ(Parameters.SortMode, 1);
+  Type('r');
+  EXPECT_EQ(Parameters.Reverse, 1);
+  EXPECT_EQ(candidates.front().name, "h");
+  Type('r');
+  EXPECT_EQ(Parameters.Reverse, 0);
+  Type('b');
+  EXPECT_EQ(Parameters.DoubleFilter, 1);
+  Type('w');
+  EXPECT_EQ(Parameters.SizeFilter, 1);
+  EXPECT_TRUE(view_.records().empty());
+  Type('8');
+  EXPECT_EQ(Parameters.SortMode, 4);
+}
+
+TEST_F(OverviewKeysTest, TabCyclesTheViewsAtTheCaretAndBracketsMoveByBlock) {
+  Press(Key::Of(K::kEnd));  // h, in the second folder
+  Press(Key::Of(K::kTab));
+  EXPECT_EQ(Parameters.DisplayMode, kDetailedView);
+  Press(Key::Of(K::kTab));
+  EXPECT_EQ(Parameters.DisplayMode, kGroupView);
+  EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{1});
+  Press(Key::Of(K::kTab));
+  EXPECT_EQ(Parameters.DisplayMode, kCompactView);
+  EXPECT_EQ(view_.list.top(), 4);
+  Type('[');
+  EXPECT_EQ(view_.list.top(), 0);
+  Type(']');
+  EXPECT_EQ(view_.list.top(), 4);
+}
+
+TEST_F(OverviewKeysTest, OkCancelAndHelpEndTheKeyLoopOrShowHelp) {
+  EXPECT_EQ(Type('k'), KeyOutcome::kOk);
+  for (int c : {int{'c'}, int{'q'}, 3}) EXPECT_EQ(Type(c), KeyOutcome::kCancel) << c;
+  EXPECT_EQ(Press(Key::Of(K::kEscape)), KeyOutcome::kCancel);
+  EXPECT_EQ(Type('?'), KeyOutcome::kHelp);
+  EXPECT_EQ(Press(Key::Of(K::kHelp)), KeyOutcome::kHelp);
+  EXPECT_EQ(Type('x'), KeyOutcome::kContinue);
+  EXPECT_EQ(Press(Key::Of(K::kDown)), KeyOutcome::kContinue);
+}
+
+}  // namespace
+}  // namespace tolvex::overview

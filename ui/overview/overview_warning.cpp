@@ -1,0 +1,20 @@
+#include "ui/overview/overview_warning.h"
+
+#include <utility>
+
+namespace tolvex::overview {
+
+namespace {
+
+std::function<std::string()>& Source() {
+  static std::function<std::string()> source;
+  return source;
+}
+
+}  // namespace
+
+void SetOverviewWarningSource(std::function<std::string()> source) { Source() = std::move(source); }
+
+const std::function<std::string()>& OverviewWarningSource() { return Source(); }
+
+}  // namespace tolvex::overview

@@ -1,0 +1,15 @@
+// The overview on Windows: TOverviewDialog, the modal dialog of template
+// 1000 with no owner. Its handlers only decode the messages and call the
+// presenter; its rows and indicators are drawn from the row layout's
+// drawing operations with GDI and two image lists.
+#pragma once
+
+namespace tolvex::overview {
+
+// Runs the dialog over the ordered plan. True when the user confirmed the
+// plan (OK: Aborted cleared); false for Cancel, Escape and closing (Aborted
+// set), and when the dialog cannot be created (no desktop: Aborted set, so
+// the plan is never run unseen).
+bool RunOverviewDialog();
+
+}  // namespace tolvex::overview

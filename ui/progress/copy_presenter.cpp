@@ -1,0 +1,56 @@
+#include "ui/progress/copy_presenter.h"
+
+#include <algorithm>
+
+#include "model/program_state.h"
+#include "platform/platform.h"
+
+namespace tolvex {
+
+CopyProgressPresenter::CopyProgressPresenter(std::unique_ptr<CopyDialogDisplay> display)
+    : display_(std::move(display)) {
+  if (display_) display_->SetInterruptHandler([this] { Interrupt(); });
+}
+
+void CopyProgressPresenter::Show(CopyField field, const std::string& text) {
+  std::string& shown = fields_[static_cast<size_t>(field)];
+  if (shown == text) return;
+  shown = text;
+  if (display_ && display_->IsOpen()) display_->ShowField(field, text);
+}
+
+void CopyProgressPresenter::ShowCopyRow(const std::string& path, const std::string& size_text,
+                                        const std::string& stamp_text) {
+  Show(CopyField::kPath, path);
+  Show(CopyField::kSize, size_text);
+  Show(CopyField::kStamp, stamp_text);
+}
+
+void CopyProgressPresenter::ShowToRow(const std::string& path, const std::string& size_text,
+                                      const std::string& stamp_text) {
+  Show(CopyField::kToPath, path);
+  Show(CopyField::kToSize, size_text);
+  Show(CopyField::kToStamp, stamp_text);
+}
+
+void CopyProgressPresenter::SetGaugePosition(int position) {
+  const int clamped = std::clamp(position, 0, 100);
+  if (clamped == percent_) return;
+  percent_ = clamped;
+  if (display_ && display_->IsOpen()) display_->ShowPercent(percent_);
+}
+
+void CopyProgressPresenter::EnableInterrupt() {
+  interrupt_enabled_ = true;
+  if (display_ && display_->IsOpen()) display_->EnableInterrupt(true);
+}
+
+void CopyProgressPresenter::Interrupt() {
+  if (!interrupt_enabled_) return;
+  InterruptRequest = true;
+  interrupt_enabled_ = false;
+  if (display_ && display_->IsOpen()) display_->EnableInterrupt(false);
+  Sys().PumpStep();
+}
+
+}  // namespace tolvex

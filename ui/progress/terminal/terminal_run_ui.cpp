@@ -1,0 +1,31 @@
+#include "ui/progress/terminal/terminal_run_ui.h"
+
+#include "ui/overview/overview_warning.h"
+#include "ui/overview/terminal/terminal_overview.h"
+#include "ui/progress/copy_presenter.h"
+#include "ui/progress/search_presenter.h"
+#include "ui/progress/terminal/terminal_views.h"
+
+namespace tolvex {
+
+std::unique_ptr<TerminalRunUi> TerminalRunUi::OpenOnControllingTerminal() {
+  std::unique_ptr<TerminalSession> session = TerminalSession::Open();
+  if (!session) return nullptr;
+  return std::unique_ptr<TerminalRunUi>(new TerminalRunUi(std::move(session)));
+}
+
+std::unique_ptr<SearchProgressView> TerminalRunUi::OpenSearchDialog(const std::string& caption) {
+  return std::make_unique<SearchProgressPresenter>(
+      std::make_unique<TerminalSearchView>(*session_, caption));
+}
+
+std::unique_ptr<CopyProgressView> TerminalRunUi::OpenCopyDialog(const std::string& caption) {
+  return std::make_unique<CopyProgressPresenter>(
+      std::make_unique<TerminalCopyView>(*session_, caption));
+}
+
+bool TerminalRunUi::RunOverview() {
+  return overview::RunTerminalOverview(*session_, overview::OverviewWarningSource());
+}
+
+}  // namespace tolvex

@@ -1,0 +1,66 @@
+// The progress views on the controlling terminal: a box in the middle of
+// the screen drawn by ncurses, with the dialogs' texts, a bar, and the
+// dialogs' buttons as keys. Keys arrive through the one-message pump
+// (platform/posix/posix_pump.h): each pump step reads at most one.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "ui/progress/copy_presenter.h"
+#include "ui/progress/search_presenter.h"
+#include "ui/progress/terminal/terminal_session.h"
+
+namespace tolvex {
+
+// The search and erase progress: the caption, the phase text and a bar.
+// "c" or a lone Esc is Cancel.
+class TerminalSearchView final : public SearchDialogDisplay {
+ public:
+  TerminalSearchView(TerminalSession& session, std::string caption);
+  ~TerminalSearchView() override;
+
+  bool IsOpen() const override { return open_; }
+  void ShowStatus(const std::string& text) override;
+  void ShowRange(int minimum, int maximum) override;
+  void ShowPosition(int position) override;
+  void ShowWaitCursor(bool) override {}
+  void Close() override;
+
+ private:
+  void Paint() const;
+  void OnKey(int key);
+
+  TerminalSession& session_;
+  std::string caption_;
+  std::string status_;
+  int minimum_ = 0;
+  int maximum_ = 100;
+  int position_ = 0;
+  bool open_ = true;
+};
+
+// The copy progress: the "Copying" and "to" rows with path, size and
+// date/time, and the percentage. "i" is Interrupt; there is no Cancel.
+class TerminalCopyView final : public CopyDialogDisplay {
+ public:
+  TerminalCopyView(TerminalSession& session, std::string caption);
+  ~TerminalCopyView() override;
+
+  bool IsOpen() const override { return true; }
+  void ShowField(CopyField field, const std::string& text) override;
+  void ShowPercent(int percent) override;
+  void EnableInterrupt(bool enabled) override;
+
+ private:
+  void Paint() const;
+  void OnKey(int key);
+
+  TerminalSession& session_;
+  std::string caption_;
+  std::array<std::string, kCopyFieldCount> fields_;
+  int percent_ = 0;
+  bool interrupt_enabled_ = true;
+};
+
+}  // namespace tolvex
