@@ -76,7 +76,7 @@ for target in "${targets[@]}"; do
   status=$?
   elapsed=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }')
   runs=$(awk '/stat::number_of_executed_units/ { print $2 }' "$work/fuzz.log" | tail -n 1)
-  rate=$(awk -v r="${runs:-0}" -v t="$elapsed" 'BEGIN { printf "%d", t > 0 ? r / t : 0 }')
+  rate=$(awk -v r="${runs:-0}" -v t="$elapsed" 'BEGIN { printf "%d", (t > 0 ? r / t : 0) }')
   corpus=$(find "$work/corpus" "$seeds" -type f | wc -l)
   result=ok
   if [[ $status -ne 0 ]]; then
