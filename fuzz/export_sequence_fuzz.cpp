@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "engine/run_ui.h"
-#include "fuzz/describe_job.h"
+#include "fuzz/library_state.h"
 #include "fuzz/path_texts.h"
 #include "fuzz/sandbox.h"
 #include "include/tolvex32.h"
@@ -83,14 +83,6 @@ class FuzzPlatform final : public PlatformWrapper {
   std::map<char, uint64_t> free_space;
 };
 
-class QuietSearch final : public SearchProgressView {
- public:
-  void SetStatusText(const std::string&) override {}
-  void SetGaugeRange(int, int) override {}
-  void SetGaugePosition(int) override {}
-  void SetWaitCursor(bool) override {}
-};
-
 class InterruptingCopy final : public CopyProgressView {
  public:
   explicit InterruptingCopy(int* rows_left) : rows_left_(rows_left) {}
@@ -108,7 +100,7 @@ class InterruptingCopy final : public CopyProgressView {
 class FuzzRunUi final : public RunUi {
  public:
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string&) override {
-    return std::make_unique<QuietSearch>();
+    return std::make_unique<NullSearchProgress>();
   }
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string&) override {
     return std::make_unique<InterruptingCopy>(&interrupt_at_row);
@@ -478,11 +470,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   answers = &input;
   MakeTree(box.sandbox, input.ConsumeIntegral<uint32_t>());
 
-  // A freshly loaded library.
-  Parameters = TParameters();
-  ClearProgramLists();
-  Aborted = false;
-  InterruptRequest = false;
+  FreshLibrary();
   SetSys(&platform);
   SetRunUi(&ui);
   platform.now.day = input.ConsumeBool() ? 14 : 13;

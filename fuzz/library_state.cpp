@@ -1,7 +1,9 @@
-#include "fuzz/describe_job.h"
+#include "fuzz/library_state.h"
 
 #include <cstdlib>
 #include <vector>
+
+#include "model/program_state.h"
 
 namespace tolvex::fuzz {
 
@@ -14,6 +16,13 @@ std::string Number(const char* name, int64_t value) {
 }
 
 }  // namespace
+
+void FreshLibrary() {
+  Parameters = TParameters();
+  ClearProgramLists();
+  Aborted = false;
+  InterruptRequest = false;
+}
 
 std::string DescribeJob(const TParameters& p) {
   std::string text = "\n  Destination " + Quoted(p.Destination) + ", DestinationRoot " +

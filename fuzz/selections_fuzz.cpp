@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "engine/generation_folders.h"
-#include "fuzz/describe_job.h"
+#include "fuzz/library_state.h"
 #include "fuzz/path_texts.h"
 #include "fuzz/sandbox.h"
 #include "model/parameters.h"
@@ -163,9 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tolvex::fuzz;
   static const ScanSandbox sandbox;
   FuzzedDataProvider input(data, size);
-  Parameters = TParameters();
-  ClearProgramLists();
-  Aborted = false;
+  FreshLibrary();
   TParameters& p = Parameters;
   p.PathMode = input.ConsumeIntegralInRange(-1, 3);
   p.TouchMode = input.ConsumeIntegralInRange(0, 2);
