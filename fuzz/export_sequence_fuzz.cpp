@@ -408,11 +408,12 @@ void CheckRun(const Sandbox& sandbox, const TreeSnapshot& before, const TreeSnap
   const bool log_in_trees = allowed.LogInsideTheTrees();
   for (const auto& [path, state] : after) {
     const bool is_log = LiesIn(path, allowed.log()) && LiesIn(allowed.log(), path);
-    // (A log or a folder may carry the prefix when the job names it so.)
-    if (!state.folder && !is_log && IsTemporaryName(path)) {
+    const auto old = before.find(path);
+    // A copy's temporary file is new; a log (of this run or an earlier one)
+    // or a folder may carry the prefix when the job names it so.
+    if (!state.folder && !is_log && old == before.end() && IsTemporaryName(path)) {
       Fail("a temporary file was left: " + path);
     }
-    const auto old = before.find(path);
     if (old != before.end() && SameEntry(old->second, state)) continue;
     if (!allowed.Allows(path, state.folder)) Fail("changed outside the job: " + path);
     if (!state.folder && !is_log && !log_in_trees && contents.count(state.content) == 0) {
