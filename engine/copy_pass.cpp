@@ -9,7 +9,9 @@
 #include "engine/update_run.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "scan/conflicts.h"
 
 namespace tolvex {
 
@@ -52,6 +54,7 @@ void UpdateRun::ErasePass() {
     if (Action(c.state) == STATE_ERASE) {
       EraseCandidateFiles(c, CandidateTexts::For(c));
       c.state |= STATE_DONE;
+      SettlePartnerOf(i);
     }
     dialog->SetGaugePosition(n - i);
   }
@@ -79,7 +82,7 @@ UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) 
   CandidateTexts texts = CandidateTexts::For(candidates[i]);
 
   if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askAll_ &&
-      !(candidates[i].state & STATE_CONFIRMED)) {
+      !(candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
     AskConfirmation(i, texts);
     if (Aborted) return Next::kStop;
   }
@@ -95,6 +98,7 @@ UpdateRun::Next UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgr
       return CopyCandidate(i, texts, dialog);
     case STATE_ERASE:
       EraseCandidateFiles(candidates[i], texts);
+      SettlePartnerOf(i);
       return Next::kNextCandidate;
     default:
       // Ignore, and any state without a known action: nothing is touched.
@@ -126,9 +130,20 @@ UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
     copied_ += c.size;
     dialog.SetGaugePosition(PercentOf(copied_, p.CopyBytes));
     log_.Write(kEventFileCopied, texts.FileEntry());
+    SettlePartnerOf(i);
     return Next::kNextCandidate;
   }
   return HandleCopyFailure(i, error, texts, dialog);
+}
+
+// Both files of a conflict pair are now alike (copied) or gone (erased):
+// the other candidate of the pair would copy back what was just written, or
+// copy a file that is no more. It is skipped, without a question.
+void UpdateRun::SettlePartnerOf(size_t i) {
+  const std::optional<size_t> partner = ConflictPartnerOf(i);
+  if (!partner || (candidates[*partner].state & STATE_DONE)) return;
+  candidates[*partner].state = ReplaceAction(candidates[*partner].state, STATE_IGNORE);
+  settled_.insert(*partner);
 }
 
 void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
@@ -240,10 +255,11 @@ void UpdateRun::RemoveEmptyFolders() {
     dialog->SetGaugePosition(n - k);
   }
   if (p.DeleteDestDirs) {
-    for (const std::string* folder : {&p.DestinationRoot, &p.Destination}) {
-      if (Sys().RemoveFolder(*folder) == kErrOk) {
+    // Destination read as the folder it names, as everywhere in the run.
+    for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
+      if (Sys().RemoveFolder(folder) == kErrOk) {
         Sys().PumpStep();
-        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(*folder));
+        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
       }
     }
   }

@@ -2,29 +2,12 @@
 
 #include <string>
 
+#include "platform/folder_layout.h"
 #include "platform/platform.h"
-#include "platform/text_rules.h"
 
 namespace tolvex {
 
 namespace {
-
-// Destination as a folder prefix: names are appended right after it.
-std::string FolderPrefix(const std::string& destination) {
-  if (destination.empty() || destination.back() == '\\' || destination.back() == '/') {
-    return destination;
-  }
-  return destination + '\\';
-}
-
-// "A" followed by month, day and two-digit year.
-std::string DatedFolderName(const LocalTime& today) {
-  return "A" + TwoDigits(today.month) + TwoDigits(today.day) + TwoDigits(today.year - 1900);
-}
-
-const char* OddEvenFolderName(const LocalTime& today) {
-  return today.day % 2 != 0 ? "Odd" : "Even";
-}
 
 // The oldest generation (Father) becomes the new Grandson through the
 // temporary Grandfather, so that this run refreshes the oldest copy while the
@@ -45,31 +28,20 @@ void RotateGenerations(const std::string& prefix) {
 
 }  // namespace
 
+std::string PlannedDestinationRoot(const TParameters& parameters) {
+  // An unknown vary mode names no folder: the previous run's folder belongs
+  // to the previous job, and a run with such a mode would write into that
+  // job's backup. Without a folder the scan visits nothing.
+  return WorkingDestinationFolder(parameters.VaryMode, parameters.Destination, parameters.Weekday,
+                                  Sys().Now())
+      .value_or(std::string());
+}
+
 void MakeDestinationRoot(TParameters& parameters) {
-  const std::string prefix = FolderPrefix(parameters.Destination);
-  switch (parameters.VaryMode) {
-    case TOLVEX_VARY_NONE:
-      parameters.DestinationRoot = prefix;
-      return;
-    case TOLVEX_VARY_DATED:
-      parameters.DestinationRoot = prefix + DatedFolderName(Sys().Now()) + '\\';
-      return;
-    case TOLVEX_VARY_WEEKDAY:
-      parameters.DestinationRoot = prefix + parameters.Weekday + '\\';
-      return;
-    case TOLVEX_VARY_ODD_EVEN:
-      parameters.DestinationRoot = prefix + OddEvenFolderName(Sys().Now()) + '\\';
-      return;
-    case TOLVEX_VARY_GENERATIONS:
-      RotateGenerations(prefix);
-      parameters.DestinationRoot = prefix + kGrandsonFolder + '\\';
-      return;
-    default:
-      // No folder: the previous run's belongs to the previous job, and a
-      // run with an unknown mode would write into that job's backup.
-      parameters.DestinationRoot.clear();
-      return;
+  if (parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
+    RotateGenerations(DestinationFolder(parameters.Destination));
   }
+  parameters.DestinationRoot = PlannedDestinationRoot(parameters);
 }
 
 }  // namespace tolvex

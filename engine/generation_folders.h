@@ -2,16 +2,12 @@
 // generation folder below it, chosen by VaryMode.
 #pragma once
 
+#include <string>
+
 #include "model/parameters.h"
+#include "platform/folder_layout.h"  // the rotation's folder names
 
 namespace tolvex {
-
-// The fixed folder names of the rotation (VaryMode 4). "Grandfather" exists
-// only for a moment, as the temporary name of the oldest generation.
-inline constexpr const char kGrandsonFolder[] = "Grandson";
-inline constexpr const char kSonFolder[] = "Son";
-inline constexpr const char kFatherFolder[] = "Father";
-inline constexpr const char kGrandfatherFolder[] = "Grandfather";
 
 // Sets parameters.DestinationRoot from VaryMode, Destination, Weekday and
 // today's local date (Sys().Now()):
@@ -27,5 +23,9 @@ inline constexpr const char kGrandfatherFolder[] = "Grandfather";
 // Creates no folder and reports no error: a rename that fails (source
 // missing, target present) is skipped.
 void MakeDestinationRoot(TParameters& parameters);
+
+// The DestinationRoot MakeDestinationRoot would set now, without renaming
+// anything: for the checks that must come before the rotation.
+std::string PlannedDestinationRoot(const TParameters& parameters);
 
 }  // namespace tolvex

@@ -9,7 +9,9 @@
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
 #include "model/program_state.h"
+#include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "scan/selections.h"
 #include "scan/tree_scan.h"
 #include "engine/run_ui.h"
 
@@ -102,17 +104,30 @@ int32_t UpdateRun::Run() {
   // (CompareText), so there is no mode to switch here.
   Sys().PumpStep();
   Aborted = false;
+  // Every run starts from empty lists, whatever an earlier one left.
+  ClearProgramLists();
   log_.Open();
   log_.Write(kEventStart);
   Sys().PumpStep();
-  RunPhases();
+  bool failed = false;
+  try {
+    RunPhases();
+  } catch (...) {
+    // Out of memory in the middle of a run: what is logged was done, the
+    // rest is not. The run is no success; the footer still ends the log.
+    failed = true;
+    log_.Write(kEventRunFailed);
+    try {
+      Notify(kEventRunFailed, 0, 0);
+    } catch (...) {
+    }
+  }
   Finish();
-  return Aborted ? 0 : 1;
+  return Aborted || failed ? 0 : 1;
 }
 
 void UpdateRun::RunPhases() {
-  if (!CheckJob() || !QueryDrives()) return;
-  PrepareDestination();
+  if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination()) return;
   if (!ScanAndPlan() || !CheckPlan()) return;
   if (!candidates.empty()) {
     if (!WarnAboutSpace() || !Confirm()) return;
@@ -138,13 +153,59 @@ bool UpdateRun::CheckJob() {
   Sys().PumpStep();
   p.SourceDrive = DriveLetterOf(p.DInclSels.front().text());
   p.DestinationDrive = DriveLetterOf(p.Destination);
-  if (p.SourceDrive == p.DestinationDrive && p.Destination.size() == 3 && p.PathMode == TOLVEX_PATH_FULL &&
-      p.VaryMode == TOLVEX_VARY_NONE) {
+  // "S:" is the root of S: as much as "S:\\" is: the generation folder step
+  // reads it so, and a root paired with itself would pair every folder with
+  // itself (and the folder removal would take the source's empty folders).
+  if (p.SourceDrive == p.DestinationDrive && DestinationFolder(p.Destination).size() == 3 &&
+      p.PathMode == TOLVEX_PATH_FULL && p.VaryMode == TOLVEX_VARY_NONE) {
+    log_.Write(kEventIdentical);
+    Notify(kEventIdentical, 0, 0);
+    return false;
+  }
+  // Before the generation folders are made or rotated: a rotation could
+  // rename a source folder.
+  return CheckLayout(PlannedDestinationRoot(p));
+}
+
+bool UpdateRun::CheckLayout(const std::string& destination_root) {
+  const TParameters& p = Parameters;
+  std::vector<std::string> includes;
+  for (const STRING& entry : p.DInclSels) includes.push_back(entry.text());
+  if (FindDrivesMeeting(p.PathMode, destination_root, includes)) {
+    log_.Write(kEventDrivesMeet);
+    Notify(kEventDrivesMeet, 0, 0);
+    return false;
+  }
+  if (FindDestinationOverSource(p.PathMode, destination_root, includes)) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;
   }
   return true;
+}
+
+bool UpdateRun::CheckIncludesExist() {
+  bool any = false;
+  for (const STRING& include : Parameters.DInclSels) {
+    if (SelectionExists(include.text())) {
+      any = true;
+    } else {
+      findings.push_back(FINDING{TOLVEX_REPORT_MISSING_FOLDER, include.text()});
+    }
+  }
+  LogFindings();
+  if (any) return true;
+  // Nothing is left to back up, as if the job named no folder.
+  log_.Write(kEventNoSelections);
+  Notify(kEventNoSelections, 0, 0);
+  return false;
+}
+
+void UpdateRun::LogFindings() {
+  for (; loggedFindings_ < findings.size(); ++loggedFindings_) {
+    const FINDING& finding = findings[loggedFindings_];
+    log_.Write(finding.kind, LogEntry::Folder(finding.path));
+  }
 }
 
 bool UpdateRun::QueryDrives() {
@@ -165,31 +226,31 @@ bool UpdateRun::QueryDrives() {
   return true;
 }
 
-void UpdateRun::PrepareDestination() {
+bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
   MakeDestinationRoot(Parameters);
+  // The date may have turned since the check: the folder made is checked too.
+  if (!CheckLayout(Parameters.DestinationRoot)) return false;
   Sys().PumpStep();
   if (Parameters.Midnight) {
     if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
+  return true;
 }
 
 bool UpdateRun::ScanAndPlan() {
-  std::vector<std::string> unusable;
   {
     std::unique_ptr<SearchProgressView> dialog =
         CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
-    ScanTrees(dialog.get(), &unusable);
+    ScanTrees(dialog.get());
     if (!Aborted && !candidates.empty()) {
       WaitCursor wait(*dialog);
       OrderAndGroup(Parameters);
       AccountSpace(Parameters);
     }
   }
-  for (const std::string& native_path : unusable) {
-    log_.Write(kEventUnusableName, LogEntry::Folder(native_path));
-  }
+  LogFindings();
   if (Aborted) {
     LogAborted();
     return false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "include/tolvex32.h"
 #include "log/tlog.h"
@@ -69,8 +70,15 @@ class UpdateRun {
   // The checks and phases that may end the run: false when it is to finish
   // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
+  // Refuses folders of two drives that would meet in the destination
+  // (10009), and a destination whose scan would read source folders (10003):
+  // log line and notification.
+  bool CheckLayout(const std::string& destination_root);
   bool QueryDrives();
-  void PrepareDestination();
+  // Reports each include whose folder is missing; ends the run as without
+  // selections when none is left.
+  bool CheckIncludesExist();
+  bool PrepareDestination();
   bool ScanAndPlan();
   bool CheckPlan();
   bool WarnAboutSpace();
@@ -92,8 +100,11 @@ class UpdateRun {
                          CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
   void IgnoreGroupOf(size_t i, bool confirm);
+  void SettlePartnerOf(size_t i);
 
   int Notify(int code, char drive, uint64_t number);
+  // Writes the log lines of the findings not yet logged.
+  void LogFindings();
   void LogAborted() { log_.Write(kEventAborted); }
 
   RunCallbacks callbacks_;
@@ -101,6 +112,10 @@ class UpdateRun {
   bool askAll_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
+  size_t loggedFindings_ = 0;
+  // Candidates skipped because the other of their conflict pair was carried
+  // out: not asked about.
+  std::unordered_set<size_t> settled_;
 };
 
 }  // namespace tolvex

@@ -1,5 +1,7 @@
 #include "frontend/answers.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 
 #include "frontend/error_text.h"
@@ -10,10 +12,18 @@ namespace tolvex::frontend {
 
 namespace {
 
+// The engine hands over its 64-bit figures clamped to the callbacks' 32-bit
+// arguments (the largest value, never wrapped): a clamped figure is only a
+// lower bound, and says so. The log has the whole figure.
 std::string Megabytes(int number) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f MB", static_cast<uint32_t>(number) / 1048576.0);
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%.1f MB", number == INT_MAX ? "at least " : "",
+                static_cast<uint32_t>(number) / 1048576.0);
   return text;
+}
+
+std::string Bytes(uint32_t size) {
+  return (size == UINT32_MAX ? "at least " : "") + std::to_string(size) + " bytes";
 }
 
 // The Confirm answer that keeps the proposed action.
@@ -65,8 +75,7 @@ std::string Answers::DriveText(int drive) const {
 
 std::string Answers::FileText(const char* path, uint32_t size, uint32_t stamp) const {
   if (size == 0 && stamp == 0) return drives_.ToNative(path) + " (absent)";
-  return drives_.ToNative(path) + " (" + std::to_string(size) + " bytes, " + FormatStamp(stamp) +
-         ")";
+  return drives_.ToNative(path) + " (" + Bytes(size) + ", " + FormatStamp(stamp) + ")";
 }
 
 int Answers::AskYesNo(const std::string& question, bool enter_means_yes) {
@@ -88,8 +97,9 @@ int Answers::Notify(int code, int drive, int number) {
   switch (code) {
     case TOLVEX_NOTIFY_NO_SELECTIONS:
       outcome_.ended_by_check = true;
-      out_ << "Stopped: the job names no source folder ([DInclSels]) or no file pattern "
-              "([FInclSels]).\n";
+      // The log names each source folder that is missing.
+      out_ << "Stopped: the job names no source folder that exists ([DInclSels]) or no file "
+              "pattern ([FInclSels]).\n";
       return 0;
     case TOLVEX_NOTIFY_IDENTICAL:
       outcome_.ended_by_check = true;
@@ -98,6 +108,15 @@ int Answers::Notify(int code, int drive, int number) {
     case TOLVEX_NOTIFY_DRIVE_NOT_FOUND:
       outcome_.ended_by_check = true;
       out_ << "Stopped: drive " << DriveText(drive) << " not found.\n";
+      return 0;
+    case TOLVEX_NOTIFY_DRIVES_MEET:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: source folders of different drives would share destination folders "
+              "(with PathMode 2 every selection must lie on one drive).\n";
+      return 0;
+    case TOLVEX_NOTIFY_RUN_FAILED:
+      outcome_.run_failed = true;
+      out_ << "The run failed inside the engine (internal error); the log shows what was done.\n";
       return 0;
     case TOLVEX_NOTIFY_NO_FILES:
       out_ << "No files found: nothing to update.\n";

@@ -32,8 +32,9 @@ enum class AnswerMode {
 
 // What the callbacks saw of a run.
 struct RunOutcome {
-  bool ended_by_check = false;  // 10002, 10003 or 10004
+  bool ended_by_check = false;  // 10002, 10003, 10004 or 10009
   bool space_refused = false;   // 10008 answered No
+  bool run_failed = false;      // 10010: the run stopped on an internal error
   int copy_error_calls = 0;     // CopyErrorProc calls
   int retries = 0;              // of these, answered with retry
   int folders_not_made = 0;     // MakeDirProc could not create a folder

@@ -1,5 +1,9 @@
 #include "frontend/answers.h"
+#include "frontend/exit_status.h"
+#include "frontend/run_job.h"
 
+#include <climits>
+#include <cstdint>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -59,7 +63,8 @@ TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
 }
 
 TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
-  for (int code : {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL, TOLVEX_NOTIFY_DRIVE_NOT_FOUND}) {
+  for (int code : {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL, TOLVEX_NOTIFY_DRIVE_NOT_FOUND,
+                   TOLVEX_NOTIFY_DRIVES_MEET}) {
     Harness h(AnswerMode::kAsk);
     h.answers.Notify(code, code == TOLVEX_NOTIFY_DRIVE_NOT_FOUND ? 'Q' : 0, 0);
     EXPECT_TRUE(h.answers.outcome().ended_by_check) << code;
@@ -72,6 +77,20 @@ TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
   none.answers.Notify(TOLVEX_NOTIFY_NO_FILES, 0, 0);
   EXPECT_FALSE(none.answers.outcome().ended_by_check);
   EXPECT_NE(none.out.str().find("No files found"), std::string::npos);
+}
+
+// CallUpdate returns 0 for an aborted run and for a failed one; the
+// notification of the failure makes the command say so, with its own exit
+// status (and no LastUpdate is recorded: only status 0 records).
+TEST(NotifyAnswers, ARunThatFailedInsideIsNoAbortAndNoSuccess) {
+  Harness h(AnswerMode::kNoTerminal);
+  h.answers.Notify(TOLVEX_NOTIFY_RUN_FAILED, 0, 0);
+  EXPECT_TRUE(h.answers.outcome().run_failed);
+  EXPECT_NE(h.out.str().find("The run failed"), std::string::npos) << h.out.str();
+  EXPECT_EQ(ExitStatusOf(0, h.answers.outcome(), 0), kExitRunFailed);
+  EXPECT_EQ(ExitStatusOf(0, RunOutcome(), 0), kExitAborted);
+  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), 0), kExitCompleted);
+  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), 2), kExitCopiesFailed);
 }
 
 TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {
@@ -115,6 +134,21 @@ TEST(ConfirmAnswers, WithoutAPersonKeepsOrSkipsButNeverChangesAnAction) {
   EXPECT_NE(yes.out.str().find("erase: S:\\a (1 bytes, 2026-12-09 14:00:00) -> T:\\a (absent)"),
             std::string::npos)
       << yes.out.str();
+}
+
+// Files over 4 GiB and shortfalls over 2 GiB reach the command clamped to
+// the callbacks' 32-bit arguments: shown as what they are, lower bounds.
+TEST(ConfirmAnswers, FiguresClampedToThirtyTwoBitsAreShownAsLowerBounds) {
+  Harness h(AnswerMode::kYes);
+  h.answers.Confirm("S:\\big", "T:\\big", UINT32_MAX, UINT32_MAX - 1, kStamp, kStamp, 0x01);
+  EXPECT_NE(h.out.str().find("S:\\big (at least 4294967295 bytes, 2026-12-09 14:00:00) -> "
+                             "T:\\big (4294967294 bytes, "),
+            std::string::npos)
+      << h.out.str();
+  h.answers.Notify(TOLVEX_NOTIFY_LACKS_SPACE, 'D', INT_MAX);
+  EXPECT_NE(h.out.str().find("lacks at least 2048.0 MB"), std::string::npos) << h.out.str();
+  h.answers.Notify(TOLVEX_NOTIFY_LACKS_SPACE, 'D', INT_MAX - 1);
+  EXPECT_NE(h.out.str().find("lacks 2048.0 MB"), std::string::npos) << h.out.str();
 }
 
 TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {

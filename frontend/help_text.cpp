@@ -47,8 +47,12 @@ JOB FILE
   replaced; a job without any drive keeps the default, Z: = /). A
   Destination inside a "/*" source selection must be excluded ([DExclSels]
   with the destination folder and "/*"), or every run would back up the
-  backup. Every fault (unknown section or key, a value outside its set, a
-  relative path, a missing Destination) is reported at once, in file
+  backup. A Destination the other way round is refused: one whose folders
+  read as the destination's (with PathMode 1 or 2, the place of a source
+  selection below it; with PathMode 0, Destination itself) would hold a
+  source folder, whose files would then be taken for the destination's and
+  could be erased. Every fault (unknown section or key, a value outside its
+  set, a relative path, a missing Destination) is reported at once, in file
   order, as FILE:LINE: KEY: message, with exit status 2, and nothing runs.
   Keys that have no effect (the orphan mode of another TouchMode, Weekday
   without VaryMode weekday) and an empty [FInclSels] or [DInclSels] give a
@@ -66,11 +70,16 @@ const char kRules[] = R"(
   the bits of Warnings and Attributes are joined with "+" ("ask+beep").
 
 LAST UPDATE AND MIDNIGHT
-  After a run that completed (exit status 0 or 4) the start of the run is
+  After a run that completed with exit status 0 the start of the run is
   recorded in JOB.state beside the job, and the next run hands it to the
-  engine as LastUpdate. A LastUpdate key in the job wins over JOB.state
-  (which is still updated). With Midnight = auto the command sets Midnight
-  when the run starts before 01:00 and LastUpdate falls on the day before.
+  engine as LastUpdate. A run in which copies failed (4) is not recorded:
+  both ways with OrphanModeB = 2, a file on one side only counts as new
+  work when it is newer than LastUpdate minus two hours, and is copied;
+  older, it counts as deleted on the other side and is erased, which a file
+  whose copy failed must never be taken for. A LastUpdate key in the job
+  wins over JOB.state (which is still updated). With Midnight = auto the
+  command sets Midnight when the run starts before 01:00 and LastUpdate
+  falls on the day before.
 
 ANSWERS
   On a terminal the questions take single keys:
@@ -123,10 +132,14 @@ EXIT STATUS
   0  the run completed (also when there was nothing to update)
   1  the run was aborted by the user, or stopped for lack of space
   2  the job file or the command line is wrong; nothing ran
-  3  a check of the engine ended the run: no selections, source and
-     destination identical, or a drive not found
+  3  a check of the engine ended the run: no selections (or none of the
+     source folders exists; the log names each missing one), source and
+     destination identical, a drive not found, or source folders of two
+     drives that would share destination folders
   4  the run completed, but some copies failed
   5  the engine library cannot be loaded; nothing ran
+  6  the run failed inside the engine (an internal error such as lack of
+     memory); the log shows what was done before, and nothing is recorded
 )";
 
 constexpr size_t kKeyColumn = 24;   // where the descriptions start

@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "frontend/value_forms.h"
-#include "include/tolvex32.h"
 
 namespace tolvex::frontend {
 
@@ -222,7 +221,6 @@ class JobParser {
       return std::move(errors_);
     }
     WarnAboutKeysWithoutEffect();
-    WarnAboutSelectionsOnOtherDrives();
     WarnAboutEmptyLists();
     SortInFileOrder(&job_.warnings);
     return std::move(job_);
@@ -433,24 +431,6 @@ class JobParser {
     const Setting& weekday = job_.Get("Weekday");
     if (weekday.line != 0 && job_.Get("VaryMode").number != 2) {
       Warn(weekday.line, "Weekday", "has no effect: only VaryMode weekday uses it");
-    }
-  }
-
-  // In full path mode a destination folder keeps the source path without
-  // its drive, so the engine scans only the selections on the drive of the
-  // first include and leaves the others out.
-  void WarnAboutSelectionsOnOtherDrives() {
-    if (job_.Get("PathMode").number != TOLVEX_PATH_FULL || job_.lists[kDIncl].empty()) return;
-    const char drive = job_.lists[kDIncl].front()[0];
-    for (int list : {kDIncl, kDExcl}) {
-      for (size_t i = 0; i < job_.lists[list].size(); ++i) {
-        const std::string& entry = job_.lists[list][i];
-        if (entry[0] == drive) continue;
-        Warn(job_list_lines_[list][i], std::string("[") + kListNames[list] + "]",
-             "\"" + job_.drives.ToNative(entry) +
-                 "\" is not scanned: with PathMode full only the selections on the drive of "
-                 "the first one (" + drive + ":) are");
-      }
     }
   }
 

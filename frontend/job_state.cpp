@@ -92,7 +92,7 @@ bool WriteState(const std::string& state_path, uint32_t run_start, std::string* 
   const std::string temporary = state_path + ".new";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << "; Written by tolvex after each completed run of the job beside it.\n"
+    out << "; Written by tolvex after each run of the job beside it that completed with nothing failed.\n"
         << "[" << kStateSection << "]\n"
         << kStateKey << " = " << FormatStamp(run_start) << "\n";
     out.close();

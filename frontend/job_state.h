@@ -2,9 +2,10 @@
 // settles when a run starts.
 //
 // The state file "JOB.state" beside the job records the start of the last
-// completed run. The next run hands it to the engine as LastUpdate, so only
-// pairs whose target changed since then carry the changed-since-last-update
-// marker. A LastUpdate key in the job wins over the state file (the state
+// run that completed with nothing failed (exit status 0). The next run hands
+// it to the engine as LastUpdate, so only pairs whose target changed since
+// then carry the changed-since-last-update marker, and both ways a file on
+// one side only that is newer (less a margin) is new work, not a deletion. A LastUpdate key in the job wins over the state file (the state
 // file is still updated, so removing the key picks up from the last run).
 #pragma once
 

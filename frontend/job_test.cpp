@@ -150,31 +150,6 @@ TEST_F(JobFileTest, RefusesADestinationTooLongForItsGenerationFolders) {
 
 #if !defined(_WIN32)
 
-// In full path mode the engine scans only the selections on the drive of
-// the first include: the job still runs, and says which ones it leaves out.
-TEST_F(JobFileTest, WarnsOfSelectionsFullPathModeLeavesOut) {
-  const std::string job =
-      "[Drives]\nS = ${JOBDIR}/src\nT = ${JOBDIR}/logs\n[Job]\nDestination = ${JOBDIR}/b\n"
-      "PathMode = full\n[DInclSels]\nS:\\\n${JOBDIR}/logs/*\n[DExclSels]\nT:\\x\\*\n"
-      "S:\\y\\*\n[FInclSels]\n*.*\n";
-  const auto parsed = Parse(job);
-  ASSERT_TRUE(std::holds_alternative<Job>(parsed)) << std::get<JobErrors>(parsed).front().Format();
-  const JobErrors& warnings = std::get<Job>(parsed).warnings;
-  ASSERT_EQ(warnings.size(), 2u);
-  EXPECT_EQ(warnings[0].line, 9);
-  EXPECT_EQ(warnings[0].key, "[DInclSels]");
-  EXPECT_EQ(warnings[0].message, "\"" + temp_.Path("logs") +
-                                     "/*\" is not scanned: with PathMode full only the selections "
-                                     "on the drive of the first one (S:) are");
-  EXPECT_EQ(warnings[1].line, 11);
-  EXPECT_EQ(warnings[1].key, "[DExclSels]");
-  // Other path modes take every drive.
-  const auto relative = Parse(job.substr(0, job.find("PathMode")) +
-                              job.substr(job.find("[DInclSels]")));
-  ASSERT_TRUE(std::holds_alternative<Job>(relative));
-  EXPECT_TRUE(std::get<Job>(relative).warnings.empty());
-}
-
 TEST_F(JobFileTest, ResolvesValuesDefaultsListsAndPaths) {
   const auto parsed = Parse(
       "; nightly backup\n"

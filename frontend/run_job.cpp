@@ -7,6 +7,7 @@
 #include "frontend/exit_status.h"
 #include "frontend/job_report.h"
 #include "frontend/job_state.h"
+#include "frontend/layout_check.h"
 #include "platform/dos_stamp.h"
 #include "platform/platform.h"
 
@@ -78,7 +79,12 @@ std::optional<Job> PrepareJob(const std::string& job_path) {
   }
   Sys().ReloadDrives();
 #endif
-  ResolveRunValues(&job, Sys().Now());
+  const LocalTime now = Sys().Now();
+  ResolveRunValues(&job, now);
+  if (const auto error = CheckDestinationScan(job, now)) {
+    std::cerr << "tolvex: " << error->Format() << "\n";
+    return std::nullopt;
+  }
   return job;
 }
 
@@ -101,16 +107,11 @@ int FailedCopies(const RunOutcome& outcome) {
                                                     : 0;
 }
 
-int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
-  if (result == 0 || outcome.space_refused) return kExitAborted;
-  if (outcome.ended_by_check) return kExitStoppedByCheck;
-  return failed > 0 ? kExitCopiesFailed : kExitCompleted;
-}
-
 void Report(int status, int failed, const Job& job) {
   switch (status) {
     case kExitAborted: std::cout << "Run aborted.\n"; break;
     case kExitStoppedByCheck: std::cout << "Run ended by a check of the job.\n"; break;
+    case kExitRunFailed: std::cout << "Run failed.\n"; break;
     case kExitCopiesFailed:
       std::cout << "Run completed, but " << failed << (failed == 1 ? " copy" : " copies")
                 << " failed.\n";
@@ -130,6 +131,14 @@ void RecordRun(const Job& job, uint32_t run_start) {
 }
 
 }  // namespace
+
+int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
+  // CallUpdate returns 0 for a failed run too; the notification tells them apart.
+  if (outcome.run_failed) return kExitRunFailed;
+  if (result == 0 || outcome.space_refused) return kExitAborted;
+  if (outcome.ended_by_check) return kExitStoppedByCheck;
+  return failed > 0 ? kExitCopiesFailed : kExitCompleted;
+}
 
 void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
   for (int list = 0; list < kListCount; ++list) {
@@ -176,7 +185,11 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   const int failed = FailedCopies(answers.outcome());
   const int status = ExitStatusOf(result, answers.outcome(), failed);
   Report(status, failed, *job);
-  if (status == kExitCompleted || status == kExitCopiesFailed) RecordRun(*job, run_start);
+  // Only a run that did all it planned becomes the next run's LastUpdate. A
+  // file whose copy failed must stay newer than LastUpdate: both ways, a
+  // file on one side only that is older counts as deleted on the other and
+  // is erased.
+  if (status == kExitCompleted) RecordRun(*job, run_start);
   return status;
 }
 

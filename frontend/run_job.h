@@ -22,6 +22,10 @@ int RunJob(const std::string& job_path, const RunOptions& options);
 // would get it; returns the exit status.
 int CheckJob(const std::string& job_path);
 
+// The exit status of a run: CallUpdate's result, what the callbacks saw and
+// how many copies failed for good.
+int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed);
+
 // Hands every value of the job to the engine through its exports.
 void HandJobToEngine(const Job& job, const EngineLibrary& engine);
 

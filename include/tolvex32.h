@@ -83,7 +83,15 @@ enum TolvexState {
   TOLVEX_STATE_SIZE_WARNING = 0x0040,    /* suspicious sizes */
   TOLVEX_STATE_COUNTER_CHANGED = 0x0080, /* counterpart written at or after LastUpdate */
   TOLVEX_STATE_DONE = 0x0100,            /* handled by the erase pass */
-  TOLVEX_STATE_CONFIRMED = 0x0200        /* decided by the per-file confirmation */
+  TOLVEX_STATE_CONFIRMED = 0x0200,       /* decided by the per-file confirmation */
+  /* Flags this engine adds: why the scan gave a candidate its action. */
+  TOLVEX_STATE_CONFLICT = 0x0400,        /* both ways, one stamp and other sizes: one of a pair
+                                            of candidates; only one of them is carried out,
+                                            and without confirmation neither */
+  TOLVEX_STATE_NAME_CLASH = 0x0800,      /* flat paths: another file of this name is newer (or
+                                            first on a tie); skipped */
+  TOLVEX_STATE_NEW_WORK = 0x1000         /* both ways, on one side only, made since the last
+                                            update: copied across, never erased */
 };
 
 /* The event codes NotifyProc receives (the log uses the same numbers). */
@@ -93,7 +101,22 @@ enum TolvexNotifyCode {
   TOLVEX_NOTIFY_DRIVE_NOT_FOUND = 10004, /* a drive cannot be queried (drive letter) */
   TOLVEX_NOTIFY_MIDNIGHT = 10005,      /* question: log the midnight hint? */
   TOLVEX_NOTIFY_NO_FILES = 10007,      /* the scan found nothing to do */
-  TOLVEX_NOTIFY_LACKS_SPACE = 10008    /* question: go on although a drive lacks space? */
+  TOLVEX_NOTIFY_LACKS_SPACE = 10008,   /* question: go on although a drive lacks space? */
+  /* Checks this engine adds; each ends the run like 10002 to 10004. */
+  TOLVEX_NOTIFY_DRIVES_MEET = 10009,   /* folders of two drives would share destination folders */
+  TOLVEX_NOTIFY_RUN_FAILED = 10010     /* the run stopped on an internal error (out of memory);
+                                          CallUpdate returns 0 */
+};
+
+/* Reports the log makes of single files and folders a run found and left
+ * alone (no NotifyProc call); a run keeps the same codes with what it found. */
+enum TolvexReportCode {
+  TOLVEX_REPORT_UNUSABLE_NAME = 10106,  /* a name the Windows namespace cannot hold */
+  TOLVEX_REPORT_MISSING_FOLDER = 10107, /* a directory include whose folder does not exist */
+  TOLVEX_REPORT_CASE_TWIN = 10108,      /* a name another in the same folder holds in other
+                                           letter case: left alone on both sides */
+  TOLVEX_REPORT_NAME_CLASH = 10109,     /* flat paths: a file whose name a newer file holds */
+  TOLVEX_REPORT_CONFLICT = 10110        /* a pair with one stamp and other sizes, left alone */
 };
 
 /* The answers the callbacks give. */
@@ -182,7 +205,8 @@ TOLVEX_INT_SETTER(SetDateSeparator)
 TOLVEX_INT_SETTER(SetTimeSeparator)
 TOLVEX_INT_SETTER(SetMidnight)
 
-/* Runs one update with the stored job; 1 when done, 0 when the user aborted. */
+/* Runs one update with the stored job; 1 when done, 0 when the user aborted
+ * or the run failed inside (NotifyProc was then told 10010). */
 TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                              TCopyErrorProc copy_error, TMakeDirProc make_dir);
 

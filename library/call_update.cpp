@@ -36,7 +36,9 @@ extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confi
     RunViews views;
     return tolvex::RunUpdate({notify, confirm, copy_error, make_dir});
   } catch (...) {
-    // Out of memory in the middle of a run: nothing more can be done safely.
-    return tolvex::Aborted ? 0 : 1;
+    // The run catches its own failures and reports them; one that escapes
+    // (the log could not even be made) is no success either.
+    tolvex::ClearProgramLists();
+    return 0;
   }
 }

@@ -15,12 +15,18 @@ enum LogEvent : int {
   kEventAborted = 10006,                             // aborted by the user
   kEventNoFiles = TOLVEX_NOTIFY_NO_FILES,            // the scan found no candidates
   kEventLacksSpace = TOLVEX_NOTIFY_LACKS_SPACE,      // a drive lacks space (drive letter, missing bytes)
+  kEventDrivesMeet = TOLVEX_NOTIFY_DRIVES_MEET,      // folders of two drives meet in the destination
+  kEventRunFailed = TOLVEX_NOTIFY_RUN_FAILED,        // the run stopped on an internal error
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry
   kEventDirectoryDeleted = 10104,                    // folder entry
   kEventCopyError = 10105,                           // file entry, second label "to"
-  kEventUnusableName = 10106,                        // folder entry with a native path the scan skipped
+  kEventUnusableName = TOLVEX_REPORT_UNUSABLE_NAME,  // folder entry with a native path the scan skipped
+  kEventMissingFolder = TOLVEX_REPORT_MISSING_FOLDER, // folder entry with an include the run left out
+  kEventCaseTwin = TOLVEX_REPORT_CASE_TWIN,          // folder entry with a name left alone
+  kEventNameClash = TOLVEX_REPORT_NAME_CLASH,        // folder entry with a file a flat run skipped
+  kEventConflict = TOLVEX_REPORT_CONFLICT,           // folder entry with the source file of a conflict
   kEventEnd = 10255,                                 // footer: date line, rule
 };
 

@@ -59,6 +59,9 @@ const char* FixedLine(int code) {
       return "Hint: It is shortly after midnight. The last day is included in the update.";
     case kEventAborted: return "Aborted by user.";
     case kEventNoFiles: return "No files found.";
+    case kEventDrivesMeet:
+      return "Error: Source directories of different drives meet in the destination.";
+    case kEventRunFailed: return "Error: The run failed (internal error).";
     default: return nullptr;
   }
 }
@@ -164,6 +167,10 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventFileErased: return WriteEraseEntry(entry);
     case kEventDirectoryDeleted: return WriteFolderEntry("Directory deleted", entry.path);
     case kEventUnusableName: return WriteFolderEntry("Unusable name", entry.path);
+    case kEventMissingFolder: return WriteFolderEntry("Missing folder", entry.path);
+    case kEventCaseTwin: return WriteFolderEntry("Case twin", entry.path);
+    case kEventNameClash: return WriteFolderEntry("Name clash", entry.path);
+    case kEventConflict: return WriteFolderEntry("Conflict", entry.path);
     case kEventEnd:
       if (dateTime != 0) WriteDateLine();
       return WriteLine(std::string(kRuleLength, '-'));

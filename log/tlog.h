@@ -20,6 +20,8 @@
 //
 //   10001 kEventStart             empty line, rule, date line (dateTime != 0), "Workfile: <job>"
 //   10002 .. 10007                their one fixed line; 10004 names entry.drive
+//   10009 kEventDrivesMeet        its one fixed line
+//   10010 kEventRunFailed         its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."
 //                                 from entry.drive and entry.missingBytes
 //   10100 kEventFileCopied        timed; file entry, second label "to"
@@ -28,6 +30,10 @@
 //   10102 kEventFileErased        timed; erase entry (path, sizeText, stampText)
 //   10104 kEventDirectoryDeleted  timed; folder entry (path, never shortened)
 //   10106 kEventUnusableName      timed; folder entry (the native path)
+//   10107 kEventMissingFolder     timed; folder entry (the include as given)
+//   10108 kEventCaseTwin          timed; folder entry (the file, or folder with its backslash)
+//   10109 kEventNameClash         timed; folder entry (the file left out)
+//   10110 kEventConflict          timed; folder entry (the file, source side)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing
 //

@@ -252,6 +252,8 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
        "Hint: It is shortly after midnight. The last day is included in the update."},
       {kEventAborted, {}, "Aborted by user."},
       {kEventNoFiles, {}, "No files found."},
+      {kEventDrivesMeet, {}, "Error: Source directories of different drives meet in the destination."},
+      {kEventRunFailed, {}, "Error: The run failed (internal error)."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RunOne(Settings(), c.code, c.entry), Lines({c.line})) << c.code;
@@ -259,7 +261,7 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
 }
 
 TEST_F(TLogTest, UnknownCodesWriteNothing) {
-  for (int code : {0, -1, 10000, 10009, 10103, 10107, 10254, 10256}) {
+  for (int code : {0, -1, 10000, 10011, 10103, 10111, 10254, 10256}) {  // 10106-10110 are reports
     Settings s;
     s.dateTime = 2;
     s.details = 2;

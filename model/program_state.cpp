@@ -6,6 +6,7 @@ std::vector<CANDIDATE> candidates;
 std::vector<FOLDER> groups;
 std::vector<STRING> dirList;
 std::vector<STRING> counterpartList;
+std::vector<FINDING> findings;
 bool Aborted = false;
 bool InterruptRequest = false;
 
@@ -14,6 +15,7 @@ void ClearProgramLists() {
   groups.clear();
   dirList.clear();
   counterpartList.clear();
+  findings.clear();
 }
 
 }  // namespace tolvex

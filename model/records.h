@@ -27,6 +27,9 @@ enum : uint16_t {
   STATE_COUNTER_CHANGED = TOLVEX_STATE_COUNTER_CHANGED,
   STATE_DONE = TOLVEX_STATE_DONE,
   STATE_CONFIRMED = TOLVEX_STATE_CONFIRMED,
+  STATE_CONFLICT = TOLVEX_STATE_CONFLICT,
+  STATE_NAME_CLASH = TOLVEX_STATE_NAME_CLASH,
+  STATE_NEW_WORK = TOLVEX_STATE_NEW_WORK,
 };
 
 // Replaces the whole action nibble and keeps every flag.
@@ -91,6 +94,15 @@ struct CANDIDATE {
 
   // A counterpart of 0 bytes counts as absent.
   bool hasCounterpart() const { return counterSize != 0; }
+};
+
+// Something a run found and left alone, kept with the reason: a name no
+// action may touch, an include whose folder is missing, a file kept out of
+// the plan. `kind` is the report code of the public header
+// (TOLVEX_REPORT_*), which is also the event code of its log line.
+struct FINDING {
+  int32_t kind = 0;
+  std::string path;  // drive form; the native path for an unusable name
 };
 
 // One group of consecutive candidates after ordering.

@@ -3,6 +3,7 @@
 // codes for missing folders and patterns that match nothing.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,28 @@ TEST(ConformanceFind, ReportsSizeAndStampOfFiles) {
   EXPECT_EQ(entry.name, "sized.bin");
   EXPECT_EQ(entry.size, 70000u);
   EXPECT_EQ(entry.stamp, stamp);
+}
+
+// Sizes at the edges of 32-bit types (a signed offset, an unsigned size)
+// are listed whole on every build, the 32-bit ones included. The files are
+// sparse: they cost no disk.
+TEST(ConformanceFind, SizesAtTheEdgesOf32BitTypesAreListedWhole) {
+  TestDrives drives;
+  const uint64_t sizes[] = {
+      (uint64_t{1} << 31) - 1, uint64_t{1} << 31, (uint64_t{1} << 32) - 1,
+      uint64_t{1} << 32,       (uint64_t{1} << 32) + 1, (uint64_t{5} << 30) + 123,
+  };
+  for (const uint64_t size : sizes) {
+    const std::string path = "S:\\big\\" + std::to_string(size) + ".bin";
+    drives.WriteSparseFile(path, size, {{size - 1, "e"}});
+    EXPECT_EQ(FoundEntry(path).size, size);
+  }
+  std::vector<FindEntry> entries;
+  ASSERT_EQ(Sys().FindEntries("S:\\big\\*.bin", 0, &entries, nullptr), kErrOk);
+  ASSERT_EQ(entries.size(), std::size(sizes));
+  for (const FindEntry& entry : entries) {
+    EXPECT_EQ(std::to_string(entry.size) + ".bin", entry.name);
+  }
 }
 
 TEST(ConformanceFind, CopyTemporaryNamesAreNeverYielded) {

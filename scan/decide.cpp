@@ -1,5 +1,9 @@
 #include "scan/decide.h"
 
+#include <chrono>
+
+#include "platform/dos_stamp.h"
+
 namespace tolvex {
 
 namespace {
@@ -14,13 +18,21 @@ uint16_t OrphanAction(int32_t orphan_mode, bool normal_allowed, bool erase_allow
   return STATE_IGNORE;
 }
 
-uint16_t DecideOrphan(const TParameters& parameters, bool destination_side) {
+uint16_t DecideOrphan(const TParameters& parameters, bool destination_side, uint32_t stamp) {
   switch (parameters.TouchMode) {
     case TOLVEX_TOUCH_TO_DESTINATION:
       return destination_side ? OrphanAction(parameters.OrphanModeD2, false, true)
                               : OrphanAction(parameters.OrphanModeD1, true, false);
-    case TOLVEX_TOUCH_BOTH_WAYS:
-      return OrphanAction(parameters.OrphanModeB, true, true);
+    case TOLVEX_TOUCH_BOTH_WAYS: {
+      const uint16_t action = OrphanAction(parameters.OrphanModeB, true, true);
+      // Both ways, a file on one side only is taken for one deleted on the
+      // other; but one made since the last update is new work, and erasing
+      // it would destroy the only version. It goes across, as mode 0 would.
+      if (action == STATE_ERASE && stamp >= NewWorkSince(parameters.LastUpdate)) {
+        return STATE_NORMAL | STATE_NEW_WORK;
+      }
+      return action;
+    }
     case TOLVEX_TOUCH_TO_SOURCE:
       return destination_side ? OrphanAction(parameters.OrphanModeS1, true, false)
                               : OrphanAction(parameters.OrphanModeS2, false, true);
@@ -49,6 +61,12 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
   if (a == b) {
     if (input.size == input.counter_size) return false;  // equal pair
     result |= STATE_SIZE_WARNING;
+    // Judged from both sides, each file of the pair offers to copy itself
+    // over the other, and nothing tells which version is newer.
+    if (parameters.TouchMode != TOLVEX_TOUCH_TO_DESTINATION &&
+        parameters.TouchMode != TOLVEX_TOUCH_TO_SOURCE) {
+      result |= STATE_CONFLICT;
+    }
   }
   const uint8_t k = parameters.CheckSizes;
   if (k != 0 && SizesDifferByFactor(input.size, input.counter_size, k)) {
@@ -61,13 +79,36 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
 
 }  // namespace
 
+uint32_t NewWorkSince(uint32_t last_update) {
+  if (last_update == 0 || !IsValidStamp(last_update)) return last_update;
+  const LocalTime last = UnpackStamp(last_update);
+  using namespace std::chrono;
+  sys_days day{year_month_day{year{last.year}, month{static_cast<unsigned>(last.month)},
+                              std::chrono::day{static_cast<unsigned>(last.day)}}};
+  int minutes = last.hour * 60 + last.minute - kNewWorkMarginMinutes;
+  while (minutes < 0) {
+    day -= days{1};
+    minutes += 24 * 60;
+  }
+  const year_month_day date{day};
+  LocalTime since;
+  since.year = static_cast<int>(date.year());
+  since.month = static_cast<int>(static_cast<unsigned>(date.month()));
+  since.day = static_cast<int>(static_cast<unsigned>(date.day()));
+  since.hour = minutes / 60;
+  since.minute = minutes % 60;
+  since.second = last.second;
+  // Before 1980 no stamp exists: every file counts as new work.
+  return PackStamp(since);
+}
+
 bool DecideCandidate(const TParameters& parameters, const DecisionInput& input, uint16_t* state) {
   const bool destination_side = input.side != 0;
   uint16_t result = 0;
   if (input.counterpart_present) {
     if (!DecidePair(parameters, input, destination_side, &result)) return false;
   } else {
-    result = DecideOrphan(parameters, destination_side);
+    result = DecideOrphan(parameters, destination_side, input.stamp);
   }
   if (destination_side) result |= STATE_DEST_SIDE;
   *state = result;

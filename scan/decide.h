@@ -18,6 +18,14 @@ struct DecisionInput {
   uint64_t counter_size = 0;
 };
 
+// Both ways, a file on one side only stamped at or after this moment is new
+// work: LastUpdate minus two hours (the margin covers clock changes and
+// clocks that differ by an hour), on the calendar. 0 for LastUpdate 0 (no
+// earlier update: everything is new work); a LastUpdate that names no real
+// time is taken as it is.
+inline constexpr int kNewWorkMarginMinutes = 120;
+uint32_t NewWorkSince(uint32_t last_update);
+
 // Returns false when the file is skipped (no candidate); otherwise true with
 // the new candidate's state word in *state. Reads TouchMode, the five orphan
 // modes, CheckSizes and LastUpdate of `parameters`.
@@ -26,10 +34,13 @@ struct DecisionInput {
 // when the scanned file is older (stamps compared unsigned), or when stamps
 // and sizes are equal; otherwise it is STATE_NORMAL, with STATE_SIZE_WARNING
 // (same stamp, other size; or sizes apart by the factor CheckSizes) and
-// STATE_COUNTER_CHANGED (counterpart at or after LastUpdate). An orphan is
+// STATE_COUNTER_CHANGED (counterpart at or after LastUpdate); a pair judged
+// from both sides with the same stamp and other sizes is a conflict
+// (STATE_CONFLICT): each side gives such a candidate. An orphan is
 // never skipped: its action comes from the touch mode's orphan mode, and an
-// orphan mode or touch mode that names no action gives STATE_IGNORE. A file
-// on side 1 also gets STATE_DEST_SIDE.
+// orphan mode or touch mode that names no action gives STATE_IGNORE; both
+// ways, an orphan to erase that is new work (NewWorkSince) is copied instead,
+// with STATE_NEW_WORK. A file on side 1 also gets STATE_DEST_SIDE.
 bool DecideCandidate(const TParameters& parameters, const DecisionInput& input, uint16_t* state);
 
 }  // namespace tolvex

@@ -34,6 +34,7 @@ constexpr uint16_t N = STATE_NORMAL;
 constexpr uint16_t I = STATE_IGNORE;
 constexpr uint16_t E = STATE_ERASE;
 constexpr uint16_t D = STATE_DEST_SIDE;
+constexpr uint16_t NW = STATE_NEW_WORK;
 
 TEST(DecideCandidate, OrphanTable) {
   // Orphan modes and touch modes that name no action list the orphan as
@@ -50,11 +51,12 @@ TEST(DecideCandidate, OrphanTable) {
       {0, 1, &TParameters::OrphanModeD2, 3, I | D},
       {1, 0, &TParameters::OrphanModeB, 0, N},
       {1, 0, &TParameters::OrphanModeB, 1, I},
-      {1, 0, &TParameters::OrphanModeB, 2, E},
+      // LastUpdate 0: every orphan is new work, copied instead of erased.
+      {1, 0, &TParameters::OrphanModeB, 2, N | NW},
       {1, 0, &TParameters::OrphanModeB, 3, I},
       {1, 1, &TParameters::OrphanModeB, 0, N | D},
       {1, 1, &TParameters::OrphanModeB, 1, I | D},
-      {1, 1, &TParameters::OrphanModeB, 2, E | D},
+      {1, 1, &TParameters::OrphanModeB, 2, N | NW | D},
       {1, 1, &TParameters::OrphanModeB, 3, I | D},
       {2, 1, &TParameters::OrphanModeS1, 0, N | D},
       {2, 1, &TParameters::OrphanModeS1, 1, I | D},
@@ -87,6 +89,29 @@ TEST(DecideCandidate, OrphanTable) {
     EXPECT_EQ(Decide(parameters, input), c.expected)
         << "touch " << c.touch_mode << " side " << int{c.side} << " orphan mode " << c.orphan_mode;
   }
+}
+
+TEST(DecideCandidate, TwoWayOrphansAreErasedOnlyWhenOlderThanTheLastUpdateAndItsMargin) {
+  TParameters parameters;
+  parameters.TouchMode = TOLVEX_TOUCH_BOTH_WAYS;
+  parameters.OrphanModeB = TOLVEX_ORPHAN_ERASE;
+  parameters.LastUpdate = StampFromFields(26, 6, 15, 14, 30, 11);  // two hours after kStamp, and 2 s
+  for (uint8_t side : {0, 1}) {
+    DecisionInput input;
+    input.side = side;
+    input.stamp = kStamp;
+    const uint16_t dest = side ? D : 0;
+    EXPECT_EQ(Decide(parameters, input), E | dest);
+    input.stamp = kStamp + 1;  // two seconds later: within the margin
+    EXPECT_EQ(Decide(parameters, input), N | NW | dest);
+  }
+  // The margin on the calendar: from 00:30 on the first of a year back into
+  // the last day of the year before; none before the first stamp there is.
+  EXPECT_EQ(NewWorkSince(StampFromFields(20, 1, 1, 0, 30)), StampFromFields(19, 12, 31, 22, 30));
+  EXPECT_EQ(NewWorkSince(StampFromFields(19, 3, 1, 1, 0, 5)), StampFromFields(19, 2, 28, 23, 0, 5));
+  EXPECT_EQ(NewWorkSince(StampFromFields(0, 1, 1, 1, 0)), StampFromFields(0, 1, 1, 0, 0));
+  EXPECT_EQ(NewWorkSince(0), 0u);
+  EXPECT_EQ(NewWorkSince(kNever), kNever);  // names no real time: taken as it is
 }
 
 TEST(DecideCandidate, UnknownTouchModeListsOrphansAsIgnored) {
@@ -205,13 +230,17 @@ TEST(DecideCandidate, StampsCompareUnsignedPast2044) {
   ExpectPairs(std::begin(cases), std::end(cases));
 }
 
+// Both ways each file of such a pair gives a candidate: a conflict.
 TEST(DecideCandidate, SameStampOtherSizeWarns) {
+  constexpr uint16_t X = STATE_CONFLICT;
   const PairCase cases[] = {
       {"mode 0, 101 against 100", 0, 0, kStamp, 101, kStamp, 100, 0, kNever, N | W},
-      {"mode 1 source, 100 against 101", 1, 0, kStamp, 100, kStamp, 101, 0, kNever, N | W},
+      {"mode 1 source, 100 against 101", 1, 0, kStamp, 100, kStamp, 101, 0, kNever, N | W | X},
       {"mode 1 destination, 101 against 100", 1, 1, kStamp, 101, kStamp, 100, 0, kNever,
-       N | W | D},
+       N | W | X | D},
       {"mode 2 destination", 2, 1, kStamp, 101, kStamp, 100, 0, kNever, N | W | D},
+      {"mode 3 (both ways) source", 3, 0, kStamp, 101, kStamp, 100, 0, kNever, N | W | X},
+      {"mode 1, newer source", 1, 0, kStamp, 100, kOlder, 101, 0, kNever, N},
   };
   ExpectPairs(std::begin(cases), std::end(cases));
 }

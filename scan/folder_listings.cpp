@@ -29,18 +29,31 @@ void FolderListing::SortNames() const {
   sorted_ = true;
 }
 
-const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
-                                         bool* answered) const {
-  *answered = false;
-  if (name.empty() || name.back() == '.' || name.back() == ' ') return nullptr;
+std::pair<std::vector<uint32_t>::const_iterator, std::vector<uint32_t>::const_iterator>
+FolderListing::SpellingRange(const std::string& name) const {
   if (!sorted_) SortNames();
-  // The spellings of the name, in byte order.
-  const auto first = std::lower_bound(by_name_.begin(), by_name_.end(), name,
+  const auto first = std::lower_bound(by_name_.cbegin(), by_name_.cend(), name,
                                       [this](uint32_t i, const std::string& key) {
                                         return CompareAsciiCaseless(entries_[i].name, key) < 0;
                                       });
   auto last = first;
-  while (last != by_name_.end() && CompareAsciiCaseless(entries_[*last].name, name) == 0) ++last;
+  while (last != by_name_.cend() && CompareAsciiCaseless(entries_[*last].name, name) == 0) ++last;
+  return {first, last};
+}
+
+std::vector<const FindEntry*> FolderListing::Spellings(const std::string& name) const {
+  std::vector<const FindEntry*> spellings;
+  const auto [first, last] = SpellingRange(name);
+  for (auto it = first; it != last; ++it) spellings.push_back(&entries_[*it]);
+  return spellings;
+}
+
+const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
+                                         bool* answered) const {
+  *answered = false;
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return nullptr;
+  // The spellings of the name, in byte order.
+  const auto [first, last] = SpellingRange(name);
   if (first == last) {
     *answered = !HasHighByte(name);
     return nullptr;
@@ -54,6 +67,26 @@ const FindEntry* FolderListing::FindName(const std::string& name, uint32_t mask,
     }
   }
   return PassesAttributeMask(found->attributes, mask) ? found : nullptr;
+}
+
+bool FolderListing::HoldsUnusableAlike(const std::string& name) const {
+  if (!alike_built_) {
+    for (const std::string& path : unusable_) {
+      // The platform reports native paths; the name is after the last
+      // separator of either kind.
+      const size_t slash = path.find_last_of("/\\");
+      std::string unusable_name = slash == std::string::npos ? path : path.substr(slash + 1);
+      if (unusable_name.empty()) continue;
+      const char last = unusable_name.back();
+      if (last != '.' && last != ' ') continue;
+      while (!unusable_name.empty() && (unusable_name.back() == '.' || unusable_name.back() == ' ')) {
+        unusable_name.pop_back();
+      }
+      unusable_alike_.insert(AsciiUpperText(unusable_name));
+    }
+    alike_built_ = true;
+  }
+  return !unusable_alike_.empty() && unusable_alike_.count(AsciiUpperText(name)) != 0;
 }
 
 std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -49,8 +50,25 @@ class FolderListing {
   // name with bytes above 127 (Windows folds more than ASCII letters).
   const FindEntry* FindName(const std::string& name, uint32_t mask, bool* answered) const;
 
+  // The entries whose names equal `name` when ASCII letter case is ignored,
+  // in byte order of their names.
+  std::vector<const FindEntry*> Spellings(const std::string& name) const;
+  // True when this folder holds `name` in two spellings or more (on a file
+  // system that tells letter case apart): names Windows cannot tell apart.
+  bool HoldsCaseTwinsOf(const std::string& name) const {
+    const auto [first, last] = SpellingRange(name);
+    return last - first > 1;
+  }
+  // True when this folder holds, as an unusable name, `name` followed by
+  // dots or spaces ("x." for "x"): Windows strips those and reads both as
+  // one name.
+  bool HoldsUnusableAlike(const std::string& name) const;
+
  private:
   void SortNames() const;
+  // The range of by_name_ that holds the spellings of `name`.
+  std::pair<std::vector<uint32_t>::const_iterator, std::vector<uint32_t>::const_iterator>
+  SpellingRange(const std::string& name) const;
 
   std::vector<FindEntry> entries_;
   std::vector<std::string> unusable_;
@@ -59,6 +77,10 @@ class FolderListing {
   // the name; built on the first FindName.
   mutable std::vector<uint32_t> by_name_;
   mutable bool sorted_ = false;
+  // The unusable names that end in dots or spaces, stripped of them, ASCII
+  // upper case; built on the first HoldsUnusableAlike.
+  mutable std::unordered_set<std::string> unusable_alike_;
+  mutable bool alike_built_ = false;
 };
 
 // True for the results of an enumeration that tell what a folder holds:

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <climits>
-#include <string_view>
 #include <unordered_set>
 
 #include "model/program_state.h"
 #include "platform/platform.h"
-#include "platform/text_rules.h"
 
 namespace tolvex {
 
@@ -43,15 +41,6 @@ void EraseFlagged(std::vector<STRING>* list, const std::vector<char>& drop) {
   list->resize(kept);
 }
 
-// "C:\Data\Sub\*" -> "\Data\Sub\": from the backslash after the drive up to
-// and including the last backslash; empty for a text with no backslash
-// after its drive.
-std::string DirectoryPart(const std::string& text) {
-  const size_t last = text.rfind('\\');
-  if (last == std::string::npos || last < 2) return std::string();
-  return text.substr(2, last - 1);
-}
-
 // DestinationRoot without its closing backslash.
 std::string DestinationStem(const TParameters& parameters) {
   std::string stem = parameters.DestinationRoot;
@@ -64,20 +53,9 @@ std::string Stripped(std::string text, const std::string& prefix) {
   return text;
 }
 
-std::string DestinationTwin(const TParameters& parameters, const std::string& entry) {
-  const std::string directory = DirectoryPart(entry);
-  std::string twin;
-  if (parameters.PathMode == TOLVEX_PATH_FULL) {
-    twin = DestinationStem(parameters) + directory;
-  } else {
-    twin = parameters.DestinationRoot +
-           Stripped(entry.substr(0, 2) + directory, parameters.CommonRoot);
-  }
-  if (EndsWithStar(entry)) twin += '*';
-  return twin;
-}
+}  // namespace
 
-bool FolderExists(const std::string& entry) {
+bool SelectionExists(const std::string& entry) {
   if (!IsDirectoryEntry(entry)) return false;
   std::string path = entry;
   if (EndsWithStar(path)) path.pop_back();
@@ -88,6 +66,8 @@ bool FolderExists(const std::string& entry) {
   if (Sys().GetAttributes(path, &attributes) != kErrOk) return false;
   return (attributes & kAttrDirectory) != 0;
 }
+
+namespace {
 
 bool IsDotEntry(const std::string& name) {
   return Sys().CompareExact(name, ".") == 0 || Sys().CompareExact(name, "..") == 0;
@@ -111,47 +91,21 @@ void StripPrefix(std::string* text, const std::string& prefix) {
   if (CommonPrefixLength(*text, prefix) == prefix.size()) text->erase(0, prefix.size());
 }
 
-bool IsDirectoryEntry(const std::string& text) {
-  if (text.size() < 3 || text[1] != ':' || text[2] != '\\') return false;
-  const unsigned char letter = static_cast<unsigned char>(text[0]);
-  if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
-  const size_t end = EndsWithStar(text) ? text.size() - 1 : text.size();
-  if (text[end - 1] != '\\') return false;
-  // No "." or ".." between separators (the platform takes '/' as one too):
-  // a twin or counterpart built from the text would lead out of its folder.
-  size_t start = 3;
-  for (size_t at = 3; at < end; ++at) {
-    if (text[at] != '\\' && text[at] != '/') continue;
-    const std::string_view name(text.data() + start, at - start);
-    if (name == "." || name == "..") return false;
-    start = at + 1;
-  }
-  return true;
-}
-
 std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
-  // Only directory entries are ever scanned; any other text would cut the
-  // root of the others short (or be a "root" without a backslash).
-  const std::string* first = nullptr;
-  size_t length = 0;
-  for (const STRING& include : includes) {
-    Sys().PumpStep();
-    if (Aborted) break;
-    if (!IsDirectoryEntry(include.text())) continue;
-    if (first == nullptr) {
-      first = &include.text();
-      length = first->size();
-    } else {
-      length = std::min(length, CommonPrefixLength(*first, include.text()));
+  std::vector<std::string> texts;
+  texts.reserve(includes.size());
+  for (size_t i = 0; i < includes.size(); ++i) {
+    // One pump step per entry after the first; an abort ends the comparison
+    // with the entries compared so far.
+    if (i > 0) {
+      Sys().PumpStep();
+      if (Aborted) break;
     }
+    // Only directory entries are ever scanned: any other text would cut
+    // the root of the others short.
+    if (IsDirectoryEntry(includes[i].text())) texts.push_back(includes[i].text());
   }
-  if (first == nullptr) return std::string();
-  std::string root = first->substr(0, length);
-  if (EndsWithStar(root)) root.pop_back();
-  const size_t last = root.rfind('\\');
-  if (last == std::string::npos) return std::string();
-  root.resize(last + 1);
-  return root;
+  return CommonLeadingFolder(texts);
 }
 
 void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list) {
@@ -162,7 +116,10 @@ void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRIN
     Sys().PumpStep();
     if (Aborted) break;
     const std::string& entry = (*list)[i].text();
-    if (IsDirectoryEntry(entry)) twins.push_back(DestinationTwin(parameters, entry));
+    if (IsDirectoryEntry(entry)) {
+      twins.push_back(DestinationTwin(parameters.PathMode, parameters.DestinationRoot,
+                                      parameters.CommonRoot, entry));
+    }
   }
   for (std::string& twin : twins) {
     if (Aborted) break;
@@ -170,24 +127,12 @@ void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRIN
   }
 }
 
-void DropOtherDrives(char drive, std::vector<STRING>* list) {
-  const unsigned char letter = AsciiUpper(static_cast<unsigned char>(drive));
-  std::vector<char> drop(list->size(), 0);
-  for (size_t i = list->size(); i-- > 0;) {
-    Sys().PumpStep();
-    if (Aborted) break;
-    const std::string& text = (*list)[i].text();
-    drop[i] = text.empty() || AsciiUpper(static_cast<unsigned char>(text[0])) != letter;
-  }
-  EraseFlagged(list, drop);
-}
-
 void DropMissingDirectories(std::vector<STRING>* list) {
   std::vector<char> drop(list->size(), 0);
   for (size_t i = list->size(); i-- > 0;) {
     Sys().PumpStep();
     if (Aborted) break;
-    drop[i] = !FolderExists((*list)[i].text());
+    drop[i] = !SelectionExists((*list)[i].text());
   }
   EraseFlagged(list, drop);
 }
@@ -265,10 +210,17 @@ std::string MapCounterpartDirectory(const TParameters& parameters, const std::st
   switch (parameters.PathMode) {
     case TOLVEX_PATH_FLAT:
       return parameters.DestinationRoot;
-    case TOLVEX_PATH_FULL:
+    case TOLVEX_PATH_FULL: {
       if (side == 0) return DestinationStem(parameters) + DirectoryPart(folder);
-      return std::string(1, parameters.SourceDrive) + ":" +
-             Stripped(folder, DestinationStem(parameters));
+      // Back to the drive of the include whose twin holds the folder: with
+      // includes on two drives, the first one's drive would pair the other
+      // drive's backup with folders nobody selected.
+      std::vector<std::string> includes;
+      for (const STRING& entry : parameters.DInclSels) includes.push_back(entry.text());
+      const char drive = DriveOfTwinHolding(parameters.DestinationRoot, includes, folder);
+      if (drive == 0) return std::string();
+      return std::string(1, drive) + ":" + Stripped(folder, DestinationStem(parameters));
+    }
     case TOLVEX_PATH_RELATIVE:
       if (side == 0) return parameters.DestinationRoot + Stripped(folder, parameters.CommonRoot);
       return parameters.CommonRoot + Stripped(folder, parameters.DestinationRoot);

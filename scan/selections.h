@@ -19,6 +19,7 @@
 #include "model/parameters.h"
 #include "model/progress.h"
 #include "model/records.h"
+#include "platform/folder_layout.h"
 #include "scan/folder_listings.h"
 
 namespace tolvex {
@@ -37,12 +38,6 @@ size_t CommonPrefixLength(const std::string& a, const std::string& b);
 // otherwise leaves *text alone.
 void StripPrefix(std::string* text, const std::string& prefix);
 
-// True for "X:\...\" and "X:\...\*": a drive letter, a colon, a backslash,
-// and a closing backslash (before an optional final star), with no "." or
-// ".." between separators. Anything else cannot be paired with a
-// counterpart and is never scanned.
-bool IsDirectoryEntry(const std::string& text);
-
 // The common leading folder of the include entries that are directory
 // entries (the others are never scanned): empty for no such entry or
 // entries on different drives; always ends after a backslash otherwise.
@@ -52,11 +47,9 @@ std::string ComputeCommonRoot(const std::vector<STRING>& includes);
 // path modes 1 and 2. Entries that are not directory entries get no twin.
 void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list);
 
-// Removes the entries on another drive than `drive` (letter case does not
-// count). In full path mode a destination folder holds the source path
-// without its drive and maps back onto the source drive: the folders of an
-// include on another drive would be paired with folders nobody selected.
-void DropOtherDrives(char drive, std::vector<STRING>* list);
+// True when the entry is a directory entry whose folder exists (a drive
+// root is tested as such; a file or a missing drive is no folder).
+bool SelectionExists(const std::string& entry);
 
 // Removes the entries whose folder does not exist (or is a file, or is not a
 // directory entry at all). Nothing is reported.
@@ -88,8 +81,10 @@ void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<
 bool IsKnownPathMode(int32_t path_mode);
 
 // The folder on the other side that holds the same files as `folder`, which
-// lies on side `side` (0 source, 1 destination). Empty for an unknown path
-// mode: such a folder has no counterpart.
+// lies on side `side` (0 source, 1 destination). In path mode 1 a
+// destination folder maps back onto the drive of the include whose twin
+// holds it. Empty for an unknown path mode, and for a destination folder no
+// include's twin holds: such a folder has no counterpart.
 std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
                                     uint8_t side);
 

@@ -198,9 +198,13 @@ TEST(CounterpartTest, MapsEachFolderToTheOtherSide) {
       {1, "C:\\Data\\Sub\\", 0, "E:\\Backup\\Data\\Sub\\"},
       {1, "C:\\", 0, "E:\\Backup\\"},
       {1, "E:\\Backup\\Data\\Sub\\", 1, "C:\\Data\\Sub\\"},
-      // Every destination folder maps back onto SourceDrive.
+      // A destination folder maps back onto the drive of the include whose
+      // twin holds it (the includes are C:\Data\* and d:\Music\*)...
       {1, "D:\\Music\\", 0, "E:\\Backup\\Music\\"},
-      {1, "E:\\Backup\\Music\\", 1, "C:\\Music\\"},
+      {1, "E:\\Backup\\Music\\", 1, "D:\\Music\\"},
+      {1, "E:\\Backup\\music\\Old\\", 1, "D:\\music\\Old\\"},
+      // ... and a folder no twin holds has no counterpart.
+      {1, "E:\\Backup\\Other\\", 1, ""},
       {2, "C:\\Data\\Letters\\", 0, "E:\\Backup\\Letters\\"},
       {2, "C:\\Data\\", 0, "E:\\Backup\\"},
       {2, "E:\\Backup\\Letters\\", 1, "C:\\Data\\Letters\\"},
@@ -210,8 +214,9 @@ TEST(CounterpartTest, MapsEachFolderToTheOtherSide) {
       {-1, "E:\\Backup\\", 1, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MapCounterpartDirectory(Destination(c.path_mode, "C:\\Data\\"), c.folder, c.side),
-              c.expected)
+    TParameters parameters = Destination(c.path_mode, "C:\\Data\\");
+    parameters.DInclSels = Entries({"C:\\Data\\*", "d:\\Music\\*"});
+    EXPECT_EQ(MapCounterpartDirectory(parameters, c.folder, c.side), c.expected)
         << "mode " << c.path_mode << " " << c.folder;
   }
 }

@@ -8,8 +8,11 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/platform.h"
+#include "scan/conflicts.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
+#include "scan/names_alike.h"
+#include "scan/name_clashes.h"
 #include "scan/selections.h"
 
 namespace tolvex {
@@ -19,20 +22,6 @@ namespace {
 constexpr char kFolderStatus[] = "Searching for subdirectories...";
 constexpr char kFileStatus[] = "Searching for files...";
 constexpr int kFolderGaugeMaximum = 300;
-
-// Collects unusable names once each, in the order met.
-class UnusableNameSink {
- public:
-  explicit UnusableNameSink(std::vector<std::string>* out) : out_(out) {}
-  bool wanted() const { return out_ != nullptr; }
-  void Add(const std::string& native_path) {
-    if (out_ != nullptr && seen_.insert(native_path).second) out_->push_back(native_path);
-  }
-
- private:
-  std::vector<std::string>* out_;
-  std::unordered_set<std::string> seen_;
-};
 
 void ShowPhase(SearchProgressView* progress, const char* status, int maximum) {
   if (progress == nullptr) return;
@@ -49,17 +38,17 @@ bool CanPairFolders(const TParameters& parameters) {
 
 // Only the subfolders the scan will visit matter: a name in a folder that
 // was excluded afterwards is no loss.
-void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, UnusableNameSink* sink) {
+void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, FindingSink* sink) {
   if (found.empty()) return;
   std::unordered_set<std::string> visited;
   for (const STRING& entry : dirList) visited.insert(entry.text());
   for (const UnusableName& name : found) {
-    if (visited.count(name.folder) != 0) sink->Add(name.native_path);
+    if (visited.count(name.folder) != 0) sink->Add(TOLVEX_REPORT_UNUSABLE_NAME, name.native_path);
   }
 }
 
 // Fills dirList with the folders to visit, sorted. False when aborted.
-bool ScanFolders(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink) {
+bool ScanFolders(SearchProgressView* progress, FolderListings* listings, FindingSink* sink) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
   TParameters& parameters = Parameters;
   // Every selection lies on the source side until twins are added.
@@ -72,23 +61,27 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
     return true;
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
-  const bool one_drive = parameters.PathMode == TOLVEX_PATH_FULL;
   std::vector<UnusableName> unusable;
+  std::unordered_set<std::string> roots;  // the selections and their twins
   // Each step runs to its end or stops at its next test of Aborted; an
   // aborted step ends the scan at once, leaving dirList unsorted.
   const std::function<void()> steps[] = {
-      [&] { if (one_drive) DropOtherDrives(parameters.SourceDrive, &dirList); },
-      [&] { if (one_drive) DropOtherDrives(parameters.SourceDrive, &excludes); },
       [&] {
         if (parameters.PathMode == TOLVEX_PATH_RELATIVE) {
           parameters.CommonRoot = ComputeCommonRoot(dirList);
         }
       },
+      // A missing include gets no twin: the backup of a folder that is
+      // gone (renamed, a disk not mounted) is not a pile of orphans.
+      [&] { DropMissingDirectories(&dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
       [&] { DropMissingDirectories(&dirList); },
+      [&] {
+        for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
+      },
       [&] { DropMissingDirectories(&excludes); },
-      [&] { ExpandSelections(&dirList, progress, sink->wanted() ? &unusable : nullptr, listings); },
+      [&] { ExpandSelections(&dirList, progress, &unusable, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
       [&] { RemoveExcludedDirectories(&dirList, excludes); },
   };
@@ -97,6 +90,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Unusabl
     if (Aborted) return false;
   }
   std::sort(dirList.begin(), dirList.end());
+  DropFoldersWithTwins(roots, listings, sink);
   KeepUnusableOfVisitedFolders(unusable, sink);
   return true;
 }
@@ -142,14 +136,17 @@ struct Counterpart {
 // counterpart lookups answer from their listings.
 class FolderFileScan {
  public:
+  // `flat_files`, when not null, receives every file considered.
   FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
-                 FolderListings* listings, UnusableNameSink* sink)
+                 FolderListings* listings, FindingSink* sink,
+                 std::vector<ScannedFile>* flat_files)
       : index_(index),
         folder_(folder),
         counterpart_folder_(counterpart_folder),
         mask_(Parameters.Attributes),
         listings_(listings),
-        sink_(sink) {}
+        sink_(sink),
+        flat_files_(flat_files) {}
   ~FolderFileScan() {
     listings_->UseDone(folder_.text());
     listings_->UseDone(counterpart_folder_);
@@ -188,15 +185,15 @@ class FolderFileScan {
         if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
       }
       if (report_unusable) {
-        for (const std::string& path : listing.unusable()) sink_->Add(path);
+        for (const std::string& path : listing.unusable()) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
       }
       return yielded;
     }
     found_.clear();
     std::vector<std::string> unusable;
     Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
-                      report_unusable && sink_->wanted() ? &unusable : nullptr);
-    for (const std::string& path : unusable) sink_->Add(path);
+                      report_unusable ? &unusable : nullptr);
+    for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
   }
@@ -208,8 +205,13 @@ class FolderFileScan {
 
   // The same-named file in the counterpart folder, as enumerating
   // "<counterpart folder><name>" with the scan's mask finds it.
-  Counterpart FindCounterpart(const std::string& file_name) {
+  const FolderListing& CounterpartListing() {
     if (!counterpart_listing_) counterpart_listing_ = listings_->Get(counterpart_folder_);
+    return *counterpart_listing_;
+  }
+
+  Counterpart FindCounterpart(const std::string& file_name) {
+    CounterpartListing();
     Counterpart found;
     if (!counterpart_listing_->readable()) {
       found.unknown = true;
@@ -236,6 +238,11 @@ class FolderFileScan {
     if (IsFolderEntry(entry)) return;
     if (excluded_.count(entry.name) != 0) return;
     if (entry.stamp < Parameters.LeastDate) return;
+    if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
+                counterpart_folder_, sink_)) {
+      return;
+    }
+    if (flat_files_) flat_files_->push_back(ScannedFile{index_, entry.name, entry.stamp, -1});
     const Counterpart counterpart = FindCounterpart(entry.name);
     // A file whose counterpart cannot be looked up is left out of the plan:
     // taken for an orphan, its backup could be erased or a copy misjudged.
@@ -252,6 +259,7 @@ class FolderFileScan {
     std::string name;
     std::string extension;
     SplitName(entry.name, &name, &extension);
+    if (flat_files_) flat_files_->back().candidate = static_cast<int64_t>(candidates.size());
     candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
                             counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
                             counterpart.attributes, state);
@@ -262,7 +270,8 @@ class FolderFileScan {
   const std::string& counterpart_folder_;
   uint32_t mask_;
   FolderListings* listings_;
-  UnusableNameSink* sink_;
+  FindingSink* sink_;
+  std::vector<ScannedFile>* flat_files_;
   std::unordered_set<std::string> excluded_;
   std::vector<FindEntry> found_;
   std::shared_ptr<const FolderListing> own_listing_;
@@ -278,6 +287,7 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   uses.reserve(2 * dirList.size());
   for (const STRING& folder : dirList) {
     counterparts.push_back(MapCounterpartDirectory(Parameters, folder.text(), folder.mark()));
+    if (counterparts.back().empty()) continue;  // not scanned: no reads to plan
     uses.push_back(folder.text());
     uses.push_back(counterparts.back());
   }
@@ -285,7 +295,8 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   return counterparts;
 }
 
-void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableNameSink* sink) {
+void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
+               std::vector<ScannedFile>* flat_files) {
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
   std::vector<std::string> counterparts = PlanCounterparts(listings);
@@ -295,8 +306,11 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableN
     if (progress) progress->SetGaugePosition(static_cast<int>(std::min<size_t>(i + 1, INT_MAX)));
     const STRING& folder = dirList[i];
     counterpartList.emplace_back(std::move(counterparts[i]), folder.mark() == 0 ? 1 : 0);
+    // A folder without a known counterpart is left alone: its files could
+    // be neither compared nor told from orphans.
+    if (counterpartList.back().text().empty()) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
-                        sink);
+                        sink, flat_files);
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }
@@ -304,11 +318,16 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, UnusableN
 
 }  // namespace
 
-void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names) {
-  UnusableNameSink sink(unusable_names);
+void ScanTrees(SearchProgressView* progress) {
+  FindingSink sink;
   FolderListings listings;
   if (!ScanFolders(progress, &listings, &sink)) return;
-  ScanFiles(progress, &listings, &sink);
+  const bool flat = Parameters.PathMode == TOLVEX_PATH_FLAT;
+  std::vector<ScannedFile> flat_files;
+  ScanFiles(progress, &listings, &sink, flat ? &flat_files : nullptr);
+  if (Aborted) return;
+  if (flat) ResolveNameClashes(flat_files);
+  SettleConflicts(Parameters);
 }
 
 }  // namespace tolvex

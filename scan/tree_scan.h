@@ -16,17 +16,23 @@ namespace tolvex {
 // Aborted is set; the lists then hold what was built so far, and dirList is
 // left unsorted when the folder phase was cut short.
 //
-// When `unusable_names` is not null, it receives the native path of every
-// name the Windows namespace cannot hold that the scan met in a folder it
-// visits (files, and subfolders it could not enter), each path once, in the
-// order met; the run writes one "Unusable name" log line for each.
+// Appended to `findings`: the native path of every name the Windows
+// namespace cannot hold that the scan met in a folder it visits (files, and
+// subfolders it could not enter), each path once, in the order met; the run
+// writes one "Unusable name" log line for each.
+//
+// In a flat run, files of one name from different folders are resolved as
+// ResolveNameClashes says; conflicts (both ways, one stamp, other sizes) are
+// settled as SettleConflicts says. Both are reported in `findings`.
+//
+// An include whose folder is missing gets no destination twin: the copies
+// of a folder that is gone are left alone, not taken for orphans.
 //
 // The scan refuses to guess: with a path mode other than 0, 1 and 2, or a
 // DestinationRoot that is not a folder path in drive form ("E:\Backup\"),
 // no folder has a known counterpart, and the scan visits nothing.
-// In full path mode (1) only the includes and excludes on the source drive
-// (the first include's) count. A file pattern with a separator or a colon
-// matches nothing: it would name files of another folder.
-void ScanTrees(SearchProgressView* progress, std::vector<std::string>* unusable_names = nullptr);
+// A file pattern with a separator or a colon matches nothing: it would name
+// files of another folder.
+void ScanTrees(SearchProgressView* progress);
 
 }  // namespace tolvex

@@ -227,24 +227,6 @@ TEST_F(TreeScan, FullPathModeScansBothTreesAndPairsThem) {
   EXPECT_EQ(dest_only->state, STATE_ERASE | STATE_DEST_SIDE);
 }
 
-// A destination folder in full path mode holds the source path without its
-// drive and maps back onto the drive of the first include. An include on
-// another drive would pair its backup with a folder nobody selected: here
-// the backup of U:\Stuff\s.txt would count as an orphan of S:\Stuff\ and be
-// erased, and a two-way run would write into S:\Stuff\.
-TEST_F(TreeScan, FullPathModeLeavesIncludesOnOtherDrivesOut) {
-  drives_.WriteFile("S:\\Data\\a.txt", "a", kMid);
-  drives_.WriteFile("U:\\Stuff\\s.txt", "s", kMid);
-  drives_.WriteFile("T:\\Backup\\Stuff\\s.txt", "s", kMid);
-  Parameters.PathMode = 1;
-  Parameters.OrphanModeD2 = 2;
-  Parameters.DInclSels = Entries({"S:\\Data\\*", "U:\\Stuff\\*"});
-  Parameters.DExclSels = Entries({"U:\\Stuff\\Old\\*"});
-  ScanTrees(nullptr);
-  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\Data\\"}));
-  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|a|.txt"}));
-}
-
 TEST_F(TreeScan, RelativePathModeMapsBelowTheCommonRoot) {
   drives_.WriteFile("S:\\Data\\Letters\\x.txt", "new", kNew);
   drives_.WriteFile("S:\\Data\\Letters\\Old\\y.txt", "y", kMid);
@@ -302,8 +284,40 @@ TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFi
   for (const CANDIDATE& c : candidates) {
     EXPECT_EQ(c.counterStamp, kOld);
     EXPECT_EQ(c.counterSize, 3u);
-    EXPECT_EQ(c.state, STATE_NORMAL);
   }
+  // Only one may be carried out: the newest, on a tie the first folder's.
+  EXPECT_EQ(Find("S:\\A\\", "x.txt")->state, STATE_NORMAL);
+  EXPECT_EQ(Find("S:\\B\\", "x.txt")->state, STATE_IGNORE | STATE_NAME_CLASH);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
+  EXPECT_EQ(findings[0].path, "S:\\B\\x.txt");
+}
+
+// A file met twice (two include patterns, a folder selected twice) clashes
+// with nobody; a file of the same name elsewhere does, letter case aside.
+TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
+  drives_.WriteFile("S:\\A\\x.txt", "a", kNew);
+  drives_.WriteFile("S:\\B\\X.TXT", "b", kOld);
+  Parameters.PathMode = 0;
+  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\A\\*"});
+  Parameters.FInclSels = Entries({"*.*", "*.txt"});
+  ScanTrees(nullptr);
+  ASSERT_EQ(candidates.size(), 4u);  // two entries of S:\A\, two patterns
+  for (const CANDIDATE& c : candidates) EXPECT_EQ(c.state, STATE_NORMAL);
+  EXPECT_TRUE(findings.empty());
+
+  Reset();
+  Parameters.PathMode = 0;
+  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+  Parameters.FInclSels = Entries({"*.*", "*.txt"});
+  ScanTrees(nullptr);
+  ASSERT_EQ(candidates.size(), 4u);
+  for (const CANDIDATE& c : candidates) {
+    const bool newest = dirList[c.dirIndex].text() == "S:\\A\\";
+    EXPECT_EQ(c.state, newest ? STATE_NORMAL : STATE_IGNORE | STATE_NAME_CLASH);
+  }
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].path, "S:\\B\\X.TXT");
 }
 
 TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {
@@ -634,18 +648,15 @@ TEST_F(TreeScan, ReportsUnusableNamesOfVisitedFoldersOnce) {
   std::ofstream(data / "Temp" / "ex?cluded.txt") << "x";
   Parameters.DInclSels = Entries({"S:\\Data\\*"});
   Parameters.DExclSels = Entries({"S:\\Data\\Temp\\"});
-  std::vector<std::string> unusable;
-  ScanTrees(nullptr, &unusable);
+  ScanTrees(nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|good|.txt"}));
   std::vector<std::string> names;
-  for (const std::string& path : unusable) names.push_back(std::filesystem::path(path).filename().string());
+  for (const FINDING& finding : findings) {
+    EXPECT_EQ(finding.kind, TOLVEX_REPORT_UNUSABLE_NAME) << finding.path;
+    names.push_back(std::filesystem::path(finding.path).filename().string());
+  }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"bad:name.txt", "bad|dir"}));
-  // Without a list to fill the scan runs the same.
-  Reset();
-  Parameters.DInclSels = Entries({"S:\\Data\\*"});
-  ScanTrees(nullptr);
-  EXPECT_EQ(candidates.size(), 1u);
 #endif
 }
 

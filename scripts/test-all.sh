@@ -6,9 +6,12 @@
 #   3. linux-debug (clang): build and test suite under AddressSanitizer and
 #      UndefinedBehaviorSanitizer; then the libFuzzer targets of the same
 #      build, 15 seconds each from their seed corpus (scripts/fuzz.sh)
-#   4. mingw-x64: build, the Windows test suite under Wine on a virtual X
+#   4. linux-i686: build for 32-bit Linux (32-bit size_t, long and
+#      pointers, as in the shipping DLL), the native test suite under
+#      user-mode emulation
+#   5. mingw-x64: build, the Windows test suite under Wine on a virtual X
 #      display, one test binary after another
-#   5. mingw-i686: build the shipping DLL and collect the Windows artifacts;
+#   6. mingw-i686: build the shipping DLL and collect the Windows artifacts;
 #      check the export tables
 # Every stage runs even when an earlier one failed (a stage whose build
 # failed is skipped); the summary lists each stage's result and time and the
@@ -153,6 +156,12 @@ if run_stage build-linux-debug quiet build_preset linux-debug; then
 else
   skip_stage test-sanitizers "build failed"
   skip_stage fuzz "build failed"
+fi
+
+if run_stage build-linux-i686 quiet build_preset linux-i686; then
+  test_preset linux-i686 test-i686 -j "$jobs"
+else
+  skip_stage test-i686 "build failed"
 fi
 
 if run_stage build-mingw-x64 quiet build_preset mingw-x64; then

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tolvex {
 
@@ -39,6 +40,20 @@ class TestDrives {
   void WriteFile(const std::string& path, const std::string& content, uint32_t stamp = 0) const;
   // The whole content; empty when missing.
   std::string ReadFile(const std::string& path) const;
+
+  // Bytes written at an offset of a sparse file.
+  struct Piece {
+    uint64_t offset;
+    std::string bytes;
+  };
+  // Writes a file of `size` bytes (parents created) that holds `pieces` and
+  // zeros elsewhere. The zeros are holes where the file system has them, so
+  // a file of many GiB costs a few blocks. `stamp` as for WriteFile.
+  void WriteSparseFile(const std::string& path, uint64_t size, const std::vector<Piece>& pieces,
+                       uint32_t stamp = 0) const;
+  // At most `length` bytes from `offset` (fewer at the end of the file;
+  // empty when it is missing).
+  std::string ReadAt(const std::string& path, uint64_t offset, size_t length) const;
   bool Exists(const std::string& path) const;
 
   // Sets the last-write time of an existing file or folder to `unix_seconds`

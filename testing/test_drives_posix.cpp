@@ -2,6 +2,7 @@
 // letter, mapped through TOLVEX_DRIVES. Fixtures are written with plain
 // POSIX calls, not through the platform layer under test; only stamps go
 // through Sys().SetLastWriteStamp, which knows the local-time rules.
+#include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +126,34 @@ std::string TestDrives::ReadFile(const std::string& path) const {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+void TestDrives::WriteSparseFile(const std::string& path, uint64_t size,
+                                 const std::vector<Piece>& pieces, uint32_t stamp) const {
+  const std::string native = Native(path);
+  MakeNativeDirs(native.substr(0, native.find_last_of('/')));
+  const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) Fail("cannot create", native);
+  bool written = ftruncate(fd, static_cast<off_t>(size)) == 0;
+  for (const Piece& piece : pieces) {
+    written = written && pwrite(fd, piece.bytes.data(), piece.bytes.size(),
+                                static_cast<off_t>(piece.offset)) ==
+                             static_cast<ssize_t>(piece.bytes.size());
+  }
+  if (close(fd) != 0 || !written) Fail("cannot write", native);
+  if (stamp != 0 && Sys().SetLastWriteStamp(path, stamp) != 0) {
+    Fail("cannot set the stamp of", path);
+  }
+}
+
+std::string TestDrives::ReadAt(const std::string& path, uint64_t offset, size_t length) const {
+  const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::string();
+  std::string bytes(length, '\0');
+  const ssize_t got = pread(fd, bytes.data(), length, static_cast<off_t>(offset));
+  close(fd);
+  bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return bytes;
 }
 
 bool TestDrives::Exists(const std::string& path) const {

@@ -6,7 +6,9 @@
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+#include <winioctl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "testing/test_drives.h"
@@ -122,13 +124,44 @@ void TestDrives::MakeDirs(const std::string& path) const {
   }
 }
 
+namespace {
+
+// Creates or empties `path` for writing, its parent folders first.
+HANDLE CreateEmptyFile(const TestDrives& drives, const std::string& path) {
+  const std::string parent = ParentOf(path);
+  if (parent.size() > 3) drives.MakeDirs(parent);
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Fail("cannot create", path);
+  return file;
+}
+
+// At most `length` bytes from `offset`; empty when the file cannot be read.
+std::string ReadFrom(const std::string& path, uint64_t offset, size_t length) {
+  Handle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::string();
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return std::string();
+  std::string content;
+  char buffer[65536];
+  DWORD got = 0;
+  while (content.size() < length &&
+         ::ReadFile(file.get(), buffer,
+                    static_cast<DWORD>(std::min(sizeof buffer, length - content.size())), &got,
+                    nullptr) &&
+         got > 0) {
+    content.append(buffer, got);
+  }
+  return content;
+}
+
+}  // namespace
+
 void TestDrives::WriteFile(const std::string& path, const std::string& content,
                            uint32_t stamp) const {
-  const std::string parent = ParentOf(path);
-  if (parent.size() > 3) MakeDirs(parent);
-  Handle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) Fail("cannot create", path);
+  Handle file(CreateEmptyFile(*this, path));
   DWORD written = 0;
   if (!content.empty() &&
       (!::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
@@ -140,16 +173,38 @@ void TestDrives::WriteFile(const std::string& path, const std::string& content,
 }
 
 std::string TestDrives::ReadFile(const std::string& path) const {
-  Handle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::string();
-  std::string content;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-    content.append(buffer, got);
+  return ReadFrom(path, 0, std::string::npos);
+}
+
+void TestDrives::WriteSparseFile(const std::string& path, uint64_t size,
+                                 const std::vector<Piece>& pieces, uint32_t stamp) const {
+  Handle file(CreateEmptyFile(*this, path));
+  // Without the sparse flag NTFS would give the gaps real zeroed clusters;
+  // where the flag is not known (Wine on a Unix file system, whose files
+  // are sparse anyway) the answer does not matter.
+  DWORD returned = 0;
+  ::DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+  const auto seek = [&](uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) Fail("cannot seek in", path);
+  };
+  seek(size);
+  if (!::SetEndOfFile(file.get())) Fail("cannot size", path);
+  for (const Piece& piece : pieces) {
+    seek(piece.offset);
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), piece.bytes.data(), static_cast<DWORD>(piece.bytes.size()),
+                     &written, nullptr) ||
+        written != piece.bytes.size()) {
+      Fail("cannot write", path);
+    }
   }
-  return content;
+  if (stamp != 0) SetStamp(file.get(), stamp, path);
+}
+
+std::string TestDrives::ReadAt(const std::string& path, uint64_t offset, size_t length) const {
+  return ReadFrom(path, offset, length);
 }
 
 bool TestDrives::Exists(const std::string& path) const {

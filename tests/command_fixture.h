@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/child_command.h"
+
 #if !defined(_WIN32)
 #include <sys/wait.h>
 #endif
@@ -107,8 +109,9 @@ class TolvexCommand : public ::testing::Test {
     const std::string command = "\"\"" + TolvexPath() + "\" " + arguments + " > \"" + out.string() +
                                 "\" 2> \"" + err.string() + "\" < NUL\"";
 #else
-    const std::string command = environment + "'" + TolvexPath() + "' " + arguments + " > '" +
-                                out.string() + "' 2> '" + err.string() + "' < /dev/null";
+    const std::string command = environment + tolvex::ChildShellCommand(TolvexPath()) + " " +
+                                arguments + " > '" + out.string() + "' 2> '" + err.string() +
+                                "' < /dev/null";
 #endif
     Result result;
     const int raw = std::system(command.c_str());

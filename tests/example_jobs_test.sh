@@ -2,17 +2,18 @@
 # The example jobs of the README's first command: made fresh and run with the
 # built tolvex command; their log must show copies, skips and an erase, and
 # the trees must hold what the jobs promise.
-#   tests/example_jobs_test.sh TOLVEX
+#   tests/example_jobs_test.sh [EMULATOR WORDS...] TOLVEX
+# (a build for another processor puts its emulator's words in front)
 set -euo pipefail
 
-tolvex=$1
+tolvex=("$@")
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvex-example.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 "$here/examples/make-example.sh" "$work" > /dev/null
-"$tolvex" "$work/backup.job" < /dev/null
-"$tolvex" "$work/two-way.job" < /dev/null
+"${tolvex[@]}" "$work/backup.job" < /dev/null
+"${tolvex[@]}" "$work/two-way.job" < /dev/null
 log=$(tr -d '\r' < "$work/tolvex.log")
 
 failed=0

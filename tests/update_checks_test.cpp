@@ -26,6 +26,20 @@ class UpdateChecks : public RunTest {
     Write("T:\\Backup\\Data\\a.txt", "old a", kOld);
   }
   bool PairCopied() const { return Read("T:\\Backup\\Data\\a.txt") == "new a, longer"; }
+  // The run was ended by a check before the generation folders were made:
+  // its log lines, its notification, no rename, no search.
+  void ExpectEndedBeforeTheGenerationStep(const Lines& body, int code) {
+    EXPECT_EQ(LogBody(), body);
+    EXPECT_EQ(Notifications(), (Calls{{code, 0, 0}}));
+    EXPECT_EQ(platform_.calls(CallKind::kMoveEntry), 0u);
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+  }
+  // Removes the folders the cases of a table write on S:.
+  void RemoveSourceFolders() const {
+    for (const char* folder : {"S:\\Data", "S:\\Grandson", "S:\\Son", "S:\\Father"}) {
+      std::filesystem::remove_all(drives_.Native(folder));
+    }
+  }
 };
 
 // --- Job checks -------------------------------------------------------------
@@ -57,6 +71,41 @@ TEST_F(UpdateChecks, MissingIncludeSelectionEndsTheRunWithItsError) {
   }
 }
 
+// When no include names a folder that exists, nothing is left to back up:
+// the run reports each missing one and ends as without selections, before
+// the generation folders are made, and the whole backup stays.
+TEST_F(UpdateChecks, IncludesThatAllNameMissingFoldersEndTheRunBeforeTheGenerationStep) {
+  struct Case {
+    const char* what;
+    Lines dirIncludes;
+    Lines missing;
+  };
+  const Case cases[] = {
+      {"a typo", {"S:\\Dta\\*"}, {"Missing folder: S:\\Dta\\*"}},
+      {"a file, and a folder on a drive that is not there", {"S:\\Data\\a.txt\\", "V:\\Data\\"},
+       {"Missing folder: S:\\Data\\a.txt\\", "Missing folder: V:\\Data\\"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    Write("S:\\Data\\a.txt", "a", kNew);
+    Write("T:\\Backup\\Grandson\\Data\\a.txt", "a", kOld);
+    Write("T:\\Backup\\Grandson\\Dta\\b.txt", "b", kOld);
+    job_.dirIncludes = c.dirIncludes;
+    job_.varyMode = 4;
+    job_.orphanModeD2 = 2;
+
+    EXPECT_EQ(Run(), 1);
+
+    Lines body = c.missing;
+    body.push_back("Error: No source directories or files specified.");
+    ExpectEndedBeforeTheGenerationStep(body, 10002);
+    EXPECT_EQ(Read("T:\\Backup\\Grandson\\Data\\a.txt"), "a");
+    EXPECT_EQ(Read("T:\\Backup\\Grandson\\Dta\\b.txt"), "b");
+  }
+}
+
 TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDriveQuery) {
   struct Case {
     const char* what;
@@ -66,13 +115,17 @@ TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDrive
   const Case cases[] = {
       {"the root itself", "S:\\", 1},
       {"the root in lower case", "s:\\", 1},
+      // The generation folder step reads "S:" as "S:\"; so does this check.
+      {"the root without its backslash", "S:", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Recorder() = CallbackRecorder();
     Write("S:\\Data\\a.txt", "a", kNew);
+    drives_.MakeDirs("S:\\Data\\Empty\\");
     job_.destination = c.destination;
     job_.pathMode = c.pathMode;
+    job_.deleteDestDirs = 1;  // every folder would be paired with itself
 
     EXPECT_EQ(Run(), 1);
 
@@ -81,6 +134,7 @@ TEST_F(UpdateChecks, DestinationAtTheRootOfTheSourceDriveIsRefusedBeforeAnyDrive
     EXPECT_EQ(platform_.calls(CallKind::kDiskFreeSpace), 0u);
     EXPECT_TRUE(ui_.searchDialogs.empty());
     EXPECT_EQ(NativeNames("S:\\"), Lines{"Data"});
+    EXPECT_TRUE(Exists("S:\\Data\\Empty")) << "an empty source folder was removed";
   }
 }
 
@@ -98,32 +152,157 @@ TEST_F(UpdateChecks, DatedFolderOnTheSourceDriveRoot) {
   EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: S:\\A031499\\Data\\a.txt"}));
 }
 
-TEST_F(UpdateChecks, RelativePathsIntoTheirOwnRootAreRefusedAfterTheSearch) {
-  Write("T:\\Backup\\a.txt", "a", kNew);
-  job_.dirIncludes = {"T:\\Backup\\*"};
-  job_.pathMode = 2;
-  job_.deleteDestDirs = 1;
+// A destination folder that the scan reads (the twin of an include) and that
+// holds a source folder would see the source tree as the destination's:
+// source files and unrelated files would become orphans and be erased. The
+// job is refused before the generation folders are made or rotated.
+TEST_F(UpdateChecks, DestinationAboveASourceFolderIsRefusedBeforeTheGenerationStep) {
+  struct Case {
+    const char* what;
+    std::string destination;
+    Lines dirIncludes;
+    int pathMode;
+    int varyMode;
+  };
+  const Case cases[] = {
+      {"the include below the destination", "S:\\Data\\", {"S:\\Data\\Src\\*"}, 2, 0},
+      {"the drive root with relative paths", "S:\\", {"S:\\Data\\Src\\*"}, 2, 0},
+      {"a plain include below the destination", "S:\\Data\\", {"S:\\Data\\Src\\"}, 2, 0},
+      {"flat into a source folder", "S:\\Data\\", {"S:\\Data\\*"}, 0, 0},
+      {"flat into a source folder, other case", "s:\\data\\", {"S:\\Data\\"}, 0, 0},
+      // The rotation would rename the source folder Grandson to Son first.
+      {"the generation folder is the include", "S:\\", {"S:\\Grandson\\*"}, 2, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    RemoveSourceFolders();
+    Write("S:\\Data\\Src\\a.txt", "a", kNew);
+    Write("S:\\Data\\Src\\Sub\\b.txt", "b", kNew);
+    Write("S:\\Data\\other.txt", "unrelated", kOld);
+    Write("S:\\Grandson\\g.txt", "g", kOld);
+    Write("S:\\Son\\s.txt", "s", kOld);
+    job_.destination = c.destination;
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.varyMode = c.varyMode;
+    job_.orphanModeD2 = 2;
+    job_.deleteDestDirs = 1;
 
-  EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 1);
 
-  EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
-  EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
-  EXPECT_EQ(ui_.searchDialogs.size(), 1u);  // the search ran; no folder removal followed
-  EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+    ExpectEndedBeforeTheGenerationStep(Lines{"Error: Source and destination are identical."}, 10003);
+    EXPECT_EQ(Read("S:\\Data\\Src\\a.txt"), "a");
+    EXPECT_EQ(Read("S:\\Data\\Src\\Sub\\b.txt"), "b");
+    EXPECT_EQ(Read("S:\\Data\\other.txt"), "unrelated");
+    EXPECT_EQ(Read("S:\\Grandson\\g.txt"), "g");
+    EXPECT_EQ(Read("S:\\Son\\s.txt"), "s");
+    EXPECT_EQ(NativeNames("S:\\Data\\"), (Lines{"Src", "other.txt"}));
+  }
 }
 
-TEST_F(UpdateChecks, RootsThatDifferInLetterCaseAreNotIdentical) {
-  // The check counts letter case; the plan is then empty (every file is its
-  // own counterpart) and nothing is touched.
-  Write("T:\\Backup\\a.txt", "a", kNew);
-  job_.dirIncludes = {"T:\\backup\\*"};
-  job_.pathMode = 2;
+// Full paths repeat the source path below the destination: the files of
+// S:\Data\Src go to S:\Data\Data\Src, which holds no source folder, and the
+// job runs.
+// A destination inside a source folder runs as well: it is the user's to
+// exclude it (the tolvex command insists).
+TEST_F(UpdateChecks, DestinationsThatHoldNoSourceFolderRun) {
+  struct Case {
+    const char* what;
+    std::string destination;
+    Lines dirIncludes;
+    int pathMode;
+    std::string copy;
+  };
+  const Case cases[] = {
+      {"full paths below a source folder's parent", "S:\\Data\\", {"S:\\Data\\Src\\*"}, 1,
+       "S:\\Data\\Data\\Src\\a.txt"},
+      {"relative paths into a sibling", "S:\\Data\\Copy\\", {"S:\\Data\\Src\\*"}, 2,
+       "S:\\Data\\Copy\\a.txt"},
+      {"flat into a subfolder of a plain include", "S:\\Data\\Src\\Flat\\", {"S:\\Data\\Src\\"},
+       0, "S:\\Data\\Src\\Flat\\a.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    RemoveSourceFolders();
+    Write("S:\\Data\\Src\\a.txt", "a", kNew);
+    job_.destination = c.destination;
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.orphanModeD2 = 2;
 
-  EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 1);
 
-  EXPECT_EQ(LogBody(), Lines{"No files found."});
-  EXPECT_EQ(Notifications(), (Calls{{10007, 0, 0}}));
-  EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+    EXPECT_TRUE(Notifications().empty());
+    EXPECT_EQ(Read(c.copy), "a");
+    EXPECT_EQ(Read("S:\\Data\\Src\\a.txt"), "a");
+  }
+}
+
+// Folders of different drives that would share destination folders: with
+// full paths, twins that are equal or nested (which drive would a file of
+// the shared folder come from?); with relative paths, any two drives (there
+// is no common root, and every target would hold a colon). Refused before
+// the generation folders are made, with their own event.
+TEST_F(UpdateChecks, SelectionsOfTwoDrivesThatMeetInTheDestinationAreRefused) {
+  struct Case {
+    const char* what;
+    Lines dirIncludes;
+    int pathMode;
+  };
+  const Case cases[] = {
+      {"equal twins", {"S:\\a\\*", "U:\\a\\*"}, 1},
+      {"a twin below another", {"S:\\a\\*", "U:\\a\\b\\"}, 1},
+      {"the same twin in other letter case", {"S:\\a\\", "U:\\A\\"}, 1},
+      {"relative paths", {"S:\\a\\*", "U:\\b\\*"}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    Write("S:\\a\\s.txt", "s", kNew);
+    Write("U:\\a\\b\\u.txt", "u", kNew);
+    Write("U:\\b\\u.txt", "u", kNew);
+    Write("T:\\Backup\\a\\t.txt", "t", kOld);
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.varyMode = 4;
+    job_.touchMode = 1;
+    job_.orphanModeB = 2;
+
+    EXPECT_EQ(Run(), 1);
+
+    ExpectEndedBeforeTheGenerationStep(
+        Lines{"Error: Source directories of different drives meet in the destination."}, 10009);
+    EXPECT_EQ(Read("T:\\Backup\\a\\t.txt"), "t");
+    EXPECT_EQ(Read("U:\\b\\u.txt"), "u");
+  }
+}
+
+// Relative paths from a folder into itself pair every file with itself, and
+// the destination scan reads the source tree. Folders that differ only in
+// letter case are one folder on the drives the engine runs on. Both are
+// refused before the search.
+TEST_F(UpdateChecks, RelativePathsIntoTheirOwnRootAreRefusedBeforeTheSearch) {
+  for (const char* include : {"T:\\Backup\\*", "T:\\backup\\*"}) {
+    SCOPED_TRACE(include);
+    Recorder() = CallbackRecorder();
+    Write("T:\\Backup\\a.txt", "a", kNew);
+    drives_.MakeDirs("T:\\Backup\\Empty\\");
+    job_.dirIncludes = {include};
+    job_.pathMode = 2;
+    job_.deleteDestDirs = 1;
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), Lines{"Error: Source and destination are identical."});
+    EXPECT_EQ(Notifications(), (Calls{{10003, 0, 0}}));
+    EXPECT_TRUE(ui_.searchDialogs.empty());
+    EXPECT_EQ(Read("T:\\Backup\\a.txt"), "a");
+    EXPECT_TRUE(Exists("T:\\Backup\\Empty"));
+  }
 }
 
 TEST_F(UpdateChecks, UnknownDriveIsReportedInUpperCase) {

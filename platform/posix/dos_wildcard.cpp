@@ -47,6 +47,9 @@ bool WindowsCanHoldName(std::string_view name) {
   for (const char c : name) {
     if (static_cast<unsigned char>(c) < 0x20) return false;
   }
+  if (name != "." && name != ".." && !name.empty() && (name.back() == '.' || name.back() == ' ')) {
+    return false;
+  }
   return name.find_first_of("\\/:*?\"<>|") == std::string_view::npos;
 }
 

@@ -26,8 +26,10 @@ namespace tolvex::posix {
 // True when `name` holds a wildcard ('*', '?' or the DOS forms '<' '>' '"').
 bool HasWildcard(std::string_view name);
 
-// True when the Windows namespace can hold `name`: none of \ / : * ? " < > |
-// and no control character.
+// True when the Windows namespace can hold `name`: none of \ / : * ? " < > |,
+// no control character, and no final dot or space ("." and ".." aside).
+// Windows strips a final dot or space, so "x." names the file "x" there: a
+// name ending in one cannot be reached as itself, only as another.
 bool WindowsCanHoldName(std::string_view name);
 
 // The last name of a path as Windows normalises it: trailing dots and spaces

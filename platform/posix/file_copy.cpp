@@ -2,19 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/random.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <linux/fs.h>
-#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <optional>
 
 #include "platform/platform.h"
+#include "platform/posix/system_calls.h"
 #include "platform/posix/win32_error.h"
 #include "platform/text_rules.h"
 
@@ -38,9 +36,10 @@ std::optional<CopyFault> TakeFault(CopyFaultPoint point) {
 
 std::string RandomHex() {
   uint64_t bits = 0;
-  if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
-    // No entropy yet (early boot): time and process id still make the name
-    // unique enough, and O_EXCL catches the rest.
+  if (!RandomBytes(&bits, sizeof bits)) {
+    // No entropy yet (early boot), or no getrandom (an old kernel): time and
+    // process id still make the name unique enough, and O_EXCL catches the
+    // rest.
     static uint64_t counter = 0;
     bits = static_cast<uint64_t>(time(nullptr)) * 0x9E3779B97F4A7C15ull ^
            (static_cast<uint64_t>(getpid()) << 20) ^ ++counter;
@@ -74,7 +73,23 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// The plain way; a data fault strikes once `fault->after_bytes` are written.
+bool WriteAllAt(int fd, const char* data, size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t n = pwrite(fd, data, size, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += n;
+  }
+  return true;
+}
+
+// The plain way from the start to the end of the source, for sources that
+// report no size (pseudo files have content all the same) and for injected
+// faults, which strike once `fault->after_bytes` are written.
 int CopyByReadWrite(int from, int to, const std::optional<CopyFault>& fault) {
   std::vector<char> buffer(1 << 20);
   uint64_t written = 0;
@@ -95,56 +110,96 @@ int CopyByReadWrite(int from, int to, const std::optional<CopyFault>& fault) {
   }
 }
 
-// copy_file_range until the end of the source. Sets *unsupported when the
-// file systems cannot do it at all (the caller falls back).
-int CopyByRange(int from, int to, bool* unsupported) {
-  *unsupported = false;
-#ifdef __linux__
-  uint64_t copied = 0;
-  for (;;) {
-    const ssize_t n = copy_file_range(from, nullptr, to, nullptr, size_t{1} << 30, 0);
-    if (n > 0) {
-      copied += static_cast<uint64_t>(n);
-      continue;
+// Copies byte ranges of one file to the same offsets of another: with
+// copy_file_range while the file systems take it, else with pread/pwrite.
+class RangeCopier {
+ public:
+  RangeCopier(int from, int to) : from_(from), to_(to) {}
+
+  // Copies [begin, end), or up to the end of the source when it ends first.
+  // 0 or an errno value. `end_` afterwards is where the copied data ends.
+  int Copy(off_t begin, off_t end) {
+    off_t in = begin;
+    off_t out = begin;
+    while (kernel_copies_ && in < end) {
+      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 30));
+      if (n > 0) continue;
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && !CannotCopyRanges(errno)) return errno;
+      // Not between these files (another file system, an old kernel, the
+      // emulator), or no data although the source is not at its end (some
+      // special files): read and write from here on, which also tells
+      // whether the source really ended.
+      kernel_copies_ = false;
     }
-    if (n == 0) {
-      // Some special files report no data here although read() has some.
-      *unsupported = copied == 0;
-      return 0;
+    while (in < end) {
+      if (buffer_.empty()) buffer_.resize(1 << 20);
+      const ssize_t n =
+          pread(from_, buffer_.data(), ChunkOf(end - in, static_cast<off_t>(buffer_.size())), in);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return errno;
+      if (n == 0) break;
+      if (!WriteAllAt(to_, buffer_.data(), static_cast<size_t>(n), in)) return errno;
+      in += n;
     }
-    if (errno == EINTR) continue;
-    if (copied == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                        errno == EOPNOTSUPP || errno == EBADF || errno == EPERM)) {
-      *unsupported = true;
-      return 0;
-    }
-    return errno;
+    end_ = std::max(end_, in);
+    return 0;
   }
-#else
-  (void)from, (void)to;
-  *unsupported = true;
+  off_t end() const { return end_; }
+
+ private:
+  static size_t ChunkOf(off_t left, off_t most) { return static_cast<size_t>(std::min(left, most)); }
+  // The answers of copy_file_range that say it cannot copy between these
+  // two files at all, rather than that the copy failed.
+  static bool CannotCopyRanges(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP ||
+           error == EBADF || error == EPERM;
+  }
+
+  int from_;
+  int to_;
+  bool kernel_copies_ = true;
+  std::vector<char> buffer_;
+  off_t end_ = 0;
+};
+
+// Copies the data and leaves the holes as holes, so that a sparse file (a
+// disk image, a database with gaps) takes no more room as a copy than it
+// does as the source. Where the file system cannot tell holes from data,
+// everything from there on is data.
+int CopyDataAndHoles(int from, int to) {
+  constexpr off_t kToTheEnd = std::numeric_limits<off_t>::max();
+  RangeCopier copier(from, to);
+  off_t at = 0;
+  for (;;) {
+    const off_t data = SeekData(from, at);
+    if (data < 0 && errno == ENXIO) break;  // only a hole after `at`
+    const off_t hole = data < 0 ? -1 : SeekHole(from, data);
+    if (hole < 0) {
+      if (const int error = copier.Copy(at, kToTheEnd)) return error;
+      break;
+    }
+    if (const int error = copier.Copy(data, hole)) return error;
+    at = hole;
+  }
+  // A hole at the end is made by the size alone.
+  const off_t size = lseek(from, 0, SEEK_END);
+  if (size < 0) return errno;
+  if (size > copier.end() && ftruncate(to, size) != 0) return errno;
   return 0;
-#endif
 }
 
-int CopyContent(int from, int to) {
+int CopyContent(int from, const struct stat& source_stat, int to) {
   const std::optional<CopyFault> fault = TakeFault(CopyFaultPoint::kDuringData);
-  if (!fault) {
-#ifdef FICLONE
-    if (ioctl(to, FICLONE, from) == 0) return 0;
-#endif
-    bool unsupported = false;
-    const int error = CopyByRange(from, to, &unsupported);
-    if (!unsupported) return error;
-    // Nothing was written: read and write from the start.
-    if (lseek(from, 0, SEEK_SET) < 0 || ftruncate(to, 0) != 0) return errno;
-  }
-  return CopyByReadWrite(from, to, fault);
+  if (fault) return CopyByReadWrite(from, to, fault);
+  if (CloneFileBlocks(to, from) == 0) return 0;
+  if (source_stat.st_size == 0) return CopyByReadWrite(from, to, std::nullopt);
+  return CopyDataAndHoles(from, to);
 }
 
 // Content, owner (where allowed), permission bits and times, then sync.
 int WriteCopy(int source, const struct stat& source_stat, int fd) {
-  if (const int error = CopyContent(source, fd)) return error;
+  if (const int error = CopyContent(source, source_stat, fd)) return error;
   // Keeping the owner needs privileges; without them the file is ours.
   if (fchown(fd, source_stat.st_uid, source_stat.st_gid) != 0) {
     // Not an error: a copy by an ordinary user belongs to that user.

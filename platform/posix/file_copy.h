@@ -22,7 +22,7 @@ namespace tolvex::posix {
 // Copies the open file `source` (`source_stat` is its fstat) to native
 // folder `folder` under `name`, replacing an existing file of that name.
 // Fast paths first: a reflink (FICLONE), then copy_file_range, then read and
-// write. Returns 0 or the Win32 code of the failure (112 for a full disk);
+// write; holes of a sparse source stay holes in the copy. Returns 0 or the Win32 code of the failure (112 for a full disk);
 // on failure the target is as it was and no temporary file stays behind.
 uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, const std::string& folder,
                          const std::string& name);

@@ -10,6 +10,7 @@
 
 #include "platform/posix/file_copy.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system_calls.h"
 #include "platform/posix/win32_error.h"
 
 namespace tolvex::posix {
@@ -45,10 +46,11 @@ uint32_t CheckCopyTarget(const NativeEntry& target, const struct stat& source) {
 }
 
 // rename() that never replaces an existing `to` (MoveFileA's rule). Where
-// the file system cannot say so atomically, the caller's check stands.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
+// the kernel or the file system cannot say so atomically, the caller's
+// check stands.
+int MoveWithoutReplacing(const std::string& from, const std::string& to) {
+  const int error = RenameNoReplace(from.c_str(), to.c_str());
+  if (error != EINVAL && error != ENOSYS) return error;
   return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
@@ -107,7 +109,7 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
   const bool same_folder = source.folder == target.folder;
   const FolderChange from_change = index_.BeginChange(source.folder);
   const FolderChange to_change = same_folder ? from_change : index_.BeginChange(target.folder);
-  const int error = RenameNoReplace(source.path, JoinNative(target.folder, new_name));
+  const int error = MoveWithoutReplacing(source.path, JoinNative(target.folder, new_name));
   const std::string removed = error == 0 ? source.name : std::string();
   const std::string added = error == 0 ? new_name : std::string();
   if (same_folder) {

@@ -9,6 +9,13 @@
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/win32_error.h"
 
+// Sizes and times are 64-bit on every build of this back end: a 32-bit build
+// without large-file and 64-bit time support would fail stat() on files over
+// 2 GiB, readdir() on ext4's 64-bit directory offsets and every date after
+// 2038 (the build sets _FILE_OFFSET_BITS=64 and _TIME_BITS=64 there).
+static_assert(sizeof(off_t) == 8, "the POSIX back end needs a 64-bit off_t");
+static_assert(sizeof(time_t) == 8, "the POSIX back end needs a 64-bit time_t");
+
 namespace tolvex {
 
 Platform& DefaultPlatform() {

@@ -19,14 +19,14 @@
 //     names such a link explicitly (a selection, a destination) is followed.
 //     Dangling links, FIFOs, sockets and devices are never yielded either
 //     (a FIFO would block the copy for ever).
-//   - A name Windows cannot hold (\ : * ? " < > | or a control character)
-//     is never yielded; when it would have been (it matches the pattern and
-//     passes the mask), its native path goes to *unusable instead and the
-//     pattern counts as matched, so the caller logs it.
-//   - Names are taken literally below the pattern: a name ending in a dot
-//     or a space is reachable as it is stored (Windows would strip those;
-//     stripping here would address another file). Only the last name of a
-//     FindEntries pattern is stripped, as FindFirstFileA does.
+//   - A name Windows cannot hold (\ : * ? " < > |, a control character, or
+//     a final dot or space) is never yielded; when it would have been (it
+//     matches the pattern and passes the mask), its native path goes to
+//     *unusable instead and the pattern counts as matched, so the caller
+//     logs it. Windows strips a final dot or space, so "x." is "x" there:
+//     such a name could be reached only as another file. A path that holds
+//     such a name fails with 123. Only the last name of a FindEntries
+//     pattern is stripped first, as FindFirstFileA does.
 //   - A hidden target does not refuse CopyOver (Windows answers 5 there):
 //     on POSIX "hidden" only means the name starts with a dot, which no
 //     attribute change can undo, so refusing would make every dotfile

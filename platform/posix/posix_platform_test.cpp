@@ -20,6 +20,7 @@
 
 #include "platform/conformance_support.h"
 #include "platform/posix/file_copy.h"
+#include "platform/posix/system_calls.h"
 #include "testing/test_drives.h"
 
 namespace tolvex::posix {
@@ -62,6 +63,7 @@ class PosixPlatformTest : public testing::Test {
   void TearDown() override {
     Posix().SetRacyWindowForTesting(NameIndex::kRacyWindowNs);
     Posix().SetStaleTemporaryAgeForTesting(3600 * 1000);
+    SetNewerCallsMissingForTesting(false);
   }
   std::string Native(const std::string& path) const { return drives_.Native(path); }
   void Symlink(const std::string& target, const std::string& link) const {
@@ -248,15 +250,30 @@ TEST_F(PosixPlatformTest, NamesWindowsCannotHoldAreReportedNotYielded) {
   EXPECT_EQ(unusable, (std::vector<std::string>{Native("S:\\u\\dir*star")}));
 }
 
-TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreReachableAsStored) {
+// Windows strips a final dot or space ("trail." is "trail" there): such a
+// name is unusable, reported instead of yielded, and no path reaches it, so
+// nothing is ever read or written under another file's name.
+TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreUnusable) {
   drives_.WriteFile("S:\\t\\trail.", "dot");
   drives_.WriteFile("S:\\t\\trail", "plain");
   drives_.WriteFile("S:\\t\\space ", "space");
-  EXPECT_EQ(FoundNames("S:\\t\\*", 0), (std::vector<std::string>{"space ", "trail", "trail."}));
-  ASSERT_EQ(Sys().CopyOver("S:\\t\\trail.", "S:\\t\\copy"), kErrOk);
-  EXPECT_EQ(drives_.ReadFile("S:\\t\\copy"), "dot");
-  ASSERT_EQ(Sys().RemoveFile("S:\\t\\space "), kErrOk);
-  EXPECT_TRUE(drives_.Exists("S:\\t\\trail"));
+  drives_.MakeDirs("S:\\t\\dir.\\");
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  ASSERT_EQ(Sys().FindEntries("S:\\t\\*", kAttrDirectory, &entries, &unusable), kErrOk);
+  EXPECT_EQ(conformance::SortedNames(entries), (std::vector<std::string>{".", "..", "trail"}));
+  EXPECT_EQ(conformance::Sorted(unusable),
+            conformance::Sorted({Native("S:\\t\\dir."), Native("S:\\t\\space "),
+                                 Native("S:\\t\\trail.")}));
+  EXPECT_EQ(Sys().CopyOver("S:\\t\\trail.", "S:\\t\\copy"), kErrInvalidName);
+  EXPECT_EQ(Sys().CopyOver("S:\\t\\trail", "S:\\t\\space "), kErrInvalidName);
+  EXPECT_EQ(Sys().RemoveFile("S:\\t\\space "), kErrInvalidName);
+  EXPECT_EQ(Sys().MakeFolder("S:\\t\\dir.\\sub"), kErrInvalidName);
+  EXPECT_FALSE(drives_.Exists("S:\\t\\copy"));
+  EXPECT_EQ(drives_.ReadFile("S:\\t\\trail."), "dot");
+  EXPECT_EQ(drives_.ReadFile("S:\\t\\space "), "space");
+  // The last name of a pattern is stripped first, as FindFirstFileA does.
+  EXPECT_EQ(FoundNames("S:\\t\\trail.", 0), (std::vector<std::string>{"trail"}));
 }
 
 TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
@@ -386,6 +403,90 @@ TEST_F(PosixPlatformTest, CopyFailingInTheMiddleLeavesTheTargetAndNoTemporaryFil
   ASSERT_EQ(Sys().CopyOver("S:\\src.bin", "T:\\dst.bin"), kErrOk);
   EXPECT_EQ(drives_.ReadFile("T:\\dst.bin"), content);
   EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
+}
+
+// The disk space a file takes, which holes do not.
+uint64_t AllocatedBytes(const std::string& native) {
+  struct stat st;
+  return stat(native.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
+}
+
+struct SparseCase {
+  const char* what;
+  uint64_t size;
+  std::vector<TestDrives::Piece> pieces;
+  std::vector<uint64_t> holes;  // offsets that must read as zeros
+};
+
+// Sparse files beyond the ranges of 32-bit offsets and sizes; the copies
+// must cost no more disk than the sources (a few blocks for many GiB).
+const SparseCase kSparseCases[] = {
+    {"data at both ends and across 2 and 4 GiB",
+     (uint64_t{4} << 30) + 4097,
+     {{0, "head"},
+      {(uint64_t{1} << 31) - 3, "across 2 GiB"},
+      {(uint64_t{1} << 32) - 5, "across 4 GiB"},
+      {(uint64_t{4} << 30) + 4093, "tail"}},
+     {4096, uint64_t{3} << 30, (uint64_t{1} << 32) + 64}},
+    {"a hole at the end", (uint64_t{5} << 30) + 1, {{1 << 20, "only here"}}, {0, uint64_t{5} << 30}},
+    {"nothing but a hole", uint64_t{6} << 30, {}, {0, uint64_t{1} << 32, (uint64_t{6} << 30) - 1}},
+};
+
+void ExpectSparseCopy(const TestDrives& drives, const SparseCase& c, const std::string& copy) {
+  EXPECT_EQ(FoundEntry(copy).size, c.size);
+  for (const TestDrives::Piece& piece : c.pieces) {
+    EXPECT_EQ(drives.ReadAt(copy, piece.offset, piece.bytes.size()), piece.bytes) << piece.offset;
+  }
+  for (const uint64_t offset : c.holes) {
+    EXPECT_EQ(drives.ReadAt(copy, offset, 1), std::string(1, '\0')) << offset;
+  }
+}
+
+TEST_F(PosixPlatformTest, SparseFilesOverFourGigabytesAreCopiedWholeAndKeepTheirHoles) {
+  const uint32_t stamp = PackStamp({2041, 6, 1, 12, 0, 0, 0});
+  for (const SparseCase& c : kSparseCases) {
+    SCOPED_TRACE(c.what);
+    drives_.WriteSparseFile("S:\\image.bin", c.size, c.pieces, stamp);
+    drives_.WriteFile("T:\\image.bin", "an older, smaller copy");
+    ASSERT_EQ(Sys().CopyOver("S:\\image.bin", "T:\\image.bin"), kErrOk);
+    ExpectSparseCopy(drives_, c, "T:\\image.bin");
+    EXPECT_LE(AllocatedBytes(Native("T:\\image.bin")),
+              AllocatedBytes(Native("S:\\image.bin")) + (1 << 20));
+    uint32_t copied_stamp = 0;
+    ASSERT_EQ(Sys().GetLastWriteStamp("T:\\image.bin", &copied_stamp), kErrOk);
+    EXPECT_EQ(copied_stamp, stamp);
+    EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
+  }
+}
+
+// An old kernel, a file system without reflinks or hole reporting, and the
+// user-mode emulator answer ENOSYS (or refuse) for the newer calls: each
+// has a fallback with the same result.
+TEST_F(PosixPlatformTest, WithoutTheNewerSystemCallsCopiesAndMovesGiveTheSameResults) {
+  SetNewerCallsMissingForTesting(true);
+  // Small enough to be written out whole by the plain fallback.
+  const SparseCase c = {"holes without SEEK_DATA",
+                        (uint64_t{3} << 20) + 5,
+                        {{0, "head"}, {(uint64_t{1} << 20) - 2, "across 1 MiB"}, {(uint64_t{3} << 20), "tail!"}},
+                        {4096, uint64_t{2} << 20}};
+  drives_.WriteSparseFile("S:\\image.bin", c.size, c.pieces);
+  drives_.WriteFile("T:\\image.bin", "older");
+  ASSERT_EQ(Sys().CopyOver("S:\\image.bin", "T:\\image.bin"), kErrOk);
+  ExpectSparseCopy(drives_, c, "T:\\image.bin");
+  EXPECT_EQ(drives_.ReadFile("T:\\image.bin"), drives_.ReadFile("S:\\image.bin"));
+  // Temporary names stay unique without getrandom.
+  drives_.WriteFile("S:\\small.txt", "small");
+  for (const char* name : {"T:\\a.txt", "T:\\b.txt", "T:\\c.txt"}) {
+    ASSERT_EQ(Sys().CopyOver("S:\\small.txt", name), kErrOk);
+    EXPECT_EQ(drives_.ReadFile(name), "small");
+  }
+  EXPECT_FALSE(HasTemporaryFile(Native("T:\\")));
+  // A move still never replaces an existing name.
+  EXPECT_EQ(Sys().MoveEntry("T:\\a.txt", "T:\\B.TXT"), kErrAlreadyExists);
+  EXPECT_EQ(drives_.ReadFile("T:\\a.txt"), "small");
+  ASSERT_EQ(Sys().MoveEntry("T:\\a.txt", "T:\\d.txt"), kErrOk);
+  EXPECT_FALSE(drives_.Exists("T:\\a.txt"));
+  EXPECT_EQ(drives_.ReadFile("T:\\d.txt"), "small");
 }
 
 TEST_F(PosixPlatformTest, StaleTemporaryFilesAreSweptFromFoldersWrittenTo) {

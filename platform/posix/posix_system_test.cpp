@@ -1,5 +1,5 @@
-// The POSIX pump step, shell open through xdg-open, the errno translation
-// and byte order of CompareExact.
+// The POSIX pump step, shell open through xdg-open, free space, the errno
+// translation and byte order of CompareExact.
 #ifndef _WIN32
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -112,6 +114,26 @@ TEST_F(ShellOpenTest, FailsWithoutXdgOpenOrForAMissingFile) {
   EXPECT_FALSE(Sys().ShellOpen("S:\\missing.txt"));
   setenv("PATH", drives_.Native("T:\\empty-bin").c_str(), 1);
   EXPECT_FALSE(Sys().ShellOpen("https://example.org/"));
+}
+
+// The drive's free bytes as the system's own df reports them (a program of
+// the machine's word size; a 32-bit build must not lose what lies beyond
+// 4 GiB). Other processes write meanwhile: the figures may differ a little.
+TEST(PosixFreeSpaceTest, IsTheFigureDfReports) {
+  TestDrives drives;
+  const std::string command = "df -B1 --output=avail '" + drives.Native("S:\\") + "'";
+  std::FILE* df = popen(command.c_str(), "r");
+  ASSERT_NE(df, nullptr);
+  char header[64] = {};
+  unsigned long long reported = 0;
+  const bool read = std::fgets(header, sizeof header, df) != nullptr &&
+                    std::fscanf(df, "%llu", &reported) == 1;
+  ASSERT_EQ(pclose(df), 0);
+  ASSERT_TRUE(read);
+  uint64_t free_bytes = 0;
+  ASSERT_EQ(Sys().DiskFreeSpace("S:\\", &free_bytes), kErrOk);
+  const uint64_t difference = free_bytes > reported ? free_bytes - reported : reported - free_bytes;
+  EXPECT_LT(difference, uint64_t{256} << 20) << free_bytes << " against df's " << reported;
 }
 
 TEST(PosixErrorTest, TranslatesErrnoAsWineDoes) {

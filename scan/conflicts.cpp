@@ -1,0 +1,55 @@
+#include "scan/conflicts.h"
+
+#include <unordered_map>
+
+#include "model/program_state.h"
+#include "platform/text_rules.h"
+
+namespace tolvex {
+
+namespace {
+
+// The file of a candidate and its counterpart, letter case folded: the
+// scan pairs names without regard to it.
+std::string FoldedPath(const std::vector<STRING>& folders, const CANDIDATE& c) {
+  return AsciiUpperText(folders[c.dirIndex].text() + c.name + c.extension);
+}
+
+}  // namespace
+
+void SettleConflicts(const TParameters& parameters) {
+  // Source-side files of conflicts, to report each pair once.
+  std::unordered_map<std::string, size_t> source_files;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    CANDIDATE& c = candidates[i];
+    if (!(c.state & STATE_CONFLICT)) continue;
+    if (parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_NONE) {
+      c.state = ReplaceAction(c.state, STATE_IGNORE);
+    }
+    if (!(c.state & STATE_DEST_SIDE)) source_files.emplace(FoldedPath(dirList, c), i);
+  }
+  for (const CANDIDATE& c : candidates) {
+    if (!(c.state & STATE_CONFLICT)) continue;
+    const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
+    // A destination-side candidate is reported only when its source-side
+    // twin gave none (its folder was not scanned).
+    if (dest_side && source_files.count(FoldedPath(counterpartList, c)) != 0) continue;
+    const std::vector<STRING>& source_folders = dest_side ? counterpartList : dirList;
+    findings.push_back(FINDING{TOLVEX_REPORT_CONFLICT,
+                               source_folders[c.dirIndex].text() + c.name + c.extension});
+  }
+}
+
+std::optional<size_t> ConflictPartnerOf(size_t index) {
+  const CANDIDATE& c = candidates[index];
+  if (!(c.state & STATE_CONFLICT)) return std::nullopt;
+  const std::string counterpart = FoldedPath(counterpartList, c);
+  for (size_t j = 0; j < candidates.size(); ++j) {
+    const CANDIDATE& other = candidates[j];
+    if (j == index || !(other.state & STATE_CONFLICT)) continue;
+    if (FoldedPath(dirList, other) == counterpart) return j;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tolvex

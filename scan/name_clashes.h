@@ -1,0 +1,31 @@
+// Name clashes of a flat run (path mode 0): every file goes straight into
+// the one destination folder, so files of one name from different folders
+// all pair with the one destination file of that name. Copied one after the
+// other, each overwrites the one before, and every copy is logged as if it
+// had stayed; over several runs the copies alternate.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolvex {
+
+// One file a flat scan considered: whether or not it gave a candidate
+// (equal and older pairs give none but still take part).
+struct ScannedFile {
+  int32_t dirIndex = 0;
+  std::string name;  // as stored
+  uint32_t stamp = 0;
+  int64_t candidate = -1;  // index in candidates, -1 when none
+};
+
+// Of each name (ASCII letter case ignored) held by files of different
+// folders, only the newest file is carried out; on a tie the first in
+// folder order (dirList order). Every other one is reported in `findings`
+// (kind TOLVEX_REPORT_NAME_CLASH) and its candidates get STATE_IGNORE with
+// STATE_NAME_CLASH. A file met twice (two include patterns, a folder listed
+// twice) is one file.
+void ResolveNameClashes(const std::vector<ScannedFile>& files);
+
+}  // namespace tolvex

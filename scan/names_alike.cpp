@@ -1,0 +1,92 @@
+#include "scan/names_alike.h"
+
+#include <unordered_set>
+#include <vector>
+
+#include "model/parameters.h"
+#include "model/program_state.h"
+#include "platform/text_rules.h"
+#include "scan/selections.h"
+
+namespace tolvex {
+
+namespace {
+
+// "S:\Data\Dir\" -> "S:\Data\" and "Dir"; false for a drive root.
+bool SplitFolder(const std::string& folder, std::string* parent, std::string* name) {
+  if (folder.size() < 2) return false;
+  const size_t slash = folder.rfind('\\', folder.size() - 2);
+  if (slash == std::string::npos || slash + 1 >= folder.size() - 1) return false;
+  *parent = folder.substr(0, slash + 1);
+  *name = folder.substr(slash + 1, folder.size() - slash - 2);
+  return true;
+}
+
+// True when `name` has a twin in `listing`; reports every spelling of a case
+// twin.
+bool TwinIn(const std::string& name, const FolderListing& listing, const std::string& folder,
+            const char* suffix, FindingSink* sink) {
+  if (listing.HoldsCaseTwinsOf(name)) {
+    for (const FindEntry* entry : listing.Spellings(name)) {
+      sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + entry->name + suffix);
+    }
+    return true;
+  }
+  return listing.HoldsUnusableAlike(name);
+}
+
+// True when `folder` or a folder above it is in `folders` (case folded).
+bool BelowAny(const std::unordered_set<std::string>& folders, std::string folder) {
+  std::string parent;
+  std::string name;
+  for (;;) {
+    if (folders.count(AsciiUpperText(folder)) != 0) return true;
+    if (!SplitFolder(folder, &parent, &name)) return false;
+    folder = parent;
+  }
+}
+
+}  // namespace
+
+bool HasTwin(const std::string& name, const FolderListing& own, const std::string& own_folder,
+             const FolderListing& counterpart, const std::string& counterpart_folder,
+             FindingSink* sink) {
+  const bool here = TwinIn(name, own, own_folder, "", sink);
+  const bool there = TwinIn(name, counterpart, counterpart_folder, "", sink);
+  return here || there;
+}
+
+void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderListings* listings,
+                          FindingSink* sink) {
+  const TParameters& parameters = Parameters;
+  const bool paired_folders = parameters.PathMode != TOLVEX_PATH_FLAT;
+  // Folders left alone, letter case folded: a subfolder of one is too.
+  std::unordered_set<std::string> untouchable;
+  std::vector<STRING> kept;
+  kept.reserve(dirList.size());
+  for (STRING& entry : dirList) {
+    const std::string& folder = entry.text();
+    std::string parent;
+    std::string name;
+    bool drop = false;
+    if (SplitFolder(folder, &parent, &name)) {
+      drop = BelowAny(untouchable, parent);
+      if (!drop && roots.count(folder) == 0) {
+        drop = TwinIn(name, *listings->Get(parent), parent, "\\", sink);
+        const std::string counterpart =
+            paired_folders ? MapCounterpartDirectory(parameters, parent, entry.mark()) : "";
+        if (!counterpart.empty()) {
+          drop = TwinIn(name, *listings->Get(counterpart), counterpart, "\\", sink) || drop;
+        }
+      }
+    }
+    if (drop) {
+      untouchable.insert(AsciiUpperText(folder));
+    } else {
+      kept.push_back(std::move(entry));
+    }
+  }
+  dirList = std::move(kept);
+}
+
+}  // namespace tolvex

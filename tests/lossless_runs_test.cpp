@@ -1,0 +1,510 @@
+// Runs on real trees where a plain reading of the job would destroy or
+// misreport a version of a file: each test shows one such way and holds the
+// behaviour that keeps every version.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/program_state.h"
+#include "model/records.h"
+#include "tests/run_fixture.h"
+
+namespace tolvex::runtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Calls = std::vector<NotifyCall>;
+
+class LosslessRun : public RunTest {
+ protected:
+  // Runs the job, then holds what every run must: each "File copied" line
+  // names two files that are equal afterwards (a later copy in the same run
+  // must not have overwritten it, nor copied the other way).
+  int Run() {
+    const int result = RunTest::Run();
+    const Lines body = LogBody();
+    for (size_t i = 0; i + 1 < body.size(); ++i) {
+      if (body[i].rfind(kCopied, 0) != 0 || body[i + 1].rfind(kTo, 0) != 0) continue;
+      const std::string from = body[i].substr(sizeof kCopied - 1);
+      const std::string to = body[i + 1].substr(sizeof kTo - 1);
+      EXPECT_EQ(Read(from), Read(to)) << "logged as copied: " << from << " to " << to;
+    }
+    return result;
+  }
+
+ private:
+  static constexpr char kCopied[] = "File copied: ";
+  static constexpr char kTo[] = "to: ";
+};
+
+// --- A run that fails inside ------------------------------------------------------
+
+// An exception inside the run (here: no memory at the second copy) must not
+// pass for a done run: the log says that the run failed and ends with its
+// footer, CallUpdate returns 0 and the front end hears of it, and the next
+// run starts from clean lists instead of acting on the stale plan.
+TEST_F(LosslessRun, AFailureInsideTheRunIsReportedAndLeavesNothingBehind) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("S:\\Data\\b.txt", "b", kNew);
+  platform_.beforeCopy = [](int call, const std::string&, const std::string&) {
+    if (call == 2) throw std::bad_alloc();
+  };
+
+  EXPECT_EQ(Run(), 0);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "Error: The run failed (internal error)."}));
+  EXPECT_EQ(Notifications(), (Calls{{10010, 0, 0}}));
+  EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\b.txt"));
+
+  platform_.beforeCopy = nullptr;
+  Recorder() = CallbackRecorder();
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\b.txt", "to: T:\\Backup\\Data\\b.txt"}));
+  EXPECT_TRUE(Notifications().empty());
+}
+
+// Whatever a run before left in the lists, a run starts from none of it.
+TEST_F(LosslessRun, ARunStartsFromEmptyLists) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("S:\\Other\\stale.txt", "not selected", kNew);
+  dirList.emplace_back("S:\\Other\\", 0);
+  counterpartList.emplace_back("T:\\Elsewhere\\", 1);
+  candidates.emplace_back("stale", ".txt", 0, 12, 0, kNew, 0, 0, 0, STATE_NORMAL);
+
+  EXPECT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"}));
+  EXPECT_FALSE(Exists("T:\\Elsewhere"));
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\stale.txt"));
+}
+
+// --- Full paths from two drives ---------------------------------------------------
+
+// S:\a\* and U:\b\* into T:\ with full paths: T:\a\ belongs to S:, T:\b\ to
+// U:. Each destination folder is paired with the drive of the include whose
+// twin holds it, never with the first include's drive.
+class TwoDrives : public LosslessRun {
+ protected:
+  TwoDrives() {
+    job_.dirIncludes = {"S:\\a\\*", "U:\\b\\*"};
+    job_.destination = "T:\\";
+  }
+  // Both files backed up, as a first run leaves them.
+  void WriteBackedUp() {
+    for (const char* path : {"S:\\a\\s.txt", "T:\\a\\s.txt"}) Write(path, "s", kOld);
+    for (const char* path : {"U:\\b\\u.txt", "T:\\b\\u.txt"}) Write(path, "u", kOld);
+  }
+  void ExpectEverythingKept() {
+    EXPECT_EQ(Read("S:\\a\\s.txt"), "s");
+    EXPECT_EQ(Read("T:\\a\\s.txt"), "s");
+    EXPECT_EQ(Read("U:\\b\\u.txt"), "u");
+    EXPECT_EQ(Read("T:\\b\\u.txt"), "u");
+    EXPECT_FALSE(Exists("S:\\b"));
+  }
+};
+
+TEST_F(TwoDrives, OneWayRunsKeepTheBackupOfTheSecondDrive) {
+  Write("S:\\a\\s.txt", "s", kOld);
+  Write("U:\\b\\u.txt", "u", kOld);
+  job_.orphanModeD2 = 2;
+
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\a\\s.txt", "to: T:\\a\\s.txt",
+                              "File copied: U:\\b\\u.txt", "to: T:\\b\\u.txt"}));
+  for (int run = 2; run <= 3; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), Lines{"No files found."});
+    ExpectEverythingKept();
+  }
+}
+
+TEST_F(TwoDrives, TwoWayRunsEraseNeitherCopyOfTheSecondDrive) {
+  WriteBackedUp();
+  job_.touchMode = 1;
+  job_.orphanModeB = 2;
+
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), Lines{"No files found."});
+    ExpectEverythingKept();
+  }
+}
+
+TEST_F(TwoDrives, TwoWayRunCopiesBackToTheDriveTheFolderCameFrom) {
+  WriteBackedUp();
+  Write("T:\\b\\u.txt", "u, changed in the backup", kNew);
+  Write("S:\\b\\u.txt", "a file nobody selected", kOld);
+  job_.touchMode = 1;
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(LogBody(), (Lines{"File copied: T:\\b\\u.txt", "to: U:\\b\\u.txt"}));
+  EXPECT_EQ(Read("U:\\b\\u.txt"), "u, changed in the backup");
+  EXPECT_EQ(Read("S:\\b\\u.txt"), "a file nobody selected");
+}
+
+// --- Include folders that are missing ---------------------------------------------
+
+// A typo, a disk not mounted, a folder renamed: the include names no folder.
+// Its twin in the backup still holds the last copies, which are no orphans:
+// the twin is not scanned, and the missing include is reported.
+TEST_F(LosslessRun, MissingIncludeFolderLeavesItsBackupAlone) {
+  struct Case {
+    const char* what;
+    int touchMode;
+    int orphanMode;  // OrphanModeD2 for touch mode 0, OrphanModeB for 1
+  };
+  const Case cases[] = {
+      {"one way, erasing orphans", 0, 2},
+      {"both ways, erasing orphans", 1, 2},
+      {"both ways, copying orphans", 1, 0},  // would make the missing folder again
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+    Write("S:\\Data\\a.txt", "a", kOld);
+    Write("T:\\Backup\\Data\\a.txt", "a", kOld);
+    Write("T:\\Backup\\Photos\\p.jpg", "the only copy left", kOld);
+    Write("T:\\Backup\\Photos\\2019\\q.jpg", "q", kOld);
+    job_.dirIncludes = {"S:\\Data\\*", "S:\\Photos\\*"};
+    job_.touchMode = c.touchMode;
+    job_.orphanModeD2 = c.touchMode == 0 ? c.orphanMode : 1;
+    job_.orphanModeB = c.orphanMode;
+    job_.createSrcDirs = 1;
+
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), (Lines{"Missing folder: S:\\Photos\\*", "No files found."}));
+    EXPECT_EQ(Read("T:\\Backup\\Photos\\p.jpg"), "the only copy left");
+    EXPECT_EQ(Read("T:\\Backup\\Photos\\2019\\q.jpg"), "q");
+    EXPECT_FALSE(Exists("S:\\Photos"));
+  }
+}
+
+// --- Two-way runs and files on one side only ------------------------------------
+
+// Both ways with OrphanModeB 2, a file on one side only was deleted on the
+// other since the last update, or it is new work done since then. New work
+// (stamped at or after LastUpdate minus two hours, the margin for clock
+// changes) is copied across, never erased; with LastUpdate 0 (no earlier
+// run) every file is new work.
+TEST_F(LosslessRun, TwoWayRunsCopyNewWorkAndEraseOnlyWhatWasDeletedElsewhere) {
+  struct Case {
+    const char* what;
+    uint32_t lastUpdate;
+    uint32_t stamp;  // of the file on one side only
+    bool erased;
+  };
+  const Case cases[] = {
+      {"made after the last update", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 13, 0), false},
+      {"made at the last update", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 12, 0), false},
+      {"made within the margin", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 10, 0), false},
+      {"older than the margin", Stamp(1999, 3, 14, 12, 0), Stamp(1999, 3, 14, 9, 58), true},
+      {"the margin across a month's end", Stamp(1999, 3, 1, 1, 0), Stamp(1999, 2, 28, 23, 0), false},
+      {"before the margin across a month's end", Stamp(1999, 3, 1, 1, 0), Stamp(1999, 2, 28, 22, 58),
+       true},
+      {"the margin across the new year", Stamp(2000, 1, 1, 0, 30), Stamp(1999, 12, 31, 22, 30),
+       false},
+      {"no earlier run", 0, Stamp(1985, 1, 1, 0, 0), false},
+  };
+  for (const bool on_destination : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.what << (on_destination ? ", in the backup" : ", in the source"));
+      std::filesystem::remove_all(drives_.Native("S:\\Data"));
+      std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+      drives_.MakeDirs("S:\\Data\\");
+      drives_.MakeDirs("T:\\Backup\\Data\\");
+      const std::string file = on_destination ? "T:\\Backup\\Data\\one.txt" : "S:\\Data\\one.txt";
+      const std::string other = on_destination ? "S:\\Data\\one.txt" : "T:\\Backup\\Data\\one.txt";
+      Write(file, "one side", c.stamp);
+      job_.touchMode = 1;
+      job_.orphanModeB = 2;
+      job_.createSrcDirs = 1;
+      job_.lastUpdate = c.lastUpdate;
+
+      ASSERT_EQ(Run(), 1);
+
+      if (c.erased) {
+        EXPECT_EQ(LogBody(), Lines{"File erased: " + file});
+        EXPECT_FALSE(Exists(file));
+      } else {
+        EXPECT_EQ(LogBody(), (Lines{"File copied: " + file, "to: " + other}));
+        EXPECT_EQ(Read(file), "one side");
+        EXPECT_EQ(Read(other), "one side");
+      }
+    }
+  }
+}
+
+// --- Both ways, equal stamps and other sizes ---------------------------------------
+
+// Two versions with one stamp and other sizes: nothing tells which is newer,
+// and each side offers to copy itself over the other. Copying both destroys
+// one version and copies back what was just written.
+class Conflict : public LosslessRun {
+ protected:
+  static constexpr const char* kSource = "S:\\Data\\a.txt";
+  static constexpr const char* kBackup = "T:\\Backup\\Data\\a.txt";
+  Conflict() {
+    Write(kSource, "version in the source", kNew);
+    Write(kBackup, "backup's version", kNew);
+    job_.touchMode = 1;
+  }
+  // True when both sides hold `content`.
+  bool BothHold(const std::string& content) const {
+    return Read(kSource) == content && Read(kBackup) == content;
+  }
+};
+
+TEST_F(Conflict, WithoutConfirmationNeitherIsCopiedAndThePairIsReportedEachRun) {
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(LogBody(), (Lines{"Conflict: S:\\Data\\a.txt",
+                                "File skipped: S:\\Data\\a.txt", "and: T:\\Backup\\Data\\a.txt",
+                                "File skipped: T:\\Backup\\Data\\a.txt", "and: S:\\Data\\a.txt"}));
+    EXPECT_EQ(Read(kSource), "version in the source");
+    EXPECT_EQ(Read(kBackup), "backup's version");
+  }
+}
+
+// Asked file by file, the user settles the pair with the first question
+// that gets a copy; the other candidate of the pair is then skipped without
+// a question.
+TEST_F(Conflict, AskedPerFileTheFirstCopySettlesThePair) {
+  struct Case {
+    const char* what;
+    std::vector<int> answers;
+    size_t questions;
+    std::string content;  // both sides afterwards
+  };
+  const Case cases[] = {
+      {"the first as proposed", {10}, 1, "version in the source"},
+      {"the first the other way", {40}, 1, "backup's version"},
+      {"the first skipped, the second as proposed", {20, 10}, 2, "backup's version"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    for (int answer : c.answers) Recorder().confirmAnswers.Push({answer});
+    Recorder().confirmAnswers.SetFallback(10);
+    Write(kSource, "version in the source", kNew);
+    Write(kBackup, "backup's version", kNew);
+    job_.confirmMode = 1;
+
+    ASSERT_EQ(Run(), 1);
+
+    EXPECT_EQ(Recorder().confirmations.size(), c.questions);
+    EXPECT_TRUE(BothHold(c.content)) << Read(kSource) << " / " << Read(kBackup);
+    // The conflict, then one copy and one skip, in either order.
+    const Lines body = LogBody();
+    ASSERT_EQ(body.size(), 5u) << testing::PrintToString(body);
+    EXPECT_EQ(body[0], "Conflict: S:\\Data\\a.txt");
+    EXPECT_EQ(body[1].rfind("File ", 0), 0u);
+    EXPECT_EQ(body[3].rfind("File ", 0), 0u);
+    EXPECT_TRUE((body[1].rfind("File copied", 0) == 0) != (body[3].rfind("File copied", 0) == 0))
+        << testing::PrintToString(body);
+  }
+}
+
+TEST_F(Conflict, InTheOverviewTheFirstCopySettlesThePair) {
+  job_.confirmMode = 2;
+
+  ASSERT_EQ(Run(), 1);
+
+  EXPECT_EQ(ui_.overviewRuns, 1);
+  EXPECT_EQ(LogBody(), (Lines{"Conflict: S:\\Data\\a.txt",
+                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "File skipped: T:\\Backup\\Data\\a.txt", "and: S:\\Data\\a.txt"}));
+  EXPECT_TRUE(BothHold("version in the source"));
+}
+
+// --- Flat path mode: one destination folder for every source folder -----------------
+
+// Files of one name (letter case aside) from different folders all go to
+// the one destination file. Only the newest is carried out, on a tie the
+// first in folder order; the others are skipped and reported, also when the
+// newest gives no candidate because its copy is up to date.
+TEST_F(LosslessRun, FlatRunCarriesOutOnlyTheNewestFileOfEachName) {
+  Write("S:\\Data\\A\\a.txt", "A, oldest", kOld);
+  Write("S:\\Data\\B\\A.TXT", "B, newest", kNew);
+  Write("S:\\Data\\C\\a.txt", "C, between", Stamp(1999, 3, 12, 8, 0));
+  Write("S:\\Data\\C\\b.txt", "b", kOld);
+  job_.pathMode = 0;
+  job_.destination = "T:\\Flat\\";
+  job_.createDestDirs = 1;
+  const Lines clashes = {"Name clash: S:\\Data\\A\\a.txt", "Name clash: S:\\Data\\C\\a.txt"};
+
+  ASSERT_EQ(Run(), 1);
+
+  Lines body = clashes;
+  for (const char* line : {"File skipped: S:\\Data\\A\\a.txt", "and: T:\\Flat\\a.txt",
+                           "File copied: S:\\Data\\B\\A.TXT", "to: T:\\Flat\\A.TXT",
+                           "File skipped: S:\\Data\\C\\a.txt", "and: T:\\Flat\\a.txt",
+                           "File copied: S:\\Data\\C\\b.txt", "to: T:\\Flat\\b.txt"}) {
+    body.push_back(line);
+  }
+  EXPECT_EQ(LogBody(), body);
+  EXPECT_EQ(Read("T:\\Flat\\A.TXT"), "B, newest");
+  EXPECT_EQ(Read("T:\\Flat\\b.txt"), "b");
+  EXPECT_EQ(NativeNames("T:\\Flat\\"), (Lines{"A.TXT", "b.txt"}));
+
+  // Nothing changed: nothing is copied, and the clashes are still told.
+  ASSERT_EQ(Run(), 1);
+
+  body = clashes;
+  body.push_back("No files found.");
+  EXPECT_EQ(LogBody(), body);
+  EXPECT_EQ(Read("T:\\Flat\\A.TXT"), "B, newest");
+}
+
+TEST_F(LosslessRun, FlatRunTakesTheFirstFolderOnATie) {
+  Write("S:\\Data\\A\\x.txt", "from A", kNew);
+  Write("S:\\Data\\B\\x.txt", "from B, longer", kNew);
+  job_.pathMode = 0;
+  job_.destination = "T:\\Flat\\";
+
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(Run(), 1);
+
+    const Lines copied = {"File copied: S:\\Data\\A\\x.txt", "to: T:\\Flat\\x.txt"};
+    Lines body = {"Name clash: S:\\Data\\B\\x.txt"};
+    if (run == 1) body.insert(body.end(), copied.begin(), copied.end());
+    body.push_back("File skipped: S:\\Data\\B\\x.txt");
+    body.push_back("and: T:\\Flat\\x.txt");
+    EXPECT_EQ(LogBody(), body);
+    EXPECT_EQ(Read("T:\\Flat\\x.txt"), "from A");
+  }
+}
+
+// --- Names Windows could not tell apart (Linux only) ------------------------------
+
+#ifndef _WIN32
+// A file written byte for byte under its name, past the platform's rules.
+struct NativeFile {
+  std::string path;  // drive form
+  std::string content;
+  bool older = false;  // written a year before the others
+};
+
+// Files that no action of a run may touch, and the reports it makes of them.
+struct Untouchable {
+  const char* what;
+  std::vector<NativeFile> files;
+  int touchMode;
+  int orphanMode;  // OrphanModeD2 in touch mode 0, OrphanModeB in 1
+  Lines reports;
+};
+
+class UntouchableNames : public LosslessRun {
+ protected:
+  // Two runs: each leaves every file as it was and logs the reports and no
+  // action.
+  void RunCase(const Untouchable& c) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(drives_.Native("S:\\Data"));
+    std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+    drives_.MakeDirs("T:\\Backup\\Data\\");
+    for (const NativeFile& file : c.files) WriteNative(file);
+    job_.touchMode = c.touchMode;
+    job_.orphanModeD2 = c.touchMode == 0 ? c.orphanMode : 1;
+    job_.orphanModeB = c.orphanMode;
+    job_.createSrcDirs = 1;
+    Lines body = c.reports;
+    body.push_back("No files found.");
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE(run);
+      ASSERT_EQ(Run(), 1);
+      EXPECT_EQ(LogBody(), body);
+      for (const NativeFile& file : c.files) {
+        EXPECT_EQ(ReadNative(file.path), file.content) << file.path;
+      }
+    }
+  }
+  void WriteNative(const NativeFile& file) {
+    const std::filesystem::path native = drives_.Native(file.path);
+    std::filesystem::create_directories(native.parent_path());
+    std::ofstream(native, std::ios::binary) << file.content;
+    drives_.SetNativeWriteTime(file.path, file.older ? 1000000000 - 31536000 : 1000000000);
+  }
+  std::string ReadNative(const std::string& path) {
+    std::ifstream in(drives_.Native(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+};
+
+// Two names that differ only in letter case are one name on Windows: a copy
+// of one lands on the other, a lookup finds either. Such a name, on either
+// side, is left alone on both sides and reported; so is the whole subtree of
+// such a folder.
+TEST_F(UntouchableNames, CaseTwinsAreLeftAloneOnBothSidesAndReported) {
+  const Untouchable cases[] = {
+      {"two files in the source, one way",
+       {{"S:\\Data\\a.txt", "lower"}, {"S:\\Data\\A.TXT", "upper"}},
+       0, 2,
+       {"Case twin: S:\\Data\\A.TXT", "Case twin: S:\\Data\\a.txt"}},
+      {"two files in the source and one backup, both ways",
+       {{"S:\\Data\\a.txt", "lower"}, {"S:\\Data\\A.TXT", "upper"},
+        {"T:\\Backup\\Data\\a.txt", "backup of lower, changed"}},
+       1, 2,
+       {"Case twin: S:\\Data\\A.TXT", "Case twin: S:\\Data\\a.txt"}},
+      {"two files in the backup, one way",
+       {{"S:\\Data\\a.txt", "source"}, {"T:\\Backup\\Data\\a.txt", "lower"},
+        {"T:\\Backup\\Data\\A.txt", "upper"}},
+       0, 2,
+       {"Case twin: T:\\Backup\\Data\\A.txt", "Case twin: T:\\Backup\\Data\\a.txt"}},
+      {"two folders in the source, and a backup of one",
+       {{"S:\\Data\\Dir\\x.txt", "upper"}, {"S:\\Data\\dir\\x.txt", "lower"},
+        {"S:\\Data\\Dir\\Sub\\y.txt", "deeper"},
+        {"T:\\Backup\\Data\\Dir\\x.txt", "backup"},
+        {"T:\\Backup\\Data\\Dir\\Gone\\z.txt", "deeper backup"}},
+       1, 2,
+       {"Case twin: S:\\Data\\Dir\\", "Case twin: S:\\Data\\dir\\"}},
+  };
+  for (const Untouchable& c : cases) RunCase(c);
+}
+
+// Windows strips a final dot or space from a name: "x." is "x" there, and a
+// lookup of "x." finds "x". Such names are unusable names, left alone and
+// reported; the names Windows would take them for are left alone too, on
+// both sides, and nothing is compared or written under another name.
+TEST_F(UntouchableNames, NamesEndingInADotOrASpaceAreLeftAloneOnBothSides) {
+  const std::string data = drives_.Native("S:\\Data");
+  const std::string backup = drives_.Native("T:\\Backup\\Data");
+  const Untouchable cases[] = {
+      {"a newer x. over x, one way",
+       {{"S:\\Data\\x.", "x with a dot, newer"}, {"T:\\Backup\\Data\\x", "x", true}},
+       0, 2,
+       {"Unusable name: " + data + "/x."}},
+      {"both ways",
+       {{"S:\\Data\\x.", "x with a dot, newer"}, {"T:\\Backup\\Data\\x", "x", true}},
+       1, 2,
+       {"Unusable name: " + data + "/x."}},
+      {"x and x. side by side",
+       {{"S:\\Data\\x", "plain"}, {"S:\\Data\\x.", "dotted"}, {"T:\\Backup\\Data\\x", "old", true}},
+       0, 2,
+       {"Unusable name: " + data + "/x."}},
+      {"a folder ending in a dot, in the backup",
+       {{"S:\\Data\\d\\f.txt", "f"}, {"T:\\Backup\\Data\\d.\\f.txt", "in the dotted folder"}},
+       1, 2,
+       {"Unusable name: " + backup + "/d."}},
+  };
+  for (const Untouchable& c : cases) RunCase(c);
+}
+#endif
+
+}  // namespace
+}  // namespace tolvex::runtest
