@@ -11,6 +11,7 @@
 #include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "scan/conflicts.h"
 
 namespace tolvex {
@@ -32,15 +33,23 @@ std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int ma
 
 }  // namespace
 
+// Erases the candidate's file and, when there is one, its counterpart. The
+// log names each file erased; a failed erase writes no log line, but the
+// outcome channel tells the front end of it with its error.
 void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  if (Sys().RemoveFile(texts.path) == kErrOk) {
-    Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(texts.path, texts.sizeText, texts.stampText));
-  }
-  if (c.counterSize != 0 && Sys().RemoveFile(texts.counterPath) == kErrOk) {
-    Sys().PumpStep();
-    log_.Write(kEventFileErased, LogEntry::Erased(texts.counterPath, texts.counterSizeText,
-                                                  texts.counterStampText));
+  std::vector<RunItem> files = EraseItemsOf(c, texts);
+  const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
+  const std::string* stamp_texts[2] = {&texts.stampText, &texts.counterStampText};
+  for (size_t k = 0; k < files.size(); ++k) {
+    RunItem& file = files[k];
+    const uint32_t error = Sys().RemoveFile(file.from);
+    if (error == kErrOk) {
+      Sys().PumpStep();
+      log_.Write(kEventFileErased, LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]));
+    }
+    file.item.outcome = error == kErrOk ? TOLVEX_OUTCOME_DONE : TOLVEX_OUTCOME_FAILED;
+    file.item.error = error;
+    items_.Outcome(std::move(file));
   }
 }
 
@@ -90,26 +99,34 @@ UpdateRun::Next UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) 
 }
 
 UpdateRun::Next UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
-  switch (Action(candidates[i].state)) {
+  const CANDIDATE& c = candidates[i];
+  switch (Action(c.state)) {
     case STATE_NORMAL:
-      return CopyCandidate(i, texts, dialog);
-    case STATE_INVERT:
+      return CopyCandidate(i, texts, CopyItemOf(c, texts), dialog);
+    case STATE_INVERT: {
+      RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(i, texts, dialog);
+      return CopyCandidate(i, texts, std::move(item), dialog);
+    }
     case STATE_ERASE:
-      EraseCandidateFiles(candidates[i], texts);
+      EraseCandidateFiles(c, texts);
       SettlePartnerOf(i);
       return Next::kNextCandidate;
-    default:
+    default: {
       // Ignore, and any state without a known action: nothing is touched.
       log_.Write(kEventFileSkipped, texts.FileEntry());
+      RunItem skip = SkipItemOf(c, texts, failed_.count(i) ? TOLVEX_REASON_COPY_FAILED : SkipReasonOf(c));
+      skip.item.outcome = TOLVEX_OUTCOME_SKIPPED;
+      items_.Outcome(std::move(skip));
       return Next::kNextCandidate;
+    }
   }
 }
 
 // Copies the file of `texts.path` onto `texts.counterPath` (already swapped
-// for an Invert candidate); the byte count keeps the unswapped size.
-UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
+// for an Invert candidate); the byte count keeps the unswapped size. `item`
+// is the copy as the outcome channel names it.
+UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
                                          CopyProgressView& dialog) {
   const TParameters& p = Parameters;
   const CANDIDATE c = candidates[i];
@@ -130,10 +147,12 @@ UpdateRun::Next UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts,
     copied_ += c.size;
     dialog.SetGaugePosition(PercentOf(copied_, p.CopyBytes));
     log_.Write(kEventFileCopied, texts.FileEntry());
+    item.item.outcome = TOLVEX_OUTCOME_DONE;
+    items_.Outcome(std::move(item));
     SettlePartnerOf(i);
     return Next::kNextCandidate;
   }
-  return HandleCopyFailure(i, error, texts, dialog);
+  return HandleCopyFailure(i, error, texts, std::move(item), dialog);
 }
 
 // Both files of a conflict pair are now alike (copied) or gone (erased):
@@ -199,10 +218,21 @@ void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
 }
 
 UpdateRun::Next UpdateRun::HandleCopyFailure(size_t i, uint32_t error,
-                                             const CandidateTexts& texts,
+                                             const CandidateTexts& texts, RunItem item,
                                              CopyProgressView& dialog) {
   const TParameters& p = Parameters;
+  failed_.insert(i);
+  item.item.outcome = TOLVEX_OUTCOME_FAILED;
+  item.item.error = error;
+  items_.Outcome(std::move(item));
   if (p.Warnings & TOLVEX_WARN_BEEP) Sys().Beep(kBeepExclamation);
+  // Asked to stop (Ctrl-C; a second one stopped this very copy): no more
+  // questions, the run ends with this copy not made.
+  if (StopRequests() > 0) {
+    Aborted = true;
+    log_.Write(kEventCopyError, texts.FileEntry());
+    return Next::kStop;
+  }
   if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
     return Next::kNextCandidate;
@@ -250,6 +280,7 @@ void UpdateRun::RemoveEmptyFolders() {
       if (Sys().RemoveFolder(entry.text()) == kErrOk) {
         Sys().PumpStep();
         log_.Write(kEventDirectoryDeleted, LogEntry::Folder(entry.text()));
+        items_.FolderRemoved(entry.text(), dest_side ? 1 : 0);
       }
     }
     dialog->SetGaugePosition(n - k);
@@ -260,6 +291,7 @@ void UpdateRun::RemoveEmptyFolders() {
       if (Sys().RemoveFolder(folder) == kErrOk) {
         Sys().PumpStep();
         log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
+        items_.FolderRemoved(folder, 1);
       }
     }
   }

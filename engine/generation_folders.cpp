@@ -1,5 +1,6 @@
 #include "engine/generation_folders.h"
 
+#include <map>
 #include <string>
 
 #include "platform/folder_layout.h"
@@ -13,17 +14,64 @@ namespace {
 // temporary Grandfather, so that this run refreshes the oldest copy while the
 // two newer ones stay. A leftover Grandfather blocks the first and the last
 // rename, and with all three generations present every rename fails.
-void RotateGenerations(const std::string& prefix) {
+std::vector<RotationStep> RotationRenames(const std::string& prefix) {
   const std::string father = prefix + kFatherFolder;
   const std::string son = prefix + kSonFolder;
   const std::string grandson = prefix + kGrandsonFolder;
   const std::string grandfather = prefix + kGrandfatherFolder;
-  const std::string renames[][2] = {
-      {father, grandfather}, {son, father}, {grandson, son}, {grandfather, grandson}};
-  for (const auto& rename : renames) {
-    Sys().MoveEntry(rename[0], rename[1]);
+  return {{father, grandfather}, {son, father}, {grandson, son}, {grandfather, grandson}};
+}
+
+bool Exists(const std::string& path) {
+  uint32_t attributes = 0;
+  return Sys().GetAttributes(path, &attributes) == kErrOk;
+}
+
+// "T:\\Backup\\Grandson\\" without its closing backslash.
+std::string DestinationStem(const std::string& folder) {
+  return folder.empty() || folder.back() != '\\' ? folder : folder.substr(0, folder.size() - 1);
+}
+
+std::string GrandfatherOf(const std::string& prefix) {
+  const std::string grandfather = prefix + kGrandfatherFolder;
+  return Exists(grandfather) ? grandfather : std::string();
+}
+
+Rotation RotateGenerations(const std::string& prefix) {
+  Rotation rotation;
+  rotation.leftover = GrandfatherOf(prefix);
+  rotation.steps = RotationRenames(prefix);
+  for (RotationStep& step : rotation.steps) {
+    step.error = Sys().MoveEntry(step.from, step.to);
     Sys().PumpStep();
   }
+  return rotation;
+}
+
+// The renames as MoveEntry would answer them: a missing source fails with
+// 2, a present target with 183. *grandson_origin gets the folder that ends
+// up named Grandson (empty when none does).
+Rotation JudgeRotation(const std::string& prefix, std::string* grandson_origin) {
+  Rotation rotation;
+  rotation.leftover = GrandfatherOf(prefix);
+  rotation.steps = RotationRenames(prefix);
+  // Each of the four names, and the folder of today that would carry it.
+  std::map<std::string, std::string> holder;
+  for (const RotationStep& step : rotation.steps) {
+    if (holder.count(step.from) == 0) holder[step.from] = Exists(step.from) ? step.from : "";
+  }
+  for (RotationStep& step : rotation.steps) {
+    if (holder[step.from].empty()) {
+      step.error = kErrFileNotFound;
+    } else if (!holder[step.to].empty()) {
+      step.error = kErrAlreadyExists;
+    } else {
+      holder[step.to] = holder[step.from];
+      holder[step.from].clear();
+    }
+  }
+  *grandson_origin = holder[prefix + kGrandsonFolder];
+  return rotation;
 }
 
 }  // namespace
@@ -37,11 +85,36 @@ std::string PlannedDestinationRoot(const TParameters& parameters) {
       .value_or(std::string());
 }
 
-void MakeDestinationRoot(TParameters& parameters) {
+Rotation MakeDestinationRoot(TParameters& parameters) {
+  Rotation rotation;
   if (parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
-    RotateGenerations(DestinationFolder(parameters.Destination));
+    rotation = RotateGenerations(DestinationFolder(parameters.Destination));
   }
   parameters.DestinationRoot = PlannedDestinationRoot(parameters);
+  return rotation;
+}
+
+Rotation JudgeDestinationRoot(TParameters& parameters, std::string* scanned_root) {
+  Rotation rotation;
+  std::string origin;
+  const bool rotates = parameters.VaryMode == TOLVEX_VARY_GENERATIONS;
+  if (rotates) rotation = JudgeRotation(DestinationFolder(parameters.Destination), &origin);
+  parameters.DestinationRoot = PlannedDestinationRoot(parameters);
+  *scanned_root = origin.empty() ? parameters.DestinationRoot : origin + "\\";
+  if (rotates && origin.empty() && Exists(DestinationStem(parameters.DestinationRoot))) {
+    // Today's Grandson is renamed away and none takes its name: the run
+    // writes into a new, empty folder. A folder that does not exist stands
+    // in for it.
+    for (int k = 1;; ++k) {
+      const std::string absent =
+          DestinationFolder(parameters.Destination) + kGrandsonFolder + ".new" + std::to_string(k);
+      if (!Exists(absent)) {
+        *scanned_root = absent + "\\";
+        break;
+      }
+    }
+  }
+  return rotation;
 }
 
 }  // namespace tolvex

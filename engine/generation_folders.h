@@ -2,12 +2,32 @@
 // generation folder below it, chosen by VaryMode.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/parameters.h"
 #include "platform/folder_layout.h"  // the rotation's folder names
 
 namespace tolvex {
+
+// One rename of the generation rotation, with its result (0 done, else the
+// Windows error code: 2 or 3 its folder is missing, 183 the target exists).
+struct RotationStep {
+  std::string from;
+  std::string to;
+  uint32_t error = 0;
+};
+
+// The rotation of VaryMode 4: its four renames in order, and the
+// "Grandfather" folder found before the first one (left over from an
+// earlier run that stopped in the middle; empty when there was none). Such a
+// folder blocks renames, so that the run updates another Grandson than a
+// complete rotation would.
+struct Rotation {
+  std::vector<RotationStep> steps;
+  std::string leftover;
+};
 
 // Sets parameters.DestinationRoot from VaryMode, Destination, Weekday and
 // today's local date (Sys().Now()):
@@ -21,8 +41,17 @@ namespace tolvex {
 //   nothing: the previous run's folder belongs to the previous job).
 // A Destination without its trailing backslash is read as if it had one.
 // Creates no folder and reports no error: a rename that fails (source
-// missing, target present) is skipped.
-void MakeDestinationRoot(TParameters& parameters);
+// missing, target present) is skipped. Returns the rotation (no steps in the
+// other modes).
+Rotation MakeDestinationRoot(TParameters& parameters);
+
+// What MakeDestinationRoot would do, with nothing renamed: each rename judged
+// on the folders as they are and as the renames before it would leave them.
+// DestinationRoot is set as MakeDestinationRoot sets it; *scanned_root gets
+// the folder that holds now what the run's DestinationRoot would hold (in
+// mode 4 the folder that would become Grandson, "Father\" in the steady
+// state; else DestinationRoot itself), so that a plan can read it.
+Rotation JudgeDestinationRoot(TParameters& parameters, std::string* scanned_root);
 
 // The DestinationRoot MakeDestinationRoot would set now, without renaming
 // anything: for the checks that must come before the rotation.

@@ -4,7 +4,9 @@
 
 #include <limits>
 
+#include "engine/erase_guard.h"
 #include "engine/generation_folders.h"
+#include "engine/stop_watch.h"
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
@@ -83,9 +85,12 @@ LogEntry CandidateTexts::FileEntry() const {
 
 UpdateRun::UpdateRun(const RunCallbacks& callbacks)
     : callbacks_(callbacks),
-      log_(Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
+      dryRun_(Extension.DryRun()),
+      // A dry run writes no log: it must change nothing, the log included.
+      log_(dryRun_ ? 0 : Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
            Parameters.LogFile, Parameters.LogAppend, Parameters.Filename,
-           Parameters.DateSeparator, Parameters.TimeSeparator) {}
+           Parameters.DateSeparator, Parameters.TimeSeparator),
+      items_(Extension) {}
 
 FrontEndCall::FrontEndCall() { CurrentRunUi().BeginFrontEndCall(); }
 
@@ -129,8 +134,20 @@ int32_t UpdateRun::Run() {
 void UpdateRun::RunPhases() {
   if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination()) return;
   if (!ScanAndPlan() || !CheckPlan()) return;
-  if (!candidates.empty()) {
+  // A dry run ends with its plan: no question, no overview, nothing done.
+  if (dryRun_) {
+    HandOverPlan();
+    return;
+  }
+  // The plan goes to the front end before anything is asked (with the
+  // overview: as confirmed there) and before anything is erased or copied.
+  const bool overview = Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW;
+  if (candidates.empty()) {
+    if (!HandOverPlan()) return;
+  } else {
+    if (!overview && !HandOverPlan()) return;
     if (!WarnAboutSpace() || !Confirm()) return;
+    if (overview && !HandOverPlan()) return;
     if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
       Sys().PumpStep();
       ErasePass();
@@ -205,6 +222,7 @@ void UpdateRun::LogFindings() {
   for (; loggedFindings_ < findings.size(); ++loggedFindings_) {
     const FINDING& finding = findings[loggedFindings_];
     log_.Write(finding.kind, LogEntry::Folder(finding.path));
+    items_.Found(finding);
   }
 }
 
@@ -228,11 +246,29 @@ bool UpdateRun::QueryDrives() {
 
 bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
-  MakeDestinationRoot(Parameters);
+  Rotation rotation;
+  if (dryRun_) {
+    // Nothing is renamed: the folder that would become the working folder
+    // is scanned in its place, and shown under the name it would get.
+    std::string scanned_root;
+    rotation = JudgeDestinationRoot(Parameters, &scanned_root);
+    shownRoot_ = Parameters.DestinationRoot;
+    Parameters.DestinationRoot = scanned_root;
+    items_.ShowScannedRootAs(scanned_root, shownRoot_);
+    judgedRotation_ = rotation;
+  } else {
+    rotation = MakeDestinationRoot(Parameters);
+    for (const RotationStep& step : rotation.steps) items_.Renamed(step);
+  }
+  if (!rotation.leftover.empty()) {
+    findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, rotation.leftover});
+    LogFindings();
+  }
   // The date may have turned since the check: the folder made is checked too.
-  if (!CheckLayout(Parameters.DestinationRoot)) return false;
+  if (!CheckLayout(dryRun_ ? shownRoot_ : Parameters.DestinationRoot)) return false;
   Sys().PumpStep();
-  if (Parameters.Midnight) {
+  // The hint only goes into the log, which a dry run does not write.
+  if (Parameters.Midnight && !dryRun_) {
     if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
@@ -261,7 +297,8 @@ bool UpdateRun::ScanAndPlan() {
 bool UpdateRun::CheckPlan() {
   TParameters& p = Parameters;
   Sys().PumpStep();
-  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, p.DestinationRoot) == 0) {
+  const std::string& root = dryRun_ ? shownRoot_ : p.DestinationRoot;
+  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, root) == 0) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;
@@ -289,6 +326,8 @@ bool UpdateRun::WarnAboutSpace() {
 bool UpdateRun::Confirm() {
   Sys().PumpStep();
   if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
+  // The overview asks for the erase limit's warning line as it shows it.
+  ForgetEraseLimitWarning();
   Aborted = !CurrentRunUi().RunOverview();
   if (Aborted) {
     LogAborted();
@@ -299,6 +338,9 @@ bool UpdateRun::Confirm() {
 
 void UpdateRun::Finish() {
   Sys().PumpStep();
+  // The parameter set keeps the working folder of the run, not the one a
+  // dry run read in its place.
+  if (dryRun_ && !shownRoot_.empty()) Parameters.DestinationRoot = shownRoot_;
   ClearProgramLists();
   Sys().PumpStep();
   log_.Write(kEventEnd);
@@ -308,8 +350,15 @@ void UpdateRun::Finish() {
 int32_t RunUpdate(const RunCallbacks& callbacks) {
   // The drive table of the POSIX back end may have changed since the last run.
   Sys().ReloadDrives();
-  UpdateRun run(callbacks);
-  return run.Run();
+  int32_t result = 0;
+  {
+    StopWatch stop_watch;
+    UpdateRun run(callbacks);
+    result = run.Run();
+  }
+  // A request made during this run is no request to stop the next one.
+  ClearStopRequests();
+  return result;
 }
 
 }  // namespace tolvex

@@ -8,9 +8,13 @@
 #include <string>
 #include <unordered_set>
 
+#include "engine/candidate_texts.h"
+#include "engine/generation_folders.h"
+#include "engine/run_items.h"
 #include "include/tolvex32.h"
 #include "log/tlog.h"
 #include "model/records.h"
+#include "model/run_extension.h"
 
 namespace tolvex {
 
@@ -25,20 +29,13 @@ struct RunCallbacks {
   TMakeDirProc makeDir = nullptr;
 };
 
-// Runs one whole update with the job held in Parameters. Returns 0 when the
-// user aborted, else 1 (also when a check ended the run early).
+// Runs one whole update with the job held in Parameters and the settings of
+// Extension (a dry run, the plan and outcome channels). Returns 0 when the
+// user aborted (or asked the run to stop: CancelUpdate, the answer to the
+// plan), else 1 (also when a check ended the run early, and after a dry run).
+// Stop requests (platform/stop_request.h) are honoured at every pump step
+// and forgotten when the run returns.
 int32_t RunUpdate(const RunCallbacks& callbacks);
-
-// The texts of one candidate, built when its turn comes.
-struct CandidateTexts {
-  std::string dir, path, counterDir, counterPath;
-  std::string sizeText, stampText, counterSizeText, counterStampText;
-
-  static CandidateTexts For(const CANDIDATE& c);
-  // The opposite direction, for an Invert candidate.
-  void Swap();
-  LogEntry FileEntry() const;
-};
 
 // A 64-bit quantity as a 32-bit callback argument: clamped, never wrapped.
 uint32_t ClampToU32(uint64_t value);
@@ -83,6 +80,12 @@ class UpdateRun {
   bool CheckPlan();
   bool WarnAboutSpace();
   bool Confirm();
+  // The plan channel (plan_handout.cpp): the plan as the passes will carry
+  // it out, then the end item; false when the front end stops the run
+  // (logged, Aborted set). True at once without a plan procedure.
+  bool HandOverPlan();
+  void HandOverActions();
+  void HandOverFigures();
   void ErasePass();
   void CopyPass();
   void RemoveEmptyFolders();
@@ -93,22 +96,27 @@ class UpdateRun {
   enum class Next { kNextCandidate, kSameCandidate, kStop };
   Next ProcessCandidate(size_t i, CopyProgressView& dialog);
   Next ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog);
-  Next CopyCandidate(size_t i, const CandidateTexts& texts, CopyProgressView& dialog);
+  Next CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
+                     CopyProgressView& dialog);
   void AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
-  Next HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
+  Next HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts, RunItem item,
                          CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
   void IgnoreGroupOf(size_t i, bool confirm);
   void SettlePartnerOf(size_t i);
 
   int Notify(int code, char drive, uint64_t number);
-  // Writes the log lines of the findings not yet logged.
+  // Writes the log lines of the findings not yet logged, and tells the
+  // front end of them.
   void LogFindings();
   void LogAborted() { log_.Write(kEventAborted); }
 
   RunCallbacks callbacks_;
+  // A dry run: the plan only, with no log and nothing changed.
+  bool dryRun_;
   TLog log_;
+  RunItems items_;
   bool askAll_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
@@ -116,6 +124,13 @@ class UpdateRun {
   // Candidates skipped because the other of their conflict pair was carried
   // out: not asked about.
   std::unordered_set<size_t> settled_;
+  // Candidates whose copy failed: a skip afterwards says so.
+  std::unordered_set<size_t> failed_;
+  // The rotation of the generation folders, as judged in a dry run.
+  Rotation judgedRotation_;
+  // In a dry run, the working folder the run would write (DestinationRoot
+  // then names the folder that holds its content today).
+  std::string shownRoot_;
 };
 
 }  // namespace tolvex

@@ -168,8 +168,10 @@ int Answers::Confirm(const char* path, const char* counter_path, uint32_t size,
 int Answers::CopyError(const char* path, const char* counter_path, uint32_t, uint32_t, uint32_t,
                        uint32_t, uint32_t error) {
   ++outcome_.copy_error_calls;
-  out_ << "Copy failed: " << drives_.ToNative(path) << " -> " << drives_.ToNative(counter_path)
-       << ": " << ExplainError(error) << ".\n";
+  const std::string from = drives_.ToNative(path ? path : "");
+  const std::string to = drives_.ToNative(counter_path ? counter_path : "");
+  out_ << "Copy failed: " << from << " -> " << to << ": " << ExplainCopyError(error, from, to)
+       << ".\n";
   const bool asked_for = !silent_copy_errors_ || error == TOLVEX_ERROR_INTERRUPTED;
   if (mode_ != AnswerMode::kAsk || !asked_for) {
     out_ << "  skipped\n";

@@ -87,10 +87,13 @@ TEST(NotifyAnswers, ARunThatFailedInsideIsNoAbortAndNoSuccess) {
   h.answers.Notify(TOLVEX_NOTIFY_RUN_FAILED, 0, 0);
   EXPECT_TRUE(h.answers.outcome().run_failed);
   EXPECT_NE(h.out.str().find("The run failed"), std::string::npos) << h.out.str();
-  EXPECT_EQ(ExitStatusOf(0, h.answers.outcome(), 0), kExitRunFailed);
-  EXPECT_EQ(ExitStatusOf(0, RunOutcome(), 0), kExitAborted);
-  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), 0), kExitCompleted);
-  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), 2), kExitCopiesFailed);
+  EXPECT_EQ(ExitStatusOf(0, h.answers.outcome(), false, false), kExitRunFailed);
+  EXPECT_EQ(ExitStatusOf(0, h.answers.outcome(), false, true), kExitRunFailed);
+  EXPECT_EQ(ExitStatusOf(0, RunOutcome(), false, false), kExitAborted);
+  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), false, false), kExitCompleted);
+  EXPECT_EQ(ExitStatusOf(1, RunOutcome(), false, true), kExitCopiesFailed);
+  // The erase guard's stop is an abort, whatever else the run left out.
+  EXPECT_EQ(ExitStatusOf(0, RunOutcome(), true, true), kExitAborted);
 }
 
 TEST(NotifyAnswers, AsksOnTheTerminalWithSafeDefaults) {

@@ -61,6 +61,9 @@ const std::vector<ExportName>& EngineExports() {
       {"SetWeekday", K::kText},        {"SetDateSeparator", K::kInt},
       {"SetTimeSeparator", K::kInt},   {"SetMidnight", K::kInt},
       {"CallUpdate", K::kUpdate},
+      {"SetPlanProc", K::kPlanProc},   {"SetOutcomeProc", K::kOutcomeProc},
+      {"SetDryRun", K::kInt},          {"SetEraseLimit", K::kIntPair},
+      {"SetQuietViews", K::kInt},      {"CancelUpdate", K::kClear},
   };
   return exports;
 }
@@ -147,6 +150,15 @@ EngineLibrary::ListClearer EngineLibrary::Clear(const std::string& name) const {
 }
 EngineLibrary::UpdateFunction EngineLibrary::Update() const {
   return reinterpret_cast<UpdateFunction>(Find("CallUpdate"));
+}
+EngineLibrary::PlanProcSetter EngineLibrary::SetPlanProc() const {
+  return reinterpret_cast<PlanProcSetter>(Find("SetPlanProc"));
+}
+EngineLibrary::OutcomeProcSetter EngineLibrary::SetOutcomeProc() const {
+  return reinterpret_cast<OutcomeProcSetter>(Find("SetOutcomeProc"));
+}
+EngineLibrary::IntPairSetter EngineLibrary::SetEraseLimit() const {
+  return reinterpret_cast<IntPairSetter>(Find("SetEraseLimit"));
 }
 
 }  // namespace tolvex::frontend

@@ -1,5 +1,6 @@
 // The engine library, loaded at run time as any front end loads it
-// (dlopen / LoadLibraryA), and its 45 exports.
+// (dlopen / LoadLibraryA): its 45 exports and the extension from ordinal 46
+// on, which the command needs (a library without it is refused).
 #pragma once
 
 #include <cstdint>
@@ -11,14 +12,14 @@
 
 namespace tolvex::frontend {
 
-enum class ExportKind { kText, kInt, kUnsigned, kClear, kUpdate };
+enum class ExportKind { kText, kInt, kUnsigned, kClear, kUpdate, kPlanProc, kOutcomeProc, kIntPair };
 
 struct ExportName {
   const char* name;
   ExportKind kind;
 };
 
-// The 45 exports in ordinal order.
+// The exports in ordinal order.
 const std::vector<ExportName>& EngineExports();
 
 class EngineLibrary {
@@ -28,6 +29,9 @@ class EngineLibrary {
   using UnsignedSetter = void(TOLVEX_CALL*)(uint32_t);
   using ListClearer = void(TOLVEX_CALL*)(void);
   using UpdateFunction = decltype(&::CallUpdate);
+  using PlanProcSetter = decltype(&::SetPlanProc);
+  using OutcomeProcSetter = decltype(&::SetOutcomeProc);
+  using IntPairSetter = decltype(&::SetEraseLimit);
 
   EngineLibrary() = default;
   ~EngineLibrary();
@@ -44,6 +48,9 @@ class EngineLibrary {
   UnsignedSetter Unsigned(const std::string& name) const;
   ListClearer Clear(const std::string& name) const;
   UpdateFunction Update() const;
+  PlanProcSetter SetPlanProc() const;
+  OutcomeProcSetter SetOutcomeProc() const;
+  IntPairSetter SetEraseLimit() const;
 
  private:
   using AnyFunction = void (*)(void);

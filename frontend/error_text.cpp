@@ -1,5 +1,8 @@
 #include "frontend/error_text.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "include/tolvex32.h"
 
 namespace tolvex::frontend {
@@ -22,8 +25,25 @@ std::string ExplainError(uint32_t code) {
     case 183: return "a file or folder with that name already exists";
     case 206: return "the file name or path is too long";
     case TOLVEX_ERROR_INTERRUPTED: return "interrupted by the user";
+    case TOLVEX_ERROR_COPY_STOPPED: return "stopped by Ctrl-C; the target is as it was";
     default: return "Windows error " + std::to_string(code);
   }
+}
+
+std::string ExplainCopyError(uint32_t code, const std::string& from, const std::string& to) {
+  if (code != 5) return ExplainError(code);
+  if (!std::ifstream(from, std::ios::binary).is_open()) {
+    return "access denied: the source file cannot be read";
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(to, error)) return "access denied: a folder has the target's name";
+  if (std::filesystem::exists(to, error)) {
+    const auto permissions = std::filesystem::status(to, error).permissions();
+    if ((permissions & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
+      return "access denied: the target is read-only";
+    }
+  }
+  return ExplainError(code);
 }
 
 }  // namespace tolvex::frontend

@@ -12,17 +12,30 @@ namespace {
 const char kUsage[] = R"(tolvex - run a backup or synchronisation job with the Tolvex engine
 
 USAGE
-  tolvex [--yes | --no] [--library PATH] JOB
-      run the job
+  tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--library PATH] JOB
+      run the job, then print a summary (see SUMMARY)
+  tolvex plan [-v] [--format=json] [--library PATH] JOB
+      print what a run would do now, and change nothing (see PLAN)
   tolvex check JOB
       check the job and print every value as the engine will get it; run
       nothing
   tolvex --help
       this text (tolvex --help=man: the same as a manual page)
+  tolvex --version
+      the command's version
 
 OPTIONS
   --yes           answer the run's questions without asking (see ANSWERS)
   --no            answer No without asking (see ANSWERS)
+  --force         run a plan that erases more than MaxErase allows, this
+                  once (see ERASE LIMIT); --yes does not
+  -q, --quiet     print only problems (on standard error) and a run that did
+                  not complete; no progress on the terminal
+  -v, --verbose   print each action as it is carried out (no progress on
+                  the terminal); with plan, also list each unchanged pair
+  --format=json   one JSON object per line on standard output instead of
+                  text: the actions (with -v), then a result and a summary
+                  object; messages and questions go to standard error
   --library PATH  the engine library to load; default: $TOLVEX_LIBRARY, else
                   the library beside the command, else the system's search
 
@@ -97,6 +110,69 @@ ANSWERS
     ConfirmMode 1           keep all (70)  skip all (20) keep all (70)
     failed copy             skip           skip          skip
 
+PLAN
+  "tolvex plan JOB" reads and checks the job as a run does and has the
+  engine make the run's plan, then prints it; nothing is copied, erased,
+  renamed, created or logged, no question is asked and no overview shown.
+  The lines, in the order the run carries them out:
+    found       what the run leaves alone and why: missing folder, unreadable
+                folder, link not followed, unusable name, case twin, name
+                clash, conflict, rotation blocked
+    rename      the renames of VaryMode generations, as they would go (the
+                folder that would become Grandson is read in its place)
+    writes into the working destination folder
+    erase       a file, with its size and time: the erase pass, last first
+    copy        FROM -> TO [size time | size time of the target, or absent];
+                "newer wins" marks a pair changed on both sides since the
+                last run, whose other edit the copy replaces
+    copy back   the same into the source tree
+    skip        a file left alone: ignored orphan, ignored by the user,
+                conflict, name clash
+    unchanged   (-v) a pair that needs nothing: equal, or older one way
+  then a summary: files and bytes per action and side, skips by reason,
+  unchanged pairs, the space each drive needs and has, what would be left
+  out (exit status 4 for a run), and whether the erase limit would stop
+  the run. --format=json prints each line as an object ({"kind":"copy",
+  "from":..., "to":..., "size":..., "stamp":..., ...}; kinds found, rename,
+  generation, erase, copy, copy_back, skip, unchanged, space, side) and the
+  summary as {"kind":"summary",...}. Exit status 0 when the plan was
+  printed; 2, 3, 5 and 6 as for a run; 1 after Ctrl-C.
+
+ERASE LIMIT (MaxErase)
+  An unmounted disk is an empty folder: one way with OrphanModeD2 = erase a
+  run would erase the whole backup, and both ways with OrphanModeB = erase
+  every file on this side older than the last run. So a run stops before it
+  erases or copies anything when its plan erases more files on one side
+  (the source tree or the destination tree) than MaxErase allows, counted
+  against every file found on that side. MaxErase is a count ("100": more
+  than 100 files), a share ("20%": more than a fifth of the side's files),
+  both ("10 and 50%", the default: more than 10 and more than half), or
+  none. The message names the counts and the folders; the exit status is 1
+  and nothing is changed (with VaryMode generations the rotation comes
+  first, as in every run, and the message says so). --force runs such a
+  plan once; --yes does not. With ConfirmMode 1 the limit applies before the
+  first question. With ConfirmMode 2 the terminal overview shows the
+  warning above its keys, and OK there runs the plan as --force would (the
+  Windows dialog has no room for the warning: its OK does not).
+
+SUMMARY
+  After a run: files and bytes copied each way and erased, files skipped by
+  reason, unchanged pairs, empty folders removed, the generation folder
+  written, the space of each drive, pairs changed on both sides whose newer
+  file won (named: the other edit is gone from that side), links to folders
+  not followed, and the duration. Problems go to standard error, one line
+  each: failed copies and erasures with the reason (naming the side that
+  refused), and everything selected that was not backed up or left in
+  conflict. -q prints only those; -v also prints each action as it happens.
+
+INTERRUPTING A RUN
+  The first Ctrl-C stops the run at its next check, as the progress view's
+  Cancel does: a copy under way completes (never half), nothing more is
+  asked, the log gets its footer, the exit status is 1 and nothing is
+  recorded. A second Ctrl-C also stops the copy under way at once; its
+  target keeps what it held and its temporary file is removed. At a
+  question Ctrl-C quits; in the terminal overview it cancels.
+
 OVERVIEW (ConfirmMode 2)
   Before anything is erased or copied the engine shows the whole plan; the
   run then does exactly what the plan says after OK, and nothing after
@@ -120,7 +196,7 @@ OVERVIEW (ConfirmMode 2)
     k                           OK: run the plan
     c q Esc                     Cancel: run nothing
     h ?                         all keys and what the row marks mean
-  Ctrl-C ends the command as everywhere; nothing of the plan has run then.
+  Ctrl-C cancels, as c does; nothing of the plan has run then.
 
 FAILED COPIES
   The command always hands the engine Warnings bit 0x40, so that it hears
@@ -130,13 +206,18 @@ FAILED COPIES
 
 EXIT STATUS
   0  the run completed (also when there was nothing to update)
-  1  the run was aborted by the user, or stopped for lack of space
+  1  the run was aborted by the user or by Ctrl-C, stopped for lack of
+     space, or stopped by the erase limit
   2  the job file or the command line is wrong; nothing ran
   3  a check of the engine ended the run: no selections (or none of the
      source folders exists; the log names each missing one), source and
      destination identical, a drive not found, or source folders of two
      drives that would share destination folders
-  4  the run completed, but some copies failed
+  4  the run completed, but something selected was not backed up or was
+     left in conflict: failed copies or erasures, a missing source folder
+     (others existing), a folder that could not be read, unusable names,
+     case twins, name clashes, conflicts (one time, other sizes); standard
+     error names each, and the run is not recorded
   5  the engine library cannot be loaded; nothing ran
   6  the run failed inside the engine (an internal error such as lack of
      memory); the log shows what was done before, and nothing is recorded

@@ -191,6 +191,13 @@ std::string ParseValue(const KeyRule& rule, const std::string& value, Setting* s
       setting->number = static_cast<unsigned char>(*separator);
       return "";
     }
+    case ValueForm::kEraseLimit: {
+      const auto limit = ParseEraseLimit(value);
+      if (!limit) return quoted + " is not none, a count (100), a share (20%) or both (10 and 50%)";
+      setting->number = static_cast<uint32_t>(limit->count);
+      setting->percent = limit->percent;
+      return "";
+    }
     case ValueForm::kFolderPath:
     case ValueForm::kFilePath:
       setting->text = value;  // turned into drive form once the drives are known

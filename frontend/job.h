@@ -14,8 +14,9 @@
 
 namespace tolvex::frontend {
 
-// How the export takes the value.
-enum class SetterKind { kText, kInt, kUnsigned };
+// How the export takes the value. kEraseLimit: SetEraseLimit(count, percent),
+// an export of the extension, whose key (MaxErase) is the command's own.
+enum class SetterKind { kText, kInt, kUnsigned, kEraseLimit };
 
 // How the job file writes the value.
 enum class ValueForm {
@@ -30,6 +31,7 @@ enum class ValueForm {
   kColour,      // "#RRGGBB"
   kSeparator,   // one character
   kAutoFlag,    // like kFlag, or "auto" for the command's own rule
+  kEraseLimit,  // "none", a count, "P%", or "N and P%"
 };
 
 // A word a job file may write instead of a number ("erase" for 2), or, for
@@ -39,7 +41,8 @@ struct ValueName {
   int64_t value;
 };
 
-// One key of the [Job] section: named after its export without "Set".
+// One key of the [Job] section: named after its export without "Set" (but
+// MaxErase, which SetEraseLimit takes).
 struct KeyRule {
   const char* key;
   SetterKind setter;
@@ -60,7 +63,8 @@ const std::vector<KeyRule>& JobKeys();
 
 struct Setting {
   const KeyRule* rule = nullptr;
-  uint32_t number = 0;  // the engine's value for kInt and kUnsigned
+  uint32_t number = 0;  // the engine's value for kInt and kUnsigned; kEraseLimit: the count
+  int32_t percent = 0;  // kEraseLimit: the percentage
   std::string text;     // the engine's value for kText
   int line = 0;         // 0 when the value is a default
   bool is_auto = false; // kAutoFlag written as "auto" (or left out)

@@ -63,6 +63,7 @@ const std::vector<KeyRule>& JobKeys() {
       {"DateSeparator", S::kInt, F::kSeparator, {}, 0, 0, "/", "one character between month, day and year"},
       {"TimeSeparator", S::kInt, F::kSeparator, {}, 0, 0, ":", "one character between hours, minutes and seconds"},
       {"Midnight", S::kInt, F::kAutoFlag, {}, 0, 0, "auto", "midnight hint: 1, 0, or auto (see LAST UPDATE AND MIDNIGHT)"},
+      {"MaxErase", S::kEraseLimit, F::kEraseLimit, {}, 0, 0, "10 and 50%", "the run stops before it changes anything when its plan erases more files on one side than this: a count (\"100\"), a share of the files there (\"20%\"), both (\"10 and 50%\": more than 10 and more than half), or none (see ERASE LIMIT)"},
   };
   return keys;
 }

@@ -28,6 +28,9 @@ std::string Meaning(const Setting& setting, const DriveMap& drives) {
     case ValueForm::kSeparator: return std::string("'") + static_cast<char>(setting.number) + "'";
     case ValueForm::kNumber:
     case ValueForm::kBits: return NameOfValue(*setting.rule, setting.number);
+    case ValueForm::kEraseLimit:
+      return "MaxErase " + FormatEraseLimit(EraseLimit{static_cast<int32_t>(setting.number),
+                                                       setting.percent});
     default: return "";
   }
 }
@@ -49,6 +52,9 @@ std::string EngineValueText(const Setting& setting) {
   switch (setting.rule->setter) {
     case SetterKind::kText: return "\"" + setting.text + "\"";
     case SetterKind::kUnsigned: return Hex(setting.number, 8);
+    case SetterKind::kEraseLimit:
+      return std::to_string(static_cast<int32_t>(setting.number)) + ", " +
+             std::to_string(setting.percent);
     case SetterKind::kInt:
       if (setting.rule->key == std::string("Attributes") ||
           setting.rule->key == std::string("Warnings")) {
@@ -82,7 +88,9 @@ void PrintResolvedJob(const Job& job, std::ostream& out) {
     const std::string origin =
         setting.line > 0 ? "line " + std::to_string(setting.line) : setting.note;
     if (!origin.empty()) comment += (comment.empty() ? "" : ", ") + origin;
-    Line(out, std::string("Set") + setting.rule->key, EngineValueText(setting), comment);
+    const std::string setter =
+        setting.rule->setter == SetterKind::kEraseLimit ? "SetEraseLimit" : "Set" + std::string(setting.rule->key);
+    Line(out, setter, EngineValueText(setting), comment);
   }
 }
 

@@ -15,9 +15,13 @@ using namespace tolvex::frontend;
 
 int UsageError(const std::string& message) {
   std::cerr << "tolvex: " << message << "\n"
-            << "usage: tolvex [--yes | --no] [--library PATH] JOB | tolvex check JOB | tolvex --help\n";
+            << "usage: tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--library PATH] JOB\n"
+            << "       tolvex plan [-v] [--format=json] [--library PATH] JOB\n"
+            << "       tolvex check JOB | tolvex --help | tolvex --version\n";
   return kExitJobError;
 }
+
+enum class Command { kRun, kPlan, kCheck };
 
 }  // namespace
 
@@ -25,8 +29,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   RunOptions options;
   options.mode = StdinIsTerminal() ? AnswerMode::kAsk : AnswerMode::kNoTerminal;
-  bool check = false;
+  Command command = Command::kRun;
   bool fixed_answer = false;
+  bool verbosity_given = false;
   std::string job;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -36,15 +41,26 @@ int main(int argc, char** argv) {
     } else if (arg == "--help=man") {
       PrintManPage(std::cout);
       return kExitCompleted;
+    } else if (arg == "--version") {
+      std::cout << "tolvex " << Version() << "\n";
+      return kExitCompleted;
     } else if (arg == "--yes" || arg == "--no") {
       if (fixed_answer) return UsageError("--yes and --no exclude each other");
       fixed_answer = true;
       options.mode = arg == "--yes" ? AnswerMode::kYes : AnswerMode::kNo;
+    } else if (arg == "--force") {
+      options.force = true;
+    } else if (arg == "-q" || arg == "--quiet" || arg == "-v" || arg == "--verbose") {
+      if (verbosity_given) return UsageError("-q and -v exclude each other");
+      verbosity_given = true;
+      options.verbosity = arg[1] == 'q' || arg == "--quiet" ? Verbosity::kQuiet : Verbosity::kVerbose;
+    } else if (arg == "--format=json" || arg == "--format=text") {
+      options.format = arg == "--format=json" ? OutputFormat::kJson : OutputFormat::kText;
     } else if (arg == "--library") {
       if (++i == args.size()) return UsageError("--library needs a path");
       options.library = args[i];
-    } else if (arg == "check" && i == 0) {
-      check = true;
+    } else if ((arg == "check" || arg == "plan") && i == 0) {
+      command = arg == "check" ? Command::kCheck : Command::kPlan;
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (job.empty()) {
@@ -54,5 +70,12 @@ int main(int argc, char** argv) {
     }
   }
   if (job.empty()) return UsageError("no job file given");
-  return check ? CheckJob(job) : RunJob(job, options);
+  if (command == Command::kPlan) {
+    if (fixed_answer || options.force || options.verbosity == Verbosity::kQuiet) {
+      return UsageError("plan asks nothing and changes nothing: it takes only -v, --format and --library");
+    }
+    return PlanJob(job, options);
+  }
+  if (command == Command::kCheck) return CheckJob(job);
+  return RunJob(job, options);
 }

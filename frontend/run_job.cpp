@@ -1,13 +1,22 @@
 #include "frontend/run_job.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
+#include <vector>
 
 #include "frontend/engine_library.h"
 #include "frontend/exit_status.h"
+#include "frontend/interrupt.h"
+#include "frontend/item_record.h"
 #include "frontend/job_report.h"
 #include "frontend/job_state.h"
+#include "frontend/json_text.h"
 #include "frontend/layout_check.h"
+#include "frontend/run_summary.h"
+#include "frontend/value_forms.h"
 #include "platform/dos_stamp.h"
 #include "platform/platform.h"
 
@@ -99,28 +108,81 @@ bool LoadEngine(const RunOptions& options, EngineLibrary* engine) {
   return false;
 }
 
-// Files whose copy failed for good: every failure reaches CopyErrorProc
-// (the command always sets Warnings 0x40), and each answer other than retry
-// ends that file's turn; a retry that then succeeds leaves no failure.
-int FailedCopies(const RunOutcome& outcome) {
-  return outcome.copy_error_calls > outcome.retries ? outcome.copy_error_calls - outcome.retries
-                                                    : 0;
+// What the engine's two channels hand over during one CallUpdate. The
+// channels are plain C functions; they reach the sink through this pointer.
+struct ChannelSink {
+  std::vector<ItemRecord> plan;
+  std::vector<ItemRecord> outcomes;
+  // Each outcome as it comes (-v); may be empty.
+  std::function<void(const ItemRecord&)> show_outcome;
+  // The answer to the end of the plan.
+  std::function<int(const ItemRecord&)> answer_end;
+};
+
+ChannelSink* active_sink = nullptr;
+
+int TOLVEX_CALLBACK OnPlanItem(const TolvexItem* item) {
+  try {
+    active_sink->plan.push_back(ItemRecord::Of(*item));
+    const ItemRecord& record = active_sink->plan.back();
+    if (record.kind == TOLVEX_ITEM_END && active_sink->answer_end) {
+      return active_sink->answer_end(record);
+    }
+    return TOLVEX_PLAN_GO;
+  } catch (...) {
+    // Without a record of the plan the command could not tell what it did.
+    return TOLVEX_PLAN_STOP;
+  }
 }
 
-void Report(int status, int failed, const Job& job) {
+void TOLVEX_CALLBACK OnOutcomeItem(const TolvexItem* item) {
+  try {
+    active_sink->outcomes.push_back(ItemRecord::Of(*item));
+    if (active_sink->show_outcome) active_sink->show_outcome(active_sink->outcomes.back());
+  } catch (...) {
+  }
+}
+
+// One CallUpdate with the command's callbacks and channels. Ctrl-C during
+// it asks the engine to stop.
+int32_t CallEngine(const EngineLibrary& engine, Answers* answers, ChannelSink* sink) {
+  engine.SetPlanProc()(OnPlanItem);
+  engine.SetOutcomeProc()(OnOutcomeItem);
+  active_answers = answers;
+  active_sink = sink;
+  int32_t result = 0;
+  {
+    InterruptForwarding interrupts(engine.Clear("CancelUpdate"));
+    result = engine.Update()(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
+  }
+  active_answers = nullptr;
+  active_sink = nullptr;
+  return result;
+}
+
+std::string StatusLine(int status, const RunSummary& summary, bool stopped_by_guard = false) {
   switch (status) {
-    case kExitAborted: std::cout << "Run aborted.\n"; break;
-    case kExitStoppedByCheck: std::cout << "Run ended by a check of the job.\n"; break;
-    case kExitRunFailed: std::cout << "Run failed.\n"; break;
-    case kExitCopiesFailed:
-      std::cout << "Run completed, but " << failed << (failed == 1 ? " copy" : " copies")
-                << " failed.\n";
-      break;
-    default: std::cout << "Run completed.\n";
+    case kExitAborted:
+      return stopped_by_guard ? "Run stopped by the erase limit; nothing was erased or copied."
+                              : "Run aborted.";
+    case kExitStoppedByCheck: return "Run ended by a check of the job.";
+    case kExitRunFailed: return "Run failed.";
+    case kExitCopiesFailed: {
+      std::string reasons;
+      for (const std::string& reason : summary.LeftOut()) {
+        reasons += (reasons.empty() ? "" : ", ") + reason;
+      }
+      return "Run completed, but not everything selected was backed up: " + reasons + ".";
+    }
+    default: return "Run completed.";
   }
-  if (job.Get("LogActive").number) {
-    std::cout << "Log: " << job.drives.ToNative(job.Get("LogFile").text) << "\n";
-  }
+}
+
+std::string Seconds(std::chrono::steady_clock::duration duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s",
+                std::chrono::duration<double>(duration).count());
+  return text;
 }
 
 void RecordRun(const Job& job, uint32_t run_start) {
@@ -130,14 +192,35 @@ void RecordRun(const Job& job, uint32_t run_start) {
   }
 }
 
+// The settings every CallUpdate of the command shares: the job, the erase
+// limit, and quiet views where the command prints during the run.
+void HandOverJob(const Job& job, const EngineLibrary& engine, const RunOptions& options,
+                 int32_t dry_run) {
+  HandJobToEngine(job, engine);
+  engine.Int("SetDryRun")(dry_run);
+  const bool quiet = options.verbosity != Verbosity::kNormal;
+  engine.Int("SetQuietViews")(quiet ? 1 : 0);
+}
+
+std::vector<std::string> NativeSources(const Job& job) {
+  std::vector<std::string> sources;
+  for (const std::string& include : job.lists[kDIncl]) sources.push_back(job.drives.ToNative(include));
+  return sources;
+}
+
+std::string MaxEraseText(const Job& job) {
+  const Setting& limit = job.Get("MaxErase");
+  return FormatEraseLimit(EraseLimit{static_cast<int32_t>(limit.number), limit.percent});
+}
+
 }  // namespace
 
-int ExitStatusOf(int32_t result, const RunOutcome& outcome, int failed) {
+int ExitStatusOf(int32_t result, const RunOutcome& outcome, bool stopped_by_guard, bool left_out) {
   // CallUpdate returns 0 for a failed run too; the notification tells them apart.
   if (outcome.run_failed) return kExitRunFailed;
-  if (result == 0 || outcome.space_refused) return kExitAborted;
+  if (result == 0 || outcome.space_refused || stopped_by_guard) return kExitAborted;
   if (outcome.ended_by_check) return kExitStoppedByCheck;
-  return failed > 0 ? kExitCopiesFailed : kExitCompleted;
+  return left_out ? kExitCopiesFailed : kExitCompleted;
 }
 
 void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
@@ -153,6 +236,9 @@ void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
       case SetterKind::kText: engine.Text(name)(setting.text.c_str()); break;
       case SetterKind::kInt: engine.Int(name)(static_cast<int32_t>(setting.number)); break;
       case SetterKind::kUnsigned: engine.Unsigned(name)(setting.number); break;
+      case SetterKind::kEraseLimit:
+        engine.SetEraseLimit()(static_cast<int32_t>(setting.number), setting.percent);
+        break;
     }
   }
 }
@@ -169,28 +255,131 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   if (!job) return kExitJobError;
   EngineLibrary engine;
   if (!LoadEngine(options, &engine)) return kExitNoEngine;
+  const bool json = options.format == OutputFormat::kJson;
+  // Machine-readable output keeps standard output for its objects.
+  std::ostream& messages = json ? std::cerr : std::cout;
 #if !defined(_WIN32)
   if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == TOLVEX_CONFIRM_MODE_OVERVIEW) {
-    std::cout << "Note: ConfirmMode 2 shows the overview on the terminal (--yes and --no do "
-                 "not answer it); without one the run is cancelled.\n";
+    messages << "Note: ConfirmMode 2 shows the overview on the terminal (--yes and --no do "
+                "not answer it); without one the run is cancelled.\n";
   }
 #endif
+  const auto started = std::chrono::steady_clock::now();
   const uint32_t run_start = PackStamp(Sys().Now());
-  HandJobToEngine(*job, engine);
+  HandOverJob(*job, engine, options, TOLVEX_DRY_RUN_OFF);
+  const ItemStyle style{&job->drives, job->Get("LastUpdate").number != 0};
+
   TerminalKeys keys;
-  Answers answers(options.mode, job->drives, job->silent_copy_errors, std::cout, &keys);
-  active_answers = &answers;
-  const int32_t result = engine.Update()(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
-  active_answers = nullptr;
-  const int failed = FailedCopies(answers.outcome());
-  const int status = ExitStatusOf(result, answers.outcome(), failed);
-  Report(status, failed, *job);
+  Answers answers(options.mode, job->drives, job->silent_copy_errors, messages, &keys);
+  ChannelSink sink;
+  if (options.verbosity == Verbosity::kVerbose) {
+    sink.show_outcome = [&](const ItemRecord& item) {
+      std::cout << (json ? ItemJson(item, style) : ItemText(item, style)) << std::endl;
+    };
+  }
+  bool stopped_by_guard = false;
+  sink.answer_end = [&](const ItemRecord& end) {
+    // OK in an overview that showed the erase limit's warning counts as
+    // --force for this run; --yes does not.
+    const bool over = end.reason == TOLVEX_REASON_ERASE_LIMIT;
+    if (!over || options.force || (end.state & TOLVEX_PLAN_CONFIRMED)) return TOLVEX_PLAN_GO;
+    stopped_by_guard = true;
+    return TOLVEX_PLAN_STOP;
+  };
+  const int32_t result = CallEngine(engine, &answers, &sink);
+  const RunSummary summary = Summarize(sink.plan, sink.outcomes, false);
+  const int status = ExitStatusOf(result, answers.outcome(), stopped_by_guard, !summary.LeftOut().empty());
+
+  if (stopped_by_guard) {
+    std::cerr << "tolvex: stopped before anything was erased or copied: "
+              << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
+              << " See the plan with \"tolvex plan JOB\"; \"tolvex --force JOB\" runs it all "
+                 "the same.\n";
+  }
+  if (status == kExitAborted && Interrupted()) std::cerr << "tolvex: stopped by Ctrl-C\n";
+  PrintProblems(summary, style, std::cerr);
+  const std::string duration = Seconds(std::chrono::steady_clock::now() - started);
+  if (json) {
+    std::cout << JsonObject()
+                     .Text("kind", "result")
+                     .Number("exit_status", status)
+                     .Text("text", StatusLine(status, summary, stopped_by_guard))
+                     .Text("duration", duration)
+                     .str()
+              << "\n"
+              << SummaryJson(summary, style) << "\n";
+  } else if (options.verbosity != Verbosity::kQuiet || status != kExitCompleted) {
+    std::cout << StatusLine(status, summary, stopped_by_guard) << "\n";
+    if (options.verbosity != Verbosity::kQuiet) {
+      PrintSummary(summary, style, std::cout);
+      std::cout << "  duration                  " << duration << "\n";
+    }
+  }
+  if (!json && options.verbosity != Verbosity::kQuiet && job->Get("LogActive").number) {
+    std::cout << "Log: " << job->drives.ToNative(job->Get("LogFile").text) << "\n";
+  }
   // Only a run that did all it planned becomes the next run's LastUpdate. A
-  // file whose copy failed must stay newer than LastUpdate: both ways, a
-  // file on one side only that is older counts as deleted on the other and
-  // is erased.
+  // file whose copy failed, or that was left out, must stay newer than
+  // LastUpdate: both ways, a file on one side only that is older counts as
+  // deleted on the other and is erased.
   if (status == kExitCompleted) RecordRun(*job, run_start);
   return status;
+}
+
+int PlanJob(const std::string& job_path, const RunOptions& options) {
+  const auto job = PrepareJob(job_path);
+  if (!job) return kExitJobError;
+  EngineLibrary engine;
+  if (!LoadEngine(options, &engine)) return kExitNoEngine;
+  const bool json = options.format == OutputFormat::kJson;
+  const bool list_all = options.verbosity == Verbosity::kVerbose;
+  HandOverJob(*job, engine, RunOptions{}, list_all ? TOLVEX_DRY_RUN_LIST_ALL : TOLVEX_DRY_RUN_PLAN);
+  const ItemStyle style{&job->drives, job->Get("LastUpdate").number != 0};
+
+  TerminalKeys keys;
+  std::ostream& messages = json ? std::cerr : std::cout;
+  Answers answers(AnswerMode::kNoTerminal, job->drives, job->silent_copy_errors, messages, &keys);
+  ChannelSink sink;
+  const int32_t result = CallEngine(engine, &answers, &sink);
+  const RunSummary summary = Summarize(sink.plan, sink.outcomes, true);
+  int status = ExitStatusOf(result, answers.outcome(), false, false);
+  if (status != kExitCompleted) {
+    messages << (status == kExitAborted ? "Plan aborted." : StatusLine(status, summary)) << "\n";
+    return status;
+  }
+  if (!json) {
+    std::cout << "Plan of " << job_path << ": what a run would do now (nothing was changed)\n";
+  }
+  const auto print = [&](const ItemRecord& item) {
+    std::cout << (json ? ItemJson(item, style) : ItemText(item, style)) << "\n";
+  };
+  for (const ItemRecord& item : sink.outcomes) {
+    if (item.kind == TOLVEX_ITEM_FINDING) print(item);
+  }
+  for (const ItemRecord& item : sink.plan) {
+    const bool counts = item.kind == TOLVEX_ITEM_UNCHANGED && item.from.empty();
+    const bool figure = item.kind == TOLVEX_ITEM_SPACE || item.kind == TOLVEX_ITEM_SIDE ||
+                        item.kind == TOLVEX_ITEM_END;
+    if (json ? item.kind != TOLVEX_ITEM_END : !(counts || figure)) print(item);
+  }
+  if (json) {
+    std::cout << SummaryJson(summary, style) << "\n";
+    return kExitCompleted;
+  }
+  std::cout << "Summary:\n";
+  PrintSummary(summary, style, std::cout);
+  const std::vector<std::string> left_out = summary.LeftOut();
+  if (!left_out.empty()) {
+    std::string reasons;
+    for (const std::string& reason : left_out) reasons += (reasons.empty() ? "" : ", ") + reason;
+    std::cout << "Left out: " << reasons << " (the run would end with exit status 4).\n";
+  }
+  if (summary.over_erase_limit) {
+    std::cout << "A run would stop before changing anything: "
+              << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
+              << " \"tolvex --force JOB\" runs it all the same.\n";
+  }
+  return kExitCompleted;
 }
 
 }  // namespace tolvex::frontend

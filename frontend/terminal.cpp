@@ -1,10 +1,14 @@
 #include "frontend/terminal.h"
 
+#include "frontend/interrupt.h"
+
 #if defined(_WIN32)
 #include <conio.h>
 #include <stdio.h>
 #include <windows.h>
 #else
+#include <errno.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -21,8 +25,14 @@ bool StdinIsTerminal() {
 }
 
 char TerminalKeys::ReadKey() {
+  if (Interrupted()) return 0;
   const int key = _getch();
   if (key == '\r') return '\n';
+  // _getch reads Ctrl-C as a key instead of signalling it.
+  if (key == 3) {
+    InterruptFromKey();
+    return 0;
+  }
   return key == EOF ? 0 : static_cast<char>(key);
 }
 
@@ -41,7 +51,19 @@ char TerminalKeys::ReadKey() {
     tcsetattr(STDIN_FILENO, TCSANOW, &single);
   }
   char key = 0;
-  const ssize_t got = read(STDIN_FILENO, &key, 1);
+  ssize_t got = 0;
+  // poll ends with EINTR on every signal, whatever SA_RESTART says: a
+  // Ctrl-C while waiting for an answer ends the wait.
+  for (;;) {
+    if (Interrupted()) break;
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    got = read(STDIN_FILENO, &key, 1);
+    break;
+  }
   if (is_terminal) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   if (got != 1) return 0;
   return key == '\r' ? '\n' : key;

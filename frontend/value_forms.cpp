@@ -1,6 +1,8 @@
 #include "frontend/value_forms.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/dos_stamp.h"
 
@@ -92,6 +94,56 @@ std::optional<bool> ParseFlag(const std::string& text) {
   if (word == "1" || word == "yes" || word == "true" || word == "on") return true;
   if (word == "0" || word == "no" || word == "false" || word == "off") return false;
   return std::nullopt;
+}
+
+namespace {
+
+// A whole number from 0 to `most`, digits only.
+std::optional<int32_t> SmallNumber(const std::string& text, int64_t most) {
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  const int64_t value = std::stoll(text);
+  if (value > most) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+// "P%" with P from 0 to 100.
+std::optional<int32_t> Percentage(const std::string& text) {
+  if (text.size() < 2 || text.back() != '%') return std::nullopt;
+  return SmallNumber(Trim(text.substr(0, text.size() - 1)), 100);
+}
+
+}  // namespace
+
+std::optional<EraseLimit> ParseEraseLimit(const std::string& text) {
+  const std::string word = AsciiLowerText(Trim(text));
+  if (word == "none") return EraseLimit{-1, 0};
+  EraseLimit limit{0, 0};
+  const size_t joint = word.find(" and ");
+  if (joint != std::string::npos) {
+    const auto count = SmallNumber(Trim(word.substr(0, joint)), INT32_MAX);
+    const auto percent = Percentage(Trim(word.substr(joint + 5)));
+    if (!count || !percent) return std::nullopt;
+    return EraseLimit{*count, *percent};
+  }
+  if (const auto percent = Percentage(word)) {
+    limit.percent = *percent;
+    return limit;
+  }
+  if (const auto count = SmallNumber(word, INT32_MAX)) {
+    limit.count = *count;
+    return limit;
+  }
+  return std::nullopt;
+}
+
+std::string FormatEraseLimit(const EraseLimit& limit) {
+  if (limit.count < 0) return "none";
+  const std::string percent = std::to_string(limit.percent) + "%";
+  if (limit.percent == 0) return std::to_string(limit.count);
+  if (limit.count == 0) return percent;
+  return std::to_string(limit.count) + " and " + percent;
 }
 
 std::optional<uint32_t> ParseDate(const std::string& text) {

@@ -35,6 +35,18 @@ std::string FormatColour(uint32_t colour);
 // Exactly one printable ASCII character other than a space.
 std::optional<char> ParseSeparator(const std::string& text);
 
+// The erase limit of a job (MaxErase): a side is over it when a plan erases
+// more than `count` of its files and more than `percent` per cent of them.
+// "none" (count -1: no limit), "N" (a count), "P%" (a share, 0 to 100), or
+// "N and P%" (both must be exceeded).
+struct EraseLimit {
+  int32_t count = -1;
+  int32_t percent = 0;
+};
+std::optional<EraseLimit> ParseEraseLimit(const std::string& text);
+// The inverse for display ("10 and 50%", "none").
+std::string FormatEraseLimit(const EraseLimit& limit);
+
 // Text helpers shared by the readers.
 std::string Trim(const std::string& text);
 

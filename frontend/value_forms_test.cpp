@@ -79,5 +79,29 @@ TEST(ParseFlagAndSeparator, AcceptTheDocumentedWordsOnly) {
   EXPECT_EQ(ParseSeparator(""), std::nullopt);
 }
 
+// MaxErase: a count, a share, both, or none; written back as read.
+TEST(ParseEraseLimit, ReadsCountsSharesBothAndNone) {
+  const struct {
+    const char* text;
+    int32_t count;
+    int32_t percent;
+    const char* shown;
+  } cases[] = {
+      {"10 and 50%", 10, 50, "10 and 50%"}, {"100", 100, 0, "100"},  {"20%", 0, 20, "20%"},
+      {" None ", -1, 0, "none"},            {"0", 0, 0, "0"},        {"0%", 0, 0, "0"},
+      {"5 AND 100 %", 5, 100, "5 and 100%"}, {"0 and 50%", 0, 50, "50%"},
+  };
+  for (const auto& c : cases) {
+    const auto limit = ParseEraseLimit(c.text);
+    ASSERT_TRUE(limit) << c.text;
+    EXPECT_EQ(limit->count, c.count) << c.text;
+    EXPECT_EQ(limit->percent, c.percent) << c.text;
+    EXPECT_EQ(FormatEraseLimit(*limit), c.shown) << c.text;
+  }
+  for (const char* text : {"", "-1", "101%", "ten", "10 or 50%", "50% and 10", "10 and", "1.5", "%"}) {
+    EXPECT_FALSE(ParseEraseLimit(text)) << text;
+  }
+}
+
 }  // namespace
 }  // namespace tolvex::frontend

@@ -15,7 +15,8 @@
 //   - every file the run wrote holds the whole content some file had
 //     before the run (no partial target);
 //   - the log is well-formed: CR LF after every line and nowhere else, a
-//     header and a footer.
+//     header and a footer;
+//   - a dry run (SetDryRun) changed nothing at all.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -35,6 +36,7 @@
 #include "include/tolvex32.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "model/run_extension.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
 
@@ -244,7 +246,7 @@ void(TOLVEX_CALL* const kClears[])() = {ClearDInclSels, ClearDExclSels, ClearFIn
 
 // One export call with a value from the input.
 void CallOneExport(FuzzedDataProvider& input) {
-  switch (input.ConsumeIntegralInRange(0, 7)) {
+  switch (input.ConsumeIntegralInRange(0, 8)) {
     case 0:
     case 1:
       kIntSetters[input.ConsumeIntegralInRange<size_t>(0, std::size(kIntSetters) - 1)](
@@ -269,6 +271,15 @@ void CallOneExport(FuzzedDataProvider& input) {
       return;
     case 6:
       kClears[input.ConsumeIntegralInRange<size_t>(0, std::size(kClears) - 1)]();
+      return;
+    case 7:
+      // The extension's settings that change what a run does.
+      if (input.ConsumeBool()) {
+        SetDryRun(IntValue(input));
+      } else {
+        const int32_t count = IntValue(input);
+        SetEraseLimit(count, IntValue(input));
+      }
       return;
     default:
       switch (input.ConsumeIntegralInRange(0, 2)) {
@@ -423,6 +434,16 @@ void CheckRun(const Sandbox& sandbox, const TreeSnapshot& before, const TreeSnap
   for (const auto& [path, state] : before) {
     if (after.count(path) == 0 && !allowed.Allows(path, state.folder)) {
       Fail("removed outside the job: " + path);
+    }
+  }
+  if (Extension.DryRun()) {
+    // A dry run writes nothing at all: no copy, no log, no renamed folder.
+    for (const auto& [path, state] : after) {
+      const auto old = before.find(path);
+      if (old == before.end() || !SameEntry(old->second, state)) Fail("a dry run changed " + path);
+    }
+    for (const auto& [path, state] : before) {
+      if (after.count(path) == 0) Fail("a dry run removed " + path);
     }
   }
   if (allowed.log().empty() || log_existed || log_in_trees) return;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/program_state.h"
+#include "model/run_extension.h"
 
 namespace tolvex::fuzz {
 
@@ -19,6 +20,7 @@ std::string Number(const char* name, int64_t value) {
 
 void FreshLibrary() {
   Parameters = TParameters();
+  Extension = TExtension();
   ClearProgramLists();
   Aborted = false;
   InterruptRequest = false;

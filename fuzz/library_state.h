@@ -9,9 +9,9 @@
 
 namespace tolvex::fuzz {
 
-// Empties the parameter set, the lists and the run flags, as a freshly
-// loaded library has them: each input starts from there, so that it does
-// the same when it runs again alone.
+// Empties the parameter set, the extension's settings, the lists and the
+// run flags, as a freshly loaded library has them: each input starts from
+// there, so that it does the same when it runs again alone.
 void FreshLibrary();
 
 // Every setting that decides what a run touches, one group a line.

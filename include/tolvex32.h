@@ -1,8 +1,12 @@
 /* The programming interface of the engine library: 44 configuration
- * functions and CallUpdate. Flat C, undecorated names; the Windows API
- * calling convention on 32-bit Windows (the callee removes the arguments),
- * the C convention for the four callbacks. Texts are NUL-terminated 8-bit
- * strings, copied on entry; a null text counts as empty. */
+ * functions and CallUpdate (ordinals 1 to 45), and an optional extension
+ * from ordinal 46 on (at the end of this header) that a front end may use
+ * to learn the plan and each action's outcome, run a plan without carrying
+ * it out, and cancel a run. A caller of the first 45 alone never sees a
+ * difference. Flat C, undecorated names; the Windows API calling convention
+ * on 32-bit Windows (the callee removes the arguments), the C convention for
+ * the callbacks. Texts are NUL-terminated 8-bit strings, copied on entry; a
+ * null text counts as empty. */
 #ifndef TOLVEX32_H
 #define TOLVEX32_H
 
@@ -108,6 +112,11 @@ enum TolvexNotifyCode {
                                           CallUpdate returns 0 */
 };
 
+/* The log line of a run the front end stopped at the end of the plan (the
+ * extension's TOLVEX_PLAN_STOP) because the plan erases more files than its
+ * erase limit allows; CallUpdate then returns 0. No NotifyProc call. */
+#define TOLVEX_EVENT_ERASE_LIMIT 10011
+
 /* Reports the log makes of single files and folders a run found and left
  * alone (no NotifyProc call); a run keeps the same codes with what it found. */
 enum TolvexReportCode {
@@ -116,7 +125,13 @@ enum TolvexReportCode {
   TOLVEX_REPORT_CASE_TWIN = 10108,      /* a name another in the same folder holds in other
                                            letter case: left alone on both sides */
   TOLVEX_REPORT_NAME_CLASH = 10109,     /* flat paths: a file whose name a newer file holds */
-  TOLVEX_REPORT_CONFLICT = 10110        /* a pair with one stamp and other sizes, left alone */
+  TOLVEX_REPORT_CONFLICT = 10110,       /* a pair with one stamp and other sizes, left alone */
+  TOLVEX_REPORT_UNREADABLE_FOLDER = 10111, /* a folder that could not be read (no access, an I/O
+                                           error, a path too long): what it holds is left alone
+                                           on both sides */
+  TOLVEX_REPORT_LINK_NOT_FOLLOWED = 10112, /* a link to a folder (or a junction): not entered */
+  TOLVEX_REPORT_ROTATION_BLOCKED = 10113   /* generations: a "Grandfather" folder left over from an
+                                           earlier run blocked the rotation (the path) */
 };
 
 /* The answers the callbacks give. */
@@ -209,6 +224,143 @@ TOLVEX_INT_SETTER(SetMidnight)
  * or the run failed inside (NotifyProc was then told 10010). */
 TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                              TCopyErrorProc copy_error, TMakeDirProc make_dir);
+
+/* ---- The extension: ordinals 46 on --------------------------------------
+ *
+ * A front end that sets none of these gets exactly the run of the first 45
+ * exports. Like the configuration values, the settings keep their last value
+ * across runs.
+ *
+ * The run hands the front end one TolvexItem at a time, by pointer, valid
+ * during the call only. Two channels:
+ *   - PlanProc: the plan as the run is about to carry it out, once per run
+ *     that gets that far: after the scan (with ConfirmMode 2 after the
+ *     overview's OK), before anything is erased or copied. In order: the
+ *     generation folder; in a dry run the renames of the rotation as they
+ *     would go; the actions in the order the run carries them out (the
+ *     erase pass, last candidate first, then the copy pass in list order);
+ *     the unchanged pairs; the space figure of each drive; the erase figures
+ *     of each side; then TOLVEX_ITEM_END, whose answer decides: go on, or
+ *     stop before anything is erased or copied.
+ *   - OutcomeProc: what the run did and found, as it happens: each rename of
+ *     the rotation, each finding (also those the run ends on), each file
+ *     erased or not, copied or not, skipped, each empty folder removed.
+ *
+ * Paths are in drive form; sizes and counts are 64-bit. The procedures are
+ * called while the library's progress views may be up: a front end that
+ * prints in them sets SetQuietViews(1). */
+
+enum TolvexItemKind {
+  TOLVEX_ITEM_COPY = 1,       /* a copy into the destination tree: from (source) -> to */
+  TOLVEX_ITEM_COPY_BACK = 2,  /* a copy into the source tree: from (destination) -> to */
+  TOLVEX_ITEM_ERASE = 3,      /* one file erased: from */
+  TOLVEX_ITEM_SKIP = 4,       /* a candidate left alone: from, to; reason */
+  TOLVEX_ITEM_FOLDER_REMOVED = 5, /* an empty folder removed: from (outcomes only) */
+  TOLVEX_ITEM_FINDING = 6,    /* found and left alone: from; reason = TOLVEX_REPORT_* code */
+  TOLVEX_ITEM_ROTATION = 7,   /* a rename of the generation rotation: from -> to */
+  TOLVEX_ITEM_GENERATION = 8, /* the working destination folder the run writes: from */
+  TOLVEX_ITEM_UNCHANGED = 9,  /* equal or older pairs, reason EQUAL or OLDER: with from, one
+                                 pair; without, number = pairs and limit = their bytes */
+  TOLVEX_ITEM_SPACE = 10,     /* drive: number = bytes needed (may be negative), limit =
+                                 bytes available; reason LACKS_SPACE when it lacks */
+  TOLVEX_ITEM_SIDE = 11,      /* side (0 source, 1 destination): number = files the plan
+                                 erases there, limit = files present; reason ERASE_LIMIT when
+                                 over the limit (SetEraseLimit) */
+  TOLVEX_ITEM_END = 12        /* the end of the plan: reason ERASE_LIMIT when a side is over the
+                                 limit; state TOLVEX_PLAN_CONFIRMED when the overview showed
+                                 that warning and its OK was pressed */
+};
+
+enum TolvexReason {
+  TOLVEX_REASON_NONE = 0,
+  TOLVEX_REASON_IGNORED_ORPHAN = 1, /* a file on one side only that the orphan mode ignores */
+  TOLVEX_REASON_BY_USER = 2,        /* ignored in the overview or by an answer */
+  TOLVEX_REASON_CONFLICT = 3,       /* STATE_CONFLICT: one stamp, other sizes */
+  TOLVEX_REASON_NAME_CLASH = 4,     /* STATE_NAME_CLASH */
+  TOLVEX_REASON_COPY_FAILED = 5,    /* skipped after its copy failed */
+  TOLVEX_REASON_NO_ACTION = 6,      /* a state without a known action */
+  TOLVEX_REASON_EQUAL = 7,          /* same stamp and size on both sides */
+  TOLVEX_REASON_OLDER = 8,          /* one way: the other side's copy is newer */
+  TOLVEX_REASON_LACKS_SPACE = 9,
+  TOLVEX_REASON_ERASE_LIMIT = 10
+};
+
+enum TolvexOutcome {
+  TOLVEX_OUTCOME_PLANNED = 0, /* every PlanProc item */
+  TOLVEX_OUTCOME_DONE = 1,
+  TOLVEX_OUTCOME_FAILED = 2,  /* error: the Windows error code (also of a failed erase) */
+  TOLVEX_OUTCOME_SKIPPED = 3  /* reason says why */
+};
+
+/* PlanProc's answer to TOLVEX_ITEM_END (its answers to other items are
+ * ignored). In a dry run the run ends after the plan whatever the answer. */
+enum TolvexPlanAnswer { TOLVEX_PLAN_GO = 0, TOLVEX_PLAN_STOP = 1 };
+#define TOLVEX_PLAN_CONFIRMED 0x0001u
+
+/* SetDryRun: 0 runs; 1 hands over the plan and ends before the erase pass:
+ * no log, nothing renamed (the rotation is judged on the folders as they
+ * are, and the folder that would become "Grandson" is scanned, shown under
+ * its new name), no midnight hint, a space shortage reported in the plan
+ * instead of asked (no NotifyProc 10008), no overview, no ConfirmProc; 2 as
+ * 1 and also lists each unchanged pair. CallUpdate returns 1 (0 when
+ * cancelled). */
+enum TolvexDryRun { TOLVEX_DRY_RUN_OFF = 0, TOLVEX_DRY_RUN_PLAN = 1, TOLVEX_DRY_RUN_LIST_ALL = 2 };
+
+/* The error code of a copy stopped by a second CancelUpdate (the system's
+ * ERROR_REQUEST_ABORTED): the target is as it was. */
+#define TOLVEX_ERROR_COPY_STOPPED 1235u
+
+/* One item. The 64-bit fields come first, so that the layout is the same
+ * whatever a compiler's alignment of 64-bit fields inside structs. A later
+ * version may append fields; struct_size tells how many bytes this one has. */
+typedef struct TolvexItem {
+  uint64_t size;         /* bytes of `from` (COPY, COPY_BACK, ERASE, SKIP, UNCHANGED) */
+  uint64_t counter_size; /* bytes of `to` before the action; 0 when absent */
+  int64_t number;        /* SPACE, SIDE, UNCHANGED: see the kinds */
+  int64_t limit;         /* SPACE, SIDE, UNCHANGED: see the kinds */
+  uint32_t struct_size;  /* sizeof(TolvexItem) of the library */
+  int32_t kind;          /* TOLVEX_ITEM_* */
+  int32_t reason;        /* TOLVEX_REASON_*; for FINDING the TOLVEX_REPORT_* code */
+  int32_t outcome;       /* TOLVEX_OUTCOME_* */
+  uint32_t error;        /* the Windows error code of a failure; 0 else */
+  uint32_t state;        /* the candidate's state word (TOLVEX_STATE_*); END: flags */
+  uint32_t stamp;        /* packed DOS stamp of `from` */
+  uint32_t counter_stamp; /* of `to`; 0 when absent */
+  int32_t drive;         /* SPACE: the drive letter; 0 else */
+  int32_t side;          /* SIDE: 0 source tree, 1 destination tree; else the side of `from` */
+  const char* from;      /* null where the kind has none */
+  const char* to;
+} TolvexItem;
+
+/* The plan, item by item; the answer to TOLVEX_ITEM_END decides. */
+typedef int(TOLVEX_CALLBACK* TPlanProc)(const TolvexItem* item);
+/* Each outcome as it happens. */
+typedef void(TOLVEX_CALLBACK* TOutcomeProc)(const TolvexItem* item);
+
+/* 46: the plan channel; null turns it off. */
+TOLVEX_EXPORT void TOLVEX_CALL SetPlanProc(TPlanProc proc);
+/* 47: the outcome channel; null turns it off. */
+TOLVEX_EXPORT void TOLVEX_CALL SetOutcomeProc(TOutcomeProc proc);
+/* 48: TOLVEX_DRY_RUN_*; other values count as 0. */
+TOLVEX_EXPORT void TOLVEX_CALL SetDryRun(int32_t mode);
+/* 49: the erase guard. A side is over the limit when the plan erases more
+ * than `count` of its files and more than `percent` per cent of the files
+ * present there (every file scanned on that side, not only candidates).
+ * A count below 0 turns the guard off (the default). The run only reports
+ * it (TOLVEX_ITEM_SIDE, TOLVEX_ITEM_END, the overview's warning line); the
+ * front end's answer to TOLVEX_ITEM_END stops the run. */
+TOLVEX_EXPORT void TOLVEX_CALL SetEraseLimit(int32_t count, int32_t percent);
+/* 50: non-zero: no progress views and no overview (which then counts as
+ * Cancel). */
+TOLVEX_EXPORT void TOLVEX_CALL SetQuietViews(int32_t quiet);
+/* 51: async-signal-safe (a signal handler or a console control handler may
+ * call it). The first call makes the run stop at its next check, as the
+ * search dialog's Cancel does (a copy under way completes; no more questions;
+ * the log gets its footer; CallUpdate returns 0); a second call also stops
+ * the copy under way, whose temporary file is removed (the target stays as it
+ * was; TOLVEX_ERROR_COPY_STOPPED). A run that starts after calls has them
+ * counted already; CallUpdate clears them when it returns. */
+TOLVEX_EXPORT void TOLVEX_CALL CancelUpdate(void);
 
 #undef TOLVEX_TEXT_SETTER
 #undef TOLVEX_INT_SETTER

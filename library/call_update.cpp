@@ -1,11 +1,17 @@
 // The 45th export: one whole update run. No exception crosses the boundary.
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "include/tolvex32.h"
+#include "engine/erase_guard.h"
 #include "engine/run_ui.h"
 #include "engine/update_run.h"
 #include "library/run_views.h"
 #include "model/program_state.h"
+#include "model/run_extension.h"
+#include "platform/stop_request.h"
+#include "ui/overview/overview_warning.h"
 
 namespace {
 
@@ -28,17 +34,36 @@ class RunViews {
   std::unique_ptr<tolvex::RunUi> views_;
 };
 
+// With an erase limit, the terminal overview shows its warning line for the
+// length of one run (OK there then lets the plan through).
+class EraseLimitWarningLine {
+ public:
+  EraseLimitWarningLine() : before_(tolvex::overview::OverviewWarningSource()) {
+    if (tolvex::Extension.GuardsErasures()) {
+      tolvex::overview::SetOverviewWarningSource(tolvex::EraseLimitWarning);
+    }
+  }
+  ~EraseLimitWarningLine() { tolvex::overview::SetOverviewWarningSource(before_); }
+  EraseLimitWarningLine(const EraseLimitWarningLine&) = delete;
+  EraseLimitWarningLine& operator=(const EraseLimitWarningLine&) = delete;
+
+ private:
+  std::function<std::string()> before_;
+};
+
 }  // namespace
 
 extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                           TCopyErrorProc copy_error, TMakeDirProc make_dir) {
   try {
     RunViews views;
+    EraseLimitWarningLine warning;
     return tolvex::RunUpdate({notify, confirm, copy_error, make_dir});
   } catch (...) {
     // The run catches its own failures and reports them; one that escapes
     // (the log could not even be made) is no success either.
     tolvex::ClearProgramLists();
+    tolvex::ClearStopRequests();
     return 0;
   }
 }

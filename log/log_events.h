@@ -17,6 +17,7 @@ enum LogEvent : int {
   kEventLacksSpace = TOLVEX_NOTIFY_LACKS_SPACE,      // a drive lacks space (drive letter, missing bytes)
   kEventDrivesMeet = TOLVEX_NOTIFY_DRIVES_MEET,      // folders of two drives meet in the destination
   kEventRunFailed = TOLVEX_NOTIFY_RUN_FAILED,        // the run stopped on an internal error
+  kEventEraseLimit = TOLVEX_EVENT_ERASE_LIMIT,       // stopped at the plan: too many erasures
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry
@@ -27,6 +28,9 @@ enum LogEvent : int {
   kEventCaseTwin = TOLVEX_REPORT_CASE_TWIN,          // folder entry with a name left alone
   kEventNameClash = TOLVEX_REPORT_NAME_CLASH,        // folder entry with a file a flat run skipped
   kEventConflict = TOLVEX_REPORT_CONFLICT,           // folder entry with the source file of a conflict
+  kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER,  // folder entry: a folder not read
+  kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED,   // folder entry: a folder link
+  kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: the leftover Grandfather
   kEventEnd = 10255,                                 // footer: date line, rule
 };
 

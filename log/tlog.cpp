@@ -62,6 +62,8 @@ const char* FixedLine(int code) {
     case kEventDrivesMeet:
       return "Error: Source directories of different drives meet in the destination.";
     case kEventRunFailed: return "Error: The run failed (internal error).";
+    case kEventEraseLimit:
+      return "Error: The plan erases more files than the erase limit allows; nothing was done.";
     default: return nullptr;
   }
 }
@@ -171,6 +173,9 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventCaseTwin: return WriteFolderEntry("Case twin", entry.path);
     case kEventNameClash: return WriteFolderEntry("Name clash", entry.path);
     case kEventConflict: return WriteFolderEntry("Conflict", entry.path);
+    case kEventUnreadableFolder: return WriteFolderEntry("Unreadable folder", entry.path);
+    case kEventLinkNotFollowed: return WriteFolderEntry("Link not followed", entry.path);
+    case kEventRotationBlocked: return WriteFolderEntry("Rotation blocked", entry.path);
     case kEventEnd:
       if (dateTime != 0) WriteDateLine();
       return WriteLine(std::string(kRuleLength, '-'));

@@ -22,6 +22,7 @@
 //   10002 .. 10007                their one fixed line; 10004 names entry.drive
 //   10009 kEventDrivesMeet        its one fixed line
 //   10010 kEventRunFailed         its one fixed line
+//   10011 kEventEraseLimit        its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."
 //                                 from entry.drive and entry.missingBytes
 //   10100 kEventFileCopied        timed; file entry, second label "to"
@@ -34,6 +35,9 @@
 //   10108 kEventCaseTwin          timed; folder entry (the file, or folder with its backslash)
 //   10109 kEventNameClash         timed; folder entry (the file left out)
 //   10110 kEventConflict          timed; folder entry (the file, source side)
+//   10111 kEventUnreadableFolder  timed; folder entry (the folder, with its backslash)
+//   10112 kEventLinkNotFollowed   timed; folder entry (the link, with a backslash)
+//   10113 kEventRotationBlocked   timed; folder entry (the leftover Grandfather folder)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing
 //

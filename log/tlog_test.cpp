@@ -141,6 +141,9 @@ TEST_F(TLogTest, TimeLinePrecedesEveryEntryOnlyWithDateTime2) {
       log.Write(kEventFileErased, LogEntry::Erased("S:\\A.TXT", "        1", "x"));
       log.Write(kEventDirectoryDeleted, LogEntry::Folder("T:\\OLD\\"));
       log.Write(kEventUnusableName, LogEntry::Folder("/data/a:b"));
+      log.Write(kEventUnreadableFolder, LogEntry::Folder("S:\\Locked\\"));
+      log.Write(kEventLinkNotFollowed, LogEntry::Folder("S:\\Data\\Elsewhere\\"));
+      log.Write(kEventRotationBlocked, LogEntry::Folder("T:\\Grandfather"));
       log.Write(kEventAborted);
     });
     const std::vector<std::string> entries = {
@@ -148,6 +151,9 @@ TEST_F(TLogTest, TimeLinePrecedesEveryEntryOnlyWithDateTime2) {
         ShortLine("File erased", "S:\\A.TXT"),
         "    Directory deleted: T:\\OLD\\",
         "        Unusable name: /data/a:b",
+        "    Unreadable folder: S:\\Locked\\",
+        "    Link not followed: S:\\Data\\Elsewhere\\",
+        "     Rotation blocked: T:\\Grandfather",
     };
     std::vector<std::string> expected;
     for (const std::string& entry : entries) {
@@ -254,6 +260,8 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
       {kEventNoFiles, {}, "No files found."},
       {kEventDrivesMeet, {}, "Error: Source directories of different drives meet in the destination."},
       {kEventRunFailed, {}, "Error: The run failed (internal error)."},
+      {kEventEraseLimit, {},
+       "Error: The plan erases more files than the erase limit allows; nothing was done."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RunOne(Settings(), c.code, c.entry), Lines({c.line})) << c.code;
@@ -261,7 +269,7 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
 }
 
 TEST_F(TLogTest, UnknownCodesWriteNothing) {
-  for (int code : {0, -1, 10000, 10011, 10103, 10111, 10254, 10256}) {  // 10106-10110 are reports
+  for (int code : {0, -1, 10000, 10012, 10103, 10114, 10254, 10256}) {  // 10106-10113 are reports
     Settings s;
     s.dateTime = 2;
     s.details = 2;

@@ -7,6 +7,8 @@ std::vector<FOLDER> groups;
 std::vector<STRING> dirList;
 std::vector<STRING> counterpartList;
 std::vector<FINDING> findings;
+ScanTally scanTally;
+std::vector<CANDIDATE> unchangedPairs;
 bool Aborted = false;
 bool InterruptRequest = false;
 
@@ -16,6 +18,8 @@ void ClearProgramLists() {
   dirList.clear();
   counterpartList.clear();
   findings.clear();
+  scanTally = ScanTally();
+  unchangedPairs.clear();
 }
 
 }  // namespace tolvex

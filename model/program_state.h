@@ -16,13 +16,32 @@ extern std::vector<STRING> counterpartList;   // counterpart of each dirList ent
 // missing includes (the checks), names no action may touch (the scan).
 extern std::vector<FINDING> findings;
 
+// What a scan saw beside the plan. Files present on each side (0 source
+// tree, 1 destination tree) are every file a scan met there (past the
+// exclusions), candidate or not: the erase guard weighs the plan's erasures
+// against them. Unchanged pairs are those the decision skips for being equal
+// (the same stamp and size) or older (one way: the other copy is newer),
+// each counted once, from the side the job reads from.
+struct ScanTally {
+  uint64_t filesPresent[2] = {0, 0};
+  uint64_t equalPairs = 0;
+  uint64_t equalBytes = 0;
+  uint64_t olderPairs = 0;
+  uint64_t olderBytes = 0;
+};
+extern ScanTally scanTally;
+// The unchanged pairs themselves, kept only when a dry run asks to list
+// them (a big tree would cost memory for nothing otherwise): each as a
+// candidate whose stamp tells equal from older.
+extern std::vector<CANDIDATE> unchangedPairs;
+
 // Set when the user aborts; cleared at the start of every run.
 extern bool Aborted;
 // Set by the Interrupt button; the copy pass turns the next copy into a
 // failure with the code 0x20000000.
 extern bool InterruptRequest;
 
-// Empties the lists.
+// Empties the lists (the scan's tally too).
 void ClearProgramLists();
 
 }  // namespace tolvex

@@ -3,7 +3,9 @@
 // failure leaves untouched, and what a copy carries over.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "platform/conformance_support.h"
 #include "platform/dos_stamp.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 #include "testing/test_drives.h"
 
 namespace tolvex {
@@ -247,6 +250,37 @@ TEST_F(ConformanceFiles, CopyOfAnEmptyFile) {
   ASSERT_EQ(Sys().CopyOver("S:\\d\\empty.txt", "S:\\d\\target.txt"), kErrOk);
   EXPECT_TRUE(drives_.Exists("S:\\d\\target.txt"));
   EXPECT_EQ(FoundEntry("S:\\d\\target.txt").size, 0u);
+}
+
+// A copy asked to stop (a second Ctrl-C) fails with 1235 whether it was in
+// the middle of its data or done with it: the target keeps what it held,
+// a new target is not made, and no temporary file stays in the folder. One
+// request is not enough: the copy under way completes.
+TEST_F(ConformanceFiles, ACopyAskedToStopLeavesTheTargetAsItWas) {
+  drives_.WriteFile("S:\\d\\big.bin", std::string(5 << 20, 'b'));
+  drives_.MakeDirs("T:\\t");
+  RequestStop();
+  EXPECT_EQ(Sys().CopyOver("S:\\d\\src.txt", "S:\\d\\target.txt"), kErrOk);
+  RequestStop();
+  for (const char* source : {"S:\\d\\src.txt", "S:\\d\\big.bin"}) {
+    EXPECT_EQ(Sys().CopyOver(source, "S:\\d\\target.txt"), kErrRequestAborted) << source;
+    EXPECT_EQ(Sys().CopyOver(source, "T:\\t\\new.bin"), kErrRequestAborted) << source;
+  }
+  ClearStopRequests();
+  EXPECT_EQ(drives_.ReadFile("S:\\d\\target.txt"), "source");  // the first copy's
+  EXPECT_FALSE(drives_.Exists("T:\\t\\new.bin"));
+  // Listed natively: an enumeration of the platform never shows a temporary file.
+  const auto native_names = [this](const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(drives_.Native(folder))) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EQ(native_names("T:\\t\\"), std::vector<std::string>{});
+  EXPECT_EQ(native_names("S:\\d\\"),
+            (std::vector<std::string>{"big.bin", "empty", "src.txt", "sub", "target.txt"}));
 }
 
 TEST_F(ConformanceFiles, MoveRenamesFilesAndFolders) {

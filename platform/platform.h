@@ -39,6 +39,7 @@ enum : uint32_t {
   kErrDirNotEmpty = 145,
   kErrAlreadyExists = 183,
   kErrFilenameTooLong = 206,
+  kErrRequestAborted = 1235,  // a copy stopped on request (platform/stop_request.h)
 };
 
 // DOS/Win32 file attribute bits.
@@ -126,7 +127,9 @@ class Platform {
   // target a folder, read-only or not writable (on Windows also a hidden or
   // system target, which CopyFileA refuses to replace; on POSIX hidden is
   // only a leading dot, and such a target is replaced); 32 source and target
-  // are one file; 112 disk full (the target is then as it was).
+  // are one file; 112 disk full (the target is then as it was); 1235 when a
+  // second stop request came during the copy (CopyStopRequested): the
+  // target is as it was and no temporary file stays behind.
   virtual uint32_t CopyOver(const std::string& from, const std::string& to) = 0;
   // DeleteFileA: 2 missing, 5 read-only or a folder.
   virtual uint32_t RemoveFile(const std::string& path) = 0;

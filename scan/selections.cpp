@@ -78,6 +78,11 @@ bool IsEnterableFolder(const FindEntry& entry) {
          (entry.attributes & kAttrReparsePoint) == 0 && !IsDotEntry(entry.name);
 }
 
+bool IsFolderLink(const FindEntry& entry) {
+  return (entry.attributes & kAttrDirectory) != 0 &&
+         (entry.attributes & kAttrReparsePoint) != 0 && !IsDotEntry(entry.name);
+}
+
 }  // namespace
 
 size_t CommonPrefixLength(const std::string& a, const std::string& b) {
@@ -138,7 +143,7 @@ void DropMissingDirectories(std::vector<STRING>* list) {
 }
 
 int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
-                    std::vector<UnusableName>* unusable, FolderListings* listings) {
+                    std::vector<FolderNote>* notes, FolderListings* listings) {
   // The subfolder search enumerates "*.*" with the mask 0x17, which yields
   // every entry: exactly what a listing holds.
   static_assert(kEveryEntryMask == 0x17);
@@ -146,18 +151,24 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
       listings ? listings->Get(folder) : ReadFolderListing(folder);
   int count = 0;
   for (const FindEntry& entry : listing->entries()) {
-    if (!IsEnterableFolder(entry)) continue;
-    list->emplace_back(folder + entry.name + "\\*", mark);
-    ++count;
+    if (IsEnterableFolder(entry)) {
+      list->emplace_back(folder + entry.name + "\\*", mark);
+      ++count;
+    } else if (notes && IsFolderLink(entry)) {
+      notes->push_back({TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder, folder + entry.name + "\\"});
+    }
   }
-  if (unusable) {
-    for (const std::string& path : listing->unusable()) unusable->push_back({folder, path});
+  if (notes) {
+    if (!listing->readable()) notes->push_back({TOLVEX_REPORT_UNREADABLE_FOLDER, folder, folder});
+    for (const std::string& path : listing->unusable()) {
+      notes->push_back({TOLVEX_REPORT_UNUSABLE_NAME, folder, path});
+    }
   }
   return count;
 }
 
 void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
-                      std::vector<UnusableName>* unusable, FolderListings* listings) {
+                      std::vector<FolderNote>* notes, FolderListings* listings) {
   GaugeMover mover(gauge);
   int pass = 0;
   for (;;) {
@@ -176,7 +187,7 @@ void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
       std::string folder = (*list)[i].text();
       folder.pop_back();
       (*list)[i].SetText(folder);
-      found += ExpandDirectory(folder, list, (*list)[i].mark(), unusable, listings);
+      found += ExpandDirectory(folder, list, (*list)[i].mark(), notes, listings);
     }
     ++pass;
     if (found == 0 || Aborted) break;

@@ -24,11 +24,15 @@
 
 namespace tolvex {
 
-// A name the Windows namespace cannot hold, reported by the listing of
-// `folder` (drive form); `native_path` is what the log shows.
-struct UnusableName {
+// What the subfolder search met in `folder` (drive form) and left alone,
+// with its report code (TOLVEX_REPORT_*): a name the Windows namespace
+// cannot hold (`path` is the native path, which the log shows), a link to a
+// folder that is not entered (`path` in drive form, with its backslash), or
+// the folder itself, which could not be read.
+struct FolderNote {
+  int32_t kind = 0;
   std::string folder;
-  std::string native_path;
+  std::string path;
 };
 
 // Number of leading bytes equal in both texts (letter case counts).
@@ -58,19 +62,21 @@ void DropMissingDirectories(std::vector<STRING>* list);
 // Replaces every "*" entry by the folder itself and all folders below it,
 // breadth first, pass by pass; new entries keep the mark of the entry they
 // were found under. When `gauge` is not null it moves over 0..300. Names the
-// platform cannot represent are added to *unusable when it is not null.
+// platform cannot represent, folder links and folders that cannot be read
+// are added to *notes when it is not null.
 // With `listings`, folders are read through it (and kept for the file
 // search); without, each is read on its own.
 void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
-                      std::vector<UnusableName>* unusable = nullptr,
+                      std::vector<FolderNote>* notes = nullptr,
                       FolderListings* listings = nullptr);
 
 // Appends "<folder><name>\*" with `mark` for every immediate subfolder of
 // `folder` (hidden and system ones too) and returns how many. Folders that
 // are reparse points (links, junctions) are not entered: they could lead out
-// of the tree or round in a loop.
+// of the tree or round in a loop. *notes, when not null, gets the folder's
+// unusable names and links, and the folder itself when it cannot be read.
 int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_t mark,
-                    std::vector<UnusableName>* unusable = nullptr,
+                    std::vector<FolderNote>* notes = nullptr,
                     FolderListings* listings = nullptr);
 
 // Removes every include entry whose text equals an exclude entry's text

@@ -7,6 +7,7 @@
 
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "model/run_extension.h"
 #include "platform/platform.h"
 #include "scan/conflicts.h"
 #include "scan/decide.h"
@@ -36,14 +37,14 @@ bool CanPairFolders(const TParameters& parameters) {
   return IsKnownPathMode(parameters.PathMode) && IsDirectoryEntry(root) && root.back() == '\\';
 }
 
-// Only the subfolders the scan will visit matter: a name in a folder that
-// was excluded afterwards is no loss.
-void KeepUnusableOfVisitedFolders(const std::vector<UnusableName>& found, FindingSink* sink) {
-  if (found.empty()) return;
+// Only the subfolders the scan will visit matter: a name, a link or an
+// unreadable folder in a folder that was excluded afterwards is no loss.
+void KeepNotesOfVisitedFolders(const std::vector<FolderNote>& notes, FindingSink* sink) {
+  if (notes.empty()) return;
   std::unordered_set<std::string> visited;
   for (const STRING& entry : dirList) visited.insert(entry.text());
-  for (const UnusableName& name : found) {
-    if (visited.count(name.folder) != 0) sink->Add(TOLVEX_REPORT_UNUSABLE_NAME, name.native_path);
+  for (const FolderNote& note : notes) {
+    if (visited.count(note.folder) != 0) sink->Add(note.kind, note.path);
   }
 }
 
@@ -61,7 +62,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     return true;
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
-  std::vector<UnusableName> unusable;
+  std::vector<FolderNote> notes;
   std::unordered_set<std::string> roots;  // the selections and their twins
   // Each step runs to its end or stops at its next test of Aborted; an
   // aborted step ends the scan at once, leaving dirList unsorted.
@@ -81,7 +82,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
         for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
       },
       [&] { DropMissingDirectories(&excludes); },
-      [&] { ExpandSelections(&dirList, progress, &unusable, listings); },
+      [&] { ExpandSelections(&dirList, progress, &notes, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
       [&] { RemoveExcludedDirectories(&dirList, excludes); },
   };
@@ -91,7 +92,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
   }
   std::sort(dirList.begin(), dirList.end());
   DropFoldersWithTwins(roots, listings, sink);
-  KeepUnusableOfVisitedFolders(unusable, sink);
+  KeepNotesOfVisitedFolders(notes, sink);
   return true;
 }
 
@@ -181,6 +182,7 @@ class FolderFileScan {
     if (!IsNamePattern(pattern)) return yielded;
     if (IsWholeFolderPattern(pattern)) {
       const FolderListing& listing = OwnListing();
+      if (!listing.readable()) sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
       for (const FindEntry& entry : listing.entries()) {
         if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
       }
@@ -191,8 +193,9 @@ class FolderFileScan {
     }
     found_.clear();
     std::vector<std::string> unusable;
-    Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
-                      report_unusable ? &unusable : nullptr);
+    const uint32_t result = Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
+                                              report_unusable ? &unusable : nullptr);
+    if (!TellsContent(result)) sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
@@ -237,6 +240,7 @@ class FolderFileScan {
   void ConsiderFile(const FindEntry& entry) {
     if (IsFolderEntry(entry)) return;
     if (excluded_.count(entry.name) != 0) return;
+    ++scanTally.filesPresent[folder_.mark() != 0 ? 1 : 0];
     if (entry.stamp < Parameters.LeastDate) return;
     if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
                 counterpart_folder_, sink_)) {
@@ -246,7 +250,10 @@ class FolderFileScan {
     const Counterpart counterpart = FindCounterpart(entry.name);
     // A file whose counterpart cannot be looked up is left out of the plan:
     // taken for an orphan, its backup could be erased or a copy misjudged.
-    if (counterpart.unknown) return;
+    if (counterpart.unknown) {
+      sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, counterpart_folder_);
+      return;
+    }
     DecisionInput input;
     input.side = folder_.mark();
     input.stamp = entry.stamp;
@@ -255,7 +262,10 @@ class FolderFileScan {
     input.counter_stamp = counterpart.stamp;
     input.counter_size = counterpart.size;
     uint16_t state = 0;
-    if (!DecideCandidate(Parameters, input, &state)) return;
+    if (!DecideCandidate(Parameters, input, &state)) {
+      if (counterpart.present) TallyUnchanged(entry, counterpart);
+      return;
+    }
     std::string name;
     std::string extension;
     SplitName(entry.name, &name, &extension);
@@ -263,6 +273,28 @@ class FolderFileScan {
     candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
                             counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
                             counterpart.attributes, state);
+  }
+
+  // A pair the decision skipped: counted once, from the side the job reads
+  // from (both ways the source side, where only equal pairs count: an older
+  // file there is the other side's newer one, which that side copies).
+  void TallyUnchanged(const FindEntry& entry, const Counterpart& counterpart) {
+    const int32_t touch = Parameters.TouchMode;
+    const uint8_t reading_side = touch == TOLVEX_TOUCH_TO_SOURCE ? 1 : 0;
+    if (folder_.mark() != reading_side) return;
+    const bool equal = entry.stamp == counterpart.stamp && entry.size == counterpart.size;
+    const bool one_way = touch == TOLVEX_TOUCH_TO_DESTINATION || touch == TOLVEX_TOUCH_TO_SOURCE;
+    const bool older = entry.stamp < counterpart.stamp && one_way;
+    if (!equal && !older) return;
+    (equal ? scanTally.equalPairs : scanTally.olderPairs) += 1;
+    (equal ? scanTally.equalBytes : scanTally.olderBytes) += entry.size;
+    if (!Extension.ListsUnchangedPairs()) return;
+    std::string name;
+    std::string extension;
+    SplitName(entry.name, &name, &extension);
+    unchangedPairs.emplace_back(std::move(name), std::move(extension), index_, entry.size,
+                                counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
+                                counterpart.attributes, STATE_IGNORE);
   }
 
   int32_t index_;

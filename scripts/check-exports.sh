@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the export tables of the built engine libraries against
-# library/export_table.txt (ordinal, name, argument bytes):
+# library/export_table.txt (ordinal, name, argument bytes; ordinals 1-45 the
+# specified exports, the extension from 46 on):
 #   - the 32-bit tolvex32.dll (the shipping build): exactly those names under
 #     those ordinals, undecorated, and only system DLLs imported (the C++
 #     runtime is linked in statically);
@@ -34,6 +35,12 @@ expected_count=$(wc -l < "$tmp/expected")
 if [[ $expected_count -eq 0 ]]; then
   fail "no exports listed in $table"
   exit 1
+fi
+# Ordinals 1-45 are the specified exports and never change: CallUpdate is
+# the 45th, and whatever the library adds comes after it.
+if [[ $(sed -n '45p' "$tmp/expected") != "45 CallUpdate" ]] ||
+   [[ $(awk '{ print $1 }' "$tmp/expected" | tr '\n' ' ') != "$(seq -s ' ' 1 "$expected_count") " ]]; then
+  fail "$table: ordinals 1 to 45 must be the specified exports, CallUpdate the 45th, then 46 on in order"
 fi
 
 # Reads `objdump -p` of a PE file; writes "ordinal name" lines, the export

@@ -22,11 +22,12 @@ cp "$build/bin/tolvex32.dll" "$build/bin/tolvex.exe" "$build/library/tolvex32.de
 cp include/tolvex32.h "$out/"
 
 # The folder is complete only when each piece is there and the .def names
-# an export at each of the ordinals 1 to 45.
+# an export at each ordinal of the table: the 45 specified ones and the
+# extension from 46 on.
 for file in tolvex32.dll tolvex.exe tolvex32.def tolvex32.h; do
   [[ -s $out/$file ]] || { echo "package-windows: $file is missing" >&2; exit 1; }
 done
-for ordinal in $(seq 1 45); do
+for ordinal in $(awk '/^[0-9]/ { print $1 }' library/export_table.txt); do
   if ! grep -q "@[0-9]* @$ordinal\$" "$out/tolvex32.def"; then
     echo "package-windows: tolvex32.def has no export at ordinal $ordinal" >&2
     exit 1

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -43,6 +44,15 @@ inline std::string ReadText(const fs::path& file) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// Local time `age` ago as a job file writes dates.
+inline std::string DateAgo(std::chrono::hours age) {
+  const std::time_t then =
+      std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - age);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&then));
+  return text;
 }
 
 inline int CountOf(const std::string& text, const std::string& what) {

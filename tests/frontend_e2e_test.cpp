@@ -239,14 +239,6 @@ TEST_F(TolvexCommand, AMissingSourceFolderLeavesTheBackupAlone) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
-// Local time `age` ago as a job file writes dates.
-std::string DateAgo(std::chrono::hours age) {
-  const std::time_t then = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() - age);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&then));
-  return text;
-}
-
 // Both ways, files on one side only erased: a file made since the last run
 // is new work and is copied. When its copy fails, the run is not recorded:
 // the next run still counts from the run before, so the file is still new
@@ -310,6 +302,11 @@ class FailedCopy : public TolvexCommand {
     EXPECT_EQ(LockedContent(), "old content");
     EXPECT_EQ(Get("backup/fine.txt"), "fine");
     EXPECT_NE(result.out.find("1 copy failed"), std::string::npos) << result.out;
+    // Standard error names the file and the reason.
+    EXPECT_NE(result.err.find("tolvex: copy failed: " + P("source/locked.txt") + " -> " +
+                              P("backup/locked.txt") + ": "),
+              std::string::npos)
+        << result.err;
     // Not recorded: the file that failed stays newer than LastUpdate.
     EXPECT_FALSE(Exists("job.job.state"));
   }
@@ -496,6 +493,32 @@ TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
   EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");
   EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
   EXPECT_FALSE(Exists("job.job.state"));
+}
+
+// Ctrl-C where the run waits for a person: the overview counts it as
+// Cancel, a per-file question as quit; either way nothing of the plan runs,
+// the log ends with its footer and the terminal is the shell's again.
+TEST_F(TolvexCommand, CtrlCWhileTheRunWaitsForAPersonRunsNothing) {
+  Put("source/a.txt", "a");
+  Put("backup/gone.txt", "only in the backup");
+  for (const char* confirm_mode : {"overview", "each-file"}) {
+    SCOPED_TRACE(confirm_mode);
+    WriteJob(std::string("ConfirmMode = ") + confirm_mode + "\nOrphanModeD2 = erase");
+    tolvex::PtyTerminal terminal(24, 80);
+    ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+    if (std::string(confirm_mode) == "overview") {
+      ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+    } else {
+      ASSERT_TRUE(terminal.WaitForOutput("(Enter keeps")) << terminal.Output();
+    }
+    terminal.Type("\x03");
+    EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 1) << terminal.Output();
+    EXPECT_FALSE(terminal.AlternateScreen());
+    EXPECT_FALSE(Exists("backup/a.txt"));
+    EXPECT_EQ(Get("backup/gone.txt"), "only in the backup");
+    EXPECT_NE(Log().find("Aborted by user.\r\n"), std::string::npos) << Log();
+    EXPECT_EQ(Log().rfind(std::string(110, '-') + "\r\n"), Log().size() - 112) << "the footer ends the log";
+  }
 }
 
 #endif

@@ -6,6 +6,8 @@
 
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "model/run_extension.h"
+#include "platform/stop_request.h"
 
 namespace tolvex::runtest {
 
@@ -15,6 +17,13 @@ std::unique_ptr<CallbackRecorder>& RecorderSlot() {
   static std::unique_ptr<CallbackRecorder> recorder = std::make_unique<CallbackRecorder>();
   return recorder;
 }
+
+std::unique_ptr<ChannelRecorder>& ChannelSlot() {
+  static std::unique_ptr<ChannelRecorder> recorder = std::make_unique<ChannelRecorder>();
+  return recorder;
+}
+
+
 
 FileQuestion Question(const char* path, const char* counter_path, uint32_t size,
                       uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp,
@@ -117,6 +126,50 @@ int AnswerQueue::Next() {
 }
 
 CallbackRecorder& Recorder() { return *RecorderSlot(); }
+
+// --- The extension's channels -------------------------------------------------
+
+std::string ChannelItem::Action() const {
+  switch (kind) {
+    case TOLVEX_ITEM_COPY: return "copy " + from + " -> " + to;
+    case TOLVEX_ITEM_COPY_BACK: return "copy back " + from + " -> " + to;
+    case TOLVEX_ITEM_ERASE: return "erase " + from;
+    case TOLVEX_ITEM_SKIP: return "skip " + from + " (" + std::to_string(reason) + ")";
+    case TOLVEX_ITEM_FINDING: return "found " + std::to_string(reason) + " " + from;
+    case TOLVEX_ITEM_ROTATION:
+      return "rename " + from + " -> " + to + (error == 0 ? "" : " fails");
+    default: return "item " + std::to_string(kind) + " " + from;
+  }
+}
+
+std::vector<ChannelItem> ChannelRecorder::OfKind(const std::vector<ChannelItem>& items,
+                                                 int32_t kind) {
+  std::vector<ChannelItem> found;
+  for (const ChannelItem& item : items) {
+    if (item.kind == kind) found.push_back(item);
+  }
+  return found;
+}
+
+std::vector<std::string> ChannelRecorder::Actions(const std::vector<ChannelItem>& items) {
+  std::vector<std::string> actions;
+  for (const ChannelItem& item : items) {
+    if (item.IsAction()) actions.push_back(item.Action());
+  }
+  return actions;
+}
+
+ChannelRecorder& Channels() { return *ChannelSlot(); }
+
+int TOLVEX_CALLBACK RecordPlanItem(const TolvexItem* item) {
+  Channels().plan.emplace_back(frontend::ItemRecord::Of(*item));
+  return item->kind == TOLVEX_ITEM_END ? Channels().endAnswer : TOLVEX_PLAN_GO;
+}
+
+void TOLVEX_CALLBACK RecordOutcome(const TolvexItem* item) {
+  Channels().outcomes.emplace_back(frontend::ItemRecord::Of(*item));
+  if (Channels().onOutcome) Channels().onOutcome(Channels().outcomes.back());
+}
 
 int TOLVEX_CALLBACK RecordNotify(int code, int drive, int number) {
   Recorder().notifications.push_back({code, drive, number});
@@ -274,7 +327,10 @@ RunTest::RunTest() {
   ClearProgramLists();
   Aborted = false;
   InterruptRequest = false;
+  Extension = TExtension();
+  ClearStopRequests();
   RecorderSlot() = std::make_unique<CallbackRecorder>();
+  ChannelSlot() = std::make_unique<ChannelRecorder>();
   SetSys(&platform_);
   SetRunUi(&ui_);
 }
@@ -286,11 +342,41 @@ RunTest::~RunTest() {
   ClearProgramLists();
   Aborted = false;
   InterruptRequest = false;
+  Extension = TExtension();
+  ClearStopRequests();
 }
 
 int RunTest::Run() {
   ApplyJob(job_);
   return CallUpdate(RecordNotify, RecordConfirm, RecordCopyError, RecordMakeDir);
+}
+
+void RunTest::ListenToChannels() const {
+  SetPlanProc(RecordPlanItem);
+  SetOutcomeProc(RecordOutcome);
+}
+
+std::map<std::string, std::string> RunTest::Snapshot() const {
+  std::map<std::string, std::string> files;
+  for (const char letter : {'S', 'T', 'U'}) {
+    const std::string root = TestDrives::Root(letter);
+    const std::filesystem::path native(drives_.Native(root));
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(native, error);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+      std::string relative = std::filesystem::relative(it->path(), native, error).string();
+      std::replace(relative.begin(), relative.end(), '/', '\\');
+      const std::string path = root + relative;
+      if (it->is_directory(error)) {
+        files[path + "\\"] = "folder";
+        continue;
+      }
+      uint32_t stamp = 0;
+      Sys().GetLastWriteStamp(path, &stamp);
+      files[path] = Read(path) + " @" + std::to_string(stamp);
+    }
+  }
+  return files;
 }
 
 std::vector<std::string> RunTest::NativeNames(const std::string& folder) const {

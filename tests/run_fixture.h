@@ -15,8 +15,10 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "frontend/item_record.h"
 #include "include/tolvex32.h"
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
@@ -90,6 +92,35 @@ struct CallbackRecorder {
 
 // The one recorder the callbacks write to; the fixture renews it per test.
 CallbackRecorder& Recorder();
+
+// --- The extension's channels -----------------------------------------------
+
+// One item of the plan or outcome channel, copied as the command keeps it.
+struct ChannelItem : frontend::ItemRecord {
+  ChannelItem() = default;
+  explicit ChannelItem(frontend::ItemRecord record) : frontend::ItemRecord(std::move(record)) {}
+  // "copy S:\a -> T:\a", "erase T:\b", "found 10108 S:\A": what an action
+  // or finding is, without its outcome.
+  std::string Action() const;
+};
+
+struct ChannelRecorder {
+  std::vector<ChannelItem> plan;
+  std::vector<ChannelItem> outcomes;
+  int endAnswer = TOLVEX_PLAN_GO;  // the answer to TOLVEX_ITEM_END
+  // Runs on each outcome as it comes (after it is recorded).
+  std::function<void(const ChannelItem&)> onOutcome;
+
+  // The items of `kind` in a channel.
+  static std::vector<ChannelItem> OfKind(const std::vector<ChannelItem>& items, int32_t kind);
+  // Action() of every action in a channel, in order.
+  static std::vector<std::string> Actions(const std::vector<ChannelItem>& items);
+};
+
+// The one recorder of the channels; the fixture renews it per test.
+ChannelRecorder& Channels();
+int TOLVEX_CALLBACK RecordPlanItem(const TolvexItem* item);
+void TOLVEX_CALLBACK RecordOutcome(const TolvexItem* item);
 
 int TOLVEX_CALLBACK RecordNotify(int code, int drive, int number);
 int TOLVEX_CALLBACK RecordConfirm(const char* path, const char* counter_path, uint32_t size,
@@ -251,6 +282,12 @@ class RunTest : public ::testing::Test {
 
   // Hands the job over and runs CallUpdate with the recording callbacks.
   int Run();
+  // Sets the extension's plan and outcome procedures to the recorders.
+  void ListenToChannels() const;
+  // Every file of the test drives in drive form ("S:\Data.txt") with its
+  // content and stamp, and every folder (with its backslash): what a dry
+  // run must leave as it is.
+  std::map<std::string, std::string> Snapshot() const;
 
   void Write(const std::string& path, const std::string& content, uint32_t stamp) const {
     drives_.WriteFile(path, content, stamp);

@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/system_calls.h"
+#include "platform/stop_request.h"
 #include "platform/posix/win32_error.h"
 #include "platform/text_rules.h"
 
@@ -21,6 +22,10 @@ namespace tolvex::posix {
 namespace {
 
 std::optional<CopyFault> pending_fault;
+
+// A copy asked to stop (a second Ctrl-C) ends at its next chunk with this
+// errno value; the temporary file is removed like that of any failed copy.
+constexpr int kStopped = ECANCELED;
 
 int64_t NanosecondsOf(const struct timespec& ts) {
   return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
@@ -94,6 +99,7 @@ int CopyByReadWrite(int from, int to, const std::optional<CopyFault>& fault) {
   std::vector<char> buffer(1 << 20);
   uint64_t written = 0;
   for (;;) {
+    if (CopyStopRequested()) return kStopped;
     size_t want = buffer.size();
     if (fault) {
       if (written >= fault->after_bytes) return fault->error;
@@ -122,7 +128,9 @@ class RangeCopier {
     off_t in = begin;
     off_t out = begin;
     while (kernel_copies_ && in < end) {
-      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 30));
+      if (CopyStopRequested()) return kStopped;
+      // 64 MiB at a time: a request to stop waits for one chunk at most.
+      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 26));
       if (n > 0) continue;
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && !CannotCopyRanges(errno)) return errno;
@@ -133,6 +141,7 @@ class RangeCopier {
       kernel_copies_ = false;
     }
     while (in < end) {
+      if (CopyStopRequested()) return kStopped;
       if (buffer_.empty()) buffer_.resize(1 << 20);
       const ssize_t n =
           pread(from_, buffer_.data(), ChunkOf(end - in, static_cast<off_t>(buffer_.size())), in);
@@ -234,6 +243,9 @@ uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, const std::
       error = fault->error;
     }
   }
+  // Also a copy that a fast path finished at once: asked to stop, the
+  // target keeps what it held.
+  if (error == 0 && CopyStopRequested()) error = kStopped;
   if (error == 0 && rename(temp.c_str(), (folder + "/" + name).c_str()) != 0) error = errno;
   if (error != 0) {
     unlink(temp.c_str());

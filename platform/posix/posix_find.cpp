@@ -27,19 +27,25 @@ int64_t RealTimeNs() {
 
 // Fills *entry for the entry `name` from its lstat `st`, found at `where`
 // relative to the open folder `folder_fd` (or AT_FDCWD); `offset` is the
-// local-time offset for the stamp. False for what is never yielded: links
-// to folders, dangling links, FIFOs, sockets, devices.
+// local-time offset for the stamp. A link to a folder is a folder with the
+// reparse-point bit, as Windows lists a junction or a folder link (with the
+// link's own time): nobody enters it, and a scan can say so. False for what
+// is never yielded: dangling links, FIFOs, sockets, devices.
 bool DescribeFrom(struct stat st, int folder_fd, const std::string& where, const std::string& name,
                   int64_t offset, FindEntry* entry) {
+  uint32_t link_bit = 0;
+  int64_t link_time = 0;
   if (S_ISLNK(st.st_mode)) {
-    if (fstatat(folder_fd, where.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) return false;
+    link_time = st.st_mtim.tv_sec;
+    if (fstatat(folder_fd, where.c_str(), &st, 0) != 0) return false;
+    if (S_ISDIR(st.st_mode)) link_bit = kAttrReparsePoint;
   }
   if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
   entry->name = name;
   entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   // "." and ".." are the folders themselves, not hidden files.
-  entry->attributes = AttributesOf(st, IsDotEntry(name.c_str()) ? std::string() : name);
-  entry->stamp = StampFromUnixTime(st.st_mtim.tv_sec, offset);
+  entry->attributes = AttributesOf(st, IsDotEntry(name.c_str()) ? std::string() : name) | link_bit;
+  entry->stamp = StampFromUnixTime(link_bit ? link_time : st.st_mtim.tv_sec, offset);
   return true;
 }
 

@@ -296,17 +296,23 @@ TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
   EXPECT_EQ(drives_.ReadFile("T:\\real.txt"), "real content");
 }
 
-TEST_F(PosixPlatformTest, LinksToFoldersDanglingLinksAndSpecialFilesAreNeverYielded) {
+// A link to a folder is listed as Windows lists a junction: a folder with
+// the reparse-point bit, which no scan enters (and which it can report).
+TEST_F(PosixPlatformTest, LinksToFoldersAreListedAsLinksDanglingLinksAndSpecialFilesNever) {
   drives_.WriteFile("T:\\outside\\secret.txt", "s");
   drives_.WriteFile("S:\\l\\plain.txt", "p");
   Symlink(Native("T:\\outside"), "S:\\l\\escape");
   Symlink(".", "S:\\l\\loop");
   Symlink("nowhere.txt", "S:\\l\\dangling.txt");
   ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
-  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF), (std::vector<std::string>{".", "..", "plain.txt"}));
-  uint32_t code = 0;
-  FoundNames("S:\\l\\ESCAPE", 0xFF, &code);
-  EXPECT_EQ(code, kErrFileNotFound);
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF),
+            (std::vector<std::string>{".", "..", "escape", "loop", "plain.txt"}));
+  const FindEntry link = FoundEntry("S:\\l\\ESCAPE");
+  EXPECT_EQ(link.name, "escape");
+  EXPECT_EQ(link.attributes & (kAttrDirectory | kAttrReparsePoint), kAttrDirectory | kAttrReparsePoint);
+  EXPECT_EQ(FoundEntry("S:\\l\\plain.txt").attributes & kAttrReparsePoint, 0u);
+  // Without the directory bit in the mask a folder link is not yielded, as any folder.
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"plain.txt"}));
   // A FIFO is refused at once instead of waiting for a writer.
   EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
   // A folder link named outright (a selection, a destination) is followed.

@@ -53,6 +53,8 @@ uint32_t Win32FromErrno(int error, ErrnoSite site) {
       return kErrNotEnoughMemory;
     case EIO:
       return kErrIoDevice;
+    case ECANCELED:
+      return kErrRequestAborted;
     default:
       return kErrGeneralFailure;
   }

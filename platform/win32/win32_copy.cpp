@@ -8,6 +8,7 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include "platform/stop_request.h"
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
 
@@ -87,13 +88,24 @@ void Discard(const std::string& path) {
 
 constexpr uint32_t kNoRoomForTemporaryName = 0xFFFFFFFFu;
 
+// Called by CopyFileExA between chunks: a copy asked to stop (a second
+// Ctrl-C) is cancelled there, and CopyFileExA removes what it wrote and
+// fails with ERROR_REQUEST_ABORTED.
+DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                             DWORD, HANDLE, HANDLE, LPVOID) {
+  return CopyStopRequested() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
 // Copies `from` to a fresh temporary name in `folder`; on failure nothing
 // is left behind.
 uint32_t CopyToTemporary(const std::string& from, const std::string& folder, std::string* temp) {
   for (int attempt = 0; attempt < 16; ++attempt) {
     *temp = TemporaryName(folder);
     if (temp->size() >= MAX_PATH) return kNoRoomForTemporaryName;
-    if (::CopyFileA(from.c_str(), temp->c_str(), TRUE)) return kErrOk;
+    if (::CopyFileExA(from.c_str(), temp->c_str(), &StopWhenAsked, nullptr, nullptr,
+                      COPY_FILE_FAIL_IF_EXISTS)) {
+      return kErrOk;
+    }
     const uint32_t error = LastError();
     if (error == kErrFileExists || error == kErrAlreadyExists) continue;  // not ours
     Discard(*temp);  // a failed copy may leave a partial file
@@ -115,6 +127,12 @@ uint32_t Win32Platform::CopyOver(const std::string& from, const std::string& to)
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) ? kErrOk : LastError();
   }
   if (error != kErrOk) return error;
+  // Also a copy too short for a progress call: asked to stop, the target
+  // keeps what it held.
+  if (CopyStopRequested()) {
+    Discard(temp);
+    return kErrRequestAborted;
+  }
   if (::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return kErrOk;
   const uint32_t move_error = LastError();
   Discard(temp);

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/stop_request.h"
+
 namespace tolvex {
 
 namespace {
@@ -301,12 +303,15 @@ int TerminalSession::WaitForKey() {
     if (key != -1) return key;
     if (!handles_->screen || !handles_->programMode) return -1;
     // Nothing pending: sleep until the terminal has input. A signal (a
-    // resize) ends the wait early, and ReadKey then reports the resize.
+    // resize) ends the wait early, and ReadKey then reports the resize. A
+    // Ctrl-C the front end turned into a stop request ends the wait as a
+    // terminal gone would: nobody confirms the plan.
     pollfd input{handles_->fd, POLLIN, 0};
     if (poll(&input, 1, -1) == 1 && !(input.revents & POLLIN) &&
         (input.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       return -1;
     }
+    if (StopRequests() > 0) return -1;
   }
 }
 

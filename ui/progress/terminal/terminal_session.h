@@ -48,7 +48,8 @@ class TerminalSession {
   // Esc (Alt+key, unknown function keys).
   int ReadKey();
   // The same, waiting until a key comes (a modal view's loop). -1 when no
-  // view is shown or the terminal is gone (hung up).
+  // view is shown, the terminal is gone (hung up), or a stop was requested
+  // (platform/stop_request.h: a Ctrl-C the front end passed on).
   int WaitForKey();
   static constexpr int kLoneEscape = 27;
   static constexpr int kOtherKey = 0x10000;

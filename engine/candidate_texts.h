@@ -1,0 +1,23 @@
+// The texts of one candidate: its folders and paths on both sides and the
+// size and stamp texts the log writes.
+#pragma once
+
+#include <string>
+
+#include "log/tlog.h"
+#include "model/records.h"
+
+namespace tolvex {
+
+// The texts of one candidate, built when its turn comes.
+struct CandidateTexts {
+  std::string dir, path, counterDir, counterPath;
+  std::string sizeText, stampText, counterSizeText, counterStampText;
+
+  static CandidateTexts For(const CANDIDATE& c);
+  // The opposite direction, for an Invert candidate.
+  void Swap();
+  LogEntry FileEntry() const;
+};
+
+}  // namespace tolvex

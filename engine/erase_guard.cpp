@@ -1,0 +1,61 @@
+#include "engine/erase_guard.h"
+
+#include "model/program_state.h"
+#include "model/records.h"
+
+namespace tolvex {
+
+namespace {
+
+bool warning_shown = false;
+
+}  // namespace
+
+EraseFigures PlannedErasures() {
+  EraseFigures figures;
+  figures.present[0] = scanTally.filesPresent[0];
+  figures.present[1] = scanTally.filesPresent[1];
+  for (const CANDIDATE& c : candidates) {
+    if ((c.state & STATE_ACTION) != STATE_ERASE) continue;
+    const int side = (c.state & STATE_DEST_SIDE) ? 1 : 0;
+    ++figures.erasures[side];
+    if (c.hasCounterpart()) ++figures.erasures[1 - side];
+  }
+  return figures;
+}
+
+bool OverEraseLimit(const TExtension& extension, uint64_t erasures, uint64_t present) {
+  if (!extension.GuardsErasures()) return false;
+  const uint64_t count = static_cast<uint64_t>(extension.eraseLimitCount);
+  const uint64_t percent =
+      extension.eraseLimitPercent > 0 ? static_cast<uint64_t>(extension.eraseLimitPercent) : 0;
+  // erasures * 100 > percent * present, in numbers that cannot overflow for
+  // any count of files a scan can meet.
+  return erasures > count && erasures * 100 > percent * present;
+}
+
+bool AnySideOverEraseLimit(const TExtension& extension, const EraseFigures& figures) {
+  return OverEraseLimit(extension, figures.erasures[0], figures.present[0]) ||
+         OverEraseLimit(extension, figures.erasures[1], figures.present[1]);
+}
+
+std::string EraseLimitWarning() {
+  const EraseFigures figures = PlannedErasures();
+  std::string text;
+  const char* names[2] = {"source", "destination"};
+  for (int side = 1; side >= 0; --side) {
+    if (!OverEraseLimit(Extension, figures.erasures[side], figures.present[side])) continue;
+    text += text.empty() ? "Over the erase limit: " : ", ";
+    text += std::to_string(figures.erasures[side]) + " of " + std::to_string(figures.present[side]) +
+            " " + names[side] + " files erased";
+  }
+  if (!text.empty()) text += "; OK runs it all the same.";
+  warning_shown = !text.empty();
+  return text;
+}
+
+bool EraseLimitWarningShown() { return warning_shown; }
+
+void ForgetEraseLimitWarning() { warning_shown = false; }
+
+}  // namespace tolvex

@@ -1,0 +1,159 @@
+// The plan channel of the extension: the plan as the erase and copy passes
+// will carry it out, in their order, with the figures of the drives and
+// sides, then the end of the plan, whose answer may stop the run before
+// anything is erased or copied.
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "engine/erase_guard.h"
+#include "engine/space_accounting.h"
+#include "engine/update_run.h"
+#include "model/parameters.h"
+#include "model/program_state.h"
+#include "scan/conflicts.h"
+
+namespace tolvex {
+
+namespace {
+
+uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
+
+RunItem SpaceItem(char drive, int64_t need, int64_t available) {
+  RunItem space(TOLVEX_ITEM_SPACE);
+  space.item.drive = static_cast<unsigned char>(drive);
+  space.item.number = need;
+  space.item.limit = available;
+  // The rule of the run's warning (FindSpaceShortfalls): need > available.
+  space.item.reason = MissingBytes(need, available) > 0 ? TOLVEX_REASON_LACKS_SPACE
+                                                        : TOLVEX_REASON_NONE;
+  return space;
+}
+
+RunItem UnchangedCount(int32_t reason, uint64_t pairs, uint64_t bytes) {
+  RunItem count(TOLVEX_ITEM_UNCHANGED);
+  count.item.reason = reason;
+  count.item.number = static_cast<int64_t>(pairs);
+  count.item.limit = static_cast<int64_t>(bytes);
+  return count;
+}
+
+}  // namespace
+
+bool UpdateRun::HandOverPlan() {
+  if (!items_.Planning()) return true;
+  // The figures of the plan as it now stands (the overview may have
+  // changed it), by the rules the run itself uses.
+  AccountSpace(Parameters);
+  if (dryRun_) {
+    for (const RotationStep& step : judgedRotation_.steps) {
+      RunItem rename(TOLVEX_ITEM_ROTATION);
+      rename.from = step.from;
+      rename.to = step.to;
+      rename.item.error = step.error;
+      items_.Plan(std::move(rename));
+    }
+  }
+  RunItem generation(TOLVEX_ITEM_GENERATION);
+  generation.from = Parameters.DestinationRoot;
+  items_.Plan(std::move(generation));
+  HandOverActions();
+  HandOverFigures();
+
+  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures());
+  RunItem end(TOLVEX_ITEM_END);
+  end.item.reason = over ? TOLVEX_REASON_ERASE_LIMIT : TOLVEX_REASON_NONE;
+  // OK in an overview that showed the erase limit's warning lets the plan
+  // through: the person saw it and confirmed it.
+  if (over && !dryRun_ && Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW &&
+      EraseLimitWarningShown()) {
+    end.item.state = TOLVEX_PLAN_CONFIRMED;
+  }
+  const int answer = items_.Plan(std::move(end));
+  if (dryRun_ || answer != TOLVEX_PLAN_STOP) return true;
+  Aborted = true;
+  log_.Write(over ? kEventEraseLimit : kEventAborted);
+  return false;
+}
+
+// The walk of the erase pass and the copy pass over the plan, with every
+// answer as proposed and every action succeeding: the same candidates,
+// texts, order and settling of conflict pairs as ErasePass, CopyPass and
+// SettlePartnerOf, on a copy of the states.
+void UpdateRun::HandOverActions() {
+  const size_t n = candidates.size();
+  std::vector<uint16_t> states(n);
+  for (size_t i = 0; i < n; ++i) states[i] = candidates[i].state;
+  const auto as_planned = [&](size_t i) {
+    CANDIDATE c = candidates[i];
+    c.state = states[i];
+    return c;
+  };
+  const auto settle = [&](size_t i) {
+    const std::optional<size_t> partner = ConflictPartnerOf(i);
+    if (partner && !(states[*partner] & STATE_DONE)) {
+      states[*partner] = ReplaceAction(states[*partner], STATE_IGNORE);
+    }
+  };
+  const auto erase = [&](size_t i) {
+    const CANDIDATE c = as_planned(i);
+    for (RunItem& file : EraseItemsOf(c, CandidateTexts::For(c))) items_.Plan(std::move(file));
+    settle(i);
+  };
+  if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
+    for (size_t i = n; i-- > 0;) {
+      if (Action(states[i]) != STATE_ERASE) continue;
+      erase(i);
+      states[i] |= STATE_DONE;
+    }
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (states[i] & STATE_DONE) continue;
+    const CANDIDATE c = as_planned(i);
+    switch (Action(c.state)) {
+      case STATE_NORMAL:
+      case STATE_INVERT:
+        items_.Plan(CopyItemOf(c, CandidateTexts::For(c)));
+        settle(i);
+        break;
+      case STATE_ERASE:
+        erase(i);
+        break;
+      default:
+        items_.Plan(SkipItemOf(c, CandidateTexts::For(c), SkipReasonOf(c)));
+    }
+  }
+}
+
+void UpdateRun::HandOverFigures() {
+  const TParameters& p = Parameters;
+  for (const CANDIDATE& pair : unchangedPairs) {
+    RunItem unchanged = SkipItemOf(pair, CandidateTexts::For(pair), TOLVEX_REASON_NONE);
+    unchanged.item.kind = TOLVEX_ITEM_UNCHANGED;
+    unchanged.item.reason =
+        pair.stamp == pair.counterStamp ? TOLVEX_REASON_EQUAL : TOLVEX_REASON_OLDER;
+    unchanged.item.number = 1;
+    unchanged.item.limit = static_cast<int64_t>(pair.size);
+    items_.Plan(std::move(unchanged));
+  }
+  items_.Plan(UnchangedCount(TOLVEX_REASON_EQUAL, scanTally.equalPairs, scanTally.equalBytes));
+  items_.Plan(UnchangedCount(TOLVEX_REASON_OLDER, scanTally.olderPairs, scanTally.olderBytes));
+  // The destination drive first, as the run warns; one drive counts all.
+  items_.Plan(SpaceItem(p.DestinationDrive, p.NeedDest, p.AvailDest));
+  if (p.SourceDrive != p.DestinationDrive) {
+    items_.Plan(SpaceItem(p.SourceDrive, p.NeedSrc, p.AvailSrc));
+  }
+  const EraseFigures figures = PlannedErasures();
+  for (int side = 0; side < 2; ++side) {
+    RunItem figure(TOLVEX_ITEM_SIDE);
+    figure.item.side = side;
+    figure.item.number = static_cast<int64_t>(figures.erasures[side]);
+    figure.item.limit = static_cast<int64_t>(figures.present[side]);
+    figure.item.reason = OverEraseLimit(Extension, figures.erasures[side], figures.present[side])
+                             ? TOLVEX_REASON_ERASE_LIMIT
+                             : TOLVEX_REASON_NONE;
+    items_.Plan(std::move(figure));
+  }
+}
+
+}  // namespace tolvex

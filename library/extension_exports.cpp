@@ -1,0 +1,29 @@
+// The extension's exports (ordinals 46 on): the plan and outcome channels,
+// the dry run, the erase limit, quiet views and the stop request. Each only
+// stores its value; a run reads them when it starts.
+#include "include/tolvex32.h"
+#include "library/run_views.h"
+#include "model/run_extension.h"
+#include "platform/stop_request.h"
+
+using tolvex::Extension;
+
+extern "C" void TOLVEX_CALL SetPlanProc(TPlanProc proc) { Extension.planProc = proc; }
+
+extern "C" void TOLVEX_CALL SetOutcomeProc(TOutcomeProc proc) { Extension.outcomeProc = proc; }
+
+extern "C" void TOLVEX_CALL SetDryRun(int32_t mode) {
+  const bool known = mode == TOLVEX_DRY_RUN_PLAN || mode == TOLVEX_DRY_RUN_LIST_ALL;
+  Extension.dryRun = known ? mode : TOLVEX_DRY_RUN_OFF;
+}
+
+extern "C" void TOLVEX_CALL SetEraseLimit(int32_t count, int32_t percent) {
+  Extension.eraseLimitCount = count < 0 ? -1 : count;
+  Extension.eraseLimitPercent = percent < 0 ? 0 : percent;
+}
+
+extern "C" void TOLVEX_CALL SetQuietViews(int32_t quiet) { tolvex::SetQuietViews(quiet != 0); }
+
+// Called from a signal handler or a console control handler: only the
+// lock-free counter is touched.
+extern "C" void TOLVEX_CALL CancelUpdate(void) { tolvex::RequestStop(); }

@@ -1,0 +1,7 @@
+#include "model/run_extension.h"
+
+namespace tolvex {
+
+TExtension Extension;
+
+}  // namespace tolvex
