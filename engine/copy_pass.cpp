@@ -34,8 +34,10 @@ std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int ma
 }  // namespace
 
 // Erases the candidate's file and, when there is one, its counterpart. The
-// log names each file erased; a failed erase writes no log line, but the
-// outcome channel tells the front end of it with its error.
+// log names each file erased, and each erase that failed (a read-only file,
+// one held open, no access: without the line a front end that has no
+// outcome channel would take the erase for done); a file already gone is no
+// failure. The outcome channel tells the front end of each with its error.
 void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
   std::vector<RunItem> files = EraseItemsOf(c, texts);
   const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
@@ -43,13 +45,29 @@ void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& te
   for (size_t k = 0; k < files.size(); ++k) {
     RunItem& file = files[k];
     const uint32_t error = Sys().RemoveFile(file.from);
+    const LogEntry entry = LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]);
     if (error == kErrOk) {
       Sys().PumpStep();
-      log_.Write(kEventFileErased, LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]));
+      log_.Write(kEventFileErased, entry);
+    } else if (error != kErrFileNotFound && error != kErrPathNotFound) {
+      log_.Write(kEventEraseError, entry);
     }
     file.item.outcome = error == kErrOk ? TOLVEX_OUTCOME_DONE : TOLVEX_OUTCOME_FAILED;
     file.item.error = error;
     items_.Outcome(std::move(file));
+  }
+}
+
+// The folder removal tries every listed folder, so "not empty" is its
+// everyday answer; any other failure is logged.
+void UpdateRun::RemoveFolder(const std::string& folder, int side) {
+  const uint32_t error = Sys().RemoveFolder(folder);
+  if (error == kErrOk) {
+    Sys().PumpStep();
+    log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
+    items_.FolderRemoved(folder, side);
+  } else if (error != kErrDirNotEmpty && error != kErrFileNotFound && error != kErrPathNotFound) {
+    log_.Write(kEventEraseError, LogEntry::Folder(folder));
   }
 }
 
@@ -277,22 +295,18 @@ void UpdateRun::RemoveEmptyFolders() {
     const STRING& entry = dirList[k];
     const bool dest_side = entry.mark() == 1;
     if ((dest_side && p.DeleteDestDirs) || (!dest_side && p.DeleteSrcDirs)) {
-      if (Sys().RemoveFolder(entry.text()) == kErrOk) {
-        Sys().PumpStep();
-        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(entry.text()));
-        items_.FolderRemoved(entry.text(), dest_side ? 1 : 0);
-      }
+      RemoveFolder(entry.text(), dest_side ? 1 : 0);
     }
     dialog->SetGaugePosition(n - k);
   }
   if (p.DeleteDestDirs) {
+    // The lock file keeps Destination from being empty. Another run that
+    // takes the lock now makes its own lock file there, and the folder
+    // stays.
+    lock_.reset();
     // Destination read as the folder it names, as everywhere in the run.
     for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
-      if (Sys().RemoveFolder(folder) == kErrOk) {
-        Sys().PumpStep();
-        log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
-        items_.FolderRemoved(folder, 1);
-      }
+      RemoveFolder(folder, 1);
     }
   }
   dialog.reset();

@@ -2,6 +2,8 @@
 // erase pass, the copy pass and the folder removal are in copy_pass.cpp.
 #include "engine/update_run.h"
 
+#include <algorithm>
+
 #include <limits>
 
 #include "engine/erase_guard.h"
@@ -111,11 +113,16 @@ int32_t UpdateRun::Run() {
   Aborted = false;
   // Every run starts from empty lists, whatever an earlier one left.
   ClearProgramLists();
-  log_.Open();
-  log_.Write(kEventStart);
-  Sys().PumpStep();
   bool failed = false;
   try {
+    // Before the log is opened: the log of a job belongs to the run that
+    // holds its destination. A dry run changes nothing and takes no lock.
+    const Lock lock = dryRun_ ? Lock::kHeld : LockDestination();
+    if (lock == Lock::kRefused) return Aborted ? 0 : 1;
+    log_.Open();
+    log_.Write(kEventStart);
+    if (lock == Lock::kUnprotected) log_.Write(kEventNotLocked);
+    Sys().PumpStep();
     RunPhases();
   } catch (...) {
     // Out of memory in the middle of a run: what is logged was done, the
@@ -148,6 +155,12 @@ void UpdateRun::RunPhases() {
     if (!overview && !HandOverPlan()) return;
     if (!WarnAboutSpace() || !Confirm()) return;
     if (overview && !HandOverPlan()) return;
+  }
+  // Before anything is written: a killed run's temporary files hold room
+  // the copies may need.
+  RemoveDeadTemporaries();
+  if (Aborted) return LogAborted();
+  if (!candidates.empty()) {
     if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
       Sys().PumpStep();
       ErasePass();
@@ -244,6 +257,46 @@ bool UpdateRun::QueryDrives() {
   return true;
 }
 
+namespace {
+
+// The two reasons the rotation's rule expects a rename to fail for: the
+// folder to rename is missing (a young rotation), or its new name is taken.
+bool IsExpectedRenameFailure(uint32_t error) {
+  return error == kErrFileNotFound || error == kErrPathNotFound || error == kErrAlreadyExists ||
+         error == kErrFileExists;
+}
+
+}  // namespace
+
+// A Grandfather found before the rotation (left by a run that stopped in
+// the middle of one) is reported, though the renames still free may
+// complete that rotation; one still there after the renames blocks every
+// later rotation as well (the rule stays), and so does a rename the system
+// refused for another reason (a folder held open, no access). Each is
+// reported once.
+void UpdateRun::ReportRotation(const Rotation& rotation) {
+  std::vector<std::string> blocked;
+  const auto report = [&blocked](const std::string& folder) {
+    if (std::find(blocked.begin(), blocked.end(), folder) == blocked.end()) {
+      blocked.push_back(folder);
+    }
+  };
+  if (!rotation.leftover.empty()) report(rotation.leftover);
+  for (const RotationStep& step : rotation.steps) {
+    if (step.error != kErrOk && !IsExpectedRenameFailure(step.error)) report(step.from);
+  }
+  // The renames: Father -> Grandfather first, Grandfather -> Grandson last.
+  if (rotation.steps.size() == 4 &&
+      (!rotation.leftover.empty() || rotation.steps[0].error == kErrOk) &&
+      rotation.steps[3].error != kErrOk) {
+    report(rotation.steps[3].from);
+  }
+  for (const std::string& folder : blocked) {
+    findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
+  }
+  if (!blocked.empty()) LogFindings();
+}
+
 bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
   Rotation rotation;
@@ -260,10 +313,7 @@ bool UpdateRun::PrepareDestination() {
     rotation = MakeDestinationRoot(Parameters);
     for (const RotationStep& step : rotation.steps) items_.Renamed(step);
   }
-  if (!rotation.leftover.empty()) {
-    findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, rotation.leftover});
-    LogFindings();
-  }
+  ReportRotation(rotation);
   // The date may have turned since the check: the folder made is checked too.
   if (!CheckLayout(dryRun_ ? shownRoot_ : Parameters.DestinationRoot)) return false;
   Sys().PumpStep();
@@ -345,6 +395,9 @@ void UpdateRun::Finish() {
   Sys().PumpStep();
   log_.Write(kEventEnd);
   log_.Close();
+  lock_.reset();
+  // The log cannot carry this news itself.
+  if (log_.Failed()) Notify(kEventLogFailed, 0, 0);
 }
 
 int32_t RunUpdate(const RunCallbacks& callbacks) {

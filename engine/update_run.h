@@ -15,6 +15,7 @@
 #include "log/tlog.h"
 #include "model/records.h"
 #include "model/run_extension.h"
+#include "platform/platform.h"
 
 namespace tolvex {
 
@@ -64,6 +65,15 @@ class UpdateRun {
   // Everything between the header and the footer; returns where the run
   // ends early.
   void RunPhases();
+  // Takes the lock of the destination folder (destination_lock.cpp).
+  enum class Lock { kHeld, kUnprotected, kRefused };
+  Lock LockDestination();
+  // Removes the temporary files dead runs left in the scanned folders.
+  void RemoveDeadTemporaries();
+  // The rotation's reports: renames refused for another reason than a
+  // missing folder or a taken name, a Grandfather left from before, one
+  // left after.
+  void ReportRotation(const Rotation& rotation);
   // The checks and phases that may end the run: false when it is to finish
   // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
@@ -100,6 +110,10 @@ class UpdateRun {
                      CopyProgressView& dialog);
   void AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
+  // Removes one folder of the folder removal; logs it, or its failure (not
+  // empty or already gone is no failure).
+  // `side`: 0 the source tree, 1 the destination tree.
+  void RemoveFolder(const std::string& folder, int side);
   Next HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts, RunItem item,
                          CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
@@ -115,6 +129,7 @@ class UpdateRun {
   RunCallbacks callbacks_;
   // A dry run: the plan only, with no log and nothing changed.
   bool dryRun_;
+  std::unique_ptr<FolderLock> lock_;
   TLog log_;
   RunItems items_;
   bool askAll_ = false;

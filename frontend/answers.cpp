@@ -118,6 +118,19 @@ int Answers::Notify(int code, int drive, int number) {
       outcome_.run_failed = true;
       out_ << "The run failed inside the engine (internal error); the log shows what was done.\n";
       return 0;
+    case TOLVEX_NOTIFY_DESTINATION_BUSY: {
+      const int answer = destination_wait_ ? destination_wait_->Answer() : TOLVEX_NOTIFY_OK;
+      if (answer != TOLVEX_NOTIFY_RETRY) {
+        outcome_.ended_by_check = true;
+        if (!destination_wait_) out_ << "Stopped: another run is using the destination.\n";
+      }
+      return answer;
+    }
+    case TOLVEX_NOTIFY_LOG_FAILED:
+      outcome_.log_failed = true;
+      out_ << "Warning: the log could not be written completely; it does not show the whole "
+              "run.\n";
+      return 0;
     case TOLVEX_NOTIFY_NO_FILES:
       out_ << "No files found: nothing to update.\n";
       return 0;

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "include/tolvex32.h"
+#include "frontend/destination_wait.h"
 #include "frontend/drive_map.h"
 #include "frontend/terminal.h"
 
@@ -35,6 +36,7 @@ struct RunOutcome {
   bool ended_by_check = false;  // 10002, 10003, 10004 or 10009
   bool space_refused = false;   // 10008 answered No
   bool run_failed = false;      // 10010: the run stopped on an internal error
+  bool log_failed = false;      // 10012: the log could not be written completely
   int copy_error_calls = 0;     // CopyErrorProc calls
   int retries = 0;              // of these, answered with retry
   int folders_not_made = 0;     // MakeDirProc could not create a folder
@@ -58,6 +60,10 @@ class Answers {
 
   const RunOutcome& outcome() const { return outcome_; }
 
+  // Who answers 10011 (another run holds the destination); without one the
+  // run is refused at once.
+  void set_destination_wait(DestinationWait* wait) { destination_wait_ = wait; }
+
  private:
   // Reads keys until one of `keys` (or Enter, giving `enter`) comes;
   // the end of the input gives `at_end`.
@@ -72,6 +78,7 @@ class Answers {
   bool silent_copy_errors_;
   std::ostream& out_;
   KeyInput* keys_;
+  DestinationWait* destination_wait_ = nullptr;
   RunOutcome outcome_;
 };
 

@@ -12,7 +12,8 @@ namespace {
 const char kUsage[] = R"(tolvex - run a backup or synchronisation job with the Tolvex engine
 
 USAGE
-  tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--library PATH] JOB
+  tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--wait SECONDS]
+         [--library PATH] JOB
       run the job, then print a summary (see SUMMARY)
   tolvex plan [-v] [--format=json] [--library PATH] JOB
       print what a run would do now, and change nothing (see PLAN)
@@ -36,6 +37,9 @@ OPTIONS
   --format=json   one JSON object per line on standard output instead of
                   text: the actions (with -v), then a result and a summary
                   object; messages and questions go to standard error
+  --wait SECONDS  when another run uses the job's destination, wait for it
+                  to end, at most SECONDS (default 0: stop at once, exit
+                  status 3; see TWO RUNS AT ONCE)
   --library PATH  the engine library to load; default: $TOLVEX_LIBRARY, else
                   the library beside the command, else the system's search
 
@@ -198,6 +202,14 @@ OVERVIEW (ConfirmMode 2)
     h ?                         all keys and what the row marks mean
   Ctrl-C cancels, as c does; nothing of the plan has run then.
 
+TWO RUNS AT ONCE
+  A run holds a lock on its Destination folder (the file "~tolvex-run.lock"
+  there, which no run copies or erases) from before it opens its log to its
+  end; the system releases it when a run is killed. A second run of the job,
+  or of another job with the same Destination, does not start beside it: it
+  stops at once (exit status 3), or with --wait waits for the first to end,
+  and writes nothing to the log meanwhile.
+
 FAILED COPIES
   The command always hands the engine Warnings bit 0x40, so that it hears
   of every failed copy whatever the log does. With 0x40 in the job it asks
@@ -211,8 +223,9 @@ EXIT STATUS
   2  the job file or the command line is wrong; nothing ran
   3  a check of the engine ended the run: no selections (or none of the
      source folders exists; the log names each missing one), source and
-     destination identical, a drive not found, or source folders of two
-     drives that would share destination folders
+     destination identical, a drive not found, source folders of two
+     drives that would share destination folders, or another run using
+     the destination
   4  the run completed, but something selected was not backed up or was
      left in conflict: failed copies or erasures, a missing source folder
      (others existing), a folder that could not be read, unusable names,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/destination_wait.h"
 #include "frontend/exit_status.h"
 #include "frontend/help_text.h"
 #include "frontend/run_job.h"
@@ -15,7 +16,8 @@ using namespace tolvex::frontend;
 
 int UsageError(const std::string& message) {
   std::cerr << "tolvex: " << message << "\n"
-            << "usage: tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--library PATH] JOB\n"
+            << "usage: tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--wait SECONDS]\n"
+            << "              [--library PATH] JOB\n"
             << "       tolvex plan [-v] [--format=json] [--library PATH] JOB\n"
             << "       tolvex check JOB | tolvex --help | tolvex --version\n";
   return kExitJobError;
@@ -59,6 +61,10 @@ int main(int argc, char** argv) {
     } else if (arg == "--library") {
       if (++i == args.size()) return UsageError("--library needs a path");
       options.library = args[i];
+    } else if (arg == "--wait") {
+      if (++i == args.size() || !ParseWaitSeconds(args[i], &options.wait)) {
+        return UsageError("--wait needs a number of seconds");
+      }
     } else if ((arg == "check" || arg == "plan") && i == 0) {
       command = arg == "check" ? Command::kCheck : Command::kPlan;
     } else if (!arg.empty() && arg[0] == '-') {

@@ -271,6 +271,8 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
 
   TerminalKeys keys;
   Answers answers(options.mode, job->drives, job->silent_copy_errors, messages, &keys);
+  DestinationWait wait(job->drives.ToNative(job->Get("Destination").text), options.wait, messages);
+  answers.set_destination_wait(&wait);
   ChannelSink sink;
   if (options.verbosity == Verbosity::kVerbose) {
     sink.show_outcome = [&](const ItemRecord& item) {

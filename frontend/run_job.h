@@ -2,6 +2,7 @@
 // callbacks, the exit status and the job's state.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "frontend/answers.h"
@@ -19,6 +20,8 @@ struct RunOptions {
   bool force = false;   // --force: a plan over the erase limit runs
   Verbosity verbosity = Verbosity::kNormal;  // -q, -v
   OutputFormat format = OutputFormat::kText;  // --format=json
+  // How long to wait for another run that holds the destination (--wait).
+  std::chrono::seconds wait{0};
 };
 
 // Reads, checks and runs the job; returns the exit status.

@@ -38,6 +38,7 @@
 #include "model/program_state.h"
 #include "model/run_extension.h"
 #include "platform/platform.h"
+#include "platform/reserved_names.h"
 #include "platform/text_rules.h"
 
 namespace tolvex::fuzz {
@@ -382,10 +383,9 @@ bool SameEntry(const EntryState& a, const EntryState& b) {
   return a.folder ? a.mode == b.mode : a == b;
 }
 
-bool IsTemporaryName(const std::string& native) {
-  const std::string name = native.substr(native.find_last_of('/') + 1);
-  const std::string prefix = kTempPrefix;
-  return AsciiLowerText(name.substr(0, prefix.size())) == AsciiLowerText(prefix);
+// A temporary file of the copy, or the run's lock, left by the run.
+bool IsReservedLeftover(const std::string& native) {
+  return IsReservedName(native.substr(native.find_last_of('/') + 1));
 }
 
 void CheckLog(const std::string& text) {
@@ -420,10 +420,11 @@ void CheckRun(const Sandbox& sandbox, const TreeSnapshot& before, const TreeSnap
   for (const auto& [path, state] : after) {
     const bool is_log = LiesIn(path, allowed.log()) && LiesIn(allowed.log(), path);
     const auto old = before.find(path);
-    // A copy's temporary file is new; a log (of this run or an earlier one)
-    // or a folder may carry the prefix when the job names it so.
-    if (!state.folder && !is_log && old == before.end() && IsTemporaryName(path)) {
-      Fail("a temporary file was left: " + path);
+    // A copy's temporary file or the run lock is new; a log (of this run or
+    // an earlier one) or a folder may carry such a name when the job names
+    // it so.
+    if (!state.folder && !is_log && old == before.end() && IsReservedLeftover(path)) {
+      Fail("a temporary file or the run lock was left: " + path);
     }
     if (old != before.end() && SameEntry(old->second, state)) continue;
     if (!allowed.Allows(path, state.folder)) Fail("changed outside the job: " + path);

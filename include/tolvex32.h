@@ -108,8 +108,15 @@ enum TolvexNotifyCode {
   TOLVEX_NOTIFY_LACKS_SPACE = 10008,   /* question: go on although a drive lacks space? */
   /* Checks this engine adds; each ends the run like 10002 to 10004. */
   TOLVEX_NOTIFY_DRIVES_MEET = 10009,   /* folders of two drives would share destination folders */
-  TOLVEX_NOTIFY_RUN_FAILED = 10010     /* the run stopped on an internal error (out of memory);
+  TOLVEX_NOTIFY_RUN_FAILED = 10010,    /* the run stopped on an internal error (out of memory);
                                           CallUpdate returns 0 */
+  TOLVEX_NOTIFY_DESTINATION_BUSY = 10012, /* question: another run (of this job or another one)
+                                          holds the destination folder; answer 4 (IDRETRY)
+                                          tries again, any other answer ends the run at once,
+                                          writing nothing to its log (the drive letter is the
+                                          destination's); CallUpdate returns 1 */
+  TOLVEX_NOTIFY_LOG_FAILED = 10013     /* at the end of a run whose log could not be opened or
+                                          written completely; the answer is not used */
 };
 
 /* The log line of a run the front end stopped at the end of the plan (the
@@ -127,11 +134,14 @@ enum TolvexReportCode {
   TOLVEX_REPORT_NAME_CLASH = 10109,     /* flat paths: a file whose name a newer file holds */
   TOLVEX_REPORT_CONFLICT = 10110,       /* a pair with one stamp and other sizes, left alone */
   TOLVEX_REPORT_UNREADABLE_FOLDER = 10111, /* a folder that could not be read (no access, an I/O
-                                           error, a path too long): what it holds is left alone
+                                           error, a path too long, or a folder the scan saw that
+                                           then read as missing): what it holds is left alone
                                            on both sides */
   TOLVEX_REPORT_LINK_NOT_FOLLOWED = 10112, /* a link to a folder (or a junction): not entered */
-  TOLVEX_REPORT_ROTATION_BLOCKED = 10113   /* generations: a "Grandfather" folder left over from an
-                                           earlier run blocked the rotation (the path) */
+  TOLVEX_REPORT_ROTATION_BLOCKED = 10113   /* generations: a rename of the rotation failed for
+                                           another reason than a missing folder or a taken name,
+                                           or a "Grandfather" folder is left over (it blocks
+                                           every later rotation until it is moved away) */
 };
 
 /* The answers the callbacks give. */
@@ -139,6 +149,7 @@ enum TolvexAnswer {
   TOLVEX_NOTIFY_OK = 1,  /* NotifyProc: OK (IDOK) to a message */
   TOLVEX_NOTIFY_YES = 6, /* NotifyProc: Yes (IDYES) to a question */
   TOLVEX_NOTIFY_NO = 7,  /* NotifyProc: No (IDNO) to a question */
+  TOLVEX_NOTIFY_RETRY = 4, /* NotifyProc: Retry (IDRETRY) to 10012 */
   /* ConfirmProc */
   TOLVEX_CONFIRM_NORMAL = 10,       /* copy as planned */
   TOLVEX_CONFIRM_IGNORE = 20,       /* leave both files alone */

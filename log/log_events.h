@@ -18,6 +18,9 @@ enum LogEvent : int {
   kEventDrivesMeet = TOLVEX_NOTIFY_DRIVES_MEET,      // folders of two drives meet in the destination
   kEventRunFailed = TOLVEX_NOTIFY_RUN_FAILED,        // the run stopped on an internal error
   kEventEraseLimit = TOLVEX_EVENT_ERASE_LIMIT,       // stopped at the plan: too many erasures
+  kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // NotifyProc only: another run holds it
+  kEventLogFailed = TOLVEX_NOTIFY_LOG_FAILED,        // NotifyProc only: the log is incomplete
+  kEventNotLocked = 10014,                           // the destination could not be locked
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry
@@ -30,7 +33,8 @@ enum LogEvent : int {
   kEventConflict = TOLVEX_REPORT_CONFLICT,           // folder entry with the source file of a conflict
   kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER,  // folder entry: a folder not read
   kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED,   // folder entry: a folder link
-  kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: the leftover Grandfather
+  kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: a generation folder
+  kEventEraseError = 10114,                          // erase entry (a file) or folder entry
   kEventEnd = 10255,                                 // footer: date line, rule
 };
 

@@ -64,6 +64,8 @@ const char* FixedLine(int code) {
     case kEventRunFailed: return "Error: The run failed (internal error).";
     case kEventEraseLimit:
       return "Error: The plan erases more files than the erase limit allows; nothing was done.";
+    case kEventNotLocked:
+      return "Warning: The destination could not be locked against another run.";
     default: return nullptr;
   }
 }
@@ -130,12 +132,16 @@ TLog::~TLog() { Close(); }
 void TLog::Open() {
   if (active == 0 || file != nullptr) return;
   std::FILE* opened = nullptr;
-  if (Sys().OpenForWrite(fileName, append != 0, &opened) == kErrOk) file = opened;
+  if (Sys().OpenForWrite(fileName, append != 0, &opened) == kErrOk && opened != nullptr) {
+    file = opened;
+  } else {
+    failed = true;
+  }
 }
 
 void TLog::Close() {
   if (file == nullptr) return;
-  std::fclose(file);
+  if (std::fclose(file) != 0) failed = true;
   file = nullptr;
 }
 
@@ -148,7 +154,7 @@ void TLog::Write(int code, const LogEntry& entry) {
   }
   // Each event reaches the file at once: a log read during the run, or left
   // by a crash, shows everything done so far.
-  std::fflush(file);
+  if (std::fflush(file) != 0 || std::ferror(file)) failed = true;
 }
 
 void TLog::WriteEvent(int code, const LogEntry& entry) {
@@ -166,7 +172,7 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventFileCopied: return WriteFileEntry("File copied", "to", entry);
     case kEventFileSkipped: return WriteFileEntry("File skipped", "and", entry);
     case kEventCopyError: return WriteFileEntry("Error at copying", "to", entry);
-    case kEventFileErased: return WriteEraseEntry(entry);
+    case kEventFileErased: return WriteEraseEntry("File erased", entry);
     case kEventDirectoryDeleted: return WriteFolderEntry("Directory deleted", entry.path);
     case kEventUnusableName: return WriteFolderEntry("Unusable name", entry.path);
     case kEventMissingFolder: return WriteFolderEntry("Missing folder", entry.path);
@@ -176,6 +182,10 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventUnreadableFolder: return WriteFolderEntry("Unreadable folder", entry.path);
     case kEventLinkNotFollowed: return WriteFolderEntry("Link not followed", entry.path);
     case kEventRotationBlocked: return WriteFolderEntry("Rotation blocked", entry.path);
+    case kEventEraseError:
+      // A file has its size and stamp; a folder (its backslash) has none.
+      if (entry.sizeText.empty()) return WriteFolderEntry("Error at erasing", entry.path);
+      return WriteEraseEntry("Error at erasing", entry);
     case kEventEnd:
       if (dateTime != 0) WriteDateLine();
       return WriteLine(std::string(kRuleLength, '-'));
@@ -195,11 +205,11 @@ void TLog::WriteFileEntry(const std::string& label, const std::string& second_la
   }
 }
 
-void TLog::WriteEraseEntry(const LogEntry& entry) {
+void TLog::WriteEraseEntry(const std::string& label, const LogEntry& entry) {
   WriteTimePrefix();
-  if (details == 0) return WriteLine(ShortEntry("File erased", entry.path));
+  if (details == 0) return WriteLine(ShortEntry(label, entry.path));
   if (details > 2) return;
-  WriteLine(LongEntry("File erased", entry.path, entry.sizeText, entry.stampText));
+  WriteLine(LongEntry(label, entry.path, entry.sizeText, entry.stampText));
 }
 
 void TLog::WriteFolderEntry(const std::string& label, const std::string& path) {

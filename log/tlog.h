@@ -23,6 +23,7 @@
 //   10009 kEventDrivesMeet        its one fixed line
 //   10010 kEventRunFailed         its one fixed line
 //   10011 kEventEraseLimit        its one fixed line
+//   10014 kEventNotLocked         its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."
 //                                 from entry.drive and entry.missingBytes
 //   10100 kEventFileCopied        timed; file entry, second label "to"
@@ -37,7 +38,9 @@
 //   10110 kEventConflict          timed; folder entry (the file, source side)
 //   10111 kEventUnreadableFolder  timed; folder entry (the folder, with its backslash)
 //   10112 kEventLinkNotFollowed   timed; folder entry (the link, with a backslash)
-//   10113 kEventRotationBlocked   timed; folder entry (the leftover Grandfather folder)
+//   10113 kEventRotationBlocked   timed; folder entry (the generation folder)
+//   10114 kEventEraseError        timed; erase entry for a file, folder entry
+//                                 for a folder (an entry without a size text)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing
 //
@@ -48,9 +51,10 @@
 // character); control characters become '?', in the texts and in the date
 // and time separators alike.
 //
-// A log that is not active, or whose file cannot be opened, writes nothing and
-// reports nothing: the run goes on without a log. Errors of single writes are
-// ignored.
+// A log that is not active, or whose file cannot be opened, writes nothing:
+// the run goes on without a log. An active log that could not be opened,
+// or lost a write (a full disk, a drive gone), says so through Failed(), so
+// that the run can tell its caller that the log is not the whole story.
 #pragma once
 
 #include <cstdint>
@@ -106,6 +110,8 @@ class TLog {
   void Close();
 
   bool IsOpen() const { return file != nullptr; }
+  // True once an active log failed to open, or a write or the close failed.
+  bool Failed() const { return failed; }
 
  private:
   void WriteLine(const std::string& line);
@@ -113,7 +119,7 @@ class TLog {
   void WriteTimePrefix();
   void WriteFileEntry(const std::string& label, const std::string& second_label,
                       const LogEntry& entry);
-  void WriteEraseEntry(const LogEntry& entry);
+  void WriteEraseEntry(const std::string& label, const LogEntry& entry);
   void WriteFolderEntry(const std::string& label, const std::string& path);
   void WriteEvent(int code, const LogEntry& entry);
 
@@ -126,6 +132,7 @@ class TLog {
   char dateSeparator;
   char timeSeparator;
   std::FILE* file = nullptr;
+  bool failed = false;
 };
 
 }  // namespace tolvex

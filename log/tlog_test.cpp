@@ -232,14 +232,17 @@ TEST_F(TLogTest, CounterpartMissingLeavesItsTextsEmpty) {
 
 TEST_F(TLogTest, EraseEntryHasOneLineAtMost) {
   const LogEntry erased = LogEntry::Erased("T:\\OLD.TMP", "       64", "12/31/99 23:59:58");
-  const std::string long_line = Lines({LongLine("File erased", erased.path, "       64",
-                                                "12/31/99 23:59:58")});
-  const std::string by_details[] = {Lines({ShortLine("File erased", erased.path)}), long_line,
-                                    long_line, ""};
-  for (uint8_t details = 0; details <= 3; ++details) {
-    Settings s;
-    s.details = details;
-    EXPECT_EQ(RunOne(s, kEventFileErased, erased), by_details[details]) << int(details);
+  for (const auto& [code, label] : {std::pair{kEventFileErased, "File erased"},
+                                    std::pair{kEventEraseError, "Error at erasing"}}) {
+    const std::string long_line =
+        Lines({LongLine(label, erased.path, "       64", "12/31/99 23:59:58")});
+    const std::string by_details[] = {Lines({ShortLine(label, erased.path)}), long_line,
+                                      long_line, ""};
+    for (uint8_t details = 0; details <= 3; ++details) {
+      Settings s;
+      s.details = details;
+      EXPECT_EQ(RunOne(s, code, erased), by_details[details]) << label << int(details);
+    }
   }
 }
 
@@ -262,6 +265,16 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
       {kEventRunFailed, {}, "Error: The run failed (internal error)."},
       {kEventEraseLimit, {},
        "Error: The plan erases more files than the erase limit allows; nothing was done."},
+      {kEventNotLocked, {}, "Warning: The destination could not be locked against another run."},
+      {kEventUnreadableFolder, LogEntry::Folder("S:\\Data\\Locked\\"),
+       "    Unreadable folder: S:\\Data\\Locked\\"},
+      {kEventRotationBlocked, LogEntry::Folder("T:\\Backup\\Grandfather\\"),
+       "     Rotation blocked: T:\\Backup\\Grandfather\\"},
+      {kEventLinkNotFollowed, LogEntry::Folder("S:\\Data\\Elsewhere\\"),
+       "    Link not followed: S:\\Data\\Elsewhere\\"},
+      // A folder the removal could not remove: no size, the folder layout.
+      {kEventEraseError, LogEntry::Folder("T:\\Backup\\Gone\\"),
+       "     Error at erasing: T:\\Backup\\Gone\\"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(RunOne(Settings(), c.code, c.entry), Lines({c.line})) << c.code;
@@ -269,7 +282,8 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
 }
 
 TEST_F(TLogTest, UnknownCodesWriteNothing) {
-  for (int code : {0, -1, 10000, 10012, 10103, 10114, 10254, 10256}) {  // 10106-10113 are reports
+  // 10012 and 10013 reach NotifyProc only; 10106-10113 are reports.
+  for (int code : {0, -1, 10000, 10012, 10013, 10015, 10103, 10115, 10254, 10256}) {
     Settings s;
     s.dateTime = 2;
     s.details = 2;
@@ -396,7 +410,9 @@ TEST_F(TLogTest, AppendKeepsEarlierRunsAndReplaceEmptiesTheFile) {
   EXPECT_EQ(RunOne(s, kEventNoFiles), Lines({"No files found."}));
 }
 
-TEST_F(TLogTest, UnopenableLogIsSilent) {
+// A log that cannot be opened writes nothing anywhere, and says that it
+// failed; an inactive one never fails.
+TEST_F(TLogTest, UnopenableLogIsSilentAndSaysItFailed) {
   drives_.MakeDirs("S:\\folder\\");
   for (const char* path : {"S:\\missing\\run.log", "S:\\folder", "Q:\\run.log", ""}) {
     TLog log(1, 2, 2, path, 0, "job", '/', ':');
@@ -405,8 +421,14 @@ TEST_F(TLogTest, UnopenableLogIsSilent) {
     log.Write(kEventStart);
     log.Write(kEventFileCopied, kCopied);
     log.Close();
+    EXPECT_TRUE(log.Failed()) << path;
   }
   EXPECT_FALSE(drives_.Exists("S:\\missing"));
+  TLog inactive(0, 2, 2, "S:\\missing\\run.log", 0, "job", '/', ':');
+  inactive.Open();
+  inactive.Write(kEventStart);
+  inactive.Close();
+  EXPECT_FALSE(inactive.Failed());
 }
 
 TEST_F(TLogTest, EachEventReachesTheFileAtOnceAndCloseEndsWriting) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -257,14 +258,97 @@ TEST(ConformanceFind, SizesAtTheEdgesOf32BitTypesAreListedWhole) {
   }
 }
 
-TEST(ConformanceFind, CopyTemporaryNamesAreNeverYielded) {
+// The reserved name space is exactly two shapes of name; anything else,
+// whatever it starts with, is a user's file.
+TEST(ConformanceFind, OnlyTheReservedNamesAreNeverYielded) {
   TestDrives drives;
-  drives.WriteFile(std::string("S:\\d\\") + kTempPrefix + "0123abcd", "partial");
-  drives.WriteFile("S:\\d\\real.txt", "r");
-  EXPECT_EQ(FoundNames("S:\\d\\*", kAllVisible), (std::vector<std::string>{".", "..", "real.txt"}));
-  uint32_t code = 0;
-  FoundNames(std::string("S:\\d\\") + kTempPrefix + "*", kAllVisible, &code);
-  EXPECT_EQ(code, kErrFileNotFound);
+  const std::string temporary = TemporaryName(0x0123456789abcdefull, 7);
+  ASSERT_EQ(temporary, "~tolvex-tmp.0123456789abcdef-00000007.tmp");
+  std::vector<std::string> users = {
+      "~tolvex-tmp.notes.txt",  // the prefix alone
+      "~tolvex-tmp.0123abcd",   // the shape of an earlier version
+      "~tolvex-tmp.0123456789abcdef-00000007.tmpx",
+      "~tolvex-run.lock.txt",
+  };
+#ifndef _WIN32
+  // Another letter case is another name on Linux (on Windows the same file).
+  users.push_back("~TOLVEX-TMP.0123456789ABCDEF-00000007.TMP");
+#endif
+  drives.WriteFile("S:\\d\\" + temporary, "partial");
+  drives.WriteFile(std::string("S:\\d\\") + kRunLockName, "");
+  for (const std::string& name : users) drives.WriteFile("S:\\d\\" + name, "mine");
+  std::vector<std::string> expected = {".", ".."};
+  expected.insert(expected.end(), users.begin(), users.end());
+  EXPECT_EQ(FoundNames("S:\\d\\*", kAllVisible), Sorted(expected));
+  for (const std::string& reserved : {temporary, std::string(kRunLockName)}) {
+    uint32_t code = 0;
+    FoundNames("S:\\d\\" + reserved, kAllVisible, &code);
+    EXPECT_EQ(code, kErrFileNotFound) << reserved;
+  }
+  EXPECT_EQ(FoundEntry("S:\\d\\~tolvex-tmp.notes.txt").name, "~tolvex-tmp.notes.txt");
+}
+
+// A temporary file nobody holds is a dead run's: removed at once. One a
+// writer holds is never touched, nor is a user's file of a similar name.
+TEST(ConformanceReservedNames, DeadTemporaryFilesAreRemovedLiveOnesStay) {
+  TestDrives drives;
+  const std::string dead = "S:\\d\\" + TemporaryName(0x1111111111111111ull, 1);
+  const std::string live = "S:\\d\\" + TemporaryName(0x2222222222222222ull, 2);
+  const std::string users = "S:\\d\\~tolvex-tmp.notes.txt";
+  drives.WriteFile(dead, "left by a killed run");
+  drives.WriteFile(live, "being written");
+  drives.WriteFile(users, "mine");
+  // A dead copy of a read-only source is read-only itself.
+  const std::string dead_read_only = "S:\\d\\" + TemporaryName(0x3333333333333333ull, 3);
+  drives.WriteFile(dead_read_only, "left by a killed run");
+  ASSERT_EQ(Sys().SetAttributes(dead_read_only, kAttrReadOnly), kErrOk);
+  const HeldFile writer(drives, live);
+  ASSERT_TRUE(writer.held());
+
+  uint32_t removed = 0;
+  ASSERT_EQ(Sys().RemoveDeadTemporaries("S:\\d\\", &removed), kErrOk);
+
+  EXPECT_EQ(removed, 2u);
+  EXPECT_FALSE(drives.Exists(dead));
+  EXPECT_FALSE(drives.Exists(dead_read_only));
+  EXPECT_EQ(drives.ReadFile(live), "being written");
+  EXPECT_EQ(drives.ReadFile(users), "mine");
+  EXPECT_EQ(Sys().RemoveDeadTemporaries("S:\\missing\\", &removed), kErrPathNotFound);
+}
+
+// A folder holding nothing but a dead run's temporary files is empty to
+// the scan, and can be removed; one with a live one cannot.
+TEST(ConformanceReservedNames, AFolderWithOnlyDeadTemporaryFilesCanBeRemoved) {
+  TestDrives drives;
+  drives.WriteFile("S:\\dead\\" + TemporaryName(0x4444444444444444ull, 4), "left");
+  const std::string live = "S:\\live\\" + TemporaryName(0x5555555555555555ull, 5);
+  drives.WriteFile(live, "being written");
+  const HeldFile writer(drives, live);
+  ASSERT_TRUE(writer.held());
+  EXPECT_EQ(Sys().RemoveFolder("S:\\dead"), kErrOk);
+  EXPECT_FALSE(drives.Exists("S:\\dead"));
+  EXPECT_EQ(Sys().RemoveFolder("S:\\live"), kErrDirNotEmpty);
+  EXPECT_TRUE(drives.Exists(live));
+}
+
+// The run lock: one holder at a time, the file gone once released.
+TEST(ConformanceReservedNames, TheRunLockHasOneHolderAndLeavesNothingBehind) {
+  TestDrives drives;
+  drives.MakeDirs("T:\\Backup");
+  std::unique_ptr<FolderLock> first;
+  ASSERT_EQ(Sys().LockFolder("T:\\Backup\\", &first), kErrOk);
+  ASSERT_NE(first, nullptr);
+  std::unique_ptr<FolderLock> second;
+  EXPECT_EQ(Sys().LockFolder("T:\\Backup\\", &second), kErrSharingViolation);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(FoundNames("T:\\Backup\\*", kAllVisible), (std::vector<std::string>{".", ".."}));
+  EXPECT_EQ(Sys().RemoveFolder("T:\\Backup"), kErrDirNotEmpty);  // the lock file is there
+  first.reset();
+  EXPECT_FALSE(drives.Exists(std::string("T:\\Backup\\") + kRunLockName));
+  ASSERT_EQ(Sys().LockFolder("T:\\Backup\\", &second), kErrOk);
+  second.reset();
+  EXPECT_EQ(Sys().RemoveFolder("T:\\Backup"), kErrOk);
+  EXPECT_EQ(Sys().LockFolder("T:\\Backup\\", &second), kErrPathNotFound);
 }
 
 struct FindErrorCase {

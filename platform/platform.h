@@ -19,8 +19,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/reserved_names.h"
 
 namespace tolvex {
 
@@ -55,9 +58,25 @@ enum : uint32_t {
   kAttrReparsePoint = 0x400,
 };
 
-// Names that begin with this prefix are the crash-safe copy's temporary
-// files. No enumeration yields them.
-inline constexpr const char kTempPrefix[] = "~tolvex-tmp.";
+// The reserved name space (platform/reserved_names.h): the copy's temporary
+// files, "~tolvex-tmp." + 16 hex digits + "-" + 8 hex digits + ".tmp", and
+// the run lock "~tolvex-run.lock". No enumeration yields these exact names
+// (on either back end, in any folder), so no scan compares, copies or
+// erases them; every other name, one that merely starts with "~tolvex-tmp."
+// included, is a user's file. A temporary file is live while its writer
+// holds it (POSIX: an flock on the open file; Windows: an open handle that
+// shares no delete access), from its creation until it is renamed or
+// removed; RemoveDeadTemporaries removes those nobody holds. A writer that
+// keeps many temporary files at once (one token per run, a counter per
+// file) must hold each of them the same way.
+
+// Held by a run on its destination folder (LockFolder); released, and its
+// lock file removed, when destroyed. The operating system releases it when
+// the process dies.
+class FolderLock {
+ public:
+  virtual ~FolderLock() = default;
+};
 
 // One entry of a directory enumeration.
 struct FindEntry {
@@ -153,6 +172,23 @@ class Platform {
   // any failure: 3 folder missing, 5 a folder or read-only file.
   virtual uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) = 0;
 
+  // --- The reserved name space ---
+
+  // Removes the temporary files in `folder` (drive form, with its trailing
+  // backslash) that no live writer holds; adds how many to *removed. A file
+  // whose file system cannot tell (no locks) is removed only after an hour
+  // without change. Files another process holds are never touched. 3 when
+  // the folder is missing; the removal of single files fails silently.
+  virtual uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) = 0;
+
+  // Takes the run lock of `folder` (drive form, with its trailing
+  // backslash): creates or opens the lock file kRunLockName there and holds
+  // it exclusively in *lock. 32 when another process (or another lock of
+  // this one) holds it; 3 when the folder is missing; 5 when the lock file
+  // cannot be made (*lock stays empty after any failure). Where the file
+  // system has no locks, the lock is taken without excluding anyone.
+  virtual uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) = 0;
+
   // --- System ---
 
   // Free bytes for the caller on the drive of `root` ("C:\"), 64-bit.
@@ -239,6 +275,12 @@ class PlatformWrapper : public Platform {
   }
   uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override {
     return target_->OpenForWrite(path, append, file);
+  }
+  uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override {
+    return target_->RemoveDeadTemporaries(folder, removed);
+  }
+  uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override {
+    return target_->LockFolder(folder, lock);
   }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override {
     return target_->DiskFreeSpace(root, free_bytes);

@@ -16,8 +16,11 @@ bool HasHighByte(const std::string& text) {
 }  // namespace
 
 FolderListing::FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable,
-                             bool readable)
-    : entries_(std::move(entries)), unusable_(std::move(unusable)), readable_(readable) {}
+                             bool readable, bool missing)
+    : entries_(std::move(entries)),
+      unusable_(std::move(unusable)),
+      readable_(readable),
+      missing_(missing) {}
 
 void FolderListing::SortNames() const {
   by_name_.resize(entries_.size());
@@ -95,7 +98,7 @@ std::shared_ptr<const FolderListing> ReadFolderListing(const std::string& folder
   // Nothing found and a missing folder both leave the listing empty.
   const uint32_t result = Sys().FindEntries(folder + "*.*", kEveryEntryMask, &entries, &unusable);
   return std::make_shared<const FolderListing>(std::move(entries), std::move(unusable),
-                                               TellsContent(result));
+                                               TellsContent(result), result == kErrPathNotFound);
 }
 
 std::shared_ptr<const FolderListing> FolderListings::Get(const std::string& folder) {

@@ -30,11 +30,15 @@ inline constexpr uint32_t kEveryEntryMask = kAttrReadOnly | kAttrHidden | kAttrS
 class FolderListing {
  public:
   FolderListing(std::vector<FindEntry> entries, std::vector<std::string> unusable,
-                bool readable = true);
+                bool readable = true, bool missing = false);
 
   // False when the folder exists but could not be read (no access, an I/O
   // error): its emptiness then says nothing about what it holds.
   bool readable() const { return readable_; }
+  // True when the folder was not there to read (path not found). For a
+  // folder the scan has seen in its parent, that is a failure too: it
+  // vanished, or the read failed on the way (a network drive).
+  bool missing() const { return missing_; }
 
   // In enumeration order, "." and ".." included where the platform yields them.
   const std::vector<FindEntry>& entries() const { return entries_; }
@@ -73,6 +77,7 @@ class FolderListing {
   std::vector<FindEntry> entries_;
   std::vector<std::string> unusable_;
   bool readable_ = true;
+  bool missing_ = false;
   // Indices into entries_ ordered by ASCII-folded name, then by the bytes of
   // the name; built on the first FindName.
   mutable std::vector<uint32_t> by_name_;

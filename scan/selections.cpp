@@ -55,16 +55,24 @@ std::string Stripped(std::string text, const std::string& prefix) {
 
 }  // namespace
 
-bool SelectionExists(const std::string& entry) {
-  if (!IsDirectoryEntry(entry)) return false;
+SelectionState StateOfSelection(const std::string& entry) {
+  if (!IsDirectoryEntry(entry)) return SelectionState::kMissing;
   std::string path = entry;
   if (EndsWithStar(path)) path.pop_back();
   // A drive root keeps its backslash: "C:" alone would name the current
   // folder of that drive.
   if (path.size() > 3) path.pop_back();
   uint32_t attributes = 0;
-  if (Sys().GetAttributes(path, &attributes) != kErrOk) return false;
-  return (attributes & kAttrDirectory) != 0;
+  const uint32_t error = Sys().GetAttributes(path, &attributes);
+  if (error == kErrFileNotFound || error == kErrPathNotFound || error == kErrInvalidName) {
+    return SelectionState::kMissing;
+  }
+  if (error != kErrOk) return SelectionState::kUnknown;
+  return (attributes & kAttrDirectory) != 0 ? SelectionState::kExists : SelectionState::kMissing;
+}
+
+bool SelectionExists(const std::string& entry) {
+  return StateOfSelection(entry) == SelectionState::kExists;
 }
 
 namespace {
@@ -132,12 +140,22 @@ void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRIN
   }
 }
 
-void DropMissingDirectories(std::vector<STRING>* list) {
+void DropMissingDirectories(std::vector<STRING>* list, DroppedEntries* dropped,
+                            bool keep_unknown) {
+  std::vector<SelectionState> states(list->size(), SelectionState::kExists);
   std::vector<char> drop(list->size(), 0);
   for (size_t i = list->size(); i-- > 0;) {
     Sys().PumpStep();
     if (Aborted) break;
-    drop[i] = !SelectionExists((*list)[i].text());
+    states[i] = StateOfSelection((*list)[i].text());
+    drop[i] = states[i] == SelectionState::kMissing ||
+              (states[i] == SelectionState::kUnknown && !keep_unknown);
+  }
+  if (dropped) {
+    for (size_t i = 0; i < list->size(); ++i) {
+      if (states[i] == SelectionState::kMissing) dropped->missing.push_back((*list)[i].text());
+      if (states[i] == SelectionState::kUnknown) dropped->unknown.push_back((*list)[i].text());
+    }
   }
   EraseFlagged(list, drop);
 }

@@ -51,13 +51,27 @@ std::string ComputeCommonRoot(const std::vector<STRING>& includes);
 // path modes 1 and 2. Entries that are not directory entries get no twin.
 void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list);
 
-// True when the entry is a directory entry whose folder exists (a drive
-// root is tested as such; a file or a missing drive is no folder).
+// Whether the folder of a directory entry exists (a drive root is tested as
+// such; a file or a missing drive is no folder). kUnknown when the system
+// would not say (no access to the folder's parent, an I/O error).
+enum class SelectionState { kExists, kMissing, kUnknown };
+SelectionState StateOfSelection(const std::string& entry);
+// True when StateOfSelection says kExists.
 bool SelectionExists(const std::string& entry);
 
+// The entries DropMissingDirectories removed, as they were given.
+struct DroppedEntries {
+  std::vector<std::string> missing;
+  std::vector<std::string> unknown;
+};
+
 // Removes the entries whose folder does not exist (or is a file, or is not a
-// directory entry at all). Nothing is reported.
-void DropMissingDirectories(std::vector<STRING>* list);
+// directory entry at all). Entries whose state is unknown are removed too,
+// or with `keep_unknown` kept (an exclusion that may hold stays). When
+// `dropped` is not null it receives what was removed, in list order.
+// Nothing is reported.
+void DropMissingDirectories(std::vector<STRING>* list, DroppedEntries* dropped = nullptr,
+                            bool keep_unknown = false);
 
 // Replaces every "*" entry by the folder itself and all folders below it,
 // breadth first, pass by pass; new entries keep the mark of the entry they

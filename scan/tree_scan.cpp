@@ -48,6 +48,30 @@ void KeepNotesOfVisitedFolders(const std::vector<FolderNote>& notes, FindingSink
   }
 }
 
+bool AlreadyFound(int32_t kind, const std::string& path) {
+  return std::any_of(findings.begin(), findings.end(), [&](const FINDING& finding) {
+    return finding.kind == kind && finding.path == path;
+  });
+}
+
+// An include the run's check found but the scan does not is reported as
+// missing (unless the check did so already); a selection or twin whose
+// folder the system would not tell about as unreadable. A twin found
+// missing is the normal case of a first run.
+void ReportDropped(const DroppedEntries& includes, const DroppedEntries& twins, FindingSink* sink) {
+  for (const std::string& entry : includes.missing) {
+    if (!AlreadyFound(TOLVEX_REPORT_MISSING_FOLDER, entry)) {
+      sink->Add(TOLVEX_REPORT_MISSING_FOLDER, entry);
+    }
+  }
+  for (const DroppedEntries* dropped : {&includes, &twins}) {
+    for (std::string entry : dropped->unknown) {
+      if (!entry.empty() && entry.back() == '*') entry.pop_back();
+      sink->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, entry);
+    }
+  }
+}
+
 // Fills dirList with the folders to visit, sorted. False when aborted.
 bool ScanFolders(SearchProgressView* progress, FolderListings* listings, FindingSink* sink) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
@@ -63,6 +87,11 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
   std::vector<FolderNote> notes;
+  // Includes that are missing now, although the run's check found them a
+  // moment ago (or found them missing and said so), and selections whose
+  // folder the system would not tell about: left out, and reported.
+  DroppedEntries includes_dropped;
+  DroppedEntries twins_dropped;
   std::unordered_set<std::string> roots;  // the selections and their twins
   // Each step runs to its end or stops at its next test of Aborted; an
   // aborted step ends the scan at once, leaving dirList unsorted.
@@ -74,14 +103,14 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
       },
       // A missing include gets no twin: the backup of a folder that is
       // gone (renamed, a disk not mounted) is not a pile of orphans.
-      [&] { DropMissingDirectories(&dirList); },
+      [&] { DropMissingDirectories(&dirList, &includes_dropped); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
-      [&] { DropMissingDirectories(&dirList); },
+      [&] { DropMissingDirectories(&dirList, &twins_dropped); },
       [&] {
         for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
       },
-      [&] { DropMissingDirectories(&excludes); },
+      [&] { DropMissingDirectories(&excludes, nullptr, /*keep_unknown=*/true); },
       [&] { ExpandSelections(&dirList, progress, &notes, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
       [&] { RemoveExcludedDirectories(&dirList, excludes); },
@@ -90,6 +119,7 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     step();
     if (Aborted) return false;
   }
+  ReportDropped(includes_dropped, twins_dropped, sink);
   std::sort(dirList.begin(), dirList.end());
   DropFoldersWithTwins(roots, listings, sink);
   KeepNotesOfVisitedFolders(notes, sink);
@@ -137,17 +167,20 @@ struct Counterpart {
 // counterpart lookups answer from their listings.
 class FolderFileScan {
  public:
-  // `flat_files`, when not null, receives every file considered.
+  // `flat_files`, when not null, receives every file considered;
+  // `scanned`: the folders of dirList, which the scan has seen exist.
   FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
                  FolderListings* listings, FindingSink* sink,
-                 std::vector<ScannedFile>* flat_files)
+                 std::vector<ScannedFile>* flat_files,
+                 const std::unordered_set<std::string>* scanned)
       : index_(index),
         folder_(folder),
         counterpart_folder_(counterpart_folder),
         mask_(Parameters.Attributes),
         listings_(listings),
         sink_(sink),
-        flat_files_(flat_files) {}
+        flat_files_(flat_files),
+        scanned_(scanned) {}
   ~FolderFileScan() {
     listings_->UseDone(folder_.text());
     listings_->UseDone(counterpart_folder_);
@@ -182,7 +215,11 @@ class FolderFileScan {
     if (!IsNamePattern(pattern)) return yielded;
     if (IsWholeFolderPattern(pattern)) {
       const FolderListing& listing = OwnListing();
-      if (!listing.readable()) sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
+      // A folder of dirList that is missing now vanished since the scan saw
+      // it, or could not be reached: nothing can be said of its files.
+      if (!listing.readable() || listing.missing()) {
+        sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
+      }
       for (const FindEntry& entry : listing.entries()) {
         if (PassesAttributeMask(entry.attributes, mask_)) yielded.push_back(&entry);
       }
@@ -195,7 +232,10 @@ class FolderFileScan {
     std::vector<std::string> unusable;
     const uint32_t result = Sys().FindEntries(folder_.text() + pattern, mask_, &found_,
                                               report_unusable ? &unusable : nullptr);
-    if (!TellsContent(result)) sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
+    // The folder is in dirList: "path not found" means it vanished.
+    if (!TellsContent(result) || result == kErrPathNotFound) {
+      sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, folder_.text());
+    }
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) yielded.push_back(&entry);
     return yielded;
@@ -208,15 +248,22 @@ class FolderFileScan {
 
   // The same-named file in the counterpart folder, as enumerating
   // "<counterpart folder><name>" with the scan's mask finds it.
+  // A counterpart folder that is missing is the everyday case (nothing
+  // copied there yet); one the scan has seen exist (it is in dirList) that
+  // reads as missing vanished, or could not be reached, and tells nothing.
   const FolderListing& CounterpartListing() {
-    if (!counterpart_listing_) counterpart_listing_ = listings_->Get(counterpart_folder_);
+    if (!counterpart_listing_) {
+      counterpart_listing_ = listings_->Get(counterpart_folder_);
+      counterpart_known_ = counterpart_listing_->readable() &&
+                           !(counterpart_listing_->missing() && scanned_->count(counterpart_folder_) != 0);
+    }
     return *counterpart_listing_;
   }
 
   Counterpart FindCounterpart(const std::string& file_name) {
     CounterpartListing();
     Counterpart found;
-    if (!counterpart_listing_->readable()) {
+    if (!counterpart_known_) {
       found.unknown = true;
       return found;
     }
@@ -225,7 +272,9 @@ class FolderFileScan {
     std::vector<FindEntry> asked;
     if (!answered) {
       const uint32_t result = Sys().FindEntries(counterpart_folder_ + file_name, mask_, &asked, nullptr);
-      found.unknown = !TellsContent(result);
+      // The folder was there a moment ago: "path not found" now is no answer.
+      found.unknown = !TellsContent(result) ||
+                      (result == kErrPathNotFound && !counterpart_listing_->missing());
       if (!asked.empty()) entry = &asked.front();
     }
     if (found.unknown) return found;
@@ -304,6 +353,8 @@ class FolderFileScan {
   FolderListings* listings_;
   FindingSink* sink_;
   std::vector<ScannedFile>* flat_files_;
+  const std::unordered_set<std::string>* scanned_;
+  bool counterpart_known_ = true;
   std::unordered_set<std::string> excluded_;
   std::vector<FindEntry> found_;
   std::shared_ptr<const FolderListing> own_listing_;
@@ -332,6 +383,9 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
   std::vector<std::string> counterparts = PlanCounterparts(listings);
+  std::unordered_set<std::string> scanned;
+  scanned.reserve(count);
+  for (const STRING& folder : dirList) scanned.insert(folder.text());
   for (size_t i = 0; i < count; ++i) {
     Sys().PumpStep();
     if (Aborted) return;
@@ -342,7 +396,7 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
     // be neither compared nor told from orphans.
     if (counterpartList.back().text().empty()) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
-                        sink, flat_files);
+                        sink, flat_files, &scanned);
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }

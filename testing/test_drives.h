@@ -69,4 +69,20 @@ class TestDrives {
   std::string saved_drives_;
 };
 
+// Holds a file as the writer of a temporary file does while it writes it
+// (POSIX: an flock on an open file of its own; Windows: an open handle that
+// shares no delete access), until destroyed.
+class HeldFile {
+ public:
+  HeldFile(const TestDrives& drives, const std::string& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held() const { return handle_ != kNone; }
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t handle_ = kNone;
+};
+
 }  // namespace tolvex

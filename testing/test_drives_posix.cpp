@@ -3,6 +3,7 @@
 // POSIX calls, not through the platform layer under test; only stamps go
 // through Sys().SetLastWriteStamp, which knows the local-time rules.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -159,6 +160,20 @@ std::string TestDrives::ReadAt(const std::string& path, uint64_t offset, size_t 
 bool TestDrives::Exists(const std::string& path) const {
   struct stat st;
   return lstat(Native(path).c_str(), &st) == 0;
+}
+
+HeldFile::HeldFile(const TestDrives& drives, const std::string& path) {
+  const int fd = open(drives.Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return;
+  }
+  handle_ = fd;
+}
+
+HeldFile::~HeldFile() {
+  if (held()) close(static_cast<int>(handle_));
 }
 
 }  // namespace tolvex

@@ -211,4 +211,14 @@ bool TestDrives::Exists(const std::string& path) const {
   return ::GetFileAttributesA(WithoutTrailingBackslash(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+HeldFile::HeldFile(const TestDrives& drives, const std::string& path) {
+  const HANDLE file = ::CreateFileA(drives.Native(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+HeldFile::~HeldFile() {
+  if (held()) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
 }  // namespace tolvex

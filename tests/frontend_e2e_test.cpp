@@ -15,10 +15,15 @@
 #include "testing/child_command.h"
 #include "tests/command_fixture.h"
 
+#include <thread>
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 #if !defined(_WIN32) && defined(TOLVEX_TERMINAL_UI)
 #include "testing/pty_terminal.h"
@@ -355,6 +360,79 @@ TEST_F(FailedCopy, IsReportedWhateverTheLogDoes) {
     fs::permissions(root_ / "backup/locked.txt", fs::perms::owner_write, fs::perm_options::add);
 #endif
   }
+}
+
+// Holds the lock file of a destination as a running engine does.
+class DestinationHolder {
+ public:
+  explicit DestinationHolder(const fs::path& folder) {
+    const fs::path file = folder / "~tolvex-run.lock";
+#if defined(_WIN32)
+    handle_ = ::CreateFileA(file.string().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_ALWAYS, 0, nullptr);
+#else
+    fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) != 0) Release();
+#endif
+  }
+  ~DestinationHolder() { Release(); }
+  bool held() const {
+#if defined(_WIN32)
+    return handle_ != INVALID_HANDLE_VALUE;
+#else
+    return fd_ >= 0;
+#endif
+  }
+  void Release() {
+#if defined(_WIN32)
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+#else
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+#endif
+  }
+
+ private:
+#if defined(_WIN32)
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// Two runs of one job at once (two terminals, a scheduler firing twice):
+// the second stops at once and touches nothing, its log included, or with
+// --wait waits for the first to end and then runs.
+TEST_F(TolvexCommand, ASecondRunOfTheJobStopsOrWaitsForTheFirst) {
+  Put("source/a.txt", "a");
+  WriteJob("");
+  fs::create_directories(root_ / "backup");
+  DestinationHolder first(root_ / "backup");
+  ASSERT_TRUE(first.held());
+
+  const Result refused = RunJob();
+  EXPECT_STATUS(refused, 3);
+  EXPECT_NE(refused.out.find("another run is using the destination"), std::string::npos)
+      << refused.out;
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_FALSE(Exists("run.log"));
+
+  const Result gave_up = RunJob("--wait 1");
+  EXPECT_STATUS(gave_up, 3);
+  EXPECT_NE(gave_up.out.find("waiting"), std::string::npos) << gave_up.out;
+  EXPECT_NE(gave_up.out.find("did not end within 1 s"), std::string::npos) << gave_up.out;
+
+  std::thread ends([&first] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    first.Release();
+  });
+  const Result waited = RunJob("--wait 30");
+  ends.join();
+  EXPECT_STATUS(waited, 0);
+  EXPECT_NE(waited.out.find("waiting"), std::string::npos) << waited.out;
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+  EXPECT_STATUS(Run("--wait soon \"" + P("job.job") + "\""), 2);
 }
 
 TEST_F(TolvexCommand, CommandLineFaultsAndAMissingEngine) {

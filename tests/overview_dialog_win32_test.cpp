@@ -400,6 +400,36 @@ COLORREF ScreenPixel(HWND window, int x, int y) {
   return colour;
 }
 
+// The profile holds only where the dialog stood: when it can be neither
+// read nor written, the dialog opens where the system puts it, the plan
+// runs as confirmed, and nothing else changes.
+TEST_F(OverviewDialog, AProfileThatCannotBeReadOrWrittenCostsOnlyThePosition) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  ::WritePrivateProfileStringA("Overview Dialog", "Left", "37", "Tolvex32.ini");
+  ::WritePrivateProfileStringA("Overview Dialog", "Top", "45", "Tolvex32.ini");
+  FaultInjectingPlatform faulty(&shell_);
+  faulty.FailCall(CallKind::kReadProfile, 1, kErrAccessDenied,
+                  FaultInjectingPlatform::Repeat::kFromThenOn);
+  faulty.FailCall(CallKind::kWriteProfile, 1, kErrAccessDenied,
+                  FaultInjectingPlatform::Repeat::kFromThenOn);
+  SetSys(&faulty);
+
+  RECT opened_at = {};
+  const int result = RunWithDriver([&](Overview& o) {
+    ::GetWindowRect(o.dialog(), &opened_at);
+    ::SetWindowPos(o.dialog(), nullptr, 120, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_TRUE(o.Click(IDOK));
+  });
+  SetSys(&shell_);
+
+  EXPECT_EQ(result, 1);
+  EXPECT_GT(faulty.fired(), 0u);
+  EXPECT_FALSE(opened_at.left == 37 && opened_at.top == 45);
+  EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), "a");
+  EXPECT_EQ(::GetPrivateProfileIntA("Overview Dialog", "Left", -1, "Tolvex32.ini"), 37);
+  EXPECT_EQ(::GetPrivateProfileIntA("Overview Dialog", "Top", -1, "Tolvex32.ini"), 45);
+}
+
 TEST_F(OverviewDialog, TheDialogIsLaidOutAsItsTemplateSays) {
   Write("S:\\Data\\a.txt", "a", kNew);
   job_.displayMode = 2;

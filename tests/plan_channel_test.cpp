@@ -340,9 +340,9 @@ TEST_F(PlanChannel, ACancelBeforeTheRunStopsItAtItsFirstCheck) {
 
 // --- Outcomes the log does not tell ----------------------------------------------
 
-// An erasure that fails writes no log line, but the outcome channel names it
-// with its error; a copy that fails is reported, and the skip that follows
-// says why.
+// An erasure that fails is logged, and the outcome channel names it with
+// its error; a copy that fails is reported, and the skip that follows says
+// why.
 TEST_F(PlanChannel, FailedErasuresAndCopiesReachTheFrontEnd) {
   Write("T:\\Backup\\Data\\gone.txt", "only in the backup", kOld);
   Write("S:\\Data\\a.txt", "a", kNew);
@@ -351,7 +351,8 @@ TEST_F(PlanChannel, FailedErasuresAndCopiesReachTheFrontEnd) {
   platform_.FailCall(CallKind::kRemoveFile, 1, kErrAccessDenied);
   platform_.FailCall(CallKind::kCopyOver, 1, kErrDiskFull);
   EXPECT_EQ(Run(), 1);
-  EXPECT_EQ(LogBody(), (Lines{"Error at copying: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+  EXPECT_EQ(LogBody(), (Lines{"Error at erasing: T:\\Backup\\Data\\gone.txt",
+                              "Error at copying: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
                               "File skipped: S:\\Data\\a.txt", "and: T:\\Backup\\Data\\a.txt"}));
   const std::vector<ChannelItem> erased = Outcomes(TOLVEX_ITEM_ERASE);
   ASSERT_EQ(erased.size(), 1u);

@@ -173,6 +173,7 @@ void TOLVEX_CALLBACK RecordOutcome(const TolvexItem* item) {
 
 int TOLVEX_CALLBACK RecordNotify(int code, int drive, int number) {
   Recorder().notifications.push_back({code, drive, number});
+  if (Recorder().onNotify) Recorder().onNotify(code);
   return Recorder().notifyAnswers.Next();
 }
 
@@ -181,6 +182,7 @@ int TOLVEX_CALLBACK RecordConfirm(const char* path, const char* counter_path, ui
                                   int state) {
   Recorder().confirmations.push_back(Question(path, counter_path, size, counter_size, stamp,
                                               counter_stamp, static_cast<uint32_t>(state)));
+  if (Recorder().confirmBy) return Recorder().confirmBy(Recorder().confirmations.back());
   return Recorder().confirmAnswers.Next();
 }
 
@@ -189,6 +191,7 @@ int TOLVEX_CALLBACK RecordCopyError(const char* path, const char* counter_path, 
                                     uint32_t error) {
   Recorder().copyErrors.push_back(
       Question(path, counter_path, size, counter_size, stamp, counter_stamp, error));
+  if (Recorder().copyErrorBy) return Recorder().copyErrorBy(Recorder().copyErrors.back());
   return Recorder().copyErrorAnswers.Next();
 }
 
@@ -231,6 +234,16 @@ uint32_t RunPlatform::CopyOver(const std::string& from, const std::string& to) {
   ++copies;
   if (beforeCopy) beforeCopy(copies, from, to);
   return FaultInjectingPlatform::CopyOver(from, to);
+}
+
+uint32_t RunPlatform::RemoveFile(const std::string& path) {
+  if (beforeRemove) beforeRemove(path);
+  return FaultInjectingPlatform::RemoveFile(path);
+}
+
+uint32_t RunPlatform::RemoveFolder(const std::string& path) {
+  if (beforeRemove) beforeRemove(path);
+  return FaultInjectingPlatform::RemoveFolder(path);
 }
 
 // --- Dialogs ----------------------------------------------------------------

@@ -86,6 +86,12 @@ struct CallbackRecorder {
   std::vector<FileQuestion> copyErrors;
   std::vector<std::string> madeFolders;
   AnswerQueue notifyAnswers{kIdOk};
+  // Runs before NotifyProc answers (the code it was called with).
+  std::function<void(int code)> onNotify;
+  // When set, they answer instead of the queues (the question just
+  // recorded): answers by file rather than by turn.
+  std::function<int(const FileQuestion&)> confirmBy;
+  std::function<int(const FileQuestion&)> copyErrorBy;
   AnswerQueue confirmAnswers{10};
   AnswerQueue copyErrorAnswers{20};
 };
@@ -134,7 +140,8 @@ int TOLVEX_CALLBACK RecordMakeDir(const char* folder);
 
 // --- The platform -----------------------------------------------------------
 
-// The real platform with a fixed clock, optional fake free space, recorded
+// The real platform with a fixed clock (which the clock fault moves a day
+// on), optional fake free space, recorded
 // beeps, injectable faults, and a pump step that delivers the scripted
 // dialogs' button clicks (one per step, as a message queue would).
 class RunPlatform : public FaultInjectingPlatform {
@@ -143,11 +150,13 @@ class RunPlatform : public FaultInjectingPlatform {
 
   uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
                        std::vector<std::string>* unusable) override;
-  LocalTime Now() override { return now; }
+  LocalTime Now() override { return Later(now); }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   bool PumpStep() override;
   void Beep(uint32_t type) override { beeps.push_back(type); }
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  uint32_t RemoveFile(const std::string& path) override;
+  uint32_t RemoveFolder(const std::string& path) override;
 
   // Queues a click; the next pump step delivers it.
   void PostClick(std::function<void()> click) { clicks_.push_back(std::move(click)); }
@@ -163,6 +172,8 @@ class RunPlatform : public FaultInjectingPlatform {
   std::function<uint32_t(const std::string& pattern)> findError;
   // Runs before each CopyOver reaches the file system (1-based call number).
   std::function<void(int call, const std::string& from, const std::string& to)> beforeCopy;
+  // Run before each RemoveFile and RemoveFolder reaches the file system.
+  std::function<void(const std::string& path)> beforeRemove;
 
  private:
   std::deque<std::function<void()>> clicks_;

@@ -1,18 +1,17 @@
 #include "platform/posix/file_copy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <optional>
 
 #include "platform/platform.h"
 #include "platform/posix/system_calls.h"
+#include "platform/posix/temporary_files.h"
 #include "platform/stop_request.h"
 #include "platform/posix/win32_error.h"
 #include "platform/text_rules.h"
@@ -27,42 +26,12 @@ std::optional<CopyFault> pending_fault;
 // errno value; the temporary file is removed like that of any failed copy.
 constexpr int kStopped = ECANCELED;
 
-int64_t NanosecondsOf(const struct timespec& ts) {
-  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
 // The armed fault at `point`, disarmed on the way out.
 std::optional<CopyFault> TakeFault(CopyFaultPoint point) {
   if (!pending_fault || pending_fault->point != point) return std::nullopt;
   std::optional<CopyFault> fault = pending_fault;
   pending_fault.reset();
   return fault;
-}
-
-std::string RandomHex() {
-  uint64_t bits = 0;
-  if (!RandomBytes(&bits, sizeof bits)) {
-    // No entropy yet (early boot), or no getrandom (an old kernel): time and
-    // process id still make the name unique enough, and O_EXCL catches the
-    // rest.
-    static uint64_t counter = 0;
-    bits = static_cast<uint64_t>(time(nullptr)) * 0x9E3779B97F4A7C15ull ^
-           (static_cast<uint64_t>(getpid()) << 20) ^ ++counter;
-  }
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex(16, '0');
-  for (int i = 15; i >= 0; --i, bits >>= 4) hex[i] = kDigits[bits & 0xF];
-  return hex;
-}
-
-// Creates a fresh temporary file in `folder`; -1 with errno set on failure.
-int CreateTemporary(const std::string& folder, std::string* path) {
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    *path = folder + "/" + kTempPrefix + RandomHex();
-    const int fd = open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -220,74 +189,53 @@ int WriteCopy(int source, const struct stat& source_stat, int fd) {
   return 0;
 }
 
-}  // namespace
-
-bool IsTemporaryName(std::string_view name) {
-  const std::string_view prefix = kTempPrefix;
-  if (name.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (AsciiLower(static_cast<unsigned char>(name[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, const std::string& folder,
-                         const std::string& name) {
-  std::string temp;
-  const int fd = CreateTemporary(folder, &temp);
-  if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
-  int error = WriteCopy(source, source_stat, fd);
-  if (close(fd) != 0 && error == 0) error = errno;
+// Renames the held temporary file `temp` in `folder_fd` over `name`, or
+// removes it after `error`; closes `fd` (and so drops the hold) last.
+uint32_t Finish(int folder_fd, int fd, const std::string& temp, const std::string& name,
+                int error) {
   if (error == 0) {
     if (const std::optional<CopyFault> fault = TakeFault(CopyFaultPoint::kBeforeRename)) {
       error = fault->error;
     }
   }
+  if (error == 0 && renameat(folder_fd, temp.c_str(), folder_fd, name.c_str()) != 0) error = errno;
+  if (error != 0) unlinkat(folder_fd, temp.c_str(), 0);
+  if (close(fd) != 0 && error == 0) error = errno;
+  return error == 0 ? kErrOk : Win32FromErrno(error, ErrnoSite::kFolder);
+}
+
+}  // namespace
+
+uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_fd,
+                         const std::string& name) {
+  std::string temp;
+  const int fd = CreateHeldTemporary(folder_fd, &temp);
+  if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  int error = WriteCopy(source, source_stat, fd);
   // Also a copy that a fast path finished at once: asked to stop, the
   // target keeps what it held.
   if (error == 0 && CopyStopRequested()) error = kStopped;
-  if (error == 0 && rename(temp.c_str(), (folder + "/" + name).c_str()) != 0) error = errno;
-  if (error != 0) {
-    unlink(temp.c_str());
-    return Win32FromErrno(error, ErrnoSite::kFolder);
-  }
-  return kErrOk;
+  return Finish(folder_fd, fd, temp, name, error);
 }
 
 uint32_t ReplaceWithText(const std::string& folder, const std::string& name,
                          const std::string& content, mode_t mode) {
+  const int folder_fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   std::string temp;
-  const int fd = CreateTemporary(folder, &temp);
-  if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
-  int error = 0;
-  if (!WriteAll(fd, content.data(), content.size()) || fchmod(fd, mode) != 0 || fsync(fd) != 0) {
-    error = errno;
+  const int fd = CreateHeldTemporary(folder_fd, &temp);
+  uint32_t result = kErrOk;
+  if (fd < 0) {
+    result = Win32FromErrno(errno, ErrnoSite::kFolder);
+  } else {
+    int error = 0;
+    if (!WriteAll(fd, content.data(), content.size()) || fchmod(fd, mode) != 0 || fsync(fd) != 0) {
+      error = errno;
+    }
+    result = Finish(folder_fd, fd, temp, name, error);
   }
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temp.c_str(), (folder + "/" + name).c_str()) != 0) error = errno;
-  if (error != 0) {
-    unlink(temp.c_str());
-    return Win32FromErrno(error, ErrnoSite::kFolder);
-  }
-  return kErrOk;
-}
-
-std::vector<std::string> RemoveStaleTemporaries(const std::string& folder, int64_t max_age_ms) {
-  std::vector<std::string> removed;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return removed;
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  const int64_t limit = NanosecondsOf(now) - max_age_ms * 1'000'000;
-  while (const dirent* entry = readdir(dir)) {
-    if (!IsTemporaryName(entry->d_name)) continue;
-    struct stat st;
-    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (!S_ISREG(st.st_mode) || NanosecondsOf(st.st_ctim) >= limit) continue;
-    if (unlinkat(dirfd(dir), entry->d_name, 0) == 0) removed.emplace_back(entry->d_name);
-  }
-  closedir(dir);
-  return removed;
+  close(folder_fd);
+  return result;
 }
 
 void InjectCopyFaultForTesting(const CopyFault& fault) { pending_fault = fault; }

@@ -1,8 +1,8 @@
-// The crash-safe copy of the POSIX back end, and the temporary files it
-// leaves when a process dies in the middle.
+// The crash-safe copy of the POSIX back end.
 //
-// A copy is written under a temporary name (kTempPrefix plus random hex) in
-// the target's folder, synced, given the source's last-write time and
+// A copy is written under a temporary name (platform/reserved_names.h),
+// held under a lock while it is written (temporary_files.h), in the
+// target's folder, synced, given the source's last-write time and
 // permission bits, and renamed over the target. rename() replaces the name
 // atomically, so after a crash or a full disk the target is either the old
 // file or the complete new one. The folder itself is not synced after the
@@ -14,33 +14,22 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace tolvex::posix {
 
-// Copies the open file `source` (`source_stat` is its fstat) to native
-// folder `folder` under `name`, replacing an existing file of that name.
+// Copies the open file `source` (`source_stat` is its fstat) into the
+// folder open as `folder_fd` under `name`, replacing an existing file of
+// that name.
 // Fast paths first: a reflink (FICLONE), then copy_file_range, then read and
 // write; holes of a sparse source stay holes in the copy. Returns 0 or the Win32 code of the failure (112 for a full disk);
 // on failure the target is as it was and no temporary file stays behind.
-uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, const std::string& folder,
+uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_fd,
                          const std::string& name);
 
 // Writes `content` to native `folder`/`name` the same crash-safe way (a
 // temporary file, synced, then renamed), with permission bits `mode`.
 uint32_t ReplaceWithText(const std::string& folder, const std::string& name,
                          const std::string& content, mode_t mode);
-
-// True for the copy's temporary names (kTempPrefix, in any letter case, as
-// on Windows).
-bool IsTemporaryName(std::string_view name);
-
-// Removes the temporary files in native `folder` on which nothing happened
-// for `max_age_ms` milliseconds, judged by the change time: a running copy
-// keeps it fresh (even when it sets the file's last-write time far back),
-// and nobody can set it back. Returns the names removed.
-std::vector<std::string> RemoveStaleTemporaries(const std::string& folder, int64_t max_age_ms);
 
 // --- For tests only ---
 

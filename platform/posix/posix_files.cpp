@@ -11,6 +11,7 @@
 #include "platform/posix/file_copy.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_calls.h"
+#include "platform/posix/temporary_files.h"
 #include "platform/posix/win32_error.h"
 
 namespace tolvex::posix {
@@ -33,13 +34,14 @@ class FileDescriptor {
 
 bool IsReadOnlyFile(const struct stat& st) { return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR); }
 
-// Checks a copy's existing target: 5 for a folder or a read-only file, 32
-// when it is the source itself (another name or spelling of it).
-uint32_t CheckCopyTarget(const NativeEntry& target, const struct stat& source) {
-  if (target.is_root) return kErrAccessDenied;
+// Checks a copy's existing target `name` in the open folder `folder_fd`:
+// 5 for a folder or a read-only file, 32 when it is the source itself
+// (another name or spelling of it).
+uint32_t CheckCopyTarget(int folder_fd, const NativeEntry& target, const struct stat& source) {
   if (!target.exists) return kErrOk;
   struct stat st;
-  if (stat(target.path.c_str(), &st) != 0) return kErrOk;  // a dangling link is replaced
+  // A dangling link is replaced.
+  if (fstatat(folder_fd, target.name.c_str(), &st, 0) != 0) return kErrOk;
   if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
   if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return kErrSharingViolation;
   return kErrOk;
@@ -48,10 +50,11 @@ uint32_t CheckCopyTarget(const NativeEntry& target, const struct stat& source) {
 // rename() that never replaces an existing `to` (MoveFileA's rule). Where
 // the kernel or the file system cannot say so atomically, the caller's
 // check stands.
-int MoveWithoutReplacing(const std::string& from, const std::string& to) {
-  const int error = RenameNoReplace(from.c_str(), to.c_str());
+int MoveWithoutReplacing(int from_folder, const std::string& from, int to_folder,
+                         const std::string& to) {
+  const int error = RenameNoReplace(from_folder, from.c_str(), to_folder, to.c_str());
   if (error != EINVAL && error != ENOSYS) return error;
-  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  return renameat(from_folder, from.c_str(), to_folder, to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -59,19 +62,24 @@ int MoveWithoutReplacing(const std::string& from, const std::string& to) {
 uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to) {
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
+  uint32_t error = kErrOk;
+  const FileDescriptor source_folder(OpenHoldingFolder(source, &error));
+  if (source_folder.get() < 0) return error;
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
   // writer for ever; on a regular file it changes nothing.
-  const FileDescriptor fd(open(source.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const FileDescriptor fd(
+      openat(source_folder.get(), source.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return Win32FromErrno(errno);
   struct stat source_stat;
   if (fstat(fd.get(), &source_stat) != 0) return Win32FromErrno(errno);
   if (!S_ISREG(source_stat.st_mode)) return kErrAccessDenied;
   NativeEntry target;
-  if (const uint32_t error = Resolve(to, false, &target)) return error;
-  if (const uint32_t error = CheckCopyTarget(target, source_stat)) return error;
-  SweepOnce(target.folder);
+  if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
+  const FileDescriptor folder(OpenHoldingFolder(target, &error));
+  if (folder.get() < 0) return error;
+  if (const uint32_t refused = CheckCopyTarget(folder.get(), target, source_stat)) return refused;
   const FolderChange change = index_.BeginChange(target.folder);
-  const uint32_t error = ReplaceWithCopy(fd.get(), source_stat, target.folder, target.name);
+  error = ReplaceWithCopy(fd.get(), source_stat, folder.get(), target.name);
   index_.EndChange(change, error == kErrOk && !target.exists ? target.name : std::string(),
                    std::string());
   return error;
@@ -80,14 +88,17 @@ uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to)
 uint32_t PosixPlatform::RemoveFile(const std::string& path) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
-  if (entry.is_root) return kErrAccessDenied;
+  uint32_t refused = kErrOk;
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
+  if (folder.get() < 0) return refused;
+  const char* name = entry.name.c_str();
   struct stat st;
-  if (lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (fstatat(folder.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Win32FromErrno(errno);
   // A link is judged by what it points to; a dangling one is just removed.
-  if (S_ISLNK(st.st_mode) && stat(entry.path.c_str(), &st) != 0) st.st_mode = S_IFLNK | 0777;
+  if (S_ISLNK(st.st_mode) && fstatat(folder.get(), name, &st, 0) != 0) st.st_mode = S_IFLNK | 0777;
   if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
   const FolderChange change = index_.BeginChange(entry.folder);
-  const int error = unlink(entry.path.c_str()) == 0 ? 0 : errno;
+  const int error = unlinkat(folder.get(), name, 0) == 0 ? 0 : errno;
   index_.EndChange(change, std::string(), error == 0 ? entry.name : std::string());
   return error == 0 ? kErrOk : Win32FromErrno(error);
 }
@@ -98,6 +109,11 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
   NativeEntry target;
   if (const uint32_t error = Resolve(to, false, &target)) return error;
   if (source.is_root) return kErrAccessDenied;
+  uint32_t refused = kErrOk;
+  const FileDescriptor from_folder(OpenHoldingFolder(source, &refused));
+  if (from_folder.get() < 0) return refused;
+  const FileDescriptor to_folder(OpenHoldingFolder(target, &refused));
+  if (to_folder.get() < 0) return refused;
   std::string new_name = target.name;
   if (target.exists) {
     if (target.path != source.path) return kErrAlreadyExists;
@@ -109,7 +125,7 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
   const bool same_folder = source.folder == target.folder;
   const FolderChange from_change = index_.BeginChange(source.folder);
   const FolderChange to_change = same_folder ? from_change : index_.BeginChange(target.folder);
-  const int error = MoveWithoutReplacing(source.path, JoinNative(target.folder, new_name));
+  const int error = MoveWithoutReplacing(from_folder.get(), source.name, to_folder.get(), new_name);
   const std::string removed = error == 0 ? source.name : std::string();
   const std::string added = error == 0 ? new_name : std::string();
   if (same_folder) {
@@ -125,17 +141,20 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
 uint32_t PosixPlatform::RemoveFolder(const std::string& path) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
-  if (entry.is_root) return kErrAccessDenied;
+  uint32_t refused = kErrOk;
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
+  if (folder.get() < 0) return refused;
+  const char* name = entry.name.c_str();
   struct stat st;
-  if (lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (fstatat(folder.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Win32FromErrno(errno);
   if (!S_ISDIR(st.st_mode)) return kErrNotAFolder;
   const FolderChange change = index_.BeginChange(entry.folder);
-  int error = rmdir(entry.path.c_str()) == 0 ? 0 : errno;
+  int error = unlinkat(folder.get(), name, AT_REMOVEDIR) == 0 ? 0 : errno;
   if (error == ENOTEMPTY || error == EEXIST) {
-    // Stale temporary files are invisible to the scan, which therefore
-    // takes the folder for empty: clear them and try once more.
-    if (!RemoveStaleTemporaries(entry.path, stale_age_ms_).empty()) {
-      error = rmdir(entry.path.c_str()) == 0 ? 0 : errno;
+    // Temporary files are invisible to the scan, which therefore takes the
+    // folder for empty: clear the dead ones and try once more.
+    if (!RemoveDeadIn(entry.path).empty()) {
+      error = unlinkat(folder.get(), name, AT_REMOVEDIR) == 0 ? 0 : errno;
     }
   }
   index_.EndChange(change, std::string(), error == 0 ? entry.name : std::string());
@@ -148,8 +167,11 @@ uint32_t PosixPlatform::MakeFolder(const std::string& path) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, false, &entry)) return error;
   if (entry.exists) return kErrAlreadyExists;
+  uint32_t refused = kErrOk;
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
+  if (folder.get() < 0) return refused;
   const FolderChange change = index_.BeginChange(entry.folder);
-  const int error = mkdir(entry.path.c_str(), 0777) == 0 ? 0 : errno;
+  const int error = mkdirat(folder.get(), entry.name.c_str(), 0777) == 0 ? 0 : errno;
   index_.EndChange(change, error == 0 ? entry.name : std::string(), std::string());
   return error == 0 ? kErrOk : Win32FromErrno(error, ErrnoSite::kFolderOrMove);
 }
@@ -158,24 +180,50 @@ uint32_t PosixPlatform::OpenForWrite(const std::string& path, bool append, std::
   *file = nullptr;
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, false, &entry)) return error;
-  if (entry.is_root) return kErrAccessDenied;
+  uint32_t refused = kErrOk;
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
+  if (folder.get() < 0) return refused;
   struct stat st;
-  if (entry.exists && stat(entry.path.c_str(), &st) == 0 &&
+  if (entry.exists && fstatat(folder.get(), entry.name.c_str(), &st, 0) == 0 &&
       (S_ISDIR(st.st_mode) || IsReadOnlyFile(st))) {
     return kErrAccessDenied;
   }
   const FolderChange change = index_.BeginChange(entry.folder);
-  *file = std::fopen(entry.path.c_str(), append ? "abe" : "wbe");
+  const int fd = openat(folder.get(), entry.name.c_str(),
+                        O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
+  *file = fd >= 0 ? fdopen(fd, append ? "ab" : "wb") : nullptr;
   const int error = *file ? 0 : errno;
+  if (fd >= 0 && !*file) close(fd);
   index_.EndChange(change, *file && !entry.exists ? entry.name : std::string(), std::string());
   return error == 0 ? kErrOk : Win32FromErrno(error);
 }
 
-void PosixPlatform::SweepOnce(const std::string& folder) {
-  // Bounded: a huge run forgets and may sweep a folder twice, which is harmless.
-  if (swept_folders_.size() > 100000) swept_folders_.clear();
-  if (!swept_folders_.insert(folder).second) return;
-  if (!RemoveStaleTemporaries(folder, stale_age_ms_).empty()) index_.Forget(folder);
+std::vector<std::string> PosixPlatform::RemoveDeadIn(const std::string& folder) {
+  // Only reached with a folder inside its drive.
+  const FileDescriptor fd(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return {};
+  std::vector<std::string> removed = SweepDeadTemporaries(fd.get(), unlockable_age_ms_);
+  if (!removed.empty()) index_.Forget(folder);
+  return removed;
+}
+
+uint32_t PosixPlatform::RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(folder, true, &entry)) {
+    return error == kErrFileNotFound ? kErrPathNotFound : error;
+  }
+  uint32_t refused = kErrOk;
+  const FileDescriptor inside(OpenFolderInDrive(entry.path, entry.letter, false, &refused));
+  if (inside.get() < 0) return refused;
+  // A folder this run has listed without a temporary name in it has none
+  // to remove: no second read.
+  if (enumerated_folders_.count(entry.path) != 0 &&
+      folders_with_temporaries_.count(entry.path) == 0) {
+    return kErrOk;
+  }
+  *removed += static_cast<uint32_t>(RemoveDeadIn(entry.path).size());
+  folders_with_temporaries_.erase(entry.path);
+  return kErrOk;
 }
 
 }  // namespace tolvex::posix

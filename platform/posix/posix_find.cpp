@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 #include "platform/posix/dos_wildcard.h"
 #include "platform/posix/file_copy.h"
@@ -72,9 +73,12 @@ bool CanBePatternName(const std::string& name) {
   return name.find_first_of(":|\\/") == std::string::npos;
 }
 
+// A folder opened for listing (by OpenFolderInDrive, so inside its drive).
 class FolderReader {
  public:
-  explicit FolderReader(const std::string& folder) : dir_(opendir(folder.c_str())) {}
+  explicit FolderReader(int fd) : dir_(fd >= 0 ? fdopendir(fd) : nullptr) {
+    if (fd >= 0 && !dir_) close(fd);
+  }
   ~FolderReader() {
     if (dir_) closedir(dir_);
   }
@@ -112,7 +116,8 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   std::string native;
   if (HasWildcard(stripped) && !folder_path.names.empty() &&
       NativeAsSpelled(folder_path, &native)) {
-    FolderReader reader(native);
+    uint32_t ignored = kErrOk;
+    FolderReader reader(OpenFolderInDrive(native, folder_path.letter, true, &ignored));
     if (reader.ok()) return FindMatching(reader.get(), native, false, last, mask, entries, unusable);
   }
 
@@ -123,8 +128,9 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   const bool known_folder = folder.found_as_spelled && S_ISDIR(folder.found.st_mode);
   if (!known_folder && !IsFolder(folder.path)) return kErrPathNotFound;
   if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
-  FolderReader reader(folder.path);
-  if (!reader.ok()) return Win32FromErrno(errno, ErrnoSite::kFolder);
+  uint32_t refused = kErrOk;
+  FolderReader reader(OpenFolderInDrive(folder.path, folder.letter, true, &refused));
+  if (!reader.ok()) return refused != kErrOk ? refused : Win32FromErrno(errno, ErrnoSite::kFolder);
   return FindMatching(reader.get(), folder.path, folder.is_root, last, mask, entries, unusable);
 }
 
@@ -143,7 +149,7 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   int error = 0;
   const std::optional<std::string> stored = StoredName(folder, name, &error);
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
-  if (!stored || IsTemporaryName(*stored)) return kErrFileNotFound;
+  if (!stored || IsReservedName(*stored)) return kErrFileNotFound;
   FindEntry entry;
   if (!Describe(AT_FDCWD, JoinNative(folder, *stored), *stored, LocalOffsetNow(), &entry)) {
     return kErrFileNotFound;
@@ -167,12 +173,26 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   const int64_t offset = LocalOffsetNow();
   std::vector<std::string> listing;
   bool matched = false;
-  while (const dirent* item = readdir(dir)) {
+  bool holds_temporaries = false;
+  for (;;) {
+    // readdir tells the end of the folder from a failed read (an I/O error,
+    // a folder removed on a network share) only by errno: a cut listing
+    // taken for a whole one would make every file after the cut an orphan.
+    errno = 0;
+    const dirent* item = readdir(dir);
+    if (item == nullptr) {
+      if (errno != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+      break;
+    }
     const std::string name = item->d_name;
     const bool dot_entry = IsDotEntry(item->d_name);
     if (dot_entry && is_root) continue;  // a drive root has no "." and ".."
     if (!dot_entry) listing.push_back(name);
-    if (IsTemporaryName(name) || !matcher.Matches(name)) continue;
+    if (IsReservedName(name)) {
+      holds_temporaries = holds_temporaries || IsTemporaryName(name);
+      continue;
+    }
+    if (!matcher.Matches(name)) continue;
     FindEntry entry;
     const bool described = std::strcmp(item->d_name, ".") == 0
                                ? DescribeFrom(folder_stat, folder_fd, name, name, offset, &entry)
@@ -193,6 +213,8 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   }
   // The listing is complete: counterpart lookups in this folder need no read.
   index_.Remember(folder, FolderKeyOf(folder_stat), started, std::move(listing));
+  enumerated_folders_.insert(folder);
+  if (holds_temporaries) folders_with_temporaries_.insert(folder);
   return matched ? kErrOk : kErrFileNotFound;
 }
 

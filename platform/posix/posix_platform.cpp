@@ -1,13 +1,18 @@
 #include "platform/posix/posix_platform.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/posix/dos_wildcard.h"
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/win32_error.h"
+#include "platform/text_rules.h"
 
 // Sizes and times are 64-bit on every build of this back end: a 32-bit build
 // without large-file and 64-bit time support would fail stat() on files over
@@ -62,7 +67,9 @@ PosixPlatform::PosixPlatform() : drives_(DriveTable::FromEnvironment()) {}
 void PosixPlatform::ReloadDrives() {
   drives_ = DriveTable::FromEnvironment();
   index_.Clear();
-  swept_folders_.clear();
+  real_roots_.fill(std::string());
+  enumerated_folders_.clear();
+  folders_with_temporaries_.clear();
 }
 
 uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, NativeEntry* out) {
@@ -80,6 +87,7 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
   const std::string* root = drives_.Root(drive_path.letter);
   if (!root) return kErrPathNotFound;
   *out = NativeEntry();
+  out->letter = drive_path.letter;
   out->trailing_separator = drive_path.trailing_separator;
   if (!drive_path.names.empty()) {
     // Nearly every path exists exactly as spelled. Then one lstat of the
@@ -125,6 +133,54 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
   out->path = JoinNative(folder, out->name);
   if (must_exist && !out->exists) return kErrFileNotFound;
   return kErrOk;
+}
+
+bool PosixPlatform::InsideDrive(int fd, char letter) {
+  const std::string* root = drives_.Root(letter);
+  if (!root) return false;
+  std::string& real_root = real_roots_[static_cast<size_t>(AsciiUpper(letter) - 'A')];
+  if (real_root.empty()) {
+    char* resolved = realpath(root->c_str(), nullptr);
+    if (!resolved) return false;
+    real_root = resolved;
+    free(resolved);
+  }
+  if (real_root == "/") return true;
+  // The kernel's own name of the open folder: no second walk of a path
+  // that could have changed meanwhile.
+  char link[32];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  std::string real(PATH_MAX, '\0');
+  const ssize_t length = readlink(link, real.data(), real.size());
+  // Without /proc (a container that hides it) nothing can be checked.
+  if (length < 0) return errno == ENOENT || errno == EACCES;
+  real.resize(static_cast<size_t>(length));
+  return real == real_root ||
+         (real.size() > real_root.size() && real.compare(0, real_root.size(), real_root) == 0 &&
+          real[real_root.size()] == '/');
+}
+
+int PosixPlatform::OpenFolderInDrive(const std::string& folder, char letter, bool for_listing,
+                                     uint32_t* error) {
+  const int fd = open(folder.c_str(), (for_listing ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = Win32FromErrno(errno, ErrnoSite::kFolder);
+    return -1;
+  }
+  if (!InsideDrive(fd, letter)) {
+    close(fd);
+    *error = kErrAccessDenied;
+    return -1;
+  }
+  return fd;
+}
+
+int PosixPlatform::OpenHoldingFolder(const NativeEntry& entry, uint32_t* error) {
+  if (entry.is_root) {
+    *error = kErrAccessDenied;
+    return -1;
+  }
+  return OpenFolderInDrive(entry.folder, entry.letter, false, error);
 }
 
 bool PosixPlatform::NativeAsSpelled(const DrivePath& drive_path, std::string* native) const {

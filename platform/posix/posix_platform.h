@@ -31,6 +31,15 @@
 //     on POSIX "hidden" only means the name starts with a dot, which no
 //     attribute change can undo, so refusing would make every dotfile
 //     impossible to update for ever. A read-only target still gives 5.
+//   - No operation reaches outside its drive's folder: an operation on an
+//     entry, a listing and a copy open the folder that holds the entry (or
+//     is listed), check that its real place lies at or below the real place
+//     of the drive's folder, and then work relative to that open folder, so
+//     that no link can be swapped in between. A link to a folder outside the
+//     drive (one named outright, one above the drive's root, a folder
+//     replaced by such a link after the scan saw it) answers 5 (no
+//     access): the drive holds nothing there for this run to touch. Links inside the drive are followed where they are named;
+//     a link to a file is still the file, wherever it points.
 //   - ShowHelp has no help viewer to call and returns false.
 //
 // Files of the back end:
@@ -45,7 +54,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -63,6 +74,7 @@ struct NativeEntry {
   std::string folder;          // the native folder holding it; empty for a root
   std::string name;            // its native name: the stored spelling when it exists
   std::string requested_name;  // the last name as the caller spelled it
+  char letter = 0;             // the drive ('A' to 'Z')
   bool is_root = false;
   bool exists = false;
   bool trailing_separator = false;
@@ -88,6 +100,8 @@ class PosixPlatform final : public Platform {
   uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) override;
   uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) override;
   uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override;
+  uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override;
+  uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override;
 
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;
@@ -107,7 +121,7 @@ class PosixPlatform final : public Platform {
   int32_t MulDiv(int32_t a, int32_t b, int32_t c) override;
 
   // Reads TOLVEX_DRIVES again; also forgets the name index and which folders
-  // were swept of stale temporary files (a new run sweeps again).
+  // were listed (a new run looks for dead temporary files again).
   void ReloadDrives() override;
 
   // Resolves `path` (drive form) to a native entry. With `must_exist`, a
@@ -116,11 +130,22 @@ class PosixPlatform final : public Platform {
   // 123 for a name Windows cannot hold.
   uint32_t Resolve(const std::string& path, bool must_exist, NativeEntry* out);
 
+  // Opens the folder that holds `entry` (O_PATH) and checks that it lies
+  // inside the entry's drive; -1 with *error set (5 outside the drive) on
+  // failure. The caller closes it.
+  int OpenHoldingFolder(const NativeEntry& entry, uint32_t* error);
+  // Opens native `folder` of drive `letter` itself (O_PATH, or O_RDONLY
+  // with `for_listing`) with the same check.
+  int OpenFolderInDrive(const std::string& folder, char letter, bool for_listing, uint32_t* error);
+
   // --- For tests ---
   // How often the name index read a folder to answer a lookup.
   uint64_t FolderReadsForTesting() const { return index_.folder_reads(); }
-  // The age after which a temporary file counts as stale (default 1 hour).
-  void SetStaleTemporaryAgeForTesting(int64_t milliseconds) { stale_age_ms_ = milliseconds; }
+  // The age after which a temporary file on a file system without locks
+  // counts as dead (default 1 hour).
+  void SetUnlockableTemporaryAgeForTesting(int64_t milliseconds) {
+    unlockable_age_ms_ = milliseconds;
+  }
   // How soon after a folder's last change its listing is trusted (tests
   // make folders and look into them at once).
   void SetRacyWindowForTesting(int64_t nanoseconds) { index_.set_racy_window_ns(nanoseconds); }
@@ -144,14 +169,23 @@ class PosixPlatform final : public Platform {
   // cannot be held or the drive is unmapped (the full resolution reports
   // those).
   bool NativeAsSpelled(const DrivePath& drive_path, std::string* native) const;
-  // Removes stale temporary files from `folder`, once per folder and run.
-  void SweepOnce(const std::string& folder);
+  // Removes the dead temporary files of native `folder`; their names.
+  std::vector<std::string> RemoveDeadIn(const std::string& folder);
   std::string ProfilePath(const std::string& file, bool for_writing, uint32_t* error);
 
+  // True when the open `fd` lies at or below the real folder of `letter`.
+  bool InsideDrive(int fd, char letter);
+
   DriveTable drives_;
+  // The real folder of each mapped drive (links resolved), found when first
+  // needed after the drives were loaded.
+  std::array<std::string, 26> real_roots_;
   NameIndex index_;
-  std::unordered_set<std::string> swept_folders_;
-  int64_t stale_age_ms_ = 3600 * 1000;
+  // Native folders FindEntries listed whole since the drives were loaded,
+  // and those of them that held a temporary name.
+  std::unordered_set<std::string> enumerated_folders_;
+  std::unordered_set<std::string> folders_with_temporaries_;
+  int64_t unlockable_age_ms_ = 3600 * 1000;
 };
 
 // Native path of `name` in `folder`.

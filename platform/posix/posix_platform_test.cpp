@@ -62,7 +62,6 @@ class PosixPlatformTest : public testing::Test {
   }
   void TearDown() override {
     Posix().SetRacyWindowForTesting(NameIndex::kRacyWindowNs);
-    Posix().SetStaleTemporaryAgeForTesting(3600 * 1000);
     SetNewerCallsMissingForTesting(false);
   }
   std::string Native(const std::string& path) const { return drives_.Native(path); }
@@ -297,28 +296,50 @@ TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
 }
 
 // A link to a folder is listed as Windows lists a junction: a folder with
-// the reparse-point bit, which no scan enters (and which it can report).
+// the reparse-point bit, which no scan enters (no loop, no way out of the
+// drive) and which it reports. Dangling links and special files hold
+// nothing to back up and are never yielded.
 TEST_F(PosixPlatformTest, LinksToFoldersAreListedAsLinksDanglingLinksAndSpecialFilesNever) {
   drives_.WriteFile("T:\\outside\\secret.txt", "s");
   drives_.WriteFile("S:\\l\\plain.txt", "p");
   Symlink(Native("T:\\outside"), "S:\\l\\escape");
   Symlink(".", "S:\\l\\loop");
+  Symlink("../../..", "S:\\l\\up");  // above the drive's root
   Symlink("nowhere.txt", "S:\\l\\dangling.txt");
   ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
   EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF),
-            (std::vector<std::string>{".", "..", "escape", "loop", "plain.txt"}));
-  const FindEntry link = FoundEntry("S:\\l\\ESCAPE");
-  EXPECT_EQ(link.name, "escape");
-  EXPECT_EQ(link.attributes & (kAttrDirectory | kAttrReparsePoint), kAttrDirectory | kAttrReparsePoint);
+            (std::vector<std::string>{".", "..", "escape", "loop", "plain.txt", "up"}));
+  for (const char* link : {"S:\\l\\ESCAPE", "S:\\l\\loop", "S:\\l\\up"}) {
+    const FindEntry entry = FoundEntry(link);
+    EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrReparsePoint),
+              kAttrDirectory | kAttrReparsePoint)
+        << link;
+  }
+  EXPECT_EQ(FoundEntry("S:\\l\\ESCAPE").name, "escape");
   EXPECT_EQ(FoundEntry("S:\\l\\plain.txt").attributes & kAttrReparsePoint, 0u);
   // Without the directory bit in the mask a folder link is not yielded, as any folder.
   EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"plain.txt"}));
   // A FIFO is refused at once instead of waiting for a writer.
   EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
-  // A folder link named outright (a selection, a destination) is followed.
+  // A folder link named outright shows its folder's attributes, but nothing
+  // reaches through it out of the drive: no listing, no copy, no erase.
   uint32_t attributes = 0;
   ASSERT_EQ(Sys().GetAttributes("S:\\l\\escape", &attributes), kErrOk);
   EXPECT_NE(attributes & kAttrDirectory, 0u);
+  uint32_t code = 0;
+  FoundNames("S:\\l\\escape\\*", 0xFF, &code);
+  EXPECT_EQ(code, kErrAccessDenied);
+  FoundNames("S:\\l\\up\\*", 0xFF, &code);
+  EXPECT_EQ(code, kErrAccessDenied);
+  EXPECT_EQ(Sys().CopyOver("S:\\l\\plain.txt", "S:\\l\\escape\\plain.txt"), kErrAccessDenied);
+  EXPECT_EQ(Sys().CopyOver("S:\\l\\escape\\secret.txt", "S:\\l\\copy.txt"), kErrAccessDenied);
+  EXPECT_EQ(Sys().RemoveFile("S:\\l\\escape\\secret.txt"), kErrAccessDenied);
+  EXPECT_EQ(Sys().MakeFolder("S:\\l\\up\\made"), kErrAccessDenied);
+  EXPECT_EQ(drives_.ReadFile("T:\\outside\\secret.txt"), "s");
+  EXPECT_FALSE(drives_.Exists("T:\\outside\\plain.txt"));
+  EXPECT_FALSE(drives_.Exists("S:\\l\\copy.txt"));
+  // Inside the drive a link leads where it points.
+  EXPECT_EQ(FoundNames("S:\\l\\loop\\plain.txt", 0), (std::vector<std::string>{"plain.txt"}));
 }
 
 TEST_F(PosixPlatformTest, DotNamesAreHiddenWhateverSetAttributesSays) {
@@ -493,23 +514,6 @@ TEST_F(PosixPlatformTest, WithoutTheNewerSystemCallsCopiesAndMovesGiveTheSameRes
   ASSERT_EQ(Sys().MoveEntry("T:\\a.txt", "T:\\d.txt"), kErrOk);
   EXPECT_FALSE(drives_.Exists("T:\\a.txt"));
   EXPECT_EQ(drives_.ReadFile("T:\\d.txt"), "small");
-}
-
-TEST_F(PosixPlatformTest, StaleTemporaryFilesAreSweptFromFoldersWrittenTo) {
-  drives_.WriteFile("S:\\src.txt", "s");
-  const std::string stale = std::string(kTempPrefix) + "stale0000";
-  const std::string fresh = std::string(kTempPrefix) + "fresh0000";
-  drives_.WriteFile("T:\\d\\" + stale, "left by a crash");
-  drives_.WriteFile("T:\\e\\" + stale, "left by a crash");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  drives_.WriteFile("T:\\d\\" + fresh, "a copy running now");
-  Posix().SetStaleTemporaryAgeForTesting(200);
-  ASSERT_EQ(Sys().CopyOver("S:\\src.txt", "T:\\d\\copy.txt"), kErrOk);
-  EXPECT_EQ(NativeNames(Native("T:\\d")), (std::vector<std::string>{"copy.txt", fresh}));
-  // A folder that holds nothing but stale temporary files is empty to the
-  // scan, and can be removed.
-  EXPECT_EQ(Sys().RemoveFolder("T:\\e"), kErrOk);
-  EXPECT_FALSE(drives_.Exists("T:\\e"));
 }
 
 // ---------------------------------------------------------------------------

@@ -56,12 +56,12 @@ off_t SeekData(int, off_t) { return Missing(); }
 off_t SeekHole(int, off_t) { return Missing(); }
 #endif
 
-int RenameNoReplace(const char* from, const char* to) {
+int RenameNoReplace(int from_folder, const char* from, int to_folder, const char* to) {
 #ifdef RENAME_NOREPLACE
   if (newer_calls_missing) return ENOSYS;
-  return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0 ? 0 : errno;
+  return renameat2(from_folder, from, to_folder, to, RENAME_NOREPLACE) == 0 ? 0 : errno;
 #else
-  (void)from, (void)to;
+  (void)from_folder, (void)from, (void)to_folder, (void)to;
   return ENOSYS;
 #endif
 }

@@ -31,9 +31,9 @@ ssize_t CopyFileRange(int from, off_t* from_offset, int to, off_t* to_offset, si
 off_t SeekData(int fd, off_t offset);
 off_t SeekHole(int fd, off_t offset);
 
-// renameat2 with RENAME_NOREPLACE: 0, or an errno value (EEXIST when `to`
-// exists).
-int RenameNoReplace(const char* from, const char* to);
+// renameat2 with RENAME_NOREPLACE, names relative to open folders: 0, or
+// an errno value (EEXIST when `to` exists).
+int RenameNoReplace(int from_folder, const char* from, int to_folder, const char* to);
 
 // getrandom without waiting for entropy: true when `length` bytes came.
 bool RandomBytes(void* buffer, size_t length);

@@ -1,6 +1,7 @@
 // CopyOver: CopyFileA made crash-safe. The copy is written under a temporary
-// name in the target folder and then renamed over the target, so the target
-// is always either the old file or the complete new one. The checks up front
+// name (platform/reserved_names.h) in the target folder, flushed to the
+// disk, and then renamed over the target, so the target is always either
+// the old file or the complete new one. The checks up front
 // give the codes a plain CopyFileA(from, to, FALSE) would give, which the
 // detour through a new name would otherwise change (a read-only target is
 // not refused by a rename; a copy onto itself would succeed).
@@ -11,6 +12,7 @@
 #include "platform/stop_request.h"
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_temporary_files.h"
 
 namespace tolvex::win32 {
 
@@ -66,27 +68,15 @@ uint32_t CheckCopy(const std::string& from, const std::string& to) {
   return kErrOk;
 }
 
-std::string Hex8(uint32_t value) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, value >>= 4) text[i] = digits[value & 0xF];
-  return text;
-}
-
-// A name no other process picks at the same moment: the process id spread
-// over the bits, plus a counter; CopyFileA(..., TRUE) catches the rest.
-std::string TemporaryName(const std::string& folder) {
-  static uint32_t counter = 0;
-  const uint32_t spread = static_cast<uint32_t>(::GetCurrentProcessId()) * 0x9E3779B1u;
-  return folder + kTempPrefix + Hex8(spread + ++counter);
-}
-
 void Discard(const std::string& path) {
   ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::DeleteFileA(path.c_str());
 }
 
 constexpr uint32_t kNoRoomForTemporaryName = 0xFFFFFFFFu;
+// The temporary file vanished in a moment this process did not hold it (a
+// sweeper of another process took it for dead): copy again under a new name.
+constexpr uint32_t kTemporaryTaken = 0xFFFFFFFEu;
 
 // Called by CopyFileExA between chunks: a copy asked to stop (a second
 // Ctrl-C) is cancelled there, and CopyFileExA removes what it wrote and
@@ -97,10 +87,11 @@ DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_
 }
 
 // Copies `from` to a fresh temporary name in `folder`; on failure nothing
-// is left behind.
+// is left behind. CopyFileA holds the new file without sharing delete
+// access while it writes, so no sweeper takes it meanwhile.
 uint32_t CopyToTemporary(const std::string& from, const std::string& folder, std::string* temp) {
   for (int attempt = 0; attempt < 16; ++attempt) {
-    *temp = TemporaryName(folder);
+    *temp = folder + NextTemporaryName();
     if (temp->size() >= MAX_PATH) return kNoRoomForTemporaryName;
     if (::CopyFileExA(from.c_str(), temp->c_str(), &StopWhenAsked, nullptr, nullptr,
                       COPY_FILE_FAIL_IF_EXISTS)) {
@@ -114,11 +105,34 @@ uint32_t CopyToTemporary(const std::string& from, const std::string& folder, std
   return kErrFileExists;
 }
 
-}  // namespace
+// Makes the temporary copy durable: its data reach the disk before the
+// rename can, so a power cut after the rename never leaves a target whose
+// name is new and whose data are not. The handle shares no delete access:
+// the file stays live for sweepers while it is flushed.
+uint32_t FlushTemporary(const std::string& temp, DWORD source_attributes) {
+  const bool read_only = (source_attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  // A read-only copy cannot be opened for writing: the bit comes back after
+  // the flush, before the rename.
+  if (read_only && !::SetFileAttributesA(temp.c_str(), source_attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    const uint32_t error = LastError();
+    return error == kErrFileNotFound ? kTemporaryTaken : error;
+  }
+  const HANDLE file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const uint32_t error = LastError();
+    return error == kErrFileNotFound ? kTemporaryTaken : error;
+  }
+  uint32_t error = ::FlushFileBuffers(file) ? kErrOk : LastError();
+  if (error == kErrOk && read_only && !::SetFileAttributesA(temp.c_str(), source_attributes)) {
+    error = LastError();
+  }
+  ::CloseHandle(file);
+  return error;
+}
 
-uint32_t Win32Platform::CopyOver(const std::string& from, const std::string& to) {
-  if (!IsPassablePath(from) || !IsPassablePath(to)) return kErrInvalidName;
-  if (const uint32_t error = CheckCopy(from, to)) return error;
+// One attempt: copy, flush, rename (written through).
+uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_attributes) {
   std::string temp;
   const uint32_t error = CopyToTemporary(from, FolderOf(to), &temp);
   if (error == kNoRoomForTemporaryName) {
@@ -127,16 +141,37 @@ uint32_t Win32Platform::CopyOver(const std::string& from, const std::string& to)
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) ? kErrOk : LastError();
   }
   if (error != kErrOk) return error;
+  if (const uint32_t flushed = FlushTemporary(temp, source_attributes)) {
+    if (flushed != kTemporaryTaken) Discard(temp);
+    return flushed;
+  }
   // Also a copy too short for a progress call: asked to stop, the target
   // keeps what it held.
   if (CopyStopRequested()) {
     Discard(temp);
     return kErrRequestAborted;
   }
-  if (::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return kErrOk;
+  if (::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return kErrOk;
+  }
   const uint32_t move_error = LastError();
+  if (move_error == kErrFileNotFound) return kTemporaryTaken;
   Discard(temp);
   return move_error;
+}
+
+}  // namespace
+
+uint32_t Win32Platform::CopyOver(const std::string& from, const std::string& to) {
+  if (!IsPassablePath(from) || !IsPassablePath(to)) return kErrInvalidName;
+  if (const uint32_t error = CheckCopy(from, to)) return error;
+  DWORD source_attributes = ::GetFileAttributesA(from.c_str());
+  if (source_attributes == INVALID_FILE_ATTRIBUTES) source_attributes = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const uint32_t error = CopyOnce(from, to, source_attributes);
+    if (error != kTemporaryTaken) return error;
+  }
+  return kErrSharingViolation;
 }
 
 }  // namespace tolvex::win32

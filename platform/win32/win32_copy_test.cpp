@@ -84,7 +84,7 @@ TEST_F(Win32CopyTest, TargetNearThePathLimitIsStillCopied) {
   drives_.WriteFile("S:\\a.txt", "content");
   const std::string target = folder + "a.txt";
   ASSERT_LT(target.size(), static_cast<size_t>(MAX_PATH));
-  ASSERT_GE(folder.size() + sizeof(kTempPrefix) - 1 + 8, static_cast<size_t>(MAX_PATH));
+  ASSERT_GE(folder.size() + kTempNameLength, static_cast<size_t>(MAX_PATH));
   ASSERT_EQ(Sys().CopyOver("S:\\a.txt", target), kErrOk);
   EXPECT_EQ(drives_.ReadFile(target), "content");
   EXPECT_EQ(RawNames(folder), std::vector<std::string>{"a.txt"});
@@ -92,7 +92,7 @@ TEST_F(Win32CopyTest, TargetNearThePathLimitIsStillCopied) {
 
 // Leftovers of an interrupted copy stay invisible to every enumeration.
 TEST_F(Win32CopyTest, TemporaryNamesAreNeverEnumerated) {
-  const std::string leftover = std::string("T:\\") + kTempPrefix + "0badc0de";
+  const std::string leftover = "T:\\" + TemporaryName(0x0badc0de0badc0deull, 1);
   drives_.WriteFile(leftover, "partial");
   std::vector<FindEntry> entries;
   EXPECT_EQ(Sys().FindEntries("T:\\*.*", kAttrDirectory, &entries, nullptr), kErrFileNotFound);

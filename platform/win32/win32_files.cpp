@@ -64,11 +64,11 @@ uint32_t Win32Platform::FindEntries(const std::string& pattern, uint32_t mask,
   const HANDLE first = ::FindFirstFileA(pattern.c_str(), &data);
   if (first == INVALID_HANDLE_VALUE) return LastError(kErrFileNotFound);
   FindHandle find(first);
-  // The copy's temporary files stay invisible: a pattern that matched only
-  // those has matched nothing.
+  // The reserved names (temporary files, the run lock) stay invisible: a
+  // pattern that matched only those has matched nothing.
   bool matched = false;
   do {
-    if (IsTemporaryName(data.cFileName)) continue;
+    if (IsReservedName(data.cFileName)) continue;
     matched = true;
     FindEntry entry = EntryOf(data);
     if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
@@ -105,6 +105,14 @@ uint32_t Win32Platform::MoveEntry(const std::string& from, const std::string& to
 
 uint32_t Win32Platform::RemoveFolder(const std::string& path) {
   if (!IsPassablePath(path)) return kErrInvalidName;
+  if (::RemoveDirectoryA(path.c_str())) return kErrOk;
+  const uint32_t error = LastError();
+  if (error != kErrDirNotEmpty) return error;
+  // Temporary files are invisible to the scan, which therefore takes the
+  // folder for empty: clear the dead ones and try once more.
+  uint32_t removed = 0;
+  const std::string folder = path.empty() || path.back() == '\\' ? path : path + "\\";
+  if (RemoveDeadTemporaries(folder, &removed) != kErrOk || removed == 0) return error;
   return ::RemoveDirectoryA(path.c_str()) ? kErrOk : LastError();
 }
 

@@ -9,9 +9,6 @@ namespace tolvex::win32 {
 // embedded NUL): such a path fails with 123 instead of naming another file.
 bool IsPassablePath(const std::string& path);
 
-// True for the crash-safe copy's temporary names (kTempPrefix, any case).
-bool IsTemporaryName(const char* name);
-
 // The folder part of `path` including its last backslash ("C:\a\" for
 // "C:\a\b.txt"); empty when `path` holds no folder.
 std::string FolderOf(const std::string& path);

@@ -10,11 +10,14 @@
 //   win32_files.cpp     enumeration, attributes, delete, move, folders,
 //                       stamps, OpenForWrite
 //   win32_copy.cpp      the crash-safe CopyOver
+//   win32_temporary_files.cpp  temporary names and the removal of dead ones
+//   win32_folder_lock.cpp      the run lock
 //   win32_stamp.cpp     FILETIME <-> packed DOS stamp, with clamping
 //   win32_error.cpp     the one GetLastError translation
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,8 @@ class Win32Platform final : public Platform {
   uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) override;
   uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) override;
   uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override;
+  uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override;
+  uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override;
 
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;

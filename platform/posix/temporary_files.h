@@ -1,0 +1,41 @@
+// The copy's temporary files on POSIX: made under the reserved temporary
+// name (platform/reserved_names.h), held under an flock for as long as they
+// are written, and removed by anyone who finds one that nobody holds.
+//
+// Why flock: it belongs to the open file (not to the process, as fcntl
+// locks do), so a second open of the same file, even by this process, sees
+// the lock; and the kernel drops it when the last descriptor closes, which
+// a killed process cannot prevent. A run that finds a temporary file it can
+// lock therefore knows that its writer is gone.
+//
+// The race between creating a file and locking it is closed on both sides:
+// the sweeper removes a file only while it holds the lock and only if the
+// name still leads to the file it locked; the writer, once it holds the
+// lock, checks that its name still leads to its file, and starts over
+// under a new name when a sweeper was quicker.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolvex::posix {
+
+// Creates a new temporary file (mode 0600) in the folder open as
+// `folder_fd` and holds it under an exclusive flock. Returns the descriptor
+// (close it only after the file was renamed or removed) and sets *name, or
+// -1 with errno set. Where the file system has no locks the file is made
+// all the same (its liveness then rests on its age).
+int CreateHeldTemporary(int folder_fd, std::string* name);
+
+// Removes the temporary files in the folder open as `folder_fd` that no
+// live writer holds. Files of a file system without locks are removed only
+// when their last change (ctime, which no one can set back) is older than
+// `unlockable_age_ms`. This process's own temporary files are never
+// touched. Returns the names removed.
+std::vector<std::string> SweepDeadTemporaries(int folder_fd, int64_t unlockable_age_ms);
+
+// The token of this process's temporary names.
+uint64_t OwnTemporaryToken();
+
+}  // namespace tolvex::posix
