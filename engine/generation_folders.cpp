@@ -77,9 +77,12 @@ Rotation JudgeRotation(const std::string& prefix, std::string* grandson_origin) 
 }  // namespace
 
 std::string PlannedDestinationRoot(const TParameters& parameters) {
+  // An unknown vary mode names no folder: the previous run's folder belongs
+  // to the previous job, and a run with such a mode would write into that
+  // job's backup. Without a folder the scan visits nothing.
   return WorkingDestinationFolder(parameters.VaryMode, parameters.Destination, parameters.Weekday,
                                   Sys().Now())
-      .value_or(parameters.DestinationRoot);
+      .value_or(std::string());
 }
 
 Rotation MakeDestinationRoot(TParameters& parameters) {

@@ -37,7 +37,8 @@ struct Rotation {
 //   3  Destination + "Odd\" or "Even\" by the day of the month
 //   4  rotates Grandson -> Son -> Father -> Grandson (renames only, each
 //      followed by a pump step), then Destination + "Grandson\"
-//   any other value leaves DestinationRoot as it was.
+//   any other value empties DestinationRoot (no folder, so the scan visits
+//   nothing: the previous run's folder belongs to the previous job).
 // A Destination without its trailing backslash is read as if it had one.
 // Creates no folder and reports no error: a rename that fails (source
 // missing, target present) is skipped. Returns the rotation (no steps in the

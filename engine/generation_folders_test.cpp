@@ -104,15 +104,21 @@ TEST_F(GenerationFoldersTest, ModesNameTheirFolder) {
   EXPECT_TRUE(platform_.calls.empty());  // only mode 4 renames
 }
 
-TEST_F(GenerationFoldersTest, OutOfRangeModeKeepsThePreviousFolder) {
+// The folder of the previous run belongs to the previous job: keeping it
+// would make a run with an unknown mode write into another job's backup.
+// No folder at all makes the scan visit nothing.
+TEST_F(GenerationFoldersTest, OutOfRangeModeNamesNoFolder) {
   params_.Destination = "D:\\BACKUP\\";
   params_.VaryMode = 1;
   MakeDestinationRoot(params_);
   for (int mode : {-1, 5, 100}) {
+    params_.VaryMode = 1;
+    params_.Destination = "D:\\BACKUP\\";
+    MakeDestinationRoot(params_);
     params_.VaryMode = mode;
     params_.Destination = "E:\\OTHER\\";
     MakeDestinationRoot(params_);
-    EXPECT_EQ(params_.DestinationRoot, "D:\\BACKUP\\A031499\\") << mode;
+    EXPECT_EQ(params_.DestinationRoot, "") << mode;
   }
   TParameters fresh;
   fresh.VaryMode = 9;

@@ -55,6 +55,33 @@ bool LiesIn(const std::string& path, const std::string& folder) {
          (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
+// The first name of a drive-form path ("C:\a\b\", an optional final "*"
+// of a selection left out) that no file or folder can have: one holding
+// \ / : * ? " < > | or a control character. The engine would skip such a
+// selection, or fail every copy into such a destination, without a word.
+std::optional<std::string> UnusableName(const std::string& drive_form, PathKind kind,
+                                        std::string* error) {
+  std::string names = drive_form.substr(3);
+  if (kind == PathKind::kSelection && !names.empty() && names.back() == '*') names.pop_back();
+  size_t start = 0;
+  while (start < names.size()) {
+    size_t end = names.find('\\', start);
+    if (end == std::string::npos) end = names.size();
+    const std::string name = names.substr(start, end - start);
+    for (const unsigned char c : name) {
+      if (c >= ' ' && std::string("/:*?\"<>|").find(static_cast<char>(c)) == std::string::npos) {
+        continue;
+      }
+      *error = "\"" + name + "\" cannot be the name of a folder or file (it holds " +
+               (c < ' ' ? std::string("a control character") : "'" + std::string(1, c) + "'") +
+               ")";
+      return name;
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string NormalizePath(const std::string& path, char separator, size_t root_length) {
@@ -128,6 +155,13 @@ std::optional<std::string> DriveMap::AddDrive(char letter, const std::string& na
 }
 
 std::optional<std::string> DriveMap::ToDriveForm(const std::string& path, PathKind kind,
+                                                 std::string* error) {
+  std::optional<std::string> drive_form = DriveFormOf(path, kind, error);
+  if (drive_form && UnusableName(*drive_form, kind, error)) return std::nullopt;
+  return drive_form;
+}
+
+std::optional<std::string> DriveMap::DriveFormOf(const std::string& path, PathKind kind,
                                                  std::string* error) {
   if (IsDriveForm(path)) return CleanDriveForm(path, kind, error);
 #if defined(_WIN32)

@@ -34,9 +34,10 @@ class DriveMap {
   std::optional<std::string> AddDrive(char letter, const std::string& native_folder);
 
   // Turns a path as a job writes it (native, or already in drive form) into
-  // the drive form. Relative paths are refused. On Linux a native path
-  // outside every drive gets the letter of its file system, assigned on
-  // first use from C: upwards.
+  // the drive form. Relative paths are refused, and so are names no file or
+  // folder can have (holding \ / : * ? " < > | or a control character). On
+  // Linux a native path outside every drive gets the letter of its file
+  // system, assigned on first use from C: upwards.
   std::optional<std::string> ToDriveForm(const std::string& path, PathKind kind,
                                          std::string* error);
 
@@ -51,6 +52,8 @@ class DriveMap {
   const std::vector<Drive>& drives() const { return drives_; }
 
  private:
+  std::optional<std::string> DriveFormOf(const std::string& path, PathKind kind,
+                                         std::string* error);
   const Drive* FindLetter(char letter) const;
   const Drive* ContainingDrive(const std::string& native) const;
   // The automatic drive of the file system holding `native`, made on first use.

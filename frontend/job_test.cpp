@@ -73,6 +73,12 @@ TEST_F(JobFileTest, ReportsEveryBadLineWithItsLineAndKey) {
       {"[DExclSels]\nsrc/*", 4, "[DExclSels]", "not an absolute path"},
       {"[DExclSels]\n${JOBDIR}/src/tmp*", 4, "[DExclSels]", "'*' may only follow"},
       {"[FExclSels]\n/tmp/*.bak", 4, "[FExclSels]", "not a path"},
+      // No folder or file can have such a name: the engine would skip the
+      // selection (or fail every copy to such a destination) without a word.
+      {"[DExclSels]\n${JOBDIR}/src/a*b/*", 4, "[DExclSels]", "\"a*b\" cannot be the name"},
+      {"[DExclSels]\n${JOBDIR}/src/*/cache/*", 4, "[DExclSels]", "\"*\" cannot be the name"},
+      {"LogFile = ${JOBDIR}/logs/run?.log", 3, "LogFile", "\"run?.log\" cannot be the name"},
+      {"LogFile = ${JOBDIR}/logs/a|b/run.log", 3, "LogFile", "\"a|b\" cannot be the name"},
 #if defined(_WIN32)
       {"[Drives]\nS = C:\\x", 3, "[Drives]", "for Linux"},
 #else

@@ -217,11 +217,14 @@ void TLog::WriteFolderEntry(const std::string& label, const std::string& path) {
   WriteLine(LabelPrefix(label) + Printable(path));
 }
 
-// One clock reading for both halves of the line.
-void TLog::WriteDateLine() { WriteLine(DateTimeText(Sys().Now(), dateSeparator, timeSeparator)); }
+// One clock reading for both halves of the line. The separators are any
+// byte the caller set: a control character among them is shown as '?'.
+void TLog::WriteDateLine() {
+  WriteLine(Printable(DateTimeText(Sys().Now(), dateSeparator, timeSeparator)));
+}
 
 void TLog::WriteTimePrefix() {
-  if (dateTime == 2) WriteLine(TimeText(Sys().Now(), timeSeparator));
+  if (dateTime == 2) WriteLine(Printable(TimeText(Sys().Now(), timeSeparator)));
 }
 
 // Every line is written whole, with CR LF on every platform.

@@ -48,7 +48,8 @@
 // 2 a second line for the counterpart; 3 or more nothing. The erase entry has
 // no second line. Paths in file and erase entries longer than 55 characters
 // are shortened (log_text.h). Texts are written as they are (a '%' is just a
-// character); control characters become '?'.
+// character); control characters become '?', in the texts and in the date
+// and time separators alike.
 //
 // A log that is not active, or whose file cannot be opened, writes nothing:
 // the run goes on without a log. An active log that could not be opened,

@@ -166,18 +166,34 @@ TEST_F(TLogTest, TimeLinePrecedesEveryEntryOnlyWithDateTime2) {
 }
 
 TEST_F(TLogTest, DateLineTakesOneClockReadingAndTheGivenSeparators) {
-  clock_.Set({2001, 1, 5, 9, 7, 30, 5}, /*ticking=*/true);
-  Settings s;
-  s.dateTime = 2;
-  s.dateSeparator = '-';
-  s.timeSeparator = 'h';
-  const std::string log = Run(s, [](TLog& log) {
-    log.Write(kEventStart);                                          // reading 30
-    log.Write(kEventDirectoryDeleted, LogEntry::Folder("T:\\X\\"));  // reading 31
-    log.Write(kEventEnd);                                            // reading 32
-  });
-  EXPECT_EQ(log, Lines({"", kRule, "01-05-01 09h07h30", "Workfile: Daily.job", "09h07h31",
-                        "    Directory deleted: T:\\X\\", "01-05-01 09h07h32", kRule}));
+  // The separators come from the caller as any byte: a control character
+  // among them is shown as '?', as in every logged text (a line break would
+  // split each date line in two).
+  struct Case {
+    char date_separator;
+    char time_separator;
+    const char* start;  // the date line of the header
+    const char* entry;  // the time line before an entry
+    const char* end;    // the date line of the footer
+  } cases[] = {
+      {'-', 'h', "01-05-01 09h07h30", "09h07h31", "01-05-01 09h07h32"},
+      {'\n', '\0', "01?05?01 09?07?30", "09?07?31", "01?05?01 09?07?32"},
+  };
+  for (const Case& c : cases) {
+    clock_.Set({2001, 1, 5, 9, 7, 30, 5}, /*ticking=*/true);
+    Settings s;
+    s.dateTime = 2;
+    s.dateSeparator = c.date_separator;
+    s.timeSeparator = c.time_separator;
+    const std::string log = Run(s, [](TLog& log) {
+      log.Write(kEventStart);                                          // reading 30
+      log.Write(kEventDirectoryDeleted, LogEntry::Folder("T:\\X\\"));  // reading 31
+      log.Write(kEventEnd);                                            // reading 32
+    });
+    EXPECT_EQ(log, Lines({"", kRule, c.start, "Workfile: Daily.job", c.entry,
+                          "    Directory deleted: T:\\X\\", c.end, kRule}))
+        << c.start;
+  }
 }
 
 TEST_F(TLogTest, FileEventsFollowDetails) {

@@ -1,6 +1,7 @@
 #include "platform/folder_layout.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "include/tolvex32.h"
 #include "platform/text_rules.h"
@@ -63,7 +64,17 @@ bool IsDirectoryEntry(const std::string& text) {
   const unsigned char letter = static_cast<unsigned char>(text[0]);
   if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
   const size_t end = EndsWithStar(text) ? text.size() - 1 : text.size();
-  return text[end - 1] == '\\';
+  if (text[end - 1] != '\\') return false;
+  // No "." or ".." between separators (the platform takes '/' as one too):
+  // a twin or counterpart built from the text would lead out of its folder.
+  size_t start = 3;
+  for (size_t at = 3; at < end; ++at) {
+    if (text[at] != '\\' && text[at] != '/') continue;
+    const std::string_view name(text.data() + start, at - start);
+    if (name == "." || name == "..") return false;
+    start = at + 1;
+  }
+  return true;
 }
 
 FolderSelection SelectionOf(const std::string& entry) {
@@ -98,7 +109,9 @@ std::string CommonLeadingFolder(const std::vector<std::string>& entries) {
   std::string root = first.substr(0, length);
   if (EndsWithStar(root)) root.pop_back();
   const size_t last = root.rfind('\\');
-  if (last != std::string::npos) root.resize(last + 1);
+  // Leading bytes without a backslash name no folder.
+  if (last == std::string::npos) return std::string();
+  root.resize(last + 1);
   return root;
 }
 

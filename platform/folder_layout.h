@@ -35,15 +35,16 @@ std::string DestinationFolder(const std::string& destination);
 // The working destination folder that `vary_mode` gives on `today`:
 // Destination itself, or the dated, weekday, odd/even or "Grandson" folder
 // below it. Nothing for a vary mode the run does not know (the run then
-// keeps the folder it had).
+// has no working folder and scans nothing).
 std::optional<std::string> WorkingDestinationFolder(int32_t vary_mode,
                                                     const std::string& destination,
                                                     const std::string& weekday,
                                                     const LocalTime& today);
 
 // True for "X:\...\" and "X:\...\*": a drive letter, a colon, a backslash,
-// and a closing backslash (before an optional final star). Anything else
-// cannot be paired with a counterpart and is never scanned.
+// and a closing backslash (before an optional final star), with no "." or
+// ".." between separators. Anything else cannot be paired with a
+// counterpart and is never scanned.
 bool IsDirectoryEntry(const std::string& text);
 
 // A directory entry as the folders it stands for.
@@ -63,8 +64,9 @@ bool SelectionHolds(const FolderSelection& selection, const std::string& folder)
 std::string DirectoryPart(const std::string& entry);
 
 // The common leading folder of the entries, the leading bytes all share
-// (letter case counts) cut after their last backslash: empty for no entry
-// and for entries on different drives.
+// (letter case counts) cut after their last backslash: empty for no entry,
+// for entries on different drives and for leading bytes without a
+// backslash.
 std::string CommonLeadingFolder(const std::vector<std::string>& entries);
 
 // The destination twin of a directory entry in path mode 1 (the stem of

@@ -44,6 +44,13 @@ size_t Utf8SequenceLength(std::string_view text, size_t pos, uint32_t* code_poin
     return 0;
   }
   if (pos + length > text.size()) return 0;
+  // The second byte's range depends on the lead: E0 and F0 would start
+  // overlong forms, ED the UTF-16 surrogates, F4 code points past U+10FFFF.
+  const unsigned char second = length > 1 ? byte(pos + 1) : 0;
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
+    return 0;
+  }
   for (size_t i = 1; i < length; ++i) {
     if ((byte(pos + i) & 0xC0) != 0x80) return 0;
     value = (value << 6) | (byte(pos + i) & 0x3F);

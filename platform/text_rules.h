@@ -41,7 +41,8 @@ int CompareAsciiCaseless(std::string_view a, std::string_view b);
 
 // Length of the well-formed UTF-8 sequence that starts at text[pos], with
 // its code point in *code_point; 0 when none starts there (a continuation
-// byte, an overlong or out-of-range lead, a cut or broken sequence).
+// byte, an overlong or out-of-range lead, a cut or broken sequence, an
+// overlong form, a UTF-16 surrogate, a code point past U+10FFFF).
 // REQUIRES: pos < text.size().
 size_t Utf8SequenceLength(std::string_view text, size_t pos, uint32_t* code_point = nullptr);
 

@@ -44,6 +44,14 @@ TEST(TextRules, CharacterLengthNeverSplitsAWellFormedCharacter) {
       {"\x80\x80", 1},          // continuation byte first
       {"\xC0\x80", 1},          // overlong lead
       {"\xF5\x80\x80\x80", 1},  // beyond U+10FFFF
+      // The lead alone does not decide: its second byte must fit it too.
+      {"\xE0\x80\x80", 1},       // overlong three-byte form of U+0000
+      {"\xE0\xA0\x80", 3},       // U+0800, the first three-byte character
+      {"\xED\xBE\xBE", 1},       // a UTF-16 surrogate, no character
+      {"\xED\x9F\xBF", 3},       // U+D7FF, the last one before them
+      {"\xF0\x80\x80\xAF", 1},  // overlong four-byte form of '/'
+      {"\xF4\x8F\xBF\xBF", 4},  // U+10FFFF, the last character
+      {"\xF4\x90\x80\x80", 1},  // beyond U+10FFFF with a lead below F5
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CharacterLength(c.text, 0, TextMode::kUtf8), c.utf8) << c.text;

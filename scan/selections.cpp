@@ -114,7 +114,9 @@ std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
       Sys().PumpStep();
       if (Aborted) break;
     }
-    texts.push_back(includes[i].text());
+    // Only directory entries are ever scanned: any other text would cut
+    // the root of the others short.
+    if (IsDirectoryEntry(includes[i].text())) texts.push_back(includes[i].text());
   }
   return CommonLeadingFolder(texts);
 }

@@ -42,7 +42,8 @@ size_t CommonPrefixLength(const std::string& a, const std::string& b);
 // otherwise leaves *text alone.
 void StripPrefix(std::string* text, const std::string& prefix);
 
-// The common leading folder of the include entries: empty for no entry or
+// The common leading folder of the include entries that are directory
+// entries (the others are never scanned): empty for no such entry or
 // entries on different drives; always ends after a backslash otherwise.
 std::string ComputeCommonRoot(const std::vector<STRING>& includes);
 

@@ -108,6 +108,17 @@ TEST(PathTextTest, DirectoryEntriesAreDriveFormFoldersWithAClosingBackslash) {
                           "1:\\x\\", "C:Data\\"}) {
     EXPECT_FALSE(IsDirectoryEntry(bad)) << bad;
   }
+  // "." and ".." (between backslashes or slashes, which the platform takes
+  // as separators too) would carry a twin or a counterpart out of the
+  // folder it is built in: "C:\..\" in full path mode pairs with the
+  // folder above the destination.
+  for (const char* climbing : {"C:\\..\\", "C:\\Data\\..\\*", "C:\\Data\\.\\", "C:\\Data/..\\",
+                               "C:\\../Data\\*"}) {
+    EXPECT_FALSE(IsDirectoryEntry(climbing)) << climbing;
+  }
+  for (const char* dotted : {"C:\\...\\", "C:\\a..b\\", "C:\\.hidden\\*", "C:\\Data\\..x\\"}) {
+    EXPECT_TRUE(IsDirectoryEntry(dotted)) << dotted;
+  }
 }
 
 TEST(CommonRootTest, IsTheCommonLeadingFolderOfTheIncludes) {
@@ -125,6 +136,12 @@ TEST(CommonRootTest, IsTheCommonLeadingFolderOfTheIncludes) {
       {{"C:\\Data\\", "D:\\Data\\"}, ""},
       // Letter case counts.
       {{"C:\\Data\\A\\", "C:\\data\\B\\"}, "C:\\"},
+      // Entries that are not directory entries are never scanned and do not
+      // move the root of the others, nor make one of their own.
+      {{"C:\\Data\\A\\*", "C:\\Data\\B\\*", "C:\\Dat"}, "C:\\Data\\"},
+      {{"junk", "C:\\Data\\*"}, "C:\\Data\\"},
+      {{std::string("\0.", 2)}, ""},
+      {{"C:\\Data"}, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ComputeCommonRoot(Entries(c.includes)), c.expected)

@@ -138,6 +138,13 @@ bool IsFolderEntry(const ListedEntry& entry) {
 
 bool IsWholeFolderPattern(const std::string& pattern) { return pattern == "*.*" || pattern == "*"; }
 
+// A file pattern names files of the folder it is applied to: with a
+// separator (or a drive's colon) it would enumerate another folder, whose
+// names would then be taken for files of this one.
+bool IsNamePattern(const std::string& pattern) {
+  return pattern.find_first_of("\\/:") == std::string::npos;
+}
+
 void SplitName(std::string_view file_name, std::string* name, std::string* extension) {
   const size_t dot = file_name.rfind('.');
   if (dot == std::string_view::npos) {
@@ -209,6 +216,7 @@ class FolderFileScan {
   // until the next call.
   std::vector<ListedEntry> Enumerate(const std::string& pattern, bool report_unusable) {
     std::vector<ListedEntry> yielded;
+    if (!IsNamePattern(pattern)) return yielded;
     if (IsWholeFolderPattern(pattern)) {
       const FolderListing& listing = OwnListing();
       // A folder of dirList that is missing now vanished since the scan saw

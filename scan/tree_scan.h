@@ -31,6 +31,8 @@ namespace tolvex {
 // The scan refuses to guess: with a path mode other than 0, 1 and 2, or a
 // DestinationRoot that is not a folder path in drive form ("E:\Backup\"),
 // no folder has a known counterpart, and the scan visits nothing.
+// A file pattern with a separator or a colon matches nothing: it would name
+// files of another folder.
 void ScanTrees(SearchProgressView* progress);
 
 }  // namespace tolvex

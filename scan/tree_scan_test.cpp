@@ -466,6 +466,23 @@ TEST_F(TreeScan, FilePatternsIncludeAndExcludeByName) {
   }
 }
 
+// A pattern is a name pattern: one with a separator would enumerate another
+// folder, and its names would be taken for files of this one. Here
+// "..\\x.txt" in S:\\Data\\Sub\\ would find the newer S:\\Data\\x.txt and plan
+// to copy the older Sub\\x.txt over its newer backup.
+TEST_F(TreeScan, FilePatternsWithASeparatorMatchNothing) {
+  drives_.WriteFile("S:\\Data\\x.txt", "newest", kNew);
+  drives_.WriteFile("S:\\Data\\Sub\\x.txt", "old", kOld);
+  drives_.WriteFile("T:\\Backup\\Data\\Sub\\x.txt", "middle", kMid);
+  drives_.WriteFile("S:\\Data\\Sub\\y.doc", "y", kMid);
+  Parameters.PathMode = 1;
+  Parameters.DInclSels = Entries({"S:\\Data\\Sub\\"});
+  Parameters.FInclSels = Entries({"..\\x.txt", "../*.*", "S:x.txt", "*.doc"});
+  Parameters.FExclSels = Entries({"..\\Sub\\y.doc"});
+  ScanTrees(nullptr);
+  EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\|y|.doc"}));
+}
+
 TEST_F(TreeScan, CandidatesComePatternByPatternWithinAFolder) {
   drives_.WriteFile("S:\\Data\\r.doc", "r", kMid);
   drives_.WriteFile("S:\\Data\\n.txt", "n", kMid);

@@ -10,7 +10,7 @@
 # scan and log are siblings and do not include each other; the front end
 # includes only the public header and the platform layer. A unit's tests
 # (and their *_support.h headers) may also include testing/. testing/,
-# tests/ and bench/ sit outside the layers.
+# tests/, fuzz/ and bench/ sit outside the layers.
 # Prints every include that points elsewhere; exit status 1 when there is one.
 set -uo pipefail
 

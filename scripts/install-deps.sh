@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test everything:
-# the native toolchain and GoogleTest, ncurses, the MinGW-w64 cross
+# the native toolchain and GoogleTest, clang with its sanitizer and libFuzzer
+# runtimes (libclang-rt-14-dev, which the clang packages only recommend) and
+# llvm-symbolizer (readable sanitizer reports), ncurses, the MinGW-w64 cross
 # compilers, the 32-bit Linux cross compiler and the user-mode emulator that
 # runs its programs, Wine (64-bit), a virtual X server, rsync (benchmarks),
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
@@ -12,6 +14,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
+  clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   g++-i686-linux-gnu qemu-user-static
   wine wine64 xvfb xauth x11-utils

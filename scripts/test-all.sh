@@ -3,8 +3,9 @@
 #   1. installs what the machine lacks (scripts/install-deps.sh)
 #   2. linux-release: build, native test suite, the install and the Debian
 #      package (scripts/test-install.sh)
-#   3. linux-debug: build and test suite under AddressSanitizer and
-#      UndefinedBehaviorSanitizer
+#   3. linux-debug (clang): build and test suite under AddressSanitizer and
+#      UndefinedBehaviorSanitizer; then the libFuzzer targets of the same
+#      build, 15 seconds each from their seed corpus (scripts/fuzz.sh)
 #   4. linux-i686: build for 32-bit Linux (32-bit size_t, long and
 #      pointers, as in the shipping DLL), the native test suite under
 #      user-mode emulation
@@ -79,8 +80,10 @@ count_tests() {
   tests_passed=$((tests_passed + total - failed - skipped))
 }
 
+# A folder configured with another compiler (linux-debug was GCC before it
+# moved to clang) cannot be reconfigured in place: then afresh.
 build_preset() {
-  cmake --preset "$1" && cmake --build --preset "$1" -j "$jobs"
+  { cmake --preset "$1" || cmake --preset "$1" --fresh; } && cmake --build --preset "$1" -j "$jobs"
 }
 
 test_preset() {  # preset stage [ctest args...]
@@ -149,8 +152,10 @@ fi
 
 if run_stage build-linux-debug quiet build_preset linux-debug; then
   test_preset linux-debug test-sanitizers -j "$jobs"
+  run_stage fuzz show scripts/fuzz.sh --fresh 15
 else
   skip_stage test-sanitizers "build failed"
+  skip_stage fuzz "build failed"
 fi
 
 if run_stage build-linux-i686 quiet build_preset linux-i686; then

@@ -116,7 +116,7 @@ TEST(DosWildcardTest, NamesWindowsCannotHold) {
                                   "tab\there", "new\nline", "\x01start", "ends.in.dot.",
                                   "ends in space ", "...", "x. "};
   for (const char* name : unusable) EXPECT_FALSE(WindowsCanHoldName(name)) << name;
-  const char* const usable[] = {"plain.txt", ".hidden", "with space", "Gr\xC3\xBC\xC3\x9F" "e",
+  const char* const usable[] = {"plain.txt", ".hidden", "with space", ("Gr\xC3\xBC\xC3\x9F" "e"),
                                 "semi;colon", "percent%", "[brackets]", ".", "..", " leading"};
   for (const char* name : usable) EXPECT_TRUE(WindowsCanHoldName(name)) << name;
 }
