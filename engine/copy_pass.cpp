@@ -111,6 +111,10 @@ void UpdateRun::CopyPass() {
 
 size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
   const TParameters& p = Parameters;
+  if (heldInterruptFor_ != kStop && i >= heldInterruptFor_) {
+    InterruptRequest = true;
+    heldInterruptFor_ = kStop;
+  }
   Sys().PumpStep();
   if (Aborted) {
     // What was staged before the abort was under way: it is completed.
@@ -189,8 +193,16 @@ size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem i
   Sys().PumpStep();
   size_t resume = 0;
   if (InterruptRequest) {
-    // The copies under way complete; this one is not tried.
-    if (!CompleteStaged(dialog, &resume)) return resume;
+    // The copies under way complete; this one is not tried. A staged copy
+    // that fails meanwhile is handled first, as it would have been before
+    // the click, and the pass comes back here with the click still held.
+    if (!staged_.empty()) {
+      InterruptRequest = false;
+      heldInterruptFor_ = i;
+      if (!CompleteStaged(dialog, &resume)) return resume;
+      heldInterruptFor_ = kStop;
+      InterruptRequest = true;
+    }
     return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);

@@ -157,6 +157,11 @@ class UpdateRun {
   std::unordered_set<size_t> settled_;
   // Copies staged on the platform, and the skipped files that wait for them.
   StagedSteps staged_;
+  // An Interrupt that came while the staged copies before this candidate
+  // were put in place: held for this candidate, so that a failure among
+  // those copies is handled as it would have been before the click, and
+  // the click still stops the copy it was meant for. kStop: none held.
+  size_t heldInterruptFor_ = kStop;
   // Candidates whose copy failed: a skip afterwards says so.
   std::unordered_set<size_t> failed_;
   // The rotation of the generation folders, as judged in a dry run.

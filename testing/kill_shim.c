@@ -7,8 +7,9 @@
  *                                 renameat2 (the generation rotation's moves),
  *                                 renameat (a copy's rename over its target),
  *                                 unlink (an erasure: unlink, or unlinkat of
- *                                 a file), fsync (a copy's data
- *                                 made durable);
+ *                                 a file), fsync (a copy's data made
+ *                                 durable on its own), syncfs (a batch of
+ *                                 copies made durable together);
  *   TOLVEX_SHIM_KILL=CALL:N:after SIGKILL right after it;
  *   TOLVEX_SHIM_COUNTS=FILE       at exit, one line "CALL COUNT" per call;
  *   TOLVEX_SHIM_READDIR_EIO=TEXT  readdir of a folder whose path contains
@@ -25,8 +26,8 @@
 #include <string.h>
 #include <unistd.h>
 
-enum { kRenameat2, kRenameat, kUnlink, kFsync, kCalls };
-static const char* const kNames[kCalls] = {"renameat2", "renameat", "unlink", "fsync"};
+enum { kRenameat2, kRenameat, kUnlink, kFsync, kSyncfs, kCalls };
+static const char* const kNames[kCalls] = {"renameat2", "renameat", "unlink", "fsync", "syncfs"};
 static unsigned long counts[kCalls];
 
 /* True when TOLVEX_SHIM_KILL names this moment of `call`. */
@@ -87,6 +88,11 @@ int unlinkat(int dirfd, const char* path, int flags) {
 int fsync(int fd) {
   int (*real)(int) = Next("fsync");
   AROUND(kFsync, real(fd));
+}
+
+int syncfs(int fd) {
+  int (*real)(int) = Next("syncfs");
+  AROUND(kSyncfs, real(fd));
 }
 
 /* The folders whose listing fails: the DIR streams opened on them. */

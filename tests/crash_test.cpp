@@ -328,6 +328,7 @@ TEST_F(CrashTest, KilledCopiesAndErasuresLeaveNoPartialTargetAndTheNextRunComple
   const std::map<std::string, unsigned long> counts = CountCalls();
   ASSERT_GT(counts.at("unlink"), 0u);
   ASSERT_GT(counts.at("renameat"), 0u);
+  ASSERT_GT(counts.at("syncfs"), 0u);
 
   std::map<std::string, int> kills;
   std::map<std::string, int> landed;
@@ -361,7 +362,9 @@ TEST_F(CrashTest, KilledCopiesAndErasuresLeaveNoPartialTargetAndTheNextRunComple
           kind = "before a copy's rename";
           break;
         case 4:
-          at_call = "fsync:" + std::to_string(1 + random_() % counts.at("fsync")) +
+          // The syncs that make copies durable: a batch's together, a
+          // copy's own where a batch's sync reported a failure.
+          at_call = "syncfs:" + std::to_string(1 + random_() % counts.at("syncfs")) +
                     (random_() % 2 == 0 ? ":after" : "");
           kind = "around a copy's sync";
           break;
@@ -430,9 +433,9 @@ TEST_F(CrashTest, AKillBetweenABatchsWritesAndItsRenamesLeavesNoPartialTarget) {
   WriteJob("");
   const Contents wanted = Scan(source);
   const Contents earlier = Scan(backup);
-  // A copy's content is synced only once the batch is written: the first
-  // sync of the run comes after the last copy's data.
-  EXPECT_TRUE(KilledRun({}, "fsync:1", SIGKILL));
+  // A copy's content is synced only once the batch is written: the run's
+  // first sync comes after the last copy's data.
+  EXPECT_TRUE(KilledRun({}, "syncfs:1", SIGKILL));
   std::vector<std::string> temporaries;
   EXPECT_EQ(Scan(backup, &temporaries), earlier);
   EXPECT_EQ(temporaries.size(), 30u);
@@ -494,11 +497,12 @@ TEST_F(CrashTest, KillsInTheRotationLoseNoGeneration) {
     // One of the four moves, before or after it, or a later moment.
     const unsigned long move = 1 + random_() % 4;
     const bool after = random_() % 2 == 0;
+    // The new Grandson's copies are made durable together, in one batch.
     const std::string at_call = random_() % 5 == 0
-                                    ? "fsync:" + std::to_string(1 + random_() % 10)
+                                    ? std::string("syncfs:1") + (after ? ":after" : "")
                                     : "renameat2:" + std::to_string(move) + (after ? ":after" : "");
-    ++kills[at_call.rfind("fsync", 0) == 0 ? "while the new Grandson is filled"
-                                            : "in the rotation"];
+    ++kills[at_call.rfind("syncfs", 0) == 0 ? "while the new Grandson is filled"
+                                             : "in the rotation"];
     ASSERT_EQ(RunToTheEnd({"TOLVEX_SHIM_KILL=" + at_call}), -SIGKILL) << at_call;
     // Every generation is still there, by whatever name; only the oldest
     // (v1) may have been partly refreshed.
@@ -519,7 +523,7 @@ TEST_F(CrashTest, KillsInTheRotationLoseNoGeneration) {
     // A kill after the last move of the rotation ends a run that rotated:
     // the next run rotates again, as after any run, and refreshes v2; the
     // killed run's half-refreshed v1 becomes Son.
-    const bool whole_rotation_was_done = (after && move == 4) || at_call.rfind("fsync", 0) == 0;
+    const bool whole_rotation_was_done = (after && move == 4) || at_call.rfind("syncfs", 0) == 0;
     const auto son = now.find("Son");
     const bool twice = now.size() == 3 && now.count("Grandson") && now.at("Grandson") == "v4" &&
                        now.count("Father") && now.at("Father") == "v3" && son != now.end() &&

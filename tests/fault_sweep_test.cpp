@@ -2,7 +2,8 @@
 // position it is made at, with the errors that call is likely to meet, over
 // representative jobs (one way with erased orphans, both ways, the
 // generation rotation, a confirmation per file with answers, the overview
-// with an interruption). Before the sweep each job runs once without a
+// with an interruption; the four without the rotation also with copies
+// staged and put in place together). Before the sweep each job runs once without a
 // fault; that run says how many calls of each kind there are to fail and
 // what every file and folder holds afterwards.
 //
@@ -97,6 +98,11 @@ struct SweepJob {
   // The destination prefix the source prefix "S:\Data\" maps to.
   const char* counterpartPrefix;
   bool rotation = false;
+  // The job whose trees and settings it takes; null: its own name.
+  const char* setup = nullptr;
+  // Copies staged and put in place together, as the POSIX back end does
+  // them: a fault then strikes while a batch is put in place.
+  bool staged = false;
 };
 
 void PrintTo(const SweepJob& job, std::ostream* out) { *out << job.name; }
@@ -107,6 +113,12 @@ const SweepJob kJobs[] = {
     {"GenerationRotation", "T:\\Backup\\Grandson\\", true},
     {"ConfirmEachFileWithAnswers", "T:\\Backup\\Data\\"},
     {"OverviewAndInterrupt", "T:\\Backup\\Data\\"},
+    {"OneWayStagedCopies", "T:\\Backup\\Data\\", false, "OneWayErasingOrphans", true},
+    {"TwoWayStagedCopies", "T:\\Backup\\Data\\", false, "TwoWay", true},
+    {"ConfirmEachFileStagedCopies", "T:\\Backup\\Data\\", false, "ConfirmEachFileWithAnswers",
+     true},
+    {"OverviewAndInterruptStagedCopies", "T:\\Backup\\Data\\", false, "OverviewAndInterrupt",
+     true},
 };
 
 // What one log line reports: "label: path" (and the second line's path).
@@ -163,7 +175,7 @@ class FaultSweep : public RunTest, public testing::WithParamInterface<SweepJob> 
     ui_.interruptAtCopyRow = 0;
     ui_.onOverview = nullptr;
     job_ = Job();
-    const std::string name = GetParam().name;
+    const std::string name = GetParam().setup ? GetParam().setup : GetParam().name;
     if (name == "OneWayErasingOrphans") OneWay();
     if (name == "TwoWay") TwoWay();
     if (name == "GenerationRotation") Rotation();
@@ -172,6 +184,7 @@ class FaultSweep : public RunTest, public testing::WithParamInterface<SweepJob> 
     if (LongSweep()) MoreFiles();
     // The calls made to set the trees up are not the run's.
     platform_.Reset();
+    platform_.stageCopies = GetParam().staged;
   }
 
   // Retry a failed copy once, then skip it: a fault that struck once is

@@ -22,6 +22,16 @@ namespace {
 
 std::optional<CopyFault> pending_fault;
 
+// The file systems whose files refused a reflink as unsupported: asking
+// again for every file there only costs a system call. (A refusal between
+// two file systems, EXDEV, says nothing of either alone.)
+std::vector<dev_t> devices_without_reflinks;
+
+bool MayReflinkFrom(dev_t device) {
+  return std::find(devices_without_reflinks.begin(), devices_without_reflinks.end(), device) ==
+         devices_without_reflinks.end();
+}
+
 // A copy asked to stop (a second Ctrl-C) ends at its next chunk with this
 // errno value; the temporary file is removed like that of any failed copy.
 constexpr int kStopped = ECANCELED;
@@ -170,8 +180,16 @@ int CopyDataAndHoles(int from, int to) {
 int CopyContent(int from, const struct stat& source_stat, int to) {
   const std::optional<CopyFault> fault = TakeFault(CopyFaultPoint::kDuringData);
   if (fault) return CopyByReadWrite(from, to, fault);
-  if (CloneFileBlocks(to, from) == 0) return 0;
+  if (MayReflinkFrom(source_stat.st_dev)) {
+    const int error = CloneFileBlocks(to, from);
+    if (error == 0) return 0;
+    if (error == EOPNOTSUPP || error == ENOTTY) devices_without_reflinks.push_back(source_stat.st_dev);
+  }
   if (source_stat.st_size == 0) return CopyByReadWrite(from, to, std::nullopt);
+  // A file with a block for every byte has no holes to look for.
+  if (static_cast<uint64_t>(source_stat.st_blocks) * 512 >= static_cast<uint64_t>(source_stat.st_size)) {
+    return RangeCopier(from, to).Copy(0, source_stat.st_size);
+  }
   return CopyDataAndHoles(from, to);
 }
 
@@ -226,12 +244,13 @@ uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd
   int error = WriteCopy(source, source_stat, fd);
   if (error == 0 && CopyStopRequested()) error = kStopped;
   if (error != 0) return Finish(folder_fd, fd, temp, name, error);
-  StartWriteBack(fd);
   *staged = StagedCopy{folder_fd, fd, std::move(temp), name};
   return kErrOk;
 }
 
 int MakeDurable(const StagedCopy& staged) { return fsync(staged.fd) == 0 ? 0 : errno; }
+
+bool SyncFileSystemOf(const StagedCopy& staged) { return syncfs(staged.fd) == 0; }
 
 uint32_t PutInPlace(StagedCopy* staged, int error) {
   const uint32_t result = Finish(staged->folder_fd, staged->fd, staged->temp, staged->name, error);

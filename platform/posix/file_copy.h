@@ -8,6 +8,10 @@
 // file or the complete new one. The folder itself is not synced after the
 // rename: if the rename is lost in a crash the old target is still there,
 // which is one of the two allowed outcomes.
+//
+// Staged copies (StageCopyInto) are the same copy in two steps: written
+// and held first, made durable and renamed later, many together, so that
+// one sync of their file system stands for one per copy.
 #pragma once
 
 #include <sys/stat.h>
@@ -36,13 +40,17 @@ struct StagedCopy {
   std::string name;    // the target's name
 };
 
-// Does all ReplaceWithCopy does except the sync and the rename, and starts
-// the write-back so that the sync finds the data on its way. On failure
+// Does all ReplaceWithCopy does except the sync and the rename. On failure
 // (the same codes) nothing is left behind and *staged is untouched.
 uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd,
                        const std::string& name, StagedCopy* staged);
 // Makes a staged copy's content durable: 0 or an errno value.
 int MakeDurable(const StagedCopy& staged);
+// Writes out everything of the file system that holds `staged` (syncfs):
+// the copies staged there since `staged` was made are then durable when it
+// returns true. False when a write-back failed there since, which the
+// staged copies' own MakeDurable then tell apart.
+bool SyncFileSystemOf(const StagedCopy& staged);
 // Renames a staged copy over its target, or removes it after `error` (an
 // errno value from MakeDurable); lets go of its hold either way. 0 or the
 // Win32 code of the failure, after which the target is as it was.

@@ -51,7 +51,7 @@ uint32_t PosixPlatform::LockFolder(const std::string& folder, std::unique_ptr<Fo
     return error == kErrFileNotFound ? kErrPathNotFound : error;
   }
   uint32_t refused = kErrOk;
-  const int folder_fd = OpenFolderInDrive(entry.path, entry.letter, false, &refused);
+  const int folder_fd = OpenFolderInDrive(entry.path, entry.letter, &refused);
   if (folder_fd < 0) return refused;
   index_.Forget(entry.path);
   for (int attempt = 0; attempt < 16; ++attempt) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/file_copy.h"
@@ -99,9 +100,13 @@ Platform::StageResult PosixPlatform::StageCopy(const std::string& from, const st
   if (const uint32_t error = OpenCopyEnds(from, to, &ends)) return StageResult{error, false};
   // One open folder for all copies staged into it: the batch holds one
   // descriptor a copy and one a folder.
-  auto [kept, added] = staged_folders_.try_emplace(ends.target.folder, ends.folder);
-  if (added) ends.folder = -1;
-  const int folder_fd = kept->second;
+  auto [kept, added] = staged_folders_.try_emplace(ends.target.folder, StagedFolder{ends.folder, 0});
+  if (added) {
+    ends.folder = -1;
+    struct stat folder_stat;
+    if (fstat(kept->second.fd, &folder_stat) == 0) kept->second.device = folder_stat.st_dev;
+  }
+  const int folder_fd = kept->second.fd;
   // The temporary file is a change of this process's own, which keeps the
   // folder's names as the index knows them.
   const FolderChange change = index_.BeginChange(ends.target.folder);
@@ -110,21 +115,26 @@ Platform::StageResult PosixPlatform::StageCopy(const std::string& from, const st
       StageCopyInto(ends.source, ends.source_stat, folder_fd, ends.target.name, &copy);
   index_.EndChange(change, std::string(), std::string());
   if (error != kErrOk) return StageResult{error, false};
-  staged_.push_back(Staged{std::move(copy), ends.target.folder, ends.target.exists});
+  staged_.push_back(
+      Staged{std::move(copy), ends.target.folder, kept->second.device, ends.target.exists});
   return StageResult{kErrOk, true};
 }
 
 size_t PosixPlatform::CompleteStagedCopies(uint32_t* failure) {
   *failure = kErrOk;
-  // Durable first, all of them: their data went out while later copies were
-  // written, so each sync mostly finds it on the disk already.
+  // Durable first, all of them: one sync of each file system they lie on
+  // writes them out together (and whatever else waited there). Only when
+  // that reports a failed write-back is each copy synced on its own, to
+  // tell which one failed.
   size_t durable = staged_.size();
   int sync_error = 0;
-  for (size_t i = 0; i < staged_.size(); ++i) {
-    sync_error = MakeDurable(staged_[i].copy);
-    if (sync_error != 0) {
-      durable = i;
-      break;
+  if (!SyncFileSystems()) {
+    for (size_t i = 0; i < staged_.size(); ++i) {
+      sync_error = MakeDurable(staged_[i].copy);
+      if (sync_error != 0) {
+        durable = i;
+        break;
+      }
     }
   }
   size_t placed = 0;
@@ -149,6 +159,18 @@ size_t PosixPlatform::CompleteStagedCopies(uint32_t* failure) {
   return placed;
 }
 
+bool PosixPlatform::SyncFileSystems() {
+  std::vector<dev_t> synced;
+  // The first copy staged on a file system: its sync reports a write-back
+  // failure of any later one there.
+  for (const Staged& staged : staged_) {
+    if (std::find(synced.begin(), synced.end(), staged.device) != synced.end()) continue;
+    if (!SyncFileSystemOf(staged.copy)) return false;
+    synced.push_back(staged.device);
+  }
+  return true;
+}
+
 void PosixPlatform::DropStagedCopies() {
   for (Staged& staged : staged_) Discard(&staged.copy);
   ReleaseStagedCopies();
@@ -156,7 +178,7 @@ void PosixPlatform::DropStagedCopies() {
 
 void PosixPlatform::ReleaseStagedCopies() {
   staged_.clear();
-  for (const auto& [folder, fd] : staged_folders_) close(fd);
+  for (const auto& [folder, kept] : staged_folders_) close(kept.fd);
   staged_folders_.clear();
 }
 
@@ -283,15 +305,23 @@ std::vector<std::string> PosixPlatform::RemoveDeadIn(const std::string& folder) 
 }
 
 uint32_t PosixPlatform::RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) {
+  // A folder this run has listed without a temporary name in it has none
+  // to remove: no second read, and not even a look at its path (a run asks
+  // this of every folder it scanned).
+  DrivePath drive_path;
+  std::string as_spelled;
+  if (SplitDrivePath(folder, &drive_path) && NativeAsSpelled(drive_path, &as_spelled) &&
+      enumerated_folders_.count(as_spelled) != 0 &&
+      folders_with_temporaries_.count(as_spelled) == 0) {
+    return kErrOk;
+  }
   NativeEntry entry;
   if (const uint32_t error = Resolve(folder, true, &entry)) {
     return error == kErrFileNotFound ? kErrPathNotFound : error;
   }
   uint32_t refused = kErrOk;
-  const FileDescriptor inside(OpenFolderInDrive(entry.path, entry.letter, false, &refused));
+  const FileDescriptor inside(OpenFolderInDrive(entry.path, entry.letter, &refused));
   if (inside.get() < 0) return refused;
-  // A folder this run has listed without a temporary name in it has none
-  // to remove: no second read.
   if (enumerated_folders_.count(entry.path) != 0 &&
       folders_with_temporaries_.count(entry.path) == 0) {
     return kErrOk;

@@ -74,12 +74,10 @@ bool CanBePatternName(const std::string& name) {
   return name.find_first_of(":|\\/") == std::string::npos;
 }
 
-// A folder opened for listing (by OpenFolderInDrive, so inside its drive).
+// A folder opened for listing (by OpenListingInDrive, so inside its drive).
 class FolderReader {
  public:
-  explicit FolderReader(int fd) : dir_(fd >= 0 ? fdopendir(fd) : nullptr) {
-    if (fd >= 0 && !dir_) close(fd);
-  }
+  explicit FolderReader(DIR* dir) : dir_(dir) {}
   ~FolderReader() {
     if (dir_) closedir(dir_);
   }
@@ -118,7 +116,7 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   if (HasWildcard(stripped) && !folder_path.names.empty() &&
       NativeAsSpelled(folder_path, &native)) {
     uint32_t ignored = kErrOk;
-    FolderReader reader(OpenFolderInDrive(native, folder_path.letter, true, &ignored));
+    FolderReader reader(OpenListingInDrive(native, folder_path.letter, &ignored));
     if (reader.ok()) return FindMatching(reader.get(), native, false, last, mask, entries, unusable);
   }
 
@@ -130,7 +128,7 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   if (!known_folder && !IsFolder(folder.path)) return kErrPathNotFound;
   if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
   uint32_t refused = kErrOk;
-  FolderReader reader(OpenFolderInDrive(folder.path, folder.letter, true, &refused));
+  FolderReader reader(OpenListingInDrive(folder.path, folder.letter, &refused));
   if (!reader.ok()) return refused != kErrOk ? refused : Win32FromErrno(errno, ErrnoSite::kFolder);
   return FindMatching(reader.get(), folder.path, folder.is_root, last, mask, entries, unusable);
 }

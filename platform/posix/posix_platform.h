@@ -101,8 +101,8 @@ class PosixPlatform final : public Platform {
   uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override;
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
-  // Staged copies are written and held under their temporary names, with
-  // their write-back started; completing them syncs each, then renames each
+  // Staged copies are written and held under their temporary names;
+  // completing them syncs the file systems they lie on, then renames each
   // (file_copy.h). A batch holds one descriptor a copy and one a folder.
   StageResult StageCopy(const std::string& from, const std::string& to) override;
   size_t CompleteStagedCopies(uint32_t* failure) override;
@@ -148,9 +148,12 @@ class PosixPlatform final : public Platform {
   // inside the entry's drive; -1 with *error set (5 outside the drive) on
   // failure. The caller closes it.
   int OpenHoldingFolder(const NativeEntry& entry, uint32_t* error);
-  // Opens native `folder` of drive `letter` itself (O_PATH, or O_RDONLY
-  // with `for_listing`) with the same check.
-  int OpenFolderInDrive(const std::string& folder, char letter, bool for_listing, uint32_t* error);
+  // Opens native `folder` of drive `letter` itself (O_PATH) with the same
+  // check.
+  int OpenFolderInDrive(const std::string& folder, char letter, uint32_t* error);
+  // Opens native `folder` of drive `letter` for listing, with the same
+  // check; null with *error set on failure. The caller closes it.
+  DIR* OpenListingInDrive(const std::string& folder, char letter, uint32_t* error);
 
   // --- For tests ---
   // How often the name index read a folder to answer a lookup.
@@ -182,8 +185,16 @@ class PosixPlatform final : public Platform {
   struct Staged {
     StagedCopy copy;
     std::string folder;  // native
+    dev_t device;        // the file system of the folder
     bool target_existed;
   };
+  struct StagedFolder {
+    int fd;
+    dev_t device;
+  };
+  // Syncs each file system the staged copies lie on; false when one
+  // reported a failed write-back.
+  bool SyncFileSystems();
   // Closes what the staged copies held; they must be placed or discarded.
   void ReleaseStagedCopies();
   // The stored spelling of `name` in native `folder`: the name itself when
@@ -221,7 +232,7 @@ class PosixPlatform final : public Platform {
   std::unordered_set<std::string> folders_with_temporaries_;
   int64_t unlockable_age_ms_ = 3600 * 1000;
   std::vector<Staged> staged_;
-  std::unordered_map<std::string, int> staged_folders_;  // native folder -> open folder
+  std::unordered_map<std::string, StagedFolder> staged_folders_;  // by native folder
 };
 
 // Native path of `name` in `folder`.

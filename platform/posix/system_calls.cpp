@@ -66,15 +66,6 @@ int RenameNoReplace(int from_folder, const char* from, int to_folder, const char
 #endif
 }
 
-void StartWriteBack(int fd) {
-#ifdef __linux__
-  if (newer_calls_missing) return;
-  (void)sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-  (void)fd;
-#endif
-}
-
 bool RandomBytes(void* buffer, size_t length) {
   if (newer_calls_missing) return false;
   return getrandom(buffer, length, GRND_NONBLOCK) == static_cast<ssize_t>(length);

@@ -35,11 +35,6 @@ off_t SeekHole(int fd, off_t offset);
 // an errno value (EEXIST when `to` exists).
 int RenameNoReplace(int from_folder, const char* from, int to_folder, const char* to);
 
-// Starts writing the dirty pages of `fd` to the disk without waiting
-// (sync_file_range with SYNC_FILE_RANGE_WRITE), so that a later fsync finds
-// them on their way. A hint only: nothing happens where the call is missing.
-void StartWriteBack(int fd);
-
 // getrandom without waiting for entropy: true when `length` bytes came.
 bool RandomBytes(void* buffer, size_t length);
 
