@@ -250,7 +250,9 @@ uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd
 
 int MakeDurable(const StagedCopy& staged) { return fsync(staged.fd) == 0 ? 0 : errno; }
 
-bool SyncFileSystemOf(const StagedCopy& staged) { return syncfs(staged.fd) == 0; }
+bool SyncFileSystemOf(const StagedCopy& staged) {
+  return SyncfsReportsFailures() && syncfs(staged.fd) == 0;
+}
 
 uint32_t PutInPlace(StagedCopy* staged, int error) {
   const uint32_t result = Finish(staged->folder_fd, staged->fd, staged->temp, staged->name, error);

@@ -49,7 +49,8 @@ int MakeDurable(const StagedCopy& staged);
 // Writes out everything of the file system that holds `staged` (syncfs):
 // the copies staged there since `staged` was made are then durable when it
 // returns true. False when a write-back failed there since, which the
-// staged copies' own MakeDurable then tell apart.
+// staged copies' own MakeDurable then tell apart, and always where syncfs
+// reports no failures (SyncfsReportsFailures).
 bool SyncFileSystemOf(const StagedCopy& staged);
 // Renames a staged copy over its target, or removes it after `error` (an
 // errno value from MakeDurable); lets go of its hold either way. 0 or the

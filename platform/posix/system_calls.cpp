@@ -4,12 +4,14 @@
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/fs.h>
 #endif
 
 #include <cerrno>
+#include <cstdio>
 
 namespace tolvex::posix {
 
@@ -63,6 +65,24 @@ int RenameNoReplace(int from_folder, const char* from, int to_folder, const char
 #else
   (void)from_folder, (void)from, (void)to_folder, (void)to;
   return ENOSYS;
+#endif
+}
+
+bool SyncfsReportsFailures() {
+#ifdef __linux__
+  if (newer_calls_missing) return false;
+  static const bool reports = [] {
+    struct utsname system;
+    int major = 0;
+    int minor = 0;
+    if (uname(&system) != 0 || std::sscanf(system.release, "%d.%d", &major, &minor) != 2) {
+      return false;
+    }
+    return major > 5 || (major == 5 && minor >= 8);
+  }();
+  return reports;
+#else
+  return false;
 #endif
 }
 

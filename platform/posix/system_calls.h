@@ -35,6 +35,11 @@ off_t SeekHole(int fd, off_t offset);
 // an errno value (EEXIST when `to` exists).
 int RenameNoReplace(int from_folder, const char* from, int to_folder, const char* to);
 
+// True when syncfs reports a write-back that failed on its file system
+// since the descriptor it is given was opened: Linux 5.8 and later. Before,
+// it returned 0 whatever happened, and only fsync tells.
+bool SyncfsReportsFailures();
+
 // getrandom without waiting for entropy: true when `length` bytes came.
 bool RandomBytes(void* buffer, size_t length);
 
