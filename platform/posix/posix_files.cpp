@@ -306,13 +306,15 @@ std::vector<std::string> PosixPlatform::RemoveDeadIn(const std::string& folder) 
 
 uint32_t PosixPlatform::RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) {
   // A folder this run has listed without a temporary name in it has none
-  // to remove: no second read, and not even a look at its path (a run asks
-  // this of every folder it scanned).
+  // to remove: no second read. Asked of every folder a run scanned, so the
+  // path as spelled is tried before any look at the file system.
+  const auto listed_without_temporaries = [this](const std::string& native) {
+    return enumerated_folders_.count(native) != 0 && folders_with_temporaries_.count(native) == 0;
+  };
   DrivePath drive_path;
   std::string as_spelled;
   if (SplitDrivePath(folder, &drive_path) && NativeAsSpelled(drive_path, &as_spelled) &&
-      enumerated_folders_.count(as_spelled) != 0 &&
-      folders_with_temporaries_.count(as_spelled) == 0) {
+      listed_without_temporaries(as_spelled)) {
     return kErrOk;
   }
   NativeEntry entry;
@@ -322,10 +324,7 @@ uint32_t PosixPlatform::RemoveDeadTemporaries(const std::string& folder, uint32_
   uint32_t refused = kErrOk;
   const FileDescriptor inside(OpenFolderInDrive(entry.path, entry.letter, &refused));
   if (inside.get() < 0) return refused;
-  if (enumerated_folders_.count(entry.path) != 0 &&
-      folders_with_temporaries_.count(entry.path) == 0) {
-    return kErrOk;
-  }
+  if (listed_without_temporaries(entry.path)) return kErrOk;
   *removed += static_cast<uint32_t>(RemoveDeadIn(entry.path).size());
   folders_with_temporaries_.erase(entry.path);
   return kErrOk;
