@@ -64,7 +64,9 @@ std::string Notes(const ItemRecord& item, const ItemStyle& style) {
     if (item.state & TOLVEX_STATE_SIZE_WARNING) add("size warning");
   }
   if (item.kind == TOLVEX_ITEM_SKIP || item.kind == TOLVEX_ITEM_UNCHANGED) add(ReasonName(item.reason));
-  if (item.outcome == TOLVEX_OUTCOME_FAILED) {
+  if (item.outcome == TOLVEX_OUTCOME_FAILED && item.error == TOLVEX_ERROR_INTERRUPTED) {
+    add("not copied: interrupted by you");
+  } else if (item.outcome == TOLVEX_OUTCOME_FAILED) {
     add("FAILED: " + (item.kind == TOLVEX_ITEM_ERASE || item.kind == TOLVEX_ITEM_ROTATION
                           ? ExplainError(item.error)
                           : ExplainCopyError(item.error, style.drives->ToNative(item.from),

@@ -34,6 +34,14 @@ std::string Counted(uint64_t count, const char* one, const char* many) {
 
 std::string PairKey(const ItemRecord& item) { return item.from + '\n' + item.to; }
 
+// Skips of files whose copy the person interrupted: the engine gives them
+// the reason "its copy failed"; the summary says what happened.
+constexpr int32_t kSkippedAfterInterrupt = -1;
+
+std::string SkipReasonName(int32_t reason) {
+  return reason == kSkippedAfterInterrupt ? "interrupted by you" : ReasonName(reason);
+}
+
 bool IsCopy(const ItemRecord& item) {
   return item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
 }
@@ -50,7 +58,7 @@ std::string SkipText(const RunSummary& summary) {
   std::string reasons;
   for (const auto& [reason, count] : summary.skipped) {
     total += count;
-    reasons += (reasons.empty() ? "" : ", ") + ReasonName(reason) + " " + std::to_string(count);
+    reasons += (reasons.empty() ? "" : ", ") + SkipReasonName(reason) + " " + std::to_string(count);
   }
   return total == 0 ? "" : Files(total) + " (" + reasons + ")";
 }
@@ -59,6 +67,10 @@ std::string FailureText(const ItemRecord& item, const ItemStyle& style) {
   const DriveMap& drives = *style.drives;
   if (item.kind == TOLVEX_ITEM_ERASE) {
     return "erase failed: " + drives.ToNative(item.from) + ": " + ExplainError(item.error);
+  }
+  if (item.error == TOLVEX_ERROR_INTERRUPTED) {
+    return "interrupted by you, not copied: " + drives.ToNative(item.from) + " -> " +
+           drives.ToNative(item.to);
   }
   return "copy failed: " + drives.ToNative(item.from) + " -> " + drives.ToNative(item.to) + ": " +
          ExplainCopyError(item.error, drives.ToNative(item.from), drives.ToNative(item.to));
@@ -69,9 +81,16 @@ std::string FailureText(const ItemRecord& item, const ItemStyle& style) {
 std::vector<std::string> RunSummary::LeftOut() const {
   std::vector<std::string> reasons;
   uint64_t copies = 0;
+  uint64_t interrupted = 0;
   uint64_t erasures = 0;
-  for (const ItemRecord& item : failed) (item.kind == TOLVEX_ITEM_ERASE ? erasures : copies) += 1;
+  for (const ItemRecord& item : failed) {
+    const bool by_you = item.error == TOLVEX_ERROR_INTERRUPTED;
+    (item.kind == TOLVEX_ITEM_ERASE ? erasures : by_you ? interrupted : copies) += 1;
+  }
   if (copies > 0) reasons.push_back(Counted(copies, "copy failed", "copies failed"));
+  if (interrupted > 0) {
+    reasons.push_back(Counted(interrupted, "copy interrupted by you", "copies interrupted by you"));
+  }
   if (erasures > 0) reasons.push_back(Counted(erasures, "erasure failed", "erasures failed"));
   for (const LeftOutKind& kind : kLeftOutKinds) {
     const auto paths = found.find(kind.report);
@@ -108,12 +127,18 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
   // A copy's failures count until a retry of the same copy succeeds.
   std::map<std::string, ItemRecord> failed_copies;
   std::set<std::string> carried_out;  // paths a done copy or erase touched
+  std::set<std::string> interrupted;  // pairs whose copy the person interrupted
   for (const ItemRecord& item : planned ? plan : outcomes) {
     if (!item.IsAction()) continue;
     const bool done = planned || item.outcome == TOLVEX_OUTCOME_DONE;
     const bool failed = !planned && item.outcome == TOLVEX_OUTCOME_FAILED;
     if (IsCopy(item)) {
       if (failed) failed_copies[PairKey(item)] = item;
+      if (failed && item.error == TOLVEX_ERROR_INTERRUPTED) {
+        // A skip names the pair unswapped; an inverted copy swapped it.
+        interrupted.insert(PairKey(item));
+        interrupted.insert(item.to + '\n' + item.from);
+      }
       if (!done) continue;
       failed_copies.erase(PairKey(item));
       summary.copied[item.kind == TOLVEX_ITEM_COPY ? 1 : 0].Add(item.size);
@@ -125,6 +150,8 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
       if (!done) continue;
       summary.erased[item.side == 0 ? 0 : 1].Add(item.size);
       carried_out.insert(item.from);
+    } else if (item.reason == TOLVEX_REASON_COPY_FAILED && interrupted.count(PairKey(item))) {
+      ++summary.skipped[kSkippedAfterInterrupt];
     } else {
       ++summary.skipped[item.reason];
     }
@@ -174,7 +201,10 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
   if (summary.folders_removed > 0) {
     Row(out, "empty folders removed", std::to_string(summary.folders_removed));
   }
-  if (!summary.generation_folder.empty()) {
+  // A run names the folder only when it changed something there: not after
+  // the erase guard stopped it, nor when it copied only into the source.
+  const bool wrote = summary.copied[1].files > 0 || summary.erased[1].files > 0;
+  if (!summary.generation_folder.empty() && (plan || wrote)) {
     Row(out, plan ? "writes into" : "written into", drives.ToNative(summary.generation_folder));
   }
   uint64_t renames = 0;
@@ -245,7 +275,7 @@ std::string SummaryJson(const RunSummary& summary, const ItemStyle& style) {
   json.Number("erased_in_source", summary.erased[0].files);
   JsonObject skipped;
   for (const auto& [reason, count] : summary.skipped) {
-    skipped.Unsigned(ReasonName(reason).c_str(), count);
+    skipped.Unsigned(SkipReasonName(reason).c_str(), count);
   }
   json.Raw("skipped", skipped.str());
   json.Unsigned("failed", summary.failed.size());
