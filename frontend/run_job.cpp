@@ -441,7 +441,7 @@ int PlanJob(const std::string& job_path, const RunOptions& options) {
   if (summary.over_erase_limit) {
     std::cout << "A run would stop before changing anything: "
               << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
-              << " \"tolvex --force JOB\" runs it all the same (exit status 1).\n";
+              << " \"tolvex --force JOB\" runs it all the same.\n";
   }
   return run_status;
 }
