@@ -328,8 +328,11 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   answers.set_destination_wait(&wait);
   ChannelSink sink;
   answers.set_outcomes(&sink.outcomes);
+  InterruptedCopies interrupted;
   if (options.verbosity == Verbosity::kVerbose) {
-    sink.show_outcome = [&](const ItemRecord& item) {
+    sink.show_outcome = [&](const ItemRecord& outcome) {
+      ItemRecord item = outcome;
+      interrupted.Mark(&item);
       std::cout << (json ? ItemJson(item, style) : ItemText(item, style)) << std::endl;
     };
   }

@@ -34,14 +34,6 @@ std::string Counted(uint64_t count, const char* one, const char* many) {
 
 std::string PairKey(const ItemRecord& item) { return item.from + '\n' + item.to; }
 
-// Skips of files whose copy the person interrupted: the engine gives them
-// the reason "its copy failed"; the summary says what happened.
-constexpr int32_t kSkippedAfterInterrupt = -1;
-
-std::string SkipReasonName(int32_t reason) {
-  return reason == kSkippedAfterInterrupt ? "interrupted by you" : ReasonName(reason);
-}
-
 bool IsCopy(const ItemRecord& item) {
   return item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
 }
@@ -58,7 +50,7 @@ std::string SkipText(const RunSummary& summary) {
   std::string reasons;
   for (const auto& [reason, count] : summary.skipped) {
     total += count;
-    reasons += (reasons.empty() ? "" : ", ") + SkipReasonName(reason) + " " + std::to_string(count);
+    reasons += (reasons.empty() ? "" : ", ") + ReasonName(reason) + " " + std::to_string(count);
   }
   return total == 0 ? "" : Files(total) + " (" + reasons + ")";
 }
@@ -127,18 +119,14 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
   // A copy's failures count until a retry of the same copy succeeds.
   std::map<std::string, ItemRecord> failed_copies;
   std::set<std::string> carried_out;  // paths a done copy or erase touched
-  std::set<std::string> interrupted;  // pairs whose copy the person interrupted
-  for (const ItemRecord& item : planned ? plan : outcomes) {
+  InterruptedCopies interrupted;
+  for (ItemRecord item : planned ? plan : outcomes) {
+    interrupted.Mark(&item);
     if (!item.IsAction()) continue;
     const bool done = planned || item.outcome == TOLVEX_OUTCOME_DONE;
     const bool failed = !planned && item.outcome == TOLVEX_OUTCOME_FAILED;
     if (IsCopy(item)) {
       if (failed) failed_copies[PairKey(item)] = item;
-      if (failed && item.error == TOLVEX_ERROR_INTERRUPTED) {
-        // A skip names the pair unswapped; an inverted copy swapped it.
-        interrupted.insert(PairKey(item));
-        interrupted.insert(item.to + '\n' + item.from);
-      }
       if (!done) continue;
       failed_copies.erase(PairKey(item));
       summary.copied[item.kind == TOLVEX_ITEM_COPY ? 1 : 0].Add(item.size);
@@ -150,8 +138,6 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
       if (!done) continue;
       summary.erased[item.side == 0 ? 0 : 1].Add(item.size);
       carried_out.insert(item.from);
-    } else if (item.reason == TOLVEX_REASON_COPY_FAILED && interrupted.count(PairKey(item))) {
-      ++summary.skipped[kSkippedAfterInterrupt];
     } else {
       ++summary.skipped[item.reason];
     }
@@ -275,7 +261,7 @@ std::string SummaryJson(const RunSummary& summary, const ItemStyle& style) {
   json.Number("erased_in_source", summary.erased[0].files);
   JsonObject skipped;
   for (const auto& [reason, count] : summary.skipped) {
-    skipped.Unsigned(SkipReasonName(reason).c_str(), count);
+    skipped.Unsigned(ReasonName(reason).c_str(), count);
   }
   json.Raw("skipped", skipped.str());
   json.Unsigned("failed", summary.failed.size());

@@ -690,6 +690,7 @@ TEST_F(TolvexCommand, AnInterruptIsReportedAsInterruptedByYou) {
       << out;
   EXPECT_NE(out.find("tolvex: interrupted by you, not copied: " + P("source/a.txt")), std::string::npos)
       << out;
+  EXPECT_NE(out.find("skipped                   1 file (interrupted by you 1)"), std::string::npos) << out;
   EXPECT_EQ(out.find("opy failed"), std::string::npos) << out;
   EXPECT_EQ(CountOf(Log(), "Error at copying:"), 1) << Log();
   EXPECT_FALSE(Exists("backup/a.txt"));
