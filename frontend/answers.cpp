@@ -36,6 +36,12 @@ int CodeOfAction(int state) {
   }
 }
 
+const char* SideWord(int side) {
+  return side == 0 ? "SOURCE file " : side == 1 ? "DESTINATION file " : "file ";
+}
+
+int SideOfState(int state) { return (state & TOLVEX_STATE_DEST_SIDE) ? 1 : 0; }
+
 }  // namespace
 
 std::string ActionName(int state) {
@@ -85,6 +91,35 @@ int Answers::AskYesNo(const std::string& question, bool enter_means_yes) {
   return key == 'y' ? TOLVEX_NOTIFY_YES : TOLVEX_NOTIFY_NO;
 }
 
+std::string Answers::EraseText(const char* own, const char* other, bool other_exists,
+                               int side) const {
+  std::string text = std::string("erase the ") + SideWord(side) + drives_.ToNative(own ? own : "");
+  if (other_exists) {
+    text += std::string(" and the ") + SideWord(side < 0 ? -1 : 1 - side) +
+            drives_.ToNative(other ? other : "");
+  }
+  return text;
+}
+
+bool Answers::ConfirmUnplannedErase() {
+  out_ << "  The job did not plan this erase; an erased file is gone for good. Erase? [y/N] ";
+  const char key = Ask("yn", 'n', 'n');
+  out_ << (key == 'y' ? "yes" : "no") << "\n";
+  return key == 'y';
+}
+
+int Answers::FailedCopyState(const char* path, const char* counter_path) const {
+  if (!outcomes_) return -1;
+  for (auto item = outcomes_->rbegin(); item != outcomes_->rend(); ++item) {
+    const bool copy = item->kind == TOLVEX_ITEM_COPY || item->kind == TOLVEX_ITEM_COPY_BACK;
+    if (copy && item->outcome == TOLVEX_OUTCOME_FAILED && item->from == (path ? path : "") &&
+        item->to == (counter_path ? counter_path : "")) {
+      return static_cast<int>(item->state & 0xFFFF);
+    }
+  }
+  return -1;
+}
+
 int Answers::NonInteractiveNotify(int code) {
   const bool yes = mode_ == AnswerMode::kYes || (mode_ == AnswerMode::kNoTerminal && code == TOLVEX_NOTIFY_MIDNIGHT);
   out_ << (yes ? "Answered yes" : "Answered no") << " ("
@@ -132,7 +167,8 @@ int Answers::Notify(int code, int drive, int number) {
               "run.\n";
       return 0;
     case TOLVEX_NOTIFY_NO_FILES:
-      out_ << "No files found: nothing to update.\n";
+      // Said after the run, with the count of equal files the plan gives.
+      outcome_.no_files = true;
       return 0;
     case TOLVEX_NOTIFY_MIDNIGHT:
       out_ << "It is shortly after midnight. The last day is included in the update.\n";
@@ -155,50 +191,74 @@ int Answers::Notify(int code, int drive, int number) {
 int Answers::Confirm(const char* path, const char* counter_path, uint32_t size,
                      uint32_t counter_size, uint32_t stamp, uint32_t counter_stamp, int state) {
   const bool invert = (state & TOLVEX_STATE_ACTION) == TOLVEX_STATE_INVERT;
-  out_ << ActionName(state) << ": " << FileText(path, size, stamp) << (invert ? " <- " : " -> ")
-       << FileText(counter_path, counter_size, counter_stamp);
+  const std::string pair = ActionName(state) + ": " + FileText(path, size, stamp) +
+                           (invert ? " <- " : " -> ") +
+                           FileText(counter_path, counter_size, counter_stamp);
   if (mode_ != AnswerMode::kAsk) {
     const bool skip = mode_ == AnswerMode::kNo;
-    out_ << (skip ? "  [skipped: --no]\n" : "  [as proposed, for all files]\n");
+    out_ << pair << (skip ? "  [skipped: --no]\n" : "  [as proposed, for all files]\n");
     return skip ? TOLVEX_CONFIRM_IGNORE : TOLVEX_CONFIRM_ASK_NO_MORE;
   }
-  out_ << "\n  c copy  i ignore  e erase  v copy back  g skip group  a yes to all  q quit"
-          "  (Enter keeps " << ActionName(state) << ") ";
-  const char key = Ask("ciegvaq", '\n', 'q');
-  out_ << (key == '\n' ? ActionName(state) : std::string(1, key)) << "\n";
-  switch (key) {
-    case 'c': return TOLVEX_CONFIRM_NORMAL;
-    case 'i': return TOLVEX_CONFIRM_IGNORE;
-    case 'e': return TOLVEX_CONFIRM_ERASE;
-    case 'v': return TOLVEX_CONFIRM_INVERT;
-    case 'g': return TOLVEX_CONFIRM_IGNORE_GROUP;
-    case 'a': return TOLVEX_CONFIRM_ASK_NO_MORE;
-    case 'q': return TOLVEX_CONFIRM_ABORT;
-    default: return CodeOfAction(state);
+  // The engine erases the candidate's file (path, on its scanned side) and
+  // its counterpart when there is one.
+  const bool erase_planned = (state & TOLVEX_STATE_ACTION) == TOLVEX_STATE_ERASE;
+  const std::string erase = EraseText(path, counter_path, counter_size != 0, SideOfState(state));
+  for (;;) {
+    out_ << pair << "\n  c copy  i ignore  v copy back  g skip group  a yes to all  q quit"
+         << "\n  e " << erase << "\n  (Enter keeps " << ActionName(state) << ") ";
+    const char key = Ask("ciegvaq", '\n', 'q');
+    out_ << (key == '\n' ? ActionName(state) : std::string(1, key)) << "\n";
+    switch (key) {
+      case 'c': return TOLVEX_CONFIRM_NORMAL;
+      case 'i': return TOLVEX_CONFIRM_IGNORE;
+      case 'e':
+        if (erase_planned || ConfirmUnplannedErase()) return TOLVEX_CONFIRM_ERASE;
+        break;  // asked again
+      case 'v': return TOLVEX_CONFIRM_INVERT;
+      case 'g': return TOLVEX_CONFIRM_IGNORE_GROUP;
+      case 'a': return TOLVEX_CONFIRM_ASK_NO_MORE;
+      case 'q': return TOLVEX_CONFIRM_ABORT;
+      default: return CodeOfAction(state);
+    }
   }
 }
 
-int Answers::CopyError(const char* path, const char* counter_path, uint32_t, uint32_t, uint32_t,
-                       uint32_t, uint32_t error) {
+int Answers::CopyError(const char* path, const char* counter_path, uint32_t, uint32_t counter_size,
+                       uint32_t, uint32_t, uint32_t error) {
   ++outcome_.copy_error_calls;
   const std::string from = drives_.ToNative(path ? path : "");
   const std::string to = drives_.ToNative(counter_path ? counter_path : "");
-  out_ << "Copy failed: " << from << " -> " << to << ": " << ExplainCopyError(error, from, to)
-       << ".\n";
+  if (error == TOLVEX_ERROR_INTERRUPTED) {
+    out_ << "Interrupted by you: " << from << " -> " << to << " (not copied).\n";
+  } else {
+    out_ << "Copy failed: " << from << " -> " << to << ": " << ExplainCopyError(error, from, to)
+         << ".\n";
+  }
   const bool asked_for = !silent_copy_errors_ || error == TOLVEX_ERROR_INTERRUPTED;
   if (mode_ != AnswerMode::kAsk || !asked_for) {
     out_ << "  skipped\n";
     return TOLVEX_COPY_SKIP;
   }
-  out_ << "  r retry  s skip  g skip group  e erase  a abort  (Enter skips) ";
-  const char key = Ask("rsgea", 's', 'a');
-  out_ << key << "\n";
-  switch (key) {
-    case 'r': ++outcome_.retries; return TOLVEX_COPY_RETRY;
-    case 'g': return TOLVEX_COPY_SKIP_GROUP;
-    case 'e': return TOLVEX_COPY_ERASE;
-    case 'a': return TOLVEX_COPY_ABORT;
-    default: return TOLVEX_COPY_SKIP;
+  // An inverted copy reaches CopyErrorProc with its paths swapped (not its
+  // sizes); the engine erases the candidate's own file and its counterpart
+  // when there is one. No plan erases a file whose copy it was making.
+  const int state = FailedCopyState(path, counter_path);
+  const bool swapped = state >= 0 && (state & TOLVEX_STATE_ACTION) == TOLVEX_STATE_INVERT;
+  const std::string erase = EraseText(swapped ? counter_path : path, swapped ? path : counter_path,
+                                      counter_size != 0, state < 0 ? -1 : SideOfState(state));
+  for (;;) {
+    out_ << "  r retry  s skip  g skip group  a abort\n  e " << erase << "\n  (Enter skips) ";
+    const char key = Ask("rsgea", 's', 'a');
+    out_ << key << "\n";
+    switch (key) {
+      case 'r': ++outcome_.retries; return TOLVEX_COPY_RETRY;
+      case 'g': return TOLVEX_COPY_SKIP_GROUP;
+      case 'e':
+        if (ConfirmUnplannedErase()) return TOLVEX_COPY_ERASE;
+        break;  // asked again
+      case 'a': return TOLVEX_COPY_ABORT;
+      default: return TOLVEX_COPY_SKIP;
+    }
   }
 }
 

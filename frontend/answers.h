@@ -7,19 +7,27 @@
 //   question                      --yes    --no     no terminal
 //   midnight hint (10005)         log it   No (7)   log it
 //   drive lacks space (10008)     go on    No (7)   No (7): the run stops
-//   ConfirmProc (ConfirmMode 1)   70       20       70  (70 keeps every
-//                                                   proposed action, 20 skips)
+//   ConfirmProc (ConfirmMode 1)   70       20       never asked: without a
+//                                                   terminal the command does
+//                                                   not start such a job (70
+//                                                   keeps every proposed
+//                                                   action, 20 skips)
 //   CopyErrorProc                 20       20       20  (skip; never retry,
 //                                                   never erase)
+//
+// A person who chooses to erase is told which files go, with their sides
+// and real paths, and is asked once more when the job did not plan it.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "include/tolvex32.h"
 #include "frontend/destination_wait.h"
 #include "frontend/drive_map.h"
+#include "frontend/item_record.h"
 #include "frontend/terminal.h"
 
 namespace tolvex::frontend {
@@ -37,6 +45,7 @@ struct RunOutcome {
   bool space_refused = false;   // 10008 answered No
   bool run_failed = false;      // 10010: the run stopped on an internal error
   bool log_failed = false;      // 10012: the log could not be written completely
+  bool no_files = false;        // 10007: the plan holds nothing to do
   int copy_error_calls = 0;     // CopyErrorProc calls
   int retries = 0;              // of these, answered with retry
   int folders_not_made = 0;     // MakeDirProc could not create a folder
@@ -63,6 +72,10 @@ class Answers {
   // Who answers 10011 (another run holds the destination); without one the
   // run is refused at once.
   void set_destination_wait(DestinationWait* wait) { destination_wait_ = wait; }
+  // The outcome channel's items so far: the failed copy that CopyErrorProc
+  // asks about is the last of them, with the state word that tells which
+  // files an erase would take.
+  void set_outcomes(const std::vector<ItemRecord>* outcomes) { outcomes_ = outcomes; }
 
  private:
   // Reads keys until one of `keys` (or Enter, giving `enter`) comes;
@@ -71,6 +84,15 @@ class Answers {
   std::string DriveText(int drive) const;
   std::string FileText(const char* path, uint32_t size, uint32_t stamp) const;
   int AskYesNo(const std::string& question, bool enter_means_yes);
+  // "erase the SOURCE file /a and the DESTINATION file /b": the candidate's
+  // own file on `side` (0 source, 1 destination, -1 unknown) and the other
+  // one when it exists, as the engine erases them.
+  std::string EraseText(const char* own, const char* other, bool other_exists, int side) const;
+  // Asked after the key e for an erase the job did not plan; true for yes.
+  bool ConfirmUnplannedErase();
+  // The state word of the copy CopyErrorProc asks about (the last failed
+  // copy of the outcome channel); -1 when unknown.
+  int FailedCopyState(const char* path, const char* counter_path) const;
   int NonInteractiveNotify(int code);
 
   AnswerMode mode_;
@@ -79,6 +101,7 @@ class Answers {
   std::ostream& out_;
   KeyInput* keys_;
   DestinationWait* destination_wait_ = nullptr;
+  const std::vector<ItemRecord>* outcomes_ = nullptr;
   RunOutcome outcome_;
 };
 

@@ -73,10 +73,12 @@ TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
   Harness h(AnswerMode::kAsk);
   h.answers.Notify(TOLVEX_NOTIFY_DRIVE_NOT_FOUND, 'Q', 0);
   EXPECT_NE(h.out.str().find("drive Q:"), std::string::npos) << h.out.str();
+  // Nothing to update is said after the run, with what was compared.
   Harness none(AnswerMode::kAsk);
   none.answers.Notify(TOLVEX_NOTIFY_NO_FILES, 0, 0);
   EXPECT_FALSE(none.answers.outcome().ended_by_check);
-  EXPECT_NE(none.out.str().find("No files found"), std::string::npos);
+  EXPECT_TRUE(none.answers.outcome().no_files);
+  EXPECT_EQ(none.out.str(), "");
 }
 
 // CallUpdate returns 0 for an aborted run and for a failed one; the
@@ -116,7 +118,10 @@ TEST(ConfirmAnswers, MapsSingleKeysToAnswerCodes) {
     int answer;
   } cases[] = {
       {"c", 0x02, TOLVEX_CONFIRM_NORMAL},  {"i", 0x01, TOLVEX_CONFIRM_IGNORE},
-      {"E", 0x01, TOLVEX_CONFIRM_ERASE},   {"v", 0x01, TOLVEX_CONFIRM_INVERT},
+      {"Ey", 0x01, TOLVEX_CONFIRM_ERASE},  {"v", 0x01, TOLVEX_CONFIRM_INVERT},
+      {"e", 0x04, TOLVEX_CONFIRM_ERASE},   // planned: no second question
+      {"ent", 0x01, TOLVEX_CONFIRM_ABORT}, // No asks again; t is no key, the end quits
+      {"e\ni", 0x01, TOLVEX_CONFIRM_IGNORE},  // Enter is No
       {"g", 0x01, TOLVEX_CONFIRM_IGNORE_GROUP}, {"a", 0x01, TOLVEX_CONFIRM_ASK_NO_MORE},
       {"q", 0x01, TOLVEX_CONFIRM_ABORT},    {"z\n", 0x11, TOLVEX_CONFIRM_NORMAL},  // Enter keeps the action
       {"\n", 0x04, TOLVEX_CONFIRM_ERASE},  {"\n", 0x02, TOLVEX_CONFIRM_IGNORE},
@@ -158,7 +163,8 @@ TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {
   struct Case {
     const char* keys;
     int answer;
-  } cases[] = {{"r", TOLVEX_COPY_RETRY}, {"s", TOLVEX_COPY_SKIP},  {"g", TOLVEX_COPY_SKIP_GROUP}, {"e", TOLVEX_COPY_ERASE},
+  } cases[] = {{"r", TOLVEX_COPY_RETRY}, {"s", TOLVEX_COPY_SKIP},  {"g", TOLVEX_COPY_SKIP_GROUP}, {"ey", TOLVEX_COPY_ERASE},
+               {"ens", TOLVEX_COPY_SKIP}, {"e", TOLVEX_COPY_ABORT},
                {"a", TOLVEX_COPY_ABORT}, {"\n", TOLVEX_COPY_SKIP}, {"", TOLVEX_COPY_ABORT}};
   for (const Case& c : cases) {
     Harness h(AnswerMode::kAsk, c.keys);
@@ -167,6 +173,38 @@ TEST(CopyErrorAnswers, AsksOnTheTerminalAndCountsRetries) {
     EXPECT_EQ(h.answers.outcome().retries, c.answer == TOLVEX_COPY_RETRY ? 1 : 0);
     EXPECT_NE(h.out.str().find("access denied"), std::string::npos);
   }
+}
+
+// The key e names the files an erase takes, with their sides: the
+// candidate's own file and its counterpart when there is one. An inverted
+// copy reaches CopyErrorProc with its paths swapped; the failed copy's
+// outcome item (its state word) tells.
+TEST(EraseAnswers, NameEachFileWithItsSide) {
+  Harness confirm(AnswerMode::kAsk, "i");
+  confirm.answers.Confirm("S:\\a", "T:\\a", 1, 0, kStamp, 0, TOLVEX_STATE_NORMAL);
+  EXPECT_NE(confirm.out.str().find("e erase the SOURCE file S:\\a\n"), std::string::npos)
+      << confirm.out.str();
+  Harness both(AnswerMode::kAsk, "i");
+  both.answers.Confirm("T:\\b", "S:\\b", 1, 2, kStamp, kStamp, TOLVEX_STATE_NORMAL | TOLVEX_STATE_DEST_SIDE);
+  EXPECT_NE(both.out.str().find("e erase the DESTINATION file T:\\b and the SOURCE file S:\\b\n"),
+            std::string::npos)
+      << both.out.str();
+
+  std::vector<ItemRecord> outcomes(1);
+  outcomes[0].kind = TOLVEX_ITEM_COPY_BACK;
+  outcomes[0].outcome = TOLVEX_OUTCOME_FAILED;
+  outcomes[0].state = TOLVEX_STATE_INVERT;  // scanned in the source, copied back
+  outcomes[0].from = "T:\\c";
+  outcomes[0].to = "S:\\c";
+  Harness inverted(AnswerMode::kAsk, "s");
+  inverted.answers.set_outcomes(&outcomes);
+  inverted.answers.CopyError("T:\\c", "S:\\c", 1, 2, kStamp, kStamp, 5);
+  EXPECT_NE(inverted.out.str().find("e erase the SOURCE file S:\\c and the DESTINATION file T:\\c\n"),
+            std::string::npos)
+      << inverted.out.str();
+  Harness unknown(AnswerMode::kAsk, "s");  // no outcome item: no side named
+  unknown.answers.CopyError("S:\\d", "T:\\d", 1, 0, kStamp, 0, 5);
+  EXPECT_NE(unknown.out.str().find("e erase the file S:\\d\n"), std::string::npos) << unknown.out.str();
 }
 
 TEST(CopyErrorAnswers, SkipsWithoutAskingUnlessThePersonAskedOrInterrupted) {
@@ -180,7 +218,10 @@ TEST(CopyErrorAnswers, SkipsWithoutAskingUnlessThePersonAskedOrInterrupted) {
   EXPECT_EQ(silent.keys.used(), 0u);
   EXPECT_EQ(silent.answers.CopyError("S:\\a", "T:\\a", 1, 1, kStamp, kStamp, TOLVEX_ERROR_INTERRUPTED),
             TOLVEX_COPY_RETRY);
-  EXPECT_NE(silent.out.str().find("interrupted by the user"), std::string::npos);
+  EXPECT_NE(silent.out.str().find("Interrupted by you: S:\\a -> T:\\a (not copied)."), std::string::npos)
+      << silent.out.str();
+  const std::string said = silent.out.str();
+  EXPECT_EQ(said.find("Copy failed", said.find("Interrupted by you")), std::string::npos) << said;
 }
 
 TEST(ErrorText, ExplainsTheCodesOfFailedCopies) {
@@ -188,7 +229,7 @@ TEST(ErrorText, ExplainsTheCodesOfFailedCopies) {
   EXPECT_EQ(ExplainError(3), "the folder was not found");
   EXPECT_EQ(ExplainError(112), "there is not enough space on the disk");
   EXPECT_EQ(ExplainError(206), "the file name or path is too long");
-  EXPECT_EQ(ExplainError(0x20000000), "interrupted by the user");
+  EXPECT_EQ(ExplainError(0x20000000), "interrupted by you");
   EXPECT_EQ(ExplainError(1234), "Windows error 1234");
 }
 

@@ -24,7 +24,7 @@ std::string ExplainError(uint32_t code) {
     case 145: return "the folder is not empty";
     case 183: return "a file or folder with that name already exists";
     case 206: return "the file name or path is too long";
-    case TOLVEX_ERROR_INTERRUPTED: return "interrupted by the user";
+    case TOLVEX_ERROR_INTERRUPTED: return "interrupted by you";
     case TOLVEX_ERROR_COPY_STOPPED: return "stopped by Ctrl-C; the target is as it was";
     default: return "Windows error " + std::to_string(code);
   }

@@ -11,6 +11,7 @@ enum ExitStatus : int {
   kExitCopiesFailed = 4,    // the run completed, but some copies failed
   kExitNoEngine = 5,        // the engine library cannot be loaded; nothing ran
   kExitRunFailed = 6,       // the run failed inside the engine (10010); the log tells how far
+  kExitNeedsTerminal = 7,   // the job asks questions and there is no terminal; nothing ran
 };
 
 }  // namespace tolvex::frontend

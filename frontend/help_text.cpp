@@ -19,7 +19,8 @@ USAGE
       print what a run would do now, and change nothing (see PLAN)
   tolvex check JOB
       check the job and print every value as the engine will get it; run
-      nothing
+      nothing. A source folder that is not there is warned about, with
+      exit status 4 (3 when none of them is there), as a run would end
   tolvex --help
       this text (tolvex --help=man: the same as a manual page)
   tolvex --version
@@ -31,9 +32,11 @@ OPTIONS
   --force         run a plan that erases more than MaxErase allows, this
                   once (see ERASE LIMIT); --yes does not
   -q, --quiet     print only problems (on standard error) and a run that did
-                  not complete; no progress on the terminal
+                  not complete; no progress on the terminal (the overview of
+                  ConfirmMode 2 is shown all the same)
   -v, --verbose   print each action as it is carried out (no progress on
-                  the terminal); with plan, also list each unchanged pair
+                  the terminal, the overview all the same); with plan, also
+                  list each unchanged pair
   --format=json   one JSON object per line on standard output instead of
                   text: the actions (with -v), then a result and a summary
                   object; messages and questions go to standard error
@@ -103,16 +106,27 @@ ANSWERS
     ConfirmMode 1, per file:  c copy  i ignore  e erase  v copy back
                               g skip the group  a yes to all  q quit
                               Enter keeps the proposed action
-    a failed copy:            r retry  s skip  g skip the group  e erase
-                              a abort   Enter skips
+    a failed or interrupted   r retry  s skip  g skip the group  e erase
+    copy:                     a abort   Enter skips
     midnight hint, space:     y / n (Enter: yes to the hint, no to run
                               short of space)
+  The key e names what it erases, with the side and the real path: "e
+  erase the SOURCE file /home/me/video3.mkv and the DESTINATION file
+  /mnt/backup/video3.mkv" (an erase takes the file and its counterpart
+  when there is one, so the file is then in neither folder). An erase the
+  job did not plan (at a failed copy always) is asked about once more,
+  [y/N]; No asks the first question again.
   Without a terminal, or with --yes or --no, the answers are fixed:
                             --yes          --no          no terminal
     midnight hint           log it         do not        log it
     drive lacks space       run anyway     stop (1)      stop (1)
-    ConfirmMode 1           keep all (70)  skip all (20) keep all (70)
+    ConfirmMode 1           keep all (70)  skip all (20) not run (7)
     failed copy             skip           skip          skip
+  Without a terminal a job that asks questions (ConfirmMode 1 without
+  --yes or --no, ConfirmMode 2 always) does not start: one line on standard
+  error says why, the exit status is 7, and nothing is scanned, renamed,
+  written or logged. A default answer there would decide for nobody (keep
+  all: one side of a conflict overwrites the other).
 
 PLAN
   "tolvex plan JOB" reads and checks the job as a run does and has the
@@ -139,8 +153,13 @@ PLAN
   the run. --format=json prints each line as an object ({"kind":"copy",
   "from":..., "to":..., "size":..., "stamp":..., ...}; kinds found, rename,
   generation, erase, copy, copy_back, skip, unchanged, space, side) and the
-  summary as {"kind":"summary",...}. Exit status 0 when the plan was
-  printed; 2, 3, 5 and 6 as for a run; 1 after Ctrl-C.
+  summary as {"kind":"summary",...}. When the plan holds nothing to do it
+  says what was compared ("Nothing to update: all 1590 files found are
+  equal on both sides."). Exit status: the one a run (without --force)
+  would get now: 0 when it would complete, 1 when the erase limit would
+  stop it, 4 when something selected would be left out; 2, 3, 5 and 6 as
+  for a run; 1 after Ctrl-C. (Whether a terminal is there for the
+  questions is not judged: see ANSWERS.)
 
 ERASE LIMIT (MaxErase)
   An unmounted disk is an empty folder: one way with OrphanModeD2 = erase a
@@ -180,10 +199,14 @@ INTERRUPTING A RUN
 OVERVIEW (ConfirmMode 2)
   Before anything is erased or copied the engine shows the whole plan; the
   run then does exactly what the plan says after OK, and nothing after
-  Cancel (exit status 1). --yes and --no do not answer it. On Windows it is
-  the dialog "Overview". On Linux it fills the terminal when standard input
-  and output are both the terminal; without one (cron, pipes, redirected
-  input) the run is cancelled, never run unseen. Its keys:
+  Cancel (exit status 1). --yes and --no do not answer it, and -q and -v do
+  not hide it. On Windows it is the dialog "Overview". On Linux it fills
+  the terminal when standard input and output are both the terminal;
+  without one (cron, pipes, redirected input) the job does not start (exit
+  status 7, see ANSWERS), never run unseen. When e or Enter gives Erase to
+  files the plan did not erase, the overview lists each file the erase
+  takes (both sides of a pair, with their real paths) and asks once more:
+  y erases them, any other key leaves them as they were. Its keys:
     Up Down PgUp PgDn Home End  select one entry (with Shift: extend)
     Space                       add or remove the entry under the cursor
     n o e t                     Normal, Ignore, Erase, Invert (copy the other
@@ -234,6 +257,8 @@ EXIT STATUS
   5  the engine library cannot be loaded; nothing ran
   6  the run failed inside the engine (an internal error such as lack of
      memory); the log shows what was done before, and nothing is recorded
+  7  the job asks questions (ConfirmMode 1 without --yes or --no, or
+     ConfirmMode 2) and there is no terminal to ask them on; nothing ran
 )";
 
 constexpr size_t kKeyColumn = 24;   // where the descriptions start

@@ -64,7 +64,9 @@ std::string Notes(const ItemRecord& item, const ItemStyle& style) {
     if (item.state & TOLVEX_STATE_SIZE_WARNING) add("size warning");
   }
   if (item.kind == TOLVEX_ITEM_SKIP || item.kind == TOLVEX_ITEM_UNCHANGED) add(ReasonName(item.reason));
-  if (item.outcome == TOLVEX_OUTCOME_FAILED) {
+  if (item.outcome == TOLVEX_OUTCOME_FAILED && item.error == TOLVEX_ERROR_INTERRUPTED) {
+    add("not copied: interrupted by you");
+  } else if (item.outcome == TOLVEX_OUTCOME_FAILED) {
     add("FAILED: " + (item.kind == TOLVEX_ITEM_ERASE || item.kind == TOLVEX_ITEM_ROTATION
                           ? ExplainError(item.error)
                           : ExplainCopyError(item.error, style.drives->ToNative(item.from),
@@ -113,6 +115,18 @@ std::string KindName(int32_t kind) {
   }
 }
 
+void InterruptedCopies::Mark(ItemRecord* item) {
+  const bool copy = item->kind == TOLVEX_ITEM_COPY || item->kind == TOLVEX_ITEM_COPY_BACK;
+  if (copy && item->outcome == TOLVEX_OUTCOME_FAILED && item->error == TOLVEX_ERROR_INTERRUPTED) {
+    // The skip names the pair unswapped; an inverted copy swapped it.
+    pairs_.insert(item->from + '\n' + item->to);
+    pairs_.insert(item->to + '\n' + item->from);
+  } else if (item->kind == TOLVEX_ITEM_SKIP && item->reason == TOLVEX_REASON_COPY_FAILED &&
+             pairs_.count(item->from + '\n' + item->to) != 0) {
+    item->reason = kReasonInterruptedByYou;
+  }
+}
+
 std::string ReasonName(int32_t reason) {
   switch (reason) {
     case TOLVEX_REASON_IGNORED_ORPHAN: return "ignored orphan";
@@ -120,6 +134,7 @@ std::string ReasonName(int32_t reason) {
     case TOLVEX_REASON_CONFLICT: return "conflict";
     case TOLVEX_REASON_NAME_CLASH: return "name clash";
     case TOLVEX_REASON_COPY_FAILED: return "its copy failed";
+    case kReasonInterruptedByYou: return "interrupted by you";
     case TOLVEX_REASON_NO_ACTION: return "no action";
     case TOLVEX_REASON_EQUAL: return "equal";
     case TOLVEX_REASON_OLDER: return "older";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "include/tolvex32.h"
@@ -38,8 +39,23 @@ struct ItemRecord {
 
 // "copy", "copy back", "erase", "skip", ... for a kind.
 std::string KindName(int32_t kind);
+// The command's own reason of a skip that the engine gives "its copy
+// failed": the person interrupted that copy (error 0x20000000).
+constexpr int32_t kReasonInterruptedByYou = -1;
+
 // "ignored orphan", "conflict", ... for a skip's or figure's reason.
 std::string ReasonName(int32_t reason);
+
+// Tells the skips that follow an Interrupt: each outcome goes through
+// Mark in order, and a skip "its copy failed" of a pair whose copy the
+// person interrupted gets kReasonInterruptedByYou.
+class InterruptedCopies {
+ public:
+  void Mark(ItemRecord* item);
+
+ private:
+  std::set<std::string> pairs_;  // "from\nto", both ways
+};
 // "case twin", "unreadable folder", ... for a finding's report code.
 std::string FindingName(int32_t report);
 // "1 file", "3 files"; "12 B", "3.4 KB", "1.2 MB", "5.0 GB".

@@ -213,6 +213,38 @@ std::string MaxEraseText(const Job& job) {
   return FormatEraseLimit(EraseLimit{static_cast<int32_t>(limit.number), limit.percent});
 }
 
+// Why a job that asks questions cannot run here, or nullptr. Without a
+// person to ask, a question must never be answered by a default that
+// destroys a version (keep all: one side of a conflict overwrites the
+// other), and a plan the user asked to see must never run unseen: such a
+// job stops before anything is scanned, renamed or written.
+const char* NoTerminalToAskOn(const Job& job, const RunOptions& options) {
+  const int64_t confirm_mode = job.Get("ConfirmMode").number;
+  if (confirm_mode == TOLVEX_CONFIRM_MODE_EACH_FILE && options.mode == AnswerMode::kNoTerminal) {
+    return "the job asks about each file (ConfirmMode each-file), and standard input is no "
+           "terminal to answer on; run it from a terminal, or answer with --yes or --no";
+  }
+  if (confirm_mode == TOLVEX_CONFIRM_MODE_OVERVIEW && !TerminalCanShowOverview()) {
+    return "the job shows its plan for confirmation first (ConfirmMode overview), and there is "
+           "no terminal to show it on; run it from a terminal, or set ConfirmMode none";
+  }
+  return nullptr;
+}
+
+// After a run (or plan) that found nothing to do: what was compared.
+std::string NothingToUpdate(const RunSummary& summary) {
+  const uint64_t equal = summary.equal_pairs;
+  const uint64_t older = summary.older_pairs;
+  if (equal + older == 0) return "No files found: nothing to update.";
+  if (older == 0) {
+    return equal == 1 ? "Nothing to update: the 1 file found is equal on both sides."
+                      : "Nothing to update: all " + std::to_string(equal) +
+                            " files found are equal on both sides.";
+  }
+  return "Nothing to update: " + std::to_string(equal) + " equal on both sides, " +
+         std::to_string(older) + " older than the other side's copy (left as they are).";
+}
+
 }  // namespace
 
 int ExitStatusOf(int32_t result, const RunOutcome& outcome, bool stopped_by_guard, bool left_out) {
@@ -247,21 +279,42 @@ int CheckJob(const std::string& job_path) {
   const auto job = PrepareJob(job_path);
   if (!job) return kExitJobError;
   PrintResolvedJob(*job, std::cout);
-  return kExitCompleted;
+  // A run backs up nothing from a source folder that is not there (a disk
+  // not mounted, a folder renamed): it is left out (4), or, when none is
+  // there, the run ends at its check (3).
+  size_t missing = 0;
+  for (const std::string& include : job->lists[kDIncl]) {
+    std::string folder = include;
+    if (!folder.empty() && folder.back() == '*') folder.pop_back();
+    if (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    uint32_t attributes = 0;
+    const uint32_t error = Sys().GetAttributes(folder, &attributes);
+    if (error == kErrOk && (attributes & kAttrDirectory) != 0) continue;
+    ++missing;
+    std::cerr << "tolvex: warning: the source folder " << job->drives.ToNative(folder)
+              << (error == kErrOk ? " is no folder" : " does not exist")
+              << " ([DInclSels]); a run backs up nothing from it\n";
+  }
+  if (missing == 0) return kExitCompleted;
+  return missing == job->lists[kDIncl].size() ? kExitStoppedByCheck : kExitCopiesFailed;
 }
 
 int RunJob(const std::string& job_path, const RunOptions& options) {
   const auto job = PrepareJob(job_path);
   if (!job) return kExitJobError;
-  EngineLibrary engine;
-  if (!LoadEngine(options, &engine)) return kExitNoEngine;
   const bool json = options.format == OutputFormat::kJson;
   // Machine-readable output keeps standard output for its objects.
   std::ostream& messages = json ? std::cerr : std::cout;
+  if (const char* refusal = NoTerminalToAskOn(*job, options)) {
+    std::cerr << "tolvex: stopped before anything was done: " << refusal << "\n";
+    return kExitNeedsTerminal;
+  }
+  EngineLibrary engine;
+  if (!LoadEngine(options, &engine)) return kExitNoEngine;
 #if !defined(_WIN32)
   if (options.mode != AnswerMode::kAsk && job->Get("ConfirmMode").number == TOLVEX_CONFIRM_MODE_OVERVIEW) {
-    messages << "Note: ConfirmMode 2 shows the overview on the terminal (--yes and --no do "
-                "not answer it); without one the run is cancelled.\n";
+    messages << "Note: --yes and --no do not answer the overview (ConfirmMode 2); it is shown "
+                "on the terminal.\n";
   }
 #endif
   const auto started = std::chrono::steady_clock::now();
@@ -274,8 +327,12 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   DestinationWait wait(job->drives.ToNative(job->Get("Destination").text), options.wait, messages);
   answers.set_destination_wait(&wait);
   ChannelSink sink;
+  answers.set_outcomes(&sink.outcomes);
+  InterruptedCopies interrupted;
   if (options.verbosity == Verbosity::kVerbose) {
-    sink.show_outcome = [&](const ItemRecord& item) {
+    sink.show_outcome = [&](const ItemRecord& outcome) {
+      ItemRecord item = outcome;
+      interrupted.Mark(&item);
       std::cout << (json ? ItemJson(item, style) : ItemText(item, style)) << std::endl;
     };
   }
@@ -311,6 +368,9 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
               << "\n"
               << SummaryJson(summary, style) << "\n";
   } else if (options.verbosity != Verbosity::kQuiet || status != kExitCompleted) {
+    if (answers.outcome().no_files && options.verbosity != Verbosity::kQuiet) {
+      std::cout << NothingToUpdate(summary) << "\n";
+    }
     std::cout << StatusLine(status, summary, stopped_by_guard) << "\n";
     if (options.verbosity != Verbosity::kQuiet) {
       PrintSummary(summary, style, std::cout);
@@ -351,6 +411,7 @@ int PlanJob(const std::string& job_path, const RunOptions& options) {
   }
   if (!json) {
     std::cout << "Plan of " << job_path << ": what a run would do now (nothing was changed)\n";
+    if (answers.outcome().no_files) std::cout << NothingToUpdate(summary) << "\n";
   }
   const auto print = [&](const ItemRecord& item) {
     std::cout << (json ? ItemJson(item, style) : ItemText(item, style)) << "\n";
@@ -364,9 +425,13 @@ int PlanJob(const std::string& job_path, const RunOptions& options) {
                         item.kind == TOLVEX_ITEM_END;
     if (json ? item.kind != TOLVEX_ITEM_END : !(counts || figure)) print(item);
   }
+  // The plan ends with the status a run without --force would get.
+  const int run_status = summary.over_erase_limit ? kExitAborted
+                         : !summary.LeftOut().empty() ? kExitCopiesFailed
+                                                      : kExitCompleted;
   if (json) {
     std::cout << SummaryJson(summary, style) << "\n";
-    return kExitCompleted;
+    return run_status;
   }
   std::cout << "Summary:\n";
   PrintSummary(summary, style, std::cout);
@@ -381,7 +446,7 @@ int PlanJob(const std::string& job_path, const RunOptions& options) {
               << EraseLimitMessage(summary, NativeSources(*job), style, MaxEraseText(*job))
               << " \"tolvex --force JOB\" runs it all the same.\n";
   }
-  return kExitCompleted;
+  return run_status;
 }
 
 }  // namespace tolvex::frontend

@@ -60,6 +60,10 @@ std::string FailureText(const ItemRecord& item, const ItemStyle& style) {
   if (item.kind == TOLVEX_ITEM_ERASE) {
     return "erase failed: " + drives.ToNative(item.from) + ": " + ExplainError(item.error);
   }
+  if (item.error == TOLVEX_ERROR_INTERRUPTED) {
+    return "interrupted by you, not copied: " + drives.ToNative(item.from) + " -> " +
+           drives.ToNative(item.to);
+  }
   return "copy failed: " + drives.ToNative(item.from) + " -> " + drives.ToNative(item.to) + ": " +
          ExplainCopyError(item.error, drives.ToNative(item.from), drives.ToNative(item.to));
 }
@@ -69,9 +73,16 @@ std::string FailureText(const ItemRecord& item, const ItemStyle& style) {
 std::vector<std::string> RunSummary::LeftOut() const {
   std::vector<std::string> reasons;
   uint64_t copies = 0;
+  uint64_t interrupted = 0;
   uint64_t erasures = 0;
-  for (const ItemRecord& item : failed) (item.kind == TOLVEX_ITEM_ERASE ? erasures : copies) += 1;
+  for (const ItemRecord& item : failed) {
+    const bool by_you = item.error == TOLVEX_ERROR_INTERRUPTED;
+    (item.kind == TOLVEX_ITEM_ERASE ? erasures : by_you ? interrupted : copies) += 1;
+  }
   if (copies > 0) reasons.push_back(Counted(copies, "copy failed", "copies failed"));
+  if (interrupted > 0) {
+    reasons.push_back(Counted(interrupted, "copy interrupted by you", "copies interrupted by you"));
+  }
   if (erasures > 0) reasons.push_back(Counted(erasures, "erasure failed", "erasures failed"));
   for (const LeftOutKind& kind : kLeftOutKinds) {
     const auto paths = found.find(kind.report);
@@ -108,7 +119,9 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
   // A copy's failures count until a retry of the same copy succeeds.
   std::map<std::string, ItemRecord> failed_copies;
   std::set<std::string> carried_out;  // paths a done copy or erase touched
-  for (const ItemRecord& item : planned ? plan : outcomes) {
+  InterruptedCopies interrupted;
+  for (ItemRecord item : planned ? plan : outcomes) {
+    interrupted.Mark(&item);
     if (!item.IsAction()) continue;
     const bool done = planned || item.outcome == TOLVEX_OUTCOME_DONE;
     const bool failed = !planned && item.outcome == TOLVEX_OUTCOME_FAILED;
@@ -174,7 +187,10 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
   if (summary.folders_removed > 0) {
     Row(out, "empty folders removed", std::to_string(summary.folders_removed));
   }
-  if (!summary.generation_folder.empty()) {
+  // A run names the folder only when it changed something there: not after
+  // the erase guard stopped it, nor when it copied only into the source.
+  const bool wrote = summary.copied[1].files > 0 || summary.erased[1].files > 0;
+  if (!summary.generation_folder.empty() && (plan || wrote)) {
     Row(out, plan ? "writes into" : "written into", drives.ToNative(summary.generation_folder));
   }
   uint64_t renames = 0;

@@ -8,7 +8,9 @@
 #include <windows.h>
 #else
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -23,6 +25,8 @@ bool StdinIsTerminal() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
+
+bool TerminalCanShowOverview() { return true; }
 
 char TerminalKeys::ReadKey() {
   if (Interrupted()) return 0;
@@ -39,6 +43,17 @@ char TerminalKeys::ReadKey() {
 #else
 
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+
+bool TerminalCanShowOverview() {
+  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return false;
+  const char* term = getenv("TERM");
+  if (term == nullptr || *term == '\0') return false;
+  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool foreground = tcgetpgrp(fd) == getpgrp();
+  close(fd);
+  return foreground;
+}
 
 char TerminalKeys::ReadKey() {
   termios saved{};

@@ -15,6 +15,12 @@ class KeyInput {
 // True when standard input is a terminal a person can answer on.
 bool StdinIsTerminal();
 
+// True when the engine can show its overview: on Windows always (a dialog);
+// on POSIX when standard input and output are the controlling terminal, TERM
+// names one, and this process is in its foreground (the library's terminal
+// views ask the same).
+bool TerminalCanShowOverview();
+
 // Reads single keys from standard input: the terminal is switched out of
 // line mode for the one key and restored at once.
 class TerminalKeys final : public KeyInput {

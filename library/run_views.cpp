@@ -6,20 +6,36 @@
 #include "ui/progress/terminal/terminal_run_ui.h"
 #endif
 
+#include <utility>
+
 namespace tolvex {
 
 namespace {
 
 bool quiet_views = false;
 
-}  // namespace
+// Quiet views: the progress is silent, but the overview is what a person
+// asked for by the job (ConfirmMode 2) and is shown all the same; where it
+// cannot be, it counts as Cancel.
+class QuietRunUi final : public RunUi {
+ public:
+  explicit QuietRunUi(std::unique_ptr<RunUi> views) : views_(std::move(views)) {}
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override {
+    return silent_.OpenSearchDialog(caption);
+  }
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override {
+    return silent_.OpenCopyDialog(caption);
+  }
+  bool RunOverview() override { return views_->RunOverview(); }
+  void BeginFrontEndCall() override { views_->BeginFrontEndCall(); }
+  void EndFrontEndCall() override { views_->EndFrontEndCall(); }
 
-void SetQuietViews(bool quiet) { quiet_views = quiet; }
+ private:
+  std::unique_ptr<RunUi> views_;
+  SilentRunUi silent_;
+};
 
-bool QuietViews() { return quiet_views; }
-
-std::unique_ptr<RunUi> MakeRunViews() {
-  if (quiet_views) return std::make_unique<SilentRunUi>();
+std::unique_ptr<RunUi> ShownRunViews() {
 #if defined(_WIN32)
   return std::make_unique<Win32RunUi>();
 #elif defined(TOLVEX_TERMINAL_UI)
@@ -31,6 +47,17 @@ std::unique_ptr<RunUi> MakeRunViews() {
 #else
   return std::make_unique<SilentRunUi>();
 #endif
+}
+
+}  // namespace
+
+void SetQuietViews(bool quiet) { quiet_views = quiet; }
+
+bool QuietViews() { return quiet_views; }
+
+std::unique_ptr<RunUi> MakeRunViews() {
+  if (quiet_views) return std::make_unique<QuietRunUi>(ShownRunViews());
+  return ShownRunViews();
 }
 
 }  // namespace tolvex

@@ -253,7 +253,7 @@ TEST_F(CommandPlan, TheGuardStopsARunThatWouldEraseTheWholeBackup) {
   }
   EXPECT_NE(Log().find("erase limit"), std::string::npos) << Log();
   const Result plan = Run(PlanArgs());
-  EXPECT_STATUS(plan, 0);
+  EXPECT_STATUS(plan, 1);  // the status of the run it foretells
   EXPECT_NE(plan.out.find("A run would stop before changing anything: the plan erases 20 of the 20"),
             std::string::npos)
       << plan.out;

@@ -66,8 +66,12 @@ TEST_F(TolvexCommand, ASecondRunFindsEverythingUpToDate) {
   const Result second = RunJob();
   EXPECT_STATUS(second, 0);
   EXPECT_EQ(CountOf(Log(), "File copied:"), 0) << Log();
-  EXPECT_NE(Log().find("No files found."), std::string::npos) << Log();
-  EXPECT_NE(second.out.find("No files found"), std::string::npos);
+  EXPECT_NE(Log().find("No files found."), std::string::npos) << Log();  // the log's line as it was
+  // The command says what it compared.
+  EXPECT_NE(second.out.find("Nothing to update: all 2 files found are equal on both sides."),
+            std::string::npos)
+      << second.out;
+  EXPECT_EQ(second.out.find("No files found"), std::string::npos) << second.out;
   EXPECT_NE(Get("job.job.state").find("LastUpdate = "), std::string::npos);
 }
 
@@ -139,11 +143,11 @@ TEST_F(TolvexCommand, CheckPrintsTheResolvedJobAndRunsNothing) {
   EXPECT_FALSE(Exists("run.log"));
 }
 
-TEST_F(TolvexCommand, ConfirmModeOneWithoutATerminalKeepsTheProposedActions) {
+TEST_F(TolvexCommand, ConfirmModeOneWithYesKeepsTheProposedActions) {
   Put("source/a.txt", "a");
   Put("source/b.txt", "b");
   WriteJob("ConfirmMode = 1");
-  const Result kept = RunJob();
+  const Result kept = RunJob("--yes");
   EXPECT_STATUS(kept, 0);
   EXPECT_EQ(Get("backup/a.txt"), "a");
   EXPECT_EQ(Get("backup/b.txt"), "b");
@@ -169,22 +173,54 @@ TEST_F(TolvexCommand, TheMidnightHintIsLoggedUnlessAnsweredNo) {
   EXPECT_EQ(Log().find("Hint:"), std::string::npos) << Log();
 }
 
+// A job that asks questions, started where nobody can answer them (cron, a
+// pipe): a default answer would decide for nobody (keep all: the newer
+// edit overwrites the other side's), and a plan the user asked to see
+// would run unseen. The job does not start: one line says why, exit status
+// 7, nothing scanned, written or logged. --yes and --no answer per-file
+// questions; nothing answers the overview.
+TEST_F(TolvexCommand, AJobThatAsksQuestionsDoesNotStartWithoutATerminal) {
+  const struct {
+    const char* job_lines;
+    const char* options;
+    const char* why;
+  } cases[] = {
+      {"ConfirmMode = each-file", "", "ConfirmMode each-file"},
 #if !defined(_WIN32)
-// On Linux the overview is a terminal view on the controlling terminal. (On
-// Windows it is a dialog that waits for a click, with or without a console.)
-TEST_F(TolvexCommand, ConfirmModeTwoWithoutATerminalIsCancelled) {
-  Put("source/a.txt", "a");
-  WriteJob("ConfirmMode = 2");
-  // In a session of its own: no controlling terminal, as under cron, also
-  // when the tests run from a terminal.
-  const Result result = Run("\"" + P("job.job") + "\"", "setsid -w ");
-  EXPECT_STATUS(result, 1);
-  EXPECT_FALSE(Exists("backup/a.txt"));
-  EXPECT_NE(Log().find("Aborted by user."), std::string::npos) << Log();
-  EXPECT_FALSE(Exists("job.job.state"));  // an aborted run is not recorded
-  EXPECT_NE(result.out.find("without one the run is cancelled"), std::string::npos) << result.out;
-}
+      // On Windows the overview is a dialog, with or without a console.
+      {"ConfirmMode = overview", "", "ConfirmMode overview"},
+      {"ConfirmMode = overview", "--yes ", "ConfirmMode overview"},
 #endif
+  };
+  std::ofstream(root_ / "job.job.state") << "[State]\nLastUpdate = " << DateAgo(72h) << "\n";
+  Put("source/a.txt", "edited on the laptop, longer", 24h);
+  Put("backup/a.txt", "edited on the desktop", 48h);
+  Put("source/new.txt", "new");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.job_lines) + " " + c.options);
+    WriteJob(std::string("TouchMode = both\nOrphanModeB = erase\n") + c.job_lines);
+    // In a session of its own (POSIX): no controlling terminal, as under
+    // cron, also when the tests run from a terminal.
+#if defined(_WIN32)
+    const Result result = RunJob(c.options);
+#else
+    const Result result = Run(std::string(c.options) + "\"" + P("job.job") + "\"", "setsid -w ");
+#endif
+    EXPECT_STATUS(result, 7);
+    EXPECT_EQ(CountOf(result.err, "\n"), 1) << result.err;
+    EXPECT_NE(result.err.find(c.why), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("no terminal"), std::string::npos) << result.err;
+    EXPECT_EQ(Get("source/a.txt"), "edited on the laptop, longer");
+    EXPECT_EQ(Get("backup/a.txt"), "edited on the desktop");
+    EXPECT_FALSE(Exists("backup/new.txt"));
+    EXPECT_FALSE(Exists("run.log"));
+    EXPECT_NE(Get("job.job.state").find(DateAgo(72h).substr(0, 10)), std::string::npos);
+  }
+  // Answered by the person who started it, per-file questions run.
+  WriteJob("TouchMode = both\nOrphanModeB = erase\nConfirmMode = each-file");
+  EXPECT_STATUS(RunJob("--no"), 0);
+  EXPECT_EQ(Get("backup/a.txt"), "edited on the desktop");
+}
 
 TEST_F(TolvexCommand, ChecksOfTheEngineEndTheRunWithStatusThree) {
   Put("source/a.txt", "a");
@@ -242,6 +278,71 @@ TEST_F(TolvexCommand, AMissingSourceFolderLeavesTheBackupAlone) {
   EXPECT_NE(Log().find("Missing folder: "), std::string::npos) << Log();
   EXPECT_NE(result.out.find("no source folder that exists"), std::string::npos) << result.out;
   EXPECT_FALSE(Exists("job.job.state"));
+}
+
+// The summary names the folder written into only after a run that wrote
+// there: not after the erase guard stopped it ("nothing was erased or
+// copied"), nor after a run with nothing to update.
+TEST_F(TolvexCommand, WrittenIntoOnlyAfterARunThatWroteThere) {
+  const struct {
+    const char* name;
+    const char* options;
+    bool wrote;
+  } cases[] = {
+      {"stopped by the erase guard", "", false},
+      {"forced: erased in the backup", "--force ", true},
+      {"nothing left to update", "", false},
+  };
+  for (int i = 0; i < 12; ++i) Put("backup/old" + std::to_string(i) + ".txt", "orphan");
+  WriteJob("OrphanModeD2 = erase");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result result = RunJob(c.options);
+    EXPECT_EQ(result.out.find("written into") != std::string::npos, c.wrote) << result.out;
+  }
+  Put("source/a.txt", "a");
+  const Result copied = RunJob();
+  EXPECT_STATUS(copied, 0);
+  EXPECT_NE(copied.out.find("written into              " + P("backup")), std::string::npos) << copied.out;
+}
+
+// "tolvex plan" ends with the status the run would get now, and "tolvex
+// check" warns of a source folder that is not there and ends as a run would.
+TEST_F(TolvexCommand, PlanAndCheckEndWithTheStatusOfTheRun) {
+  for (int i = 0; i < 12; ++i) Put("backup/old" + std::to_string(i) + ".txt", "orphan");
+  Put("elsewhere/b.txt", "b");
+  const auto job_with = [&](const std::string& job_lines, const std::vector<std::string>& sources) {
+    std::ofstream job(root_ / "job.job", std::ios::binary);
+    job << "[Job]\nDestination = " << P("backup") << "\n" << job_lines << "\n[DInclSels]\n";
+    for (const std::string& source : sources) job << P(source) << Star() << "\n";
+    job << "[FInclSels]\n*.*\n";
+  };
+  const struct {
+    const char* name;
+    const char* job_lines;
+    std::vector<std::string> sources;
+    int plan_status;
+    int check_status;
+  } cases[] = {
+      {"the guard would stop the run", "OrphanModeD2 = erase", {"source"}, 1, 0},
+      {"a missing source folder would be left out", "", {"source", "nowhere"}, 4, 4},
+      {"no source folder is there", "", {"nowhere", "gone"}, 3, 3},
+      {"the run would complete", "", {"elsewhere"}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    job_with(c.job_lines, c.sources);
+    const Result plan = Run("plan \"" + P("job.job") + "\"");
+    EXPECT_STATUS(plan, c.plan_status);
+    const Result check = Run("check \"" + P("job.job") + "\"");
+    EXPECT_STATUS(check, c.check_status);
+    EXPECT_EQ(check.err.find("tolvex: warning: the source folder " + P("nowhere") + " does not exist") !=
+                  std::string::npos,
+              c.check_status != 0)
+        << check.err;
+  }
+  EXPECT_FALSE(Exists("backup/b.txt"));
+  EXPECT_TRUE(Exists("backup/old0.txt"));
 }
 
 // Both ways, files on one side only erased: a file made since the last run
@@ -518,6 +619,134 @@ TEST_F(FailedCopy, APersonMayAbortTheRunAtAFailedCopy) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
+// One key used to erase the source file: e at a question erases the
+// candidate's file and its counterpart, whatever the job planned. The
+// question names each file with its side and real path, and an erase the
+// job did not plan is asked about once more (No: the question again).
+TEST_F(TolvexCommand, TheKeyEraseNamesTheFilesAndAsksOnceMoreUnlessPlanned) {
+  Put("source/a.txt", "a, the only copy");
+  Put("backup/gone.txt", "only in the backup");
+  WriteJob("ConfirmMode = each-file\nSortMode = name\nOrphanModeD2 = erase");
+  const Result result = RunOnTerminal({P("job.job")}, {{"(Enter keeps copy)", 'e'},
+                                                       {"Erase? [y/N]", 'n'},
+                                                       {"(Enter keeps copy)", 'i'},
+                                                       {"(Enter keeps erase)", 'e'}});
+  EXPECT_STATUS(result, 0);
+  EXPECT_NE(result.out.find("e erase the SOURCE file " + P("source/a.txt") + "\r\n"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("e erase the DESTINATION file " + P("backup/gone.txt") + "\r\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(CountOf(result.out, "Erase? [y/N]"), 1) << result.out;  // the planned erase is not asked again
+  EXPECT_EQ(Get("source/a.txt"), "a, the only copy");
+  EXPECT_FALSE(Exists("backup/a.txt"));
+  EXPECT_FALSE(Exists("backup/gone.txt"));
+}
+
+// At a failed copy e erases both files of the pair (the engine's answer 40
+// takes the candidate's file and its counterpart): both are named, and it is
+// asked once more; yes erases them (the read-only backup refuses, as on
+// Windows, and the log says so).
+TEST_F(FailedCopy, TheKeyEraseNamesBothFilesAndAsksOnceMore) {
+  MakeProtectedTarget();
+  WriteJob("Warnings = 0x40\nSortMode = name");  // fine.txt, then locked.txt
+  const std::string names = "e erase the SOURCE file " + P("source/locked.txt") +
+                            " and the DESTINATION file " + P("backup/locked.txt") + "\r\n";
+  const Result kept = RunOnTerminal(
+      {P("job.job")}, {{"(Enter skips)", 'e'}, {"Erase? [y/N]", 'n'}, {"(Enter skips)", 's'}});
+  EXPECT_STATUS(kept, 4);
+  EXPECT_NE(kept.out.find(names), std::string::npos) << kept.out;
+  EXPECT_EQ(Get("source/locked.txt"), "new content");
+  EXPECT_EQ(LockedContent(), "old content");
+
+  const Result erased = RunOnTerminal({P("job.job")}, {{"(Enter skips)", 'e'}, {"Erase? [y/N]", 'y'}});
+  EXPECT_NE(erased.out.find(names), std::string::npos) << erased.out;
+  EXPECT_FALSE(Exists("source/locked.txt"));
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 1) << Log();
+  EXPECT_EQ(CountOf(Log(), "Error at erasing:"), 1) << Log();
+}
+
+// The Interrupt key (i in the copy view) is the person's own doing: the
+// command says "interrupted by you", never "copy failed" (the log keeps its
+// "Error at copying" line). The key typed right after the answer to a
+// per-file question waits for the copy view, which reads it before the copy.
+TEST_F(TolvexCommand, AnInterruptIsReportedAsInterruptedByYou) {
+  Put("source/a.txt", "a");
+  WriteJob("ConfirmMode = each-file");
+  tolvex::PtyTerminal terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  ASSERT_TRUE(terminal.WaitForOutput("(Enter keeps copy)")) << terminal.Output();
+  terminal.Type("ci");
+  ASSERT_TRUE(terminal.WaitForOutput("(Enter skips)")) << terminal.Output();
+  terminal.Type("s");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 4) << terminal.Output();
+  const std::string out = terminal.Output();
+  EXPECT_NE(out.find("Interrupted by you: " + P("source/a.txt") + " -> " + P("backup/a.txt") +
+                     " (not copied)."),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("not everything selected was backed up: 1 copy interrupted by you."),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("tolvex: interrupted by you, not copied: " + P("source/a.txt")), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("skipped                   1 file (interrupted by you 1)"), std::string::npos) << out;
+  EXPECT_EQ(out.find("opy failed"), std::string::npos) << out;
+  EXPECT_EQ(CountOf(Log(), "Error at copying:"), 1) << Log();
+  EXPECT_FALSE(Exists("backup/a.txt"));
+}
+
+// Erase in the terminal overview: for files the plan did not erase, the
+// overview lists what the erase takes (both files of a pair) and asks; any
+// key but y leaves the entry as it was. A planned erase is not asked about.
+TEST_F(TolvexCommand, EraseInTheTerminalOverviewNamesTheFilesAndAsksOnceMore) {
+  Put("source/a.txt", "a, the only copy");      // new: e, then not confirmed
+  Put("source/b.txt", "b, new", 24h);           // newer: e, confirmed
+  Put("backup/b.txt", "b, old", 72h);
+  Put("backup/gone.txt", "only in the backup");  // planned erase: n, then e again
+  WriteJob("ConfirmMode = overview\nSortMode = name\nDisplayMode = compact\nOrphanModeD2 = erase");
+  using Pty = tolvex::PtyTerminal;
+  Pty terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type(std::string(Pty::kHome) + "e");
+  ASSERT_TRUE(terminal.WaitForScreen("the SOURCE file " + P("source/a.txt"))) << terminal.Screen();
+  EXPECT_EQ(terminal.Screen().find("DESTINATION"), std::string::npos) << terminal.Screen();
+  terminal.Type("n");
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type(std::string(Pty::kDown) + "e");
+  ASSERT_TRUE(terminal.WaitForScreen("the DESTINATION file " + P("backup/b.txt"))) << terminal.Screen();
+  EXPECT_NE(terminal.Screen().find("the SOURCE file " + P("source/b.txt")), std::string::npos)
+      << terminal.Screen();
+  terminal.Type("y");
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type(std::string(Pty::kEnd) + "ne" + "k");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 0) << terminal.Output();
+  EXPECT_EQ(CountOf(terminal.Output(), P("backup/gone.txt")), 0) << "asked about the planned erase";
+  EXPECT_EQ(Get("source/a.txt"), "a, the only copy");
+  EXPECT_EQ(Get("backup/a.txt"), "a, the only copy");
+  EXPECT_FALSE(Exists("source/b.txt"));
+  EXPECT_FALSE(Exists("backup/b.txt"));
+  EXPECT_FALSE(Exists("backup/gone.txt"));
+}
+
+// -q and -v change what the command prints, never whether the overview of
+// ConfirmMode 2 is shown: it comes up, and OK runs the plan.
+TEST_F(TolvexCommand, QuietAndVerboseStillShowTheOverview) {
+  Put("source/a.txt", "a");
+  WriteJob("ConfirmMode = overview");
+  for (const char* option : {"-q", "-v"}) {
+    SCOPED_TRACE(option);
+    fs::remove_all(root_ / "backup");
+    tolvex::PtyTerminal terminal(24, 80);
+    ASSERT_TRUE(StartCommand(terminal, {option, P("job.job")}));
+    ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Output();
+    terminal.Type("k");
+    EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 0) << terminal.Output();
+    EXPECT_EQ(Get("backup/a.txt"), "a");
+  }
+}
+
 // A person reviews the plan in the terminal overview, changes it and runs
 // it: exactly the actions left in the plan are carried out.
 TEST_F(TolvexCommand, APersonChangesThePlanInTheTerminalOverviewAndRunsIt) {
@@ -563,8 +792,10 @@ TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
   tolvex::PtyTerminal terminal(24, 80);
   ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
   ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
-  // Every group marked Erase, then Cancel.
-  terminal.Type(std::string(tolvex::PtyTerminal::kHome) + tolvex::PtyTerminal::kShiftDown + "e" + "c");
+  // Every group marked Erase (asked once more: yes), then Cancel.
+  terminal.Type(std::string(tolvex::PtyTerminal::kHome) + tolvex::PtyTerminal::kShiftDown + "e");
+  ASSERT_TRUE(terminal.WaitForScreen("y  erase them")) << terminal.Screen();
+  terminal.Type("yc");
   EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 1) << terminal.Output();
   EXPECT_FALSE(Exists("backup/a.txt"));
   EXPECT_EQ(Get("source/a.txt"), "a");

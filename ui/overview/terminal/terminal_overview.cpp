@@ -14,6 +14,7 @@
 #include "ui/overview/overview_presenter.h"
 #include "ui/overview/row_layout.h"
 #include "ui/overview/terminal/curses_painter.h"
+#include "ui/overview/terminal/unplanned_erases.h"
 #include "ui/overview/terminal_cells.h"
 #include "ui/progress/terminal/terminal_session.h"
 
@@ -110,12 +111,16 @@ class TerminalOverviewView final : public OverviewView {
     PlaceCursor();
   }
 
-  void PaintHelp() {
+  void PaintHelp() { PaintLines(KeyHelpLines()); }
+
+  void PaintLines(const std::vector<std::string>& lines) {
     int line = 0;
-    for (const std::string& text : KeyHelpLines()) {
+    for (const std::string& text : lines) {
       screen_.Write(line++, 1, text, kInk, Colour::System(kColourWindow));
     }
   }
+
+  int Height() const { return screen_.Height(); }
 
   Key Translate(int ch) {
     using K = Key::Kind;
@@ -238,15 +243,38 @@ class TerminalOverviewView final : public OverviewView {
 
 }  // namespace
 
+namespace {
+
+// The question after a key that gave Erase to files the plan did not erase.
+std::vector<std::string> EraseQuestion(const std::vector<size_t>& added, int height) {
+  std::vector<std::string> lines = {
+      "Erase for good? The plan did not erase these files; Erase takes the file on",
+      "each side:", ""};
+  const size_t room = static_cast<size_t>(std::max(4, height - 6));
+  for (const std::string& file : UnplannedErases::FileLines(added, room)) {
+    lines.push_back("  " + file);
+  }
+  lines.push_back("");
+  lines.push_back("y  erase them        any other key  leave them as the plan had them");
+  return lines;
+}
+
+}  // namespace
+
 bool RunTerminalOverview(TerminalSession& session, const std::function<std::string()>& warning) {
   CursesPainter painter;
   TerminalOverviewView view(painter);
   OverviewPresenter presenter(view);
   if (warning) presenter.SetWarningSource(warning);
   presenter.Setup();
+  const UnplannedErases erases;
   bool help = false;
+  std::vector<std::string> question;  // the erase question while it is asked
+  UnplannedErases::Marks before_question;
   session.Show([&] {
-    if (help) {
+    if (!question.empty()) {
+      view.PaintLines(question);
+    } else if (help) {
       view.PaintHelp();
     } else {
       view.Paint();
@@ -265,6 +293,16 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
       session.Repaint();
       continue;
     }
+    if (!question.empty()) {
+      if (ch != 'y' && ch != 'Y') {
+        UnplannedErases::Restore(before_question);
+        presenter.UpdateStatistics();
+      }
+      question.clear();
+      session.Repaint();
+      continue;
+    }
+    const UnplannedErases::Marks before = UnplannedErases::Take();
     switch (DispatchKey(view.Translate(ch), presenter, view.list(), view.VisibleEntries())) {
       case KeyOutcome::kOk:
         session.Hide();
@@ -278,8 +316,14 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
         presenter.Help();
         help = true;
         break;
-      case KeyOutcome::kContinue:
+      case KeyOutcome::kContinue: {
+        const std::vector<size_t> added = erases.Added(before);
+        if (!added.empty()) {
+          question = EraseQuestion(added, view.Height());
+          before_question = before;
+        }
         break;
+      }
     }
     session.Repaint();
   }

@@ -107,9 +107,24 @@ TEST(TerminalOverview, APersonChangesThePlanWithKeysAndConfirmsIt) {
   // The statistics line and the compact rows as drawn.
   EXPECT_EQ(terminal.Row(1).substr(0, 10), "> 4 / 1   ") << terminal.Screen();
   EXPECT_EQ(terminal.Row(2).substr(0, 16), ">  S:\\Data\\a.txt") << terminal.Screen();
-  // b and c selected (Down, Shift-Down) and marked Erase: the warning line
-  // appears once two files are erased.
+  // b and c selected (Down, Shift-Down) and marked Erase, which the plan
+  // did not hold: asked once more, with every file the erase takes (c's
+  // counterpart too); n leaves both as they were.
   terminal.Type(std::string(Pty::kDown) + Pty::kShiftDown + "e");
+  ASSERT_TRUE(terminal.WaitForScreen("y  erase them")) << terminal.Screen();
+  const std::string question = terminal.Screen();
+  EXPECT_NE(question.find("the SOURCE file S:\\Data\\b.txt\n"), std::string::npos) << question;
+  EXPECT_NE(question.find("the SOURCE file S:\\Data\\c.txt\n   the DESTINATION file T:\\Backup\\c.txt\n"),
+            std::string::npos)
+      << question;
+  EXPECT_EQ(question.find("a.txt"), std::string::npos) << question;
+  terminal.Type("n");
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  EXPECT_EQ(terminal.Row(3).substr(0, 3), ">  ") << terminal.Screen();
+  // Again, and y: the warning line appears once two files are erased.
+  terminal.Type("e");
+  ASSERT_TRUE(terminal.WaitForScreen("y  erase them")) << terminal.Screen();
+  terminal.Type("y");
   ASSERT_TRUE(terminal.WaitForScreen("! The plan erases 2 files.")) << terminal.Screen();
   EXPECT_EQ(terminal.Row(3).substr(0, 3), "x  ") << terminal.Screen();
   // a alone: Invert; the double click (Enter) on d: Ignore; c alone: back
