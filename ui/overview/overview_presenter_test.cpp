@@ -170,7 +170,10 @@ TEST_F(OverviewPresenterTest, TheSelectionDrivesTheActionButtonsAndARefreshDisab
   Open(kCompactView);
   Select({2});
   EXPECT_TRUE(view_.actionButtonsEnabled);
-  view_.list.ToggleCaret();  // the last selected entry leaves the selection
+  // Space keeps the entry the move selected, a second Space removes it:
+  // the last selected entry leaves the selection.
+  view_.list.ToggleCaret();
+  view_.list.ToggleCaret();
   presenter_.SelectionChanged();
   EXPECT_FALSE(view_.actionButtonsEnabled);
   Select({1, 3});
