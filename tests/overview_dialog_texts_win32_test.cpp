@@ -69,7 +69,7 @@ TEST_F(OverviewTexts, TheSpaceTextFitsItsControl) {
   std::ostringstream measured;
   // Free space as drives have it: a full small stick, a 64 GB disk, a
   // 2 TB disk, an 18 TB array.
-  // The specified text "0.858 MB   S: +66255.0MB   T: +64703.1MB" needs
+  // The full text "0.858 MB   S: +67845.0MB   T: +64703.1MB" needs
   // 212 pixels in the 186 of the control.
   struct Drives {
     uint64_t source, destination;

@@ -327,7 +327,7 @@ class CharacterMeasure final : public TextMeasure {
   int Width(std::string_view text) override { return static_cast<int>(text.size()); }
 };
 
-// Two drives with gigabytes free do not fit control 1017 as specified
+// Two drives with gigabytes free do not fit control 1017 in full
 // ("0.858 MB   S: +67845.0MB   T: +64704.0MB" needs 212 of its 186
 // pixels): shorter forms of the same figures, the first that fits shown.
 TEST(OverviewStatisticsTexts, ShorterFormsKeepTheFiguresForANarrowControl) {

@@ -25,7 +25,7 @@ struct SpaceForm {
   int driveDecimals;
 };
 
-constexpr SpaceForm kSpecifiedForm = {0, 3, 1};
+constexpr SpaceForm kFullForm = {0, 3, 1};
 constexpr SpaceForm kShorterForms[] = {{4, 3, 1}, {3, 3, 1}, {3, 1, 0}};
 
 int DigitsBeforePoint(const char* text) {
@@ -92,7 +92,7 @@ StatisticsTexts StatisticsTextsOf(const TParameters& p) {
   StatisticsTexts texts;
   texts.toDestination = CountsText(p.CountToDest, p.NewOnDest);
   texts.toSource = CountsText(p.CountToSrc, p.NewOnSrc);
-  texts.space = SpaceText(p, kSpecifiedForm);
+  texts.space = SpaceText(p, kFullForm);
   for (const SpaceForm& form : kShorterForms) {
     std::string shorter = SpaceText(p, form);
     const std::string& before = texts.shorterSpaces.empty() ? texts.space : texts.shorterSpaces.back();
