@@ -1,13 +1,35 @@
 #include "engine/erase_guard.h"
 
+#include "model/parameters.h"
 #include "model/program_state.h"
 #include "model/records.h"
+#include "platform/folder_layout.h"
 
 namespace tolvex {
 
 namespace {
 
 bool warning_shown = false;
+
+// The folders of a side as the job names them: the source folders of the
+// include selections, or the working destination folder.
+std::string FoldersOfSide(int side) {
+  if (side == 1) return Parameters.DestinationRoot;
+  std::string folders;
+  for (const STRING& entry : Parameters.DInclSels) {
+    if (!IsDirectoryEntry(entry.text())) continue;
+    folders += (folders.empty() ? "" : ", ") + SelectionOf(entry.text()).folder;
+  }
+  return folders;
+}
+
+std::string LimitText(const TExtension& extension) {
+  const std::string count = std::to_string(extension.eraseLimitCount) + " files";
+  const std::string share = std::to_string(extension.eraseLimitPercent) + "% of a side";
+  if (extension.eraseLimitPercent <= 0) return count;
+  if (extension.eraseLimitCount <= 0) return share;
+  return count + " and " + share;
+}
 
 }  // namespace
 
@@ -52,6 +74,24 @@ std::string EraseLimitWarning() {
   if (!text.empty()) text += "; OK runs it all the same.";
   warning_shown = !text.empty();
   return text;
+}
+
+std::string EraseLimitQuestion() {
+  const EraseFigures figures = PlannedErasures();
+  const char* names[2] = {"source", "destination"};
+  std::string sides;
+  for (int side = 1; side >= 0; --side) {
+    if (!OverEraseLimit(Extension, figures.erasures[side], figures.present[side])) continue;
+    sides += (sides.empty() ? "" : "; and ") + std::to_string(figures.erasures[side]) + " of the " +
+             std::to_string(figures.present[side]) + " files in the " + names[side] + " tree (" +
+             FoldersOfSide(side) + ")";
+  }
+  warning_shown = !sides.empty();
+  if (sides.empty()) return sides;
+  return "The plan erases " + sides + ", more than the erase limit (" + LimitText(Extension) +
+         ") allows. A disk that is not mounted, or a source folder emptied by mistake, looks "
+         "like this.\n\nYes: show the plan; OK there runs it all the same.\nNo: stop "
+         "the run before anything is erased or copied.";
 }
 
 bool EraseLimitWarningShown() { return warning_shown; }

@@ -35,4 +35,10 @@ std::string EraseLimitWarning();
 bool EraseLimitWarningShown();
 void ForgetEraseLimitWarning();
 
+// The same warning as a question for a message box, for an overview that
+// has no room for the line (the Windows dialog): each side over the limit
+// with its counts and folders, what Yes and No do. "" when no side is over
+// the limit. A question given counts as a warning shown, as the line does.
+std::string EraseLimitQuestion();
+
 }  // namespace tolvex

@@ -176,7 +176,7 @@ ERASE LIMIT (MaxErase)
   plan once; --yes does not. With ConfirmMode 1 the limit applies before the
   first question. With ConfirmMode 2 the terminal overview shows the
   warning above its keys, and OK there runs the plan as --force would (the
-  Windows dialog has no room for the warning: its OK does not).
+  Windows dialog asks about it first: Yes there, then OK, does the same).
 
 SUMMARY
   After a run: files and bytes copied each way and erased, files skipped by

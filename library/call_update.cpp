@@ -34,21 +34,29 @@ class RunViews {
   std::unique_ptr<tolvex::RunUi> views_;
 };
 
-// With an erase limit, the terminal overview shows its warning line for the
-// length of one run (OK there then lets the plan through).
+// With an erase limit, the overview warns for the length of one run: the
+// terminal overview in its warning line, the Windows dialog with a question
+// before it opens (OK after the warning then lets the plan through).
 class EraseLimitWarningLine {
  public:
-  EraseLimitWarningLine() : before_(tolvex::overview::OverviewWarningSource()) {
+  EraseLimitWarningLine()
+      : line_before_(tolvex::overview::OverviewWarningSource()),
+        question_before_(tolvex::overview::OverviewQuestionSource()) {
     if (tolvex::Extension.GuardsErasures()) {
       tolvex::overview::SetOverviewWarningSource(tolvex::EraseLimitWarning);
+      tolvex::overview::SetOverviewQuestionSource(tolvex::EraseLimitQuestion);
     }
   }
-  ~EraseLimitWarningLine() { tolvex::overview::SetOverviewWarningSource(before_); }
+  ~EraseLimitWarningLine() {
+    tolvex::overview::SetOverviewWarningSource(line_before_);
+    tolvex::overview::SetOverviewQuestionSource(question_before_);
+  }
   EraseLimitWarningLine(const EraseLimitWarningLine&) = delete;
   EraseLimitWarningLine& operator=(const EraseLimitWarningLine&) = delete;
 
  private:
-  std::function<std::string()> before_;
+  std::function<std::string()> line_before_;
+  std::function<std::string()> question_before_;
 };
 
 }  // namespace

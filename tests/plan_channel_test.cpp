@@ -229,7 +229,8 @@ TEST_F(PlanChannel, TheGuardComesBeforeTheFirstQuestionAndAfterTheRotation) {
 // With the overview, the plan goes to the front end as confirmed there. An
 // overview that asked for the guard's warning line (the terminal overview
 // does) and was confirmed with OK tells the front end so: OK there counts
-// as --force. The Win32 dialog shows no such line, so its OK does not.
+// as --force; an overview that asked for nothing does not. (The Win32
+// dialog asks the warning as a question: overview_dialog_warning_win32_test.)
 TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   MakeBackupOfAnEmptySource();
   job_.orphanModeD2 = 2;

@@ -8,6 +8,7 @@ void EntryList::Fill(int count) {
   selected_.assign(count > 0 ? static_cast<size_t>(count) : 0, false);
   caret_ = anchor_ = selected_.empty() ? -1 : 0;
   top_ = 0;
+  picking_ = false;
 }
 
 int EntryList::Clamp(int position) const {
@@ -18,6 +19,8 @@ int EntryList::Clamp(int position) const {
 void EntryList::MoveCaret(int position, bool extend) {
   if (selected_.empty()) return;
   caret_ = Clamp(position);
+  if (picking_ && !extend) return;
+  picking_ = false;
   if (!extend || anchor_ < 0) anchor_ = caret_;
   const int low = std::min(anchor_, caret_), high = std::max(anchor_, caret_);
   for (int k = 0; k < size(); ++k) selected_[k] = k >= low && k <= high;
@@ -25,8 +28,9 @@ void EntryList::MoveCaret(int position, bool extend) {
 
 void EntryList::ToggleCaret() {
   if (caret_ < 0) return;
-  selected_[caret_] = !selected_[caret_];
+  selected_[caret_] = picking_ ? !selected_[caret_] : true;
   anchor_ = caret_;
+  picking_ = std::find(selected_.begin(), selected_.end(), true) != selected_.end();
 }
 
 void EntryList::Select(int position) {

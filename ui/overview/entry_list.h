@@ -3,6 +3,14 @@
 // own. A move selects the one entry reached (a click); a move with extend
 // selects the range from the anchor to the entry reached (Shift); a toggle
 // adds or removes the caret entry alone (Ctrl with a click).
+//
+// A keyboard has no Ctrl held over several moves, so the toggle starts a
+// picked selection: the first toggle after a move or a range adds the caret
+// entry (the move selected it only because the caret went there) and keeps
+// what is selected; from then on a move carries the caret alone, and each
+// toggle adds or removes the entry it reached. A picked selection ends when
+// its last entry is removed, with a move with extend (a new range), and
+// when the list is filled again.
 #pragma once
 
 #include <vector>
@@ -18,7 +26,8 @@ class EntryList {
   // The caret moves to `position` (clamped to the list): selects it alone,
   // or with `extend` the range from the anchor to it.
   void MoveCaret(int position, bool extend);
-  // The caret entry joins or leaves the selection; it becomes the anchor.
+  // The caret entry joins or leaves the picked selection (the first toggle
+  // after a move keeps it in); it becomes the anchor.
   void ToggleCaret();
   // Selects `position` and puts the caret and the anchor on it.
   void Select(int position);
@@ -41,6 +50,7 @@ class EntryList {
   int caret_ = -1;
   int anchor_ = -1;
   int top_ = 0;
+  bool picking_ = false;
 };
 
 }  // namespace tolvex::overview

@@ -4,7 +4,10 @@
 //
 //   arrows, Page Up/Down, Home, End   move the caret and select that entry
 //   the same with Shift               extend the selection from the anchor
-//   Space                             add or remove the caret entry (Ctrl-click)
+//   Space                             add or remove the caret entry (Ctrl-click);
+//                                     the moves then carry the caret alone,
+//                                     until the last entry is removed or
+//                                     Shift with a move selects a range
 //   Enter                             next action of the first selected entry
 //                                     (the double click)
 //   Tab                               next view, at the caret entry (the

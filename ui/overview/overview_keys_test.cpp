@@ -50,7 +50,7 @@ class OverviewKeysTest : public ::testing::Test {
 constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STATE_INVERT;
 using K = Key::Kind;
 
-TEST_F(OverviewKeysTest, MovesSelectOneEntryShiftExtendsAndSpaceToggles) {
+TEST_F(OverviewKeysTest, MovesSelectOneEntryAndShiftExtends) {
   Press(Key::Of(K::kDown));
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{1});
   EXPECT_TRUE(view_.actionButtonsEnabled);
@@ -58,15 +58,65 @@ TEST_F(OverviewKeysTest, MovesSelectOneEntryShiftExtendsAndSpaceToggles) {
   Press(Key::Of(K::kDown, true));
   EXPECT_EQ(view_.list.SelectedPositions(), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(view_.list.top(), 1);  // three entries visible: the caret stays in sight
+  Press(Key::Of(K::kPageUp));  // three up: 0, and the anchor there
+  Press(Key::Of(K::kEnd, true));
+  EXPECT_EQ(view_.list.SelectedPositions(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+  Press(Key::Of(K::kHome, true));
+  EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{0});
+  EXPECT_EQ(view_.list.top(), 0);
+}
+
+// Space after a move keeps the entry the move selected, and from then on
+// the moves carry the cursor alone: Space adds or removes the entry each
+// move reached, as Ctrl-clicks do in the dialog. (Before, every move
+// selected the entry reached alone, so Space could only remove it.)
+TEST_F(OverviewKeysTest, SpacePicksEntriesThatAreNotNextToEachOther) {
+  using Positions = std::vector<int>;
+  Press(Key::Of(K::kDown));
+  Type(' ');
+  Press(Key::Of(K::kDown));
+  Press(Key::Of(K::kDown));
+  EXPECT_EQ(view_.list.SelectedPositions(), Positions{1});
+  EXPECT_EQ(view_.list.caret(), 3);
+  Type(' ');
   Press(Key::Of(K::kEnd));
-  Type(' ');  // the only selected entry leaves the selection
+  Type(' ');
+  EXPECT_EQ(view_.list.SelectedPositions(), (Positions{1, 3, 7}));
+  Type('o');
+  EXPECT_EQ(Actions(), (std::vector<uint16_t>{N, I, N, I, N, N, N, I}));
+
+  // Space removes what it reaches; with the last one gone, a move selects
+  // the entry it reaches again.
+  Type(' ');
+  Press(Key::Of(K::kPageUp));  // 4
+  Press(Key::Of(K::kUp));
+  Type(' ');
+  EXPECT_EQ(view_.list.SelectedPositions(), Positions{1});
+  Press(Key::Of(K::kHome));
+  Press(Key::Of(K::kDown));
+  Type(' ');
   EXPECT_TRUE(view_.list.SelectedPositions().empty());
   EXPECT_FALSE(view_.actionButtonsEnabled);
-  Press(Key::Of(K::kPageUp));
+  Press(Key::Of(K::kDown));
+  EXPECT_EQ(view_.list.SelectedPositions(), Positions{2});
+  EXPECT_TRUE(view_.actionButtonsEnabled);
+
+  // Shift with a move starts a range from the last entry Space reached.
   Type(' ');
-  Press(Key::Of(K::kHome, true));
-  EXPECT_EQ(view_.list.SelectedPositions(), (std::vector<int>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(view_.list.top(), 0);
+  Press(Key::Of(K::kDown));
+  Press(Key::Of(K::kDown));
+  Type(' ');
+  EXPECT_EQ(view_.list.SelectedPositions(), (Positions{2, 4}));
+  Press(Key::Of(K::kDown, true));
+  EXPECT_EQ(view_.list.SelectedPositions(), (Positions{4, 5}));
+  Press(Key::Of(K::kDown));
+  EXPECT_EQ(view_.list.SelectedPositions(), Positions{6});
+
+  // A new view fills the list again: no picked selection is left over.
+  Type(' ');
+  Type('3');
+  Press(Key::Of(K::kDown));
+  EXPECT_EQ(view_.list.SelectedPositions(), Positions{1});
 }
 
 TEST_F(OverviewKeysTest, ActionKeysMarkTheSelectionAndDoNothingWithoutOne) {

@@ -56,7 +56,8 @@ class OverviewView {
   virtual void RedrawIndicators() = 0;
   // The system wait cursor while the list is rebuilt, then the arrow.
   virtual void SetWaitCursor(bool wait) = 0;
-  // The warning line changed (terminal view; the dialog has no room for it).
+  // The warning line changed (terminal view; the dialog has no room for it
+  // and asks the warning as a question instead).
   virtual void ShowWarning(const std::string& /*warning*/) {}
 };
 

@@ -170,7 +170,10 @@ TEST_F(OverviewPresenterTest, TheSelectionDrivesTheActionButtonsAndARefreshDisab
   Open(kCompactView);
   Select({2});
   EXPECT_TRUE(view_.actionButtonsEnabled);
-  view_.list.ToggleCaret();  // the last selected entry leaves the selection
+  // Space keeps the entry the move selected, a second Space removes it:
+  // the last selected entry leaves the selection.
+  view_.list.ToggleCaret();
+  view_.list.ToggleCaret();
   presenter_.SelectionChanged();
   EXPECT_FALSE(view_.actionButtonsEnabled);
   Select({1, 3});
@@ -316,6 +319,57 @@ TEST(OverviewStatisticsTexts, NameOneDriveOrBothWithTheSpaceEachKeeps) {
   p.AvailDest = int64_t{6} << 40;
   p.NeedDest = 0;
   EXPECT_EQ(StatisticsTextsOf(p).space, "1.500 MB   C: +2.0MB   D: +6291456.0MB");
+}
+
+// One unit of width per character.
+class CharacterMeasure final : public TextMeasure {
+ public:
+  int Width(std::string_view text) override { return static_cast<int>(text.size()); }
+};
+
+// Two drives with gigabytes free do not fit control 1017 in full
+// ("0.858 MB   S: +67845.0MB   T: +64704.0MB" needs 212 of its 186
+// pixels): shorter forms of the same figures, the first that fits shown.
+TEST(OverviewStatisticsTexts, ShorterFormsKeepTheFiguresForANarrowControl) {
+  TParameters p;
+  p.CopyBytes = 900000;  // 0.858 MB
+  p.SourceDrive = 'S';
+  p.DestinationDrive = 'T';
+  p.AvailSrc = int64_t{67845} << 20;
+  p.AvailDest = int64_t{64704} << 20;
+  StatisticsTexts texts = StatisticsTextsOf(p);
+  EXPECT_EQ(texts.space, "0.858 MB   S: +67845.0MB   T: +64704.0MB");
+  // Past 9 999 MB in GB (and under 1 000 GB, so the next form is the same
+  // and left out); then the copy with one decimal and the drives with none.
+  EXPECT_EQ(texts.shorterSpaces, (std::vector<std::string>{"0.858 MB   S: +66.3GB   T: +63.2GB",
+                                                           "0.9 MB   S: +66GB   T: +63GB"}));
+  CharacterMeasure measure;
+  EXPECT_EQ(SpaceTextThatFits(texts, measure, 40), texts.space);
+  EXPECT_EQ(SpaceTextThatFits(texts, measure, 39), texts.shorterSpaces[0]);
+  EXPECT_EQ(SpaceTextThatFits(texts, measure, 33), texts.shorterSpaces[1]);
+  EXPECT_EQ(SpaceTextThatFits(texts, measure, 5), texts.shorterSpaces[1]) << "the shortest";
+
+  // Each figure in its own unit: megabytes stay, thousands of gigabytes
+  // become terabytes, negative figures too.
+  p.CopyBytes = uint64_t{12} << 30;
+  p.AvailSrc = int64_t{1862} << 30;
+  p.AvailDest = 5 << 20;
+  p.NeedDest = int64_t{10240} << 20;
+  texts = StatisticsTextsOf(p);
+  EXPECT_EQ(texts.space, "12288.000 MB   S: +1906688.0MB   T: -10235.0MB");
+  EXPECT_EQ(texts.shorterSpaces,
+            (std::vector<std::string>{"12.000 GB   S: +1862.0GB   T: -10.0GB",
+                                      "12.000 GB   S: +1.8TB   T: -10.0GB",
+                                      "12.0 GB   S: +2TB   T: -10GB"}));
+
+  // One drive and small figures: nothing shorter to offer.
+  p.DestinationDrive = 'S';
+  p.CopyBytes = 1572864;
+  p.AvailDest = 3 << 20;
+  p.NeedDest = 0;
+  texts = StatisticsTextsOf(p);
+  EXPECT_EQ(texts.space, "1.500 MB   S: +3.0MB");
+  EXPECT_EQ(texts.shorterSpaces, std::vector<std::string>{"1.5 MB   S: +3MB"});
 }
 
 TEST(OverviewGroupStatistics, CountCopiesByDirectionAndSkipIgnoredAndErased) {

@@ -1,6 +1,7 @@
 #include "ui/overview/overview_statistics.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace tolvex::overview {
 
@@ -15,12 +16,52 @@ std::string CountsText(uint32_t count, uint32_t new_files) {
   return text;
 }
 
-std::string DriveSpaceText(char drive, int64_t available, int64_t needed) {
-  char text[64];
+// How the figures of the space text are written: at most `digits` before
+// the point in a unit (0: no limit, megabytes only), else in the next one
+// (MB, GB, TB), with `copyDecimals` and `driveDecimals` after it.
+struct SpaceForm {
+  int digits;
+  int copyDecimals;
+  int driveDecimals;
+};
+
+constexpr SpaceForm kFullForm = {0, 3, 1};
+constexpr SpaceForm kShorterForms[] = {{4, 3, 1}, {3, 3, 1}, {3, 1, 0}};
+
+int DigitsBeforePoint(const char* text) {
+  int digits = 0;
+  for (const char* c = text; *c && *c != '.'; ++c) digits += *c >= '0' && *c <= '9' ? 1 : 0;
+  return digits;
+}
+
+// A figure of `megabytes` in the first unit where it fits `digits`: the
+// copy's "%.3lf MB", a drive's signed "%+.1lfMB", with the form's decimals.
+std::string FigureText(double megabytes, int digits, int decimals, bool drive) {
+  static const char* const kUnits[] = {"MB", "GB", "TB"};
+  double value = megabytes;
+  for (int unit = 0;; ++unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, drive ? "%+.*f" : "%.*f", decimals, value);
+    if (digits == 0 || unit == 2 || DigitsBeforePoint(text) <= digits) {
+      return std::string(text) + (drive ? "" : " ") + kUnits[unit];
+    }
+    value /= 1024.0;
+  }
+}
+
+std::string DriveSpaceText(char drive, int64_t available, int64_t needed, const SpaceForm& form) {
   // Both figures are far below 2^62, so the difference cannot overflow.
-  std::snprintf(text, sizeof text, "   %c: %+.1lfMB", drive,
-                static_cast<double>(available - needed) / kMegabyte);
-  return text;
+  const double keeps = static_cast<double>(available - needed) / kMegabyte;
+  return std::string("   ") + drive + ": " + FigureText(keeps, form.digits, form.driveDecimals, true);
+}
+
+std::string SpaceText(const TParameters& p, const SpaceForm& form) {
+  std::string text =
+      FigureText(static_cast<double>(p.CopyBytes) / kMegabyte, form.digits, form.copyDecimals, false);
+  if (p.SourceDrive != p.DestinationDrive) {
+    text += DriveSpaceText(p.SourceDrive, p.AvailSrc, p.NeedSrc, form);
+  }
+  return text + DriveSpaceText(p.DestinationDrive, p.AvailDest, p.NeedDest, form);
 }
 
 // The first action bit set, tested in the order Ignore, Erase, Normal,
@@ -51,12 +92,21 @@ StatisticsTexts StatisticsTextsOf(const TParameters& p) {
   StatisticsTexts texts;
   texts.toDestination = CountsText(p.CountToDest, p.NewOnDest);
   texts.toSource = CountsText(p.CountToSrc, p.NewOnSrc);
-  texts.space = MegabytesText(p.CopyBytes);
-  if (p.SourceDrive != p.DestinationDrive) {
-    texts.space += DriveSpaceText(p.SourceDrive, p.AvailSrc, p.NeedSrc);
+  texts.space = SpaceText(p, kFullForm);
+  for (const SpaceForm& form : kShorterForms) {
+    std::string shorter = SpaceText(p, form);
+    const std::string& before = texts.shorterSpaces.empty() ? texts.space : texts.shorterSpaces.back();
+    if (shorter != before) texts.shorterSpaces.push_back(std::move(shorter));
   }
-  texts.space += DriveSpaceText(p.DestinationDrive, p.AvailDest, p.NeedDest);
   return texts;
+}
+
+std::string SpaceTextThatFits(const StatisticsTexts& texts, TextMeasure& measure, int room) {
+  if (measure.Width(texts.space) <= room) return texts.space;
+  for (const std::string& shorter : texts.shorterSpaces) {
+    if (measure.Width(shorter) <= room) return shorter;
+  }
+  return texts.shorterSpaces.empty() ? texts.space : texts.shorterSpaces.back();
 }
 
 void CountGroupStatistics(std::vector<FOLDER>& folders, const std::vector<CANDIDATE>& plan) {

@@ -8,6 +8,7 @@
 
 #include "model/parameters.h"
 #include "model/records.h"
+#include "ui/overview/row_layout.h"
 
 namespace tolvex::overview {
 
@@ -16,6 +17,12 @@ struct StatisticsTexts {
   std::string toDestination;  // "%ld / %ld": CountToDest, NewOnDest
   std::string toSource;       // "%ld / %ld": CountToSrc, NewOnSrc
   std::string space;          // "%.3lf MB" of CopyBytes, then per drive "   %c: %+.1lfMB"
+  // The same figures in shorter forms, for a control too narrow for
+  // `space` (two drives with gigabytes free): first every figure past
+  // 9 999 MB in GB (past 9 999 GB in TB); then every figure in the unit
+  // that keeps it under 1 000; then that with one decimal for the copy
+  // and none for the drives. Forms equal to the one before are left out.
+  std::vector<std::string> shorterSpaces;
   bool operator==(const StatisticsTexts&) const = default;
 };
 
@@ -25,6 +32,10 @@ struct StatisticsTexts {
 // needed, negative when the plan does not fit). The figures are 64-bit here,
 // so a large drive shows its real space instead of a wrapped 32-bit number.
 StatisticsTexts StatisticsTextsOf(const TParameters& p);
+
+// The first of `space` and its shorter forms that `measure` finds no wider
+// than `room`; the shortest when none is.
+std::string SpaceTextThatFits(const StatisticsTexts& texts, TextMeasure& measure, int room);
 
 // Recounts forwardCount, backwardCount, forwardOrphans, backwardOrphans and
 // bytes of every group from the actions of its candidates: Ignore and Erase
@@ -36,7 +47,7 @@ StatisticsTexts StatisticsTextsOf(const TParameters& p);
 // only the candidates that exist.
 void CountGroupStatistics(std::vector<FOLDER>& folders, const std::vector<CANDIDATE>& plan);
 
-// "%.3lf MB" of a byte count (the megabytes of a group row and of 1017).
+// "%.3lf MB" of a byte count (the megabytes of a group row).
 std::string MegabytesText(uint64_t bytes);
 
 // "%ld Total, %ld Orphans" (the counts of a group row).

@@ -140,6 +140,23 @@ TEST(TerminalOverview, APersonChangesThePlanWithKeysAndConfirmsIt) {
   EXPECT_FALSE(terminal.AlternateScreen());
 }
 
+// Entries that are not next to each other, as the help says: Space adds
+// the entry under the cursor, a move leaves it selected, Space adds the
+// next one; the marks and the run take both.
+TEST(TerminalOverview, SpaceAddsEntriesThatAreNotNextToEachOther) {
+  Pty terminal(24, 80);
+  ASSERT_TRUE(terminal.Start(ReviewPlan));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  terminal.Type(std::string(Pty::kHome) + " " + Pty::kDown + Pty::kDown + " " + "o");
+  ASSERT_TRUE(terminal.WaitForScreen("-  S:\\Data\\c.txt")) << terminal.Screen();
+  EXPECT_EQ(terminal.Row(2).substr(0, 3), "-  ") << terminal.Screen();
+  EXPECT_EQ(terminal.Row(3).substr(0, 3), ">  ") << terminal.Screen();
+  terminal.Type("k");
+  EXPECT_EQ(ExitStatus(terminal.WaitForExit()), 1) << terminal.Output();
+  EXPECT_NE(terminal.Output().find("RESULT actions=ININ aborted=0"), std::string::npos)
+      << terminal.Output();
+}
+
 TEST(TerminalOverview, EscapeCancelsAndRestoresTheTerminal) {
   Pty terminal(24, 80);
   ASSERT_TRUE(terminal.Start(ReviewPlan));

@@ -5,13 +5,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/run_ui.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "resources/overview_ids.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_presenter.h"
+#include "ui/overview/overview_warning.h"
 #include "ui/overview/row_layout.h"
 #include "ui/overview/win32/gdi_painter.h"
 #include "ui/win32/bitmap_button.h"
@@ -70,9 +75,19 @@ bool IsMouseMessage(UINT message) {
   }
 }
 
+// The warning of the overview's question source as a message box: true for
+// Yes. No, and a box that cannot be shown, answer false.
+bool AskWarning(HWND owner, const std::string& question) {
+  const std::string caption = DialogCaption(Parameters.Filename);
+  return ::MessageBoxA(owner, question.c_str(), caption.c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) == IDYES;
+}
+
 class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView {
  public:
-  TOverviewDialog() : presenter_(*this) {}
+  // `confirmed_warning`: the question answered Yes before the dialog opened.
+  explicit TOverviewDialog(std::string confirmed_warning)
+      : presenter_(*this), confirmed_warning_(std::move(confirmed_warning)) {}
   ~TOverviewDialog() override { ReleasePictures(); }
 
   INT_PTR Run() { return RunModal(IDD_OVERVIEW, nullptr); }
@@ -136,7 +151,7 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   void SetStatisticsTexts(const StatisticsTexts& texts) override {
     ::SetDlgItemTextA(hwnd(), IDC_TO_DEST_COUNTS, texts.toDestination.c_str());
     ::SetDlgItemTextA(hwnd(), IDC_TO_SOURCE_COUNTS, texts.toSource.c_str());
-    ::SetDlgItemTextA(hwnd(), IDC_SPACE_TEXT, texts.space.c_str());
+    ::SetDlgItemTextA(hwnd(), IDC_SPACE_TEXT, FittedSpaceText(texts).c_str());
   }
   void RedrawIndicators() override {
     // At once, each at its own place.
@@ -165,6 +180,11 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   void OnCommand(int id, int code, HWND) override {
     switch (id) {
       case IDOK:
+        if (!WarningConfirmed()) {
+          presenter_.Cancel();
+          EndModal(IDCANCEL);
+          break;
+        }
         presenter_.Ok();
         EndModal(IDOK);
         break;
@@ -198,6 +218,7 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   }
 
   bool OnDrawItem(int id, const DRAWITEMSTRUCT& item) override {
+    NoteFocus(id, item);
     if (id == IDC_PLAN_LIST) return DrawRow(item);
     if (id >= kIndicatorFirst && id <= kIndicatorLast) return DrawIndicator(id, item);
     for (const BitmapButton& button : buttons_) {
@@ -221,6 +242,12 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
       ::SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
     }
     switch (message) {
+      case DM_GETDEFID:
+        // Enter presses the button that has the focus, and OK from the
+        // list. The glyph buttons are owner-drawn, so the dialog manager
+        // never makes one of them its default button by itself.
+        ::SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, MAKELONG(EnterButton(), DC_HASDEFID));
+        return TRUE;
       case WM_MEASUREITEM: {
         auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
         if (measure->CtlID != IDC_PLAN_LIST) return FALSE;
@@ -240,6 +267,57 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   }
 
  private:
+  // The space text in the shortest form needed to be shown whole in its
+  // control, measured in the control's font.
+  std::string FittedSpaceText(const StatisticsTexts& texts) const {
+    HWND control = Item(IDC_SPACE_TEXT);
+    RECT room = {};
+    if (!::GetClientRect(control, &room)) return texts.space;
+    HDC dc = ::GetDC(control);
+    const HGDIOBJ old_font =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)));
+    DcMeasure measure(dc);
+    std::string text = SpaceTextThatFits(texts, measure, room.right);
+    ::SelectObject(dc, old_font);
+    ::ReleaseDC(control, dc);
+    return text;
+  }
+
+  // The button Enter presses: the push button that has the focus, else OK.
+  int EnterButton() const {
+    HWND focus = ::GetFocus();
+    for (const ButtonGlyphs& button : kButtons) {
+      if (button.id != IDC_PRINT && focus && focus == Item(button.id)) return button.id;
+    }
+    return IDOK;
+  }
+
+  // Owner-drawn controls learn of the focus through their drawing. Print
+  // lies outside the dialog, where nobody sees a focus: when it gets it
+  // anyway (its mnemonic clicks it), the focus goes back where it was.
+  void NoteFocus(int id, const DRAWITEMSTRUCT& item) {
+    if (!(item.itemAction & ODA_FOCUS) || !(item.itemState & ODS_FOCUS)) return;
+    if (id != IDC_PRINT) {
+      last_focus_ = item.hwndItem;
+      return;
+    }
+    HWND back = last_focus_ ? last_focus_ : Item(IDC_PLAN_LIST);
+    ::PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(back), TRUE);
+  }
+
+  // OK with the erase limit's warning: the plan as it now stands is over
+  // the limit in a way the user has not confirmed (the marks changed it):
+  // the question once more. False for No.
+  bool WarningConfirmed() {
+    const std::function<std::string()>& question = OverviewQuestionSource();
+    if (!question) return true;
+    const std::string now = question();
+    if (now.empty() || now == confirmed_warning_) return true;
+    if (!AskWarning(hwnd(), now)) return false;
+    confirmed_warning_ = now;
+    return true;
+  }
+
   void AssignGlyphs() {
     const HINSTANCE module = win32ui::ModuleInstance();
     for (int i = 0; i < kButtonCount; ++i) {
@@ -341,13 +419,25 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   BitmapButton buttons_[kButtonCount];
   HBITMAP pictures_[2] = {nullptr, nullptr};
   HWND tooltip_ = nullptr;
+  HWND last_focus_ = nullptr;
+  std::string confirmed_warning_;
 };
 
 }  // namespace
 
 bool RunOverviewDialog() {
   win32ui::LoadCommonControls(ICC_WIN95_CLASSES);
-  TOverviewDialog dialog;
+  // The erase limit's warning comes first: No stops the run before the plan
+  // is shown; Yes shows it, and OK there runs it all the same.
+  std::string warning;
+  if (const std::function<std::string()>& question = OverviewQuestionSource()) {
+    warning = question();
+    if (!warning.empty() && !AskWarning(nullptr, warning)) {
+      Aborted = true;
+      return false;
+    }
+  }
+  TOverviewDialog dialog(std::move(warning));
   if (dialog.Run() == -1) {
     // No desktop to show it on: the plan is not run unseen.
     Aborted = true;
