@@ -79,11 +79,12 @@ class FolderListing {
   // ASCII letters).
   std::optional<ListedEntry> FindName(std::string_view name, uint32_t mask, bool* answered) const;
 
-  // The entries whose names equal `name` when ASCII letter case is ignored,
-  // in byte order of their names.
+  // The entries whose names equal `name` when letter case is ignored as the
+  // file system ignores it (NameCaseKey), in byte order of their names.
   std::vector<ListedEntry> Spellings(std::string_view name) const;
   // True when this folder holds `name` in two spellings or more (on a file
-  // system that tells letter case apart): names Windows cannot tell apart.
+  // system that tells letter case apart): names Windows cannot tell apart
+  // (on Windows also by letters beyond ASCII, "\xC4.txt" and "\xE4.txt").
   bool HoldsCaseTwinsOf(std::string_view name) const;
   // True when this folder holds, as an unusable name, `name` followed by
   // dots or spaces ("x." for "x"): Windows strips those and reads both as
@@ -118,6 +119,11 @@ class FolderListing {
   mutable CaselessNameTable by_name_;
   mutable bool indexed_ = false;
   mutable bool has_case_twins_ = false;
+  // Windows, a folder with names beyond ASCII: the entries by NameCaseKey,
+  // which folds those letters as the file system does (the table above
+  // folds A-Z only).
+  mutable std::unordered_map<std::string, std::vector<uint32_t>> by_key_;
+  mutable bool keyed_ = false;
   // The unusable names that end in dots or spaces, stripped of them, ASCII
   // upper case; built on the first HoldsUnusableAlike.
   mutable std::unordered_set<std::string> unusable_alike_;

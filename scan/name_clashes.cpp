@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "model/program_state.h"
-#include "platform/text_rules.h"
+#include "platform/name_case.h"
 
 namespace tolvex {
 
@@ -32,10 +32,10 @@ void ResolveNameClashes(const std::vector<ScannedFile>& files) {
   std::unordered_map<std::string, std::pair<size_t, size_t>> file_index;
   for (const ScannedFile& file : files) {
     const std::string path = dirList[file.dirIndex].text() + file.name;
-    const std::string folded_path = AsciiUpperText(path);
+    const std::string folded_path = NameCaseKey(path);
     auto known = file_index.find(folded_path);
     if (known == file_index.end()) {
-      const auto [slot, added] = name_index.emplace(AsciiUpperText(file.name), names.size());
+      const auto [slot, added] = name_index.emplace(NameCaseKey(file.name), names.size());
       if (added) names.emplace_back();
       std::vector<ClashingFile>& of_name = names[slot->second];
       of_name.push_back(ClashingFile{path, file.dirIndex, file.stamp, {}});
