@@ -23,6 +23,20 @@ bool Precedes(const ClashingFile& a, const ClashingFile& b) {
   return a.dirIndex < b.dirIndex;
 }
 
+// Files of one name that are all to be erased write nothing: each erasure
+// takes its own file, and none of them reaches the one destination file.
+// (Held back to one a run, the others were erased one more in each later
+// run, and no plan showed all it would erase.)
+bool AllErased(const std::vector<ClashingFile>& of_name) {
+  for (const ClashingFile& file : of_name) {
+    if (file.candidates.empty()) return false;
+    for (const int64_t index : file.candidates) {
+      if ((candidates[static_cast<size_t>(index)].state & STATE_ACTION) != STATE_ERASE) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void ResolveNameClashes(const std::vector<ScannedFile>& files) {
@@ -46,7 +60,7 @@ void ResolveNameClashes(const std::vector<ScannedFile>& files) {
     }
   }
   for (const std::vector<ClashingFile>& of_name : names) {
-    if (of_name.size() < 2) continue;
+    if (of_name.size() < 2 || AllErased(of_name)) continue;
     size_t winner = 0;
     for (size_t k = 1; k < of_name.size(); ++k) {
       if (Precedes(of_name[k], of_name[winner])) winner = k;

@@ -25,7 +25,8 @@ struct ScannedFile {
 // carried out; on a tie the first in folder order (dirList order). Every other one is reported in `findings`
 // (kind TOLVEX_REPORT_NAME_CLASH) and its candidates get STATE_IGNORE with
 // STATE_NAME_CLASH. A file met twice (two include patterns, a folder listed
-// twice) is one file.
+// twice) is one file. Files of a name that are all to be erased (orphans)
+// do not clash: each erasure takes only its own file.
 void ResolveNameClashes(const std::vector<ScannedFile>& files);
 
 }  // namespace tolvex

@@ -4,6 +4,7 @@
 // holds that no version is lost and that a repeated run changes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -24,6 +25,50 @@ namespace {
 using Lines = std::vector<std::string>;
 
 class NamesAndStamps : public RunTest {};
+
+// --- Flat paths: orphans of one name ---------------------------------------
+
+// Files of one name from different folders are all orphans of the one flat
+// folder. Erasing them writes nothing there, so they do not clash: the
+// first run erases every one of them (and its plan shows each), the next
+// finds nothing to do. Held back by the name-clash rule, one was erased a
+// run, each repeated run erasing one more.
+TEST_F(NamesAndStamps, FlatRunErasesEveryOrphanOfANameAtOnce) {
+  Write("S:\\Data\\A\\x.txt", "A", kOld);
+  Write("S:\\Data\\B\\x.txt", "B", kNew);
+  Write("S:\\Data\\C\\X.TXT", "C", kOld);
+  Write("S:\\Data\\C\\kept.txt", "kept", kOld);
+  Write("T:\\Flat\\kept.txt", "kept", kOld);
+  job_.pathMode = 0;
+  job_.destination = "T:\\Flat\\";
+  job_.touchMode = 2;
+  job_.orphanModeS2 = 2;
+  ListenToChannels();
+
+  ASSERT_EQ(Run(), 1);
+
+  const Lines erased = {"erase S:\\Data\\A\\x.txt", "erase S:\\Data\\B\\x.txt",
+                        "erase S:\\Data\\C\\X.TXT"};
+  Lines planned = ChannelRecorder::Actions(Channels().plan);
+  std::sort(planned.begin(), planned.end());
+  EXPECT_EQ(planned, erased);
+  for (const char* path : {"S:\\Data\\A\\x.txt", "S:\\Data\\B\\x.txt", "S:\\Data\\C\\X.TXT"}) {
+    EXPECT_FALSE(Exists(path)) << path;
+  }
+  EXPECT_EQ(Read("S:\\Data\\C\\kept.txt"), "kept");
+
+  // Nothing changed: nothing is done.
+  Channels() = ChannelRecorder();
+  const auto before = Snapshot();
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(LogBody(), Lines{"No files found."});
+  EXPECT_TRUE(ChannelRecorder::Actions(Channels().plan).empty());
+  auto after = Snapshot();
+  EXPECT_EQ(after.erase("U:\\run.log"), 1u);
+  auto without_log = before;
+  without_log.erase("U:\\run.log");
+  EXPECT_EQ(after, without_log);
+}
 
 // --- Selections in another letter case -------------------------------------
 
