@@ -36,12 +36,13 @@ struct ListedEntry {
   uint64_t size = 0;
   uint32_t attributes = 0;
   uint32_t stamp = 0;
+  uint32_t fraction = kNoFraction;  // FindEntry::fraction
 };
 
 // One enumeration of "<folder>*.*" with kEveryEntryMask.
 //
 // A scan keeps the listings of both trees from the subfolder search to the
-// file search, so their size is the scan's size: each entry is kept in 24
+// file search, so their size is the scan's size: each entry is kept in 32
 // bytes and its name in one block of text with the others (an enumeration's
 // FindEntry takes 48 bytes and, for a name of 16 bytes or more, a block of
 // its own besides).
@@ -64,7 +65,7 @@ class FolderListing {
   ListedEntry entry(size_t i) const {
     const Record& record = records_[i];
     return ListedEntry{std::string_view(names_).substr(record.name_at, record.name_size),
-                       record.size, record.attributes, record.stamp};
+                       record.size, record.attributes, record.stamp, record.fraction};
   }
   // Native paths of the names the platform could not represent.
   const std::vector<std::string>& unusable() const { return unusable_; }
@@ -98,6 +99,7 @@ class FolderListing {
     uint64_t size;
     uint32_t attributes;
     uint32_t stamp;
+    uint32_t fraction;
   };
   std::string_view NameOf(uint32_t i) const {
     return std::string_view(names_).substr(records_[i].name_at, records_[i].name_size);

@@ -113,6 +113,61 @@ TEST_F(NamesAndStamps, AnExclusionInAnotherLetterCaseExcludesTheFolderOnBothSide
 }
 
 
+// --- Stamps finer than two seconds ------------------------------------------
+
+// A file's time within its two-second stamp.
+struct FineTime {
+  int64_t unixSeconds;
+  uint32_t nanoseconds;
+};
+
+struct FineCase {
+  const char* what;
+  int touchMode;
+  FineTime source;
+  FineTime backup;
+  Lines body;  // of the first run; the second finds nothing to do
+};
+
+// Where both sides keep finer times than the two-second stamps, they are
+// compared finer: an edit 1.8 s after its backup, with the same size, was
+// "equal" and never backed up. Where a side keeps whole seconds only (DOS
+// stamps, FAT), the two seconds of a stamp still count as one time; a time
+// is compared at the coarser grain of the two sides (a copy keeps only as
+// much of it as its file system does), so a repeated run copies nothing.
+TEST_F(NamesAndStamps, TimesFinerThanTwoSecondsAreComparedWhereBothSidesKeepThem) {
+  constexpr int64_t kEven = 1000000000;  // an even second: one stamp holds it and the next
+  const Lines copied = {"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"};
+  const Lines copied_back = {"File copied: T:\\Backup\\Data\\a.txt", "to: S:\\Data\\a.txt"};
+  const Lines nothing = {"No files found."};
+  const FineCase cases[] = {
+      {"an edit 1.8 s after its backup", 0, {kEven + 1, 900000000}, {kEven, 100000000}, copied},
+      {"a backup 1.8 s newer, one way", 0, {kEven, 100000000}, {kEven + 1, 900000000}, nothing},
+      {"a backup 1.8 s newer, both ways", 1, {kEven, 100000000}, {kEven + 1, 900000000},
+       copied_back},
+      {"a backup on whole seconds", 0, {kEven + 1, 900000000}, {kEven, 0}, nothing},
+      {"a backup that keeps 100 ns", 0, {kEven, 123456789}, {kEven, 123456700}, nothing},
+  };
+  for (const FineCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("S:\\Data\\a.txt", "new!", kOld);
+    Write("T:\\Backup\\Data\\a.txt", "old!", kOld);
+    drives_.SetNativeWriteTime("S:\\Data\\a.txt", c.source.unixSeconds, c.source.nanoseconds);
+    drives_.SetNativeWriteTime("T:\\Backup\\Data\\a.txt", c.backup.unixSeconds,
+                               c.backup.nanoseconds);
+    job_.touchMode = c.touchMode;
+    job_.lastUpdate = kNew;
+
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), c.body);
+    const bool any_copy = c.body != nothing;
+    EXPECT_EQ(Read("S:\\Data\\a.txt") == Read("T:\\Backup\\Data\\a.txt"), any_copy);
+
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), nothing);
+  }
+}
+
 #ifdef _WIN32
 // --- Windows: letters beyond ASCII ------------------------------------------
 
