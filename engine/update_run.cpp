@@ -211,6 +211,20 @@ bool UpdateRun::CheckLayout(const std::string& destination_root) {
     Notify(kEventIdentical, 0, 0);
     return false;
   }
+  // A flat destination holds names without their folders: a file found
+  // only there has no folder to go back to, and a newer one there no single
+  // file to replace. The scan never reads it, so both ways would silently
+  // copy one way only.
+  if (p.PathMode == TOLVEX_PATH_FLAT && p.TouchMode == TOLVEX_TOUCH_BOTH_WAYS) {
+    log_.Write(kEventFlatBothWays);
+    Notify(kEventFlatBothWays, 0, 0);
+    return false;
+  }
+  if (FindIncludesApartOnlyByCase(p.PathMode, destination_root, includes)) {
+    log_.Write(kEventCaseApart);
+    Notify(kEventCaseApart, 0, 0);
+    return false;
+  }
   return true;
 }
 

@@ -79,8 +79,9 @@ class UpdateRun {
   // at once (CheckPlan writes the empty-plan line and still returns true).
   bool CheckJob();
   // Refuses folders of two drives that would meet in the destination
-  // (10009), and a destination whose scan would read source folders (10003):
-  // log line and notification.
+  // (10009), a destination whose scan would read source folders (10003),
+  // flat paths both ways (10022) and includes apart only by letter case
+  // that would meet in the destination (10023): log line and notification.
   bool CheckLayout(const std::string& destination_root);
   bool QueryDrives();
   // Reports each include whose folder is missing; ends the run as without

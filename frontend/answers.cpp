@@ -149,6 +149,16 @@ int Answers::Notify(int code, int drive, int number) {
       out_ << "Stopped: source folders of different drives would share destination folders "
               "(with PathMode 2 every selection must lie on one drive).\n";
       return 0;
+    case TOLVEX_NOTIFY_FLAT_BOTH_WAYS:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: a flat destination (PathMode 0) cannot be updated both ways "
+              "(TouchMode 1).\n";
+      return 0;
+    case TOLVEX_NOTIFY_CASE_APART:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: two source folders differ only in letter case and would share one "
+              "destination folder; name each folder once, in its own spelling.\n";
+      return 0;
     case TOLVEX_NOTIFY_RUN_FAILED:
       outcome_.run_failed = true;
       out_ << "The run failed inside the engine (internal error); the log shows what was done.\n";

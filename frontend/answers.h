@@ -41,7 +41,7 @@ enum class AnswerMode {
 
 // What the callbacks saw of a run.
 struct RunOutcome {
-  bool ended_by_check = false;  // 10002, 10003, 10004 or 10009
+  bool ended_by_check = false;  // 10002, 10003, 10004, 10009, 10022 or 10023
   bool space_refused = false;   // 10008 answered No
   bool run_failed = false;      // 10010: the run stopped on an internal error
   bool log_failed = false;      // 10012: the log could not be written completely

@@ -64,7 +64,7 @@ TEST(NotifyAnswers, FixedAnswersNeverRunShortOfSpaceUnlessToldYes) {
 
 TEST(NotifyAnswers, TellsEachCheckAndMarksTheRunAsEndedByIt) {
   for (int code : {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL, TOLVEX_NOTIFY_DRIVE_NOT_FOUND,
-                   TOLVEX_NOTIFY_DRIVES_MEET}) {
+                   TOLVEX_NOTIFY_DRIVES_MEET, TOLVEX_NOTIFY_FLAT_BOTH_WAYS, TOLVEX_NOTIFY_CASE_APART}) {
     Harness h(AnswerMode::kAsk);
     h.answers.Notify(code, code == TOLVEX_NOTIFY_DRIVE_NOT_FOUND ? 'Q' : 0, 0);
     EXPECT_TRUE(h.answers.outcome().ended_by_check) << code;

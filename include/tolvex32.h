@@ -115,8 +115,12 @@ enum TolvexNotifyCode {
                                           tries again, any other answer ends the run at once,
                                           writing nothing to its log (the drive letter is the
                                           destination's); CallUpdate returns 1 */
-  TOLVEX_NOTIFY_LOG_FAILED = 10013     /* at the end of a run whose log could not be opened or
+  TOLVEX_NOTIFY_LOG_FAILED = 10013,    /* at the end of a run whose log could not be opened or
                                           written completely; the answer is not used */
+  TOLVEX_NOTIFY_FLAT_BOTH_WAYS = 10022, /* check: flat paths (PathMode 0) with TouchMode 1; no
+                                          destination file could be paired with its folder */
+  TOLVEX_NOTIFY_CASE_APART = 10023     /* check: includes apart only by letter case, whose
+                                          destination folders would be one */
 };
 
 /* The log line of a run the front end stopped at the end of the plan (the

@@ -21,6 +21,8 @@ enum LogEvent : int {
   kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // NotifyProc only: another run holds it
   kEventLogFailed = TOLVEX_NOTIFY_LOG_FAILED,        // NotifyProc only: the log is incomplete
   kEventNotLocked = 10014,                           // the destination could not be locked
+  kEventFlatBothWays = TOLVEX_NOTIFY_FLAT_BOTH_WAYS, // flat paths both ways are refused
+  kEventCaseApart = TOLVEX_NOTIFY_CASE_APART,        // includes apart only by letter case
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry

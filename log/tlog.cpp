@@ -66,6 +66,10 @@ const char* FixedLine(int code) {
       return "Error: The plan erases more files than the erase limit allows; nothing was done.";
     case kEventNotLocked:
       return "Warning: The destination could not be locked against another run.";
+    case kEventFlatBothWays:
+      return "Error: A flat destination cannot be updated both ways.";
+    case kEventCaseApart:
+      return "Error: Source directories that differ only in letter case meet in the destination.";
     default: return nullptr;
   }
 }

@@ -20,6 +20,16 @@ inline constexpr uint32_t kLastStamp =
 uint32_t PackStamp(const LocalTime& t);
 // Unpacks a stamp (weekday is left 0).
 LocalTime UnpackStamp(uint32_t stamp);
+// FindEntry::fraction of a last-write time: `seconds` (any count of whole
+// seconds whose parity is the time's own, as seconds since 1970 or 1601)
+// and `nanoseconds` within the second; kNoFraction for a stamp clamped to
+// the first or last one. The local-time shift of a stamp is whole minutes,
+// so the two seconds of a stamp start on an even second.
+inline uint32_t StampFraction(uint32_t stamp, int64_t seconds, uint32_t nanoseconds) {
+  if (stamp == kFirstStamp || stamp == kLastStamp) return kNoFraction;
+  return static_cast<uint32_t>(seconds & 1) * 1000000000u + nanoseconds;
+}
+
 // True when the stamp names a real calendar time (month 1-12, a day of that
 // month, hours below 24, minutes below 60, seconds below 60).
 bool IsValidStamp(uint32_t stamp);

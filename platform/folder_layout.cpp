@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "include/tolvex32.h"
+#include "platform/name_case.h"
 #include "platform/text_rules.h"
 
 namespace tolvex {
@@ -152,6 +153,46 @@ std::optional<LayoutFault> FindDrivesMeeting(int32_t path_mode, const std::strin
           SelectionOf(DestinationTwin(path_mode, destination_root, "", entries[j]));
       if (SelectionHolds(twin, other.folder) || SelectionHolds(other, twin.folder)) {
         return LayoutFault{twin.folder, entries[j]};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// The folders of a selection meet the other's: one holds the other's folder.
+// `key` gives the text the folders are compared by.
+template <typename Key>
+bool SelectionsMeet(const FolderSelection& a, const FolderSelection& b, Key key) {
+  const auto holds = [&key](const FolderSelection& selection, const std::string& folder) {
+    const std::string outer = key(selection.folder);
+    const std::string inner = key(folder);
+    return selection.subtree ? inner.compare(0, outer.size(), outer) == 0 : inner == outer;
+  };
+  return holds(a, b.folder) || holds(b, a.folder);
+}
+
+}  // namespace
+
+std::optional<LayoutFault> FindIncludesApartOnlyByCase(int32_t path_mode,
+                                                       const std::string& destination_root,
+                                                       const std::vector<std::string>& includes) {
+  if (path_mode != TOLVEX_PATH_FULL && path_mode != TOLVEX_PATH_RELATIVE) return std::nullopt;
+  const std::vector<std::string> entries = DirectoryEntries(includes);
+  const std::string common_root =
+      path_mode == TOLVEX_PATH_RELATIVE ? CommonLeadingFolder(entries) : std::string();
+  std::vector<FolderSelection> twins;
+  twins.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    twins.push_back(SelectionOf(DestinationTwin(path_mode, destination_root, common_root, entry)));
+  }
+  const auto exact = [](const std::string& folder) { return folder; };
+  const auto folded = [](const std::string& folder) { return NameCaseKey(folder); };
+  for (size_t i = 0; i < twins.size(); ++i) {
+    for (size_t j = i + 1; j < twins.size(); ++j) {
+      if (SelectionsMeet(twins[i], twins[j], folded) && !SelectionsMeet(twins[i], twins[j], exact)) {
+        return LayoutFault{twins[i].folder, entries[j]};
       }
     }
   }

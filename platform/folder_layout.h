@@ -103,6 +103,18 @@ std::optional<LayoutFault> FindDestinationOverSource(int32_t path_mode,
 std::optional<LayoutFault> FindDrivesMeeting(int32_t path_mode, const std::string& destination_root,
                                              const std::vector<std::string>& includes);
 
+// Includes that the destination could not keep apart: in path modes 1 and
+// 2, twins of two includes that are equal or one inside the other's subtree
+// when letter case is ignored as the file system ignores it
+// (NameCaseKey), but not when it counts ("S:\Data\*" and "S:\data\*",
+// two folders where names keep their case). The destination finds either
+// twin under both spellings: one folder would be the backup of two, each
+// one's files the other's orphans. Nothing for other path modes and for
+// includes that meet with their case too (one folder named twice).
+std::optional<LayoutFault> FindIncludesApartOnlyByCase(int32_t path_mode,
+                                                       const std::string& destination_root,
+                                                       const std::vector<std::string>& includes);
+
 // The drive (upper case) of the include whose destination twin holds
 // `folder` in path mode 1; 0 when no include's twin holds it.
 char DriveOfTwinHolding(const std::string& destination_root,

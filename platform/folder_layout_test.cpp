@@ -89,5 +89,33 @@ TEST(FolderLayout, DrivesMeetWhereTheirTwinsShareFolders) {
   EXPECT_EQ(DriveOfTwinHolding("T:\\Backup\\", includes, "T:\\Backup\\c\\"), 0);
 }
 
+TEST(FolderLayout, IncludesApartOnlyByLetterCaseMeetInTheDestination) {
+  struct Case {
+    const char* what;
+    int pathMode;
+    std::vector<std::string> includes;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"full, two spellings", 1, {"S:\\Data\\*", "S:\\data\\*"}, true},
+      {"full, two spellings, plain folders", 1, {"S:\\Data\\", "S:\\DATA\\"}, true},
+      {"full, inside the other spelling", 1, {"S:\\Data\\*", "S:\\data\\Sub\\"}, true},
+      {"full, a plain folder above the other spelling", 1,
+       {"S:\\Data\\", "S:\\data\\Sub\\*"}, false},
+      {"full, two drives in two spellings", 1, {"S:\\Data\\*", "U:\\data\\*"}, true},
+      {"full, one folder named twice", 1, {"S:\\Data\\*", "s:\\Data\\*"}, false},
+      {"full, nested in one spelling", 1, {"S:\\Data\\*", "S:\\Data\\Sub\\*"}, false},
+      {"full, apart", 1, {"S:\\Data\\*", "S:\\Dates\\*"}, false},
+      {"relative, two spellings", 2, {"S:\\Data\\*", "S:\\data\\*"}, true},
+      {"relative, below the common root", 2, {"S:\\x\\Data\\*", "S:\\x\\DATA\\*"}, true},
+      {"flat", 0, {"S:\\Data\\*", "S:\\data\\*"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(FindIncludesApartOnlyByCase(c.pathMode, "T:\\Backup\\", c.includes).has_value(),
+              c.refused);
+  }
+}
+
 }  // namespace
 }  // namespace tolvex

@@ -79,11 +79,18 @@ class FolderLock {
 };
 
 // One entry of a directory enumeration.
+inline constexpr uint32_t kNoFraction = 0xFFFFFFFFu;
+
 struct FindEntry {
   std::string name;         // the name as stored, without the folder
   uint64_t size = 0;        // full 64-bit size (folders: 0)
   uint32_t attributes = 0;  // kAttr* bits
   uint32_t stamp = 0;       // last-write time, packed DOS date/time, local
+  // The last-write time within the two seconds of `stamp`, in nanoseconds
+  // (0 to 1 999 999 999), as finely as the file system keeps it;
+  // kNoFraction where the platform cannot tell (a stamp clamped to the
+  // first or last one).
+  uint32_t fraction = kNoFraction;
 };
 
 // The local calendar time, as GetLocalTime reports it.

@@ -1,5 +1,6 @@
 #include "scan/decide.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/dos_stamp.h"
@@ -57,8 +58,12 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
   const uint32_t a = input.stamp;
   const uint32_t b = input.counter_stamp;
   if (a < b) return false;  // the counterpart is newer
+  // Within one stamp, finer times tell an edit made a second after the
+  // backup from the backup itself.
+  const int within = a == b ? CompareWithinStamp(input.fraction, input.counter_fraction) : 0;
+  if (within < 0) return false;
   uint16_t result = STATE_NORMAL;
-  if (a == b) {
+  if (a == b && within == 0) {
     if (input.size == input.counter_size) return false;  // equal pair
     result |= STATE_SIZE_WARNING;
     // Judged from both sides, each file of the pair offers to copy itself
@@ -77,7 +82,25 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
   return true;
 }
 
+// The decimal grain a time within a stamp shows: the largest power of ten
+// below a second that divides it.
+uint32_t GrainOf(uint32_t nanoseconds) {
+  uint32_t grain = 1;
+  while (grain < 100000000u && nanoseconds % (grain * 10) == 0) grain *= 10;
+  return grain;
+}
+
 }  // namespace
+
+int CompareWithinStamp(uint32_t a, uint32_t b) {
+  constexpr uint32_t kSecond = 1000000000u;
+  if (a == kNoFraction || b == kNoFraction) return 0;
+  if (a % kSecond == 0 || b % kSecond == 0) return 0;
+  const uint32_t grain = std::max(GrainOf(a % kSecond), GrainOf(b % kSecond));
+  a /= grain;
+  b /= grain;
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 uint32_t NewWorkSince(uint32_t last_update) {
   if (last_update == 0 || !IsValidStamp(last_update)) return last_update;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "model/parameters.h"
+#include "platform/platform.h"
 
 namespace tolvex {
 
@@ -16,7 +17,20 @@ struct DecisionInput {
   bool counterpart_present = false;
   uint32_t counter_stamp = 0;
   uint64_t counter_size = 0;
+  // Within the two seconds of each stamp (FindEntry::fraction).
+  uint32_t fraction = kNoFraction;
+  uint32_t counter_fraction = kNoFraction;
 };
+
+// Orders two last-write times within one two-second stamp: negative when
+// `a` is older, positive when newer, 0 when they cannot be told apart.
+// Compared at the coarser grain of the two (each time's trailing decimal
+// zeros: 1 ns, 100 ns, 10 ms ...), since a copy keeps only as much of a
+// time as its file system does. 0 when either is unknown or lies on a
+// whole second: a file system with DOS stamps (two seconds) or whole
+// seconds keeps no finer time, and there the stamps alone decide, as
+// before.
+int CompareWithinStamp(uint32_t a, uint32_t b);
 
 // Both ways, a file on one side only stamped at or after this moment is new
 // work: LastUpdate minus two hours (the margin covers clock changes and
@@ -31,8 +45,8 @@ uint32_t NewWorkSince(uint32_t last_update);
 // modes, CheckSizes and LastUpdate of `parameters`.
 //
 // A pair is skipped when the one-way touch mode reads from the other side,
-// when the scanned file is older (stamps compared unsigned), or when stamps
-// and sizes are equal; otherwise it is STATE_NORMAL, with STATE_SIZE_WARNING
+// when the scanned file is older (stamps compared unsigned; within one
+// stamp by CompareWithinStamp), or when stamps and sizes are equal; otherwise it is STATE_NORMAL, with STATE_SIZE_WARNING
 // (same stamp, other size; or sizes apart by the factor CheckSizes) and
 // STATE_COUNTER_CHANGED (counterpart at or after LastUpdate); a pair judged
 // from both sides with the same stamp and other sizes is a conflict

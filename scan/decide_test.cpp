@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "testing/stamps.h"
 
@@ -324,6 +325,60 @@ TEST(DecideCandidate, NeverSetsBandOrInvert) {
       }
     }
   }
+}
+
+// --- Times within one stamp ---
+
+TEST(CompareWithinStamp, OrdersAtTheCoarserGrainAndNotOnWholeSeconds) {
+  struct Case {
+    const char* what;
+    uint32_t a;
+    uint32_t b;
+    int expected;  // sign
+  };
+  const Case cases[] = {
+      {"1.8 s later", 1900000000u, 100000000u, 1},
+      {"1.8 s earlier", 100000000u, 1900000000u, -1},
+      {"nanoseconds apart", 123456789u, 123456788u, 1},
+      {"apart below the 100 ns of one side", 123456789u, 123456700u, 0},
+      {"apart above the 100 ns of one side", 123456789u, 123456800u, -1},
+      {"apart below the 10 ms of one side", 123456789u, 120000000u, 0},
+      {"one on a whole second", 1900000000u, 1000000000u, 0},
+      {"one on the stamp's own second", 1900000000u, 0u, 0},
+      {"one unknown", 1900000000u, kNoFraction, 0},
+  };
+  for (const Case& c : cases) {
+    const int order = CompareWithinStamp(c.a, c.b);
+    EXPECT_EQ((order > 0) - (order < 0), c.expected) << c.what;
+  }
+}
+
+TEST(DecideCandidate, WithinOneStampFinerTimesDecide) {
+  TParameters p;
+  p.LastUpdate = kNever;
+  DecisionInput newer;
+  newer.stamp = newer.counter_stamp = kStamp;
+  newer.size = newer.counter_size = 4;
+  newer.counterpart_present = true;
+  newer.fraction = 1900000000u;
+  newer.counter_fraction = 100000000u;
+  DecisionInput older = newer;
+  std::swap(older.fraction, older.counter_fraction);
+  DecisionInput other_size = newer;
+  other_size.counter_size = 5;
+  DecisionInput whole_second = newer;
+  whole_second.counter_fraction = 0;
+
+  p.TouchMode = 0;
+  EXPECT_EQ(Decide(p, newer), std::optional<uint16_t>(N));
+  EXPECT_EQ(Decide(p, older), std::nullopt);
+  EXPECT_EQ(Decide(p, whole_second), std::nullopt);  // the two seconds are one time
+  // Both ways a newer file is no conflict, whatever the sizes.
+  p.TouchMode = 1;
+  EXPECT_EQ(Decide(p, other_size), std::optional<uint16_t>(N));
+  other_size.fraction = whole_second.counter_fraction;
+  EXPECT_EQ(Decide(p, other_size),
+            std::optional<uint16_t>(N | STATE_SIZE_WARNING | STATE_CONFLICT));
 }
 
 }  // namespace

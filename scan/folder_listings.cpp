@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/name_case.h"
 #include "platform/text_rules.h"
 
 namespace tolvex {
@@ -25,7 +26,7 @@ FolderListing::FolderListing(const std::vector<FindEntry>& entries,
   for (const FindEntry& entry : entries) {
     records_.push_back(Record{static_cast<uint32_t>(names_.size()),
                               static_cast<uint32_t>(entry.name.size()), entry.size,
-                              entry.attributes, entry.stamp});
+                              entry.attributes, entry.stamp, entry.fraction});
     names_.append(entry.name);
   }
 }
@@ -37,11 +38,31 @@ void FolderListing::IndexNames() const {
     if (by_name_.InsertAndTellAlike(i, NameOf(i), name_of)) has_case_twins_ = true;
   }
   indexed_ = true;
+  // Where letters beyond ASCII fold ("\xC4.txt" and "\xE4.txt" are one name
+  // on Windows), a folder holding such letters is looked up by the file
+  // system's own keys; other folders need no key.
+  if (!kNamesFoldBeyondAscii) return;
+  bool beyond_ascii = false;
+  for (uint32_t i = 0; i < records_.size() && !beyond_ascii; ++i) beyond_ascii = HasHighByte(NameOf(i));
+  if (!beyond_ascii) return;
+  by_key_.reserve(records_.size());
+  for (uint32_t i = 0; i < records_.size(); ++i) {
+    std::vector<uint32_t>& spellings = by_key_[NameCaseKey(NameOf(i))];
+    spellings.push_back(i);
+    if (spellings.size() > 1) has_case_twins_ = true;
+  }
+  keyed_ = true;
 }
 
 template <typename Visit>
 void FolderListing::VisitSpellings(std::string_view name, Visit visit) const {
   if (!indexed_) IndexNames();
+  if (keyed_) {
+    const auto spellings = by_key_.find(NameCaseKey(name));
+    if (spellings == by_key_.end()) return;
+    for (const uint32_t i : spellings->second) visit(i);
+    return;
+  }
   by_name_.ForEachMatch(
       name, [this](uint32_t i) { return NameOf(i); }, visit);
 }

@@ -36,12 +36,13 @@ struct ListedEntry {
   uint64_t size = 0;
   uint32_t attributes = 0;
   uint32_t stamp = 0;
+  uint32_t fraction = kNoFraction;  // FindEntry::fraction
 };
 
 // One enumeration of "<folder>*.*" with kEveryEntryMask.
 //
 // A scan keeps the listings of both trees from the subfolder search to the
-// file search, so their size is the scan's size: each entry is kept in 24
+// file search, so their size is the scan's size: each entry is kept in 32
 // bytes and its name in one block of text with the others (an enumeration's
 // FindEntry takes 48 bytes and, for a name of 16 bytes or more, a block of
 // its own besides).
@@ -64,7 +65,7 @@ class FolderListing {
   ListedEntry entry(size_t i) const {
     const Record& record = records_[i];
     return ListedEntry{std::string_view(names_).substr(record.name_at, record.name_size),
-                       record.size, record.attributes, record.stamp};
+                       record.size, record.attributes, record.stamp, record.fraction};
   }
   // Native paths of the names the platform could not represent.
   const std::vector<std::string>& unusable() const { return unusable_; }
@@ -79,11 +80,12 @@ class FolderListing {
   // ASCII letters).
   std::optional<ListedEntry> FindName(std::string_view name, uint32_t mask, bool* answered) const;
 
-  // The entries whose names equal `name` when ASCII letter case is ignored,
-  // in byte order of their names.
+  // The entries whose names equal `name` when letter case is ignored as the
+  // file system ignores it (NameCaseKey), in byte order of their names.
   std::vector<ListedEntry> Spellings(std::string_view name) const;
   // True when this folder holds `name` in two spellings or more (on a file
-  // system that tells letter case apart): names Windows cannot tell apart.
+  // system that tells letter case apart): names Windows cannot tell apart
+  // (on Windows also by letters beyond ASCII, "\xC4.txt" and "\xE4.txt").
   bool HoldsCaseTwinsOf(std::string_view name) const;
   // True when this folder holds, as an unusable name, `name` followed by
   // dots or spaces ("x." for "x"): Windows strips those and reads both as
@@ -97,6 +99,7 @@ class FolderListing {
     uint64_t size;
     uint32_t attributes;
     uint32_t stamp;
+    uint32_t fraction;
   };
   std::string_view NameOf(uint32_t i) const {
     return std::string_view(names_).substr(records_[i].name_at, records_[i].name_size);
@@ -118,6 +121,11 @@ class FolderListing {
   mutable CaselessNameTable by_name_;
   mutable bool indexed_ = false;
   mutable bool has_case_twins_ = false;
+  // Windows, a folder with names beyond ASCII: the entries by NameCaseKey,
+  // which folds those letters as the file system does (the table above
+  // folds A-Z only).
+  mutable std::unordered_map<std::string, std::vector<uint32_t>> by_key_;
+  mutable bool keyed_ = false;
   // The unusable names that end in dots or spaces, stripped of them, ASCII
   // upper case; built on the first HoldsUnusableAlike.
   mutable std::unordered_set<std::string> unusable_alike_;

@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "model/program_state.h"
-#include "platform/text_rules.h"
+#include "platform/name_case.h"
 
 namespace tolvex {
 
@@ -23,6 +23,20 @@ bool Precedes(const ClashingFile& a, const ClashingFile& b) {
   return a.dirIndex < b.dirIndex;
 }
 
+// Files of one name that are all to be erased write nothing: each erasure
+// takes its own file, and none of them reaches the one destination file.
+// (Held back to one a run, the others were erased one more in each later
+// run, and no plan showed all it would erase.)
+bool AllErased(const std::vector<ClashingFile>& of_name) {
+  for (const ClashingFile& file : of_name) {
+    if (file.candidates.empty()) return false;
+    for (const int64_t index : file.candidates) {
+      if ((candidates[static_cast<size_t>(index)].state & STATE_ACTION) != STATE_ERASE) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void ResolveNameClashes(const std::vector<ScannedFile>& files) {
@@ -32,10 +46,10 @@ void ResolveNameClashes(const std::vector<ScannedFile>& files) {
   std::unordered_map<std::string, std::pair<size_t, size_t>> file_index;
   for (const ScannedFile& file : files) {
     const std::string path = dirList[file.dirIndex].text() + file.name;
-    const std::string folded_path = AsciiUpperText(path);
+    const std::string folded_path = NameCaseKey(path);
     auto known = file_index.find(folded_path);
     if (known == file_index.end()) {
-      const auto [slot, added] = name_index.emplace(AsciiUpperText(file.name), names.size());
+      const auto [slot, added] = name_index.emplace(NameCaseKey(file.name), names.size());
       if (added) names.emplace_back();
       std::vector<ClashingFile>& of_name = names[slot->second];
       of_name.push_back(ClashingFile{path, file.dirIndex, file.stamp, {}});
@@ -46,7 +60,7 @@ void ResolveNameClashes(const std::vector<ScannedFile>& files) {
     }
   }
   for (const std::vector<ClashingFile>& of_name : names) {
-    if (of_name.size() < 2) continue;
+    if (of_name.size() < 2 || AllErased(of_name)) continue;
     size_t winner = 0;
     for (size_t k = 1; k < of_name.size(); ++k) {
       if (Precedes(of_name[k], of_name[winner])) winner = k;

@@ -20,12 +20,13 @@ struct ScannedFile {
   int64_t candidate = -1;  // index in candidates, -1 when none
 };
 
-// Of each name (ASCII letter case ignored) held by files of different
-// folders, only the newest file is carried out; on a tie the first in
-// folder order (dirList order). Every other one is reported in `findings`
+// Of each name (letter case ignored as the file system ignores it:
+// NameCaseKey) held by files of different folders, only the newest file is
+// carried out; on a tie the first in folder order (dirList order). Every other one is reported in `findings`
 // (kind TOLVEX_REPORT_NAME_CLASH) and its candidates get STATE_IGNORE with
 // STATE_NAME_CLASH. A file met twice (two include patterns, a folder listed
-// twice) is one file.
+// twice) is one file. Files of a name that are all to be erased (orphans)
+// do not clash: each erasure takes only its own file.
 void ResolveNameClashes(const std::vector<ScannedFile>& files);
 
 }  // namespace tolvex

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "model/program_state.h"
+#include "platform/name_case.h"
 #include "platform/platform.h"
 
 namespace tolvex {
@@ -222,16 +223,20 @@ void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
 }
 
 void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<STRING>& excludes) {
-  // Exact byte equality is lstrcmpA's equality; hashed so that excluding a
-  // large tree from a large tree stays linear.
+  // Folders compare as the file system names them, letter case ignored as
+  // it ignores it: the exclusion "S:\data\Cache\*" names the folder
+  // "S:\Data\cache\", which the include's expansion lists as stored (compared
+  // byte for byte, it excluded nothing, and both ways with erasing orphans
+  // the excluded files were erased). Hashed so that excluding a large tree
+  // from a large tree stays linear.
   std::unordered_set<std::string> excluded;
   excluded.reserve(excludes.size());
-  for (const STRING& entry : excludes) excluded.insert(entry.text());
+  for (const STRING& entry : excludes) excluded.insert(NameCaseKey(entry.text()));
   std::vector<char> drop(includes->size(), 0);
   for (size_t i = includes->size(); i-- > 0;) {
     Sys().PumpStep();
     if (Aborted) break;
-    drop[i] = excluded.count((*includes)[i].text()) != 0;
+    drop[i] = excluded.count(NameCaseKey((*includes)[i].text())) != 0;
   }
   EraseFlagged(includes, drop);
 }

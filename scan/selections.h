@@ -93,8 +93,9 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
                     std::vector<FolderNote>* notes = nullptr,
                     FolderListings* listings = nullptr);
 
-// Removes every include entry whose text equals an exclude entry's text
-// exactly (letter case counts; marks are not compared).
+// Removes every include entry whose text equals an exclude entry's text with
+// letter case ignored as the file system ignores it (NameCaseKey; marks are
+// not compared).
 void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<STRING>& excludes);
 
 // True for the path modes the scan knows: 0 flat, 1 full path, 2 relative.

@@ -161,6 +161,7 @@ struct Counterpart {
   bool present = false;
   uint64_t size = 0;
   uint32_t stamp = 0;
+  uint32_t fraction = kNoFraction;
   uint32_t attributes = 0;
 };
 
@@ -244,7 +245,8 @@ class FolderFileScan {
     }
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) {
-      yielded.push_back(ListedEntry{entry.name, entry.size, entry.attributes, entry.stamp});
+      yielded.push_back(
+          ListedEntry{entry.name, entry.size, entry.attributes, entry.stamp, entry.fraction});
     }
     return yielded;
   }
@@ -286,7 +288,7 @@ class FolderFileScan {
                       (result == kErrPathNotFound && !counterpart_listing_->missing());
       if (!asked.empty()) {
         entry = ListedEntry{asked.front().name, asked.front().size, asked.front().attributes,
-                            asked.front().stamp};
+                            asked.front().stamp, asked.front().fraction};
       }
     }
     if (found.unknown) return found;
@@ -294,6 +296,7 @@ class FolderFileScan {
     found.present = true;
     found.size = entry->size;
     found.stamp = entry->stamp;
+    found.fraction = entry->fraction;
     found.attributes = entry->attributes;
     return found;
   }
@@ -324,6 +327,8 @@ class FolderFileScan {
     input.counterpart_present = counterpart.present;
     input.counter_stamp = counterpart.stamp;
     input.counter_size = counterpart.size;
+    input.fraction = entry.fraction;
+    input.counter_fraction = counterpart.fraction;
     uint16_t state = 0;
     if (!DecideCandidate(Parameters, input, &state)) {
       if (counterpart.present) TallyUnchanged(entry, counterpart);
@@ -345,9 +350,13 @@ class FolderFileScan {
     const int32_t touch = Parameters.TouchMode;
     const uint8_t reading_side = touch == TOLVEX_TOUCH_TO_SOURCE ? 1 : 0;
     if (folder_.mark() != reading_side) return;
-    const bool equal = entry.stamp == counterpart.stamp && entry.size == counterpart.size;
+    const int within = entry.stamp == counterpart.stamp
+                           ? CompareWithinStamp(entry.fraction, counterpart.fraction)
+                           : 0;
+    const bool equal =
+        entry.stamp == counterpart.stamp && within == 0 && entry.size == counterpart.size;
     const bool one_way = touch == TOLVEX_TOUCH_TO_DESTINATION || touch == TOLVEX_TOUCH_TO_SOURCE;
-    const bool older = entry.stamp < counterpart.stamp && one_way;
+    const bool older = (entry.stamp < counterpart.stamp || within < 0) && one_way;
     if (!equal && !older) return;
     (equal ? scanTally.equalPairs : scanTally.olderPairs) += 1;
     (equal ? scanTally.equalBytes : scanTally.olderBytes) += entry.size;

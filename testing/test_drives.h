@@ -57,9 +57,11 @@ class TestDrives {
   bool Exists(const std::string& path) const;
 
   // Sets the last-write time of an existing file or folder to `unix_seconds`
-  // (UTC seconds since 1970) with the system's own call, for times that no
-  // stamp can hold (before 1980, after 2107) and for odd seconds.
-  void SetNativeWriteTime(const std::string& path, int64_t unix_seconds) const;
+  // (UTC seconds since 1970) and `nanoseconds` with the system's own call,
+  // for times that no stamp can hold (before 1980, after 2107), for odd
+  // seconds and for parts of a second (Windows keeps 100 ns).
+  void SetNativeWriteTime(const std::string& path, int64_t unix_seconds,
+                          uint32_t nanoseconds = 0) const;
 
  private:
   std::string letters_;

@@ -86,13 +86,15 @@ class TolvexCommand : public ::testing::Test {
   static std::string Star() { return fs::path::preferred_separator == '/' ? "/*" : "\\*"; }
   std::string P(const std::string& relative) const { return (root_ / relative).make_preferred().string(); }
 
-  // Writes a file dated `age` ago.
+  // Writes a file dated `age` ago, on a whole second: files of one age are
+  // then of one time (the engine tells times within a second apart).
   void Put(const std::string& relative, const std::string& content,
            std::chrono::hours age = 48h) const {
     const fs::path file = root_ / relative;
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << content;
-    fs::last_write_time(file, fs::file_time_type::clock::now() - age);
+    fs::last_write_time(file, std::chrono::floor<std::chrono::seconds>(
+                                  fs::file_time_type::clock::now() - age));
   }
   std::string Get(const std::string& relative) const { return ReadText(root_ / relative); }
   bool Exists(const std::string& relative) const { return fs::exists(root_ / relative); }

@@ -281,6 +281,58 @@ TEST_F(UpdateChecks, SelectionsOfTwoDrivesThatMeetInTheDestinationAreRefused) {
   }
 }
 
+// Jobs whose destination could not keep their files apart, refused before
+// the generation folders are made, each with its own event:
+// - flat paths both ways: the flat folder holds names without their
+//   folders, so its files cannot be paired back (the scan never read it:
+//   a newer edit or a new file there was neither copied nor listed);
+// - includes apart only by letter case ("S:\Data\*" and "S:\data\*", two
+//   folders on Linux): the destination finds one twin under both
+//   spellings, so the files of each were the other's orphans and were
+//   erased, both ways on the source side too.
+TEST_F(UpdateChecks, DestinationsThatCannotKeepTheFilesApartAreRefused) {
+  struct Case {
+    const char* what;
+    Lines dirIncludes;
+    int pathMode;
+    Lines body;
+    int code;
+  };
+  const std::string flat = "Error: A flat destination cannot be updated both ways.";
+  const std::string cased =
+      "Error: Source directories that differ only in letter case meet in the destination.";
+  const Case cases[] = {
+      {"flat paths both ways", {"S:\\Data\\*"}, 0, {flat}, 10022},
+      {"two spellings, full paths", {"S:\\Data\\*", "S:\\data\\*"}, 1, {cased}, 10023},
+      {"a spelling inside the other, relative paths", {"S:\\Data\\*", "S:\\data\\Sub\\"}, 2,
+       {cased}, 10023},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder() = CallbackRecorder();
+    platform_.Reset();
+    Write("S:\\Data\\a.txt", "a", kNew);
+    Write("S:\\data\\Sub\\b.txt", "b", kOld);
+    Write("T:\\Backup\\Grandson\\Data\\c.txt", "c", kOld);
+    Write("T:\\Backup\\Grandson\\c.txt", "c", kOld);
+    auto before = Snapshot();
+    before.erase("U:\\run.log");
+    job_.dirIncludes = c.dirIncludes;
+    job_.pathMode = c.pathMode;
+    job_.varyMode = 4;
+    job_.touchMode = 1;
+    job_.orphanModeB = 2;
+    job_.lastUpdate = kNew;
+
+    EXPECT_EQ(Run(), 1);
+
+    ExpectEndedBeforeTheGenerationStep(c.body, c.code);
+    auto after = Snapshot();
+    after.erase("U:\\run.log");
+    EXPECT_EQ(after, before);
+  }
+}
+
 // Relative paths from a folder into itself pair every file with itself, and
 // the destination scan reads the source tree. Folders that differ only in
 // letter case are one folder on the drives the engine runs on. Both are

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <unistd.h>
 
+#include "platform/dos_stamp.h"
 #include "platform/posix/dos_wildcard.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/local_stamp.h"
@@ -35,9 +36,9 @@ int64_t RealTimeNs() {
 bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_view name,
                   StampMaker& stamps, FindEntry* entry) {
   uint32_t link_bit = 0;
-  int64_t link_time = 0;
+  struct timespec link_time = {};
   if (S_ISLNK(st.st_mode)) {
-    link_time = st.st_mtim.tv_sec;
+    link_time = st.st_mtim;
     if (fstatat(folder_fd, where, &st, 0) != 0) return false;
     if (S_ISDIR(st.st_mode)) link_bit = kAttrReparsePoint;
   }
@@ -47,7 +48,9 @@ bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_
   // "." and ".." are the folders themselves, not hidden files.
   entry->attributes =
       AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name) | link_bit;
-  entry->stamp = stamps(link_bit ? link_time : st.st_mtim.tv_sec);
+  const struct timespec& written = link_bit ? link_time : st.st_mtim;
+  entry->stamp = stamps(written.tv_sec);
+  entry->fraction = StampFraction(entry->stamp, written.tv_sec, static_cast<uint32_t>(written.tv_nsec));
   return true;
 }
 

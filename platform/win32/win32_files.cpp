@@ -7,6 +7,7 @@
 
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/dos_stamp.h"
 #include "platform/win32/win32_stamp.h"
 
 namespace tolvex::win32 {
@@ -49,7 +50,11 @@ FindEntry EntryOf(const WIN32_FIND_DATAA& data) {
   entry.name = data.cFileName;
   entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.attributes = data.dwFileAttributes;
-  entry.stamp = StampFromFileTime(FileTimeNumber(data.ftLastWriteTime));
+  const uint64_t written = FileTimeNumber(data.ftLastWriteTime);
+  entry.stamp = StampFromFileTime(written);
+  // FILETIME counts 100 ns since 1601.
+  entry.fraction = StampFraction(entry.stamp, static_cast<int64_t>(written / 10000000u),
+                                 static_cast<uint32_t>(written % 10000000u) * 100u);
   return entry;
 }
 
