@@ -87,6 +87,13 @@ class UpdateRun {
   // selections when none is left.
   bool CheckIncludesExist();
   bool PrepareDestination();
+  // Rotates the generation folders as judged before the scan and names the
+  // scanned folder's entries by the working folder's name; false (logged,
+  // reported) when the rotation went otherwise than judged, undone.
+  bool TakeWorkingFolder();
+  // Ends the run (10016) when CreateDestDirs is off and the working
+  // destination folder does not exist.
+  bool CheckDestinationFolder();
   bool ScanAndPlan();
   bool CheckPlan();
   bool WarnAboutSpace();
@@ -164,10 +171,10 @@ class UpdateRun {
   size_t heldInterruptFor_ = kStop;
   // Candidates whose copy failed: a skip afterwards says so.
   std::unordered_set<size_t> failed_;
-  // The rotation of the generation folders, as judged in a dry run.
+  // The rotation of the generation folders, as judged before the scan.
   Rotation judgedRotation_;
-  // In a dry run, the working folder the run would write (DestinationRoot
-  // then names the folder that holds its content today).
+  // The working folder the run writes; until the rotation (and all through
+  // a dry run) DestinationRoot names the folder that holds its content today.
   std::string shownRoot_;
 };
 

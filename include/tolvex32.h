@@ -115,8 +115,17 @@ enum TolvexNotifyCode {
                                           tries again, any other answer ends the run at once,
                                           writing nothing to its log (the drive letter is the
                                           destination's); CallUpdate returns 1 */
-  TOLVEX_NOTIFY_LOG_FAILED = 10013     /* at the end of a run whose log could not be opened or
+  TOLVEX_NOTIFY_LOG_FAILED = 10013,    /* at the end of a run whose log could not be opened or
                                           written completely; the answer is not used */
+  TOLVEX_NOTIFY_DESTINATION_MISSING = 10016, /* the working destination folder does not exist
+                                          and CreateDestDirs is off: the run could copy
+                                          nothing into it; ends the run before the scan
+                                          (the drive letter is the destination's) */
+  TOLVEX_NOTIFY_ROTATION_FAILED = 10017 /* generations: a rename of the rotation went otherwise
+                                          than the plan was judged on (refused, or the
+                                          folders changed meanwhile); the renames done are
+                                          undone and the run ends before its first change,
+                                          after the reports of the folders (10113) */
 };
 
 /* The log line of a run the front end stopped at the end of the plan (the
