@@ -134,6 +134,10 @@ int32_t UpdateRun::Run() {
     } catch (...) {
     }
   }
+  try {
+    UndoRotationOfAStoppedRun(failed);
+  } catch (...) {
+  }
   Finish();
   return Aborted || failed ? 0 : 1;
 }
@@ -159,9 +163,10 @@ void UpdateRun::RunPhases() {
     if (!WarnAboutSpace() || !Confirm()) return;
     if (overview && !HandOverPlan()) return;
   }
+  // Every question and check of the plan is behind: the generations rotate.
+  if (!TakeWorkingFolder()) return;
   // Before anything is written: a killed run's temporary files hold room
   // the copies may need.
-  if (!TakeWorkingFolder()) return;
   RemoveDeadTemporaries();
   if (Aborted) return LogAborted();
   if (!candidates.empty()) {
@@ -325,6 +330,16 @@ bool UpdateRun::PrepareDestination() {
   return true;
 }
 
+// The passes may stop before their first change too (Cancel as the erasing
+// begins, Abort at the first per-file question or failed copy, Ctrl-C): the
+// generations are then named as before the run, as for a run that stopped
+// before the rotation. A run that completes keeps its rotation.
+void UpdateRun::UndoRotationOfAStoppedRun(bool failed) {
+  if (rotation_.steps.empty() || changed_ || !(Aborted || failed)) return;
+  for (const RotationStep& step : UndoRotation(rotation_)) items_.Renamed(step);
+  rotation_ = Rotation();
+}
+
 // Without CreateDestDirs no folder is made on the destination side; with its
 // working folder missing, every copy into it would fail one by one (each
 // its line and its question). The run ends before the scan instead, with
@@ -369,6 +384,7 @@ bool UpdateRun::TakeWorkingFolder() {
   if (Parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
     const Rotation rotation = RotateGenerationFolders(Parameters.Destination);
     for (const RotationStep& step : rotation.steps) items_.Renamed(step);
+    rotation_ = rotation;
     // The renames that went otherwise; reported are those the system
     // refused for another reason than a missing folder or a taken name (a
     // rename after them fails only because of them), else all of them.
@@ -381,6 +397,7 @@ bool UpdateRun::TakeWorkingFolder() {
       if (step.error != kErrOk && !IsExpectedRenameFailure(step.error)) refused.push_back(step.from);
     }
     if (!differing.empty()) {
+      rotation_ = Rotation();
       for (const RotationStep& step : UndoRotation(rotation)) items_.Renamed(step);
       for (const std::string& folder : refused.empty() ? differing : refused) {
         findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});

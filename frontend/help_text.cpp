@@ -227,8 +227,9 @@ GENERATIONS
   With VaryMode generations the folders are renamed only once the run goes
   on to change files: a run stopped before (a check, the erase limit, No to
   the space question, Cancel in the search or the overview, an error)
-  leaves Grandson, Son and Father as they were. The plan reads the folder
-  that will become Grandson.
+  leaves Grandson, Son and Father as they were; a run stopped in its passes
+  before its first change renames them back. The plan reads the folder that
+  will become Grandson.
 
 FAILED COPIES
   The command always hands the engine Warnings bit 0x40, so that it hears
