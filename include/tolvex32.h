@@ -263,7 +263,8 @@ TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc co
  *     of each side; then TOLVEX_ITEM_END, whose answer decides: go on, or
  *     stop before anything is erased or copied.
  *   - OutcomeProc: what the run did and found, as it happens: each rename of
- *     the rotation, each finding (also those the run ends on), each file
+ *     the rotation (made after the plan, once the run goes on; renames made
+ *     back when the run then stops before its first change), each finding (also those the run ends on), each file
  *     erased or not, copied or not, skipped, each empty folder removed.
  *
  * Paths are in drive form; sizes and counts are 64-bit. The procedures are
