@@ -48,6 +48,7 @@ void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& te
     const uint32_t error = Sys().RemoveFile(file.from);
     const LogEntry entry = LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]);
     if (error == kErrOk) {
+      changed_ = true;
       Sys().PumpStep();
       log_.Write(kEventFileErased, entry);
     } else if (error != kErrFileNotFound && error != kErrPathNotFound) {
@@ -64,6 +65,7 @@ void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& te
 void UpdateRun::RemoveFolder(const std::string& folder, int side) {
   const uint32_t error = Sys().RemoveFolder(folder);
   if (error == kErrOk) {
+    changed_ = true;
     Sys().PumpStep();
     log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
     items_.FolderRemoved(folder, side);
@@ -188,6 +190,7 @@ size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem i
   if ((p.Attributes & TOLVEX_ATTR_OVERWRITE_READONLY) &&
       Sys().GetAttributes(texts.counterPath, &attributes) == kErrOk &&
       (attributes & kAttrReadOnly)) {
+    changed_ = true;
     Sys().SetAttributes(texts.counterPath, 0);
   }
   Sys().PumpStep();
@@ -251,6 +254,7 @@ size_t UpdateRun::CompleteStagedThenTake(size_t i, CopyProgressView& dialog) {
 
 void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, RunItem item,
                          CopyProgressView& dialog) {
+  changed_ = true;
   copied_ += candidates[i].size;
   dialog.SetGaugePosition(PercentOf(copied_, Parameters.CopyBytes));
   log_.Write(kEventFileCopied, texts.FileEntry());
@@ -279,8 +283,19 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
   if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   if ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs)) {
-    FrontEndCall call;
-    callbacks_.makeDir(texts.counterDir.c_str());
+    // A folder the front end makes is a change of the run.
+    const auto exists = [&texts] {
+      uint32_t attributes = 0;
+      const std::string& dir = texts.counterDir;
+      return Sys().GetAttributes(dir.size() > 3 ? dir.substr(0, dir.size() - 1) : dir,
+                                 &attributes) == kErrOk;
+    };
+    const bool existed = changed_ || exists();
+    {
+      FrontEndCall call;
+      callbacks_.makeDir(texts.counterDir.c_str());
+    }
+    if (!existed && exists()) changed_ = true;
     lastFolder_ = c.dirIndex;
   }
 }

@@ -85,10 +85,26 @@ std::string PlannedDestinationRoot(const TParameters& parameters) {
       .value_or(std::string());
 }
 
+Rotation RotateGenerationFolders(const std::string& destination) {
+  return RotateGenerations(DestinationFolder(destination));
+}
+
+std::vector<RotationStep> UndoRotation(const Rotation& rotation) {
+  std::vector<RotationStep> undone;
+  for (auto step = rotation.steps.rbegin(); step != rotation.steps.rend(); ++step) {
+    if (step->error != kErrOk) continue;
+    RotationStep back{step->to, step->from, 0};
+    back.error = Sys().MoveEntry(back.from, back.to);
+    Sys().PumpStep();
+    undone.push_back(back);
+  }
+  return undone;
+}
+
 Rotation MakeDestinationRoot(TParameters& parameters) {
   Rotation rotation;
   if (parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
-    rotation = RotateGenerations(DestinationFolder(parameters.Destination));
+    rotation = RotateGenerationFolders(parameters.Destination);
   }
   parameters.DestinationRoot = PlannedDestinationRoot(parameters);
   return rotation;

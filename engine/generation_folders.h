@@ -45,6 +45,15 @@ struct Rotation {
 // other modes).
 Rotation MakeDestinationRoot(TParameters& parameters);
 
+// The renames of VaryMode 4 alone, below `destination` (Destination, its
+// trailing backslash optional), each followed by a pump step.
+Rotation RotateGenerationFolders(const std::string& destination);
+
+// Renames back, last first, what the renames of `rotation` did: the
+// generation folders are then named as before it. Returns the renames made
+// back, with their results.
+std::vector<RotationStep> UndoRotation(const Rotation& rotation);
+
 // What MakeDestinationRoot would do, with nothing renamed: each rename judged
 // on the folders as they are and as the renames before it would leave them.
 // DestinationRoot is set as MakeDestinationRoot sets it; *scanned_root gets

@@ -45,10 +45,13 @@ class RunItems {
 
   bool Planning() const { return extension_.planProc != nullptr; }
 
-  // A dry run of the generation rotation scans the folder that would
-  // become the working folder: its paths are shown as the run would name
-  // them.
+  // Until the generation rotation (in a dry run, for good) the run scans
+  // the folder that will become the working folder: its paths are shown as
+  // the run names them.
   void ShowScannedRootAs(std::string scanned, std::string shown);
+  // `path` as shown: below the working folder's name when it lies in the
+  // scanned folder.
+  std::string Shown(const std::string& path) const;
 
   // Sends an outcome (its `outcome` field set by the caller).
   void Outcome(RunItem item) const;
@@ -59,7 +62,6 @@ class RunItems {
   int Plan(RunItem item) const;
 
  private:
-  std::string Shown(const std::string& path) const;
   void Fill(RunItem& item, std::string* from, std::string* to) const;
 
   const TExtension& extension_;

@@ -134,12 +134,19 @@ int32_t UpdateRun::Run() {
     } catch (...) {
     }
   }
+  try {
+    UndoRotationOfAStoppedRun(failed);
+  } catch (...) {
+  }
   Finish();
   return Aborted || failed ? 0 : 1;
 }
 
 void UpdateRun::RunPhases() {
-  if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination()) return;
+  if (!CheckJob() || !QueryDrives() || !CheckIncludesExist() || !PrepareDestination() ||
+      !CheckDestinationFolder()) {
+    return;
+  }
   if (!ScanAndPlan() || !CheckPlan()) return;
   // A dry run ends with its plan: no question, no overview, nothing done.
   if (dryRun_) {
@@ -156,6 +163,8 @@ void UpdateRun::RunPhases() {
     if (!WarnAboutSpace() || !Confirm()) return;
     if (overview && !HandOverPlan()) return;
   }
+  // Every question and check of the plan is behind: the generations rotate.
+  if (!TakeWorkingFolder()) return;
   // Before anything is written: a killed run's temporary files hold room
   // the copies may need.
   RemoveDeadTemporaries();
@@ -248,7 +257,8 @@ bool UpdateRun::CheckIncludesExist() {
 void UpdateRun::LogFindings() {
   for (; loggedFindings_ < findings.size(); ++loggedFindings_) {
     const FINDING& finding = findings[loggedFindings_];
-    log_.Write(finding.kind, LogEntry::Folder(finding.path));
+    // Named as the plan names it: in the folder that becomes the working folder.
+    log_.Write(finding.kind, LogEntry::Folder(items_.Shown(finding.path)));
     items_.Found(finding);
   }
 }
@@ -313,29 +323,109 @@ void UpdateRun::ReportRotation(const Rotation& rotation) {
 
 bool UpdateRun::PrepareDestination() {
   Sys().PumpStep();
-  Rotation rotation;
-  if (dryRun_) {
-    // Nothing is renamed: the folder that would become the working folder
-    // is scanned in its place, and shown under the name it would get.
-    std::string scanned_root;
-    rotation = JudgeDestinationRoot(Parameters, &scanned_root);
-    shownRoot_ = Parameters.DestinationRoot;
-    Parameters.DestinationRoot = scanned_root;
-    items_.ShowScannedRootAs(scanned_root, shownRoot_);
-    judgedRotation_ = rotation;
-  } else {
-    rotation = MakeDestinationRoot(Parameters);
-    for (const RotationStep& step : rotation.steps) items_.Renamed(step);
-  }
-  ReportRotation(rotation);
+  // Nothing is renamed before the run goes on to change files
+  // (TakeWorkingFolder): a run that stops before must leave every
+  // generation where it was. The folder that will become the working folder
+  // is scanned in its place, and shown under the name it will get.
+  std::string scanned_root;
+  judgedRotation_ = JudgeDestinationRoot(Parameters, &scanned_root);
+  shownRoot_ = Parameters.DestinationRoot;
+  Parameters.DestinationRoot = scanned_root;
+  items_.ShowScannedRootAs(scanned_root, shownRoot_);
+  ReportRotation(judgedRotation_);
   // The date may have turned since the check: the folder made is checked too.
-  if (!CheckLayout(dryRun_ ? shownRoot_ : Parameters.DestinationRoot)) return false;
+  if (!CheckLayout(shownRoot_)) return false;
   Sys().PumpStep();
   // The hint only goes into the log, which a dry run does not write.
   if (Parameters.Midnight && !dryRun_) {
     if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
+  return true;
+}
+
+// The passes may stop before their first change too (Cancel as the erasing
+// begins, Abort at the first per-file question or failed copy, Ctrl-C): the
+// generations are then named as before the run, as for a run that stopped
+// before the rotation. A run that completes keeps its rotation.
+void UpdateRun::UndoRotationOfAStoppedRun(bool failed) {
+  if (rotation_.steps.empty() || changed_ || !(Aborted || failed)) return;
+  for (const RotationStep& step : UndoRotation(rotation_)) items_.Renamed(step);
+  rotation_ = Rotation();
+}
+
+// Without CreateDestDirs no folder is made on the destination side; with its
+// working folder missing, every copy into it would fail one by one (each
+// its line and its question). The run ends before the scan instead, with
+// one line that says why, and the plan says the same.
+bool UpdateRun::CheckDestinationFolder() {
+  if (Parameters.CreateDestDirs) return true;
+  const std::string& folder = Parameters.DestinationRoot;  // as it is named now
+  const std::string bare = folder.size() > 3 && folder.back() == '\\'
+                               ? folder.substr(0, folder.size() - 1)
+                               : folder;
+  uint32_t attributes = 0;
+  if (!folder.empty() && Sys().GetAttributes(bare, &attributes) == kErrOk &&
+      (attributes & kAttrDirectory)) {
+    return true;
+  }
+  log_.Write(kEventDestinationMissing, LogEntry::Folder(shownRoot_));
+  Notify(kEventDestinationMissing, Parameters.DestinationDrive, 0);
+  return false;
+}
+
+namespace {
+
+// Gives the folders of `list` below `from` the beginning `to` instead.
+void MoveFolderTexts(std::vector<STRING>* list, const std::string& from, const std::string& to) {
+  for (STRING& entry : *list) {
+    if (entry.text().compare(0, from.size(), from) == 0) {
+      entry.SetText(to + entry.text().substr(from.size()));
+    }
+  }
+}
+
+}  // namespace
+
+// The rotation happens here, after every question and check of the plan and
+// before the first change: the renames the plan was judged on, in their
+// order. When one of them gives another result than judged (a rename the
+// system refused, a folder made or removed meanwhile), the scanned folder
+// would not become the working folder: the renames done are undone and the
+// run ends with nothing changed.
+bool UpdateRun::TakeWorkingFolder() {
+  const std::string scanned_root = Parameters.DestinationRoot;
+  if (Parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
+    const Rotation rotation = RotateGenerationFolders(Parameters.Destination);
+    for (const RotationStep& step : rotation.steps) items_.Renamed(step);
+    rotation_ = rotation;
+    // The renames that went otherwise; reported are those the system
+    // refused for another reason than a missing folder or a taken name (a
+    // rename after them fails only because of them), else all of them.
+    std::vector<std::string> differing;
+    std::vector<std::string> refused;
+    for (size_t k = 0; k < rotation.steps.size() && k < judgedRotation_.steps.size(); ++k) {
+      const RotationStep& step = rotation.steps[k];
+      if ((step.error == kErrOk) == (judgedRotation_.steps[k].error == kErrOk)) continue;
+      differing.push_back(step.from);
+      if (step.error != kErrOk && !IsExpectedRenameFailure(step.error)) refused.push_back(step.from);
+    }
+    if (!differing.empty()) {
+      rotation_ = Rotation();
+      for (const RotationStep& step : UndoRotation(rotation)) items_.Renamed(step);
+      for (const std::string& folder : refused.empty() ? differing : refused) {
+        findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
+      }
+      LogFindings();
+      log_.Write(kEventRotationFailed);
+      Notify(kEventRotationFailed, Parameters.DestinationDrive, 0);
+      return false;
+    }
+  }
+  MoveFolderTexts(&dirList, scanned_root, shownRoot_);
+  MoveFolderTexts(&counterpartList, scanned_root, shownRoot_);
+  Parameters.DestinationRoot = shownRoot_;
+  items_.ShowScannedRootAs(shownRoot_, shownRoot_);
   return true;
 }
 
@@ -361,7 +451,7 @@ bool UpdateRun::ScanAndPlan() {
 bool UpdateRun::CheckPlan() {
   TParameters& p = Parameters;
   Sys().PumpStep();
-  const std::string& root = dryRun_ ? shownRoot_ : p.DestinationRoot;
+  const std::string& root = shownRoot_;
   if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, root) == 0) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
@@ -409,8 +499,8 @@ void UpdateRun::Finish() {
   }
   Sys().PumpStep();
   // The parameter set keeps the working folder of the run, not the one a
-  // dry run read in its place.
-  if (dryRun_ && !shownRoot_.empty()) Parameters.DestinationRoot = shownRoot_;
+  // dry run, or a run that stopped before the rotation, read in its place.
+  if (!shownRoot_.empty()) Parameters.DestinationRoot = shownRoot_;
   ClearProgramLists();
   Sys().PumpStep();
   log_.Write(kEventEnd);

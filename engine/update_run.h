@@ -88,6 +88,16 @@ class UpdateRun {
   // selections when none is left.
   bool CheckIncludesExist();
   bool PrepareDestination();
+  // Rotates the generation folders as judged before the scan and names the
+  // scanned folder's entries by the working folder's name; false (logged,
+  // reported) when the rotation went otherwise than judged, undone.
+  bool TakeWorkingFolder();
+  // Ends the run (10016) when CreateDestDirs is off and the working
+  // destination folder does not exist.
+  bool CheckDestinationFolder();
+  // A run that rotated and then stopped (aborted, or failed inside) before
+  // it changed anything renames the generation folders back.
+  void UndoRotationOfAStoppedRun(bool failed);
   bool ScanAndPlan();
   bool CheckPlan();
   bool WarnAboutSpace();
@@ -165,10 +175,15 @@ class UpdateRun {
   size_t heldInterruptFor_ = kStop;
   // Candidates whose copy failed: a skip afterwards says so.
   std::unordered_set<size_t> failed_;
-  // The rotation of the generation folders, as judged in a dry run.
+  // The rotation of the generation folders, as judged before the scan, and
+  // as made (no steps until then).
   Rotation judgedRotation_;
-  // In a dry run, the working folder the run would write (DestinationRoot
-  // then names the folder that holds its content today).
+  Rotation rotation_;
+  // Something was erased, copied, made, removed or had its attributes
+  // changed (a folder the front end was asked to make counts).
+  bool changed_ = false;
+  // The working folder the run writes; until the rotation (and all through
+  // a dry run) DestinationRoot names the folder that holds its content today.
   std::string shownRoot_;
 };
 

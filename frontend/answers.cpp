@@ -140,9 +140,28 @@ int Answers::Notify(int code, int drive, int number) {
       outcome_.ended_by_check = true;
       out_ << "Stopped: source and destination are identical.\n";
       return 0;
-    case TOLVEX_NOTIFY_DRIVE_NOT_FOUND:
+    case TOLVEX_NOTIFY_DRIVE_NOT_FOUND: {
       outcome_.ended_by_check = true;
-      out_ << "Stopped: drive " << DriveText(drive) << " not found.\n";
+      uint64_t free_bytes = 0;
+      const std::string root = std::string(1, static_cast<char>(drive)) + ":\\";
+      if (Sys().DiskFreeSpace(root, &free_bytes) == kErrNotReady) {
+        out_ << "Stopped: drive " << DriveText(drive)
+             << " is not ready: no disk is mounted there (or none is inserted). Nothing was "
+                "written; mount the disk and run again.\n";
+      } else {
+        out_ << "Stopped: drive " << DriveText(drive) << " not found.\n";
+      }
+      return 0;
+    }
+    case TOLVEX_NOTIFY_DESTINATION_MISSING:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: the destination folder is missing, and CreateDestDirs = no does not let "
+              "the run make it (the log names the folder). Nothing was copied.\n";
+      return 0;
+    case TOLVEX_NOTIFY_ROTATION_FAILED:
+      outcome_.ended_by_check = true;
+      out_ << "Stopped: the generation folders could not be rotated (the log names the folder); "
+              "the renames were undone and nothing was copied.\n";
       return 0;
     case TOLVEX_NOTIFY_DRIVES_MEET:
       outcome_.ended_by_check = true;

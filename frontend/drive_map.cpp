@@ -6,6 +6,9 @@
 #include <cctype>
 
 #include "frontend/value_forms.h"
+#if !defined(_WIN32)
+#include "platform/posix/mount_points.h"
+#endif
 
 namespace tolvex::frontend {
 
@@ -124,6 +127,16 @@ std::string FileSystemRoot(const std::string& native) {
   std::string existing = native;
   struct stat info {};
   while (stat(existing.c_str(), &info) != 0 && existing != "/") existing = parent(existing);
+#if !defined(_WIN32)
+  const posix::MountRules rules = posix::CurrentMountRules();
+  if (existing != "/" && posix::AwaitsMount(existing, false, rules)) {
+    // The highest folder on the way that still waits: the mount point.
+    while (parent(existing) != "/" && posix::AwaitsMount(parent(existing), false, rules)) {
+      existing = parent(existing);
+    }
+    return existing;
+  }
+#endif
   const dev_t device = info.st_dev;
   std::string root = existing;
   while (root != "/") {
@@ -135,7 +148,8 @@ std::string FileSystemRoot(const std::string& native) {
   return root;
 }
 
-std::optional<std::string> DriveMap::AddDrive(char letter, const std::string& native_folder) {
+std::optional<std::string> DriveMap::AddDrive(char letter, const std::string& native_folder,
+                                               bool must_be_mounted) {
   letter = UpperLetter(letter);
   if (letter < 'A' || letter > 'Z') return "a drive is one letter from A to Z";
   if (FindLetter(letter)) return std::string("drive ") + letter + ": is given twice";
@@ -150,7 +164,7 @@ std::optional<std::string> DriveMap::AddDrive(char letter, const std::string& na
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
     return "the folder \"" + folder + "\" does not exist";
   }
-  drives_.push_back({letter, folder, false});
+  drives_.push_back({letter, folder, false, must_be_mounted});
   return std::nullopt;
 }
 
@@ -216,7 +230,8 @@ std::string DriveMap::EnvironmentValue() const {
   std::string value;
   for (const Drive& drive : drives_) {
     if (!value.empty()) value += ';';
-    value += std::string(1, drive.letter) + "=" + drive.folder;
+    value += std::string(1, drive.letter) + "=" + (drive.must_be_mounted ? "mounted " : "") +
+             drive.folder;
   }
   return value;
 }
@@ -253,7 +268,7 @@ std::optional<char> DriveMap::AutomaticLetter(const std::string& native, std::st
   }
   for (char letter = 'C'; letter <= 'Z'; ++letter) {
     if (!FindLetter(letter)) {
-      drives_.push_back({letter, root, true});
+      drives_.push_back({letter, root, true, false});
       return letter;
     }
   }

@@ -25,13 +25,17 @@ struct Drive {
   char letter = 0;
   std::string folder;  // native, absolute, without a trailing slash (except "/")
   bool automatic = false;
+  bool must_be_mounted = false;  // [Drives] E = mounted /media/usb
 };
 
 class DriveMap {
  public:
   // Adds a drive of the job's [Drives] section (Linux). Returns an error
-  // text, or nothing when the drive was added.
-  std::optional<std::string> AddDrive(char letter, const std::string& native_folder);
+  // text, or nothing when the drive was added. `must_be_mounted`: the
+  // folder must be a mount point with a disk mounted on it, or the drive is
+  // not ready and a run stops.
+  std::optional<std::string> AddDrive(char letter, const std::string& native_folder,
+                                      bool must_be_mounted = false);
 
   // Turns a path as a job writes it (native, or already in drive form) into
   // the drive form. Relative paths are refused, and so are names no file or
@@ -73,7 +77,9 @@ std::string NormalizePath(const std::string& path, char separator, size_t root_l
 bool IsDriveForm(const std::string& path);
 // The root folder of the file system holding `native` (an absolute,
 // normalized path that need not exist: its nearest existing ancestor
-// decides). Linux only.
+// decides). A mount point with nothing mounted on it is taken for the root
+// of the disk that belongs there, so that its drive is not ready rather
+// than a folder of the disk below. Linux only.
 std::string FileSystemRoot(const std::string& native);
 
 }  // namespace tolvex::frontend

@@ -54,7 +54,9 @@ JOB FILE
     [DExclSels]  folders to exclude, the same way
     [FInclSels]  file name patterns to include ("*.*", "*.txt")
     [FExclSels]  file name patterns to exclude
-    [Drives]     Linux only: Letter = /folder, the engine's drive letters
+    [Drives]     Linux only: Letter = /folder, the engine's drive letters;
+                 Letter = mounted /folder: the folder must be a mount point
+                 with a disk mounted on it (see DISKS NOT MOUNTED)
   Paths are absolute: native ("/home/me/data/*", "C:\Data\*") or in drive
   form ("C:\Data\*" on Linux too, with a letter of [Drives]). ${JOBDIR}
   stands for the folder holding the job file, ${HOME} (and "~" at the start
@@ -232,6 +234,25 @@ TWO RUNS AT ONCE
   or of another job with the same Destination, does not start beside it: it
   stops at once (exit status 3), or with --wait waits for the first to end,
   and writes nothing to the log meanwhile.
+
+DISKS NOT MOUNTED
+  On Linux a disk that is not mounted leaves an empty folder of the internal
+  disk at its mount point. A drive (of [Drives], or of a native path) whose
+  folder is such a mount point, or lies in one, is not ready, as a Windows
+  drive without its disk: the folder is listed in /etc/fstab, or lies below
+  /media, /run/media or /mnt, and no file system is mounted there now.
+  "E = mounted /folder" in [Drives] demands a mount point of any folder.
+  The run and the plan then stop before anything is made or renamed, with
+  exit status 3. With CreateDestDirs = no and no destination folder, the
+  run and the plan stop the same way, at once.
+
+GENERATIONS
+  With VaryMode generations the folders are renamed only once the run goes
+  on to change files: a run stopped before (a check, the erase limit, No to
+  the space question, Cancel in the search or the overview, an error)
+  leaves Grandson, Son and Father as they were; a run stopped in its passes
+  before its first change renames them back. The plan reads the folder that
+  will become Grandson.
 
 FAILED COPIES
   The command always hands the engine Warnings bit 0x40, so that it hears

@@ -298,9 +298,14 @@ class JobParser {
         Fail(line.line, "[Drives]", "\"" + line.text + "\" is not \"Letter = /folder\"");
         continue;
       }
-      const auto folder = Expanded(line.value, true, line.line, "[Drives] " + line.key);
+      // "E = mounted /media/usb": the folder must be a mount point with a
+      // disk on it, or the drive is not ready.
+      std::string value = line.value;
+      const bool mounted = value.rfind("mounted ", 0) == 0;
+      if (mounted) value.erase(0, value.find_first_not_of(' ', 7));
+      const auto folder = Expanded(value, true, line.line, "[Drives] " + line.key);
       if (!folder) continue;
-      if (auto error = job_.drives.AddDrive(line.key[0], *folder)) {
+      if (auto error = job_.drives.AddDrive(line.key[0], *folder, mounted)) {
         Fail(line.line, "[Drives] " + line.key, *error);
       }
     }

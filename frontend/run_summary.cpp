@@ -301,16 +301,8 @@ std::string EraseLimitMessage(const RunSummary& summary, const std::vector<std::
   std::string message = "the plan erases " + sides + ", more than MaxErase (" + limit +
                         ") allows. A disk that is not mounted, or a source folder emptied by "
                         "mistake, looks like this.";
-  std::string renamed;
-  for (const ItemRecord& rename : summary.renames) {
-    if (rename.outcome != TOLVEX_OUTCOME_DONE) continue;
-    renamed += (renamed.empty() ? "" : ", ") + drives.ToNative(rename.from) + " -> " +
-               drives.ToNative(rename.to);
-  }
-  if (!renamed.empty()) {
-    message += " The generation folders were rotated before the plan was made, as every run "
-               "does: " + renamed + ".";
-  }
+  // The generation folders are rotated only once a run goes on: a run the
+  // guard stops has renamed nothing.
   return message;
 }
 

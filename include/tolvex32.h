@@ -117,6 +117,15 @@ enum TolvexNotifyCode {
                                           destination's); CallUpdate returns 1 */
   TOLVEX_NOTIFY_LOG_FAILED = 10013,    /* at the end of a run whose log could not be opened or
                                           written completely; the answer is not used */
+  TOLVEX_NOTIFY_DESTINATION_MISSING = 10016, /* the working destination folder does not exist
+                                          and CreateDestDirs is off: the run could copy
+                                          nothing into it; ends the run before the scan
+                                          (the drive letter is the destination's) */
+  TOLVEX_NOTIFY_ROTATION_FAILED = 10017, /* generations: a rename of the rotation went otherwise
+                                          than the plan was judged on (refused, or the
+                                          folders changed meanwhile); the renames done are
+                                          undone and the run ends before its first change,
+                                          after the reports of the folders (10113) */
   TOLVEX_NOTIFY_FLAT_BOTH_WAYS = 10022, /* check: flat paths (PathMode 0) with TouchMode 1; no
                                           destination file could be paired with its folder */
   TOLVEX_NOTIFY_CASE_APART = 10023     /* check: includes apart only by letter case, whose
@@ -258,7 +267,8 @@ TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc co
  *     of each side; then TOLVEX_ITEM_END, whose answer decides: go on, or
  *     stop before anything is erased or copied.
  *   - OutcomeProc: what the run did and found, as it happens: each rename of
- *     the rotation, each finding (also those the run ends on), each file
+ *     the rotation (made after the plan, once the run goes on; renames made
+ *     back when the run then stops before its first change), each finding (also those the run ends on), each file
  *     erased or not, copied or not, skipped, each empty folder removed.
  *
  * Paths are in drive form; sizes and counts are 64-bit. The procedures are

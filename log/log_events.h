@@ -21,6 +21,8 @@ enum LogEvent : int {
   kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // NotifyProc only: another run holds it
   kEventLogFailed = TOLVEX_NOTIFY_LOG_FAILED,        // NotifyProc only: the log is incomplete
   kEventNotLocked = 10014,                           // the destination could not be locked
+  kEventDestinationMissing = TOLVEX_NOTIFY_DESTINATION_MISSING, // folder entry: the working folder
+  kEventRotationFailed = TOLVEX_NOTIFY_ROTATION_FAILED,         // the rotation went otherwise
   kEventFlatBothWays = TOLVEX_NOTIFY_FLAT_BOTH_WAYS, // flat paths both ways are refused
   kEventCaseApart = TOLVEX_NOTIFY_CASE_APART,        // includes apart only by letter case
   kEventFileCopied = 10100,                          // file entry, second label "to"

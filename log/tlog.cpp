@@ -66,6 +66,8 @@ const char* FixedLine(int code) {
       return "Error: The plan erases more files than the erase limit allows; nothing was done.";
     case kEventNotLocked:
       return "Warning: The destination could not be locked against another run.";
+    case kEventRotationFailed:
+      return "Error: The generation folders could not be rotated; nothing was done.";
     case kEventFlatBothWays:
       return "Error: A flat destination cannot be updated both ways.";
     case kEventCaseApart:
@@ -172,6 +174,9 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventDriveNotFound:
       // A job without a drive letter (no destination) has the letter 0: never a NUL in the text.
       return WriteLine(Printable(std::string("Error: Drive ") + entry.drive + ": not found."));
+    case kEventDestinationMissing:
+      return WriteLine("Error: Destination folder missing (not created: CreateDestDirs is off): " +
+                       Printable(entry.path));
     case kEventLacksSpace: return WriteLine(ShortfallLine(entry.drive, entry.missingBytes));
     case kEventFileCopied: return WriteFileEntry("File copied", "to", entry);
     case kEventFileSkipped: return WriteFileEntry("File skipped", "and", entry);

@@ -24,6 +24,9 @@
 //   10010 kEventRunFailed         its one fixed line
 //   10011 kEventEraseLimit        its one fixed line
 //   10014 kEventNotLocked         its one fixed line
+//   10016 kEventDestinationMissing "Error: Destination folder missing (not created:
+//                                 CreateDestDirs is off): T:\Backup\" from entry.path
+//   10017 kEventRotationFailed    its one fixed line
 //   10022 kEventFlatBothWays      its one fixed line
 //   10023 kEventCaseApart         its one fixed line
 //   10008 kEventLacksSpace        "Warning: Drive D: lacks 1.5 MB of storage space."

@@ -34,6 +34,7 @@ enum : uint32_t {
   kErrPathNotFound = 3,
   kErrAccessDenied = 5,
   kErrNoMoreFiles = 18,
+  kErrNotReady = 21,  // a drive without its medium (POSIX: a mount point with no disk on it)
   kErrSharingViolation = 32,
   kErrFileExists = 80,
   kErrInvalidParameter = 87,

@@ -294,16 +294,22 @@ TEST_F(CommandPlan, TheGuardStopsTheTwoWayCaseAndFollowsMaxErase) {
   EXPECT_FALSE(Exists("source/f0"));
 }
 
-// With generations the rotation comes first, as every run's does; the
-// guard's message says that it happened.
-TEST_F(CommandPlan, TheGuardSaysThatTheGenerationsWereRotated) {
+// With generations the guard stops the run before the rotation: the folder
+// that would have become Grandson keeps its files and its name, and the
+// message speaks of no rename.
+TEST_F(CommandPlan, TheGuardStopsBeforeTheGenerationsAreRotated) {
   fs::create_directories(root_ / "source");
   for (int i = 0; i < 12; ++i) Put("backup/Father/f" + std::to_string(i), "f", 72h);
   WriteJob("VaryMode = generations\nOrphanModeD2 = erase");
   const Result stopped = RunJob();
   EXPECT_STATUS(stopped, 1);
-  EXPECT_NE(stopped.err.find("The generation folders were rotated"), std::string::npos) << stopped.err;
-  EXPECT_TRUE(Exists("backup/Grandson/f0"));
+  EXPECT_NE(stopped.err.find("the plan erases 12 of the 12 files in the destination tree (" +
+                             P("backup/Grandson")),
+            std::string::npos)
+      << stopped.err;
+  EXPECT_EQ(stopped.err.find("rotated"), std::string::npos) << stopped.err;
+  EXPECT_TRUE(Exists("backup/Father/f0"));
+  EXPECT_FALSE(Exists("backup/Grandson"));
 }
 
 // --- Summary and exit statuses -----------------------------------------------------

@@ -194,10 +194,12 @@ TEST_F(Rotation, ALeftoverGrandfatherIsReportedEveryRunAndLosesNoGeneration) {
   }
 }
 
-// A rename the system refuses (a file open in the folder, no access) is
-// reported; the next rotation completes what the refused one left, and no
-// generation but the one each rotation renews is ever overwritten.
-TEST_F(Rotation, ARefusedRenameIsReportedAndTheNextRotationCompletesIt) {
+// A rename the system refuses (a file open in the folder, no access) while
+// the run rotates: the plan was made for the folder the rotation would have
+// made the working folder, so the renames done are undone and the run ends
+// before its first change, naming the folder. The next rotation completes,
+// and no generation is ever overwritten but the one each rotation renews.
+TEST_F(Rotation, ARefusedRenameIsUndoneAndTheNextRotationCompletes) {
   Write("T:\\Backup\\Grandson\\a.txt", "v3", kOld);
   Write("T:\\Backup\\Son\\a.txt", "v2", kOld);
   Write("T:\\Backup\\Father\\a.txt", "v1", kOld);
@@ -207,18 +209,17 @@ TEST_F(Rotation, ARefusedRenameIsReportedAndTheNextRotationCompletesIt) {
   ASSERT_EQ(Run(), 1);
 
   EXPECT_EQ(LogBody(), (Lines{"Rotation blocked: T:\\Backup\\Son",
-                              "Rotation blocked: T:\\Backup\\Grandfather",
-                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Grandson\\a.txt"}));
-  EXPECT_EQ(Generations(), (Lines{"Grandson v4", "Son v2", "Father -", "Grandfather v1"}));
+                              "Error: The generation folders could not be rotated; nothing was "
+                              "done."}));
+  EXPECT_EQ(Recorder().notifications, (std::vector<NotifyCall>{{10017, 'T', 0}}));
+  EXPECT_EQ(Generations(), (Lines{"Grandson v3", "Son v2", "Father v1", "Grandfather -"}));
 
   platform_.Reset();
   Recorder() = CallbackRecorder();
   Write("S:\\Data\\a.txt", "v5", Stamp(1999, 3, 14, 9, 0));
   ASSERT_EQ(Run(), 1);
-  // The Grandfather it finds is reported; this time the renames complete.
-  EXPECT_EQ(LogBody(), (Lines{"Rotation blocked: T:\\Backup\\Grandfather",
-                              "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Grandson\\a.txt"}));
-  EXPECT_EQ(Generations(), (Lines{"Grandson v5", "Son v4", "Father v2", "Grandfather -"}));
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Grandson\\a.txt"}));
+  EXPECT_EQ(Generations(), (Lines{"Grandson v5", "Son v3", "Father v2", "Grandfather -"}));
 }
 
 class ReportedFailures : public RunTest {};

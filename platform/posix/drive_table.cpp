@@ -1,7 +1,11 @@
 #include "platform/posix/drive_table.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <string_view>
+
+#include "platform/posix/mount_points.h"
 
 namespace tolvex::posix {
 
@@ -62,19 +66,44 @@ DriveTable DriveTable::Parse(const std::string& text) {
     const size_t equals = entry.find('=');
     if (equals == std::string::npos) continue;
     const std::string letter = Trimmed(entry.substr(0, equals));
-    const std::string folder = Trimmed(entry.substr(equals + 1));
+    std::string folder = Trimmed(entry.substr(equals + 1));
+    constexpr std::string_view kMounted = "mounted ";
+    const bool mounted = folder.compare(0, kMounted.size(), kMounted) == 0;
+    if (mounted) folder = Trimmed(folder.substr(kMounted.size()));
     // A relative folder would move with the current directory.
     if (letter.size() != 1 || LetterIndex(letter[0]) < 0 || folder.empty() || folder[0] != '/') {
       continue;
     }
     table.roots_[LetterIndex(letter[0])] = WithoutTrailingSlashes(folder);
+    table.must_be_mount_point_[LetterIndex(letter[0])] = mounted;
   }
   return table;
 }
 
 DriveTable DriveTable::FromEnvironment() {
   const char* text = std::getenv("TOLVEX_DRIVES");
-  return Parse(text ? text : "Z=/");
+  DriveTable table = Parse(text ? text : "Z=/");
+  table.MarkDrivesAwaitingMount(CurrentMountRules());
+  return table;
+}
+
+void DriveTable::MarkDrivesAwaitingMount(const MountRules& rules) {
+  for (size_t k = 0; k < roots_.size(); ++k) {
+    struct stat info {};
+    // A folder that is missing is no drive at all (3), not one waiting.
+    not_ready_[k] = !roots_[k].empty() && stat(roots_[k].c_str(), &info) == 0 &&
+                    S_ISDIR(info.st_mode) && AwaitsMount(roots_[k], must_be_mount_point_[k], rules);
+  }
+}
+
+bool DriveTable::MustBeMountPoint(char letter) const {
+  const int index = LetterIndex(letter);
+  return index >= 0 && must_be_mount_point_[index];
+}
+
+bool DriveTable::NotReady(char letter) const {
+  const int index = LetterIndex(letter);
+  return index >= 0 && not_ready_[index];
 }
 
 const std::string* DriveTable::Root(char letter) const {

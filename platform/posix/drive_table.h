@@ -22,21 +22,34 @@ struct DrivePath {
 // False for a path without a drive letter ("a\b", "\\server\share").
 bool SplitDrivePath(const std::string& path, DrivePath* out);
 
+struct MountRules;  // mount_points.h
+
 class DriveTable {
  public:
   // "C=/home/me;D=/mnt/usb": letters in either case; entries that are not
   // of the form letter '=' absolute-folder are ignored; a later entry for a
-  // letter replaces an earlier one.
+  // letter replaces an earlier one. "E=mounted /media/usb" demands that the
+  // folder be a mount point with a file system mounted on it.
   static DriveTable Parse(const std::string& text);
-  // From TOLVEX_DRIVES; when it is unset, only Z: exists and is "/".
+  // From TOLVEX_DRIVES; when it is unset, only Z: exists and is "/". Drives
+  // whose folder waits for a disk (mount_points.h) are marked not ready.
   static DriveTable FromEnvironment();
 
   // The native folder of `letter` (either case) without a trailing slash
   // ("/" for the file-system root), or nullptr when the letter is unmapped.
   const std::string* Root(char letter) const;
+  // True when the entry of `letter` demands a mount point.
+  bool MustBeMountPoint(char letter) const;
+  // True when the folder of `letter` is a mount point with nothing mounted
+  // on it (judged by MarkDrivesAwaitingMount): the drive is not ready.
+  bool NotReady(char letter) const;
+  // Judges each mapped drive whose folder exists by `rules`.
+  void MarkDrivesAwaitingMount(const MountRules& rules);
 
  private:
   std::array<std::string, 26> roots_;  // empty: unmapped
+  std::array<bool, 26> must_be_mount_point_{};
+  std::array<bool, 26> not_ready_{};
 };
 
 }  // namespace tolvex::posix

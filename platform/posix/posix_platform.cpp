@@ -87,6 +87,7 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
   }
   const std::string* root = drives_.Root(drive_path.letter);
   if (!root) return kErrPathNotFound;
+  if (drives_.NotReady(drive_path.letter)) return kErrNotReady;
   *out = NativeEntry();
   out->letter = drive_path.letter;
   out->trailing_separator = drive_path.trailing_separator;
@@ -167,7 +168,7 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_
 
 bool PosixPlatform::InsideDrive(int fd, char letter) {
   const std::string* root = drives_.Root(letter);
-  if (!root) return false;
+  if (!root || drives_.NotReady(letter)) return false;
   std::string& real_root = real_roots_[static_cast<size_t>(AsciiUpper(letter) - 'A')];
   if (real_root.empty()) {
     char* resolved = realpath(root->c_str(), nullptr);
@@ -230,7 +231,7 @@ int PosixPlatform::OpenHoldingFolder(const NativeEntry& entry, uint32_t* error) 
 
 bool PosixPlatform::NativeAsSpelled(const DrivePath& drive_path, std::string* native) const {
   const std::string* root = drives_.Root(drive_path.letter);
-  if (!root) return false;
+  if (!root || drives_.NotReady(drive_path.letter)) return false;
   size_t length = root->size();
   for (const std::string& name : drive_path.names) {
     if (!WindowsCanHoldName(name)) return false;

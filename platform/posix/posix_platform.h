@@ -40,6 +40,9 @@
 //     replaced by such a link after the scan saw it) answers 5 (no
 //     access): the drive holds nothing there for this run to touch. Links inside the drive are followed where they are named;
 //     a link to a file is still the file, wherever it points.
+//   - A drive whose folder is a mount point with nothing mounted on it (or
+//     lies in one; mount_points.h) is not ready: every call on it answers
+//     21, and its free space too, as a Windows drive without its disk.
 //   - ShowHelp has no help viewer to call and returns false.
 //
 // Files of the back end:
@@ -47,7 +50,7 @@
 //   posix_find.cpp      FindEntries
 //   posix_files.cpp     copy, delete, move, folders, OpenForWrite
 //   posix_system.cpp    free space, time, profile, pump, beep, shell, text
-//   drive_table, name_index, dos_wildcard, file_copy, local_stamp,
+//   drive_table, mount_points, name_index, dos_wildcard, file_copy, local_stamp,
 //   private_profile, posix_pump, win32_error: the pieces they use
 #pragma once
 

@@ -104,6 +104,7 @@ uint32_t PosixPlatform::DiskFreeSpace(const std::string& root, uint64_t* free_by
   if (!SplitDrivePath(root, &drive_path)) return kErrPathNotFound;
   const std::string* folder = drives_.Root(drive_path.letter);
   if (!folder) return kErrPathNotFound;
+  if (drives_.NotReady(drive_path.letter)) return kErrNotReady;
   struct statvfs info;
   if (statvfs(folder->c_str(), &info) != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   *free_bytes = static_cast<uint64_t>(info.f_bavail) * static_cast<uint64_t>(info.f_frsize);
