@@ -77,6 +77,10 @@ std::optional<Job> PrepareJob(const std::string& job_path) {
   for (const JobError& warning : job.warnings) {
     std::cerr << "tolvex: " << warning.FormatAsWarning() << "\n";
   }
+  // Its drive is known before the drive table goes to the platform layer.
+  std::string no_drive;
+  job.sync_state = job.drives.ToDriveForm(SyncStatePathOf(job.path), PathKind::kFile, &no_drive)
+                       .value_or(std::string());
 #if !defined(_WIN32)
   // The POSIX platform layer, the library's and the command's own, reads
   // its drive table from here.
@@ -197,6 +201,7 @@ void RecordRun(const Job& job, uint32_t run_start) {
 void HandOverJob(const Job& job, const EngineLibrary& engine, const RunOptions& options,
                  int32_t dry_run) {
   HandJobToEngine(job, engine);
+  engine.Text("SetSyncState")(job.sync_state.c_str());
   engine.Int("SetDryRun")(dry_run);
   const bool quiet = options.verbosity != Verbosity::kNormal;
   engine.Int("SetQuietViews")(quiet ? 1 : 0);

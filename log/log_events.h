@@ -21,6 +21,7 @@ enum LogEvent : int {
   kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // NotifyProc only: another run holds it
   kEventLogFailed = TOLVEX_NOTIFY_LOG_FAILED,        // NotifyProc only: the log is incomplete
   kEventNotLocked = 10014,                           // the destination could not be locked
+  kEventSyncStateFailed = TOLVEX_NOTIFY_SYNC_STATE_FAILED, // the sync state file was not written
   kEventFileCopied = 10100,                          // file entry, second label "to"
   kEventFileSkipped = 10101,                         // file entry, second label "and"
   kEventFileErased = 10102,                          // erase entry
@@ -34,6 +35,7 @@ enum LogEvent : int {
   kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER,  // folder entry: a folder not read
   kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED,   // folder entry: a folder link
   kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: a generation folder
+  kEventMoved = TOLVEX_REPORT_MOVED,                 // folder entry: one end of a move, copied
   kEventEraseError = 10114,                          // erase entry (a file) or folder entry
   kEventEnd = 10255,                                 // footer: date line, rule
 };
