@@ -83,36 +83,47 @@ TEST_F(TwoWayDeletions, WithTheSyncStateMovesAndRenamesArePropagatedAndOnlyDelet
   EXPECT_EQ(Get("job.job.sync"), state);
 }
 
+// A state file that was lost (or the first run of a job that recorded
+// only the time of its last run), and one cut short, which is no state.
 TEST_F(TwoWayDeletions, WithoutASyncStateBothEndsOfAMoveAreCopiedAndReported) {
-  SyncTwoTrees();
-  // As for a job whose state file was lost, or the first run of a job
-  // that recorded only its last run.
-  fs::remove(root_ / "job.job.sync");
-  fs::rename(root_ / "source/sed", root_ / "source/sed-docs");
-  fs::rename(root_ / "backup/README.gz", root_ / "backup/README-renamed.gz");
-  fs::remove(root_ / "source/gone.txt");
+  for (const bool cut_short : {false, true}) {
+    SCOPED_TRACE(cut_short ? "sync state cut short" : "sync state lost");
+    for (const char* old : {"source", "backup", "job.job.state", "job.job.sync"}) {
+      fs::remove_all(root_ / old);
+    }
+    SyncTwoTrees();
+    const std::string state = Get("job.job.sync");
+    ASSERT_GT(state.size(), 40u);
+    if (cut_short) {
+      std::ofstream(root_ / "job.job.sync", std::ios::binary) << state.substr(0, state.size() - 4);
+    } else {
+      fs::remove(root_ / "job.job.sync");
+    }
+    fs::rename(root_ / "source/sed", root_ / "source/sed-docs");
+    fs::rename(root_ / "backup/README.gz", root_ / "backup/README-renamed.gz");
+    fs::remove(root_ / "source/gone.txt");
 
-  const Result plan = Run("plan \"" + P("job.job") + "\"");
-  EXPECT_STATUS(plan, 0);
-  EXPECT_EQ(CountOf(plan.out, "moved: "), 6) << plan.out;  // three moves, two ends each
-  EXPECT_NE(plan.out.find("moved or renamed on one side"), std::string::npos) << plan.out;
-  EXPECT_EQ(CountOf(plan.out, "(older than the last run)"), 1) << plan.out;  // gone.txt
+    const Result plan = Run("plan \"" + P("job.job") + "\"");
+    EXPECT_STATUS(plan, 0);
+    EXPECT_EQ(CountOf(plan.out, "moved: "), 6) << plan.out;  // three moves, two ends each
+    EXPECT_NE(plan.out.find("moved or renamed on one side"), std::string::npos) << plan.out;
+    EXPECT_EQ(CountOf(plan.out, "(older than the last run)"), 1) << plan.out;  // gone.txt
 
-  fs::remove(root_ / "job.job.sync");
-  const Result run = RunJob();
-  EXPECT_STATUS(run, 0);
-  for (const char* tree : {"source", "backup"}) {
-    const std::string t = tree;
-    // Both names of each move on both sides: a duplicate, nothing lost.
-    EXPECT_EQ(Get(t + "/sed-docs/sed.html"), "the manual") << t << "\n" << Log();
-    EXPECT_EQ(Get(t + "/sed/sed.html"), "the manual") << t;
-    EXPECT_EQ(Get(t + "/sed/sed.info"), "the info pages") << t;
-    EXPECT_EQ(Get(t + "/README.gz"), "read me") << t;
-    EXPECT_EQ(Get(t + "/README-renamed.gz"), "read me") << t;
+    const Result run = RunJob();
+    EXPECT_STATUS(run, 0);
+    for (const char* tree : {"source", "backup"}) {
+      const std::string t = tree;
+      // Both names of each move on both sides: a duplicate, nothing lost.
+      EXPECT_EQ(Get(t + "/sed-docs/sed.html"), "the manual") << t << "\n" << Log();
+      EXPECT_EQ(Get(t + "/sed/sed.html"), "the manual") << t;
+      EXPECT_EQ(Get(t + "/sed/sed.info"), "the info pages") << t;
+      EXPECT_EQ(Get(t + "/README.gz"), "read me") << t;
+      EXPECT_EQ(Get(t + "/README-renamed.gz"), "read me") << t;
+    }
+    EXPECT_FALSE(Exists("backup/gone.txt")) << Log();
+    EXPECT_EQ(CountOf(Log(), "Moved: "), 6) << Log();
+    EXPECT_NE(run.out.find("moved or renamed on one side"), std::string::npos) << run.out;
   }
-  EXPECT_FALSE(Exists("backup/gone.txt")) << Log();
-  EXPECT_EQ(CountOf(Log(), "Moved: "), 6) << Log();
-  EXPECT_NE(run.out.find("moved or renamed on one side"), std::string::npos) << run.out;
 }
 
 // VaryMode 1 to 4: the first run into a folder the job has not completed a
