@@ -100,6 +100,8 @@ TEST_F(TwoWayDeletions, WithoutASyncStateBothEndsOfAMoveAreCopiedAndReported) {
       fs::remove(root_ / "job.job.sync");
     }
     fs::rename(root_ / "source/sed", root_ / "source/sed-docs");
+    // A file renamed in the folder that moved.
+    fs::rename(root_ / "source/sed-docs/sed.info", root_ / "source/sed-docs/info.txt");
     fs::rename(root_ / "backup/README.gz", root_ / "backup/README-renamed.gz");
     fs::remove(root_ / "source/gone.txt");
 
@@ -117,6 +119,7 @@ TEST_F(TwoWayDeletions, WithoutASyncStateBothEndsOfAMoveAreCopiedAndReported) {
       EXPECT_EQ(Get(t + "/sed-docs/sed.html"), "the manual") << t << "\n" << Log();
       EXPECT_EQ(Get(t + "/sed/sed.html"), "the manual") << t;
       EXPECT_EQ(Get(t + "/sed/sed.info"), "the info pages") << t;
+      EXPECT_EQ(Get(t + "/sed-docs/info.txt"), "the info pages") << t;
       EXPECT_EQ(Get(t + "/README.gz"), "read me") << t;
       EXPECT_EQ(Get(t + "/README-renamed.gz"), "read me") << t;
     }
