@@ -191,6 +191,28 @@ TEST_F(TwoWayDeletions, TheSyncStateIsKeptPerWorkingFolder) {
 }
 
 #if !defined(_WIN32)
+// A sync state that cannot be written is said so, in the log and by the
+// command, and the list of the run before stays whole.
+TEST_F(TwoWayDeletions, ASyncStateThatCannotBeWrittenIsReportedAndTheOldOneKept) {
+  SyncTwoTrees();
+  const std::string before = Get("job.job.sync");
+  fs::permissions(root_ / "job.job.sync",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  Put("source/new.txt", "new on the laptop", 1h);
+  const Result run = RunJob();
+  EXPECT_STATUS(run, 0);
+  EXPECT_EQ(Get("backup/new.txt"), "new on the laptop");
+  EXPECT_NE(Log().find("Warning: The sync state could not be written; the next run judges by the "
+                       "one before."),
+            std::string::npos)
+      << Log();
+  EXPECT_NE(run.out.find("Warning: the sync state could not be written"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(Get("job.job.sync"), before);
+  EXPECT_FALSE(Exists("job.job.sync.new"));
+}
+
 // JOB.state keeps the time of the last run in UTC: a run three hours west
 // of the last one (a timer with another TZ, travel) still takes a file made
 // after that run for new work, not for one deleted on the other side.
