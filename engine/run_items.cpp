@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "engine/sync_state_run.h"
+#include "model/sync_state.h"
+
 namespace tolvex {
 
 namespace {
@@ -53,11 +56,18 @@ RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reas
   return skip;
 }
 
+int32_t EraseReasonOf(const CANDIDATE& c) {
+  if (!(c.state & STATE_DELETED_ELSEWHERE)) return TOLVEX_REASON_NONE;
+  return syncRun.evidence == SyncEvidence::kList ? TOLVEX_REASON_DELETED_ELSEWHERE
+                                                 : TOLVEX_REASON_OLDER_THAN_LAST_RUN;
+}
+
 std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& texts) {
   std::vector<RunItem> files;
   const int side = SideOf(c.state);
   RunItem file(TOLVEX_ITEM_ERASE);
   file.item.state = c.state;
+  file.item.reason = EraseReasonOf(c);
   file.from = texts.path;
   SetFiles(file.item, c.size, c.stamp, 0, 0, side);
   files.push_back(file);
@@ -98,6 +108,7 @@ void RunItems::Fill(RunItem& item, std::string* from, std::string* to) const {
 }
 
 void RunItems::Outcome(RunItem item) const {
+  NoteSyncOutcome(item.item, item.from, item.to);
   if (!extension_.outcomeProc) return;
   std::string from;
   std::string to;

@@ -36,6 +36,10 @@ RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reas
 // The files an Erase candidate erases, in the order the run erases them:
 // its file, then its counterpart when there is one.
 std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& texts);
+// Why a two-way run erases an orphan: TOLVEX_REASON_DELETED_ELSEWHERE by
+// the sync state, TOLVEX_REASON_OLDER_THAN_LAST_RUN by its stamp; NONE for
+// other erasures.
+int32_t EraseReasonOf(const CANDIDATE& c);
 // Why a candidate whose action is not a copy or an erase is left alone.
 int32_t SkipReasonOf(const CANDIDATE& c);
 

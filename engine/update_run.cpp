@@ -9,6 +9,7 @@
 #include "engine/erase_guard.h"
 #include "engine/generation_folders.h"
 #include "engine/stop_watch.h"
+#include "engine/sync_state_run.h"
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
@@ -180,6 +181,10 @@ void UpdateRun::RunPhases() {
     if (Aborted) return LogAborted();
   }
   RemoveEmptyFolders();
+  if (!Aborted && !EndSyncState(Parameters, Extension)) {
+    log_.Write(kEventSyncStateFailed);
+    Notify(kEventSyncStateFailed, 0, 0);
+  }
 }
 
 bool UpdateRun::CheckJob() {
@@ -430,6 +435,7 @@ bool UpdateRun::TakeWorkingFolder() {
 }
 
 bool UpdateRun::ScanAndPlan() {
+  BeginSyncState(Parameters, Extension);
   {
     std::unique_ptr<SearchProgressView> dialog =
         CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));

@@ -195,6 +195,10 @@ int Answers::Notify(int code, int drive, int number) {
       out_ << "Warning: the log could not be written completely; it does not show the whole "
               "run.\n";
       return 0;
+    case TOLVEX_NOTIFY_SYNC_STATE_FAILED:
+      out_ << "Warning: the sync state could not be written; the next run judges files on one "
+              "side only by the state before this run.\n";
+      return 0;
     case TOLVEX_NOTIFY_NO_FILES:
       // Said after the run, with the count of equal files the plan gives.
       outcome_.no_files = true;

@@ -64,6 +64,7 @@ const std::vector<ExportName>& EngineExports() {
       {"SetPlanProc", K::kPlanProc},   {"SetOutcomeProc", K::kOutcomeProc},
       {"SetDryRun", K::kInt},          {"SetEraseLimit", K::kIntPair},
       {"SetQuietViews", K::kInt},      {"CancelUpdate", K::kClear},
+      {"SetSyncState", K::kText},
   };
   return exports;
 }

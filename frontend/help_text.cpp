@@ -93,12 +93,18 @@ const char kRules[] = R"(
 
 LAST UPDATE AND MIDNIGHT
   After a run that completed with exit status 0 the start of the run is
-  recorded in JOB.state beside the job, and the next run hands it to the
-  engine as LastUpdate. A run in which copies failed (4) is not recorded:
-  both ways with OrphanModeB = 2, a file on one side only counts as new
-  work when it is newer than LastUpdate minus two hours, and is copied;
-  older, it counts as deleted on the other side and is erased, which a file
-  whose copy failed must never be taken for. A LastUpdate key in the job
+  recorded in JOB.state beside the job (in UTC), and the next run hands it
+  to the engine as LastUpdate. A run in which copies failed (4) is not
+  recorded. Both ways with OrphanModeB = 2, the engine keeps JOB.sync beside
+  it: per destination folder, the files both sides held after the last run
+  that completed with nothing failed. A file on one side only that both
+  sides held then, unchanged since, was deleted on the other side and is
+  erased; any other is new and copied (a moved or renamed file is erased
+  under its old name and copied under its new one). Without JOB.sync for
+  the folder it counts as new when newer than LastUpdate minus two hours;
+  older, as deleted, except both ends of a move, which are both copied and
+  reported. A folder the job has not completed a run into (VaryMode 1-4)
+  is new: nothing in it counts as deleted. A LastUpdate key in the job
   wins over JOB.state (which is still updated). With Midnight = auto the
   command sets Midnight when the run starts before 01:00 and LastUpdate
   falls on the day before.

@@ -61,9 +61,18 @@ std::string Notes(const ItemRecord& item, const ItemStyle& style) {
   if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK) {
     if (NewerWins(item, style)) add("newer wins");
     if (item.state & TOLVEX_STATE_NEW_WORK) add("new since the last run");
+    if (item.state & TOLVEX_STATE_MOVED) add("one end of a move, kept");
     if (item.state & TOLVEX_STATE_SIZE_WARNING) add("size warning");
   }
   if (item.kind == TOLVEX_ITEM_SKIP || item.kind == TOLVEX_ITEM_UNCHANGED) add(ReasonName(item.reason));
+  // Both ways, why a file on one side only counts as deleted on the other.
+  if (item.kind == TOLVEX_ITEM_ERASE && item.reason == TOLVEX_REASON_DELETED_ELSEWHERE) {
+    add(std::string("deleted in the ") + (item.side == 0 ? "destination" : "source") +
+        " since the last run");
+  }
+  if (item.kind == TOLVEX_ITEM_ERASE && item.reason == TOLVEX_REASON_OLDER_THAN_LAST_RUN) {
+    add("older than the last run");
+  }
   if (item.outcome == TOLVEX_OUTCOME_FAILED && item.error == TOLVEX_ERROR_INTERRUPTED) {
     add("not copied: interrupted by you");
   } else if (item.outcome == TOLVEX_OUTCOME_FAILED) {
@@ -140,6 +149,8 @@ std::string ReasonName(int32_t reason) {
     case TOLVEX_REASON_OLDER: return "older";
     case TOLVEX_REASON_LACKS_SPACE: return "lacks space";
     case TOLVEX_REASON_ERASE_LIMIT: return "over the erase limit";
+    case TOLVEX_REASON_DELETED_ELSEWHERE: return "deleted on the other side since the last run";
+    case TOLVEX_REASON_OLDER_THAN_LAST_RUN: return "older than the last run";
     default: return "";
   }
 }
@@ -154,6 +165,7 @@ std::string FindingName(int32_t report) {
     case TOLVEX_REPORT_UNREADABLE_FOLDER: return "unreadable folder";
     case TOLVEX_REPORT_LINK_NOT_FOLLOWED: return "link not followed";
     case TOLVEX_REPORT_ROTATION_BLOCKED: return "rotation blocked";
+    case TOLVEX_REPORT_MOVED: return "moved";
     default: return "report " + std::to_string(report);
   }
 }

@@ -87,6 +87,9 @@ struct Job {
   // What the job says that has no effect or will stop the run at once, in
   // file order; the job still runs as written.
   JobErrors warnings;
+  // The sync state file of two-way runs, beside the job (drive form; empty
+  // when it has no drive).
+  std::string sync_state;
 
   Setting& Get(const std::string& key);
   const Setting& Get(const std::string& key) const;

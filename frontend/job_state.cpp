@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "frontend/job_file.h"
 #include "frontend/value_forms.h"
@@ -16,11 +17,32 @@ namespace {
 
 constexpr const char kStateSection[] = "State";
 constexpr const char kStateKey[] = "LastUpdate";
+constexpr std::string_view kUtcSuffix = " UTC";
 
 std::chrono::year_month_day DateOf(int year, int month, int day) {
   return std::chrono::year_month_day{std::chrono::year{year},
                                      std::chrono::month{static_cast<unsigned>(month)},
                                      std::chrono::day{static_cast<unsigned>(day)}};
+}
+
+// The stamp `minutes` later (earlier when negative), on the calendar.
+uint32_t ShiftStamp(uint32_t stamp, int32_t minutes) {
+  if (!IsValidStamp(stamp) || minutes == 0) return stamp;
+  const LocalTime t = UnpackStamp(stamp);
+  using namespace std::chrono;
+  const sys_seconds moment = sys_days{DateOf(t.year, t.month, t.day)} + hours{t.hour} +
+                             std::chrono::minutes{t.minute + minutes} + seconds{t.second};
+  const sys_days day = floor<days>(moment);
+  const year_month_day date{day};
+  const hh_mm_ss<seconds> clock{moment - day};
+  LocalTime shifted;
+  shifted.year = static_cast<int>(date.year());
+  shifted.month = static_cast<int>(static_cast<unsigned>(date.month()));
+  shifted.day = static_cast<int>(static_cast<unsigned>(date.day()));
+  shifted.hour = static_cast<int>(clock.hours().count());
+  shifted.minute = static_cast<int>(clock.minutes().count());
+  shifted.second = static_cast<int>(clock.seconds().count());
+  return PackStamp(shifted);
 }
 
 void ResolveLastUpdate(Job* job) {
@@ -69,6 +91,12 @@ void ResolveWarnings(Job* job) {
 
 std::string StatePathOf(const std::string& job_path) { return job_path + ".state"; }
 
+std::string SyncStatePathOf(const std::string& job_path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(job_path + ".sync", error);
+  return error ? job_path + ".sync" : absolute.lexically_normal().string();
+}
+
 std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::string* warning) {
   std::string text;
   if (!ReadWholeFile(state_path, &text)) return std::nullopt;
@@ -80,7 +108,16 @@ std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::
       if (section.name != kStateSection) continue;
       for (const IniLine& line : section.lines) {
         if (line.key != kStateKey) continue;
-        if (const auto stamp = ParseDate(line.value)) return stamp;
+        // Recorded in UTC since the time zone of a run may change (a
+        // timer with another TZ, travel); older files hold local time.
+        std::string value = line.value;
+        const bool utc = value.size() > kUtcSuffix.size() &&
+                         value.compare(value.size() - kUtcSuffix.size(), kUtcSuffix.size(),
+                                       kUtcSuffix) == 0;
+        if (utc) value.resize(value.size() - kUtcSuffix.size());
+        if (const auto stamp = ParseDate(value)) {
+          return utc ? ShiftStamp(*stamp, Sys().LocalOffsetMinutes()) : *stamp;
+        }
       }
     }
   }
@@ -94,7 +131,8 @@ bool WriteState(const std::string& state_path, uint32_t run_start, std::string* 
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << "; Written by tolvex after each run of the job beside it that completed with nothing failed.\n"
         << "[" << kStateSection << "]\n"
-        << kStateKey << " = " << FormatStamp(run_start) << "\n";
+        << kStateKey << " = "
+        << FormatStamp(ShiftStamp(run_start, -Sys().LocalOffsetMinutes())) << kUtcSuffix << "\n";
     out.close();
     if (!out) {
       *error = "cannot write " + temporary;

@@ -19,11 +19,18 @@
 namespace tolvex::frontend {
 
 std::string StatePathOf(const std::string& job_path);
+// The sync state file beside JOB.state ("JOB.sync", absolute): the engine
+// keeps there, per working folder, what both sides held after the last
+// two-way run that completed with nothing failed.
+std::string SyncStatePathOf(const std::string& job_path);
 
 // The LastUpdate recorded in a state file: nothing when there is no file;
 // nothing and a warning when it cannot be understood.
 std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::string* warning);
-// Records `run_start` (a packed stamp) as the job's LastUpdate. The file is
+// Records `run_start` (a packed stamp, local time) as the job's LastUpdate,
+// in UTC ("2026-12-10 14:00:00 UTC"), so that a run in another time zone
+// compares it with its own clock; ReadStateLastUpdate turns it back into
+// the local time of its run (a value without " UTC" is local time). The file is
 // written under a temporary name and renamed, so it is never left half
 // written.
 bool WriteState(const std::string& state_path, uint32_t run_start, std::string* error);

@@ -66,6 +66,22 @@ int TOLVEX_CALLBACK OnMakeDir(const char* folder) {
   return 0;
 }
 
+// The sync state file beside the job in drive form, its drive known before
+// the drive table goes to the platform layer. A job that names no drive
+// keeps the POSIX layer's default table, whose only drive Z: is "/".
+std::string SyncStateDrivePath(Job* job) {
+  const std::string native = SyncStatePathOf(job->path);
+#if !defined(_WIN32)
+  if (job->drives.drives().empty()) {
+    std::string drive_form = "Z:" + native;
+    for (char& c : drive_form) c = c == '/' ? '\\' : c;
+    return drive_form;
+  }
+#endif
+  std::string no_drive;
+  return job->drives.ToDriveForm(native, PathKind::kFile, &no_drive).value_or(std::string());
+}
+
 // Loads the job and settles the values of this run; prints the error.
 std::optional<Job> PrepareJob(const std::string& job_path) {
   auto loaded = LoadJob(job_path);
@@ -77,6 +93,7 @@ std::optional<Job> PrepareJob(const std::string& job_path) {
   for (const JobError& warning : job.warnings) {
     std::cerr << "tolvex: " << warning.FormatAsWarning() << "\n";
   }
+  job.sync_state = SyncStateDrivePath(&job);
 #if !defined(_WIN32)
   // The POSIX platform layer, the library's and the command's own, reads
   // its drive table from here.
@@ -197,6 +214,7 @@ void RecordRun(const Job& job, uint32_t run_start) {
 void HandOverJob(const Job& job, const EngineLibrary& engine, const RunOptions& options,
                  int32_t dry_run) {
   HandJobToEngine(job, engine);
+  engine.Text("SetSyncState")(job.sync_state.c_str());
   engine.Int("SetDryRun")(dry_run);
   const bool quiet = options.verbosity != Verbosity::kNormal;
   engine.Int("SetQuietViews")(quiet ? 1 : 0);

@@ -217,6 +217,12 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
       out << "    " << drives.ToNative(item->from) << " -> " << drives.ToNative(item->to) << "\n";
     }
   }
+  const auto moves = summary.found.find(TOLVEX_REPORT_MOVED);
+  if (moves != summary.found.end()) {
+    out << "  moved or renamed on one side since the last run, so both names "
+        << (plan ? "are" : "were") << " copied, not erased (remove the name you do not want):\n";
+    for (const std::string& path : moves->second) out << "    " << drives.ToNative(path) << "\n";
+  }
   const auto links = summary.found.find(TOLVEX_REPORT_LINK_NOT_FOLLOWED);
   if (links != summary.found.end()) {
     out << "  links to folders, not followed:\n";

@@ -94,8 +94,14 @@ enum TolvexState {
                                             and without confirmation neither */
   TOLVEX_STATE_NAME_CLASH = 0x0800,      /* flat paths: another file of this name is newer (or
                                             first on a tie); skipped */
-  TOLVEX_STATE_NEW_WORK = 0x1000         /* both ways, on one side only, made since the last
+  TOLVEX_STATE_NEW_WORK = 0x1000,        /* both ways, on one side only, made since the last
                                             update: copied across, never erased */
+  TOLVEX_STATE_DELETED_ELSEWHERE = 0x2000, /* both ways, on one side only and taken for deleted on
+                                            the other side (by the sync state, or older than
+                                            the last update): erased */
+  TOLVEX_STATE_MOVED = 0x4000            /* both ways, one end of a move or rename (an orphan on
+                                            each side, same size and stamp): copied across, so
+                                            that neither end is lost */
 };
 
 /* The event codes NotifyProc receives (the log uses the same numbers). */
@@ -117,6 +123,9 @@ enum TolvexNotifyCode {
                                           destination's); CallUpdate returns 1 */
   TOLVEX_NOTIFY_LOG_FAILED = 10013,    /* at the end of a run whose log could not be opened or
                                           written completely; the answer is not used */
+  TOLVEX_NOTIFY_SYNC_STATE_FAILED = 10015, /* after a completed two-way run: the sync state file
+                                          (SetSyncState) could not be written; it keeps the
+                                          list of the run before; the answer is not used */
   TOLVEX_NOTIFY_DESTINATION_MISSING = 10016, /* the working destination folder does not exist
                                           and CreateDestDirs is off: the run could copy
                                           nothing into it; ends the run before the scan
@@ -151,10 +160,15 @@ enum TolvexReportCode {
                                            then read as missing): what it holds is left alone
                                            on both sides */
   TOLVEX_REPORT_LINK_NOT_FOLLOWED = 10112, /* a link to a folder (or a junction): not entered */
-  TOLVEX_REPORT_ROTATION_BLOCKED = 10113   /* generations: a rename of the rotation failed for
+  TOLVEX_REPORT_ROTATION_BLOCKED = 10113,  /* generations: a rename of the rotation failed for
                                            another reason than a missing folder or a taken name,
                                            or a "Grandfather" folder is left over (it blocks
                                            every later rotation until it is moved away) */
+  TOLVEX_REPORT_MOVED = 10115           /* both ways, without a sync state for the working
+                                           folder: one end of a file moved or renamed on one
+                                           side (an orphan on each side, same size and stamp);
+                                           both ends are copied across, so the move shows as
+                                           a duplicate (reported once per end) */
 };
 
 /* The answers the callbacks give. */
@@ -307,7 +321,13 @@ enum TolvexReason {
   TOLVEX_REASON_EQUAL = 7,          /* same stamp and size on both sides */
   TOLVEX_REASON_OLDER = 8,          /* one way: the other side's copy is newer */
   TOLVEX_REASON_LACKS_SPACE = 9,
-  TOLVEX_REASON_ERASE_LIMIT = 10
+  TOLVEX_REASON_ERASE_LIMIT = 10,
+  /* ERASE items of orphans in two-way runs: why the file counts as deleted
+   * on the other side (the side of `from` is the side that still has it). */
+  TOLVEX_REASON_DELETED_ELSEWHERE = 11, /* the sync state: both sides held it after the last
+                                           completed run, unchanged here since */
+  TOLVEX_REASON_OLDER_THAN_LAST_RUN = 12 /* no sync state for the working folder: stamped
+                                            before the last update (less its margin) */
 };
 
 enum TolvexOutcome {
@@ -386,6 +406,24 @@ TOLVEX_EXPORT void TOLVEX_CALL SetQuietViews(int32_t quiet);
  * was; TOLVEX_ERROR_COPY_STOPPED). A run that starts after calls has them
  * counted already; CallUpdate clears them when it returns. */
 TOLVEX_EXPORT void TOLVEX_CALL CancelUpdate(void);
+/* 52: the sync state file of two-way runs (a path in drive form; null or
+ * empty: none, the default). It holds, for each working destination folder,
+ * the files (paths, sizes, stamps) both sides held after the last run into
+ * that folder that completed with nothing failed. A two-way run with
+ * OrphanModeB 2 reads it: an orphan that both sides held then, and that is
+ * unchanged since, was deleted on the other side and is erased; any other
+ * orphan is new and copied, whatever its stamp. A run into a working folder
+ * the file holds no list of (a folder the job has not completed a run into)
+ * copies every orphan. Without the file (a first run, a file that cannot be
+ * read, or one written for other source folders), orphans older than
+ * LastUpdate less two hours are erased, except both ends of a move, which
+ * are copied and reported (TOLVEX_REPORT_MOVED); with a working folder that
+ * changes (VaryMode 1 to 4) no orphan is erased. Each two-way run that
+ * completes with nothing failed (no dry run) writes the file anew (a
+ * temporary file "<path>.new" copied over it in one step), keeping the lists
+ * of the other working folders; with VaryMode 4 the list is never used, since
+ * the rotation gives the working folder another generation's content. */
+TOLVEX_EXPORT void TOLVEX_CALL SetSyncState(const char* path);
 
 #undef TOLVEX_TEXT_SETTER
 #undef TOLVEX_INT_SETTER

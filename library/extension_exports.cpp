@@ -1,5 +1,6 @@
 // The extension's exports (ordinals 46 on): the plan and outcome channels,
-// the dry run, the erase limit, quiet views and the stop request. Each only
+// the dry run, the erase limit, quiet views, the stop request and the sync
+// state file. Each only
 // stores its value; a run reads them when it starts.
 #include "include/tolvex32.h"
 #include "library/run_views.h"
@@ -23,6 +24,10 @@ extern "C" void TOLVEX_CALL SetEraseLimit(int32_t count, int32_t percent) {
 }
 
 extern "C" void TOLVEX_CALL SetQuietViews(int32_t quiet) { tolvex::SetQuietViews(quiet != 0); }
+
+extern "C" void TOLVEX_CALL SetSyncState(const char* path) {
+  Extension.syncStatePath = path ? path : "";
+}
 
 // Called from a signal handler or a console control handler: only the
 // lock-free counter is touched.

@@ -21,6 +21,7 @@ enum LogEvent : int {
   kEventDestinationBusy = TOLVEX_NOTIFY_DESTINATION_BUSY, // NotifyProc only: another run holds it
   kEventLogFailed = TOLVEX_NOTIFY_LOG_FAILED,        // NotifyProc only: the log is incomplete
   kEventNotLocked = 10014,                           // the destination could not be locked
+  kEventSyncStateFailed = TOLVEX_NOTIFY_SYNC_STATE_FAILED, // the sync state file was not written
   kEventDestinationMissing = TOLVEX_NOTIFY_DESTINATION_MISSING, // folder entry: the working folder
   kEventRotationFailed = TOLVEX_NOTIFY_ROTATION_FAILED,         // the rotation went otherwise
   kEventFlatBothWays = TOLVEX_NOTIFY_FLAT_BOTH_WAYS, // flat paths both ways are refused
@@ -38,6 +39,7 @@ enum LogEvent : int {
   kEventUnreadableFolder = TOLVEX_REPORT_UNREADABLE_FOLDER,  // folder entry: a folder not read
   kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED,   // folder entry: a folder link
   kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: a generation folder
+  kEventMoved = TOLVEX_REPORT_MOVED,                 // folder entry: one end of a move, copied
   kEventEraseError = 10114,                          // erase entry (a file) or folder entry
   kEventEnd = 10255,                                 // footer: date line, rule
 };

@@ -66,6 +66,8 @@ const char* FixedLine(int code) {
       return "Error: The plan erases more files than the erase limit allows; nothing was done.";
     case kEventNotLocked:
       return "Warning: The destination could not be locked against another run.";
+    case kEventSyncStateFailed:
+      return "Warning: The sync state could not be written; the next run judges by the one before.";
     case kEventRotationFailed:
       return "Error: The generation folders could not be rotated; nothing was done.";
     case kEventFlatBothWays:
@@ -191,6 +193,7 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventUnreadableFolder: return WriteFolderEntry("Unreadable folder", entry.path);
     case kEventLinkNotFollowed: return WriteFolderEntry("Link not followed", entry.path);
     case kEventRotationBlocked: return WriteFolderEntry("Rotation blocked", entry.path);
+    case kEventMoved: return WriteFolderEntry("Moved", entry.path);
     case kEventEraseError:
       // A file has its size and stamp; a folder (its backslash) has none.
       if (entry.sizeText.empty()) return WriteFolderEntry("Error at erasing", entry.path);

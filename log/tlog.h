@@ -24,6 +24,7 @@
 //   10010 kEventRunFailed         its one fixed line
 //   10011 kEventEraseLimit        its one fixed line
 //   10014 kEventNotLocked         its one fixed line
+//   10015 kEventSyncStateFailed   its one fixed line
 //   10016 kEventDestinationMissing "Error: Destination folder missing (not created:
 //                                 CreateDestDirs is off): T:\Backup\" from entry.path
 //   10017 kEventRotationFailed    its one fixed line
@@ -45,6 +46,7 @@
 //   10112 kEventLinkNotFollowed   timed; folder entry (the link, with a backslash)
 //   10113 kEventRotationBlocked   timed; folder entry (the generation folder)
 //   10114 kEventEraseError        timed; erase entry for a file, folder entry
+//   10115 kEventMoved             timed; folder entry (one end of a move)
 //                                 for a folder (an entry without a size text)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing

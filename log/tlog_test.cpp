@@ -269,6 +269,10 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
       {kEventFlatBothWays, {}, "Error: A flat destination cannot be updated both ways."},
       {kEventCaseApart, {},
        "Error: Source directories that differ only in letter case meet in the destination."},
+      {kEventSyncStateFailed, {},
+       "Warning: The sync state could not be written; the next run judges by the one before."},
+      {kEventMoved, LogEntry::Folder("S:\\Data\\sed-docs\\sed.html"),
+       "                Moved: S:\\Data\\sed-docs\\sed.html"},
       {kEventUnreadableFolder, LogEntry::Folder("S:\\Data\\Locked\\"),
        "    Unreadable folder: S:\\Data\\Locked\\"},
       {kEventRotationBlocked, LogEntry::Folder("T:\\Backup\\Grandfather\\"),
@@ -286,7 +290,7 @@ TEST_F(TLogTest, FixedEventsWriteTheirLine) {
 
 TEST_F(TLogTest, UnknownCodesWriteNothing) {
   // 10012 and 10013 reach NotifyProc only; 10106-10113 are reports.
-  for (int code : {0, -1, 10000, 10012, 10013, 10015, 10103, 10115, 10254, 10256}) {
+  for (int code : {0, -1, 10000, 10012, 10013, 10099, 10103, 10199, 10254, 10256}) {
     Settings s;
     s.dateTime = 2;
     s.details = 2;

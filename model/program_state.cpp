@@ -1,5 +1,7 @@
 #include "model/program_state.h"
 
+#include "model/sync_state.h"
+
 namespace tolvex {
 
 std::vector<CANDIDATE> candidates;
@@ -20,6 +22,7 @@ void ClearProgramLists() {
   findings.clear();
   scanTally = ScanTally();
   unchangedPairs.clear();
+  syncRun.Clear();
 }
 
 }  // namespace tolvex

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "include/tolvex32.h"
 
@@ -19,6 +20,8 @@ struct TExtension {
   // of the files present there. A count below 0: no guard.
   int32_t eraseLimitCount = -1;
   int32_t eraseLimitPercent = 0;
+  // The sync state file of two-way runs (drive form); empty: none.
+  std::string syncStatePath;
 
   bool DryRun() const { return dryRun == TOLVEX_DRY_RUN_PLAN || dryRun == TOLVEX_DRY_RUN_LIST_ALL; }
   bool ListsUnchangedPairs() const { return dryRun == TOLVEX_DRY_RUN_LIST_ALL; }

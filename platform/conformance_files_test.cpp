@@ -146,6 +146,22 @@ std::vector<OperationCase> OperationCases() {
          return code;
        },
        kErrPathNotFound, ExpectUntouched},
+      {"OpenMissingForRead", nullptr,
+       [] {
+         std::FILE* file = nullptr;
+         const uint32_t code = Sys().OpenForRead("S:\\d\\none.txt", &file);
+         if (file) std::fclose(file);
+         return code;
+       },
+       kErrFileNotFound, ExpectUntouched},
+      {"OpenFolderForRead", nullptr,
+       [] {
+         std::FILE* file = nullptr;
+         const uint32_t code = Sys().OpenForRead("S:\\d\\sub", &file);
+         if (file) std::fclose(file);
+         return code;
+       },
+       kErrAccessDenied, ExpectUntouched},
       {"AttributesOfMissingFile", nullptr,
        [] {
          uint32_t attributes = 0;
@@ -331,6 +347,17 @@ TEST_F(ConformanceFiles, OpenForWriteCreatesAppendsAndEmpties) {
   EXPECT_EQ(drives_.ReadFile("S:\\d\\log.txt"), "one\r\ntwo\r\n");
   write("S:\\d\\LOG.TXT", false, "three\r\n");
   EXPECT_EQ(drives_.ReadFile("S:\\d\\log.txt"), "three\r\n");
+}
+
+TEST_F(ConformanceFiles, OpenForReadReadsTheWholeFileInAnyLetterCase) {
+  drives_.WriteFile("S:\\d\\state.txt", std::string("one\ttwo\n\0three", 14));
+  std::FILE* file = nullptr;
+  ASSERT_EQ(Sys().OpenForRead("S:\\D\\STATE.TXT", &file), kErrOk);
+  ASSERT_NE(file, nullptr);
+  char buffer[64];
+  const size_t got = std::fread(buffer, 1, sizeof buffer, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(buffer, got), std::string("one\ttwo\n\0three", 14));
 }
 
 // ---------------------------------------------------------------------------

@@ -2,7 +2,9 @@
 // private profile, free space and the local time.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -153,6 +155,21 @@ TEST(ConformanceSystem, LocalTimeIsACalendarTimeWithItsWeekday) {
   EXPECT_LE(now.minute, 59);
   EXPECT_LE(now.second, 59);
   EXPECT_EQ(now.weekday, WeekdayOf(now.year, now.month, now.day));
+}
+
+// The local time is UTC plus the offset (the one every stamp carries), so
+// that a time kept in UTC is turned back into this run's local time.
+TEST(ConformanceSystem, TheLocalOffsetTurnsUtcIntoTheLocalTime) {
+  using namespace std::chrono;
+  const auto utc = floor<seconds>(system_clock::now());
+  const LocalTime now = Sys().Now();
+  const int32_t offset = Sys().LocalOffsetMinutes();
+  EXPECT_LE(std::abs(offset), 14 * 60);
+  const year_month_day date{year{now.year}, month{static_cast<unsigned>(now.month)},
+                            day{static_cast<unsigned>(now.day)}};
+  const auto local = sys_days{date} + hours{now.hour} + minutes{now.minute} + seconds{now.second};
+  const auto apart = local - minutes{offset} - utc;
+  EXPECT_LE(std::abs(apart.count()), 5) << "offset " << offset;
 }
 
 }  // namespace

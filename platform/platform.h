@@ -212,6 +212,14 @@ class Platform {
   // the log writer, which writes its own CR LF line ends. *file is null after
   // any failure: 3 folder missing, 5 a folder or read-only file.
   virtual uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) = 0;
+  // Opens an existing file for reading in binary mode; the caller closes it
+  // with fclose. *file is null after any failure: 2 or 3 missing, 5 a folder
+  // or no access. A platform that cannot read files answers 50.
+  virtual uint32_t OpenForRead(const std::string& path, std::FILE** file) {
+    *file = nullptr;
+    (void)path;
+    return 50;  // ERROR_NOT_SUPPORTED
+  }
 
   // --- The reserved name space ---
 
@@ -237,6 +245,9 @@ class Platform {
   virtual uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) = 0;
   // GetLocalTime.
   virtual LocalTime Now() = 0;
+  // Minutes local time is ahead of UTC now (negative west of Greenwich):
+  // the offset FileTimeToLocalFileTime applies, which every stamp carries.
+  virtual int32_t LocalOffsetMinutes() { return 0; }
 
   // GetPrivateProfileIntA: missing key -> `fallback`; the number is read
   // like the real call ("-1" -> 0xFFFFFFFF, "42A9" -> 42, "B4" -> 0).
@@ -318,6 +329,9 @@ class PlatformWrapper : public Platform {
   uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override {
     return target_->OpenForWrite(path, append, file);
   }
+  uint32_t OpenForRead(const std::string& path, std::FILE** file) override {
+    return target_->OpenForRead(path, file);
+  }
   uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override {
     return target_->RemoveDeadTemporaries(folder, removed);
   }
@@ -328,6 +342,7 @@ class PlatformWrapper : public Platform {
     return target_->DiskFreeSpace(root, free_bytes);
   }
   LocalTime Now() override { return target_->Now(); }
+  int32_t LocalOffsetMinutes() override { return target_->LocalOffsetMinutes(); }
   uint32_t ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                       uint32_t fallback) override {
     return target_->ProfileInt(file, section, key, fallback);

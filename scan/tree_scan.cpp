@@ -10,6 +10,7 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "model/run_extension.h"
+#include "model/sync_state.h"
 #include "platform/platform.h"
 #include "scan/conflicts.h"
 #include "scan/decide.h"
@@ -17,6 +18,7 @@
 #include "scan/names_alike.h"
 #include "scan/name_clashes.h"
 #include "scan/selections.h"
+#include "scan/two_way_orphans.h"
 
 namespace tolvex {
 
@@ -329,6 +331,12 @@ class FolderFileScan {
     input.counter_size = counterpart.size;
     input.fraction = entry.fraction;
     input.counter_fraction = counterpart.fraction;
+    // The sync state lists every pair, once, as the source side meets it.
+    if (syncRun.gathering && counterpart.present && folder_.mark() == 0) {
+      GatherSyncPair(folder_.text() + std::string(entry.name),
+                     counterpart_folder_ + std::string(entry.name), entry.size, entry.stamp,
+                     counterpart.size, counterpart.stamp);
+    }
     uint16_t state = 0;
     if (!DecideCandidate(Parameters, input, &state)) {
       if (counterpart.present) TallyUnchanged(entry, counterpart);
@@ -443,6 +451,7 @@ void ScanTrees(SearchProgressView* progress) {
   ScanFiles(progress, &listings, &sink, flat ? &flat_files : nullptr);
   if (Aborted) return;
   if (flat) ResolveNameClashes(flat_files);
+  JudgeTwoWayOrphans(Parameters, &sink);
   SettleConflicts(Parameters);
 }
 

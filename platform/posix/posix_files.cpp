@@ -295,6 +295,26 @@ uint32_t PosixPlatform::OpenForWrite(const std::string& path, bool append, std::
   return error == 0 ? kErrOk : Win32FromErrno(error);
 }
 
+uint32_t PosixPlatform::OpenForRead(const std::string& path, std::FILE** file) {
+  *file = nullptr;
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(path, true, &entry)) return error;
+  uint32_t refused = kErrOk;
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
+  if (folder.get() < 0) return refused;
+  // A link is not read through: the file must be the one named.
+  const int fd = openat(folder.get(), entry.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    return kErrAccessDenied;
+  }
+  *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  const int error = *file ? 0 : errno;
+  if (fd >= 0 && !*file) close(fd);
+  return error == 0 ? kErrOk : Win32FromErrno(error);
+}
+
 std::vector<std::string> PosixPlatform::RemoveDeadIn(const std::string& folder) {
   // Only reached with a folder inside its drive.
   const FileDescriptor fd(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));

@@ -117,11 +117,13 @@ class PosixPlatform final : public Platform {
   uint32_t GetLastWriteStamp(const std::string& path, uint32_t* stamp) override;
   uint32_t SetLastWriteStamp(const std::string& path, uint32_t stamp) override;
   uint32_t OpenForWrite(const std::string& path, bool append, std::FILE** file) override;
+  uint32_t OpenForRead(const std::string& path, std::FILE** file) override;
   uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override;
   uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override;
 
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;
+  int32_t LocalOffsetMinutes() override;
   uint32_t ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                       uint32_t fallback) override;
   std::string ProfileString(const std::string& file, const std::string& section,

@@ -126,6 +126,13 @@ LocalTime PosixPlatform::Now() {
   return t;
 }
 
+int32_t PosixPlatform::LocalOffsetMinutes() {
+  const time_t now = time(nullptr);
+  struct tm parts = {};
+  localtime_r(&now, &parts);
+  return static_cast<int32_t>(parts.tm_gmtoff / 60);
+}
+
 // A profile named without a folder lives in the configuration folder (as
 // Windows keeps such files in its own folder); one with a drive path is
 // resolved like any other file.

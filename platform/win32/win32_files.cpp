@@ -152,6 +152,17 @@ uint32_t Win32Platform::SetLastWriteStamp(const std::string& path, uint32_t stam
   return ::SetFileTime(file.get(), nullptr, nullptr, &written) ? kErrOk : LastError();
 }
 
+uint32_t Win32Platform::OpenForRead(const std::string& path, std::FILE** file) {
+  *file = nullptr;
+  if (!IsPassablePath(path)) return kErrInvalidName;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError(kErrFileNotFound);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kErrAccessDenied;
+  ::SetLastError(ERROR_SUCCESS);
+  *file = std::fopen(path.c_str(), "rb");
+  return *file ? kErrOk : LastError();
+}
+
 uint32_t Win32Platform::OpenForWrite(const std::string& path, bool append, std::FILE** file) {
   *file = nullptr;
   if (!IsPassablePath(path)) return kErrInvalidName;

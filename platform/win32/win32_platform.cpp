@@ -27,6 +27,18 @@ uint32_t Win32Platform::DiskFreeSpace(const std::string& root, uint64_t* free_by
   return kErrOk;
 }
 
+int32_t Win32Platform::LocalOffsetMinutes() {
+  FILETIME utc;
+  FILETIME local;
+  ::GetSystemTimeAsFileTime(&utc);
+  if (!::FileTimeToLocalFileTime(&utc, &local)) return 0;
+  const auto ticks = [](const FILETIME& t) {
+    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  // 100-ns ticks; the offset is whole minutes.
+  return static_cast<int32_t>((ticks(local) - ticks(utc)) / 600000000);
+}
+
 LocalTime Win32Platform::Now() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);

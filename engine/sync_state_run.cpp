@@ -1,0 +1,146 @@
+#include "engine/sync_state_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "model/sync_state.h"
+#include "platform/platform.h"
+
+namespace tolvex {
+
+namespace {
+
+// What the passes did, in order, for the list written after the run.
+struct SyncChange {
+  bool copy = false;  // else an erasure
+  int side = 0;       // the side of `from` (a copy reads it, an erasure removes it)
+  std::string from;
+  std::string to;
+  uint64_t size = 0;
+  uint32_t stamp = 0;
+};
+
+struct SyncChanges {
+  std::vector<SyncChange> done;
+  size_t failures = 0;
+};
+
+SyncChanges changes;
+
+// The whole file; false when it is missing, cannot be read, or is no whole
+// sync state file.
+bool ReadStateFile(const std::string& path, SyncStateFile* file) {
+  std::FILE* stream = nullptr;
+  if (Sys().OpenForRead(path, &stream) != kErrOk || stream == nullptr) return false;
+  std::string text;
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, got);
+  const bool read = std::ferror(stream) == 0;
+  std::fclose(stream);
+  return read && ParseSyncState(text, file);
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& text) {
+  std::FILE* stream = nullptr;
+  if (Sys().OpenForWrite(path, false, &stream) != kErrOk || stream == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fclose(stream) == 0 && written;
+}
+
+// The pairs the scan met, as the passes left them.
+std::vector<SyncRecord> HeldAfterRun() {
+  std::unordered_map<std::string, SyncRecord> held;  // by SyncKey
+  std::unordered_map<std::string, std::string> key_of[2];  // a side's folded path -> SyncKey
+  const auto hold = [&](SyncRecord record) {
+    const std::string key = SyncKey(record.path[0], record.path[1]);
+    for (int side = 0; side < 2; ++side) key_of[side][SyncKey(record.path[side], "")] = key;
+    held[key] = std::move(record);
+  };
+  for (SyncRecord& pair : syncRun.pairs) hold(std::move(pair));
+  for (const SyncChange& change : changes.done) {
+    if (change.copy) {
+      // Both sides now hold the file that was read.
+      SyncRecord record;
+      record.path[change.side] = change.from;
+      record.path[1 - change.side] = change.to;
+      for (int side = 0; side < 2; ++side) {
+        record.size[side] = change.size;
+        record.stamp[side] = change.stamp;
+      }
+      hold(std::move(record));
+      continue;
+    }
+    const auto erased = key_of[change.side].find(SyncKey(change.from, ""));
+    if (erased != key_of[change.side].end()) held.erase(erased->second);
+  }
+  std::vector<SyncRecord> records;
+  records.reserve(held.size());
+  for (auto& [key, record] : held) records.push_back(std::move(record));
+  // In path order: a run that changed nothing writes the same file again.
+  std::sort(records.begin(), records.end(), [](const SyncRecord& a, const SyncRecord& b) {
+    return SyncKey(a.path[0], a.path[1]) < SyncKey(b.path[0], b.path[1]);
+  });
+  return records;
+}
+
+}  // namespace
+
+void BeginSyncState(const TParameters& parameters, const TExtension& extension) {
+  syncRun.Clear();
+  changes = SyncChanges();
+  if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS) return;
+  // A working folder that changes from run to run: without a list for it,
+  // nothing tells whether the job has completed a run into it.
+  const bool varying = parameters.VaryMode != TOLVEX_VARY_NONE;
+  syncRun.evidence = varying ? SyncEvidence::kNewFolder : SyncEvidence::kLastUpdate;
+  if (extension.syncStatePath.empty() || parameters.VaryMode == TOLVEX_VARY_GENERATIONS) return;
+  syncRun.gathering = true;
+  SyncStateFile file;
+  if (!ReadStateFile(extension.syncStatePath, &file)) return;
+  const SyncStateFile::Section* section = file.Find(parameters.DestinationRoot);
+  if (section == nullptr) {
+    // The job keeps a state, but has completed no run into this folder.
+    syncRun.evidence = SyncEvidence::kNewFolder;
+    return;
+  }
+  syncRun.evidence = SyncEvidence::kList;
+  for (const SyncRecord& record : section->records) {
+    syncRun.held[SyncKey(record.path[0], record.path[1])] = record;
+  }
+}
+
+void NoteSyncOutcome(const TolvexItem& item, const std::string& from, const std::string& to) {
+  if (!syncRun.gathering) return;
+  const bool copy = item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
+  if (!copy && item.kind != TOLVEX_ITEM_ERASE) return;
+  if (item.outcome == TOLVEX_OUTCOME_FAILED) ++changes.failures;
+  if (item.outcome != TOLVEX_OUTCOME_DONE) return;
+  changes.done.push_back(SyncChange{copy, item.side, from, to, item.size, item.stamp});
+}
+
+bool EndSyncState(const TParameters& parameters, const TExtension& extension) {
+  const bool write = syncRun.gathering && !extension.DryRun() && changes.failures == 0;
+  bool written = true;
+  if (write) {
+    SyncStateFile file;
+    // The other folders' lists as they are now; a file that cannot be read
+    // keeps none of them.
+    ReadStateFile(extension.syncStatePath, &file);
+    file.Put(SyncStateFile::Section{parameters.DestinationRoot, HeldAfterRun()});
+    const std::string temporary = extension.syncStatePath + ".new";
+    // CopyOver replaces the file in one step (a temporary copy renamed over
+    // it): the file is always the old list or the new one.
+    written = WriteWholeFile(temporary, FormatSyncState(file)) &&
+              Sys().CopyOver(temporary, extension.syncStatePath) == kErrOk;
+    Sys().RemoveFile(temporary);
+  }
+  syncRun.Clear();
+  changes = SyncChanges();
+  return written;
+}
+
+}  // namespace tolvex

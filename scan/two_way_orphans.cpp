@@ -1,0 +1,147 @@
+#include "scan/two_way_orphans.h"
+
+#include <map>
+#include <tuple>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "model/program_state.h"
+#include "model/sync_state.h"
+
+namespace tolvex {
+
+namespace {
+
+bool IsOrphan(const CANDIDATE& c) { return c.counterSize == 0 && c.counterStamp == 0; }
+
+int SideOf(const CANDIDATE& c) { return (c.state & STATE_DEST_SIDE) ? 1 : 0; }
+
+// The orphans the decision judged under the erase mode: erased, or copied
+// as new work.
+bool JudgedByStamp(const CANDIDATE& c) {
+  if (!IsOrphan(c)) return false;
+  const uint16_t action = c.state & STATE_ACTION;
+  return action == STATE_ERASE || (action == STATE_NORMAL && (c.state & STATE_NEW_WORK));
+}
+
+void MarkNew(CANDIDATE* c) {
+  c->state = ReplaceAction(c->state, STATE_NORMAL);
+  c->state = static_cast<uint16_t>((c->state | STATE_NEW_WORK) & ~STATE_DELETED_ELSEWHERE);
+}
+
+void MarkDeleted(CANDIDATE* c) {
+  c->state = ReplaceAction(c->state, STATE_ERASE);
+  c->state = static_cast<uint16_t>((c->state | STATE_DELETED_ELSEWHERE) & ~STATE_NEW_WORK);
+}
+
+std::string FileName(const CANDIDATE& c) { return c.name + c.extension; }
+
+// The folder an orphan's file lies in, named on the source side, so that
+// the ends of a move on the two sides can be compared.
+std::string SourceSideFolder(const CANDIDATE& c) {
+  const STRING& folder = SideOf(c) == 0 ? dirList[c.dirIndex] : counterpartList[c.dirIndex];
+  return SyncKey(folder.text(), "");
+}
+
+bool HeldUnchanged(const CANDIDATE& c) {
+  const int side = SideOf(c);
+  const std::string path = dirList[c.dirIndex].text() + FileName(c);
+  const std::string other = counterpartList[c.dirIndex].text() + FileName(c);
+  const auto found = syncRun.held.find(side == 0 ? SyncKey(path, other) : SyncKey(other, path));
+  if (found == syncRun.held.end()) return false;
+  return found->second.size[side] == c.size && found->second.stamp[side] == c.stamp;
+}
+
+// Both ends of each move among the orphans to erase: matched on size and
+// stamp, first by name (which also shows the folders that moved), then by
+// folder. Returns the pairs of candidate indexes (source end, destination end).
+std::vector<std::pair<size_t, size_t>> FindMoves() {
+  // Ends to erase by (size, stamp), per side, in plan order.
+  std::map<std::pair<uint64_t, uint32_t>, std::vector<size_t>> ends[2];
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const CANDIDATE& c = candidates[i];
+    if (!IsOrphan(c) || (c.state & STATE_ACTION) != STATE_ERASE) continue;
+    ends[SideOf(c)][{c.size, c.stamp}].push_back(i);
+  }
+  std::vector<std::pair<size_t, size_t>> moves;
+  std::unordered_set<size_t> matched;
+  std::unordered_set<std::string> moved_folders;  // "source folder\tother folder"
+  const auto match = [&](const auto& same) {
+    for (const auto& [figures, sources] : ends[0]) {
+      const auto others = ends[1].find(figures);
+      if (others == ends[1].end()) continue;
+      for (const size_t s : sources) {
+        if (matched.count(s) != 0) continue;
+        for (const size_t d : others->second) {
+          if (matched.count(d) != 0 || !same(candidates[s], candidates[d])) continue;
+          matched.insert(s);
+          matched.insert(d);
+          moves.emplace_back(s, d);
+          moved_folders.insert(SourceSideFolder(candidates[s]) + '\n' +
+                               SourceSideFolder(candidates[d]));
+          break;
+        }
+      }
+    }
+  };
+  match([](const CANDIDATE& a, const CANDIDATE& b) {
+    return SyncKey(FileName(a), "") == SyncKey(FileName(b), "");
+  });
+  match([&](const CANDIDATE& a, const CANDIDATE& b) {
+    const std::string from = SourceSideFolder(a);
+    const std::string to = SourceSideFolder(b);
+    return from == to || moved_folders.count(from + '\n' + to) != 0;
+  });
+  return moves;
+}
+
+void KeepBothEndsOfMoves(FindingSink* sink) {
+  for (const auto& [s, d] : FindMoves()) {
+    for (const size_t i : {s, d}) {
+      CANDIDATE& c = candidates[i];
+      c.state = ReplaceAction(c.state, STATE_NORMAL);
+      c.state = static_cast<uint16_t>((c.state | STATE_MOVED) & ~STATE_DELETED_ELSEWHERE);
+      sink->Add(TOLVEX_REPORT_MOVED, dirList[c.dirIndex].text() + FileName(c));
+    }
+  }
+}
+
+}  // namespace
+
+void GatherSyncPair(const std::string& source_path, const std::string& destination_path,
+                    uint64_t source_size, uint32_t source_stamp, uint64_t destination_size,
+                    uint32_t destination_stamp) {
+  SyncRecord record;
+  record.path[0] = source_path;
+  record.path[1] = destination_path;
+  record.size[0] = source_size;
+  record.size[1] = destination_size;
+  record.stamp[0] = source_stamp;
+  record.stamp[1] = destination_stamp;
+  syncRun.pairs.push_back(std::move(record));
+}
+
+void JudgeTwoWayOrphans(const TParameters& parameters, FindingSink* sink) {
+  if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS || parameters.OrphanModeB != TOLVEX_ORPHAN_ERASE) {
+    return;
+  }
+  for (CANDIDATE& c : candidates) {
+    if (!JudgedByStamp(c)) continue;
+    switch (syncRun.evidence) {
+      case SyncEvidence::kList:
+        HeldUnchanged(c) ? MarkDeleted(&c) : MarkNew(&c);
+        break;
+      case SyncEvidence::kNewFolder:
+        MarkNew(&c);
+        break;
+      case SyncEvidence::kLastUpdate:
+        if ((c.state & STATE_ACTION) == STATE_ERASE) c.state |= STATE_DELETED_ELSEWHERE;
+        break;
+    }
+  }
+  if (syncRun.evidence == SyncEvidence::kLastUpdate) KeepBothEndsOfMoves(sink);
+}
+
+}  // namespace tolvex
