@@ -17,7 +17,11 @@ bool IsDriveFormFile(const std::string& text) {
 }  // namespace
 
 OwnFiles::OwnFiles(const TParameters& parameters) {
-  if (IsDriveFormFile(parameters.LogFile)) paths_.insert(AsciiUpperText(parameters.LogFile));
+  // A log that is off is not written by the run: a file of its name is a
+  // user's file.
+  if (parameters.LogActive && IsDriveFormFile(parameters.LogFile)) {
+    paths_.insert(AsciiUpperText(parameters.LogFile));
+  }
   for (const STRING& exclude : parameters.FExclSels) {
     if (IsDriveFormFile(exclude.text())) paths_.insert(AsciiUpperText(exclude.text()));
   }

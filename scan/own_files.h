@@ -16,7 +16,8 @@ namespace tolvex {
 
 class OwnFiles {
  public:
-  // The log file of `parameters` and every file exclusion in drive form.
+  // The log file of `parameters` (when the log is on) and every file
+  // exclusion in drive form.
   explicit OwnFiles(const TParameters& parameters);
 
   // True when "<folder><name>" (drive form) is one of them, letter case

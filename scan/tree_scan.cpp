@@ -85,17 +85,20 @@ void ReportDropped(const DroppedEntries& includes, const DroppedEntries& twins, 
 // would be written both ways.
 class LinkedFolders {
  public:
-  void Add(const std::string& link) { links_.push_back(AsciiUpperText(link)); }
+  void Add(const std::string& link) { links_.insert(AsciiUpperText(link)); }
+  // True when `folder` (with its backslash) is a link or lies below one:
+  // one look per folder on its way up (a tree may hold many links).
   bool Holds(const std::string& folder) const {
-    if (links_.empty() || folder.empty()) return false;
+    if (links_.empty()) return false;
     const std::string upper = AsciiUpperText(folder);
-    return std::any_of(links_.begin(), links_.end(), [&](const std::string& link) {
-      return upper.compare(0, link.size(), link) == 0;
-    });
+    for (size_t end = upper.find('\\'); end != std::string::npos; end = upper.find('\\', end + 1)) {
+      if (links_.count(upper.substr(0, end + 1)) != 0) return true;
+    }
+    return false;
   }
 
  private:
-  std::vector<std::string> links_;
+  std::unordered_set<std::string> links_;
 };
 
 // A destination twin ("T:\Backup\Data\*") as the file system spells it,
