@@ -390,6 +390,20 @@ TEST_F(CommandPlan, CaseTwinsUnusableNamesAndLinksAreNamed) {
   EXPECT_NE(result.out.find("links, not followed:\n    " + P("source/link")), std::string::npos) << result.out;
 }
 
+// A pipe among the sources is named and left alone: nothing waits on it,
+// nothing replaces it, and the run says that something was left out.
+TEST_F(CommandPlan, APipeAmongTheSourcesIsNamedAndLeftOut) {
+  Put("source/a.txt", "a");
+  ASSERT_EQ(mkfifo((root_ / "source/pipe").c_str(), 0600), 0);
+  WriteJob("");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 4);
+  EXPECT_NE(result.err.find("not backed up (special file): " + P("source/pipe")), std::string::npos)
+      << result.err;
+  EXPECT_FALSE(Exists("backup/pipe"));
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+}
+
 // Ctrl-C in the middle of a run. The log is a pipe the test reads: once the
 // first copy is logged the test stops reading, so the run soon waits to
 // write, and the Ctrl-C comes in the middle of the copies.
