@@ -398,10 +398,7 @@ void UpdateRun::RemoveEmptyFolders() {
     Sys().PumpStep();
     if (Aborted) break;
     const STRING& entry = dirList[k];
-    const bool dest_side = entry.mark() == 1;
-    if ((dest_side && p.DeleteDestDirs) || (!dest_side && p.DeleteSrcDirs)) {
-      RemoveFolder(entry.text(), dest_side ? 1 : 0);
-    }
+    if (RemovesFolder(entry)) RemoveFolder(entry.text(), entry.mark() == 1 ? 1 : 0);
     dialog->SetGaugePosition(n - k);
   }
   if (p.DeleteDestDirs) {

@@ -57,7 +57,15 @@ bool UpdateRun::HandOverPlan() {
   RunItem generation(TOLVEX_ITEM_GENERATION);
   generation.from = Parameters.DestinationRoot;
   items_.Plan(std::move(generation));
-  HandOverActions();
+  std::vector<std::string> erased;
+  std::vector<std::string> written;
+  HandOverActions(&erased, &written);
+  for (const auto& [folder, side] : FoldersLeftEmpty(erased, written)) {
+    RunItem removal(TOLVEX_ITEM_FOLDER_REMOVED);
+    removal.item.side = side;
+    removal.from = folder;
+    items_.Plan(std::move(removal));
+  }
   HandOverFigures();
 
   const bool over = AnySideOverEraseLimit(Extension, PlannedErasures());
@@ -80,7 +88,8 @@ bool UpdateRun::HandOverPlan() {
 // answer as proposed and every action succeeding: the same candidates,
 // texts, order and settling of conflict pairs as ErasePass, CopyPass and
 // SettlePartnerOf, on a copy of the states.
-void UpdateRun::HandOverActions() {
+void UpdateRun::HandOverActions(std::vector<std::string>* erased,
+                                std::vector<std::string>* written) {
   const size_t n = candidates.size();
   std::vector<uint16_t> states(n);
   for (size_t i = 0; i < n; ++i) states[i] = candidates[i].state;
@@ -97,7 +106,10 @@ void UpdateRun::HandOverActions() {
   };
   const auto erase = [&](size_t i) {
     const CANDIDATE c = as_planned(i);
-    for (RunItem& file : EraseItemsOf(c, CandidateTexts::For(c))) items_.Plan(std::move(file));
+    for (RunItem& file : EraseItemsOf(c, CandidateTexts::For(c))) {
+      erased->push_back(file.from);
+      items_.Plan(std::move(file));
+    }
     settle(i);
   };
   if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
@@ -113,7 +125,11 @@ void UpdateRun::HandOverActions() {
     switch (Action(c.state)) {
       case STATE_NORMAL:
       case STATE_INVERT:
-        items_.Plan(CopyItemOf(c, CandidateTexts::For(c)));
+      {
+        RunItem copy = CopyItemOf(c, CandidateTexts::For(c));
+        written->push_back(copy.to);
+        items_.Plan(std::move(copy));
+      }
         settle(i);
         break;
       case STATE_ERASE:

@@ -64,7 +64,7 @@ CandidateTexts CandidateTexts::For(const CANDIDATE& c) {
   t.dir = dirList[c.dirIndex].text();
   t.counterDir = counterpartList[c.dirIndex].text();
   t.path = t.dir + c.name + c.extension;
-  t.counterPath = t.counterDir + c.name + c.extension;
+  t.counterPath = t.counterDir + c.counterFileName();
   t.sizeText = LogSizeText(c.size);
   t.stampText = StampText(c.stamp, p.DateSeparator, p.TimeSeparator);
   if (c.counterSize != 0) {

@@ -106,7 +106,16 @@ class UpdateRun {
   // it out, then the end item; false when the front end stops the run
   // (logged, Aborted set). True at once without a plan procedure.
   bool HandOverPlan();
-  void HandOverActions();
+  // Hands over the plan's actions; adds the paths the plan erases and
+  // writes to *erased and *written.
+  void HandOverActions(std::vector<std::string>* erased, std::vector<std::string>* written);
+  // The folders the folder removal will find empty after the passes, in
+  // its order, with their side (folder_removals.cpp).
+  std::vector<std::pair<std::string, int>> FoldersLeftEmpty(
+      const std::vector<std::string>& erased, const std::vector<std::string>& written) const;
+  // True when the folder removal tries `entry` of dirList: its side removes
+  // folders, and it is no folder the job selects.
+  bool RemovesFolder(const STRING& entry) const;
   void HandOverFigures();
   void ErasePass();
   void CopyPass();

@@ -221,6 +221,28 @@ std::string DriveMap::ToNative(const std::string& drive_path) const {
 #endif
 }
 
+std::vector<std::string> DriveMap::DriveFormsOf(const std::string& native) const {
+#if defined(_WIN32)
+  if (!IsDriveForm(native)) return {};
+  std::string path = native;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return {path};
+#else
+  if (native.empty() || native[0] != '/') return {};
+  const std::string normal = NormalizePath(native, '/', 1);
+  std::vector<Drive> drives = drives_;
+  if (drives.empty()) drives.push_back({'Z', "/", false});
+  std::vector<std::string> forms;
+  for (const Drive& drive : drives) {
+    if (!LiesIn(normal, drive.folder) || normal == drive.folder) continue;
+    std::string rest = drive.folder == "/" ? normal.substr(1) : normal.substr(drive.folder.size() + 1);
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    forms.push_back(std::string(1, drive.letter) + ":\\" + rest);
+  }
+  return forms;
+#endif
+}
+
 std::string DriveMap::FolderOf(char letter) const {
   const Drive* drive = FindLetter(UpperLetter(letter));
   return drive ? drive->folder : std::string();

@@ -48,6 +48,11 @@ class DriveMap {
   // The native path of a drive-form path, for messages and folder creation
   // (on Windows the same text). A letter outside the table stays as it is.
   std::string ToNative(const std::string& drive_path) const;
+  // Every drive-form spelling the table gives the native file `native`
+  // (absolute): one per drive whose folder holds it, automatic drives
+  // included; "Z:\..." when the table is empty (the platform layer's
+  // default table). Adds no drive. On Windows the path itself.
+  std::vector<std::string> DriveFormsOf(const std::string& native) const;
   // The native folder of a drive letter ("" when not in the table).
   std::string FolderOf(char letter) const;
 

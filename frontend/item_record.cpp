@@ -166,6 +166,7 @@ std::string FindingName(int32_t report) {
     case TOLVEX_REPORT_LINK_NOT_FOLLOWED: return "link not followed";
     case TOLVEX_REPORT_ROTATION_BLOCKED: return "rotation blocked";
     case TOLVEX_REPORT_MOVED: return "moved";
+    case TOLVEX_REPORT_SPECIAL_ENTRY: return "special file";
     default: return "report " + std::to_string(report);
   }
 }

@@ -81,6 +81,11 @@ struct Job {
   std::vector<Setting> settings;  // in the order of JobKeys()
   std::array<std::vector<std::string>, kListCount> lists;
   DriveMap drives;
+  // The command's own files, in drive form: the job file and the files it
+  // writes beside it (JOB.state). Handed to the engine as file exclusions
+  // in drive form, so that no run copies over, erases or copies them,
+  // wherever they lie.
+  std::vector<std::string> own_files;
   // Warnings bit 0x40 was added by the command, not asked for by the job:
   // the command hears of each failed copy and skips it without a question.
   bool silent_copy_errors = false;

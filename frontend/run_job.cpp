@@ -279,6 +279,9 @@ void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
     engine.Clear("Clear" + name)();
     const auto add = engine.Text("Set" + name.substr(0, name.size() - 1));
     for (const std::string& entry : job.lists[list]) add(entry.c_str());
+    if (list == kFExcl) {
+      for (const std::string& own : job.own_files) add(own.c_str());
+    }
   }
   for (const Setting& setting : job.settings) {
     const std::string name = std::string("Set") + setting.rule->key;

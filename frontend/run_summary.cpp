@@ -26,6 +26,7 @@ constexpr LeftOutKind kLeftOutKinds[] = {
     {TOLVEX_REPORT_UNUSABLE_NAME, "unusable name", "unusable names"},
     {TOLVEX_REPORT_CASE_TWIN, "case twin", "case twins"},
     {TOLVEX_REPORT_NAME_CLASH, "name clash", "name clashes"},
+    {TOLVEX_REPORT_SPECIAL_ENTRY, "special file", "special files"},
 };
 
 std::string Counted(uint64_t count, const char* one, const char* many) {
@@ -109,6 +110,8 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
       case TOLVEX_ITEM_SPACE: summary.space.push_back(item); break;
       case TOLVEX_ITEM_SIDE: summary.sides.push_back(item); break;
       case TOLVEX_ITEM_ROTATION: summary.renames.push_back(item); break;
+      // A run counts the removals it made (below), a plan those it lists.
+      case TOLVEX_ITEM_FOLDER_REMOVED: summary.folders_removed += planned ? 1 : 0; break;
       case TOLVEX_ITEM_END:
         summary.over_erase_limit = item.reason == TOLVEX_REASON_ERASE_LIMIT;
         summary.confirmed_over_limit = (item.state & TOLVEX_PLAN_CONFIRMED) != 0;
@@ -185,7 +188,8 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
     Row(out, "unchanged", unchanged);
   }
   if (summary.folders_removed > 0) {
-    Row(out, "empty folders removed", std::to_string(summary.folders_removed));
+    Row(out, plan ? "empty folders to remove" : "empty folders removed",
+        std::to_string(summary.folders_removed));
   }
   // A run names the folder only when it changed something there: not after
   // the erase guard stopped it, nor when it copied only into the source.
@@ -225,7 +229,7 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
   }
   const auto links = summary.found.find(TOLVEX_REPORT_LINK_NOT_FOLLOWED);
   if (links != summary.found.end()) {
-    out << "  links to folders, not followed:\n";
+    out << "  links, not followed:\n";
     for (const std::string& path : links->second) out << "    " << drives.ToNative(path) << "\n";
   }
 }

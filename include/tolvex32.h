@@ -159,16 +159,21 @@ enum TolvexReportCode {
                                            error, a path too long, or a folder the scan saw that
                                            then read as missing): what it holds is left alone
                                            on both sides */
-  TOLVEX_REPORT_LINK_NOT_FOLLOWED = 10112, /* a link to a folder (or a junction): not entered */
+  TOLVEX_REPORT_LINK_NOT_FOLLOWED = 10112, /* a link to a folder (or a junction): not entered;
+                                           in the destination tree also a link to a file:
+                                           neither read nor written, nor its counterpart */
   TOLVEX_REPORT_ROTATION_BLOCKED = 10113,  /* generations: a rename of the rotation failed for
                                            another reason than a missing folder or a taken name,
                                            or a "Grandfather" folder is left over (it blocks
                                            every later rotation until it is moved away) */
-  TOLVEX_REPORT_MOVED = 10115           /* both ways, without a sync state for the working
+  TOLVEX_REPORT_MOVED = 10115,          /* both ways, without a sync state for the working
                                            folder: one end of a file moved or renamed on one
                                            side (an orphan on each side, same size and stamp);
                                            both ends are copied across, so the move shows as
                                            a duplicate (reported once per end) */
+  TOLVEX_REPORT_SPECIAL_ENTRY = 10120      /* an entry that is neither file, folder nor link (a
+                                           pipe, a socket, a device): it and its counterpart
+                                           are left alone on both sides */
 };
 
 /* The answers the callbacks give. */
@@ -294,7 +299,9 @@ enum TolvexItemKind {
   TOLVEX_ITEM_COPY_BACK = 2,  /* a copy into the source tree: from (destination) -> to */
   TOLVEX_ITEM_ERASE = 3,      /* one file erased: from */
   TOLVEX_ITEM_SKIP = 4,       /* a candidate left alone: from, to; reason */
-  TOLVEX_ITEM_FOLDER_REMOVED = 5, /* an empty folder removed: from (outcomes only) */
+  TOLVEX_ITEM_FOLDER_REMOVED = 5, /* an empty folder removed: from; side. In the plan (after
+                                     the actions), each folder the removal will find empty
+                                     after the passes */
   TOLVEX_ITEM_FINDING = 6,    /* found and left alone: from; reason = TOLVEX_REPORT_* code */
   TOLVEX_ITEM_ROTATION = 7,   /* a rename of the generation rotation: from -> to */
   TOLVEX_ITEM_GENERATION = 8, /* the working destination folder the run writes: from */

@@ -40,6 +40,7 @@ enum LogEvent : int {
   kEventLinkNotFollowed = TOLVEX_REPORT_LINK_NOT_FOLLOWED,   // folder entry: a folder link
   kEventRotationBlocked = TOLVEX_REPORT_ROTATION_BLOCKED,     // folder entry: a generation folder
   kEventMoved = TOLVEX_REPORT_MOVED,                 // folder entry: one end of a move, copied
+  kEventSpecialEntry = TOLVEX_REPORT_SPECIAL_ENTRY,  // folder entry: a pipe, socket or device
   kEventEraseError = 10114,                          // erase entry (a file) or folder entry
   kEventEnd = 10255,                                 // footer: date line, rule
 };

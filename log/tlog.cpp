@@ -192,6 +192,7 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventConflict: return WriteFolderEntry("Conflict", entry.path);
     case kEventUnreadableFolder: return WriteFolderEntry("Unreadable folder", entry.path);
     case kEventLinkNotFollowed: return WriteFolderEntry("Link not followed", entry.path);
+    case kEventSpecialEntry: return WriteFolderEntry("Special file", entry.path);
     case kEventRotationBlocked: return WriteFolderEntry("Rotation blocked", entry.path);
     case kEventMoved: return WriteFolderEntry("Moved", entry.path);
     case kEventEraseError:

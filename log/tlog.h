@@ -43,11 +43,13 @@
 //   10109 kEventNameClash         timed; folder entry (the file left out)
 //   10110 kEventConflict          timed; folder entry (the file, source side)
 //   10111 kEventUnreadableFolder  timed; folder entry (the folder, with its backslash)
-//   10112 kEventLinkNotFollowed   timed; folder entry (the link, with a backslash)
+//   10112 kEventLinkNotFollowed   timed; folder entry (the link: a folder link with a
+//                                 backslash, a file link in the destination tree without)
 //   10113 kEventRotationBlocked   timed; folder entry (the generation folder)
 //   10114 kEventEraseError        timed; erase entry for a file, folder entry
 //   10115 kEventMoved             timed; folder entry (one end of a move)
 //                                 for a folder (an entry without a size text)
+//   10120 kEventSpecialEntry      timed; folder entry (a pipe, socket or device)
 //   10255 kEventEnd               date line (dateTime != 0), rule
 //   any other code                nothing
 //

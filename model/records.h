@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -85,6 +86,10 @@ struct CANDIDATE {
   uint32_t attributes = 0;
   uint32_t counterAttributes = 0;
   uint16_t state = 0;
+  // The counterpart's name as the file system holds it, when its letter
+  // case differs from name + extension (null otherwise): the plan, the log
+  // and the copy name the file that is there.
+  std::shared_ptr<const std::string> counterName;
 
   CANDIDATE() = default;
   CANDIDATE(std::string name_, std::string extension_, int32_t dir_index, uint64_t size_,
@@ -101,6 +106,8 @@ struct CANDIDATE {
         counterAttributes(counter_attributes),
         state(state_) {}
 
+  // The counterpart's file name: as stored where it exists.
+  std::string counterFileName() const { return counterName ? *counterName : name + extension; }
   // A counterpart of 0 bytes counts as absent.
   bool hasCounterpart() const { return counterSize != 0; }
 };

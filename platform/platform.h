@@ -54,6 +54,10 @@ enum : uint32_t {
   kAttrVolume = 0x08,
   kAttrDirectory = 0x10,
   kAttrArchive = 0x20,
+  // An entry that is neither file, folder nor link: a FIFO, a socket, a
+  // device (Windows' FILE_ATTRIBUTE_DEVICE). Nothing reads, writes, replaces
+  // or erases one; a scan reports it.
+  kAttrDevice = 0x40,
   kAttrNormal = 0x80,
   kAttrTemporary = 0x100,
   kAttrReparsePoint = 0x400,

@@ -6,6 +6,7 @@
 #include "model/parameters.h"
 #include "model/program_state.h"
 #include "platform/text_rules.h"
+#include "scan/folder_spellings.h"
 #include "scan/selections.h"
 
 namespace tolvex {
@@ -62,6 +63,9 @@ void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderLi
   const bool paired_folders = parameters.PathMode != TOLVEX_PATH_FLAT;
   // Folders left alone, letter case folded: a subfolder of one is too.
   std::unordered_set<std::string> untouchable;
+  // Twins are reported by the names that are there, also in a counterpart
+  // folder built from the other side's spelling.
+  const FolderSpellings spellings(dirList);
   std::vector<STRING> kept;
   kept.reserve(dirList.size());
   for (STRING& entry : dirList) {
@@ -75,7 +79,8 @@ void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderLi
       if (!drop && roots.count(folder) == 0) {
         drop = TwinIn(name, *listings->Get(parent), parent, "\\", sink);
         const std::string counterpart =
-            paired_folders ? MapCounterpartDirectory(parameters, parent, entry.mark()) : "";
+            paired_folders ? spellings.Of(MapCounterpartDirectory(parameters, parent, entry.mark()))
+                           : "";
         if (!counterpart.empty()) {
           drop = TwinIn(name, *listings->Get(counterpart), counterpart, "\\", sink) || drop;
         }

@@ -12,10 +12,13 @@
 #include "model/run_extension.h"
 #include "model/sync_state.h"
 #include "platform/platform.h"
+#include "platform/text_rules.h"
 #include "scan/conflicts.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
+#include "scan/folder_spellings.h"
 #include "scan/names_alike.h"
+#include "scan/own_files.h"
 #include "scan/name_clashes.h"
 #include "scan/selections.h"
 #include "scan/two_way_orphans.h"
@@ -76,8 +79,82 @@ void ReportDropped(const DroppedEntries& includes, const DroppedEntries& twins, 
   }
 }
 
+// The links to folders the scan met on either side (drive form, with
+// their backslash, ASCII upper case). A folder at or below one is never
+// read or written, and neither is its counterpart: a link in the
+// destination would lead the copies out of the job (into a folder of no
+// job, or back into a source), and a source folder reached through a link
+// would be written both ways.
+class LinkedFolders {
+ public:
+  void Add(const std::string& link) { links_.insert(AsciiUpperText(link)); }
+  // True when `folder` (with its backslash) is a link or lies below one:
+  // one look per folder on its way up (a tree may hold many links).
+  bool Holds(const std::string& folder) const {
+    if (links_.empty()) return false;
+    const std::string upper = AsciiUpperText(folder);
+    for (size_t end = upper.find('\\'); end != std::string::npos; end = upper.find('\\', end + 1)) {
+      if (links_.count(upper.substr(0, end + 1)) != 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::unordered_set<std::string> links_;
+};
+
+// A destination twin ("T:\Backup\Data\*") as the file system spells it,
+// name by name below the destination root; *link gets the first folder on
+// the way that is a link (with its backslash), and stays empty when none
+// is. The twins are built from the source's names, not listed: a link
+// among them would be followed where a listing shows it as a link, and a
+// name stored in other letter case would be named as nothing on disk is.
+std::string SpelledTwin(const std::string& entry, const std::string& root, std::string* link) {
+  if (entry.compare(0, root.size(), root) != 0) return entry;
+  std::string spelled = root;
+  size_t from = root.size();
+  for (size_t at = entry.find('\\', from); at != std::string::npos;
+       from = at + 1, at = entry.find('\\', from)) {
+    std::string name = entry.substr(from, at - from);
+    std::vector<FindEntry> found;
+    if (Sys().FindEntries(spelled + name, kEveryEntryMask, &found, nullptr) == kErrOk &&
+        found.size() == 1) {
+      name = found.front().name;
+      if ((found.front().attributes & kAttrReparsePoint) != 0 && link->empty()) {
+        *link = spelled + name + "\\";
+      }
+    }
+    spelled += name + "\\";
+  }
+  return spelled + entry.substr(from);
+}
+
+// Spells the destination twins of `list` as stored. With `linked`, drops
+// those behind a link (each link reported once and noted there).
+void SpellTwins(const std::string& root, std::vector<STRING>* list, LinkedFolders* linked,
+                FindingSink* sink) {
+  std::vector<STRING> kept;
+  kept.reserve(list->size());
+  for (STRING& entry : *list) {
+    if (entry.mark() != 1) {
+      kept.push_back(std::move(entry));
+      continue;
+    }
+    std::string link;
+    const std::string spelled = SpelledTwin(entry.text(), root, &link);
+    if (link.empty() || linked == nullptr) {
+      kept.emplace_back(spelled, 1);
+    } else {
+      linked->Add(link);
+      sink->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, link);
+    }
+  }
+  *list = std::move(kept);
+}
+
 // Fills dirList with the folders to visit, sorted. False when aborted.
-bool ScanFolders(SearchProgressView* progress, FolderListings* listings, FindingSink* sink) {
+bool ScanFolders(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
+                 LinkedFolders* linked) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
   TParameters& parameters = Parameters;
   // Every selection lies on the source side until twins are added.
@@ -111,10 +188,13 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
       [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
       [&] { DropMissingDirectories(&dirList, &twins_dropped); },
+      [&] { if (with_twins) SpellTwins(parameters.DestinationRoot, &dirList, linked, sink); },
       [&] {
         for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
       },
       [&] { DropMissingDirectories(&excludes, nullptr, /*keep_unknown=*/true); },
+      // Spelled as the include twins, so that an excluded twin is found.
+      [&] { if (with_twins) SpellTwins(parameters.DestinationRoot, &excludes, nullptr, sink); },
       [&] { ExpandSelections(&dirList, progress, &notes, listings); },
       [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
       [&] { RemoveExcludedDirectories(&dirList, excludes); },
@@ -124,7 +204,19 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     if (Aborted) return false;
   }
   ReportDropped(includes_dropped, twins_dropped, sink);
+  for (const FolderNote& note : notes) {
+    if (note.kind == TOLVEX_REPORT_LINK_NOT_FOLLOWED) linked->Add(note.path);
+  }
   SortByText(&dirList);
+  // Nested includes ("S:\Data\*" and "S:\Data\Sub\*") reach the inner
+  // folders twice: each is scanned, planned and counted once.
+  std::unordered_set<std::string> listed;
+  dirList.erase(std::remove_if(dirList.begin(), dirList.end(),
+                               [&listed](const STRING& folder) {
+                                 return !listed.insert(std::to_string(folder.mark()) + folder.text())
+                                             .second;
+                               }),
+                dirList.end());
   DropFoldersWithTwins(roots, listings, sink);
   KeepNotesOfVisitedFolders(notes, sink);
   return true;
@@ -158,9 +250,25 @@ void SplitName(std::string_view file_name, std::string* name, std::string* exten
   extension->assign(file_name.substr(dot));
 }
 
+// A link that is not a folder: on Windows a symbolic link to a file, on
+// POSIX also one whose target is a file.
+bool IsFileLink(const ListedEntry& entry) {
+  return (entry.attributes & kAttrReparsePoint) != 0 && !IsFolderEntry(entry);
+}
+
+// A pipe, a socket, a device: neither file, folder nor link.
+bool IsSpecialEntry(const ListedEntry& entry) { return (entry.attributes & kAttrDevice) != 0; }
+
 struct Counterpart {
   bool unknown = false;  // the counterpart folder could not be read
+  // The counterpart's name is taken by what no copy may replace: a pipe, a
+  // socket or a device (kind TOLVEX_REPORT_SPECIAL_ENTRY), or a link in the
+  // destination tree (TOLVEX_REPORT_LINK_NOT_FOLLOWED); `taken_by` is its
+  // path. 0 when free.
+  int32_t taken_kind = 0;
+  std::string taken_by;
   bool present = false;
+  std::string name;  // as stored
   uint64_t size = 0;
   uint32_t stamp = 0;
   uint32_t fraction = kNoFraction;
@@ -177,7 +285,7 @@ class FolderFileScan {
   FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
                  FolderListings* listings, FindingSink* sink,
                  std::vector<ScannedFile>* flat_files,
-                 const std::unordered_set<std::string>* scanned)
+                 const std::unordered_set<std::string>* scanned, const OwnFiles* own_files)
       : index_(index),
         folder_(folder),
         counterpart_folder_(counterpart_folder),
@@ -185,7 +293,8 @@ class FolderFileScan {
         listings_(listings),
         sink_(sink),
         flat_files_(flat_files),
-        scanned_(scanned) {}
+        scanned_(scanned),
+        own_files_(own_files) {}
   ~FolderFileScan() {
     listings_->UseDone(folder_.text());
     listings_->UseDone(counterpart_folder_);
@@ -294,8 +403,18 @@ class FolderFileScan {
       }
     }
     if (found.unknown) return found;
+    if (entry && IsSpecialEntry(*entry)) {
+      found.taken_kind = TOLVEX_REPORT_SPECIAL_ENTRY;
+    } else if (entry && IsFileLink(*entry) && counterpart_side() == 1) {
+      found.taken_kind = TOLVEX_REPORT_LINK_NOT_FOLLOWED;
+    }
+    if (found.taken_kind != 0) {
+      found.taken_by = counterpart_folder_ + std::string(entry->name);
+      return found;
+    }
     if (!entry || IsFolderEntry(*entry)) return found;
     found.present = true;
+    found.name = entry->name;
     found.size = entry->size;
     found.stamp = entry->stamp;
     found.fraction = entry->fraction;
@@ -303,9 +422,26 @@ class FolderFileScan {
     return found;
   }
 
+  uint8_t counterpart_side() const { return folder_.mark() == 0 ? 1 : 0; }
+
   void ConsiderFile(const ListedEntry& entry) {
     if (IsFolderEntry(entry)) return;
     if (!excluded_.empty() && excluded_.count(std::string(entry.name)) != 0) return;
+    // The run's own files (its log, the front end's state) are never
+    // copied over, erased or copied: on either side of a pair.
+    if (own_files_->Holds(folder_.text(), entry.name) ||
+        own_files_->Holds(counterpart_folder_, entry.name)) {
+      return;
+    }
+    // What no action may read, replace or erase is reported, not counted.
+    if (IsSpecialEntry(entry)) {
+      sink_->Add(TOLVEX_REPORT_SPECIAL_ENTRY, folder_.text() + std::string(entry.name));
+      return;
+    }
+    if (IsFileLink(entry) && folder_.mark() == 1) {
+      sink_->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder_.text() + std::string(entry.name));
+      return;
+    }
     ++scanTally.filesPresent[folder_.mark() != 0 ? 1 : 0];
     if (entry.stamp < Parameters.LeastDate) return;
     if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
@@ -320,6 +456,11 @@ class FolderFileScan {
     // taken for an orphan, its backup could be erased or a copy misjudged.
     if (counterpart.unknown) {
       sink_->Add(TOLVEX_REPORT_UNREADABLE_FOLDER, counterpart_folder_);
+      return;
+    }
+    // The pair is left alone: the file waits until its name is free.
+    if (counterpart.taken_kind != 0) {
+      sink_->Add(counterpart.taken_kind, counterpart.taken_by);
       return;
     }
     DecisionInput input;
@@ -349,6 +490,9 @@ class FolderFileScan {
     candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
                             counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
                             counterpart.attributes, state);
+    if (counterpart.present && counterpart.name != entry.name) {
+      candidates.back().counterName = std::make_shared<const std::string>(counterpart.name);
+    }
   }
 
   // A pair the decision skipped: counted once, from the side the job reads
@@ -385,6 +529,7 @@ class FolderFileScan {
   FindingSink* sink_;
   std::vector<ScannedFile>* flat_files_;
   const std::unordered_set<std::string>* scanned_;
+  const OwnFiles* own_files_;
   bool counterpart_known_ = true;
   std::unordered_set<std::string> excluded_;
   std::vector<FindEntry> found_;
@@ -399,8 +544,10 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   std::vector<std::string> uses;
   counterparts.reserve(dirList.size());
   uses.reserve(2 * dirList.size());
+  const FolderSpellings spellings(dirList);
   for (const STRING& folder : dirList) {
-    counterparts.push_back(MapCounterpartDirectory(Parameters, folder.text(), folder.mark()));
+    counterparts.push_back(
+        spellings.Of(MapCounterpartDirectory(Parameters, folder.text(), folder.mark())));
     if (counterparts.back().empty()) continue;  // not scanned: no reads to plan
     uses.push_back(folder.text());
     uses.push_back(counterparts.back());
@@ -410,7 +557,8 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
 }
 
 void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
-               std::vector<ScannedFile>* flat_files) {
+               const LinkedFolders& linked, std::vector<ScannedFile>* flat_files) {
+  const OwnFiles own_files(Parameters);
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
   std::vector<std::string> counterparts = PlanCounterparts(listings);
@@ -433,8 +581,10 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
     // A folder without a known counterpart is left alone: its files could
     // be neither compared nor told from orphans.
     if (counterpartList.back().text().empty()) continue;
+    // Neither side is read through a link (the link is reported).
+    if (linked.Holds(folder.text()) || linked.Holds(counterpartList.back().text())) continue;
     FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
-                        sink, flat_files, &scanned);
+                        sink, flat_files, &scanned, &own_files);
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }
@@ -445,10 +595,11 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
 void ScanTrees(SearchProgressView* progress) {
   FindingSink sink;
   FolderListings listings;
-  if (!ScanFolders(progress, &listings, &sink)) return;
+  LinkedFolders linked;
+  if (!ScanFolders(progress, &listings, &sink, &linked)) return;
   const bool flat = Parameters.PathMode == TOLVEX_PATH_FLAT;
   std::vector<ScannedFile> flat_files;
-  ScanFiles(progress, &listings, &sink, flat ? &flat_files : nullptr);
+  ScanFiles(progress, &listings, &sink, linked, flat ? &flat_files : nullptr);
   if (Aborted) return;
   if (flat) ResolveNameClashes(flat_files);
   JudgeTwoWayOrphans(Parameters, &sink);

@@ -56,6 +56,16 @@ class TestDrives {
   std::string ReadAt(const std::string& path, uint64_t offset, size_t length) const;
   bool Exists(const std::string& path) const;
 
+  // Makes `link` (drive form, its folder existing) a symbolic link to
+  // `target` (drive form). POSIX: symlink; under Wine: a Unix link made by
+  // ln (Wine's CreateSymbolicLinkA makes nothing); on Windows:
+  // CreateSymbolicLinkA, which needs the right to make links. False when
+  // no link could be made.
+  bool MakeLink(const std::string& target, const std::string& link) const;
+  // Makes a FIFO at `path` (drive form). POSIX: mkfifo; under Wine: a Unix
+  // FIFO made by mkfifo. False on Windows, which has none to make.
+  bool MakeFifo(const std::string& path) const;
+
   // Sets the last-write time of an existing file or folder to `unix_seconds`
   // (UTC seconds since 1970) and `nanoseconds` with the system's own call,
   // for times that no stamp can hold (before 1980, after 2107), for odd

@@ -157,6 +157,14 @@ std::string TestDrives::ReadAt(const std::string& path, uint64_t offset, size_t 
   return bytes;
 }
 
+bool TestDrives::MakeLink(const std::string& target, const std::string& link) const {
+  return symlink(Native(target).c_str(), Native(link).c_str()) == 0;
+}
+
+bool TestDrives::MakeFifo(const std::string& path) const {
+  return mkfifo(Native(path).c_str(), 0600) == 0;
+}
+
 bool TestDrives::Exists(const std::string& path) const {
   struct stat st;
   return lstat(Native(path).c_str(), &st) == 0;

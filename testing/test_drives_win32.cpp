@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "testing/test_drives.h"
 
@@ -47,6 +49,81 @@ std::string ParentOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The Unix path Wine gives a Windows path (empty when there is none).
+std::string WineUnixPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  const auto to_unix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (to_unix == nullptr) return std::string();
+  const std::wstring wide(path.begin(), path.end());
+  char* unix_path = to_unix(wide.c_str());
+  if (unix_path == nullptr) return std::string();
+  std::string result = unix_path;
+  ::HeapFree(::GetProcessHeap(), 0, unix_path);
+  return result;
+}
+
+// Runs a Unix program under Wine (Wine starts an ELF program as it is);
+// false when it could not be started. Wine may report it ended before its
+// work shows: callers wait for the work itself (AppearsSoon, GoneSoon).
+bool RunUnixTool(const std::string& tool, const std::vector<std::string>& arguments) {
+  std::string command = tool;
+  for (const std::string& argument : arguments) command += " \"" + argument + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string program = "Z:" + tool;
+  std::replace(program.begin(), program.end(), '/', '\\');
+  std::string line = command;
+  if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return false;
+  }
+  ::WaitForSingleObject(process.hProcess, 10000);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return true;
+}
+
+// True once `path` can be found, within about five seconds: Wine may
+// report a Unix program ended before its work shows.
+bool AppearsSoon(const std::string& path) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    WIN32_FIND_DATAA data;
+    const HANDLE found = ::FindFirstFileA(path.c_str(), &data);
+    if (found != INVALID_HANDLE_VALUE) {
+      ::FindClose(found);
+      return true;
+    }
+    ::Sleep(100);
+  }
+  return false;
+}
+
+// True once `path` is gone, within about five seconds.
+bool GoneSoon(const std::string& path) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      WIN32_FIND_DATAA data;
+      const HANDLE found = ::FindFirstFileA(path.c_str(), &data);
+      if (found == INVALID_HANDLE_VALUE) return true;
+      ::FindClose(found);
+    }
+    ::Sleep(100);
+  }
+  return false;
+}
+
+// Under Wine, removes `path` through Unix (`rm` with `options`) and waits
+// until it is gone.
+bool RemovedThroughUnix(const std::string& path, const char* options) {
+  return RunningUnderWine() && RunUnixTool("/bin/rm", {options, WineUnixPath(path)}) &&
+         GoneSoon(path);
+}
+
+// The folder holding a drive-form path.
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+
 // Deletes everything below `folder` (ends with a backslash). DeleteFileA
 // refuses read-only files, so attributes are cleared first.
 void EmptyFolder(const std::string& folder) {
@@ -57,11 +134,27 @@ void EmptyFolder(const std::string& folder) {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
     const std::string path = folder + name;
+    // A link goes, never what it leads to. Wine removes a Unix link to a
+    // folder only through Unix (one to a file it shows as the file, and
+    // DeleteFileA removes the link).
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      const bool folder_link = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      if (RunningUnderWine() ? !RemovedThroughUnix(path, "-f")
+                             : !(folder_link ? ::RemoveDirectoryA(path.c_str())
+                                             : ::DeleteFileA(path.c_str()))) {
+        Fail("cannot remove the link", path);
+      }
+      continue;
+    }
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       EmptyFolder(path + "\\");
-      if (!::RemoveDirectoryA(path.c_str())) Fail("cannot remove folder", path);
-    } else if (!::DeleteFileA(path.c_str())) {
+      // Wine lists no dangling Unix link, so a folder may hold one unseen.
+      if (!::RemoveDirectoryA(path.c_str()) && !RemovedThroughUnix(path, "-rf")) {
+        Fail("cannot remove folder", path);
+      }
+    } else if (!::DeleteFileA(path.c_str()) && !RemovedThroughUnix(path, "-f")) {
+      // Wine refuses a Unix FIFO with 87: it goes through Unix.
       Fail("cannot delete", path);
     }
   } while (::FindNextFileA(find, &data));
@@ -205,6 +298,31 @@ void TestDrives::WriteSparseFile(const std::string& path, uint64_t size,
 
 std::string TestDrives::ReadAt(const std::string& path, uint64_t offset, size_t length) const {
   return ReadFrom(path, offset, length);
+}
+
+bool TestDrives::MakeLink(const std::string& target, const std::string& link) const {
+  if (RunningUnderWine()) {
+    const std::string unix_target = WineUnixPath(target);
+    const std::string unix_folder = WineUnixPath(FolderOf(link));
+    if (unix_target.empty() || unix_folder.empty()) return false;
+    RunUnixTool("/bin/ln", {"-s", unix_target, unix_folder + "/" + link.substr(link.rfind('\\') + 1)});
+  } else {
+    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    const DWORD folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                             ? SYMBOLIC_LINK_FLAG_DIRECTORY
+                             : 0;
+    // 0x2: SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE (developer mode).
+    ::CreateSymbolicLinkA(link.c_str(), target.c_str(), folder | 0x2);
+  }
+  return AppearsSoon(link);
+}
+
+bool TestDrives::MakeFifo(const std::string& path) const {
+  if (!RunningUnderWine()) return false;
+  const std::string unix_folder = WineUnixPath(FolderOf(path));
+  if (unix_folder.empty()) return false;
+  RunUnixTool("/usr/bin/mkfifo", {unix_folder + "/" + path.substr(path.rfind('\\') + 1)});
+  return AppearsSoon(path);
 }
 
 bool TestDrives::Exists(const std::string& path) const {

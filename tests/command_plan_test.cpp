@@ -393,7 +393,21 @@ TEST_F(CommandPlan, CaseTwinsUnusableNamesAndLinksAreNamed) {
   EXPECT_STATUS(result, 4);
   EXPECT_NE(result.err.find("not backed up (case twin): " + P("source/Report.txt")), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("not backed up (unusable name): " + P("source/a:b.txt")), std::string::npos) << result.err;
-  EXPECT_NE(result.out.find("links to folders, not followed:\n    " + P("source/link")), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("links, not followed:\n    " + P("source/link")), std::string::npos) << result.out;
+}
+
+// A pipe among the sources is named and left alone: nothing waits on it,
+// nothing replaces it, and the run says that something was left out.
+TEST_F(CommandPlan, APipeAmongTheSourcesIsNamedAndLeftOut) {
+  Put("source/a.txt", "a");
+  ASSERT_EQ(mkfifo((root_ / "source/pipe").c_str(), 0600), 0);
+  WriteJob("");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 4);
+  EXPECT_NE(result.err.find("not backed up (special file): " + P("source/pipe")), std::string::npos)
+      << result.err;
+  EXPECT_FALSE(Exists("backup/pipe"));
+  EXPECT_EQ(Get("backup/a.txt"), "a");
 }
 
 // Ctrl-C in the middle of a run. The log is a pipe the test reads: once the
@@ -469,5 +483,27 @@ TEST_F(CommandPlan, CtrlCStopsTheRunAtItsNextCheckWithTheLogWhole) {
   }
 }
 #endif
+
+// A job kept in its own destination, whose orphans are erased: the job
+// file and its state file are the command's, never a backup's orphans, on
+// the first run and on every later one.
+TEST_F(CommandPlan, AJobAndItsStateInsideTheDestinationAreNeverErased) {
+  Put("source/a.txt", "a");
+  Put("backup/orphan.txt", "orphan");
+  WriteJob("OrphanModeD2 = erase\nMaxErase = none");
+  fs::rename(root_ / "job.job", root_ / "backup/job.job");
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    const Result result = Run("\"" + P("backup/job.job") + "\"");
+    EXPECT_STATUS(result, 0);
+    EXPECT_TRUE(Exists("backup/job.job"));
+    EXPECT_TRUE(Exists("backup/job.job.state"));
+    EXPECT_EQ(result.out.find("job.job.state"), std::string::npos) << result.out;
+    // The log's header names the job; no line names the two files.
+    EXPECT_EQ(Log().find("backup\\job.job"), std::string::npos) << Log();
+  }
+  EXPECT_FALSE(Exists("backup/orphan.txt"));
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+}
 
 }  // namespace

@@ -129,8 +129,12 @@ class PlanEqualsRun : public RunTest {
       if (item.kind != TOLVEX_ITEM_ERASE) copy_pass = true;
       EXPECT_FALSE(copy_pass && item.kind == TOLVEX_ITEM_ERASE) << "erase after the erase pass: " << item.Action();
     }
-    EXPECT_EQ(ChannelRecorder::Actions(planned_findings),
-              ChannelRecorder::Actions(ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_FINDING)));
+    EXPECT_EQ(ChannelRecorder::Described(planned_findings),
+              ChannelRecorder::Described(ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_FINDING)));
+    // The folders the plan says the removal takes are the folders it takes.
+    EXPECT_EQ(ChannelRecorder::Described(ChannelRecorder::OfKind(plan, TOLVEX_ITEM_FOLDER_REMOVED)),
+              ChannelRecorder::Described(
+                  ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_FOLDER_REMOVED)));
     // The rotation's renames as judged are the renames as made.
     std::vector<std::string> judged;
     for (const ChannelItem& item : ChannelRecorder::OfKind(plan, TOLVEX_ITEM_ROTATION)) judged.push_back(item.Action());
@@ -197,6 +201,7 @@ TEST_F(PlanEqualsRun, InEveryPathTouchAndOrphanModeOverRandomTrees) {
       job_.reverse = case_number % 2;
       job_.createSrcDirs = 1;
       job_.deleteDestDirs = case_number % 3 == 0;
+      job_.deleteSrcDirs = case_number % 4 == 0;
       MakeTree(random);
       CheckPlanAgainstRun("path mode " + std::to_string(modes.pathMode) + ", touch mode " +
                           std::to_string(modes.touchMode) + ", orphan modes " +

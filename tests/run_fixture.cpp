@@ -136,6 +136,7 @@ std::string ChannelItem::Action() const {
     case TOLVEX_ITEM_ERASE: return "erase " + from;
     case TOLVEX_ITEM_SKIP: return "skip " + from + " (" + std::to_string(reason) + ")";
     case TOLVEX_ITEM_FINDING: return "found " + std::to_string(reason) + " " + from;
+    case TOLVEX_ITEM_FOLDER_REMOVED: return "remove folder " + from;
     case TOLVEX_ITEM_ROTATION:
       return "rename " + from + " -> " + to + (error == 0 ? "" : " fails");
     default: return "item " + std::to_string(kind) + " " + from;
@@ -157,6 +158,12 @@ std::vector<std::string> ChannelRecorder::Actions(const std::vector<ChannelItem>
     if (item.IsAction()) actions.push_back(item.Action());
   }
   return actions;
+}
+
+std::vector<std::string> ChannelRecorder::Described(const std::vector<ChannelItem>& items) {
+  std::vector<std::string> described;
+  for (const ChannelItem& item : items) described.push_back(item.Action());
+  return described;
 }
 
 ChannelRecorder& Channels() { return *ChannelSlot(); }

@@ -123,6 +123,8 @@ struct ChannelRecorder {
   static std::vector<ChannelItem> OfKind(const std::vector<ChannelItem>& items, int32_t kind);
   // Action() of every action in a channel, in order.
   static std::vector<std::string> Actions(const std::vector<ChannelItem>& items);
+  // Action() of every item, whatever its kind (findings, folder removals).
+  static std::vector<std::string> Described(const std::vector<ChannelItem>& items);
 };
 
 // The one recorder of the channels; the fixture renews it per test.

@@ -41,9 +41,18 @@ bool IsReadOnlyFile(const struct stat& st) { return !S_ISDIR(st.st_mode) && !(st
 uint32_t CheckCopyTarget(int folder_fd, const NativeEntry& target, const struct stat& source) {
   if (!target.exists) return kErrOk;
   struct stat st;
-  // A dangling link is replaced.
-  if (fstatat(folder_fd, target.name.c_str(), &st, 0) != 0) return kErrOk;
-  if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
+  if (fstatat(folder_fd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return kErrOk;
+  if (S_ISLNK(st.st_mode)) {
+    // The copy takes the place of the link itself (the rename replaces the
+    // link, not its target), so only the link counts: a dangling link or a
+    // link to a file is replaced, one to a folder is a folder.
+    if (fstatat(folder_fd, target.name.c_str(), &st, 0) != 0) return kErrOk;
+    if (S_ISDIR(st.st_mode)) return kErrAccessDenied;
+    if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return kErrSharingViolation;
+    return kErrOk;
+  }
+  // A FIFO, socket or device is no file to replace.
+  if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st) || !S_ISREG(st.st_mode)) return kErrAccessDenied;
   if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return kErrSharingViolation;
   return kErrOk;
 }

@@ -29,10 +29,15 @@ int64_t RealTimeNs() {
 
 // Fills *entry for the entry `name` from its lstat `st`, found at `where`
 // relative to the open folder `folder_fd` (or AT_FDCWD); `stamps` makes
-// the stamp. A link to a folder is a folder with the
-// reparse-point bit, as Windows lists a junction or a folder link (with the
-// link's own time): nobody enters it, and a scan can say so. False for what
-// is never yielded: dangling links, FIFOs, sockets, devices.
+// the stamp. A link carries the reparse-point bit, as Windows lists a
+// symbolic link or a junction: a link to a folder is a folder with the
+// link's own time (nobody enters it, and a scan can say so); a link to a
+// file has its target's size and time (a backup compares its content) but
+// no read-only bit of its own (the link itself is never read-only). An
+// entry that is neither file, folder nor link (a FIFO, a socket, a device)
+// is yielded with kAttrDevice and nothing else to say of it, so that no
+// scan takes its name for a free one. False for what is never yielded:
+// dangling links, and entries that vanished meanwhile.
 bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_view name,
                   StampMaker& stamps, FindEntry* entry) {
   uint32_t link_bit = 0;
@@ -40,15 +45,22 @@ bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_
   if (S_ISLNK(st.st_mode)) {
     link_time = st.st_mtim;
     if (fstatat(folder_fd, where, &st, 0) != 0) return false;
-    if (S_ISDIR(st.st_mode)) link_bit = kAttrReparsePoint;
+    link_bit = kAttrReparsePoint;
   }
-  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
   entry->name.assign(name);
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    entry->size = 0;
+    entry->attributes = kAttrDevice | link_bit;
+    entry->stamp = stamps(link_bit ? link_time.tv_sec : st.st_mtim.tv_sec);
+    return true;
+  }
+  const bool folder_link = link_bit != 0 && S_ISDIR(st.st_mode);
   entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   // "." and ".." are the folders themselves, not hidden files.
-  entry->attributes =
-      AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name) | link_bit;
-  const struct timespec& written = link_bit ? link_time : st.st_mtim;
+  uint32_t attributes = AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name);
+  if (link_bit != 0) attributes = (attributes & ~kAttrReadOnly) | link_bit;
+  entry->attributes = attributes;
+  const struct timespec& written = folder_link ? link_time : st.st_mtim;
   entry->stamp = stamps(written.tv_sec);
   entry->fraction = StampFraction(entry->stamp, written.tv_sec, static_cast<uint32_t>(written.tv_nsec));
   return true;

@@ -260,24 +260,49 @@ std::optional<std::string> PosixPlatform::StoredName(const std::string& folder,
   return index_.FindCaseless(folder, name);
 }
 
+// The attributes of the entry itself: a link's are its own (the reparse
+// point, the directory bit of a link to a folder, never read-only), as
+// GetFileAttributesA gives them for a link.
 uint32_t PosixPlatform::GetAttributes(const std::string& path, uint32_t* attributes) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
   struct stat st;
-  if (stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  uint32_t link_bit = 0;
+  if (S_ISLNK(st.st_mode) && !entry.is_root) {
+    link_bit = kAttrReparsePoint;
+    // A dangling link is a link to no folder.
+    if (stat(entry.path.c_str(), &st) != 0) st.st_mode = S_IFLNK | 0777;
+  } else if (S_ISLNK(st.st_mode) && stat(entry.path.c_str(), &st) != 0) {
+    return Win32FromErrno(errno);
+  }
   if (entry.trailing_separator && !S_ISDIR(st.st_mode)) return kErrFileNotFound;
-  *attributes = AttributesOf(st, entry.is_root ? std::string() : entry.name);
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    *attributes = kAttrDevice | link_bit;
+    return kErrOk;
+  }
+  uint32_t own = AttributesOf(st, entry.is_root ? std::string() : entry.name);
+  if (link_bit != 0) own = (own & ~kAttrReadOnly) | link_bit;
+  *attributes = own;
   return kErrOk;
 }
 
+// Changes the entry itself, never a link's target: a link has no
+// permission bits of its own, so it can be made writable (it is) but not
+// read-only (5). A FIFO, socket or device is left as it is (5).
 uint32_t PosixPlatform::SetAttributes(const std::string& path, uint32_t attributes) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
   struct stat st;
-  if (stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (S_ISLNK(st.st_mode) && !entry.is_root) {
+    return (attributes & kAttrReadOnly) ? kErrAccessDenied : kErrOk;
+  }
+  if (S_ISLNK(st.st_mode) && stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
   // Read-only is not honoured on folders (as on Windows), and hidden follows
   // the name: only a file's read-only bit can change.
   if (S_ISDIR(st.st_mode)) return kErrOk;
+  if (!S_ISREG(st.st_mode)) return kErrAccessDenied;
   const mode_t mode = (attributes & kAttrReadOnly) ? (st.st_mode & ~mode_t{0222})
                                                    : (st.st_mode | S_IWUSR);
   if ((mode & 07777) == (st.st_mode & 07777)) return kErrOk;

@@ -13,12 +13,19 @@
 //     0 gives the owner write permission back. The checks that Windows makes
 //     on read-only files (delete, copy over, open for writing) are made on
 //     these emulated bits, so they hold for root too.
-//   - Symbolic links: a link to a file is the file (its size, stamp and
-//     content). A link to a folder is never yielded by FindEntries, so no
-//     scan descends into it (no loops, no escape from a drive); a path that
-//     names such a link explicitly (a selection, a destination) is followed.
-//     Dangling links, FIFOs, sockets and devices are never yielded either
-//     (a FIFO would block the copy for ever).
+//   - Symbolic links are listed as Windows lists its links, with the
+//     reparse-point bit: a link to a folder as a folder (the link's own
+//     time; no scan descends into it: no loops, no escape from a drive), a
+//     link to a file as a file with its target's size and time (its content
+//     is what a backup copies). A path that names a link explicitly (a
+//     selection, a destination) is followed. GetAttributes and
+//     SetAttributes work on the link itself, as on Windows: a link is never
+//     read-only, and no attribute change reaches its target; CopyOver
+//     replaces a link to a file (or a dangling one) by its copy, whatever
+//     the target's permissions. Dangling links are never yielded.
+//   - FIFOs, sockets and devices are yielded with kAttrDevice alone (no
+//     size, their time): nothing opens them (a FIFO would block a copy for
+//     ever), and a scan sees that their name is taken.
 //   - A name Windows cannot hold (\ : * ? " < > |, a control character, or
 //     a final dot or space) is never yielded; when it would have been (it
 //     matches the pattern and passes the mask), its native path goes to

@@ -300,7 +300,7 @@ TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
 // the reparse-point bit, which no scan enters (no loop, no way out of the
 // drive) and which it reports. Dangling links and special files hold
 // nothing to back up and are never yielded.
-TEST_F(PosixPlatformTest, LinksToFoldersAreListedAsLinksDanglingLinksAndSpecialFilesNever) {
+TEST_F(PosixPlatformTest, LinksAreListedAsLinksSpecialFilesAsDevicesDanglingLinksNever) {
   drives_.WriteFile("T:\\outside\\secret.txt", "s");
   drives_.WriteFile("S:\\l\\plain.txt", "p");
   Symlink(Native("T:\\outside"), "S:\\l\\escape");
@@ -309,7 +309,10 @@ TEST_F(PosixPlatformTest, LinksToFoldersAreListedAsLinksDanglingLinksAndSpecialF
   Symlink("nowhere.txt", "S:\\l\\dangling.txt");
   ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
   EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF),
-            (std::vector<std::string>{".", "..", "escape", "loop", "plain.txt", "up"}));
+            (std::vector<std::string>{".", "..", "escape", "loop", "pipe", "plain.txt", "up"}));
+  // A FIFO is a device to the listing: no size, no other bit.
+  EXPECT_EQ(FoundEntry("S:\\l\\pipe").attributes, kAttrDevice);
+  EXPECT_EQ(FoundEntry("S:\\l\\pipe").size, 0u);
   for (const char* link : {"S:\\l\\ESCAPE", "S:\\l\\loop", "S:\\l\\up"}) {
     const FindEntry entry = FoundEntry(link);
     EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrReparsePoint),
@@ -319,7 +322,7 @@ TEST_F(PosixPlatformTest, LinksToFoldersAreListedAsLinksDanglingLinksAndSpecialF
   EXPECT_EQ(FoundEntry("S:\\l\\ESCAPE").name, "escape");
   EXPECT_EQ(FoundEntry("S:\\l\\plain.txt").attributes & kAttrReparsePoint, 0u);
   // Without the directory bit in the mask a folder link is not yielded, as any folder.
-  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"plain.txt"}));
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"pipe", "plain.txt"}));
   // A FIFO is refused at once instead of waiting for a writer.
   EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
   // A folder link named outright shows its folder's attributes, but nothing

@@ -12,6 +12,7 @@
 #include "platform/stop_request.h"
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_special_entries.h"
 #include "platform/win32/win32_temporary_files.h"
 
 namespace tolvex::win32 {
@@ -62,8 +63,11 @@ uint32_t CheckCopy(const std::string& from, const std::string& to) {
     }
   }
   const DWORD target = ::GetFileAttributesA(to.c_str());
-  if (target == INVALID_FILE_ATTRIBUTES) return kErrOk;
+  // A pipe, a socket or a device is no file to replace (Wine answers 87
+  // for a Unix FIFO's attributes, as if nothing were there).
+  if (target == INVALID_FILE_ATTRIBUTES) return IsSpecialEntry(to) ? kErrAccessDenied : kErrOk;
   if (target & kRefusedTargetAttributes) return kErrAccessDenied;
+  if ((target & FILE_ATTRIBUTE_REPARSE_POINT) && IsSpecialEntry(to)) return kErrAccessDenied;
   if (AreOneFile(from, to)) return kErrSharingViolation;
   return kErrOk;
 }

@@ -8,6 +8,7 @@
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/dos_stamp.h"
+#include "platform/win32/win32_special_entries.h"
 #include "platform/win32/win32_stamp.h"
 
 namespace tolvex::win32 {
@@ -58,6 +59,25 @@ FindEntry EntryOf(const WIN32_FIND_DATAA& data) {
   return entry;
 }
 
+// The entry as the seam describes it: a link to a file keeps the
+// reparse-point bit; an entry that is neither file, folder nor link is
+// kAttrDevice alone; a file whose content a filter supplies (deduplicated,
+// compressed, a cloud placeholder) is a plain file.
+void DescribeSpecialEntry(const WIN32_FIND_DATAA& data, const std::string& folder,
+                          FindEntry* entry) {
+  const DWORD attributes = data.dwFileAttributes;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return;
+  const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const bool device = reparse ? IsDeviceTag(data.dwReserved0)
+                              : entry->size == 0 && OpensAsNoDiskFile(folder + data.cFileName);
+  if (device) {
+    entry->attributes = kAttrDevice;
+    entry->size = 0;
+  } else if (reparse && data.dwReserved0 != IO_REPARSE_TAG_SYMLINK) {
+    entry->attributes &= ~static_cast<uint32_t>(FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+}
+
 }  // namespace
 
 uint32_t Win32Platform::FindEntries(const std::string& pattern, uint32_t mask,
@@ -72,10 +92,13 @@ uint32_t Win32Platform::FindEntries(const std::string& pattern, uint32_t mask,
   // The reserved names (temporary files, the run lock) stay invisible: a
   // pattern that matched only those has matched nothing.
   bool matched = false;
+  const size_t slash = pattern.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
   do {
     if (IsReservedName(data.cFileName)) continue;
     matched = true;
     FindEntry entry = EntryOf(data);
+    DescribeSpecialEntry(data, folder, &entry);
     if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
   } while (::FindNextFileA(find.get(), &data));
   const uint32_t end = LastError(kErrNoMoreFiles);
@@ -95,7 +118,21 @@ uint32_t Win32Platform::SetAttributes(const std::string& path, uint32_t attribut
   if (!IsPassablePath(path)) return kErrInvalidName;
   // NORMAL is the documented way to say "no attributes".
   const DWORD value = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
-  return ::SetFileAttributesA(path.c_str(), value) ? kErrOk : LastError();
+  const DWORD now = ::GetFileAttributesA(path.c_str());
+  if (now == INVALID_FILE_ATTRIBUTES || (now & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return ::SetFileAttributesA(path.c_str(), value) ? kErrOk : LastError();
+  }
+  // A link: its own attributes, never its target's, which the plain call
+  // may reach.
+  FileHandle link(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!link.valid()) return LastError();
+  FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+  basic.FileAttributes = value;
+  return ::SetFileInformationByHandle(link.get(), FileBasicInfo, &basic, sizeof basic) ? kErrOk
+                                                                                       : LastError();
 }
 
 uint32_t Win32Platform::RemoveFile(const std::string& path) {

@@ -64,9 +64,10 @@ std::optional<int32_t> GroupHolding(int32_t record) {
   return 0;
 }
 
-std::string FilePath(const std::vector<STRING>& folders, const CANDIDATE& c) {
+std::string FilePath(const std::vector<STRING>& folders, const CANDIDATE& c,
+                     const std::string& file_name) {
   const bool known = c.dirIndex >= 0 && c.dirIndex < static_cast<int32_t>(folders.size());
-  return (known ? folders[c.dirIndex].text() : std::string()) + c.name + c.extension;
+  return (known ? folders[c.dirIndex].text() : std::string()) + file_name;
 }
 
 }  // namespace
@@ -334,8 +335,8 @@ void OverviewPresenter::ViewFiles() {
     if (!ValidCandidate(record)) continue;
     const CANDIDATE& c = candidates[record];
     // What the shell does with the file is its own; a failure is ignored.
-    Sys().ShellOpen(FilePath(dirList, c));
-    if (c.hasCounterpart()) Sys().ShellOpen(FilePath(counterpartList, c));
+    Sys().ShellOpen(FilePath(dirList, c, c.name + c.extension));
+    if (c.hasCounterpart()) Sys().ShellOpen(FilePath(counterpartList, c, c.counterFileName()));
   }
   view_.Reselect(positions);
 }
