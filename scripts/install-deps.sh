@@ -8,9 +8,14 @@
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
 # BMP at build time), libvterm (the terminal emulator the tests read the
 # terminal views through), ccache (faster rebuilds of the several
-# configurations) and dpkg-dev (the Debian package's dependencies). Does
-# nothing when all of it is present.
+# configurations) and dpkg-dev (the Debian package's dependencies). Where
+# the kernel starts 32-bit programs (scripts/kernel-runs-i686.sh), also
+# 32-bit Wine (wine32:i386, with the i386 architecture added to dpkg): the
+# shipping 32-bit DLL's tests run under it. Does nothing when all of it is
+# present.
 set -euo pipefail
+
+cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ libgtest-dev googletest libncurses-dev
@@ -21,20 +26,38 @@ packages=(
   rsync imagemagick ccache dpkg-dev python3 libvterm-dev pkg-config
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2> /dev/null || true)
-  [[ $status == installed ]] || missing+=("$package")
-done
+is_installed() {
+  [[ $(dpkg-query -W -f='${db:Status-Status}' "$1" 2> /dev/null) == installed ]]
+}
 
-if [[ ${#missing[@]} -eq 0 ]]; then
-  echo "install-deps: everything is installed"
-  exit 0
-fi
-
-echo "install-deps: installing ${missing[*]}"
 sudo=()
 if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update
-"${sudo[@]}" apt-get install -y "${missing[@]}"
+
+missing=()
+for package in "${packages[@]}"; do
+  is_installed "$package" || missing+=("$package")
+done
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "install-deps: installing ${missing[*]}"
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y "${missing[@]}"
+fi
+
+# 32-bit Wine, once the cross compiler that builds the probe is there.
+wine32=missing
+if is_installed wine32:i386; then
+  wine32=installed
+elif scripts/kernel-runs-i686.sh; then
+  echo "install-deps: installing wine32:i386"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y wine32:i386
+  wine32=installed
+fi
+
+if [[ ${#missing[@]} -eq 0 && $wine32 == installed ]]; then
+  echo "install-deps: everything is installed"
+fi

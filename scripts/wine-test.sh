@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs one cross-built (x86_64 Windows) test binary under Wine and returns its
-# exit code.
+# Runs one cross-built Windows test binary (x86_64, or i686 where 32-bit Wine
+# is installed) under Wine and returns its exit code.
 #   scripts/wine-test.sh BINARY [ARGS...]
 #
 # - The Wine prefix is private to the binary's build folder
-#   (<build>/wine-prefix, or $TOLVEX_WINEPREFIX) and is created on first use;
-#   a lock keeps parallel first runs from racing.
+#   (<build>/wine-prefix, or $TOLVEX_WINEPREFIX) and is created on first use,
+#   and again when the installed Wine changed; a lock keeps parallel first
+#   runs from racing.
 # - The test drives S: to W: are linked in the prefix's dosdevices to fresh
 #   empty folders for this run and removed afterwards. The letters are shared
 #   by every run in the prefix, so runs take turns (the same lock).
@@ -46,11 +47,31 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 exec 9> "$WINEPREFIX.lock"
 flock 9
 
-if [[ ! -f $WINEPREFIX/.tolvex-ready ]]; then
-  echo "wine-test: creating the Wine prefix $WINEPREFIX" >&2
+# A prefix records the Wine it was made for (.tolvex-wine) and is made again
+# when that changed: one made before 32-bit Wine was installed stops working
+# once it is ("could not load kernel32.dll", for 64-bit programs too), while
+# one made with it runs 32-bit and 64-bit programs alike.
+wine_made_for() {
+  local bits=64
+  # Debian's 32-bit loader (package wine32:i386); elsewhere Wine's own.
+  if [[ -x /usr/lib/wine/wine ]] || { [[ ! -e /usr/lib/wine/wine64 ]] && command -v wine > /dev/null; }; then
+    bits="32 and 64"
+  fi
+  echo "$(wine --version 2> /dev/null 9>&-), $bits-bit"
+}
+made_for=$(wine_made_for)
+if [[ ! -f $WINEPREFIX/.tolvex-wine || $(cat "$WINEPREFIX/.tolvex-wine") != "$made_for" ]]; then
+  if [[ -d $WINEPREFIX ]]; then
+    echo "wine-test: the Wine prefix $WINEPREFIX was made for another Wine" \
+         "($(cat "$WINEPREFIX/.tolvex-wine" 2> /dev/null || echo unknown)); making it again" >&2
+    wineserver -k 9>&- 2> /dev/null || true
+    chmod -R u+w "$WINEPREFIX" 2> /dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
+  echo "wine-test: creating the Wine prefix $WINEPREFIX for $made_for" >&2
   wine wineboot -i > /dev/null 2>&1 9>&-
   wineserver -w 9>&-
-  touch "$WINEPREFIX/.tolvex-ready"
+  echo "$made_for" > "$WINEPREFIX/.tolvex-wine"
 fi
 if [[ ! -f $WINEPREFIX/.tolvex-desktop ]]; then
   # Every window opens inside one virtual desktop that Wine draws itself:
