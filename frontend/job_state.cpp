@@ -166,7 +166,7 @@ std::string WeekdayName(int weekday) {
 void ResolveRunValues(Job* job, const LocalTime& now) {
   const std::string absolute_job =
       AbsoluteFolderOf(job->path) + "/" + std::filesystem::path(job->path).filename().string();
-  for (const std::string& file : {absolute_job, StatePathOf(absolute_job)}) {
+  for (const std::string& file : {absolute_job, StatePathOf(absolute_job), SyncStatePathOf(absolute_job)}) {
     for (std::string& own : job->drives.DriveFormsOf(file)) job->own_files.push_back(std::move(own));
   }
   ResolveLastUpdate(job);

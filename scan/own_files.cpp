@@ -16,12 +16,13 @@ bool IsDriveFormFile(const std::string& text) {
 
 }  // namespace
 
-OwnFiles::OwnFiles(const TParameters& parameters) {
+OwnFiles::OwnFiles(const TParameters& parameters, const std::string& sync_state_path) {
   // A log that is off is not written by the run: a file of its name is a
   // user's file.
   if (parameters.LogActive && IsDriveFormFile(parameters.LogFile)) {
     paths_.insert(AsciiUpperText(parameters.LogFile));
   }
+  if (IsDriveFormFile(sync_state_path)) paths_.insert(AsciiUpperText(sync_state_path));
   for (const STRING& exclude : parameters.FExclSels) {
     if (IsDriveFormFile(exclude.text())) paths_.insert(AsciiUpperText(exclude.text()));
   }

@@ -558,7 +558,7 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
 
 void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
                const LinkedFolders& linked, std::vector<ScannedFile>* flat_files) {
-  const OwnFiles own_files(Parameters);
+  const OwnFiles own_files(Parameters, Extension.syncStatePath);
   const size_t count = dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
   std::vector<std::string> counterparts = PlanCounterparts(listings);

@@ -506,4 +506,24 @@ TEST_F(CommandPlan, AJobAndItsStateInsideTheDestinationAreNeverErased) {
   EXPECT_EQ(Get("backup/a.txt"), "a");
 }
 
+// Both ways, the sync state the command keeps beside the job is the run's
+// own file too: never copied into the source, never erased as deleted there.
+TEST_F(CommandPlan, TheSyncStateOfAJobInsideTheDestinationStaysWhereItIs) {
+  Put("source/a.txt", "a");
+  WriteJob("TouchMode = 1\nOrphanModeB = 2\nMaxErase = none");
+  fs::create_directories(root_ / "backup");
+  fs::rename(root_ / "job.job", root_ / "backup/job.job");
+  for (int run = 1; run <= 3; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    const Result result = Run("\"" + P("backup/job.job") + "\"");
+    EXPECT_STATUS(result, 0);
+    EXPECT_TRUE(Exists("backup/job.job"));
+    EXPECT_FALSE(Exists("source/job.job.sync"));
+    EXPECT_FALSE(Exists("source/job.job"));
+    EXPECT_EQ(Log().find("job.job.sync"), std::string::npos) << Log();
+  }
+  EXPECT_TRUE(Exists("backup/job.job.sync"));
+  EXPECT_EQ(Get("backup/a.txt"), "a");
+}
+
 }  // namespace

@@ -97,6 +97,15 @@ TEST_F(PlanTellsTheRun, TheRunsOwnFilesAreNeverCandidates) {
          job.orphanModeD2 = TOLVEX_ORPHAN_ERASE;
        },
        "T:\\Backup\\Data\\job.tvx.state"},
+      {"the sync state in the backup, both ways with orphans erased",
+       [](PlanTellsTheRun& t, Job& job) {
+         t.Put("T:\\Backup\\Data\\job.sync", "left by an earlier run", kOld);
+         SetSyncState("T:\\Backup\\Data\\job.sync");
+         job.touchMode = TOLVEX_TOUCH_BOTH_WAYS;
+         job.orphanModeB = TOLVEX_ORPHAN_ERASE;
+         job.lastUpdate = kNew;
+       },
+       "T:\\Backup\\Data\\job.sync"},
   };
   for (const OwnCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -112,6 +121,7 @@ TEST_F(PlanTellsTheRun, TheRunsOwnFilesAreNeverCandidates) {
     if (c.own == job_.logFile) {
       EXPECT_NE(Read(c.own).find("File copied"), std::string::npos) << Read(c.own);
     }
+    SetSyncState("");
   }
 }
 
