@@ -79,6 +79,7 @@ struct Draw {
   bool logInDestination = false;
   bool uniqueFlatNames = true;  // flat: no name in two folders
   bool overviewCancels = false;
+  bool emptiesSource = false;   // the user wipes the destination now and then
 };
 
 class Differential : public RunTest {
@@ -113,6 +114,8 @@ class Differential : public RunTest {
       unsetenv("TZ");
     }
     tzset();
+#else
+    (void)zone;  // Windows: the zone of the machine
 #endif
     offset_ = ProbeOffset();
   }
@@ -182,10 +185,12 @@ class Differential : public RunTest {
       d.b = 2;
       d.vary = 1 + Pick(4);
     }
-    if (Shape(kFlatEraseNameTwins, 0)) {
+    const bool flat_twins = Shape(kFlatEraseNameTwins, 0);
+    if (flat_twins) {
       d.path = 0;
-      d.touch = 0;
-      d.d2 = 2;
+      d.touch = 1 + Pick(2);
+      d.b = 2;
+      d.s2 = 2;
     }
     if (Shape(kMovesBothWaysErase, 0)) {
       d.touch = 1;
@@ -199,7 +204,20 @@ class Differential : public RunTest {
       d.path = 1;
       d.caseTwinInclude = true;
     }
-    if (d.path == 0 && d.touch != 0 && excluded_.Excludes(kFlatBothWays)) d.touch = 0;
+    // A selected folder its own erases can empty: to the source, erasing.
+    if (Shape(kEmptySelectedFolder, 0)) {
+      d.path = 1 + Pick(2);
+      d.touch = 2;
+      d.s2 = 2;
+      d.emptiesSource = true;
+    }
+    if (Shape(kClockSetBack, 0)) {
+      d.path = 1 + Pick(2);
+      d.vary = 0;
+      d.touch = 1;
+      d.b = 2;
+    }
+    if (d.path == 0 && d.touch != 0 && excluded_.Excludes(kFlatBothWays) && !flat_twins) d.touch = 0;
     if (d.touch == 1 && d.b == 2 && d.vary != 0 && excluded_.Excludes(kNewWorkingFolderBothWays)) {
       d.vary = 0;
     }
@@ -223,7 +241,9 @@ class Differential : public RunTest {
     d.logInDestination = Shape(kLogInDestination, 15);
     // Flat: one name in several folders, where the name clash rule holds.
     d.uniqueFlatNames = true;
-    if (d.path == 0 && (erases ? Shape(kFlatEraseNameTwins, 50) : Chance(50))) d.uniqueFlatNames = false;
+    if (d.path == 0 && (flat_twins || (erases ? Shape(kFlatEraseNameTwins, 50) : Chance(50)))) {
+      d.uniqueFlatNames = false;
+    }
     draw_ = d;
 
     job_ = Job();
@@ -244,7 +264,7 @@ class Differential : public RunTest {
     job_.sortMode = Pick(5);
     job_.reverse = Pick(2);
     job_.createSrcDirs = 1;
-    job_.deleteSrcDirs = Pick(2);
+    job_.deleteSrcDirs = d.emptiesSource ? 1 : Pick(2);
     job_.deleteDestDirs = Pick(2);
     job_.logDetails = 2;
     job_.logFile = d.logInDestination ? "T:\\Backup\\run.log" : "U:\\run.log";
@@ -446,10 +466,23 @@ class Differential : public RunTest {
 
   // --- Edits between runs -------------------------------------------------
 
+  // The last-write time of a file in UTC seconds (0 where unknown).
+  int64_t NativeTime(const std::string& path) const {
+#ifndef _WIN32
+    struct stat status;
+    if (stat(drives_.Native(path).c_str(), &status) == 0) return status.st_mtime;
+#else
+    (void)path;
+#endif
+    return 0;
+  }
+
   // A time after the last run and no later than now, as an edit gets.
   int64_t EditTime() {
     const int64_t since = Since();
-    return since + 2 + Pick(static_cast<int>(std::max<int64_t>(1, clock_ - since - 2)));
+    // A clock set back before the last run dates the edits by itself.
+    if (clock_ <= since + 2) return clock_ - Pick(600);
+    return since + 2 + Pick(static_cast<int>(clock_ - since - 2));
   }
   // The last run's start, or a day ago before the first completed run.
   int64_t Since() const { return lastRun_ != 0 ? lastRun_ : clock_ - 86400; }
@@ -464,6 +497,12 @@ class Differential : public RunTest {
 #endif
     const bool both_sides = draw_.touch != 0;
     const bool moves = !(draw_.touch == 1 && draw_.b == 2 && excluded_.Excludes(kMovesBothWaysErase));
+    if (draw_.emptiesSource && Chance(50)) {
+      for (const std::string& file : FilesOf(Sides::kDestination)) {
+        std::error_code error;
+        fs::remove(drives_.Native(file), error);
+      }
+    }
     const int edits = Pick(6);
     for (int i = 0; i < edits; ++i) {
       const Sides side = both_sides && Chance(40) ? Sides::kDestination : Sides::kSource;
@@ -475,24 +514,31 @@ class Differential : public RunTest {
     }
   }
 
-  void EditOn(Sides side, bool moves) {
+  void EditOn(Sides side, bool moves, int forced = -1) {
     const std::vector<std::string> files = FilesOf(side);
     const std::string root = side == Sides::kSource ? "S:\\Data\\" : lastWork_;
     const std::string file = files.empty() ? "" : files[static_cast<size_t>(Pick(static_cast<int>(files.size())))];
     std::error_code error;
-    switch (files.empty() ? 3 : Pick(9)) {
+    const int kinds = Shape(kSubTwoSecondEdits, 5) ? 10 : 9;
+    if (!files.empty() && excluded_.Focuses(kSubTwoSecondEdits) && Chance(50)) return EditOn(side, moves, 9);
+    switch (files.empty() ? 3 : forced >= 0 ? forced : Pick(kinds)) {
       case 0: {  // new content (sometimes of the same size)
         const std::string old = drives_.ReadFile(file);
         std::string content = Chance(30) && !old.empty() ? Content(static_cast<int>(old.size())) : SomeContent();
         if (content == old) content += "!";
         WriteAt(file, content, EditTime());
-        if (Shape(kSubTwoSecondEdits, 10)) {
-          // The same size, written within the second after the last run's copy.
-          WriteAt(file, Content(static_cast<int>(old.size())), Since() + 1);
-        }
         return;
       }
       case 1: drives_.SetNativeWriteTime(file, EditTime()); return;
+      case 9: {  // the same size, written a second after the version it replaces
+        const int64_t time = NativeTime(file);
+        const std::string old = drives_.ReadFile(file);
+        if (time == 0 || old.empty()) return;
+        std::string content = Content(static_cast<int>(old.size()));
+        if (content == old) content[0] = content[0] == 'a' ? 'b' : 'a';
+        WriteAt(file, content, time + 1);
+        return;
+      }
       case 2: fs::remove(drives_.Native(file), error); deleted_.insert(Caseless(file)); return;
       case 3: {  // a new file, in a new folder now and then
         const std::string folder = Chance(20) ? "new" + std::to_string(Pick(100)) + "\\" : Of(kFolders);
@@ -675,6 +721,11 @@ class Differential : public RunTest {
       }
     }
 
+    // A selected folder stays (its job would report it missing from then on).
+    for (const std::string& include : {std::string("S:\\Data\\"), std::string("S:\\data\\")}) {
+      if (before.count(include) && !after.count(include)) Violation("a run removed its selected folder", include);
+    }
+
     // No version destroyed unless an action (or the user) named it.
     const Tree rotated = Rotated(before, run.outcomes);
     std::set<std::string> named;  // caseless paths of done actions
@@ -828,6 +879,19 @@ class Differential : public RunTest {
         if (copy_orphans && !BlockedByCaseTwin(after, path)) Violation("a source file has no backup after a completed run", path);
       } else if (backup->type == TreeEntry::kFile && backup->content != entry.content && backup->time <= entry.time) {
         Violation("a backup older than its source holds other content after a completed run", path + " / " + target);
+      }
+    }
+    if (draw_.touch != 1) return;
+    for (const auto& [path, entry] : after) {
+      if (entry.type != TreeEntry::kFile || path == job_.logFile || left_alone.count(Caseless(path))) continue;
+      const std::string relative = RelativeOf(path, work_);
+      const std::string source = "S:\\Data\\" + relative;
+      if (relative.empty() || !Selected(source) || left_alone.count(Caseless(source))) continue;
+      const TreeEntry* original = Find(after, source);
+      if (!original) {
+        if (copy_orphans && !BlockedByCaseTwin(after, path)) Violation("both ways, a destination file has no source after a completed run", path);
+      } else if (original->type == TreeEntry::kFile && original->content != entry.content && original->time <= entry.time) {
+        Violation("both ways, a source older than its destination file holds other content after a completed run", source + " / " + path);
       }
     }
   }
