@@ -46,6 +46,9 @@ inline constexpr const char kNestedIncludes[] = "nested-includes";
 // A copy onto an empty file: the plan gives the target no stamp, as if it
 // were absent (a rule of the check, not a shape: empty files stay).
 inline constexpr const char kEmptyTargetShownAbsent[] = "empty-target-shown-absent";
+// A file that becomes a folder of its name (or the other way) on one side:
+// the plan copies across, the run fails the copy, run after run.
+inline constexpr const char kFileFolderTwins[] = "file-folder-twins";
 // Time zone changes between runs.
 inline constexpr const char kTimeZones[] = "time-zones";
 
@@ -68,6 +71,7 @@ inline constexpr struct {
     {kEmptySelectedFolder, "issue 21, folder removals"},
     {kNestedIncludes, "issue 21, nested includes"},
     {kEmptyTargetShownAbsent, "found by this test, in no issue yet"},
+    {kFileFolderTwins, "found by this test, in no issue yet"},
 };
 
 class Exclusions {

@@ -194,6 +194,8 @@ class Differential : public RunTest {
   // a newer one), both ways the same from the destination.
   void CheckInStep(const Tree& after, const Pass& run);
 
+  // True when a folder the run left alone (case twin folders) holds `path`.
+  static bool InLeftAloneFolder(const std::set<std::string>& left_alone, const std::string& path);
   // A file of a case twin pair (in its folder or on the way) is left alone.
   static bool BlockedByCaseTwin(const Tree& tree, const std::string& path);
 

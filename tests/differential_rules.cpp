@@ -105,7 +105,7 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
   if (run.asPlanned && !ends_over_limit && !draw_.overviewCancels) {
     std::vector<std::string> done;
     for (const ChannelItem& item : run.outcomes) {
-      if (item.IsAction() && item.outcome != TOLVEX_OUTCOME_FAILED) done.push_back(item.Action());
+      if (item.IsAction()) done.push_back(item.Action());
     }
     if (done != ChannelRecorder::Actions(run.plan)) {
       Violation("the run did not do what its plan said", Listing(run.plan) + "\n  outcomes:" + Listing(run.outcomes));
@@ -284,10 +284,16 @@ void Differential::CheckInStep(const Tree& after, const Pass& run) {
     if (entry.type != TreeEntry::kFile || !Selected(path) || !Below(path, "S:\\Data\\", true)) continue;
     if (left_alone.count(Caseless(path))) continue;
     const std::string target = CounterpartOf(path.substr(8), work_);
-    if (left_alone.count(Caseless(target))) continue;
+    if (left_alone.count(Caseless(target)) || InLeftAloneFolder(left_alone, path)) continue;
     const TreeEntry* backup = Find(after, target);
     if (!backup) {
-      if (copy_orphans && !BlockedByCaseTwin(after, path)) Violation("a source file has no backup after a completed run", path);
+      if (copy_orphans && !BlockedByCaseTwin(after, path)) {
+        std::string alike;  // what the destination holds of that name in any letter case
+        for (const auto& [other, item] : after) {
+          if (Caseless(other).find(Caseless(target.substr(target.rfind('\\')))) != std::string::npos) alike += " " + other;
+        }
+        Violation("a source file has no backup after a completed run", path + (alike.empty() ? "" : "; there are" + alike));
+      }
     } else if (backup->type == TreeEntry::kFile && backup->content != entry.content && backup->time <= entry.time) {
       Violation("a backup older than its source holds other content after a completed run", path + " / " + target);
     }
@@ -298,6 +304,7 @@ void Differential::CheckInStep(const Tree& after, const Pass& run) {
     const std::string relative = RelativeOf(path, work_);
     const std::string source = "S:\\Data\\" + relative;
     if (relative.empty() || !Selected(source) || left_alone.count(Caseless(source))) continue;
+    if (InLeftAloneFolder(left_alone, path) || InLeftAloneFolder(left_alone, source)) continue;
     const TreeEntry* original = Find(after, source);
     if (!original) {
       if (copy_orphans && !BlockedByCaseTwin(after, path)) Violation("both ways, a destination file has no source after a completed run", path);
@@ -305,6 +312,13 @@ void Differential::CheckInStep(const Tree& after, const Pass& run) {
       Violation("both ways, a source older than its destination file holds other content after a completed run", source + " / " + path);
     }
   }
+}
+
+bool Differential::InLeftAloneFolder(const std::set<std::string>& left_alone, const std::string& path) {
+  for (const std::string& folder : left_alone) {
+    if (!folder.empty() && folder.back() == '\\' && Below(path, folder, false)) return true;
+  }
+  return false;
 }
 
 bool Differential::BlockedByCaseTwin(const Tree& tree, const std::string& path) {

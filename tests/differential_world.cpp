@@ -344,7 +344,10 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
   std::error_code error;
   const int kinds = Shape(kSubTwoSecondEdits, 5) ? 10 : 9;
   if (!files.empty() && excluded_.Focuses(kSubTwoSecondEdits) && Chance(50)) return EditOn(side, moves, 9);
-  switch (files.empty() ? 3 : forced >= 0 ? forced : Pick(kinds)) {
+  const int more = Shape(kFileFolderTwins, 50) ? 2 : 1;  // kinds 10 and 11 after the others
+  int kind = files.empty() ? 3 : forced >= 0 ? forced : Pick(kinds + more);
+  if (kind >= kinds && forced < 0) kind += 10 - kinds;
+  switch (kind) {
     case 0: {  // new content (sometimes of the same size)
       const std::string old = drives_.ReadFile(file);
       std::string content = Chance(30) && !old.empty() ? Content(static_cast<int>(old.size())) : SomeContent();
@@ -403,6 +406,23 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
         if (Below(other, folder, true)) deleted_.insert(Caseless(other));
       }
       fs::remove_all(drives_.Native(folder), error);
+      return;
+    }
+    case 10: {  // a folder's name in another letter case
+      if (file.rfind('\\') <= root.size()) return;
+      const std::string folder = file.substr(0, file.rfind('\\'));
+      std::string to = folder;
+      for (size_t i = to.rfind('\\') + 1; i < to.size(); ++i) {
+        if (to[i] >= 'a' && to[i] <= 'z') { to[i] = static_cast<char>(to[i] - 'a' + 'A'); break; }
+        if (to[i] >= 'A' && to[i] <= 'Z') { to[i] = static_cast<char>(to[i] - 'A' + 'a'); break; }
+      }
+      fs::rename(drives_.Native(folder), drives_.Native(to), error);
+      return;
+    }
+    case 11: {  // a file that becomes a folder of its name
+      fs::remove(drives_.Native(file), error);
+      deleted_.insert(Caseless(file));
+      WriteAt(file + "\\inside.txt", SomeContent(), EditTime());
       return;
     }
     default: if (side == Sides::kSource) MakeCaseTwin(); return;
