@@ -170,23 +170,30 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
     }
   }
 
-  // Every outcome and log line tells the truth.
-  // (Answers may send two files onto one target: the last one counts.)
-  std::map<std::string, size_t> last_copy;
-  for (size_t i = 0; i < run.outcomes.size(); ++i) {
-    const ChannelItem& item = run.outcomes[i];
-    if (item.outcome == TOLVEX_OUTCOME_DONE && (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK)) {
-      last_copy[Caseless(item.to)] = i;
-    }
-  }
+  // Every outcome and log line tells the truth. (Answers may send two files
+  // onto one target, or erase a target copied before: the last action on a
+  // path is the one its state shows.)
+  std::map<std::string, size_t> last_touch;  // caseless path -> index of the last action on it
+  const auto is_copy = [](const ChannelItem& item) {
+    return item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
+  };
   for (size_t i = 0; i < run.outcomes.size(); ++i) {
     const ChannelItem& item = run.outcomes[i];
     if (item.outcome != TOLVEX_OUTCOME_DONE) continue;
-    if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK) {
-      if (!run.asPlanned && last_copy[Caseless(item.to)] != i) continue;
-      CheckCopied(rotated, after, item.from, item.to, "outcome");
+    if (is_copy(item)) last_touch[Caseless(item.to)] = i;
+    if (item.kind == TOLVEX_ITEM_ERASE) last_touch[Caseless(item.from)] = i;
+  }
+  const auto last_is = [&](const std::string& path, const std::string& action) {
+    const auto last = last_touch.find(Caseless(path));
+    return last == last_touch.end() || run.outcomes[last->second].Action() == action;
+  };
+  for (size_t i = 0; i < run.outcomes.size(); ++i) {
+    const ChannelItem& item = run.outcomes[i];
+    if (item.outcome != TOLVEX_OUTCOME_DONE) continue;
+    if (is_copy(item)) {
+      if (last_is(item.to, item.Action())) CheckCopied(rotated, after, item.from, item.to, "outcome");
     } else if (item.kind == TOLVEX_ITEM_ERASE || item.kind == TOLVEX_ITEM_FOLDER_REMOVED) {
-      if (Find(after, item.from) && item.from != log && !last_copy.count(Caseless(item.from))) {
+      if (Find(after, item.from) && item.from != log && last_is(item.from, item.Action())) {
         Violation("an erased file or folder is there", item.from);
       }
     }
@@ -195,23 +202,22 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
     Violation("the run's log is gone", log);
   } else if (!stopped) {
     const std::vector<std::string> body = LogBody();
-    std::map<std::string, std::string> copied;  // target (caseless) -> "from\nto", the last one
     for (size_t i = 0; i < body.size(); ++i) {
       const std::string& line = body[i];
       if (line.rfind("File copied: ", 0) == 0 && i + 1 < body.size() && body[i + 1].rfind("to: ", 0) == 0) {
+        const std::string from = line.substr(13);
         const std::string to = body[i + 1].substr(4);
-        if (run.asPlanned) CheckCopied(rotated, after, line.substr(13), to, "log line");
-        copied[Caseless(to)] = line.substr(13) + "\n" + to;
-      } else if (line.rfind("File erased: ", 0) == 0 && Find(after, line.substr(13)) && line.substr(13) != log &&
-                 !last_copy.count(Caseless(line.substr(13)))) {
-        Violation("the log says erased, the file is there", line);
+        const auto last = last_touch.find(Caseless(to));
+        const bool last_action = last == last_touch.end() ||
+                                 (is_copy(run.outcomes[last->second]) && Caseless(run.outcomes[last->second].from) == Caseless(from));
+        if (run.asPlanned || last_action) CheckCopied(rotated, after, from, to, "log line");
+      } else if (line.rfind("File erased: ", 0) == 0) {
+        const std::string path = line.substr(13);
+        const auto last = last_touch.find(Caseless(path));
+        const bool last_action = last == last_touch.end() || run.outcomes[last->second].kind == TOLVEX_ITEM_ERASE;
+        if (Find(after, path) && path != log && last_action) Violation("the log says erased, the file is there", line);
       } else if (line.rfind("Directory deleted: ", 0) == 0 && Find(after, line.substr(19))) {
         Violation("the log says deleted, the folder is there", line);
-      }
-    }
-    for (const auto& [key, pair] : copied) {
-      if (!run.asPlanned) {
-        CheckCopied(rotated, after, pair.substr(0, pair.find('\n')), pair.substr(pair.find('\n') + 1), "log line");
       }
     }
   }
