@@ -67,7 +67,8 @@ Tree Differential::Rotated(const Tree& before, const std::vector<ChannelItem>& o
     if (rename.outcome != TOLVEX_OUTCOME_DONE) continue;
     Tree moved;
     for (const auto& [path, entry] : tree) {
-      const bool below = Below(path, rename.from + "\\", false);
+      // (A folder that is a link has its own entry, without the backslash.)
+      const bool below = Below(path, rename.from + "\\", false) || Caseless(path) == Caseless(rename.from);
       moved[below ? rename.to + path.substr(rename.from.size()) : path] = entry;
     }
     tree = std::move(moved);

@@ -108,7 +108,8 @@ void Differential::Completed() {
   pairs.clear();
   const Tree tree = SnapshotDrives(drives_, "ST");
   for (const auto& [path, entry] : tree) {
-    if (entry.type != TreeEntry::kFile || !Below(path, "S:\\Data\\", true)) continue;
+    // (A link in the source is copied as the file it leads to.)
+    if (entry.type == TreeEntry::kFolder || entry.type == TreeEntry::kOther || !Below(path, "S:\\Data\\", true)) continue;
     if (draw_.path != 0 && Find(tree, CounterpartOf(path.substr(8), work_))) pairs.insert(Caseless(path.substr(8)));
   }
   deleted_.clear();

@@ -259,11 +259,14 @@ void Differential::MakeLinks(const std::string& work) {
   if (Shape(kLinksInDestination, 40)) {
     // A folder of the destination that is a link to a folder of no job,
     // and a file that is a link to a file there.
-    const std::string folder = CounterpartOf("a\\x", work);
-    const std::string parent = folder.substr(0, folder.rfind('\\'));
-    drives_.MakeDirs(parent.substr(0, parent.rfind('\\') + 1));
-    fs::remove_all(drives_.Native(parent), error);
-    fs::create_directory_symlink(drives_.Native("T:\\precious"), drives_.Native(parent), error);
+    // (Flat, the working folder has no subfolder to be the link.)
+    if (draw_.path != 0) {
+      const std::string folder = CounterpartOf("a\\x", work);
+      const std::string parent = folder.substr(0, folder.rfind('\\'));
+      drives_.MakeDirs(parent.substr(0, parent.rfind('\\') + 1));
+      fs::remove_all(drives_.Native(parent), error);
+      fs::create_directory_symlink(drives_.Native("T:\\precious"), drives_.Native(parent), error);
+    }
     const std::string file = CounterpartOf(NameFor("", "one.txt"), work);
     drives_.MakeDirs(file.substr(0, file.rfind('\\') + 1));
     fs::remove(drives_.Native(file), error);
