@@ -49,6 +49,10 @@ inline constexpr const char kEmptyTargetShownAbsent[] = "empty-target-shown-abse
 // A file that becomes a folder of its name (or the other way) on one side:
 // the plan copies across, the run fails the copy, run after run.
 inline constexpr const char kFileFolderTwins[] = "file-folder-twins";
+// Both ways with erase, case twins (and case renames, which make them): a
+// file left alone as a case twin, never backed up, is erased as "deleted on
+// the other side" once its twin is gone.
+inline constexpr const char kCaseTwinsBothWaysErase[] = "case-twins-both-ways-erase";
 // Time zone changes between runs.
 inline constexpr const char kTimeZones[] = "time-zones";
 
@@ -72,6 +76,7 @@ inline constexpr struct {
     {kNestedIncludes, "issue 21, nested includes"},
     {kEmptyTargetShownAbsent, "found by this test, in no issue yet"},
     {kFileFolderTwins, "found by this test, in no issue yet"},
+    {kCaseTwinsBothWaysErase, "found by this test; issue 20 item 1's state file would hold it"},
 };
 
 class Exclusions {

@@ -38,6 +38,11 @@ void Differential::DrawJob() {
     d.b = 2;
     d.s2 = 2;
   }
+  if (Shape(kCaseTwinsBothWaysErase, 0)) {
+    d.path = 1 + Pick(2);
+    d.touch = 1;
+    d.b = 2;
+  }
   if (Shape(kMovesBothWaysErase, 0)) {
     d.touch = 1;
     d.b = 2;
@@ -230,11 +235,12 @@ void Differential::MakeWorld() {
   }
   if (draw_.caseTwinInclude) WriteAt("S:\\data\\one.txt", "the other data", past);
   if (draw_.vary != 0) WriteAt("T:\\Backup\\Older\\one.txt", "an older generation", past);
-  if (Chance(30)) MakeCaseTwin();
+  if (Chance(excluded_.Focuses(kCaseTwinsBothWaysErase) ? 100 : 30)) MakeCaseTwin();
   MakeLinks(work);
 }
 
 void Differential::MakeCaseTwin() {
+  if (!CaseTwinsAllowed()) return;
   const std::vector<std::string> files = FilesOf(Sides::kSource);
   if (files.empty()) return;
   const std::string path = files[static_cast<size_t>(Pick(static_cast<int>(files.size())))];
@@ -395,6 +401,7 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
       return;
     }
     case 6: {  // a name in another letter case
+      if (!CaseTwinsAllowed()) return;
       std::string to = file;
       for (size_t i = to.rfind('\\') + 1; i < to.size(); ++i) {
         if (to[i] >= 'a' && to[i] <= 'z') { to[i] = static_cast<char>(to[i] - 'a' + 'A'); break; }
@@ -412,6 +419,7 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
       return;
     }
     case 10: {  // a folder's name in another letter case
+      if (!CaseTwinsAllowed()) return;
       if (file.rfind('\\') <= root.size()) return;
       const std::string folder = file.substr(0, file.rfind('\\'));
       std::string to = folder;
