@@ -53,6 +53,10 @@ inline constexpr const char kFileFolderTwins[] = "file-folder-twins";
 // file left alone as a case twin, never backed up, is erased as "deleted on
 // the other side" once its twin is gone.
 inline constexpr const char kCaseTwinsBothWaysErase[] = "case-twins-both-ways-erase";
+// The backup of an excluded folder renamed in letter case (T:\Backup\Data\Skip
+// for the excluded S:\Data\skip): copied back, a file reaches the excluded
+// folder through the platform's caseless names and is overwritten.
+inline constexpr const char kExcludedFolderInOtherCase[] = "excluded-folder-in-other-case";
 // Time zone changes between runs.
 inline constexpr const char kTimeZones[] = "time-zones";
 
@@ -76,6 +80,7 @@ inline constexpr struct {
     {kNestedIncludes, "issue 21, nested includes"},
     {kEmptyTargetShownAbsent, "found by this test, in no issue yet"},
     {kFileFolderTwins, "found by this test, in no issue yet"},
+    {kExcludedFolderInOtherCase, "found by this test; the POSIX side of issue 21 item 11"},
     {kCaseTwinsBothWaysErase, "found by this test; issue 20 item 1's state file would hold it"},
 };
 

@@ -43,6 +43,10 @@ void Differential::DrawJob() {
     d.touch = 1;
     d.b = 2;
   }
+  if (Shape(kExcludedFolderInOtherCase, 0)) {
+    d.path = 1 + Pick(2);
+    d.touch = 1 + Pick(2);
+  }
   if (Shape(kMovesBothWaysErase, 0)) {
     d.touch = 1;
     d.b = 2;
@@ -86,7 +90,7 @@ void Differential::DrawJob() {
     d.eraseLimit = false;
     d.overviewCancels = false;
   }
-  d.skipFolder = Chance(30);
+  d.skipFolder = Chance(excluded_.Focuses(kExcludedFolderInOtherCase) ? 100 : 30);
   d.nestedInclude = Shape(kNestedIncludes, 15);
   if (d.path == 1 && !d.caseTwinInclude) d.caseTwinInclude = Shape(kCaseIncludeTwins, 15);
   d.logInDestination = Shape(kLogInDestination, 15);
@@ -335,6 +339,13 @@ void Differential::Edit() {
       fs::remove(drives_.Native(file), error);
     }
   }
+  if (draw_.skipFolder && draw_.path != 0 && excluded_.Focuses(kExcludedFolderInOtherCase)) {
+    // The excluded folder's backup renamed in letter case.
+    const std::string backup = CounterpartOf("skip\\x", lastWork_);
+    const std::string folder = backup.substr(0, backup.rfind('\\'));
+    std::error_code error;
+    fs::rename(drives_.Native(folder), drives_.Native(folder.substr(0, folder.size() - 4) + "Skip"), error);
+  }
   const int edits = Pick(6);
   for (int i = 0; i < edits; ++i) {
     const Sides side = both_sides && Chance(40) ? Sides::kDestination : Sides::kSource;
@@ -422,6 +433,10 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
       if (!CaseTwinsAllowed()) return;
       if (file.rfind('\\') <= root.size()) return;
       const std::string folder = file.substr(0, file.rfind('\\'));
+      if (side == Sides::kDestination && Caseless(folder).find("\\skip") != std::string::npos &&
+          excluded_.Excludes(kExcludedFolderInOtherCase)) {
+        return;
+      }
       std::string to = folder;
       for (size_t i = to.rfind('\\') + 1; i < to.size(); ++i) {
         if (to[i] >= 'a' && to[i] <= 'z') { to[i] = static_cast<char>(to[i] - 'a' + 'A'); break; }
