@@ -35,6 +35,7 @@ void Walk(const fs::path& native, const std::string& drive_path, Tree* tree) {
     } else if (fs::is_regular_file(status)) {
       item.content = ReadNative(entry.path());
       item.time = fs::last_write_time(entry.path(), error).time_since_epoch().count();
+      item.mode = static_cast<unsigned>(status.permissions());
     } else {
       item.type = TreeEntry::kOther;
     }

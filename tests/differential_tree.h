@@ -18,6 +18,7 @@ struct TreeEntry {
   Type type = kFile;
   std::string content;  // a file's bytes; a link's target
   int64_t time = 0;     // a file's last-write time (file clock ticks)
+  unsigned mode = 0;    // a file's permission bits (read-only on Windows)
   bool operator==(const TreeEntry&) const = default;
 };
 

@@ -122,6 +122,7 @@ void Differential::DrawJob() {
   job_.deleteSrcDirs = d.emptiesSource ? 1 : Pick(2);
   job_.deleteDestDirs = Pick(2);
   job_.logDetails = 2;
+  job_.attributes = Pick(2);  // overwrite-readonly or not
   job_.logFile = d.logInDestination ? "T:\\Backup\\run.log" : "U:\\run.log";
   job_.lastUpdate = 0;  // no run recorded yet
   if (d.eraseLimit) {
@@ -137,6 +138,7 @@ std::string Differential::Describe() const {
                      ", vary " + std::to_string(d.vary) + ", confirm " + std::to_string(d.confirm) +
                      ", orphans D" + std::to_string(d.d1) + std::to_string(d.d2) + " B" +
                      std::to_string(d.b) + " S" + std::to_string(d.s1) + std::to_string(d.s2);
+  if (job_.attributes != 0) text += ", overwrite-readonly";
   if (d.eraseLimit) text += ", erase limit";
   if (d.skipFolder) text += ", excluded folder";
   if (d.nestedInclude) text += ", nested include";
@@ -268,19 +270,25 @@ void Differential::MakeLinks(const std::string& work) {
   }
   if (Shape(kLinksInDestination, 40)) {
     // A folder of the destination that is a link to a folder of no job,
-    // and a file that is a link to a file there.
+    // or a file that is a link to a file there, or both.
     // (Flat, the working folder has no subfolder to be the link.)
-    if (draw_.path != 0) {
+    const int links = 1 + Pick(3);  // bit 0: the folder, bit 1: the file
+    if (draw_.path != 0 && (links & 1)) {
       const std::string folder = CounterpartOf("a\\x", work);
       const std::string parent = folder.substr(0, folder.rfind('\\'));
       drives_.MakeDirs(parent.substr(0, parent.rfind('\\') + 1));
       fs::remove_all(drives_.Native(parent), error);
       fs::create_directory_symlink(drives_.Native("T:\\precious"), drives_.Native(parent), error);
     }
-    const std::string file = CounterpartOf(NameFor("", "one.txt"), work);
-    drives_.MakeDirs(file.substr(0, file.rfind('\\') + 1));
-    fs::remove(drives_.Native(file), error);
-    fs::create_symlink(drives_.Native("T:\\precious\\one.txt"), drives_.Native(file), error);
+    if (links & 2) {
+      const std::string file = CounterpartOf(NameFor("", "one.txt"), work);
+      drives_.MakeDirs(file.substr(0, file.rfind('\\') + 1));
+      fs::remove(drives_.Native(file), error);
+      fs::create_symlink(drives_.Native("T:\\precious\\one.txt"), drives_.Native(file), error);
+      // Read-only where it lies: overwrite-readonly must not reach it.
+      fs::permissions(drives_.Native("T:\\precious\\one.txt"), fs::perms::owner_read | fs::perms::group_read,
+                      error);
+    }
   }
   if (Shape(kPipes, 30)) {
     const std::string pipe = Chance(50) ? CounterpartOf(NameFor("", "five.txt"), work)
