@@ -291,7 +291,10 @@ void Differential::CheckInStep(const Tree& after, const Pass& run) {
     if (entry.type != TreeEntry::kFile || !Selected(path) || !Below(path, "S:\\Data\\", true)) continue;
     if (left_alone.count(Caseless(path))) continue;
     const std::string target = CounterpartOf(path.substr(8), work_);
-    if (left_alone.count(Caseless(target)) || InLeftAloneFolder(left_alone, path)) continue;
+    if (left_alone.count(Caseless(target)) || InLeftAloneFolder(left_alone, path) ||
+        InLeftAloneFolder(left_alone, target)) {
+      continue;
+    }
     const TreeEntry* backup = Find(after, target);
     if (!backup) {
       if (copy_orphans && !BlockedByCaseTwin(after, path)) {
