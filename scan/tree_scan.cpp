@@ -11,6 +11,7 @@
 #include "model/program_state.h"
 #include "model/run_extension.h"
 #include "model/sync_state.h"
+#include "platform/name_case.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
 #include "scan/conflicts.h"
@@ -208,16 +209,19 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
     if (note.kind == TOLVEX_REPORT_LINK_NOT_FOLLOWED) linked->Add(note.path);
   }
   SortByText(&dirList);
+  DropFoldersWithTwins(roots, listings, sink);
   // Nested includes ("S:\Data\*" and "S:\Data\Sub\*") reach the inner
-  // folders twice: each is scanned, planned and counted once.
+  // folders twice, the second time perhaps spelled as the include is
+  // ("S:\Data\sub\" for the folder Sub): each is scanned, planned and
+  // counted once. Folders whose names are one to the file system are one
+  // folder here, since folders with case twins are gone by now.
   std::unordered_set<std::string> listed;
   dirList.erase(std::remove_if(dirList.begin(), dirList.end(),
                                [&listed](const STRING& folder) {
-                                 return !listed.insert(std::to_string(folder.mark()) + folder.text())
+                                 return !listed.insert(std::to_string(folder.mark()) + NameCaseKey(folder.text()))
                                              .second;
                                }),
                 dirList.end());
-  DropFoldersWithTwins(roots, listings, sink);
   KeepNotesOfVisitedFolders(notes, sink);
   return true;
 }

@@ -4,6 +4,8 @@
 // (differential_test.cpp).
 #pragma once
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -32,6 +34,10 @@ inline int Setting(const char* name, int fallback) {
 
 // One job and its world, drawn at random: the settings and what the
 // generator may make.
+// Where jobs that keep a sync state keep it: beside the log, outside the
+// trees, as the command keeps JOB.sync beside the job.
+inline constexpr const char kSyncStateFile[] = "U:\\job.sync";
+
 struct Draw {
   int touch = 0, path = 1, vary = 0, confirm = 0;
   int d1 = 0, d2 = 1, b = 0, s1 = 0, s2 = 1;
@@ -43,6 +49,7 @@ struct Draw {
   bool uniqueFlatNames = true;  // flat: no name in two folders
   bool overviewCancels = false;
   bool emptiesSource = false;   // the user wipes the destination now and then
+  bool syncState = false;       // both ways with erase: a sync state file (as the command keeps)
 };
 
 class Differential : public RunTest {
@@ -58,6 +65,7 @@ class Differential : public RunTest {
     SetZone(hadZone_ ? savedZone_.c_str() : nullptr);
     SetDryRun(TOLVEX_DRY_RUN_OFF);
     SetEraseLimit(-1, 0);
+    SetSyncState("");
   }
 
   // The front end of the test: records the plan, and stops a plan over the
@@ -130,7 +138,8 @@ class Differential : public RunTest {
   // let them in: both ways with erase, a twin left alone and then alone is
   // erased.
   bool CaseTwinsAllowed() const {
-    return !(draw_.touch == 1 && draw_.b == 2 && excluded_.Excludes(kCaseTwinsBothWaysErase));
+    return !(draw_.touch == 1 && draw_.b == 2 && !draw_.syncState &&
+             excluded_.Excludes(kCaseTwinsBothWaysErase));
   }
 
   // POSIX: links in the source (to a file and a folder of no job), and
@@ -166,10 +175,14 @@ class Differential : public RunTest {
     int result = 0;
     std::set<std::string> consented;  // paths the user answered about (caseless)
     bool asPlanned = true;            // every answer kept the plan
+    bool refused = false;             // a check ended the run before the scan
   };
 
   // One CallUpdate (a dry run or not) with the scripted answers.
   Pass Call(int dry_run);
+  // The overview's Cancel stopped the run (an empty plan shows no overview:
+  // such a run goes on to its end).
+  bool OverviewCancelled(const Pass& run) const { return draw_.overviewCancels && run.result != 1; }
   // Counts a broken rule; the first dozen fail the test with the job and
   // where it came.
   void Violation(const std::string& rule, const std::string& what);
@@ -234,7 +247,21 @@ class Differential : public RunTest {
   std::string work_;           // the working folder of the run
   std::string lastWork_;       // that of the last run
   std::map<std::string, std::set<std::string>> paired_;  // per working folder: relative paths in step
-  std::set<std::string> deleted_;  // caseless paths the user deleted or moved since the last run
+  // The caseless paths the user deleted or moved, in order, and per working
+  // folder how many of them came before the last completed run into it: a
+  // deletion is news to each working folder until a run into it completes.
+  struct DeletionLog {
+    std::vector<std::string> paths;
+    void insert(std::string path) { paths.push_back(std::move(path)); }
+    void clear() { paths.clear(); }
+  } deleted_;
+  std::map<std::string, size_t> deletionsSeen_;
+  bool DeletedSince(const std::string& work, const std::string& caseless) const {
+    const auto seen = deletionsSeen_.find(work);
+    const size_t first = seen == deletionsSeen_.end() ? 0 : seen->second;
+    return std::find(deleted_.paths.begin() + static_cast<std::ptrdiff_t>(first), deleted_.paths.end(),
+                     caseless) != deleted_.paths.end();
+  }
   bool hadZone_ = false;
   std::string savedZone_;
 };

@@ -1,4 +1,6 @@
 // The rules the differential test checks after every run.
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -39,6 +41,16 @@ Differential::Pass Differential::Call(int dry_run) {
     return answer;
   };
   pass.result = Run();
+  // The checks that end a run before anything is scanned: such a run
+  // leaves the sides as they were, not in step.
+  static const int kRefusals[] = {TOLVEX_NOTIFY_NO_SELECTIONS, TOLVEX_NOTIFY_IDENTICAL,
+                                  TOLVEX_NOTIFY_DRIVE_NOT_FOUND, TOLVEX_NOTIFY_DRIVES_MEET,
+                                  TOLVEX_NOTIFY_DESTINATION_MISSING, TOLVEX_NOTIFY_ROTATION_FAILED,
+                                  TOLVEX_NOTIFY_FLAT_BOTH_WAYS, TOLVEX_NOTIFY_CASE_APART};
+  for (const NotifyCall& call : Recorder().notifications) {
+    pass.refused = pass.refused || std::find(std::begin(kRefusals), std::end(kRefusals), call.code) !=
+                                       std::end(kRefusals);
+  }
   pass.plan = Channels().plan;
   pass.outcomes = Channels().outcomes;
   if (trace_) {
@@ -61,10 +73,12 @@ void Differential::Violation(const std::string& rule, const std::string& what) {
   }
 }
 
-Tree Differential::Rotated(const Tree& before, const std::vector<ChannelItem>& outcomes) {
+Tree Differential::Rotated(const Tree& before, const std::vector<ChannelItem>& items) {
   Tree tree = before;
-  for (const ChannelItem& rename : ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_ROTATION)) {
-    if (rename.outcome != TOLVEX_OUTCOME_DONE) continue;
+  for (const ChannelItem& rename : ChannelRecorder::OfKind(items, TOLVEX_ITEM_ROTATION)) {
+    // An outcome counts when done; a plan's rename (no outcome yet) as judged.
+    const bool planned = rename.outcome == 0;
+    if (planned ? rename.error != 0 : rename.outcome != TOLVEX_OUTCOME_DONE) continue;
     Tree moved;
     for (const auto& [path, entry] : tree) {
       // (A folder that is a link has its own entry, without the backslash.)
@@ -77,7 +91,7 @@ Tree Differential::Rotated(const Tree& before, const std::vector<ChannelItem>& o
 }
 
 bool Differential::MayChange(const std::string& path) const {
-  if (path == job_.logFile) return true;
+  if (path == job_.logFile || path == kSyncStateFile) return true;
   if (Below(path, "T:\\Backup\\", true)) return true;
   // One way the source is only read; its empty folders go when the job says so.
   const bool folder = path.back() == '\\';
@@ -103,7 +117,7 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
   for (const std::string& action : ChannelRecorder::Actions(run.plan)) {
     if (!seen.insert(action).second) Violation("an action twice in one plan", action);
   }
-  if (run.asPlanned && !ends_over_limit && !draw_.overviewCancels) {
+  if (run.asPlanned && !ends_over_limit && !OverviewCancelled(run)) {
     std::vector<std::string> done;
     for (const ChannelItem& item : run.outcomes) {
       if (item.IsAction()) done.push_back(item.Action());
@@ -127,7 +141,7 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
   for (const auto& [path, entry] : before) {
     if (!after.count(path) && !MayChange(path) && path != "U:\\probe") Violation("erased outside the job", path);
   }
-  if (stopped || ends_over_limit || draw_.overviewCancels) {
+  if (stopped || ends_over_limit || OverviewCancelled(run)) {
     for (const auto& [path, entry] : after) {
       const auto old = before.find(path);
       if (path != log && (old == before.end() || !(old->second == entry))) {
@@ -150,7 +164,7 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
     if (item.kind == TOLVEX_ITEM_ERASE && !item.to.empty()) named.insert(Caseless(item.to));
   }
   for (const auto& [path, entry] : rotated) {
-    if (entry.type == TreeEntry::kFolder || path == log) continue;
+    if (entry.type == TreeEntry::kFolder || path == log || path == kSyncStateFile) continue;
     const TreeEntry* now = Find(after, path);
     const bool kept = now && now->type == entry.type && now->content == entry.content;
     if (kept || named.count(Caseless(path)) || run.consented.count(Caseless(path))) continue;
@@ -158,9 +172,12 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
   }
 
   // A target the plan took for absent was absent (no pipe or link replaced).
+  // The plan names the generations as its rotation will; a run that stops
+  // before the rotation never makes it.
+  const Tree as_planned = Rotated(before, dry.plan);
   for (const ChannelItem& item : run.plan) {
     if (item.kind != TOLVEX_ITEM_COPY && item.kind != TOLVEX_ITEM_COPY_BACK) continue;
-    const TreeEntry* target = Find(rotated, item.to);
+    const TreeEntry* target = Find(as_planned, item.to);
     const bool empty_file = target && target->type == TreeEntry::kFile && target->content.empty();
     if (empty_file && excluded_.Excludes(kEmptyTargetShownAbsent)) continue;
     if (item.counter_stamp == 0 && target && target->type != TreeEntry::kFolder) {
@@ -223,7 +240,7 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
     }
   }
   CheckErasesJustified(rotated, run);
-  if (!stopped && !ends_over_limit && !draw_.overviewCancels && run.asPlanned) CheckInStep(after, run);
+  if (!stopped && !ends_over_limit && !run.refused && !OverviewCancelled(run) && run.asPlanned) CheckInStep(after, run);
 }
 
 bool Differential::IsRotationPath(const std::string& path, const Pass& run) const {
@@ -262,7 +279,7 @@ void Differential::CheckErasesJustified(const Tree& before, const Pass& run) {
       const std::string relative = in_source ? item.from.substr(8) : RelativeOf(item.from, work_);
       const std::string other = in_source ? CounterpartOf(relative, work_) : "S:\\Data\\" + relative;
       const bool paired = paired_.count(work_) && paired_.at(work_).count(Caseless(relative));
-      if (!paired || !deleted_.count(Caseless(other))) {
+      if (!paired || !DeletedSince(work_, Caseless(other))) {
         reason = paired ? "both ways, an erase of a file whose counterpart the user did not delete"
                         : "both ways, an erase of a file the last run into this folder did not leave in step";
       }

@@ -112,7 +112,7 @@ void Differential::Completed() {
     if (entry.type == TreeEntry::kFolder || entry.type == TreeEntry::kOther || !Below(path, "S:\\Data\\", true)) continue;
     if (draw_.path != 0 && Find(tree, CounterpartOf(path.substr(8), work_))) pairs.insert(Caseless(path.substr(8)));
   }
-  deleted_.clear();
+  deletionsSeen_[work_] = deleted_.paths.size();
 }
 
 void Differential::RunOnce() {
@@ -129,7 +129,9 @@ void Differential::RunOnce() {
   answered_ = !run.asPlanned;
   CheckRun(before, dry, run);
   lastWork_ = work_;
-  const bool completed = run.result == 1 && run.asPlanned && !draw_.overviewCancels &&
+  // Completed as the engine judges it when it keeps a sync state: answers
+  // that changed the plan still leave the pairs both sides hold.
+  const bool completed = run.result == 1 && !run.refused && !OverviewCancelled(run) &&
                          std::none_of(run.outcomes.begin(), run.outcomes.end(), [](const ChannelItem& item) {
                            return item.outcome == TOLVEX_OUTCOME_FAILED;
                          }) &&
@@ -145,12 +147,12 @@ void Differential::RunOnce() {
   const Pass again = Call(TOLVEX_DRY_RUN_OFF);
   const Tree later = SnapshotDrives(drives_, "STU");
   for (const auto& [path, entry] : later) {
-    if (path == job_.logFile) continue;
+    if (path == job_.logFile || path == kSyncStateFile) continue;
     const auto old = settled.find(path);
     if (old == settled.end() || !(old->second == entry)) Violation("a repeated run with nothing changed changed", path);
   }
   for (const auto& [path, entry] : settled) {
-    if (!later.count(path) && path != job_.logFile) Violation("a repeated run with nothing changed erased", path);
+    if (!later.count(path) && path != job_.logFile && path != kSyncStateFile) Violation("a repeated run with nothing changed erased", path);
   }
   for (const std::string& action : ChannelRecorder::Actions(again.outcomes)) {
     if (action.rfind("skip ", 0) != 0) Violation("a repeated run with nothing changed acted", action);
@@ -178,6 +180,7 @@ void Differential::Session(unsigned seed, int session) {
   lastRun_ = 0;
   paired_.clear();
   deleted_.clear();
+  deletionsSeen_.clear();
   DrawJob();
   lastWork_ = WorkingFolder();
   MakeWorld();

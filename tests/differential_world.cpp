@@ -76,6 +76,12 @@ void Differential::DrawJob() {
   if (d.touch == 1 && d.b == 2 && d.vary != 0 && excluded_.Excludes(kNewWorkingFolderBothWays)) {
     d.vary = 0;
   }
+  // Both ways with erase, most jobs keep a sync state file (as the command
+  // does by default): with it, moves, files that keep an old stamp, a clock
+  // set back and case twins are judged by what both sides held after the
+  // last run; without it (a caller of the 45 exports) those shapes are
+  // drawn only where their switches let them in.
+  d.syncState = d.touch == 1 && d.b == 2 && Chance(70);
   const bool erases = (d.touch == 0 && d.d2 == 2) || (d.touch == 1 && d.b == 2) ||
                       (d.touch == 2 && d.s2 == 2);
   d.confirm = Chance(70) ? 0 : 1 + Pick(2);
@@ -124,6 +130,7 @@ void Differential::DrawJob() {
   job_.logDetails = 2;
   job_.attributes = Pick(2);  // overwrite-readonly or not
   job_.logFile = d.logInDestination ? "T:\\Backup\\run.log" : "U:\\run.log";
+  SetSyncState(d.syncState ? kSyncStateFile : "");
   job_.lastUpdate = 0;  // no run recorded yet
   if (d.eraseLimit) {
     SetEraseLimit(Pick(4), Pick(60));
@@ -145,6 +152,7 @@ std::string Differential::Describe() const {
   if (d.caseTwinInclude) text += ", case twin include";
   if (d.logInDestination) text += ", log in the destination";
   if (d.overviewCancels) text += ", overview cancelled";
+  if (d.syncState) text += ", sync state";
   return text;
 }
 
@@ -191,7 +199,8 @@ bool Differential::Selected(const std::string& path) const {
   if (!Below(path, "S:\\Data\\", true) && !(draw_.caseTwinInclude && Below(path, "S:\\data\\", true))) {
     return false;
   }
-  if (draw_.skipFolder && Below(path, "S:\\Data\\skip\\", true)) return false;
+  // Exclusions match folders in any letter case, as names resolve.
+  if (draw_.skipFolder && Below(path, "S:\\Data\\skip\\", false)) return false;
   return Caseless(path).size() < 5 || Caseless(path).substr(path.size() - 5) != ".keep";
 }
 
@@ -335,12 +344,13 @@ void Differential::Edit() {
   // The clock moves on: minutes, hours or days; set back where allowed.
   const int64_t steps[] = {120, 1800, 3 * 3600, 86400, 3 * 86400};
   clock_ += Of(steps);
-  if (Shape(kClockSetBack, 10)) clock_ -= 6 * 3600;
+  if (draw_.syncState ? Chance(10) : Shape(kClockSetBack, 10)) clock_ -= 6 * 3600;
 #ifndef _WIN32
   if (!excluded_.Excludes(kTimeZones) && Chance(20)) SetZone(Of(kZones));
 #endif
   const bool both_sides = draw_.touch != 0;
-  const bool moves = !(draw_.touch == 1 && draw_.b == 2 && excluded_.Excludes(kMovesBothWaysErase));
+  const bool moves =
+      !(draw_.touch == 1 && draw_.b == 2 && !draw_.syncState && excluded_.Excludes(kMovesBothWaysErase));
   if (draw_.emptiesSource && Chance(50)) {
     for (const std::string& file : FilesOf(Sides::kDestination)) {
       std::error_code error;
@@ -397,7 +407,7 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
     case 3: {  // a new file, in a new folder now and then
       const std::string folder = Chance(20) ? "new" + std::to_string(Pick(100)) + "\\" : Of(kFolders);
       const std::string path = root + folder + NameFor(folder, "new" + std::to_string(Pick(1000)) + ".txt");
-      const bool old_stamp = Shape(kMovesBothWaysErase, 20);
+      const bool old_stamp = draw_.syncState ? Chance(20) : Shape(kMovesBothWaysErase, 20);
       WriteAt(path, SomeContent(), old_stamp ? Since() - 86400 * 3 : EditTime());
       return;
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -150,23 +151,34 @@ TEST_F(PlanTellsTheRun, FolderRemovalsArePlannedAndASelectedFolderIsNeverRemoved
 
 // "S:\Data\*" and "S:\Data\Inner\*": the inner folder is one folder.
 TEST_F(PlanTellsTheRun, NestedIncludesPlanAndCountEachFileOnce) {
-  Write("S:\\Data\\outer.txt", "outer", kNew);
-  Write("S:\\Data\\Inner\\inner.txt", "inner", kNew);
-  Write("S:\\Data\\Inner\\Deep\\deep.txt", "deep", kNew);
-  job_.dirIncludes = {"S:\\Data\\*", "S:\\Data\\Inner\\*"};
-  PlanThenRun();
-  const Lines copies = {"copy S:\\Data\\Inner\\Deep\\deep.txt -> T:\\Backup\\Data\\Inner\\Deep\\deep.txt",
-                        "copy S:\\Data\\Inner\\inner.txt -> T:\\Backup\\Data\\Inner\\inner.txt",
-                        "copy S:\\Data\\outer.txt -> T:\\Backup\\Data\\outer.txt"};
-  Lines planned = Mentioning(plan_, "copy ");
-  std::sort(planned.begin(), planned.end());
-  EXPECT_EQ(planned, copies);
-  Lines done = Mentioning(outcomes_, "copy ");
-  std::sort(done.begin(), done.end());
-  EXPECT_EQ(done, copies);
-  size_t copied_lines = 0;
-  for (const std::string& line : LogLines()) copied_lines += line.find("File copied") != std::string::npos;
-  EXPECT_EQ(copied_lines, 3u);
+  // The inner include as the folder is stored, and in another letter case
+  // (which names the same folder): flat paths erased such a file twice.
+  for (const char* inner : {"S:\\Data\\Inner\\*", "S:\\Data\\inner\\*"}) {
+    SCOPED_TRACE(inner);
+    ClearDrives();
+    Write("S:\\Data\\outer.txt", "outer", kNew);
+    Write("S:\\Data\\Inner\\inner.txt", "inner", kNew);
+    Write("S:\\Data\\Inner\\Deep\\deep.txt", "deep", kNew);
+    job_.dirIncludes = {"S:\\Data\\*", inner};
+    PlanThenRun();
+    const Lines copies = {"copy S:\\Data\\Inner\\Deep\\deep.txt -> T:\\Backup\\Data\\Inner\\Deep\\deep.txt",
+                          "copy S:\\Data\\Inner\\inner.txt -> T:\\Backup\\Data\\Inner\\inner.txt",
+                          "copy S:\\Data\\outer.txt -> T:\\Backup\\Data\\outer.txt"};
+    // (The folder keeps the spelling one of the two gives it, as a single
+    // include spelled so would.)
+    const auto caseless = [](Lines lines) {
+      for (std::string& line : lines) {
+        std::transform(line.begin(), line.end(), line.begin(), [](unsigned char c) { return std::toupper(c); });
+      }
+      std::sort(lines.begin(), lines.end());
+      return lines;
+    };
+    EXPECT_EQ(caseless(Mentioning(plan_, "copy ")), caseless(copies));
+    EXPECT_EQ(caseless(Mentioning(outcomes_, "copy ")), caseless(copies));
+    size_t copied_lines = 0;
+    for (const std::string& line : LogLines()) copied_lines += line.find("File copied") != std::string::npos;
+    EXPECT_EQ(copied_lines, 3u);
+  }
 }
 
 // The backup's folder and file may be stored in other letter case than
