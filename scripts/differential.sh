@@ -17,5 +17,6 @@ if ! [[ $minutes =~ ^[0-9]+$ ]] || [[ $minutes -lt 1 ]]; then
 fi
 cmake --preset linux-release > /dev/null
 cmake --build build/linux-release --target differential_tests -j "${TOLVEX_JOBS:-2}"
-if [[ $# -ge 2 ]]; then export TOLVEX_DIFFERENTIAL_SEED=$2; fi
+# A new seed each hunt unless one is given (the suite keeps one of its own).
+export TOLVEX_DIFFERENTIAL_SEED=${2:-$(( (RANDOM * 32768 + RANDOM) % 1000000 ))}
 TOLVEX_DIFFERENTIAL_SECONDS=$((minutes * 60)) build/linux-release/tests/differential_tests

@@ -57,6 +57,10 @@ inline constexpr const char kCaseTwinsBothWaysErase[] = "case-twins-both-ways-er
 // for the excluded S:\Data\skip): copied back, a file reaches the excluded
 // folder through the platform's caseless names and is overwritten.
 inline constexpr const char kExcludedFolderInOtherCase[] = "excluded-folder-in-other-case";
+// A nested include that names one of two folders apart only by letter case
+// (S:\Data\a\* beside S:\Data\A\): the include's own folder is scanned, the
+// twins' backups below it are erased as orphans one way with erase.
+inline constexpr const char kNestedIncludeCaseTwins[] = "nested-include-case-twins";
 // Time zone changes between runs.
 inline constexpr const char kTimeZones[] = "time-zones";
 
@@ -75,6 +79,7 @@ inline constexpr struct {
     {kCaseTwinsBothWaysErase, "without a sync state, a case twin left alone is judged by LastUpdate"},
     {kEmptyTargetShownAbsent, "an empty counterpart counts as absent in the plan's records"},
     {kFileFolderTwins, "a file that became a folder of its name fails its copy run after run"},
+    {kNestedIncludeCaseTwins, "an include naming a case twin folder is scanned, its twin's backups erased"},
 };
 
 class Exclusions {

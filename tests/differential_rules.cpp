@@ -205,11 +205,27 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
     const auto last = last_touch.find(Caseless(path));
     return last == last_touch.end() || run.outcomes[last->second].Action() == action;
   };
+  // A copy whose source a later action of the run rewrote (answers may copy
+  // onto a file that was copied from before) held what the source held then.
+  const auto source_rewritten_after = [&](const std::string& from, const std::string& to) {
+    const auto last = last_touch.find(Caseless(from));
+    if (last == last_touch.end()) return false;
+    for (size_t i = last->second; i-- > 0;) {
+      const ChannelItem& item = run.outcomes[i];
+      if (is_copy(item) && item.outcome == TOLVEX_OUTCOME_DONE && Caseless(item.from) == Caseless(from) &&
+          Caseless(item.to) == Caseless(to)) {
+        return true;
+      }
+    }
+    return false;
+  };
   for (size_t i = 0; i < run.outcomes.size(); ++i) {
     const ChannelItem& item = run.outcomes[i];
     if (item.outcome != TOLVEX_OUTCOME_DONE) continue;
     if (is_copy(item)) {
-      if (last_is(item.to, item.Action())) CheckCopied(rotated, after, item.from, item.to, "outcome");
+      if (last_is(item.to, item.Action()) && !source_rewritten_after(item.from, item.to)) {
+        CheckCopied(rotated, after, item.from, item.to, "outcome");
+      }
     } else if (item.kind == TOLVEX_ITEM_ERASE || item.kind == TOLVEX_ITEM_FOLDER_REMOVED) {
       if (Find(after, item.from) && item.from != log && last_is(item.from, item.Action())) {
         Violation("an erased file or folder is there", item.from);
@@ -228,7 +244,9 @@ void Differential::CheckRun(const Tree& before, const Pass& dry, const Pass& run
         const auto last = last_touch.find(Caseless(to));
         const bool last_action = last == last_touch.end() ||
                                  (is_copy(run.outcomes[last->second]) && Caseless(run.outcomes[last->second].from) == Caseless(from));
-        if (run.asPlanned || last_action) CheckCopied(rotated, after, from, to, "log line");
+        if ((run.asPlanned || last_action) && !source_rewritten_after(from, to)) {
+          CheckCopied(rotated, after, from, to, "log line");
+        }
       } else if (line.rfind("File erased: ", 0) == 0) {
         const std::string path = line.substr(13);
         const auto last = last_touch.find(Caseless(path));

@@ -205,6 +205,11 @@ bool Differential::Selected(const std::string& path) const {
 }
 
 void Differential::WriteAt(const std::string& path, const std::string& content, int64_t utc) {
+  // The user edits files; a pipe (opening it would wait for a reader) or a
+  // link (writing would reach its target) at the path is left as it is.
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(drives_.Native(path), error);
+  if (!error && fs::exists(status) && !fs::is_regular_file(status)) return;
   drives_.WriteFile(path, content);
   drives_.SetNativeWriteTime(path, utc);
 }
@@ -385,6 +390,7 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
   const int more = Shape(kFileFolderTwins, 50) ? 2 : 1;  // kinds 10 and 11 after the others
   int kind = files.empty() ? 3 : forced >= 0 ? forced : Pick(kinds + more);
   if (kind >= kinds && forced < 0) kind += 10 - kinds;
+  if (trace_) std::printf("  edit %d on %s\n", kind, file.c_str());
   switch (kind) {
     case 0: {  // new content (sometimes of the same size)
       const std::string old = drives_.ReadFile(file);
@@ -449,6 +455,7 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
     }
     case 10: {  // a folder's name in another letter case
       if (!CaseTwinsAllowed()) return;
+      if (draw_.nestedInclude && excluded_.Excludes(kNestedIncludeCaseTwins)) return;
       if (file.rfind('\\') <= root.size()) return;
       const std::string folder = file.substr(0, file.rfind('\\'));
       if (side == Sides::kDestination && Caseless(folder).find("\\skip") != std::string::npos &&
