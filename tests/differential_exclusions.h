@@ -102,7 +102,7 @@ class Exclusions {
   // Named in TOLVEX_DIFFERENTIAL_ALLOW: the test draws the shape most of the time.
   bool Focuses(const char* name) const { return focused_.count(name) != 0; }
 
-  // "excluded: pipes (issue 21 item 3), ..." for the test's summary line.
+  // "excluded: file-folder-twins (a file that became a folder ...), ..." for the test's summary line.
   std::string Describe() const {
     std::string text;
     for (const auto& known : kKnownFaults) {
