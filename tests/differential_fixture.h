@@ -226,8 +226,6 @@ class Differential : public RunTest {
   // One dry run, one run, the rules; and now and then the same run again.
   void RunOnce();
 
-  void ClearDrives() const;
-
   void Session(unsigned seed, int session);
 
   Exclusions excluded_ = Exclusions::FromEnvironment();

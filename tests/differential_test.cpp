@@ -166,15 +166,6 @@ void Differential::RunOnce() {
   }
 }
 
-void Differential::ClearDrives() const {
-  for (const char letter : {'S', 'T', 'U'}) {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(drives_.Native(TestDrives::Root(letter)), error)) {
-      fs::remove_all(entry.path(), error);
-    }
-  }
-}
-
 void Differential::Session(unsigned seed, int session) {
   random_.seed(seed * 1000003u + static_cast<unsigned>(session));
   session_ = session;

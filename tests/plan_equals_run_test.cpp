@@ -48,16 +48,6 @@ class PlanEqualsRun : public RunTest {
     ListenToChannels();
   }
 
-  // Empties the test drives between two cases of one test.
-  void ClearDrives() const {
-    for (const char letter : {'S', 'T', 'U'}) {
-      const std::filesystem::path root(drives_.Native(TestDrives::Root(letter)));
-      std::error_code error;
-      for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
-        std::filesystem::remove_all(entry.path(), error);
-      }
-    }
-  }
 
   // Where the destination copy of the source file S:\Data\<relative> lies.
   std::string DestinationOf(const std::string& relative) const {

@@ -26,15 +26,6 @@ class PlanTellsTheRun : public RunTest {
   }
 
  protected:
-  void ClearDrives() const {
-    for (const char letter : {'S', 'T', 'U'}) {
-      const std::filesystem::path root(drives_.Native(TestDrives::Root(letter)));
-      std::error_code error;
-      for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
-        std::filesystem::remove_all(entry.path(), error);
-      }
-    }
-  }
   // The plan of a dry run, then the run's outcomes, each as Action() texts.
   void PlanThenRun() {
     ListenToChannels();

@@ -386,6 +386,15 @@ RunTest::~RunTest() {
   ClearStopRequests();
 }
 
+void RunTest::ClearDrives() const {
+  for (const char letter : {'S', 'T', 'U'}) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(drives_.Native(TestDrives::Root(letter)), error)) {
+      std::filesystem::remove_all(entry.path(), error);
+    }
+  }
+}
+
 int RunTest::Run() {
   ApplyJob(job_);
   return CallUpdate(RecordNotify, RecordConfirm, RecordCopyError, RecordMakeDir);

@@ -305,6 +305,9 @@ class RunTest : public ::testing::Test {
   RunTest();
   ~RunTest() override;
 
+  // Empties the test drives S:, T: and U: between two cases of one test.
+  void ClearDrives() const;
+
   // Hands the job over and runs CallUpdate with the recording callbacks.
   int Run();
   // Sets the extension's plan and outcome procedures to the recorders.
