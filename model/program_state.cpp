@@ -4,15 +4,17 @@
 
 namespace tolvex {
 
-std::vector<CANDIDATE> candidates;
-std::vector<FOLDER> groups;
-std::vector<STRING> dirList;
-std::vector<STRING> counterpartList;
-std::vector<FINDING> findings;
-ScanTally scanTally;
-std::vector<CANDIDATE> unchangedPairs;
-bool Aborted = false;
-bool InterruptRequest = false;
+Plan programPlan;
+std::vector<CANDIDATE>& candidates = programPlan.candidates;
+std::vector<FOLDER>& groups = programPlan.groups;
+std::vector<STRING>& dirList = programPlan.dirList;
+std::vector<STRING>& counterpartList = programPlan.counterpartList;
+std::vector<FINDING>& findings = programPlan.findings;
+ScanTally& scanTally = programPlan.scanTally;
+std::vector<CANDIDATE>& unchangedPairs = programPlan.unchangedPairs;
+SyncRun& syncRun = programPlan.syncRun;
+bool& Aborted = programPlan.Aborted;
+bool& InterruptRequest = programPlan.InterruptRequest;
 
 void ClearProgramLists() {
   candidates.clear();

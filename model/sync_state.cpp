@@ -4,8 +4,6 @@
 
 namespace tolvex {
 
-SyncRun syncRun;
-
 namespace {
 
 constexpr std::string_view kFirstLine = "tolvex sync state 1";

@@ -1,0 +1,50 @@
+// What one run knows: the plan's lists, what the scan saw beside them, the
+// sync state it gathers and the run's flags. A run owns one Plan from its
+// checks to its log; nothing of it outlives the run.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/records.h"
+#include "model/sync_state.h"
+
+namespace tolvex {
+
+// What a scan saw beside the plan. Files present on each side (0 source
+// tree, 1 destination tree) are every file a scan met there (past the
+// exclusions), candidate or not: the erase guard weighs the plan's erasures
+// against them. Unchanged pairs are those the decision skips for being equal
+// (the same stamp and size) or older (one way: the other copy is newer),
+// each counted once, from the side the job reads from.
+struct ScanTally {
+  uint64_t filesPresent[2] = {0, 0};
+  uint64_t equalPairs = 0;
+  uint64_t equalBytes = 0;
+  uint64_t olderPairs = 0;
+  uint64_t olderBytes = 0;
+};
+
+struct Plan {
+  std::vector<CANDIDATE> candidates;     // the update plan
+  std::vector<FOLDER> groups;            // groups of the ordered plan
+  std::vector<STRING> dirList;           // scanned directories, sorted
+  std::vector<STRING> counterpartList;   // counterpart of each dirList entry
+  // What the run found and left alone, with the reason, in the order found:
+  // missing includes (the checks), names no action may touch (the scan).
+  std::vector<FINDING> findings;
+  ScanTally scanTally;
+  // The unchanged pairs themselves, kept only when a dry run asks to list
+  // them (a big tree would cost memory for nothing otherwise): each as a
+  // candidate whose stamp tells equal from older.
+  std::vector<CANDIDATE> unchangedPairs;
+  SyncRun syncRun;  // what the run knows and gathers of the sync state
+
+  // Set when the user aborts.
+  bool Aborted = false;
+  // Set by the Interrupt button; the copy pass turns the next copy into a
+  // failure with the code 0x20000000.
+  bool InterruptRequest = false;
+};
+
+}  // namespace tolvex
