@@ -17,10 +17,13 @@ USAGE
       run the job, then print a summary (see SUMMARY)
   tolvex plan [-v] [--format=json] [--library PATH] JOB
       print what a run would do now, and change nothing (see PLAN)
-  tolvex check JOB
+  tolvex check [--unattended [--yes | --no]] JOB
       check the job and print every value as the engine will get it; run
       nothing. A source folder that is not there is warned about, with
-      exit status 4 (3 when none of them is there), as a run would end
+      exit status 4 (3 when none of them is there), as a run would end.
+      With --unattended, also whether the job would start from a timer or
+      cron (no terminal, answered as --yes or --no say): one line why not,
+      and exit status 7, when it asks questions nobody would answer
   tolvex --help
       this text (tolvex --help=man: the same as a manual page)
   tolvex --version
@@ -285,7 +288,8 @@ EXIT STATUS
   6  the run failed inside the engine (an internal error such as lack of
      memory); the log shows what was done before, and nothing is recorded
   7  the job asks questions (ConfirmMode 1 without --yes or --no, or
-     ConfirmMode 2) and there is no terminal to ask them on; nothing ran
+     ConfirmMode 2) and there is no terminal to ask them on, as under a
+     timer or cron; nothing ran, and standard error says why in one line
 )";
 
 constexpr size_t kKeyColumn = 24;   // where the descriptions start

@@ -19,7 +19,7 @@ int UsageError(const std::string& message) {
             << "usage: tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--wait SECONDS]\n"
             << "              [--library PATH] JOB\n"
             << "       tolvex plan [-v] [--format=json] [--library PATH] JOB\n"
-            << "       tolvex check JOB | tolvex --help | tolvex --version\n";
+            << "       tolvex check [--unattended [--yes | --no]] JOB | tolvex --help | tolvex --version\n";
   return kExitJobError;
 }
 
@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   Command command = Command::kRun;
   bool fixed_answer = false;
   bool verbosity_given = false;
+  bool unattended = false;
   std::string job;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
       if (fixed_answer) return UsageError("--yes and --no exclude each other");
       fixed_answer = true;
       options.mode = arg == "--yes" ? AnswerMode::kYes : AnswerMode::kNo;
+    } else if (arg == "--unattended") {
+      unattended = true;
     } else if (arg == "--force") {
       options.force = true;
     } else if (arg == "-q" || arg == "--quiet" || arg == "-v" || arg == "--verbose") {
@@ -76,12 +79,15 @@ int main(int argc, char** argv) {
     }
   }
   if (job.empty()) return UsageError("no job file given");
+  if (unattended && command != Command::kCheck) {
+    return UsageError("--unattended goes with check: \"tolvex check --unattended JOB\"");
+  }
   if (command == Command::kPlan) {
     if (fixed_answer || options.force || options.verbosity == Verbosity::kQuiet) {
       return UsageError("plan asks nothing and changes nothing: it takes only -v, --format and --library");
     }
     return PlanJob(job, options);
   }
-  if (command == Command::kCheck) return CheckJob(job);
+  if (command == Command::kCheck) return CheckJob(job, options, unattended);
   return RunJob(job, options);
 }

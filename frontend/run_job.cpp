@@ -236,13 +236,15 @@ std::string MaxEraseText(const Job& job) {
 // destroys a version (keep all: one side of a conflict overwrites the
 // other), and a plan the user asked to see must never run unseen: such a
 // job stops before anything is scanned, renamed or written.
-const char* NoTerminalToAskOn(const Job& job, const RunOptions& options) {
+// `overview_shown`: whether a terminal (or, on Windows, a dialog) can show
+// the overview here.
+const char* NoTerminalToAskOn(const Job& job, AnswerMode mode, bool overview_shown) {
   const int64_t confirm_mode = job.Get("ConfirmMode").number;
-  if (confirm_mode == TOLVEX_CONFIRM_MODE_EACH_FILE && options.mode == AnswerMode::kNoTerminal) {
+  if (confirm_mode == TOLVEX_CONFIRM_MODE_EACH_FILE && mode == AnswerMode::kNoTerminal) {
     return "the job asks about each file (ConfirmMode each-file), and standard input is no "
            "terminal to answer on; run it from a terminal, or answer with --yes or --no";
   }
-  if (confirm_mode == TOLVEX_CONFIRM_MODE_OVERVIEW && !TerminalCanShowOverview()) {
+  if (confirm_mode == TOLVEX_CONFIRM_MODE_OVERVIEW && !overview_shown) {
     return "the job shows its plan for confirmation first (ConfirmMode overview), and there is "
            "no terminal to show it on; run it from a terminal, or set ConfirmMode none";
   }
@@ -296,10 +298,26 @@ void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
   }
 }
 
-int CheckJob(const std::string& job_path) {
+int CheckJob(const std::string& job_path, const RunOptions& options, bool unattended) {
   const auto job = PrepareJob(job_path);
   if (!job) return kExitJobError;
   PrintResolvedJob(*job, std::cout);
+  if (unattended) {
+    // As a timer or cron starts it: standard input no terminal, no terminal
+    // to show an overview on (on Windows the overview is a dialog, shown
+    // with or without a console), and the answer given on the command line.
+    const AnswerMode mode = options.mode == AnswerMode::kAsk ? AnswerMode::kNoTerminal : options.mode;
+#if defined(_WIN32)
+    const bool overview_shown = true;
+#else
+    const bool overview_shown = false;
+#endif
+    if (const char* refusal = NoTerminalToAskOn(*job, mode, overview_shown)) {
+      std::cerr << "tolvex: unattended, this job would stop before anything was done: " << refusal
+                << "\n";
+      return kExitNeedsTerminal;
+    }
+  }
   // A run backs up nothing from a source folder that is not there (a disk
   // not mounted, a folder renamed): it is left out (4), or, when none is
   // there, the run ends at its check (3).
@@ -326,7 +344,7 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   const bool json = options.format == OutputFormat::kJson;
   // Machine-readable output keeps standard output for its objects.
   std::ostream& messages = json ? std::cerr : std::cout;
-  if (const char* refusal = NoTerminalToAskOn(*job, options)) {
+  if (const char* refusal = NoTerminalToAskOn(*job, options.mode, TerminalCanShowOverview())) {
     std::cerr << "tolvex: stopped before anything was done: " << refusal << "\n";
     return kExitNeedsTerminal;
   }

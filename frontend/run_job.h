@@ -32,8 +32,10 @@ int RunJob(const std::string& job_path, const RunOptions& options);
 int PlanJob(const std::string& job_path, const RunOptions& options);
 
 // "tolvex check": reads and checks the job and prints it as the engine
-// would get it; returns the exit status.
-int CheckJob(const std::string& job_path);
+// would get it; returns the exit status. `unattended` (--unattended): also
+// whether the job would start without a terminal, as a timer or cron
+// starts it, answered as `options.mode` says (exit status 7 when not).
+int CheckJob(const std::string& job_path, const RunOptions& options, bool unattended);
 
 // The exit status of a run: CallUpdate's result, what the callbacks saw,
 // whether the erase guard stopped it, and whether anything selected was

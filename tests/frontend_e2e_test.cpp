@@ -222,6 +222,54 @@ TEST_F(TolvexCommand, AJobThatAsksQuestionsDoesNotStartWithoutATerminal) {
   EXPECT_EQ(Get("backup/a.txt"), "edited on the desktop");
 }
 
+// "tolvex check --unattended" tells beforehand what a timer or cron run of
+// the job would do: start, or stop with exit status 7 and the same one line.
+TEST_F(TolvexCommand, CheckUnattendedTellsWhetherATimerRunWouldStart) {
+  const struct {
+    const char* job_lines;
+    const char* options;
+    int status;
+  } cases[] = {
+      {"ConfirmMode = none", "", 0},
+      {"ConfirmMode = each-file", "", 7},
+      {"ConfirmMode = each-file", "--yes ", 0},
+      {"ConfirmMode = each-file", "--no ", 0},
+#if !defined(_WIN32)
+      {"ConfirmMode = overview", "", 7},
+      {"ConfirmMode = overview", "--yes ", 7},
+#endif
+  };
+  Put("source/a.txt", "a");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.job_lines) + " " + c.options);
+    WriteJob(c.job_lines);
+    const Result checked = Run(std::string("check --unattended ") + c.options + "\"" + P("job.job") + "\"");
+    EXPECT_STATUS(checked, c.status);
+    EXPECT_EQ(CountOf(checked.err, "\n"), c.status == 7 ? 1 : 0) << checked.err;
+    if (c.status == 7) {
+      EXPECT_NE(checked.err.find("unattended, this job would stop before anything was done"),
+                std::string::npos) << checked.err;
+      EXPECT_NE(checked.err.find(std::string(c.job_lines).substr(14)), std::string::npos)
+          << checked.err;
+    }
+    EXPECT_FALSE(Exists("backup")) << "check wrote into the destination";
+    // The run itself, without a terminal, agrees.
+#if defined(_WIN32)
+    const Result run = RunJob(c.options);
+#else
+    const Result run = Run(std::string(c.options) + "\"" + P("job.job") + "\"", "setsid -w ");
+#endif
+    EXPECT_EQ(run.status == 7, c.status == 7) << run.err;
+    std::error_code ignored;
+    fs::remove_all(root_ / "backup", ignored);
+    fs::remove(root_ / "job.job.state", ignored);
+  }
+  // Plain check says nothing of it; --unattended belongs to check.
+  WriteJob("ConfirmMode = each-file");
+  EXPECT_STATUS(Run("check \"" + P("job.job") + "\""), 0);
+  EXPECT_STATUS(Run("--unattended \"" + P("job.job") + "\""), 2);
+}
+
 TEST_F(TolvexCommand, ChecksOfTheEngineEndTheRunWithStatusThree) {
   Put("source/a.txt", "a");
   WriteJob("", "[FExclSels]\n*.bak\n[FInclSels]\n");  // no file pattern at all
