@@ -16,6 +16,9 @@ namespace tolvex::frontend {
 namespace {
 
 constexpr const char kStateSection[] = "State";
+constexpr const char kGenerationsSection[] = "Generations";
+// The key of Destination itself (VaryMode none) in [Generations].
+constexpr const char kDestinationItself[] = "Destination";
 constexpr const char kStateKey[] = "LastUpdate";
 constexpr std::string_view kUtcSuffix = " UTC";
 
@@ -125,14 +128,53 @@ std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::
   return std::nullopt;
 }
 
-bool WriteState(const std::string& state_path, uint32_t run_start, std::string* error) {
+namespace {
+
+// The state file's sections as read (none when there is no file or it cannot
+// be understood).
+std::vector<IniSection> ReadStateSections(const std::string& state_path) {
+  std::string text;
+  std::vector<IniSection> sections;
+  if (!ReadWholeFile(state_path, &text)) return sections;
+  JobErrors faults;
+  ReadIni(state_path, text, &sections, &faults);
+  if (!faults.empty()) sections.clear();
+  return sections;
+}
+
+// The value of `key` in `section`, as written ("" when absent).
+std::string RawValue(const std::vector<IniSection>& sections, const char* section,
+                     const char* key) {
+  for (const IniSection& each : sections) {
+    if (each.name != section) continue;
+    for (const IniLine& line : each.lines) {
+      if (line.key == key) return line.value;
+    }
+  }
+  return "";
+}
+
+std::string UtcText(uint32_t local_stamp) {
+  return FormatStamp(ShiftStamp(local_stamp, -Sys().LocalOffsetMinutes())) + std::string(kUtcSuffix);
+}
+
+// Writes the whole state file under a temporary name and renames it.
+// `last_update` as written ("" leaves the key out); `generations` as key =
+// value lines.
+bool WriteStateFile(const std::string& state_path, const std::string& last_update,
+                    const std::vector<std::pair<std::string, std::string>>& generations,
+                    std::string* error) {
   const std::string temporary = state_path + ".new";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << "; Written by tolvex after each run of the job beside it that completed with nothing failed.\n"
-        << "[" << kStateSection << "]\n"
-        << kStateKey << " = "
-        << FormatStamp(ShiftStamp(run_start, -Sys().LocalOffsetMinutes())) << kUtcSuffix << "\n";
+        << "[" << kStateSection << "]\n";
+    if (!last_update.empty()) out << kStateKey << " = " << last_update << "\n";
+    if (!generations.empty()) {
+      out << "; When a run last completed into each generation folder (tolvex list).\n"
+          << "[" << kGenerationsSection << "]\n";
+      for (const auto& [name, value] : generations) out << name << " = " << value << "\n";
+    }
     out.close();
     if (!out) {
       *error = "cannot write " + temporary;
@@ -147,6 +189,50 @@ bool WriteState(const std::string& state_path, uint32_t run_start, std::string* 
     return false;
   }
   return true;
+}
+
+std::vector<std::pair<std::string, std::string>> GenerationLines(
+    const std::vector<IniSection>& sections) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const IniSection& section : sections) {
+    if (section.name != kGenerationsSection) continue;
+    for (const IniLine& line : section.lines) {
+      if (line.has_equals) lines.emplace_back(line.key, line.value);
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+bool WriteState(const std::string& state_path, uint32_t run_start, std::string* error) {
+  return WriteStateFile(state_path, UtcText(run_start), GenerationLines(ReadStateSections(state_path)),
+                        error);
+}
+
+GenerationTimes ReadGenerationTimes(const std::string& state_path) {
+  GenerationTimes times;
+  for (const auto& [name, value] : GenerationLines(ReadStateSections(state_path))) {
+    std::string text = value;
+    const bool utc = text.size() > kUtcSuffix.size() &&
+                     text.compare(text.size() - kUtcSuffix.size(), kUtcSuffix.size(), kUtcSuffix) == 0;
+    if (utc) text.resize(text.size() - kUtcSuffix.size());
+    if (const auto stamp = ParseDate(text)) {
+      times[name == kDestinationItself ? "" : name] =
+          utc ? ShiftStamp(*stamp, Sys().LocalOffsetMinutes()) : *stamp;
+    }
+  }
+  return times;
+}
+
+bool WriteGenerationTimes(const std::string& state_path, const GenerationTimes& times,
+                          std::string* error) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const auto& [name, stamp] : times) {
+    lines.emplace_back(name.empty() ? kDestinationItself : name, UtcText(stamp));
+  }
+  return WriteStateFile(state_path, RawValue(ReadStateSections(state_path), kStateSection, kStateKey),
+                        lines, error);
 }
 
 bool IsShortlyAfterMidnight(const LocalTime& now, uint32_t last_update) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -32,8 +33,21 @@ std::optional<uint32_t> ReadStateLastUpdate(const std::string& state_path, std::
 // compares it with its own clock; ReadStateLastUpdate turns it back into
 // the local time of its run (a value without " UTC" is local time). The file is
 // written under a temporary name and renamed, so it is never left half
-// written.
+// written. The file's [Generations] section is kept as it was.
 bool WriteState(const std::string& state_path, uint32_t run_start, std::string* error);
+
+// The time a run last completed into each generation folder of the job
+// (VaryMode dated, weekday, odd-even, generations; "" for Destination
+// itself), by folder name ("Grandson", "A121026", "Monday", "Odd"): packed
+// stamps, local time. Kept in the state file's [Generations] section, in UTC
+// like LastUpdate. A run records the start of its own run there for the
+// folder it completed into (exit status 0 or 4), and carries the times along
+// the rotation's renames ("tolvex list" shows them).
+using GenerationTimes = std::map<std::string, uint32_t>;
+GenerationTimes ReadGenerationTimes(const std::string& state_path);
+// Replaces the [Generations] section; LastUpdate is kept as it was.
+bool WriteGenerationTimes(const std::string& state_path, const GenerationTimes& times,
+                          std::string* error);
 
 // The midnight rule: a run that starts before 01:00 while the last update
 // fell on the previous day still has that day to include.

@@ -56,6 +56,26 @@ TEST(StateFile, RecordsTheRunStartAndReadsItBack) {
   EXPECT_FALSE(std::filesystem::exists(state + ".new"));
 }
 
+// The times of the generation folders and LastUpdate share the file; each
+// writer keeps what the other wrote.
+TEST(StateFile, GenerationTimesAndLastUpdateKeepEachOther) {
+  TempFolder temp;
+  const std::string state = StatePathOf(temp.Path("a.job"));
+  EXPECT_TRUE(ReadGenerationTimes(state).empty());
+  std::string error;
+  const GenerationTimes times = {{"Grandson", StampOf("2026-12-10 09:00:00")},
+                                 {"Son", StampOf("2026-12-09 09:00:00")},
+                                 {"", StampOf("2026-12-08 09:00:00")}};
+  ASSERT_TRUE(WriteGenerationTimes(state, times, &error)) << error;
+  std::string warning;
+  EXPECT_EQ(ReadStateLastUpdate(state, &warning), std::nullopt);
+  ASSERT_TRUE(WriteState(state, StampOf("2026-12-10 09:00:00"), &error)) << error;
+  EXPECT_EQ(ReadGenerationTimes(state), times);
+  ASSERT_TRUE(WriteGenerationTimes(state, {{"Father", StampOf("2026-12-07 10:00:00")}}, &error));
+  EXPECT_EQ(ReadStateLastUpdate(state, &warning), StampOf("2026-12-10 09:00:00"));
+  EXPECT_EQ(ReadGenerationTimes(state), (GenerationTimes{{"Father", StampOf("2026-12-07 10:00:00")}}));
+}
+
 TEST(StateFile, ADamagedFileGivesAWarningAndNoDate) {
   TempFolder temp;
   const std::string state = temp.Path("a.job.state");

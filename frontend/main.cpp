@@ -7,6 +7,8 @@
 #include "frontend/destination_wait.h"
 #include "frontend/exit_status.h"
 #include "frontend/help_text.h"
+#include "frontend/list_backups.h"
+#include "frontend/restore_files.h"
 #include "frontend/run_job.h"
 #include "frontend/terminal.h"
 
@@ -19,11 +21,15 @@ int UsageError(const std::string& message) {
             << "usage: tolvex [--yes | --no] [--force] [-q | -v] [--format=json] [--wait SECONDS]\n"
             << "              [--library PATH] JOB\n"
             << "       tolvex plan [-v] [--format=json] [--library PATH] JOB\n"
-            << "       tolvex check [--unattended [--yes | --no]] JOB | tolvex --help | tolvex --version\n";
+            << "       tolvex check [--unattended [--yes | --no]] JOB\n"
+            << "       tolvex list [--format=json] JOB [PATH...]\n"
+            << "       tolvex restore [--from GENERATION] [--to DIR] [--dry-run] [--yes | --overwrite]\n"
+            << "              [-q | -v] [--format=json] [--library PATH] JOB PATH...\n"
+            << "       tolvex --help | tolvex --version\n";
   return kExitJobError;
 }
 
-enum class Command { kRun, kPlan, kCheck };
+enum class Command { kRun, kPlan, kCheck, kList, kRestore };
 
 }  // namespace
 
@@ -36,6 +42,8 @@ int main(int argc, char** argv) {
   bool verbosity_given = false;
   bool unattended = false;
   std::string job;
+  std::vector<std::string> paths;  // list, restore: after JOB
+  RestoreOptions restore;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -51,6 +59,13 @@ int main(int argc, char** argv) {
       if (fixed_answer) return UsageError("--yes and --no exclude each other");
       fixed_answer = true;
       options.mode = arg == "--yes" ? AnswerMode::kYes : AnswerMode::kNo;
+    } else if ((arg == "--from" || arg == "--to") && command == Command::kRestore) {
+      if (++i == args.size()) return UsageError(arg + " needs a value");
+      (arg == "--from" ? restore.from : restore.to) = args[i];
+    } else if (arg == "--dry-run" && command == Command::kRestore) {
+      restore.dry_run = true;
+    } else if (arg == "--overwrite" && command == Command::kRestore) {
+      restore.overwrite = true;
     } else if (arg == "--unattended") {
       unattended = true;
     } else if (arg == "--force") {
@@ -68,12 +83,17 @@ int main(int argc, char** argv) {
       if (++i == args.size() || !ParseWaitSeconds(args[i], &options.wait)) {
         return UsageError("--wait needs a number of seconds");
       }
-    } else if ((arg == "check" || arg == "plan") && i == 0) {
-      command = arg == "check" ? Command::kCheck : Command::kPlan;
+    } else if ((arg == "check" || arg == "plan" || arg == "list" || arg == "restore") && i == 0) {
+      command = arg == "check"  ? Command::kCheck
+                : arg == "plan" ? Command::kPlan
+                : arg == "list" ? Command::kList
+                                : Command::kRestore;
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("unknown option " + arg);
     } else if (job.empty()) {
       job = arg;
+    } else if (command == Command::kList || command == Command::kRestore) {
+      paths.push_back(arg);
     } else {
       return UsageError("one job at a time");
     }
@@ -89,5 +109,17 @@ int main(int argc, char** argv) {
     return PlanJob(job, options);
   }
   if (command == Command::kCheck) return CheckJob(job, options, unattended);
+  if (command == Command::kList) return ListBackups(job, paths, options);
+  if (command == Command::kRestore) {
+    if (paths.empty()) return UsageError("restore needs the paths to restore");
+    if (restore.overwrite && options.mode == AnswerMode::kYes) {
+      return UsageError("--yes (keep newer files in place) and --overwrite exclude each other");
+    }
+    if (options.force || options.mode == AnswerMode::kNo) {
+      return UsageError("restore takes --yes or --overwrite for newer files in place, not --no or --force");
+    }
+    restore.run = options;
+    return RestoreFiles(job, paths, restore);
+  }
   return RunJob(job, options);
 }

@@ -82,7 +82,24 @@ std::string SyncStateDrivePath(Job* job) {
   return job->drives.ToDriveForm(native, PathKind::kFile, &no_drive).value_or(std::string());
 }
 
-// Loads the job and settles the values of this run; prints the error.
+}  // namespace
+
+void InstallDriveTable(const Job& job) {
+#if !defined(_WIN32)
+  // The POSIX platform layer, the library's and the command's own, reads
+  // its drive table from here.
+  // A job that names no drive of its own keeps the layer's default table.
+  if (job.drives.drives().empty()) {
+    unsetenv("TOLVEX_DRIVES");
+  } else {
+    setenv("TOLVEX_DRIVES", job.drives.EnvironmentValue().c_str(), 1);
+  }
+  Sys().ReloadDrives();
+#else
+  (void)job;
+#endif
+}
+
 std::optional<Job> PrepareJob(const std::string& job_path) {
   auto loaded = LoadJob(job_path);
   if (auto* errors = std::get_if<JobErrors>(&loaded)) {
@@ -94,17 +111,7 @@ std::optional<Job> PrepareJob(const std::string& job_path) {
     std::cerr << "tolvex: " << warning.FormatAsWarning() << "\n";
   }
   job.sync_state = SyncStateDrivePath(&job);
-#if !defined(_WIN32)
-  // The POSIX platform layer, the library's and the command's own, reads
-  // its drive table from here.
-  // A job that names no drive of its own keeps the layer's default table.
-  if (job.drives.drives().empty()) {
-    unsetenv("TOLVEX_DRIVES");
-  } else {
-    setenv("TOLVEX_DRIVES", job.drives.EnvironmentValue().c_str(), 1);
-  }
-  Sys().ReloadDrives();
-#endif
+  InstallDriveTable(job);
   const LocalTime now = Sys().Now();
   ResolveRunValues(&job, now);
   if (const auto error = CheckDestinationScan(job, now)) {
@@ -125,16 +132,7 @@ bool LoadEngine(const RunOptions& options, EngineLibrary* engine) {
   return false;
 }
 
-// What the engine's two channels hand over during one CallUpdate. The
-// channels are plain C functions; they reach the sink through this pointer.
-struct ChannelSink {
-  std::vector<ItemRecord> plan;
-  std::vector<ItemRecord> outcomes;
-  // Each outcome as it comes (-v); may be empty.
-  std::function<void(const ItemRecord&)> show_outcome;
-  // The answer to the end of the plan.
-  std::function<int(const ItemRecord&)> answer_end;
-};
+namespace {
 
 ChannelSink* active_sink = nullptr;
 
@@ -160,8 +158,8 @@ void TOLVEX_CALLBACK OnOutcomeItem(const TolvexItem* item) {
   }
 }
 
-// One CallUpdate with the command's callbacks and channels. Ctrl-C during
-// it asks the engine to stop.
+}  // namespace
+
 int32_t CallEngine(const EngineLibrary& engine, Answers* answers, ChannelSink* sink) {
   engine.SetPlanProc()(OnPlanItem);
   engine.SetOutcomeProc()(OnOutcomeItem);
@@ -177,7 +175,7 @@ int32_t CallEngine(const EngineLibrary& engine, Answers* answers, ChannelSink* s
   return result;
 }
 
-std::string StatusLine(int status, const RunSummary& summary, bool stopped_by_guard = false) {
+std::string StatusLine(int status, const RunSummary& summary, bool stopped_by_guard) {
   switch (status) {
     case kExitAborted:
       return stopped_by_guard ? "Run stopped by the erase limit; nothing was erased or copied."
@@ -202,6 +200,8 @@ std::string Seconds(std::chrono::steady_clock::duration duration) {
   return text;
 }
 
+namespace {
+
 void RecordRun(const Job& job, uint32_t run_start) {
   std::string error;
   if (!WriteState(StatePathOf(job.path), run_start, &error)) {
@@ -209,8 +209,61 @@ void RecordRun(const Job& job, uint32_t run_start) {
   }
 }
 
-// The settings every CallUpdate of the command shares: the job, the erase
-// limit, and quiet views where the command prints during the run.
+// The last component of a drive-form folder ("Z:\\b\\Grandson\\" gives
+// "Grandson").
+std::string LastName(std::string folder) {
+  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return folder.substr(folder.find_last_of('\\') + 1);
+}
+
+// Keeps the state file's [Generations] true after a run: the times follow
+// the rotation's renames, and the folder the run wrote into gets the run's
+// start when it completed (0 or 4: everything else of the plan was carried
+// out), or loses its time when the run changed it and stopped.
+void RecordGenerations(const Job& job, const RunSummary& summary,
+                       const std::vector<ItemRecord>& outcomes, int status, uint32_t run_start) {
+  const std::string state_path = StatePathOf(job.path);
+  GenerationTimes times = ReadGenerationTimes(state_path);
+  const GenerationTimes before = times;
+  bool changed_files = false;
+  for (const ItemRecord& item : outcomes) {
+    if (item.kind == TOLVEX_ITEM_ROTATION && item.outcome == TOLVEX_OUTCOME_DONE) {
+      const auto moved = times.find(LastName(item.from));
+      std::optional<uint32_t> time;
+      if (moved != times.end()) {
+        time = moved->second;
+        times.erase(moved);
+      }
+      if (time) times[LastName(item.to)] = *time;
+      else times.erase(LastName(item.to));
+    } else if (item.IsAction() && item.kind != TOLVEX_ITEM_SKIP &&
+               item.outcome == TOLVEX_OUTCOME_DONE) {
+      changed_files = true;
+    }
+  }
+  const bool varies = job.Get("VaryMode").number != TOLVEX_VARY_NONE;
+  const std::string working = varies ? LastName(summary.generation_folder) : "";
+  // Destination itself is recorded with LastUpdate only (exit status 0), so
+  // that a job without generations gets no state file that a run without
+  // it would not have written.
+  if (!varies && status == kExitCompleted) {
+    times[working] = run_start;
+  } else if (varies && !working.empty()) {
+    if (status == kExitCompleted || status == kExitCopiesFailed) {
+      times[working] = run_start;
+    } else if (changed_files) {
+      times.erase(working);
+    }
+  }
+  if (times == before) return;
+  std::string error;
+  if (!WriteGenerationTimes(state_path, times, &error)) {
+    std::cerr << "tolvex: warning: " << error << "; \"tolvex list\" cannot tell when this run was\n";
+  }
+}
+
+}  // namespace
+
 void HandOverJob(const Job& job, const EngineLibrary& engine, const RunOptions& options,
                  int32_t dry_run) {
   HandJobToEngine(job, engine);
@@ -219,6 +272,8 @@ void HandOverJob(const Job& job, const EngineLibrary& engine, const RunOptions& 
   const bool quiet = options.verbosity != Verbosity::kNormal;
   engine.Int("SetQuietViews")(quiet ? 1 : 0);
 }
+
+namespace {
 
 std::vector<std::string> NativeSources(const Job& job) {
   std::vector<std::string> sources;
@@ -251,7 +306,8 @@ const char* NoTerminalToAskOn(const Job& job, AnswerMode mode, bool overview_sho
   return nullptr;
 }
 
-// After a run (or plan) that found nothing to do: what was compared.
+}  // namespace
+
 std::string NothingToUpdate(const RunSummary& summary) {
   const uint64_t equal = summary.equal_pairs;
   const uint64_t older = summary.older_pairs;
@@ -264,8 +320,6 @@ std::string NothingToUpdate(const RunSummary& summary) {
   return "Nothing to update: " + std::to_string(equal) + " equal on both sides, " +
          std::to_string(older) + " older than the other side's copy (left as they are).";
 }
-
-}  // namespace
 
 int ExitStatusOf(int32_t result, const RunOutcome& outcome, bool stopped_by_guard, bool left_out) {
   // CallUpdate returns 0 for a failed run too; the notification tells them apart.
@@ -424,6 +478,7 @@ int RunJob(const std::string& job_path, const RunOptions& options) {
   // LastUpdate: both ways, a file on one side only that is older counts as
   // deleted on the other and is erased.
   if (status == kExitCompleted) RecordRun(*job, run_start);
+  RecordGenerations(*job, summary, sink.outcomes, status, run_start);
   return status;
 }
 
