@@ -24,6 +24,16 @@ USAGE
       With --unattended, also whether the job would start from a timer or
       cron (no terminal, answered as --yes or --no say): one line why not,
       and exit status 7, when it asks questions nobody would answer
+  tolvex list [--format=json] JOB [PATH...]
+      the job's backups, newest first: each folder its VaryMode writes
+      into, the time the run that last completed into it started, its files
+      and bytes; with PATH, each backup's version of that file or folder
+      (see RESTORING)
+  tolvex restore [--from GENERATION] [--to DIR] [--dry-run]
+         [--yes | --overwrite] [-q | -v] [--format=json] [--library PATH]
+         JOB PATH...
+      copy files or folders of the sources back from the newest backup
+      that holds them, to where they were (see RESTORING)
   tolvex --help
       this text (tolvex --help=man: the same as a manual page)
   tolvex --version
@@ -48,6 +58,15 @@ OPTIONS
                   status 3; see TWO RUNS AT ONCE)
   --library PATH  the engine library to load; default: $TOLVEX_LIBRARY, else
                   the library beside the command, else the system's search
+  --unattended    check: whether a timer or cron run would start (see
+                  UNATTENDED RUNS)
+  --from NAME     restore: from the backup folder NAME as list shows it
+                  (Grandson, Son, A121026, Monday, Odd, Destination), or
+                  from YYYY-MM-DD: the newest backup completed by that day
+  --to DIR        restore: into DIR instead of where the paths were
+  --dry-run       restore: print what it would do, change nothing
+  --overwrite     restore: replace files in place that are newer than the
+                  backup's copy too (--yes keeps them)
 
 JOB FILE
   A plain INI file. Lines starting with ';' or '#' are comments.
@@ -263,6 +282,33 @@ GENERATIONS
   before its first change renames them back. The plan reads the folder that
   will become Grandson.
 
+RESTORING
+  "tolvex list JOB" shows the backups; "tolvex list JOB PATH" every
+  version of PATH in them. PATH is a source path: absolute, relative to
+  the current folder, or relative to the job's first folder selection.
+  The command records when a run last completed into each backup folder
+  in JOB.state ([Generations]) and carries the times along the rotation.
+  "tolvex restore JOB PATH..." copies each PATH back from the newest
+  backup that holds it (--from: the one named, or the newest by a date)
+  to where it was, or into --to DIR. It is a one-way run of the engine
+  from the backup into the PATH's place: missing folders are made, files
+  only in place are left alone, nothing is erased, the job's log gets the
+  run appended, and --dry-run prints the plan. A file in place that is
+  newer than the backup's copy is asked about (y replaces it); --yes keeps
+  every such file, --overwrite replaces it; without a terminal and
+  without either the restore does not start (exit status 7). Each file in
+  place that a restore replaces is first renamed beside it to
+  NAME.tolvex-replaced (.2, .3, ... when taken), and renamed back when its
+  copy did not happen. Summary and exit status are those of a run.
+
+UNATTENDED RUNS
+  Started by a timer or cron the command has no terminal: it asks
+  nothing, keeps the proposed actions, stops when a drive lacks space and
+  skips failed copies. A job that asks questions (ConfirmMode each-file
+  without --yes or --no, or ConfirmMode overview) does not start: one line
+  on standard error says why, exit status 7, so a timer's journal shows
+  it. "tolvex check --unattended JOB" tells beforehand.
+
 FAILED COPIES
   The command always hands the engine Warnings bit 0x40, so that it hears
   of every failed copy whatever the log does. With 0x40 in the job it asks
@@ -289,7 +335,59 @@ EXIT STATUS
      memory); the log shows what was done before, and nothing is recorded
   7  the job asks questions (ConfirmMode 1 without --yes or --no, or
      ConfirmMode 2) and there is no terminal to ask them on, as under a
-     timer or cron; nothing ran, and standard error says why in one line
+     timer or cron; nothing ran, and standard error says why in one line.
+     A restore: files in place are newer than the backup's copies, and
+     neither a terminal, --yes nor --overwrite answers for them
+
+EXAMPLES
+  The installed examples are in share/doc/tolvex/examples below the
+  installation prefix (/usr/share/doc/tolvex/examples from the package):
+  example jobs, the script that makes their data, and a daily run.
+
+  A backup to a USB disk, three generations (usb.job):
+    [Job]
+    Destination = /media/me/usb/backup
+    VaryMode = generations
+    OrphanModeD2 = erase
+    LogFile = ~/backup/usb.log
+    [Drives]
+    E = mounted /media/me/usb
+    [DInclSels]
+    ~/*
+    [DExclSels]
+    ~/.cache/*
+    [FInclSels]
+    *.*
+  Run it with "tolvex ~/backup/usb.job"; each run renames Father to
+  Grandson and brings it up to date, so Son and Father keep the two runs
+  before. With the disk not mounted the run stops (exit status 3).
+
+  A two-way sync of a laptop folder and a server share (sync.job):
+    [Job]
+    Destination = /mnt/share/papers
+    PathMode = flat
+    TouchMode = both
+    OrphanModeB = erase
+    [DInclSels]
+    ~/papers/
+    [FInclSels]
+    *.*
+  Files deleted on one side since the last run are erased on the other;
+  "tolvex plan sync.job" shows what a run would do first.
+
+  A folder deleted last week, restored:
+    tolvex list ~/backup/usb.job ~/thesis
+    tolvex restore --dry-run ~/backup/usb.job ~/thesis
+    tolvex restore ~/backup/usb.job ~/thesis
+    tolvex restore --from Father --to /tmp/old ~/backup/usb.job ~/thesis
+
+  Every day at 02:30, with a systemd user timer: copy tolvex-daily.service
+  and tolvex-daily.timer from the examples folder to ~/.config/systemd/user/,
+  set the job's path in the service, then
+    tolvex check --unattended ~/backup/usb.job
+    systemctl --user daemon-reload
+    systemctl --user enable --now tolvex-daily.timer
+  or add the examples' crontab line with "crontab -e".
 )";
 
 constexpr size_t kKeyColumn = 24;   // where the descriptions start
