@@ -657,6 +657,26 @@ TEST_F(TolvexCommand, APersonAnswersEachFileWithOneKey) {
   EXPECT_EQ(CountOf(Log(), "File copied:"), 1) << Log();
 }
 
+// A restore asks a person before it replaces a file in place that is newer
+// than the backup's copy: y replaces it (kept beside it as
+// NAME.tolvex-replaced), Enter keeps it.
+TEST_F(TolvexCommand, ARestoreAsksAPersonBeforeReplacingANewerFile) {
+  Put("source/docs/a.txt", "backed up", 72h);
+  WriteJob("");
+  ASSERT_EQ(RunJob().status, 0);
+  Put("source/docs/a.txt", "edited since", 1h);
+  const std::vector<std::string> restore = {"restore", P("job.job"), P("source/docs")};
+  const Result kept = RunOnTerminal(restore, {{"[y/N] ", '\r'}});
+  EXPECT_STATUS(kept, 0);
+  EXPECT_NE(kept.out.find("newer than the backup's copy"), std::string::npos) << kept.out;
+  EXPECT_EQ(Get("source/docs/a.txt"), "edited since");
+  EXPECT_FALSE(Exists("source/docs/a.txt.tolvex-replaced"));
+  const Result replaced = RunOnTerminal(restore, {{"[y/N] ", 'y'}});
+  EXPECT_STATUS(replaced, 0);
+  EXPECT_EQ(Get("source/docs/a.txt"), "backed up");
+  EXPECT_EQ(Get("source/docs/a.txt.tolvex-replaced"), "edited since");
+}
+
 TEST_F(FailedCopy, APersonMayAbortTheRunAtAFailedCopy) {
   MakeProtectedTarget();
   WriteJob("Warnings = 0x40\nSortMode = 1");  // fine.txt, then locked.txt
