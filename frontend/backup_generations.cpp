@@ -178,7 +178,9 @@ std::optional<std::string> PathInGeneration(const Job& job, const std::string& s
   if (path_mode == TOLVEX_PATH_FLAT) return generation + name;
   const FolderSelection selection = SelectionOf(*holder);
   const std::string twin = SelectionOf(DestinationTwin(path_mode, generation, common_root, *holder)).folder;
-  const std::string below = source_path.substr(selection.folder.size());
+  // The include's folder itself (no closing backslash) has nothing below it.
+  const std::string below =
+      source_path.size() > selection.folder.size() ? source_path.substr(selection.folder.size()) : "";
   std::string path = twin + below;
   if (!path.empty() && path.back() == '\\') path.pop_back();
   return path;

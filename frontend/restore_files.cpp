@@ -157,11 +157,17 @@ int RestoreFiles(const std::string& job_path, const std::vector<std::string>& pa
       return kExitJobError;
     }
     std::optional<Piece> found;
+    std::string unmapped;  // why the path has no place in a backup folder
+    bool mapped = false;
     for (const Generation& generation : generations) {
       if (chosen && generation.folder != chosen->folder) continue;
       for (bool folder : {false, true}) {
         const auto backup = PathInGeneration(job, *source, folder, generation.folder, &error);
-        if (!backup) continue;
+        if (!backup) {
+          unmapped = error;
+          continue;
+        }
+        mapped = true;
         const Entry entry = EntryAt(*backup);
         if (!entry.exists || entry.is_folder != folder) continue;
         found = Piece{given, generation, *backup, folder,
@@ -172,8 +178,9 @@ int RestoreFiles(const std::string& job_path, const std::vector<std::string>& pa
     }
     if (!found) {
       std::cerr << "tolvex: " << given << ": "
-                << (chosen ? "the backup folder " + ShownName(*chosen) + " does not hold it"
-                           : "no backup folder of the job holds it")
+                << (!mapped && !unmapped.empty() ? unmapped
+                    : chosen          ? "the backup folder " + ShownName(*chosen) + " does not hold it"
+                                      : "no backup folder of the job holds it")
                 << " (see \"tolvex list JOB PATH\")\n";
       return kExitJobError;
     }

@@ -173,6 +173,10 @@ TEST_F(RestoreCommand, PathsAndGenerationsTheBackupDoesNotHoldAreRefused) {
   }
   EXPECT_EQ(Get("source/a.txt"), "a");
   EXPECT_STATUS(Restore("--from Grandson", "source/a.txt"), 0);
+  // The selected folder itself, whole.
+  fs::remove_all(root_ / "source");
+  EXPECT_STATUS(Restore("", "source"), 0);
+  EXPECT_EQ(Get("source/a.txt"), "a");
 }
 
 }  // namespace
