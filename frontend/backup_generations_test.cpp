@@ -11,6 +11,12 @@ namespace {
 // place the engine's run put it (the destination twin of the include that
 // holds it, and the rest of the path below that include).
 TEST(PathInGeneration, FollowsThePathModeOfTheJob) {
+#if defined(_WIN32)
+  // The job names its drives in [Drives], which only Linux reads; the
+  // mapping is the same text rule on Windows (the restore tests of the
+  // command run there).
+  GTEST_SKIP() << "[Drives] is read on Linux only";
+#endif
   TempFolder temp;
   std::filesystem::create_directories(temp.path() / "s/x");
   std::filesystem::create_directories(temp.path() / "d");

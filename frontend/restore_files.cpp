@@ -223,24 +223,24 @@ int RestoreFiles(const std::string& job_path, const std::vector<std::string>& pa
   // Newer files in place: asked, kept (--yes, --no) or replaced (--overwrite).
   const AnswerMode mode = options.run.mode;
   if (newer_count > 0 && !options.overwrite && !options.dry_run && mode == AnswerMode::kNoTerminal) {
+    std::string first;
+    for (const auto& files : newer) {
+      if (!files.empty() && first.empty()) first = job.drives.ToNative(files.front().to);
+    }
     std::cerr << "tolvex: stopped before anything was done: " << newer_count
               << (newer_count == 1 ? " file in place is" : " files in place are")
-              << " newer than the backup's copy (" << job.drives.ToNative(newer.front().empty()
-                     ? std::string() : newer.front().front().to)
-              << (newer_count > 1 ? ", ..." : "")
+              << " newer than the backup's copy (" << first << (newer_count > 1 ? ", ..." : "")
               << "), and standard input is no terminal to ask on; keep them with --yes, or "
                  "replace them with --overwrite (each kept as NAME" << kReplacedSuffix << ")\n";
     return kExitNeedsTerminal;
   }
   for (size_t i = 0; i < pieces.size(); ++i) {
     for (const ItemRecord& pair : newer[i]) {
-      std::string target = pair.to;
-      if (pair.to.empty()) continue;
       bool replace = options.overwrite;
       if (!replace && !options.dry_run && mode == AnswerMode::kAsk) {
         replace = AskReplace(pair, job.drives, &keys, messages);
       }
-      if (replace) replaced[i].push_back(target);
+      if (replace) replaced[i].push_back(pair.to);
     }
   }
 
