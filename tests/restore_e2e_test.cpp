@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -50,14 +51,34 @@ TEST_F(RestoreCommand, AFolderDeletedAfterThreeRotatingRunsComesBackFromEachGene
     const auto age = std::chrono::hours(96 - 24 * run);
     Put("source/docs/a.txt", editions[run], age);
     Put("source/docs/deep/b.bin", std::string("\0\x01\xff", 3) + editions[run], age);
+    if (run == 1) {
+      // As if the first run had been a day ago: its time must move to Son
+      // with the rotation, and Grandson get this run's.
+      std::ofstream(root_ / "job.job.state")
+          << "[State]\nLastUpdate = " << DateAgo(24h) << "\n[Generations]\nGrandson = " << DateAgo(24h) << "\n";
+    }
     ASSERT_EQ(RunJob().status, 0);
     const std::string newest = NewestListed();
     EXPECT_NE(newest.find("\"name\":\"Grandson\""), std::string::npos) << newest;
     EXPECT_NE(newest.find("\"newest\":true"), std::string::npos) << newest;
     EXPECT_NE(newest.find("\"completed\":\"20"), std::string::npos) << newest;
     EXPECT_NE(newest.find("\"files\":3"), std::string::npos) << newest;
-    EXPECT_EQ(CountOf(Run("list --format=json " + Quoted("job.job")).out, "\"kind\":\"generation\""),
-              run + 1);
+    const Result listed = Run("list --format=json " + Quoted("job.job"));
+    EXPECT_EQ(CountOf(listed.out, "\"kind\":\"generation\""), run + 1);
+    if (run == 1) {
+      const size_t son = listed.out.find("\"name\":\"Son\"");
+      ASSERT_NE(son, std::string::npos) << listed.out;
+      const std::string son_line = listed.out.substr(son, listed.out.find('\n', son) - son);
+      EXPECT_NE(son_line.find("\"completed\":\"" + DateAgo(24h).substr(0, 10)), std::string::npos)
+          << son_line;
+      EXPECT_EQ(newest.find(DateAgo(24h).substr(0, 10)), std::string::npos) << newest;
+    }
+    // The newest backup holds this run's edition.
+    const Result version = Run("list --format=json " + Quoted("job.job") + " " + Quoted("source/docs/a.txt"));
+    EXPECT_NE(version.out.substr(0, version.out.find('\n'))
+                  .find("\"size\":" + std::to_string(std::string(editions[run]).size()) + ","),
+              std::string::npos)
+        << version.out;
   }
   const std::map<std::string, std::string> holds = {
       {"Grandson", editions[2]}, {"Son", editions[1]}, {"Father", editions[0]}};
