@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/run_extension.h"
 
 namespace tolvex {
@@ -19,26 +21,25 @@ struct EraseFigures {
   uint64_t present[2] = {0, 0};   // files the scan met there
 };
 
-// From the candidates as they stand (the overview may have changed them)
-// and the scan's tally: an Erase candidate erases its file and, when there
-// is one, its counterpart on the other side.
-EraseFigures PlannedErasures();
+// From the plan's candidates as they stand (the overview may have changed
+// them) and the scan's tally: an Erase candidate erases its file and, when
+// there is one, its counterpart on the other side.
+EraseFigures PlannedErasures(const Plan& plan);
 
 // True when `erasures` of `present` files are more than the limit allows.
 bool OverEraseLimit(const TExtension& extension, uint64_t erasures, uint64_t present);
 bool AnySideOverEraseLimit(const TExtension& extension, const EraseFigures& figures);
 
-// The overview's warning line for the plan as it stands, or "" when no side
-// is over the limit (or there is no limit). Remembers whether the last line
-// it gave was a warning: OK pressed while it was shown lets the plan through.
-std::string EraseLimitWarning();
-bool EraseLimitWarningShown();
-void ForgetEraseLimitWarning();
+// The overview's warning line for `plan` as it stands, or "" when no side is
+// over the limit (or there is no limit). The run hands it to the overview
+// (OverviewRequest), which tells in its answer whether a warning stood
+// before the user at OK.
+std::string EraseLimitWarning(const Plan& plan, const TExtension& extension);
 
 // The same warning as a question for a message box, for an overview that
 // has no room for the line (the Windows dialog): each side over the limit
-// with its counts and folders, what Yes and No do. "" when no side is over
-// the limit. A question given counts as a warning shown, as the line does.
-std::string EraseLimitQuestion();
+// with its counts and folders (the include selections and DestinationRoot
+// of `p`), what Yes and No do. "" when no side is over the limit.
+std::string EraseLimitQuestion(const Plan& plan, const TParameters& p, const TExtension& extension);
 
 }  // namespace tolvex

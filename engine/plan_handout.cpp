@@ -68,13 +68,13 @@ bool UpdateRun::HandOverPlan() {
   }
   HandOverFigures();
 
-  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures());
+  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures(programPlan));
   RunItem end(TOLVEX_ITEM_END);
   end.item.reason = over ? TOLVEX_REASON_ERASE_LIMIT : TOLVEX_REASON_NONE;
   // OK in an overview that showed the erase limit's warning lets the plan
   // through: the person saw it and confirmed it.
   if (over && !dryRun_ && Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW &&
-      EraseLimitWarningShown()) {
+      eraseWarningSeen_) {
     end.item.state = TOLVEX_PLAN_CONFIRMED;
   }
   const int answer = items_.Plan(std::move(end));
@@ -159,7 +159,7 @@ void UpdateRun::HandOverFigures() {
   if (p.SourceDrive != p.DestinationDrive) {
     items_.Plan(SpaceItem(p.SourceDrive, p.NeedSrc, p.AvailSrc));
   }
-  const EraseFigures figures = PlannedErasures();
+  const EraseFigures figures = PlannedErasures(programPlan);
   for (int side = 0; side < 2; ++side) {
     RunItem figure(TOLVEX_ITEM_SIDE);
     figure.item.side = side;

@@ -3,9 +3,12 @@
 // doubles each implement RunUi.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/progress.h"
 
 namespace tolvex {
@@ -24,6 +27,35 @@ class CopyProgressView {
   virtual void EnableInterrupt() = 0;
 };
 
+// What the overview works on and shows, all handed over by the run.
+struct OverviewRequest {
+  // The ordered plan: the overview changes the actions of `candidates` and
+  // `groups` in place, orders and groups them anew, and sets `Aborted`.
+  Plan& plan;
+  // The run's parameter set: DisplayMode, SortMode, Reverse, SizeFilter and
+  // DoubleFilter change in place (they stay as the user left them); the
+  // rest is read (colours, separators, the job's name, the drives).
+  TParameters& parameters;
+  // With an erase limit (SetEraseLimit), the limit's warning for the plan as
+  // it stands at the moment of asking: as one line (the terminal overview
+  // shows it above its keys) and as a Yes/No question (the Windows dialog
+  // asks it in a message box). Each gives "" while no side is over the
+  // limit. Both empty without a limit.
+  std::function<std::string()> eraseWarningLine;
+  std::function<std::string()> eraseWarningQuestion;
+};
+
+// What the overview answers.
+struct OverviewAnswer {
+  // OK: run the plan. False for Cancel, and when no overview can be shown:
+  // a run the user asked to confirm is never run unconfirmed.
+  bool confirmed = false;
+  // The erase limit's warning stood before the user when OK was pressed
+  // (the line was shown, or the question answered Yes, for the plan as
+  // confirmed): the plan goes to the front end as confirmed over the limit.
+  bool eraseWarningSeen = false;
+};
+
 class RunUi {
  public:
   virtual ~RunUi() = default;
@@ -31,10 +63,8 @@ class RunUi {
   virtual std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) = 0;
   // Creates and shows the copy progress dialog (never null).
   virtual std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) = 0;
-  // Runs the overview modally over the ordered plan. True when the user
-  // confirmed it (OK); false for Cancel, and when no overview can be shown:
-  // a run the user asked to confirm is never run unconfirmed.
-  virtual bool RunOverview() = 0;
+  // Runs the overview modally over the ordered plan of `request`.
+  virtual OverviewAnswer RunOverview(const OverviewRequest& request) = 0;
 
   // Around every call of the front end's callbacks, which may write to the
   // terminal and read answers from it: a terminal view clears itself
@@ -48,7 +78,7 @@ class SilentRunUi final : public RunUi {
  public:
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
-  bool RunOverview() override { return false; }
+  OverviewAnswer RunOverview(const OverviewRequest&) override { return {}; }
 };
 
 // The dialogs the run uses now: the ones last installed with SetRunUi (the

@@ -486,9 +486,17 @@ bool UpdateRun::WarnAboutSpace() {
 bool UpdateRun::Confirm() {
   Sys().PumpStep();
   if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
-  // The overview asks for the erase limit's warning line as it shows it.
-  ForgetEraseLimitWarning();
-  Aborted = !CurrentRunUi().RunOverview();
+  OverviewRequest request{programPlan, Parameters, {}, {}};
+  if (Extension.GuardsErasures()) {
+    // The overview asks for the warning each time the plan changes in it.
+    request.eraseWarningLine = [&] { return EraseLimitWarning(request.plan, Extension); };
+    request.eraseWarningQuestion = [&] {
+      return EraseLimitQuestion(request.plan, request.parameters, Extension);
+    };
+  }
+  const OverviewAnswer answer = CurrentRunUi().RunOverview(request);
+  eraseWarningSeen_ = answer.confirmed && answer.eraseWarningSeen;
+  Aborted = !answer.confirmed;
   if (Aborted) {
     LogAborted();
     return false;

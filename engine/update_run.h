@@ -169,6 +169,9 @@ class UpdateRun {
   TLog log_;
   RunItems items_;
   bool askAll_ = false;
+  // OK in the overview with the erase limit's warning before the user
+  // (OverviewAnswer): the plan goes to the front end as confirmed.
+  bool eraseWarningSeen_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
   size_t loggedFindings_ = 0;

@@ -108,7 +108,7 @@ class FuzzRunUi final : public RunUi {
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string&) override {
     return std::make_unique<InterruptingCopy>(&interrupt_at_row);
   }
-  bool RunOverview() override { return overview_confirms; }
+  OverviewAnswer RunOverview(const OverviewRequest&) override { return {overview_confirms, false}; }
 
   int interrupt_at_row = 0;  // the copy row at which Interrupt is pressed (0: never)
   bool overview_confirms = true;

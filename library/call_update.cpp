@@ -1,17 +1,13 @@
 // The 45th export: one whole update run. No exception crosses the boundary.
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "include/tolvex32.h"
-#include "engine/erase_guard.h"
 #include "engine/run_ui.h"
 #include "engine/update_run.h"
 #include "library/run_views.h"
 #include "model/program_state.h"
-#include "model/run_extension.h"
 #include "platform/stop_request.h"
-#include "ui/overview/overview_warning.h"
 
 namespace {
 
@@ -34,38 +30,12 @@ class RunViews {
   std::unique_ptr<tolvex::RunUi> views_;
 };
 
-// With an erase limit, the overview warns for the length of one run: the
-// terminal overview in its warning line, the Windows dialog with a question
-// before it opens (OK after the warning then lets the plan through).
-class EraseLimitWarningLine {
- public:
-  EraseLimitWarningLine()
-      : line_before_(tolvex::overview::OverviewWarningSource()),
-        question_before_(tolvex::overview::OverviewQuestionSource()) {
-    if (tolvex::Extension.GuardsErasures()) {
-      tolvex::overview::SetOverviewWarningSource(tolvex::EraseLimitWarning);
-      tolvex::overview::SetOverviewQuestionSource(tolvex::EraseLimitQuestion);
-    }
-  }
-  ~EraseLimitWarningLine() {
-    tolvex::overview::SetOverviewWarningSource(line_before_);
-    tolvex::overview::SetOverviewQuestionSource(question_before_);
-  }
-  EraseLimitWarningLine(const EraseLimitWarningLine&) = delete;
-  EraseLimitWarningLine& operator=(const EraseLimitWarningLine&) = delete;
-
- private:
-  std::function<std::string()> line_before_;
-  std::function<std::string()> question_before_;
-};
-
 }  // namespace
 
 extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                           TCopyErrorProc copy_error, TMakeDirProc make_dir) {
   try {
     RunViews views;
-    EraseLimitWarningLine warning;
     return tolvex::RunUpdate({notify, confirm, copy_error, make_dir});
   } catch (...) {
     // The run catches its own failures and reports them; one that escapes

@@ -26,7 +26,9 @@ class QuietRunUi final : public RunUi {
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override {
     return silent_.OpenCopyDialog(caption);
   }
-  bool RunOverview() override { return views_->RunOverview(); }
+  OverviewAnswer RunOverview(const OverviewRequest& request) override {
+    return views_->RunOverview(request);
+  }
   void BeginFrontEndCall() override { views_->BeginFrontEndCall(); }
   void EndFrontEndCall() override { views_->EndFrontEndCall(); }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "model/parameters.h"
+#include "model/program_state.h"
+
 #if !defined(_WIN32)
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,7 +23,7 @@ bool OverviewCancelledWithoutATerminal(bool quiet) {
     setsid();
     SetQuietViews(quiet);
     std::unique_ptr<RunUi> views = MakeRunViews();
-    _exit(views && !views->RunOverview() ? 0 : 1);
+    _exit(views && !views->RunOverview({programPlan, Parameters, {}, {}}).confirmed ? 0 : 1);
   }
   int status = -1;
   if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return false;

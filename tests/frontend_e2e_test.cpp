@@ -872,6 +872,26 @@ TEST_F(TolvexCommand, CancelInTheTerminalOverviewRunsNothing) {
   EXPECT_FALSE(Exists("job.job.state"));
 }
 
+// Over the erase limit, the terminal overview shows the warning line; OK
+// while it stands runs the plan as --force would (the overview answers that
+// the warning was seen, and the plan goes to the command as confirmed).
+TEST_F(TolvexCommand, OkUnderTheTerminalOverviewsEraseWarningRunsThePlan) {
+  Put("source/same.txt", "same");
+  Put("backup/same.txt", "same");
+  for (int i = 0; i < 12; ++i) Put("backup/old" + std::to_string(i) + ".txt", "orphan");
+  WriteJob("ConfirmMode = overview\nOrphanModeD2 = erase");
+  tolvex::PtyTerminal terminal(24, 80);
+  ASSERT_TRUE(StartCommand(terminal, {P("job.job")}));
+  ASSERT_TRUE(terminal.WaitForScreen("h Help")) << terminal.Screen();
+  ASSERT_TRUE(terminal.WaitForScreen("! Over the erase limit: 12 of 13 destination files erased"))
+      << terminal.Screen();
+  terminal.Type("k");
+  EXPECT_EQ(ExitStatusOf(terminal.WaitForExit()), 0) << terminal.Output();
+  for (int i = 0; i < 12; ++i) EXPECT_FALSE(Exists("backup/old" + std::to_string(i) + ".txt"));
+  EXPECT_EQ(Get("backup/same.txt"), "same");
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 12) << Log();
+}
+
 // Ctrl-C where the run waits for a person: the overview counts it as
 // Cancel, a per-file question as quit; either way nothing of the plan runs,
 // the log ends with its footer and the terminal is the shell's again.

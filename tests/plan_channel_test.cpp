@@ -242,7 +242,7 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
     SCOPED_TRACE(shows_warning);
     std::string warning;
     ui_.onOverview = [&] {
-      if (shows_warning) warning = EraseLimitWarning();
+      if (shows_warning) warning = ui_.ShowEraseWarning();
     };
     Channels() = ChannelRecorder();
     Channels().endAnswer = TOLVEX_PLAN_STOP;
@@ -255,9 +255,9 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   }
   // Marked Ignore in the overview, the erasures are gone from the plan, and
   // so is the warning.
-  ui_.onOverview = [] {
+  ui_.onOverview = [this] {
     for (CANDIDATE& c : candidates) c.state = ReplaceAction(c.state, STATE_IGNORE);
-    EXPECT_EQ(EraseLimitWarning(), "");
+    EXPECT_EQ(ui_.ShowEraseWarning(), "");
   };
   Channels() = ChannelRecorder();
   EXPECT_EQ(Run(), 1);

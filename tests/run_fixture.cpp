@@ -294,12 +294,21 @@ std::unique_ptr<CopyProgressView> ScriptedRunUi::OpenCopyDialog(const std::strin
   return std::make_unique<ScriptedCopyDialog>(*this, copyDialogs.back(), platform_);
 }
 
-bool ScriptedRunUi::RunOverview() {
+OverviewAnswer ScriptedRunUi::RunOverview(const OverviewRequest& request) {
   ++overviewRuns;
   Opened();
+  overviewRequest = &request;
+  shownEraseWarning.clear();
   if (onOverview) onOverview();
+  overviewRequest = nullptr;
   Closed();
-  return overviewConfirms;
+  return {overviewConfirms, overviewConfirms && !shownEraseWarning.empty()};
+}
+
+std::string ScriptedRunUi::ShowEraseWarning() {
+  if (!overviewRequest || !overviewRequest->eraseWarningLine) return "";
+  shownEraseWarning = overviewRequest->eraseWarningLine();
+  return shownEraseWarning;
 }
 
 std::vector<std::string> ScriptedRunUi::AllStatusTexts() const {

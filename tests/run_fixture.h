@@ -219,7 +219,12 @@ class ScriptedRunUi final : public RunUi {
 
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
-  bool RunOverview() override;
+  OverviewAnswer RunOverview(const OverviewRequest& request) override;
+  // Inside onOverview: the erase limit's warning line of the overview's
+  // request for the plan as it stands, shown as the terminal overview shows
+  // it (the last one shown before OK is what the answer tells); "" without
+  // a limit.
+  std::string ShowEraseWarning();
 
   // Cancel is pressed when a search dialog shows this status text.
   std::string cancelAtStatus;
@@ -232,6 +237,8 @@ class ScriptedRunUi final : public RunUi {
   std::deque<SearchDialogRecord> searchDialogs;  // in opening order
   std::deque<CopyDialogRecord> copyDialogs;
   int overviewRuns = 0;
+  const OverviewRequest* overviewRequest = nullptr;  // while the overview runs
+  std::string shownEraseWarning;                     // the last line shown
   int openDialogs = 0;     // dialogs alive now
   int mostOpenDialogs = 0;  // the most alive at one time
 

@@ -44,7 +44,7 @@ class OverviewKeysTest : public ::testing::Test {
   }
 
   RecordingView view_;
-  OverviewPresenter presenter_{view_};
+  OverviewPresenter presenter_{view_, programPlan, Parameters};
 };
 
 constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STATE_INVERT;

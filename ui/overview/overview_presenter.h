@@ -3,9 +3,10 @@
 // order and filter switches with their positioning rules, block navigation,
 // View, Help, OK and Cancel.
 //
-// It works in place on the program-wide lists `candidates` and `groups` and
-// on DisplayMode, SortMode, Reverse, SizeFilter and DoubleFilter of
-// `Parameters`; what the user changes there stays after the overview closes.
+// It works in place on the run's plan (`candidates` and `groups`, and
+// `Aborted`) and on DisplayMode, SortMode, Reverse, SizeFilter and
+// DoubleFilter of the run's parameter set, both given to it; what the user
+// changes there stays after the overview closes.
 // The views (the Win32 dialog, the terminal view) decode their toolkit's
 // events into the calls below and draw what the presenter tells them.
 #pragma once
@@ -16,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "ui/overview/overview_statistics.h"
 
 namespace tolvex::overview {
@@ -71,15 +74,20 @@ enum class Action : uint16_t {
 
 class OverviewPresenter {
  public:
-  explicit OverviewPresenter(OverviewView& view) : view_(view) {}
+  OverviewPresenter(OverviewView& view, Plan& plan, TParameters& parameters)
+      : view_(view), plan_(plan), parameters_(parameters) {}
+
+  // What the overview works on: the views draw their rows from these.
+  const Plan& plan() const { return plan_; }
+  const TParameters& parameters() const { return parameters_; }
 
   // --- Setup and closing -------------------------------------------------
 
   // After the view's controls exist: the candidate buttons hidden in the
   // group view, the list filled without re-ordering.
   void Setup();
-  // OK clears Aborted, Cancel (and closing, and Escape) sets it; the view
-  // then closes itself.
+  // OK clears the plan's Aborted, Cancel (and closing, and Escape) sets it;
+  // the view then closes itself.
   void Ok();
   void Cancel();
   // The Help button: the help file at its topic, through the platform layer.
@@ -97,7 +105,9 @@ class OverviewPresenter {
   // The record numbers of the entries, in list order: `groups` indices in the
   // group view, `candidates` indices in the candidate views.
   const std::vector<int32_t>& entries() const { return entries_; }
-  // The record an entry shows; -1 for a position outside the list.
+  // The record an entry shows; -1 for a position outside the list. The one
+  // way from a list position to its record, for the presenter and for the
+  // views drawing their rows (LayOutRow).
   int32_t RecordAt(int position) const;
   // The position of the entry that shows `record`; -1 when none does.
   int PositionOf(int32_t record) const;
@@ -126,7 +136,7 @@ class OverviewPresenter {
   // 0, positioned at the caret entry's record.
   void NextView();
   // Whether the indicator shows its active picture.
-  static bool IndicatorActive(int id);
+  bool IndicatorActive(int id) const;
 
   // --- Block navigation and View -------------------------------------------
 
@@ -158,6 +168,8 @@ class OverviewPresenter {
   void SetActionOfRecord(int32_t record, uint16_t action);
 
   OverviewView& view_;
+  Plan& plan_;
+  TParameters& parameters_;
   std::vector<int32_t> entries_;
   std::function<std::string()> warning_source_;
   std::string warning_;

@@ -116,7 +116,7 @@ class OverviewPresenterTest : public ::testing::Test {
 
   ShellRecorder platform_;
   RecordingView view_;
-  OverviewPresenter presenter_{view_};
+  OverviewPresenter presenter_{view_, programPlan, Parameters};
 };
 
 constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STATE_INVERT;
@@ -425,7 +425,7 @@ TEST_F(OverviewPresenterTest, TheActiveIndicatorsFollowTheParameters) {
   Parameters.DoubleFilter = 1;
   std::vector<int> active;
   for (int id = kIndicatorFirst; id <= kIndicatorLast; ++id) {
-    if (OverviewPresenter::IndicatorActive(id)) active.push_back(id);
+    if (presenter_.IndicatorActive(id)) active.push_back(id);
   }
   EXPECT_EQ(active, (std::vector<int>{1003, 1008, 1011, 1013}));
 }

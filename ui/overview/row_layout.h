@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "model/parameters.h"
+#include "model/plan.h"
+
 namespace tolvex::overview {
 
 struct Rect {
@@ -110,16 +113,18 @@ struct RowRequest {
   Rect item;
   bool selected = false;
   bool focused = false;
-  // The record the entry shows (a `groups` index in the group view, a
-  // `candidates` index otherwise); -1 when the request names no entry.
+  // The record the entry shows (OverviewPresenter::RecordAt: a `groups`
+  // index in the group view, a `candidates` index otherwise); -1 when the
+  // request names no entry.
   int32_t record = -1;
 };
 
-// The drawing operations of one list row, from the program-wide lists and
-// the parameter set (DisplayMode, block colours, separators). A request
-// without a record (the focus of an empty list) draws only the focus frame.
-std::vector<DrawOp> LayOutRow(const RowRequest& request, const RowGeometry& geometry,
-                              TextMeasure& measure);
+// The drawing operations of one list row: the record of `plan` it names,
+// with its folders from `dirList` and `counterpartList`, drawn as `p` asks
+// (DisplayMode, block colours, separators). A request without a record (the
+// focus of an empty list) draws only the focus frame.
+std::vector<DrawOp> LayOutRow(const RowRequest& request, const Plan& plan, const TParameters& p,
+                              const RowGeometry& geometry, TextMeasure& measure);
 
 // The drawing operation of indicator `id` (1002 to 1013): its strip image,
 // the pressed-looking one when it is active, on the button face.

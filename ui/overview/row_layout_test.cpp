@@ -82,7 +82,8 @@ class RowLayoutTest : public ::testing::Test {
   }
 
   std::vector<DrawOp> Row(int32_t record, Rect item, bool selected = false, bool focused = false) {
-    return LayOutRow({item, selected, focused, record}, RowGeometry::Pixels(), pixels_);
+    return LayOutRow({item, selected, focused, record}, programPlan, Parameters,
+                     RowGeometry::Pixels(), pixels_);
   }
 
   FixedPitch pixels_{6};
@@ -300,8 +301,8 @@ TEST_F(RowLayoutTest, TheTerminalCellsApplyTheSameRules) {
   candidates = {CANDIDATE("Budget and forecast", ".xlsx", 1, 5, 5, kStamp, kStamp, 0, 0,
                           STATE_INVERT)};
   // 80 cells: Wpath = 80 - 3 - 2 - 9 - 17 = 49, Mid = 3 + 24 = 27, Wdots 3.
-  const std::vector<DrawOp> ops =
-      LayOutRow({{0, 5, 80, 6}, false, false, 0}, RowGeometry::Cells(), cells);
+  const std::vector<DrawOp> ops = LayOutRow({{0, 5, 80, 6}, false, false, 0}, programPlan,
+                                            Parameters, RowGeometry::Cells(), cells);
   const std::string path =
       "T:\\Backup\\Projects\\Quarterly reports\\Archive\\2019\\Budget and forecast.xlsx";
   EXPECT_EQ(Texts(ops), (std::vector<std::string>{
@@ -311,8 +312,8 @@ TEST_F(RowLayoutTest, TheTerminalCellsApplyTheSameRules) {
 
   Parameters.DisplayMode = kGroupView;
   groups = {FOLDER("Name B...", 0, 0, 1, 0, 1, 0, 5, STATE_NORMAL)};
-  const std::vector<DrawOp> group =
-      LayOutRow({{0, 2, 80, 4}, false, false, 0}, RowGeometry::Cells(), cells);
+  const std::vector<DrawOp> group = LayOutRow({{0, 2, 80, 4}, false, false, 0}, programPlan,
+                                              Parameters, RowGeometry::Cells(), cells);
   EXPECT_EQ(Texts(group)[0], "Name B... @4,2-80,4 L");
   EXPECT_EQ(Texts(group)[3], "1 Total, 1 Orphans @40,3-80,4 L");
   EXPECT_EQ(Images(group), (std::vector<std::string>{"0 @0,2 3x1", "3 @38,3 2x1", "7 @59,3 2x1"}));

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "ui/overview/entry_list.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_keys.h"
@@ -65,12 +64,12 @@ const Colour kWarningInk = Colour::Value(0x0000C0);
 
 class TerminalOverviewView final : public OverviewView {
  public:
-  explicit TerminalOverviewView(CursesPainter& screen)
-      : screen_(screen), geometry_(RowGeometry::Cells()) {}
+  // `parameters`: the overview's (DisplayMode gives the rows' height).
+  TerminalOverviewView(CursesPainter& screen, const TParameters& parameters)
+      : screen_(screen), parameters_(parameters), geometry_(RowGeometry::Cells()) {}
 
   // --- OverviewView ---
   void FillList(const std::vector<int32_t>& records) override {
-    records_ = records;
     list_.Fill(static_cast<int>(records.size()));
   }
   void ShowList(bool) override {}
@@ -93,15 +92,16 @@ class TerminalOverviewView final : public OverviewView {
 
   EntryList& list() { return list_; }
   int VisibleEntries() const {
-    const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
+    const int height = RowHeight(parameters_.DisplayMode, 1, geometry_);
     return std::max(1, (ListBottom() - kListTop) / std::max(1, height));
   }
 
-  // Draws the whole screen (the session cleared it).
-  void Paint() {
-    DrawIndicators();
+  // Draws the whole screen (the session cleared it): what `presenter`
+  // shows, each row its record.
+  void Paint(const OverviewPresenter& presenter) {
+    DrawIndicators(presenter);
     DrawStatistics();
-    DrawList();
+    DrawList(presenter);
     if (!warning_.empty()) {
       screen_.FillLine(screen_.Height() - 2, 0, Colour::System(kColourWindow));
       screen_.Write(screen_.Height() - 2, 0, "! " + warning_, kWarningInk,
@@ -163,10 +163,10 @@ class TerminalOverviewView final : public OverviewView {
   static constexpr int kListTop = 2;
   int ListBottom() const { return screen_.Height() - 1 - (warning_.empty() ? 0 : 1); }
 
-  void DrawIndicators() {
+  void DrawIndicators(const OverviewPresenter& presenter) {
     screen_.FillLine(0, 0, kFace);
     for (const IndicatorLabel& label : kIndicatorLabels) {
-      const bool active = OverviewPresenter::IndicatorActive(label.id);
+      const bool active = presenter.IndicatorActive(label.id);
       screen_.Write(0, label.column, label.key, kInk, kFace, CursesPainter::kBold);
       screen_.Write(0, label.column + 1, label.label, kInk, kFace,
                     active ? CursesPainter::kReverse : CursesPainter::kPlain);
@@ -184,8 +184,8 @@ class TerminalOverviewView final : public OverviewView {
     screen_.Write(1, 28, texts_.space, kInk, kFace);
   }
 
-  void DrawList() {
-    const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
+  void DrawList(const OverviewPresenter& presenter) {
+    const int height = RowHeight(parameters_.DisplayMode, 1, geometry_);
     const int bottom = ListBottom();
     const Rect clip{0, kListTop, screen_.Width(), bottom};
     CellMeasure measure;
@@ -195,8 +195,9 @@ class TerminalOverviewView final : public OverviewView {
       request.item = {0, line, screen_.Width(), line + height};
       request.selected = list_.IsSelected(position);
       request.focused = position == list_.caret();
-      request.record = records_[position];
-      screen_.Paint(LayOutRow(request, geometry_, measure), clip);
+      request.record = presenter.RecordAt(position);
+      screen_.Paint(
+          LayOutRow(request, presenter.plan(), presenter.parameters(), geometry_, measure), clip);
       line += height;
     }
   }
@@ -220,7 +221,7 @@ class TerminalOverviewView final : public OverviewView {
 
   void PlaceCursor() {
     const int caret = list_.caret();
-    const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
+    const int height = RowHeight(parameters_.DisplayMode, 1, geometry_);
     const int line = kListTop + (caret - list_.top()) * height;
     if (caret >= 0 && line >= kListTop && line < ListBottom()) {
       screen_.PlaceCursor(line, 0);
@@ -230,9 +231,9 @@ class TerminalOverviewView final : public OverviewView {
   }
 
   CursesPainter& screen_;
+  const TParameters& parameters_;
   RowGeometry geometry_;
   EntryList list_;
-  std::vector<int32_t> records_;
   bool actions_enabled_ = false;
   bool candidate_buttons_ = true;
   StatisticsTexts texts_;
@@ -246,12 +247,13 @@ class TerminalOverviewView final : public OverviewView {
 namespace {
 
 // The question after a key that gave Erase to files the plan did not erase.
-std::vector<std::string> EraseQuestion(const std::vector<size_t>& added, int height) {
+std::vector<std::string> EraseQuestion(const Plan& plan, const std::vector<size_t>& added,
+                                       int height) {
   std::vector<std::string> lines = {
       "Erase for good? The plan did not erase these files; Erase takes the file on",
       "each side:", ""};
   const size_t room = static_cast<size_t>(std::max(4, height - 6));
-  for (const std::string& file : UnplannedErases::FileLines(added, room)) {
+  for (const std::string& file : UnplannedErases::FileLines(plan, added, room)) {
     lines.push_back("  " + file);
   }
   lines.push_back("");
@@ -261,13 +263,14 @@ std::vector<std::string> EraseQuestion(const std::vector<size_t>& added, int hei
 
 }  // namespace
 
-bool RunTerminalOverview(TerminalSession& session, const std::function<std::string()>& warning) {
+OverviewAnswer RunTerminalOverview(TerminalSession& session, const OverviewRequest& request) {
+  Plan& plan = request.plan;
   CursesPainter painter;
-  TerminalOverviewView view(painter);
-  OverviewPresenter presenter(view);
-  if (warning) presenter.SetWarningSource(warning);
+  TerminalOverviewView view(painter, request.parameters);
+  OverviewPresenter presenter(view, plan, request.parameters);
+  if (request.eraseWarningLine) presenter.SetWarningSource(request.eraseWarningLine);
   presenter.Setup();
-  const UnplannedErases erases;
+  const UnplannedErases erases(plan);
   bool help = false;
   std::vector<std::string> question;  // the erase question while it is asked
   UnplannedErases::Marks before_question;
@@ -277,7 +280,7 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
     } else if (help) {
       view.PaintHelp();
     } else {
-      view.Paint();
+      view.Paint(presenter);
     }
   });
   for (;;) {
@@ -286,7 +289,7 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
       // The terminal went away (hung up): nobody can confirm the plan.
       session.Hide();
       presenter.Cancel();
-      return false;
+      return {};
     }
     if (help) {
       help = false;  // any key returns from the help
@@ -295,31 +298,33 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
     }
     if (!question.empty()) {
       if (ch != 'y' && ch != 'Y') {
-        UnplannedErases::Restore(before_question);
+        UnplannedErases::Restore(plan, before_question);
         presenter.UpdateStatistics();
       }
       question.clear();
       session.Repaint();
       continue;
     }
-    const UnplannedErases::Marks before = UnplannedErases::Take();
+    const UnplannedErases::Marks before = UnplannedErases::Take(plan);
     switch (DispatchKey(view.Translate(ch), presenter, view.list(), view.VisibleEntries())) {
       case KeyOutcome::kOk:
         session.Hide();
         presenter.Ok();
-        return true;
+        // The warning line stands for the plan as it is now: it was asked
+        // again after the last change.
+        return {true, !presenter.warning().empty()};
       case KeyOutcome::kCancel:
         session.Hide();
         presenter.Cancel();
-        return false;
+        return {};
       case KeyOutcome::kHelp:
         presenter.Help();
         help = true;
         break;
       case KeyOutcome::kContinue: {
-        const std::vector<size_t> added = erases.Added(before);
+        const std::vector<size_t> added = erases.Added(plan, before);
         if (!added.empty()) {
-          question = EraseQuestion(added, view.Height());
+          question = EraseQuestion(plan, added, view.Height());
           before_question = before;
         }
         break;

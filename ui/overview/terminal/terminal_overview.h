@@ -3,8 +3,7 @@
 // session, driven by keys (ui/overview/overview_keys.h lists them).
 #pragma once
 
-#include <functional>
-#include <string>
+#include "engine/run_ui.h"
 
 namespace tolvex {
 class TerminalSession;
@@ -12,10 +11,11 @@ class TerminalSession;
 
 namespace tolvex::overview {
 
-// Runs the overview modally over the ordered plan on `session`. True when
-// the user confirmed it (OK: Aborted cleared); false for Cancel (Aborted
-// set), also when the terminal goes away. `warning` (may be empty) gives the
-// one warning line shown above the keys, asked again after each change.
-bool RunTerminalOverview(TerminalSession& session, const std::function<std::string()>& warning);
+// Runs the overview modally over the ordered plan of `request` on `session`.
+// Confirmed when the user pressed OK (the plan's Aborted cleared); not for
+// Cancel (Aborted set), also when the terminal goes away. The request's
+// erase warning line (when it has one) is shown above the keys, asked again
+// after each change; the answer tells whether one stood there at OK.
+OverviewAnswer RunTerminalOverview(TerminalSession& session, const OverviewRequest& request);
 
 }  // namespace tolvex::overview

@@ -88,11 +88,13 @@ int ReviewPlan() {
   {
     std::unique_ptr<TerminalSession> session = TerminalSession::Open();
     if (!session) return 3;
-    confirmed = RunTerminalOverview(*session, [] {
+    OverviewRequest request{programPlan, Parameters, {}, {}};
+    request.eraseWarningLine = [] {
       int erases = 0;
       for (const CANDIDATE& c : candidates) erases += (c.state & STATE_ERASE) ? 1 : 0;
       return erases >= 2 ? "The plan erases " + std::to_string(erases) + " files." : std::string();
-    });
+    };
+    confirmed = RunTerminalOverview(*session, request).confirmed;
   }
   std::printf("\r\nRESULT actions=%s aborted=%d view=%d restored=%d\r\n", ActionLetters().c_str(),
               Aborted ? 1 : 0, Parameters.DisplayMode, TerminalModes() == modes_before ? 1 : 0);

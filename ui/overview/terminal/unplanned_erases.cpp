@@ -1,6 +1,5 @@
 #include "ui/overview/terminal/unplanned_erases.h"
 
-#include "model/program_state.h"
 #include "platform/posix/drive_table.h"
 
 namespace tolvex::overview {
@@ -21,34 +20,34 @@ const char* SideWord(bool destination) {
 
 }  // namespace
 
-UnplannedErases::UnplannedErases() {
-  for (const CANDIDATE& c : candidates) {
+UnplannedErases::UnplannedErases(const Plan& plan) {
+  for (const CANDIDATE& c : plan.candidates) {
     if (Erases(c.state)) planned_.insert(KeyOf(c));
   }
 }
 
-UnplannedErases::Marks UnplannedErases::Take() {
+UnplannedErases::Marks UnplannedErases::Take(const Plan& plan) {
   Marks marks;
-  for (const CANDIDATE& c : candidates) marks.candidates.push_back(c.state);
-  for (const FOLDER& g : groups) marks.groups.push_back(g.state);
+  for (const CANDIDATE& c : plan.candidates) marks.candidates.push_back(c.state);
+  for (const FOLDER& g : plan.groups) marks.groups.push_back(g.state);
   return marks;
 }
 
-void UnplannedErases::Restore(const Marks& marks) {
-  for (size_t i = 0; i < candidates.size() && i < marks.candidates.size(); ++i) {
-    candidates[i].state = marks.candidates[i];
+void UnplannedErases::Restore(Plan& plan, const Marks& marks) {
+  for (size_t i = 0; i < plan.candidates.size() && i < marks.candidates.size(); ++i) {
+    plan.candidates[i].state = marks.candidates[i];
   }
-  for (size_t i = 0; i < groups.size() && i < marks.groups.size(); ++i) {
-    groups[i].state = marks.groups[i];
+  for (size_t i = 0; i < plan.groups.size() && i < marks.groups.size(); ++i) {
+    plan.groups[i].state = marks.groups[i];
   }
 }
 
-std::vector<size_t> UnplannedErases::Added(const Marks& before) const {
+std::vector<size_t> UnplannedErases::Added(const Plan& plan, const Marks& before) const {
   std::vector<size_t> added;
   // A key that gives actions never reorders; one that reorders gives none.
-  if (before.candidates.size() != candidates.size()) return added;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    const CANDIDATE& c = candidates[i];
+  if (before.candidates.size() != plan.candidates.size()) return added;
+  for (size_t i = 0; i < plan.candidates.size(); ++i) {
+    const CANDIDATE& c = plan.candidates[i];
     if (Erases(c.state) && !Erases(before.candidates[i]) && planned_.count(KeyOf(c)) == 0) {
       added.push_back(i);
     }
@@ -56,16 +55,17 @@ std::vector<size_t> UnplannedErases::Added(const Marks& before) const {
   return added;
 }
 
-std::vector<std::string> UnplannedErases::FileLines(const std::vector<size_t>& added, size_t room) {
+std::vector<std::string> UnplannedErases::FileLines(const Plan& plan,
+                                                    const std::vector<size_t>& added, size_t room) {
   std::vector<std::string> lines;
   for (size_t i : added) {
-    const CANDIDATE& c = candidates[i];
+    const CANDIDATE& c = plan.candidates[i];
     const bool destination = (c.state & STATE_DEST_SIDE) != 0;
     const std::string name = c.name + c.extension;
-    lines.push_back(SideWord(destination) + NativePathOf(dirList[c.dirIndex].text() + name));
+    lines.push_back(SideWord(destination) + NativePathOf(plan.dirList[c.dirIndex].text() + name));
     if (c.hasCounterpart()) {
       lines.push_back(SideWord(!destination) +
-                      NativePathOf(counterpartList[c.dirIndex].text() + name));
+                      NativePathOf(plan.counterpartList[c.dirIndex].text() + name));
     }
   }
   if (room > 0 && lines.size() > room) {

@@ -9,31 +9,34 @@
 #include <string>
 #include <vector>
 
+#include "model/plan.h"
+
 namespace tolvex::overview {
 
 class UnplannedErases {
  public:
-  // Notes which candidates the plan erases (call when the overview opens).
-  UnplannedErases();
+  // Notes which candidates `plan` erases (call when the overview opens).
+  explicit UnplannedErases(const Plan& plan);
 
-  // The action words of every candidate and group now, to compare with
-  // after a key and to go back to.
+  // The action words of every candidate and group of `plan` now, to compare
+  // with after a key and to go back to.
   struct Marks {
     std::vector<uint16_t> candidates;
     std::vector<uint16_t> groups;
   };
-  static Marks Take();
-  static void Restore(const Marks& marks);
+  static Marks Take(const Plan& plan);
+  static void Restore(Plan& plan, const Marks& marks);
 
-  // The candidates that a key gave Erase (they had another action in
-  // `before`, which the same key took, and the plan did not erase them),
-  // in list order.
-  std::vector<size_t> Added(const Marks& before) const;
+  // The candidates of `plan` that a key gave Erase (they had another action
+  // in `before`, which the same key took, and the plan did not erase them
+  // when the overview opened), in list order.
+  std::vector<size_t> Added(const Plan& plan, const Marks& before) const;
 
   // The question's lines: one per file that would be erased ("the SOURCE
   // file /home/me/a.txt"), at most `room` lines with the last saying how
   // many more there are.
-  static std::vector<std::string> FileLines(const std::vector<size_t>& added, size_t room);
+  static std::vector<std::string> FileLines(const Plan& plan, const std::vector<size_t>& added,
+                                            size_t room);
 
  private:
   std::set<std::string> planned_;  // keys of the candidates the plan erases

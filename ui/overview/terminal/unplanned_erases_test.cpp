@@ -33,14 +33,15 @@ void GiveAll(uint16_t action) {
 // about; going back restores every action word.
 TEST(UnplannedErases, AreTheErasesAKeyAddedThatThePlanDidNotHold) {
   MakePlan();
-  const UnplannedErases erases;
-  const UnplannedErases::Marks planned = UnplannedErases::Take();
+  const UnplannedErases erases(programPlan);
+  const UnplannedErases::Marks planned = UnplannedErases::Take(programPlan);
   GiveAll(STATE_IGNORE);
-  const UnplannedErases::Marks ignored = UnplannedErases::Take();
+  const UnplannedErases::Marks ignored = UnplannedErases::Take(programPlan);
   GiveAll(STATE_ERASE);
-  EXPECT_EQ(erases.Added(ignored), (std::vector<size_t>{0, 1}));  // c was planned
-  EXPECT_EQ(erases.Added(UnplannedErases::Take()), std::vector<size_t>{});  // no change
-  UnplannedErases::Restore(planned);
+  EXPECT_EQ(erases.Added(programPlan, ignored), (std::vector<size_t>{0, 1}));  // c was planned
+  EXPECT_EQ(erases.Added(programPlan, UnplannedErases::Take(programPlan)),
+            std::vector<size_t>{});  // no change
+  UnplannedErases::Restore(programPlan, planned);
   EXPECT_EQ(candidates[0].state, STATE_NORMAL);
   EXPECT_EQ(candidates[2].state, STATE_ERASE | STATE_DEST_SIDE);
 }
@@ -50,12 +51,12 @@ TEST(UnplannedErases, AreTheErasesAKeyAddedThatThePlanDidNotHold) {
 TEST(UnplannedErases, NameEachFileWithItsSideAndNativePath) {
   MakePlan();
   setenv("TOLVEX_DRIVES", "S=/home/me;T=/", 1);
-  EXPECT_EQ(UnplannedErases::FileLines({0, 1, 2}, 10),
+  EXPECT_EQ(UnplannedErases::FileLines(programPlan, {0, 1, 2}, 10),
             (std::vector<std::string>{"the SOURCE file /home/me/Data/a.txt",
                                       "the SOURCE file /home/me/Data/b.txt",
                                       "the DESTINATION file /Backup/b.txt",
                                       "the DESTINATION file /Backup/Old/c.txt"}));
-  EXPECT_EQ(UnplannedErases::FileLines({0, 1, 2}, 3),
+  EXPECT_EQ(UnplannedErases::FileLines(programPlan, {0, 1, 2}, 3),
             (std::vector<std::string>{"the SOURCE file /home/me/Data/a.txt",
                                       "the SOURCE file /home/me/Data/b.txt", "... and 2 more files"}));
   unsetenv("TOLVEX_DRIVES");  // only Z: is mapped: other paths stay as given

@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <utility>
@@ -12,11 +11,9 @@
 
 #include "engine/run_ui.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "resources/overview_ids.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_presenter.h"
-#include "ui/overview/overview_warning.h"
 #include "ui/overview/row_layout.h"
 #include "ui/overview/win32/gdi_painter.h"
 #include "ui/win32/bitmap_button.h"
@@ -75,10 +72,10 @@ bool IsMouseMessage(UINT message) {
   }
 }
 
-// The warning of the overview's question source as a message box: true for
-// Yes. No, and a box that cannot be shown, answer false.
-bool AskWarning(HWND owner, const std::string& question) {
-  const std::string caption = DialogCaption(Parameters.Filename);
+// The erase limit's warning question as a message box: true for Yes. No,
+// and a box that cannot be shown, answer false.
+bool AskWarning(HWND owner, const std::string& question, const TParameters& p) {
+  const std::string caption = DialogCaption(p.Filename);
   return ::MessageBoxA(owner, question.c_str(), caption.c_str(),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) == IDYES;
 }
@@ -86,11 +83,15 @@ bool AskWarning(HWND owner, const std::string& question) {
 class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView {
  public:
   // `confirmed_warning`: the question answered Yes before the dialog opened.
-  explicit TOverviewDialog(std::string confirmed_warning)
-      : presenter_(*this), confirmed_warning_(std::move(confirmed_warning)) {}
+  TOverviewDialog(const OverviewRequest& request, std::string confirmed_warning)
+      : presenter_(*this, request.plan, request.parameters),
+        question_(request.eraseWarningQuestion),
+        confirmed_warning_(std::move(confirmed_warning)) {}
   ~TOverviewDialog() override { ReleasePictures(); }
 
   INT_PTR Run() { return RunModal(IDD_OVERVIEW, nullptr); }
+  // After OK: the erase limit's warning stood for the plan as confirmed.
+  bool warning_seen() const { return warning_seen_; }
 
   // --- OverviewView ---------------------------------------------------------
   void FillList(const std::vector<int32_t>& records) override {
@@ -98,7 +99,8 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
     ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
     char text[16];
     for (int32_t record : records) {
-      // The entry's text is the record's number; every row reads it back.
+      // The entry's text is the record's number, which the list box's
+      // type-ahead matches; a row gets its record from the presenter.
       std::snprintf(text, sizeof text, "%ld", static_cast<long>(record));
       ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
@@ -251,8 +253,9 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
       case WM_MEASUREITEM: {
         auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
         if (measure->CtlID != IDC_PLAN_LIST) return FALSE;
-        measure->itemHeight = static_cast<UINT>(RowHeight(
-            Parameters.DisplayMode, static_cast<int>(measure->itemHeight), RowGeometry::Pixels()));
+        measure->itemHeight = static_cast<UINT>(RowHeight(presenter_.parameters().DisplayMode,
+                                                          static_cast<int>(measure->itemHeight),
+                                                          RowGeometry::Pixels()));
         return TRUE;
       }
       case WM_LBUTTONDOWN:
@@ -309,11 +312,11 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   // the limit in a way the user has not confirmed (the marks changed it):
   // the question once more. False for No.
   bool WarningConfirmed() {
-    const std::function<std::string()>& question = OverviewQuestionSource();
-    if (!question) return true;
-    const std::string now = question();
+    if (!question_) return true;
+    const std::string now = question_();
+    warning_seen_ = !now.empty();
     if (now.empty() || now == confirmed_warning_) return true;
-    if (!AskWarning(hwnd(), now)) return false;
+    if (!AskWarning(hwnd(), now, presenter_.parameters())) return false;
     confirmed_warning_ = now;
     return true;
   }
@@ -384,24 +387,18 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
     }
   }
 
-  int32_t RecordOfEntry(UINT position) const {
-    HWND list = Item(IDC_PLAN_LIST);
-    const LRESULT length = ::SendMessageA(list, LB_GETTEXTLEN, position, 0);
-    if (length == LB_ERR || length > 15) return -1;
-    char text[16] = {};
-    ::SendMessageA(list, LB_GETTEXT, position, reinterpret_cast<LPARAM>(text));
-    return static_cast<int32_t>(std::strtol(text, nullptr, 10));
-  }
-
   bool DrawRow(const DRAWITEMSTRUCT& item) {
     RowRequest request;
     request.item = {item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom};
     request.selected = (item.itemState & ODS_SELECTED) != 0;
     request.focused = (item.itemState & ODS_FOCUS) != 0;
-    // The focus of an empty list names no entry.
-    request.record = item.itemID == static_cast<UINT>(-1) ? -1 : RecordOfEntry(item.itemID);
+    // The focus of an empty list names no entry (RecordAt gives -1).
+    request.record = presenter_.RecordAt(static_cast<int>(item.itemID));
     DcMeasure measure(item.hDC);
-    PaintOps(item.hDC, LayOutRow(request, RowGeometry::Pixels(), measure), strips_);
+    PaintOps(item.hDC,
+             LayOutRow(request, presenter_.plan(), presenter_.parameters(), RowGeometry::Pixels(),
+                       measure),
+             strips_);
     return true;
   }
 
@@ -409,12 +406,14 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
     HBRUSH face = ::GetSysColorBrush(COLOR_BTNFACE);
     ::FillRect(item.hDC, &item.rcItem, face);
     PaintOps(item.hDC,
-             {LayOutIndicator(id, OverviewPresenter::IndicatorActive(id), kIndicatorImageSize)},
+             {LayOutIndicator(id, presenter_.IndicatorActive(id), kIndicatorImageSize)},
              strips_);
     return true;
   }
 
   OverviewPresenter presenter_;
+  std::function<std::string()> question_;  // the erase limit's warning; may be empty
+  bool warning_seen_ = false;
   ImageStrips strips_;
   BitmapButton buttons_[kButtonCount];
   HBITMAP pictures_[2] = {nullptr, nullptr};
@@ -425,25 +424,20 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
 
 }  // namespace
 
-bool RunOverviewDialog() {
+OverviewAnswer RunOverviewDialog(const OverviewRequest& request) {
   win32ui::LoadCommonControls(ICC_WIN95_CLASSES);
   // The erase limit's warning comes first: No stops the run before the plan
   // is shown; Yes shows it, and OK there runs it all the same.
   std::string warning;
-  if (const std::function<std::string()>& question = OverviewQuestionSource()) {
-    warning = question();
-    if (!warning.empty() && !AskWarning(nullptr, warning)) {
-      Aborted = true;
-      return false;
-    }
+  if (request.eraseWarningQuestion) {
+    warning = request.eraseWarningQuestion();
+    if (!warning.empty() && !AskWarning(nullptr, warning, request.parameters)) return {};
   }
-  TOverviewDialog dialog(std::move(warning));
-  if (dialog.Run() == -1) {
-    // No desktop to show it on: the plan is not run unseen.
-    Aborted = true;
-    return false;
-  }
-  return !Aborted;
+  TOverviewDialog dialog(request, std::move(warning));
+  // No desktop to show it on: the plan is not run unseen.
+  if (dialog.Run() == -1) return {};
+  if (request.plan.Aborted) return {};
+  return {true, dialog.warning_seen()};
 }
 
 }  // namespace tolvex::overview

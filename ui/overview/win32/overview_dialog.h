@@ -4,14 +4,17 @@
 // drawing operations with GDI and two image lists.
 #pragma once
 
+#include "engine/run_ui.h"
+
 namespace tolvex::overview {
 
-// Runs the dialog over the ordered plan. True when the user confirmed the
-// plan (OK: Aborted cleared); false for Cancel, Escape and closing (Aborted
-// set), and when the dialog cannot be created (no desktop: Aborted set, so
-// the plan is never run unseen). With a question source (the erase limit's
-// warning) its question comes first in a message box, No ending the run
-// there (Aborted set), and again at OK when the marks changed it.
-bool RunOverviewDialog();
+// Runs the dialog over the ordered plan of `request`. Confirmed when the
+// user pressed OK (the plan's Aborted cleared); not for Cancel, Escape and
+// closing (Aborted set), nor when the dialog cannot be created (no desktop:
+// the plan is never run unseen). With the request's erase warning question
+// its question comes first in a message box, No ending the run there, and
+// again at OK when the marks changed it; the answer tells whether the plan
+// confirmed was over the limit with the warning seen.
+OverviewAnswer RunOverviewDialog(const OverviewRequest& request);
 
 }  // namespace tolvex::overview

@@ -1,6 +1,5 @@
 #include "ui/progress/terminal/terminal_run_ui.h"
 
-#include "ui/overview/overview_warning.h"
 #include "ui/overview/terminal/terminal_overview.h"
 #include "ui/progress/copy_presenter.h"
 #include "ui/progress/search_presenter.h"
@@ -24,8 +23,8 @@ std::unique_ptr<CopyProgressView> TerminalRunUi::OpenCopyDialog(const std::strin
       std::make_unique<TerminalCopyView>(*session_, caption));
 }
 
-bool TerminalRunUi::RunOverview() {
-  return overview::RunTerminalOverview(*session_, overview::OverviewWarningSource());
+OverviewAnswer TerminalRunUi::RunOverview(const OverviewRequest& request) {
+  return overview::RunTerminalOverview(*session_, request);
 }
 
 }  // namespace tolvex

@@ -18,7 +18,7 @@ class TerminalRunUi final : public RunUi {
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
   // The terminal overview (ui/overview/terminal) on this session.
-  bool RunOverview() override;
+  OverviewAnswer RunOverview(const OverviewRequest& request) override;
   void BeginFrontEndCall() override { session_->BeginFrontEndCall(); }
   void EndFrontEndCall() override { session_->EndFrontEndCall(); }
 

@@ -22,6 +22,8 @@ std::unique_ptr<CopyProgressView> Win32RunUi::OpenCopyDialog(const std::string& 
   return std::make_unique<CopyProgressPresenter>(std::move(dialog));
 }
 
-bool Win32RunUi::RunOverview() { return overview::RunOverviewDialog(); }
+OverviewAnswer Win32RunUi::RunOverview(const OverviewRequest& request) {
+  return overview::RunOverviewDialog(request);
+}
 
 }  // namespace tolvex

@@ -13,7 +13,7 @@ class Win32RunUi final : public RunUi {
   std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
   std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
   // The overview dialog (ui/overview/win32).
-  bool RunOverview() override;
+  OverviewAnswer RunOverview(const OverviewRequest& request) override;
 };
 
 }  // namespace tolvex
