@@ -3,6 +3,7 @@
 #include <curses.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <term.h>
 #include <termios.h>
@@ -305,9 +306,23 @@ int TerminalSession::WaitForKey() {
     // Nothing pending: sleep until the terminal has input. A signal (a
     // resize) ends the wait early, and ReadKey then reports the resize. A
     // Ctrl-C the front end turned into a stop request ends the wait as a
-    // terminal gone would: nobody confirms the plan.
+    // terminal gone would: nobody confirms the plan. The signals stay
+    // blocked from the check of the stop requests until the sleep begins
+    // (ppoll lets them in atomically): one that came in between would
+    // otherwise be lost and the wait would last until the next key.
+    sigset_t wake_signals;
+    sigset_t before;
+    sigemptyset(&wake_signals);
+    for (int signal_number : kSavedSignals) sigaddset(&wake_signals, signal_number);
+    pthread_sigmask(SIG_BLOCK, &wake_signals, &before);
+    if (StopRequests() > 0) {
+      pthread_sigmask(SIG_SETMASK, &before, nullptr);
+      return -1;
+    }
     pollfd input{handles_->fd, POLLIN, 0};
-    if (poll(&input, 1, -1) == 1 && !(input.revents & POLLIN) &&
+    const int ready = ppoll(&input, 1, nullptr, &before);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (ready == 1 && !(input.revents & POLLIN) &&
         (input.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       return -1;
     }
