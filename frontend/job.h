@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -22,6 +23,9 @@ namespace tolvex::frontend {
 using KeySetter = std::variant<TextSetter EngineExports::*, IntSetter EngineExports::*,
                                UnsignedSetter EngineExports::*, IntPairSetter EngineExports::*>;
 enum class SetterKind { kText, kInt, kUnsigned, kEraseLimit };
+static_assert(std::is_same_v<std::variant_alternative_t<static_cast<size_t>(SetterKind::kEraseLimit),
+                                                        KeySetter>,
+                             IntPairSetter EngineExports::*>);
 
 // How the job file writes the value.
 enum class ValueForm {

@@ -1,5 +1,8 @@
-// The table of [Job] keys: one per configuration export, with the form the
-// job file writes it in, the values the engine accepts and the default.
+// The table of [Job] keys: one per configuration export of a value (the
+// selection lists have sections of their own) and MaxErase, each with the
+// export it goes to, the form the job file writes it in, the values the
+// engine accepts and the default. The job file's words, kept here rather
+// than in the export table: they are not one to one with the exports.
 #include <stdexcept>
 
 #include "frontend/job.h"
