@@ -23,9 +23,12 @@ namespace tolvex::frontend {
 using KeySetter = std::variant<TextSetter EngineExports::*, IntSetter EngineExports::*,
                                UnsignedSetter EngineExports::*, IntPairSetter EngineExports::*>;
 enum class SetterKind { kText, kInt, kUnsigned, kEraseLimit };
-static_assert(std::is_same_v<std::variant_alternative_t<static_cast<size_t>(SetterKind::kEraseLimit),
-                                                        KeySetter>,
-                             IntPairSetter EngineExports::*>);
+template <SetterKind kind>
+using KeySetterOf = std::variant_alternative_t<static_cast<size_t>(kind), KeySetter>;
+static_assert(std::is_same_v<KeySetterOf<SetterKind::kText>, TextSetter EngineExports::*> &&
+              std::is_same_v<KeySetterOf<SetterKind::kInt>, IntSetter EngineExports::*> &&
+              std::is_same_v<KeySetterOf<SetterKind::kUnsigned>, UnsignedSetter EngineExports::*> &&
+              std::is_same_v<KeySetterOf<SetterKind::kEraseLimit>, IntPairSetter EngineExports::*>);
 
 // How the job file writes the value.
 enum class ValueForm {
