@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -35,40 +34,6 @@ std::string ExecutableFolder() {
 
 }  // namespace
 
-const std::vector<ExportName>& EngineExports() {
-  using K = ExportKind;
-  static const std::vector<ExportName> exports = {
-      {"SetFilename", K::kText},       {"ClearDInclSels", K::kClear},
-      {"ClearDExclSels", K::kClear},   {"ClearFInclSels", K::kClear},
-      {"ClearFExclSels", K::kClear},   {"SetDInclSel", K::kText},
-      {"SetDExclSel", K::kText},       {"SetFInclSel", K::kText},
-      {"SetFExclSel", K::kText},       {"SetDestination", K::kText},
-      {"SetVaryMode", K::kInt},        {"SetConfirmMode", K::kInt},
-      {"SetSortMode", K::kInt},        {"SetReverse", K::kInt},
-      {"SetPathMode", K::kInt},        {"SetAttributes", K::kInt},
-      {"SetTouchMode", K::kInt},       {"SetLeastDate", K::kUnsigned},
-      {"SetLastUpdate", K::kUnsigned}, {"SetOrphanModeD1", K::kInt},
-      {"SetOrphanModeD2", K::kInt},    {"SetOrphanModeB", K::kInt},
-      {"SetOrphanModeS1", K::kInt},    {"SetOrphanModeS2", K::kInt},
-      {"SetWarnings", K::kInt},        {"SetCreateSrcDirs", K::kInt},
-      {"SetCreateDestDirs", K::kInt},  {"SetDeleteSrcDirs", K::kInt},
-      {"SetDeleteDestDirs", K::kInt},  {"SetCheckSizes", K::kInt},
-      {"SetLogActive", K::kInt},       {"SetLogDateTime", K::kInt},
-      {"SetLogDetails", K::kInt},      {"SetLogFile", K::kText},
-      {"SetLogAppend", K::kInt},       {"SetDisplayMode", K::kInt},
-      {"SetBlockColor1", K::kUnsigned}, {"SetBlockColor2", K::kUnsigned},
-      {"SetSizeFilter", K::kInt},      {"SetDoubleFilter", K::kInt},
-      {"SetWeekday", K::kText},        {"SetDateSeparator", K::kInt},
-      {"SetTimeSeparator", K::kInt},   {"SetMidnight", K::kInt},
-      {"CallUpdate", K::kUpdate},
-      {"SetPlanProc", K::kPlanProc},   {"SetOutcomeProc", K::kOutcomeProc},
-      {"SetDryRun", K::kInt},          {"SetEraseLimit", K::kIntPair},
-      {"SetQuietViews", K::kInt},      {"CancelUpdate", K::kClear},
-      {"SetSyncState", K::kText},
-  };
-  return exports;
-}
-
 std::vector<std::string> LibraryCandidates(const std::string& explicit_path) {
   if (!explicit_path.empty()) return {explicit_path};
   if (const char* variable = std::getenv("TOLVEX_LIBRARY"); variable && *variable) {
@@ -88,7 +53,7 @@ std::vector<std::string> LibraryCandidates(const std::string& explicit_path) {
 EngineLibrary::~EngineLibrary() { Unload(); }
 
 void EngineLibrary::Unload() {
-  functions_.clear();
+  exports_ = EngineExports();
   if (!handle_) return;
 #if defined(_WIN32)
   FreeLibrary(static_cast<HMODULE>(handle_));
@@ -114,52 +79,27 @@ bool EngineLibrary::Load(const std::string& path, std::string* error) {
     return false;
   }
 #endif
-  for (const ExportName& entry : EngineExports()) {
-#if defined(_WIN32)
-    const auto symbol = reinterpret_cast<AnyFunction>(
-        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), entry.name)));
-#else
-    const auto symbol = reinterpret_cast<AnyFunction>(dlsym(handle_, entry.name));
-#endif
-    if (!symbol) {
-      *error = path + " lacks the export " + entry.name;
-      Unload();
-      return false;
-    }
-    functions_[entry.name] = symbol;
+#define TOLVEX_EXPORT_ROW(ordinal, name, argument_bytes, result, parameters) \
+  if (!Resolve(#name, &exports_.name)) {                                   \
+    *error = path + " lacks the export " #name;                            \
+    Unload();                                                              \
+    return false;                                                          \
   }
+#include "include/tolvex32_exports.h"
   return true;
 }
 
-EngineLibrary::AnyFunction EngineLibrary::Find(const std::string& name) const {
-  const auto found = functions_.find(name);
-  if (found == functions_.end()) throw std::logic_error("the engine has no export " + name);
-  return found->second;
-}
-
-EngineLibrary::TextSetter EngineLibrary::Text(const std::string& name) const {
-  return reinterpret_cast<TextSetter>(Find(name));
-}
-EngineLibrary::IntSetter EngineLibrary::Int(const std::string& name) const {
-  return reinterpret_cast<IntSetter>(Find(name));
-}
-EngineLibrary::UnsignedSetter EngineLibrary::Unsigned(const std::string& name) const {
-  return reinterpret_cast<UnsignedSetter>(Find(name));
-}
-EngineLibrary::ListClearer EngineLibrary::Clear(const std::string& name) const {
-  return reinterpret_cast<ListClearer>(Find(name));
-}
-EngineLibrary::UpdateFunction EngineLibrary::Update() const {
-  return reinterpret_cast<UpdateFunction>(Find("CallUpdate"));
-}
-EngineLibrary::PlanProcSetter EngineLibrary::SetPlanProc() const {
-  return reinterpret_cast<PlanProcSetter>(Find("SetPlanProc"));
-}
-EngineLibrary::OutcomeProcSetter EngineLibrary::SetOutcomeProc() const {
-  return reinterpret_cast<OutcomeProcSetter>(Find("SetOutcomeProc"));
-}
-EngineLibrary::IntPairSetter EngineLibrary::SetEraseLimit() const {
-  return reinterpret_cast<IntPairSetter>(Find("SetEraseLimit"));
+template <typename Function>
+bool EngineLibrary::Resolve(const char* name, Function* slot) {
+#if defined(_WIN32)
+  void* const symbol =
+      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+  void* const symbol = dlsym(handle_, name);
+#endif
+  if (!symbol) return false;
+  *slot = reinterpret_cast<Function>(symbol);
+  return true;
 }
 
 }  // namespace tolvex::frontend

@@ -1,38 +1,18 @@
 // The engine library, loaded at run time as any front end loads it
-// (dlopen / LoadLibraryA): its 45 exports and the extension from ordinal 46
-// on, which the command needs (a library without it is refused).
+// (dlopen / LoadLibraryA): every export of the export table, the extension
+// from ordinal 46 on included, which the command needs (a library without
+// one is refused).
 #pragma once
 
-#include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "include/tolvex32.h"
+#include "frontend/engine_exports.h"
 
 namespace tolvex::frontend {
 
-enum class ExportKind { kText, kInt, kUnsigned, kClear, kUpdate, kPlanProc, kOutcomeProc, kIntPair };
-
-struct ExportName {
-  const char* name;
-  ExportKind kind;
-};
-
-// The exports in ordinal order.
-const std::vector<ExportName>& EngineExports();
-
 class EngineLibrary {
  public:
-  using TextSetter = void(TOLVEX_CALL*)(const char*);
-  using IntSetter = void(TOLVEX_CALL*)(int32_t);
-  using UnsignedSetter = void(TOLVEX_CALL*)(uint32_t);
-  using ListClearer = void(TOLVEX_CALL*)(void);
-  using UpdateFunction = decltype(&::CallUpdate);
-  using PlanProcSetter = decltype(&::SetPlanProc);
-  using OutcomeProcSetter = decltype(&::SetOutcomeProc);
-  using IntPairSetter = decltype(&::SetEraseLimit);
-
   EngineLibrary() = default;
   ~EngineLibrary();
   EngineLibrary(const EngineLibrary&) = delete;
@@ -42,23 +22,16 @@ class EngineLibrary {
   // file or export is missing and nothing stays loaded.
   bool Load(const std::string& path, std::string* error);
 
-  // REQUIRES: a successful Load, and `name` of the matching kind.
-  TextSetter Text(const std::string& name) const;
-  IntSetter Int(const std::string& name) const;
-  UnsignedSetter Unsigned(const std::string& name) const;
-  ListClearer Clear(const std::string& name) const;
-  UpdateFunction Update() const;
-  PlanProcSetter SetPlanProc() const;
-  OutcomeProcSetter SetOutcomeProc() const;
-  IntPairSetter SetEraseLimit() const;
+  // REQUIRES: a successful Load (before it, every slot is null).
+  const EngineExports& exports() const { return exports_; }
 
  private:
-  using AnyFunction = void (*)(void);
-  AnyFunction Find(const std::string& name) const;
+  template <typename Function>
+  bool Resolve(const char* name, Function* slot);
   void Unload();
 
   void* handle_ = nullptr;
-  std::map<std::string, AnyFunction> functions_;
+  EngineExports exports_;
 };
 
 // Where the library is looked for: the explicit path alone when given, else

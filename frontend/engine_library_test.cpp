@@ -1,31 +1,38 @@
 #include "frontend/engine_library.h"
 
-#include <fstream>
-#include <sstream>
+#include <set>
 
 #include <gtest/gtest.h>
 
 namespace tolvex::frontend {
 namespace {
 
-TEST(EngineExports, ListsTheExportTableInOrdinalOrder) {
-  std::ifstream table(std::string(TOLVEX_SOURCE_DIR) + "/library/export_table.txt");
-  ASSERT_TRUE(table) << "library/export_table.txt";
-  std::vector<std::string> names;
-  std::string line;
-  while (std::getline(table, line)) {
-    if (line.empty() || line[0] < '0' || line[0] > '9') continue;
-    std::istringstream fields(line);
-    int ordinal = 0;
-    std::string name;
-    fields >> ordinal >> name;
-    EXPECT_EQ(ordinal, static_cast<int>(names.size()) + 1);
-    names.push_back(name);
-  }
-  if (names.size() == 44) names.push_back("CallUpdate");  // ordinal 45, when the table leaves it out
-  std::vector<std::string> loaded;
-  for (const ExportName& entry : EngineExports()) loaded.push_back(entry.name);
-  EXPECT_EQ(loaded, names);
+// The library this build made: every slot of the table filled, each with
+// its own function.
+TEST(EngineLibrary, FindsEveryExportOfTheTable) {
+  EngineLibrary library;
+  std::string error;
+  ASSERT_TRUE(library.Load(TOLVEX_LIBRARY_FILE, &error)) << error;
+  const EngineExports& exports = library.exports();
+  std::set<const void*> functions;
+#define TOLVEX_EXPORT_ROW(ordinal, name, argument_bytes, result, parameters)        \
+  EXPECT_NE(exports.name, nullptr) << #name;                                       \
+  EXPECT_TRUE(functions.insert(reinterpret_cast<const void*>(exports.name)).second) \
+      << #name << " shares its function with another export";
+#include "include/tolvex32_exports.h"
+}
+
+TEST(EngineLibrary, RefusesALibraryThatLacksAnExport) {
+#if defined(_WIN32)
+  const std::string other = "kernel32.dll";
+#else
+  const std::string other = "libc.so.6";
+#endif
+  EngineLibrary library;
+  std::string error;
+  EXPECT_FALSE(library.Load(other, &error));
+  EXPECT_EQ(error, other + " lacks the export SetFilename");
+  EXPECT_EQ(library.exports().SetFilename, nullptr);
 }
 
 TEST(EngineLibrary, SaysWhichFileItCannotLoad) {

@@ -6,17 +6,29 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
 #include "frontend/drive_map.h"
+#include "frontend/engine_exports.h"
 #include "frontend/job_file.h"
 
 namespace tolvex::frontend {
 
-// How the export takes the value. kEraseLimit: SetEraseLimit(count, percent),
-// an export of the extension, whose key (MaxErase) is the command's own.
+// The export a key's value goes to, by its slot in the loaded library; its
+// type says how the export takes the value (SetterKind, in the same order).
+// kEraseLimit: SetEraseLimit(count, percent), an export of the extension,
+// whose key (MaxErase) is the command's own.
+using KeySetter = std::variant<TextSetter EngineExports::*, IntSetter EngineExports::*,
+                               UnsignedSetter EngineExports::*, IntPairSetter EngineExports::*>;
 enum class SetterKind { kText, kInt, kUnsigned, kEraseLimit };
+template <SetterKind kind>
+using KeySetterOf = std::variant_alternative_t<static_cast<size_t>(kind), KeySetter>;
+static_assert(std::is_same_v<KeySetterOf<SetterKind::kText>, TextSetter EngineExports::*> &&
+              std::is_same_v<KeySetterOf<SetterKind::kInt>, IntSetter EngineExports::*> &&
+              std::is_same_v<KeySetterOf<SetterKind::kUnsigned>, UnsignedSetter EngineExports::*> &&
+              std::is_same_v<KeySetterOf<SetterKind::kEraseLimit>, IntPairSetter EngineExports::*>);
 
 // How the job file writes the value.
 enum class ValueForm {
@@ -45,7 +57,7 @@ struct ValueName {
 // MaxErase, which SetEraseLimit takes).
 struct KeyRule {
   const char* key;
-  SetterKind setter;
+  KeySetter setter;
   ValueForm form;
   std::vector<int64_t> allowed;  // kNumber, kBits: the accepted values (empty: min..max)
   int64_t min = 0;
@@ -53,6 +65,8 @@ struct KeyRule {
   const char* default_text;  // the value when the job omits the key ("" = none)
   const char* help;          // one line for tolvex --help
   std::vector<ValueName> names = {};  // kNumber, kBits: the words for values or bits
+
+  SetterKind kind() const { return static_cast<SetterKind>(setter.index()); }
 };
 
 // The name of `value` in `rule.names` ("" when it has none; kBits: the bit
@@ -75,6 +89,18 @@ struct Setting {
 enum ListIndex { kDIncl, kDExcl, kFIncl, kFExcl, kListCount };
 inline constexpr std::array<const char*, kListCount> kListNames = {"DInclSels", "DExclSels",
                                                                    "FInclSels", "FExclSels"};
+
+// The exports that empty a selection list and add one entry to it.
+struct ListExports {
+  ListClearer EngineExports::*clear;
+  TextSetter EngineExports::*add;
+};
+inline constexpr std::array<ListExports, kListCount> kListExports = {{
+    {&EngineExports::ClearDInclSels, &EngineExports::SetDInclSel},
+    {&EngineExports::ClearDExclSels, &EngineExports::SetDExclSel},
+    {&EngineExports::ClearFInclSels, &EngineExports::SetFInclSel},
+    {&EngineExports::ClearFExclSels, &EngineExports::SetFExclSel},
+}};
 
 struct Job {
   std::string path;  // the job file

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iomanip>
+#include <variant>
 
 #include "frontend/value_forms.h"
 
@@ -49,7 +50,7 @@ void Line(std::ostream& out, const std::string& call, const std::string& value,
 }  // namespace
 
 std::string EngineValueText(const Setting& setting) {
-  switch (setting.rule->setter) {
+  switch (setting.rule->kind()) {
     case SetterKind::kText: return "\"" + setting.text + "\"";
     case SetterKind::kUnsigned: return Hex(setting.number, 8);
     case SetterKind::kEraseLimit:
@@ -76,10 +77,9 @@ void PrintResolvedJob(const Job& job, std::ostream& out) {
 #endif
   for (int list = 0; list < kListCount; ++list) {
     const bool folders = list == kDIncl || list == kDExcl;
-    Line(out, std::string("Clear") + kListNames[list], "", "");
+    Line(out, ExportName(kListExports[list].clear), "", "");
     for (const std::string& entry : job.lists[list]) {
-      const std::string setter = std::string("Set") + kListNames[list];
-      Line(out, setter.substr(0, setter.size() - 1), "\"" + entry + "\"",
+      Line(out, ExportName(kListExports[list].add), "\"" + entry + "\"",
            folders ? job.drives.ToNative(entry) : "");
     }
   }
@@ -88,8 +88,7 @@ void PrintResolvedJob(const Job& job, std::ostream& out) {
     const std::string origin =
         setting.line > 0 ? "line " + std::to_string(setting.line) : setting.note;
     if (!origin.empty()) comment += (comment.empty() ? "" : ", ") + origin;
-    const std::string setter =
-        setting.rule->setter == SetterKind::kEraseLimit ? "SetEraseLimit" : "Set" + std::string(setting.rule->key);
+    const char* setter = std::visit([](auto slot) { return ExportName(slot); }, setting.rule->setter);
     Line(out, setter, EngineValueText(setting), comment);
   }
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <variant>
 #include <vector>
 
 #include "frontend/engine_library.h"
@@ -161,14 +162,15 @@ void TOLVEX_CALLBACK OnOutcomeItem(const TolvexItem* item) {
 }  // namespace
 
 int32_t CallEngine(const EngineLibrary& engine, Answers* answers, ChannelSink* sink) {
-  engine.SetPlanProc()(OnPlanItem);
-  engine.SetOutcomeProc()(OnOutcomeItem);
+  const EngineExports& exports = engine.exports();
+  exports.SetPlanProc(OnPlanItem);
+  exports.SetOutcomeProc(OnOutcomeItem);
   active_answers = answers;
   active_sink = sink;
   int32_t result = 0;
   {
-    InterruptForwarding interrupts(engine.Clear("CancelUpdate"));
-    result = engine.Update()(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
+    InterruptForwarding interrupts(exports.CancelUpdate);
+    result = exports.CallUpdate(OnNotify, OnConfirm, OnCopyError, OnMakeDir);
   }
   active_answers = nullptr;
   active_sink = nullptr;
@@ -267,10 +269,11 @@ void RecordGenerations(const Job& job, const RunSummary& summary,
 void HandOverJob(const Job& job, const EngineLibrary& engine, const RunOptions& options,
                  int32_t dry_run) {
   HandJobToEngine(job, engine);
-  engine.Text("SetSyncState")(job.sync_state.c_str());
-  engine.Int("SetDryRun")(dry_run);
+  const EngineExports& exports = engine.exports();
+  exports.SetSyncState(job.sync_state.c_str());
+  exports.SetDryRun(dry_run);
   const bool quiet = options.verbosity != Verbosity::kNormal;
-  engine.Int("SetQuietViews")(quiet ? 1 : 0);
+  exports.SetQuietViews(quiet ? 1 : 0);
 }
 
 namespace {
@@ -321,6 +324,18 @@ std::string NothingToUpdate(const RunSummary& summary) {
          std::to_string(older) + " older than the other side's copy (left as they are).";
 }
 
+namespace {
+
+// One key's value, as its export takes it.
+void Hand(TextSetter set, const Setting& setting) { set(setting.text.c_str()); }
+void Hand(IntSetter set, const Setting& setting) { set(static_cast<int32_t>(setting.number)); }
+void Hand(UnsignedSetter set, const Setting& setting) { set(setting.number); }
+void Hand(IntPairSetter set, const Setting& setting) {
+  set(static_cast<int32_t>(setting.number), setting.percent);
+}
+
+}  // namespace
+
 int ExitStatusOf(int32_t result, const RunOutcome& outcome, bool stopped_by_guard, bool left_out) {
   // CallUpdate returns 0 for a failed run too; the notification tells them apart.
   if (outcome.run_failed) return kExitRunFailed;
@@ -330,25 +345,17 @@ int ExitStatusOf(int32_t result, const RunOutcome& outcome, bool stopped_by_guar
 }
 
 void HandJobToEngine(const Job& job, const EngineLibrary& engine) {
+  const EngineExports& exports = engine.exports();
   for (int list = 0; list < kListCount; ++list) {
-    const std::string name = kListNames[list];
-    engine.Clear("Clear" + name)();
-    const auto add = engine.Text("Set" + name.substr(0, name.size() - 1));
+    (exports.*kListExports[list].clear)();
+    const TextSetter add = exports.*kListExports[list].add;
     for (const std::string& entry : job.lists[list]) add(entry.c_str());
     if (list == kFExcl) {
       for (const std::string& own : job.own_files) add(own.c_str());
     }
   }
   for (const Setting& setting : job.settings) {
-    const std::string name = std::string("Set") + setting.rule->key;
-    switch (setting.rule->setter) {
-      case SetterKind::kText: engine.Text(name)(setting.text.c_str()); break;
-      case SetterKind::kInt: engine.Int(name)(static_cast<int32_t>(setting.number)); break;
-      case SetterKind::kUnsigned: engine.Unsigned(name)(setting.number); break;
-      case SetterKind::kEraseLimit:
-        engine.SetEraseLimit()(static_cast<int32_t>(setting.number), setting.percent);
-        break;
-    }
+    std::visit([&](auto slot) { Hand(exports.*slot, setting); }, setting.rule->setter);
   }
 }
 

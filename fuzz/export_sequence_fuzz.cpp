@@ -242,8 +242,34 @@ const IntSetter kCharSetters[] = {SetDateSeparator, SetTimeSeparator};
 const UintSetter kUintSetters[] = {SetLeastDate, SetLastUpdate, SetBlockColor1, SetBlockColor2};
 const TextSetter kFolderSetters[] = {SetDInclSel, SetDExclSel, SetDestination};
 const TextSetter kPatternSetters[] = {SetFInclSel, SetFExclSel};
+const TextSetter kFileSetters[] = {SetLogFile};
+const TextSetter kNameSetters[] = {SetFilename, SetWeekday};
 void(TOLVEX_CALL* const kClears[])() = {ClearDInclSels, ClearDExclSels, ClearFInclSels,
                                         ClearFExclSels};
+
+// Every configuration export of the export table (ordinals 1 to 44) is in
+// one of the lists above, so that a new one cannot be left out of the
+// sequences.
+void CheckEveryConfigurationExportIsCalled() {
+  using AnyFunction = void (*)(void);
+  std::set<AnyFunction> called;
+  const auto note = [&](const auto& setters) {
+    for (const auto setter : setters) called.insert(reinterpret_cast<AnyFunction>(setter));
+  };
+  note(kIntSetters);
+  note(kCharSetters);
+  note(kUintSetters);
+  note(kFolderSetters);
+  note(kPatternSetters);
+  note(kFileSetters);
+  note(kNameSetters);
+  note(kClears);
+#define TOLVEX_EXPORT_ROW(ordinal, name, argument_bytes, result, parameters)              \
+  if ((ordinal) < 45 && called.count(reinterpret_cast<AnyFunction>(&::name)) == 0) {     \
+    Violation("the export sequences never call " #name);                                 \
+  }
+#include "include/tolvex32_exports.h"
+}
 
 // One export call with a value from the input.
 void CallOneExport(FuzzedDataProvider& input) {
@@ -282,12 +308,15 @@ void CallOneExport(FuzzedDataProvider& input) {
         SetEraseLimit(count, IntValue(input));
       }
       return;
-    default:
-      switch (input.ConsumeIntegralInRange(0, 2)) {
-        case 0: SetLogFile(FileText(input).c_str()); return;
-        case 1: SetFilename(NameText(input).c_str()); return;
-        default: SetWeekday(NameText(input).c_str()); return;
+    default: {
+      const int which = input.ConsumeIntegralInRange(0, 2);
+      if (which == 0) {
+        kFileSetters[0](FileText(input).c_str());
+      } else {
+        kNameSetters[which - 1](NameText(input).c_str());
       }
+      return;
+    }
   }
 }
 
@@ -457,7 +486,10 @@ void CheckRun(const Sandbox& sandbox, const TreeSnapshot& before, const TreeSnap
 }
 
 struct ExportSandbox {
-  ExportSandbox() : sandbox("STU") { drive_table = std::getenv("TOLVEX_DRIVES"); }
+  ExportSandbox() : sandbox("STU") {
+    drive_table = std::getenv("TOLVEX_DRIVES");
+    CheckEveryConfigurationExportIsCalled();
+  }
   Sandbox sandbox;
   std::string drive_table;
 };

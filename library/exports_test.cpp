@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,9 @@
 
 namespace tolvex {
 namespace {
+
+// One row of a test table: the export's name and function, the field it sets.
+#define EXPORT(function, ...) {#function, function, __VA_ARGS__}
 
 using IntSetter = void(TOLVEX_CALL*)(int32_t);
 using UintSetter = void(TOLVEX_CALL*)(uint32_t);
@@ -35,17 +39,17 @@ struct IntField {
 };
 
 const IntField kIntFields[] = {
-    {"SetVaryMode", SetVaryMode, &TParameters::VaryMode},
-    {"SetConfirmMode", SetConfirmMode, &TParameters::ConfirmMode},
-    {"SetSortMode", SetSortMode, &TParameters::SortMode},
-    {"SetPathMode", SetPathMode, &TParameters::PathMode},
-    {"SetTouchMode", SetTouchMode, &TParameters::TouchMode},
-    {"SetOrphanModeD1", SetOrphanModeD1, &TParameters::OrphanModeD1},
-    {"SetOrphanModeD2", SetOrphanModeD2, &TParameters::OrphanModeD2},
-    {"SetOrphanModeB", SetOrphanModeB, &TParameters::OrphanModeB},
-    {"SetOrphanModeS1", SetOrphanModeS1, &TParameters::OrphanModeS1},
-    {"SetOrphanModeS2", SetOrphanModeS2, &TParameters::OrphanModeS2},
-    {"SetDisplayMode", SetDisplayMode, &TParameters::DisplayMode},
+    EXPORT(SetVaryMode, &TParameters::VaryMode),
+    EXPORT(SetConfirmMode, &TParameters::ConfirmMode),
+    EXPORT(SetSortMode, &TParameters::SortMode),
+    EXPORT(SetPathMode, &TParameters::PathMode),
+    EXPORT(SetTouchMode, &TParameters::TouchMode),
+    EXPORT(SetOrphanModeD1, &TParameters::OrphanModeD1),
+    EXPORT(SetOrphanModeD2, &TParameters::OrphanModeD2),
+    EXPORT(SetOrphanModeB, &TParameters::OrphanModeB),
+    EXPORT(SetOrphanModeS1, &TParameters::OrphanModeS1),
+    EXPORT(SetOrphanModeS2, &TParameters::OrphanModeS2),
+    EXPORT(SetDisplayMode, &TParameters::DisplayMode),
 };
 
 TEST_F(ExportsTest, IntSettersStoreTheValueUnchanged) {
@@ -64,10 +68,10 @@ struct UintField {
 };
 
 const UintField kUintFields[] = {
-    {"SetLeastDate", SetLeastDate, &TParameters::LeastDate},
-    {"SetLastUpdate", SetLastUpdate, &TParameters::LastUpdate},
-    {"SetBlockColor1", SetBlockColor1, &TParameters::BlockColor1},
-    {"SetBlockColor2", SetBlockColor2, &TParameters::BlockColor2},
+    EXPORT(SetLeastDate, &TParameters::LeastDate),
+    EXPORT(SetLastUpdate, &TParameters::LastUpdate),
+    EXPORT(SetBlockColor1, &TParameters::BlockColor1),
+    EXPORT(SetBlockColor2, &TParameters::BlockColor2),
 };
 
 TEST_F(ExportsTest, UnsignedSettersStoreTheValueUnchanged) {
@@ -91,11 +95,11 @@ struct ByteCase {
 };
 
 const ByteField kByteFields[] = {
-    {"SetAttributes", SetAttributes, &TParameters::Attributes},
-    {"SetWarnings", SetWarnings, &TParameters::Warnings},
-    {"SetCheckSizes", SetCheckSizes, &TParameters::CheckSizes},
-    {"SetLogDateTime", SetLogDateTime, &TParameters::LogDateTime},
-    {"SetLogDetails", SetLogDetails, &TParameters::LogDetails},
+    EXPORT(SetAttributes, &TParameters::Attributes),
+    EXPORT(SetWarnings, &TParameters::Warnings),
+    EXPORT(SetCheckSizes, &TParameters::CheckSizes),
+    EXPORT(SetLogDateTime, &TParameters::LogDateTime),
+    EXPORT(SetLogDetails, &TParameters::LogDetails),
 };
 
 TEST_F(ExportsTest, ByteSettersKeepTheLowEightBits) {
@@ -111,16 +115,16 @@ TEST_F(ExportsTest, ByteSettersKeepTheLowEightBits) {
 }
 
 const ByteField kFlagFields[] = {
-    {"SetReverse", SetReverse, &TParameters::Reverse},
-    {"SetCreateSrcDirs", SetCreateSrcDirs, &TParameters::CreateSrcDirs},
-    {"SetCreateDestDirs", SetCreateDestDirs, &TParameters::CreateDestDirs},
-    {"SetDeleteSrcDirs", SetDeleteSrcDirs, &TParameters::DeleteSrcDirs},
-    {"SetDeleteDestDirs", SetDeleteDestDirs, &TParameters::DeleteDestDirs},
-    {"SetLogActive", SetLogActive, &TParameters::LogActive},
-    {"SetLogAppend", SetLogAppend, &TParameters::LogAppend},
-    {"SetSizeFilter", SetSizeFilter, &TParameters::SizeFilter},
-    {"SetDoubleFilter", SetDoubleFilter, &TParameters::DoubleFilter},
-    {"SetMidnight", SetMidnight, &TParameters::Midnight},
+    EXPORT(SetReverse, &TParameters::Reverse),
+    EXPORT(SetCreateSrcDirs, &TParameters::CreateSrcDirs),
+    EXPORT(SetCreateDestDirs, &TParameters::CreateDestDirs),
+    EXPORT(SetDeleteSrcDirs, &TParameters::DeleteSrcDirs),
+    EXPORT(SetDeleteDestDirs, &TParameters::DeleteDestDirs),
+    EXPORT(SetLogActive, &TParameters::LogActive),
+    EXPORT(SetLogAppend, &TParameters::LogAppend),
+    EXPORT(SetSizeFilter, &TParameters::SizeFilter),
+    EXPORT(SetDoubleFilter, &TParameters::DoubleFilter),
+    EXPORT(SetMidnight, &TParameters::Midnight),
 };
 
 TEST_F(ExportsTest, BooleanSettersStoreOneForAnyNonZeroArgument) {
@@ -141,14 +145,15 @@ struct CharField {
   char TParameters::*field;
 };
 
+const CharField kCharFields[] = {
+    EXPORT(SetDateSeparator, &TParameters::DateSeparator),
+    EXPORT(SetTimeSeparator, &TParameters::TimeSeparator),
+};
+
 TEST_F(ExportsTest, SeparatorsKeepTheLowEightBits) {
-  const CharField fields[] = {
-      {"SetDateSeparator", SetDateSeparator, &TParameters::DateSeparator},
-      {"SetTimeSeparator", SetTimeSeparator, &TParameters::TimeSeparator},
-  };
   const std::pair<int32_t, char> cases[] = {
       {'/', '/'}, {':', ':'}, {0x100 + '.', '.'}, {0x13A, ':'}, {-1, '\xFF'}, {0, '\0'}};
-  for (const CharField& f : fields) {
+  for (const CharField& f : kCharFields) {
     for (const auto& [argument, stored] : cases) {
       f.set(argument);
       EXPECT_EQ(Parameters.*f.field, stored) << f.name << "(" << argument << ")";
@@ -192,10 +197,10 @@ struct TextField {
 };
 
 const TextField kTextFields[] = {
-    {"SetFilename", SetFilename, &TParameters::Filename},
-    {"SetDestination", SetDestination, &TParameters::Destination},
-    {"SetLogFile", SetLogFile, &TParameters::LogFile},
-    {"SetWeekday", SetWeekday, &TParameters::Weekday},
+    EXPORT(SetFilename, &TParameters::Filename),
+    EXPORT(SetDestination, &TParameters::Destination),
+    EXPORT(SetLogFile, &TParameters::LogFile),
+    EXPORT(SetWeekday, &TParameters::Weekday),
 };
 
 TEST_F(ExportsTest, TextSettersCopyTheText) {
@@ -321,6 +326,35 @@ TEST_F(ExportsTest, ValuesPersistUntilSetAgain) {
   SetFilename("next");
   EXPECT_EQ(Parameters.VaryMode, 0);
   EXPECT_EQ(Parameters.Filename, "next");
+}
+
+// --- The export table ---
+
+// Every configuration export of the table (ordinals 1 to 44) is in exactly
+// one table of this file, so a new one cannot go untested.
+TEST(ExportTableTest, EveryConfigurationExportIsTestedHere) {
+  using AnyFunction = void (*)(void);
+  std::multiset<AnyFunction> tested;
+  const auto note = [&](auto function) { tested.insert(reinterpret_cast<AnyFunction>(function)); };
+  for (const IntField& f : kIntFields) note(f.set);
+  for (const UintField& f : kUintFields) note(f.set);
+  for (const ByteField& f : kByteFields) note(f.set);
+  for (const ByteField& f : kFlagFields) note(f.set);
+  for (const CharField& f : kCharFields) note(f.set);
+  for (const TextField& f : kTextFields) note(f.set);
+  for (const SelectionList& l : kLists) {
+    note(l.append);
+    note(l.clear);
+  }
+  size_t configuration_exports = 0;
+#define TOLVEX_EXPORT_ROW(ordinal, name, argument_bytes, result, parameters) \
+  if ((ordinal) < 45) {                                                     \
+    ++configuration_exports;                                                \
+    EXPECT_EQ(tested.count(reinterpret_cast<AnyFunction>(&::name)), 1u) << #name; \
+  }
+#include "include/tolvex32_exports.h"
+  EXPECT_EQ(configuration_exports, 44u);
+  EXPECT_EQ(tested.size(), configuration_exports);
 }
 
 }  // namespace

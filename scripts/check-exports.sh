@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the export tables of the built engine libraries against
-# library/export_table.txt (ordinal, name, argument bytes; ordinals 1-45 the
-# specified exports, the extension from 46 on):
+# Checks the export tables of the built engine libraries against the export
+# table include/tolvex32_exports.h (ordinal, name, argument bytes, result,
+# parameters; ordinals 1-45 the configuration exports and CallUpdate, the
+# extension from 46 on):
 #   - the 32-bit tolvex32.dll (the shipping build): exactly those names under
 #     those ordinals, undecorated, and only system DLLs imported (the C++
 #     runtime is linked in statically);
@@ -13,7 +14,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${1:-$root/build}
-table=$root/library/export_table.txt
+table=$root/include/tolvex32_exports.h
 i686_dll=${TOLVEX_I686_DLL:-$build_root/mingw-i686/bin/tolvex32.dll}
 x64_dll=${TOLVEX_X64_DLL:-$build_root/mingw-x64/bin/tolvex32.dll}
 linux_so=${TOLVEX_LINUX_SO:-$build_root/linux-release/bin/libtolvex32.so}
@@ -30,17 +31,18 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 # "ordinal name" per export, sorted by ordinal.
-awk '/^[0-9]/ { print $1, $2 }' "$table" | sort -n > "$tmp/expected"
+sed -nE 's/^TOLVEX_EXPORT_ROW\(([0-9]+), ([A-Za-z0-9]+),.*/\1 \2/p' "$table" | sort -n > "$tmp/expected"
 expected_count=$(wc -l < "$tmp/expected")
 if [[ $expected_count -eq 0 ]]; then
   fail "no exports listed in $table"
   exit 1
 fi
-# Ordinals 1-45 are the specified exports and never change: CallUpdate is
-# the 45th, and whatever the library adds comes after it.
+# Ordinals 1-45 are the configuration exports and CallUpdate and never
+# change: CallUpdate is the 45th, and whatever the library adds comes after
+# it.
 if [[ $(sed -n '45p' "$tmp/expected") != "45 CallUpdate" ]] ||
    [[ $(awk '{ print $1 }' "$tmp/expected" | tr '\n' ' ') != "$(seq -s ' ' 1 "$expected_count") " ]]; then
-  fail "$table: ordinals 1 to 45 must be the specified exports, CallUpdate the 45th, then 46 on in order"
+  fail "$table: ordinals 1 to 45 must be the configuration exports, CallUpdate the 45th, then 46 on in order"
 fi
 
 # Reads `objdump -p` of a PE file; writes "ordinal name" lines, the export
@@ -83,9 +85,9 @@ check_pe() {
     grep -E '@|^[0-9]+ _' "$out.names" | sed 's/^/      /' >&2
   fi
   if diff -u "$tmp/expected" "$out.names" > "$out.diff"; then
-    pass "$label: $expected_count exports, names and ordinals as in export_table.txt"
+    pass "$label: $expected_count exports, names and ordinals as in the export table"
   else
-    fail "$label: exports differ from export_table.txt (- expected, + built):"
+    fail "$label: exports differ from the export table (- expected, + built):"
     tail -n +3 "$out.diff" | grep '^[-+]' | sed 's/^/      /' >&2
   fi
   local count_hex count

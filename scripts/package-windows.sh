@@ -22,12 +22,12 @@ cp "$build/bin/tolvex32.dll" "$build/bin/tolvex.exe" "$build/library/tolvex32.de
 cp include/tolvex32.h "$out/"
 
 # The folder is complete only when each piece is there and the .def names
-# an export at each ordinal of the table: the 45 specified ones and the
-# extension from 46 on.
+# an export at each ordinal of the export table (include/tolvex32_exports.h):
+# the first 45 and the extension from 46 on.
 for file in tolvex32.dll tolvex.exe tolvex32.def tolvex32.h; do
   [[ -s $out/$file ]] || { echo "package-windows: $file is missing" >&2; exit 1; }
 done
-for ordinal in $(awk '/^[0-9]/ { print $1 }' library/export_table.txt); do
+for ordinal in $(sed -nE 's/^TOLVEX_EXPORT_ROW\(([0-9]+),.*/\1/p' include/tolvex32_exports.h); do
   if ! grep -q "@[0-9]* @$ordinal\$" "$out/tolvex32.def"; then
     echo "package-windows: tolvex32.def has no export at ordinal $ordinal" >&2
     exit 1

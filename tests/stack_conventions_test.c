@@ -1,5 +1,6 @@
 /* The 32-bit DLL as a plain C caller sees it: loaded with LoadLibraryA, every
- * export of library/export_table.txt found by name and by ordinal, each
+ * export of the export table (include/tolvex32_exports.h) found by name and
+ * by ordinal, each
  * called with the argument bytes the table gives it, and the stack pointer
  * compared before and after each call and at each callback. The exports use
  * the Windows API convention (the callee removes its arguments), the
@@ -24,15 +25,18 @@
 #error "the stack conventions matter on 32-bit x86 only"
 #endif
 
-/* One row per export, generated from library/export_table.txt at build
- * time: ordinal, name, bytes of arguments. */
+/* One row per export of the export table: ordinal, name, bytes of
+ * arguments (the table's types are not used: the arguments are pushed as
+ * words). */
 struct Export {
   int ordinal;
   const char* name;
   int argument_bytes;
 };
 static const struct Export exports[] = {
-#include "export_table_rows.h"
+#define TOLVEX_EXPORT_ROW(ordinal, name, argument_bytes, result, parameters) \
+  {ordinal, #name, argument_bytes},
+#include "include/tolvex32_exports.h"
 };
 #define EXPORT_COUNT ((int)(sizeof exports / sizeof exports[0]))
 
