@@ -168,7 +168,9 @@ class UpdateRun {
   std::unique_ptr<FolderLock> lock_;
   TLog log_;
   RunItems items_;
-  bool askAll_ = false;
+  // The answer "ask no more" to the per-file question (ConfirmMode 1):
+  // the rest of the copy pass goes on without asking.
+  bool askNoMore_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
   size_t loggedFindings_ = 0;

@@ -50,7 +50,7 @@ uint16_t NextCandidateAction(const CANDIDATE& c) {
   } else if (c.state & STATE_ERASE) {
     next = STATE_INVERT;
   }
-  if (next == STATE_INVERT && !c.hasCounterpart()) next = STATE_NORMAL;
+  if (next == STATE_INVERT && !c.counterHasBytes()) next = STATE_NORMAL;
   return next;
 }
 
@@ -146,7 +146,7 @@ void OverviewPresenter::MarkSelection(Action action) {
   const std::vector<int> positions = view_.SelectedPositions();
   for (int position : positions) {
     const int32_t record = RecordAt(position);
-    if (action == Action::kInvert && !(ValidCandidate(record) && candidates[record].hasCounterpart())) {
+    if (action == Action::kInvert && !(ValidCandidate(record) && candidates[record].counterHasBytes())) {
       continue;
     }
     SetActionOfRecord(record, value);
@@ -336,7 +336,7 @@ void OverviewPresenter::ViewFiles() {
     const CANDIDATE& c = candidates[record];
     // What the shell does with the file is its own; a failure is ignored.
     Sys().ShellOpen(FilePath(dirList, c, c.name + c.extension));
-    if (c.hasCounterpart()) Sys().ShellOpen(FilePath(counterpartList, c, c.counterFileName()));
+    if (c.counterHasBytes()) Sys().ShellOpen(FilePath(counterpartList, c, c.counterFileName()));
   }
   view_.Reselect(positions);
 }

@@ -63,7 +63,7 @@ std::vector<std::string> UnplannedErases::FileLines(const std::vector<size_t>& a
     const bool destination = (c.state & STATE_DEST_SIDE) != 0;
     const std::string name = c.name + c.extension;
     lines.push_back(SideWord(destination) + NativePathOf(dirList[c.dirIndex].text() + name));
-    if (c.hasCounterpart()) {
+    if (c.counterHasBytes()) {
       lines.push_back(SideWord(!destination) +
                       NativePathOf(counterpartList[c.dirIndex].text() + name));
     }
