@@ -9,8 +9,8 @@
 //      (its findings: unusable names, links, pipes, case twins, a
 //      counterpart that cannot be looked up or is taken).
 //   Then AdjustDecidedActions, over the whole plan once every file is met:
-//   2. ResolveNameClashes (scan/name_clashes.h), flat runs only;
-//   3. JudgeTwoWayOrphans (scan/two_way_orphans.h), both ways with erase;
+//   2. JudgeTwoWayOrphans (scan/two_way_orphans.h), both ways with erase;
+//   3. ResolveNameClashes (scan/name_clashes.h), flat runs only;
 //   4. SettleConflicts (scan/conflicts.h).
 //
 // The ordering only sorts and groups. The later steps belong to the run:

@@ -23,7 +23,7 @@ namespace tolvex {
 //
 // Each file the scan keeps is decided as it is met (DecideCandidate); the
 // decided actions are then adjusted over the whole plan, step by step, as
-// scan/action_steps.h tells (name clashes of flat runs, two-way orphans,
+// scan/action_steps.h tells (two-way orphans, name clashes of flat runs,
 // conflicts), each reported in `findings`.
 //
 // An include whose folder is missing gets no destination twin: the copies
