@@ -31,7 +31,7 @@ namespace tolvex {
 // Steps 2 to 4 above, in that order, on the candidates the decision left.
 // `flat_files`: every file a flat run's scan considered (null in the other
 // path modes). Reports what the steps find in `sink` and plan.findings.
-void AdjustDecidedActions(Plan& plan, const TParameters& parameters,
+void AdjustDecidedActions(const TParameters& parameters, Plan& plan,
                           const std::vector<ScannedFile>* flat_files, FindingSink* sink);
 
 }  // namespace tolvex

@@ -17,7 +17,7 @@ std::string FoldedPath(const std::vector<STRING>& folders, const CANDIDATE& c) {
 
 }  // namespace
 
-void SettleConflicts(Plan& plan, const TParameters& parameters) {
+void SettleConflicts(const TParameters& parameters, Plan& plan) {
   // Source-side files of conflicts, to report each pair once.
   std::unordered_map<std::string, size_t> source_files;
   for (size_t i = 0; i < plan.candidates.size(); ++i) {
@@ -35,8 +35,8 @@ void SettleConflicts(Plan& plan, const TParameters& parameters) {
     // twin gave none (its folder was not scanned).
     if (dest_side && source_files.count(FoldedPath(plan.counterpartList, c)) != 0) continue;
     const std::vector<STRING>& source_folders = dest_side ? plan.counterpartList : plan.dirList;
-    plan.findings.push_back(FINDING{TOLVEX_REPORT_CONFLICT,
-                                    source_folders[c.dirIndex].text() + c.name + c.extension});
+    plan.findings.push_back(
+        FINDING{TOLVEX_REPORT_CONFLICT, source_folders[c.dirIndex].text() + c.name + c.extension});
   }
 }
 

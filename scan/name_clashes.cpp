@@ -31,7 +31,8 @@ bool AllErased(const Plan& plan, const std::vector<ClashingFile>& of_name) {
   for (const ClashingFile& file : of_name) {
     if (file.candidates.empty()) return false;
     for (const int64_t index : file.candidates) {
-      if ((plan.candidates[static_cast<size_t>(index)].state & STATE_ACTION) != STATE_ERASE) return false;
+      if ((plan.candidates[static_cast<size_t>(index)].state & STATE_ACTION) != STATE_ERASE)
+        return false;
     }
   }
   return true;

@@ -607,7 +607,7 @@ void ScanTrees(SearchProgressView* progress) {
   // decided actions are adjusted over the whole plan.
   ScanFiles(progress, &listings, &sink, linked, flat ? &flat_files : nullptr);
   if (Aborted) return;
-  AdjustDecidedActions(programPlan, Parameters, flat ? &flat_files : nullptr, &sink);
+  AdjustDecidedActions(Parameters, programPlan, flat ? &flat_files : nullptr, &sink);
 }
 
 }  // namespace tolvex

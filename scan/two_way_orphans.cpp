@@ -50,9 +50,9 @@ bool HeldUnchanged(const Plan& plan, const CANDIDATE& c) {
   const int side = SideOf(c);
   const std::string path = plan.dirList[c.dirIndex].text() + FileName(c);
   const std::string other = plan.counterpartList[c.dirIndex].text() + FileName(c);
-  const auto& held = plan.syncRun.held;
-  const auto found = held.find(side == 0 ? SyncKey(path, other) : SyncKey(other, path));
-  if (found == held.end()) return false;
+  const auto found =
+      plan.syncRun.held.find(side == 0 ? SyncKey(path, other) : SyncKey(other, path));
+  if (found == plan.syncRun.held.end()) return false;
   return found->second.size[side] == c.size && found->second.stamp[side] == c.stamp;
 }
 
@@ -125,16 +125,14 @@ void GatherSyncPair(const std::string& source_path, const std::string& destinati
   syncRun.pairs.push_back(std::move(record));
 }
 
-void JudgeTwoWayOrphans(Plan& plan, const TParameters& parameters, FindingSink* sink) {
+void JudgeTwoWayOrphans(const TParameters& parameters, Plan& plan, FindingSink* sink) {
   if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS || parameters.OrphanModeB != TOLVEX_ORPHAN_ERASE) {
     return;
   }
   for (CANDIDATE& c : plan.candidates) {
     if (!JudgedByStamp(c)) continue;
     switch (plan.syncRun.evidence) {
-      case SyncEvidence::kList:
-        HeldUnchanged(plan, c) ? MarkDeleted(&c) : MarkNew(&c);
-        break;
+      case SyncEvidence::kList: HeldUnchanged(plan, c) ? MarkDeleted(&c) : MarkNew(&c); break;
       case SyncEvidence::kNewFolder:
         MarkNew(&c);
         break;

@@ -24,7 +24,7 @@
 
 namespace tolvex {
 
-void JudgeTwoWayOrphans(Plan& plan, const TParameters& parameters, FindingSink* sink);
+void JudgeTwoWayOrphans(const TParameters& parameters, Plan& plan, FindingSink* sink);
 
 // Notes a pair the scan met (from the source side) for the sync state.
 void GatherSyncPair(const std::string& source_path, const std::string& destination_path,
