@@ -1,6 +1,7 @@
-// A file's action, step by step. Each step may change the action nibble of
-// a candidate's state word and set the flag that tells why; none adds or
-// removes a candidate. At scan time, in this order:
+// A file's action, step by step. The decision makes a candidate or none;
+// each later step may change the action nibble of a candidate's state word
+// and set the flag that tells why, and none adds or removes a candidate.
+// At scan time, in this order:
 //
 //   1. DecideCandidate (scan/decide.h), each file as the scan meets it: from
 //      its stamp and size and its counterpart's, the touch mode and the
