@@ -127,7 +127,7 @@ size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
   if (candidates[i].state & STATE_DONE) return i + 1;
   CandidateTexts texts = CandidateTexts::For(candidates[i]);
 
-  if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askAll_ &&
+  if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askNoMore_ &&
       !(candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
     // The question comes after every earlier file is done (that may settle
     // this one, a conflict partner): then this candidate is taken again.
@@ -317,7 +317,7 @@ void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
     case TOLVEX_CONFIRM_ERASE: confirm(STATE_ERASE); break;
     case TOLVEX_CONFIRM_INVERT: confirm(STATE_INVERT); break;
     case TOLVEX_CONFIRM_IGNORE_GROUP: IgnoreGroupOf(i, true); break;
-    case TOLVEX_CONFIRM_ASK_NO_MORE: askAll_ = true; break;
+    case TOLVEX_CONFIRM_ASK_NO_MORE: askNoMore_ = true; break;
     case TOLVEX_CONFIRM_ABORT: Aborted = true; break;
     default: break;
   }

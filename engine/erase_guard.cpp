@@ -37,7 +37,7 @@ EraseFigures PlannedErasures(const Plan& plan) {
     if ((c.state & STATE_ACTION) != STATE_ERASE) continue;
     const int side = (c.state & STATE_DEST_SIDE) ? 1 : 0;
     ++figures.erasures[side];
-    if (c.hasCounterpart()) ++figures.erasures[1 - side];
+    if (c.counterHasBytes()) ++figures.erasures[1 - side];
   }
   return figures;
 }

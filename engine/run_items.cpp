@@ -71,7 +71,7 @@ std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& text
   file.from = texts.path;
   SetFiles(file.item, c.size, c.stamp, 0, 0, side);
   files.push_back(file);
-  if (c.hasCounterpart()) {
+  if (c.counterHasBytes()) {
     file.from = texts.counterPath;
     SetFiles(file.item, c.counterSize, c.counterStamp, 0, 0, 1 - side);
     files.push_back(file);
@@ -84,7 +84,7 @@ int32_t SkipReasonOf(const CANDIDATE& c) {
   if (c.state & STATE_CONFLICT) return TOLVEX_REASON_CONFLICT;
   if (c.state & STATE_NAME_CLASH) return TOLVEX_REASON_NAME_CLASH;
   // A counterpart of 0 bytes still has a stamp; an orphan has neither.
-  if (!c.hasCounterpart() && c.counterStamp == 0) return TOLVEX_REASON_IGNORED_ORPHAN;
+  if (!c.counterHasBytes() && c.counterStamp == 0) return TOLVEX_REASON_IGNORED_ORPHAN;
   // The scan ignores pairs only for the reasons above.
   return TOLVEX_REASON_BY_USER;
 }

@@ -6,9 +6,9 @@
 
 #include <limits>
 
+#include "engine/abort_on_stop_request.h"
 #include "engine/erase_guard.h"
 #include "engine/generation_folders.h"
-#include "engine/stop_watch.h"
 #include "engine/sync_state_run.h"
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
@@ -529,7 +529,7 @@ int32_t RunUpdate(const RunCallbacks& callbacks) {
   Sys().ReloadDrives();
   int32_t result = 0;
   {
-    StopWatch stop_watch;
+    AbortOnStopRequest abort_on_stop;
     UpdateRun run(callbacks);
     result = run.Run();
   }

@@ -168,7 +168,9 @@ class UpdateRun {
   std::unique_ptr<FolderLock> lock_;
   TLog log_;
   RunItems items_;
-  bool askAll_ = false;
+  // The answer "ask no more" to the per-file question (ConfirmMode 1):
+  // the rest of the copy pass goes on without asking.
+  bool askNoMore_ = false;
   // OK in the overview with the erase limit's warning before the user
   // (OverviewAnswer): the plan goes to the front end as confirmed.
   bool eraseWarningSeen_ = false;

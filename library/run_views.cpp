@@ -55,8 +55,6 @@ std::unique_ptr<RunUi> ShownRunViews() {
 
 void SetQuietViews(bool quiet) { quiet_views = quiet; }
 
-bool QuietViews() { return quiet_views; }
-
 std::unique_ptr<RunUi> MakeRunViews() {
   if (quiet_views) return std::make_unique<QuietRunUi>(ShownRunViews());
   return ShownRunViews();

@@ -15,6 +15,5 @@ std::unique_ptr<RunUi> MakeRunViews();
 
 // The front end's request for silent progress (kept until changed).
 void SetQuietViews(bool quiet);
-bool QuietViews();
 
 }  // namespace tolvex

@@ -1,6 +1,6 @@
 // The three records of the engine: STRING (a text with a one-byte mark),
-// CANDIDATE (one file of the update plan) and FOLDER (one group of the
-// ordered plan), the state word's bits, and the shared text rules.
+// CANDIDATE (one file of the update plan) and FOLDER (a group of consecutive
+// candidates of the ordered plan), the state word's bits, and the shared text rules.
 #pragma once
 
 #include <cstdint>
@@ -47,9 +47,9 @@ inline uint16_t ReplaceAction(uint16_t state, uint16_t action) {
 // "Readme" equals "README", and "A_B" sorts after "AZB" ('_' is 0x5F).
 int CompareText(std::string_view a, std::string_view b);
 
-// A text with a one-byte mark. In the selection lists the mark is 0; in
-// dirList it is the side (0 source, 1 destination), in counterpartList the
-// opposite side.
+// A text with a one-byte mark. The mark is a side: in dirList the side the
+// folder lies on (0 source tree, 1 destination tree), in counterpartList the
+// opposite side; in the selection lists it is 0.
 class STRING {
  public:
   STRING() = default;
@@ -57,6 +57,7 @@ class STRING {
 
   const std::string& text() const { return text_; }
   void SetText(std::string text) { text_ = std::move(text); }
+  // The side: 0 source tree, 1 destination tree.
   uint8_t mark() const { return mark_; }
 
   // Orders by text under the text comparison rule; the mark is ignored.
@@ -108,8 +109,10 @@ struct CANDIDATE {
 
   // The counterpart's file name: as stored where it exists.
   std::string counterFileName() const { return counterName ? *counterName : name + extension; }
-  // A counterpart of 0 bytes counts as absent.
-  bool hasCounterpart() const { return counterSize != 0; }
+  // True when the counterpart has bytes. An empty counterpart reads as
+  // absent here, as in the record itself; counterStamp tells whether there
+  // is one at all (0 when absent).
+  bool counterHasBytes() const { return counterSize != 0; }
 };
 
 // Something a run found and left alone, kept with the reason: a name no
@@ -121,7 +124,10 @@ struct FINDING {
   std::string path;  // drive form; the native path for an unusable name
 };
 
-// One group of consecutive candidates after ordering.
+// A group, not a folder of the file system: a run of consecutive
+// candidates of the ordered plan (first..last, indexes into candidates)
+// under one title, shown as one group row of the overview; `state` is the
+// action chosen for the whole group there.
 struct FOLDER {
   std::string title;
   int32_t first = 0;

@@ -201,7 +201,7 @@ struct CounterpartCase {
   bool expected;
 };
 
-TEST(CANDIDATE, HasCounterpartOnlyWithANonEmptyCounterpart) {
+TEST(CANDIDATE, CounterHasBytesOnlyWithANonEmptyCounterpart) {
   const CounterpartCase cases[] = {
       {0, false},  // an empty counterpart counts as absent
       {1, true},
@@ -210,7 +210,7 @@ TEST(CANDIDATE, HasCounterpartOnlyWithANonEmptyCounterpart) {
   for (const CounterpartCase& c : cases) {
     CANDIDATE candidate;
     candidate.counterSize = c.counter_size;
-    EXPECT_EQ(candidate.hasCounterpart(), c.expected) << c.counter_size;
+    EXPECT_EQ(candidate.counterHasBytes(), c.expected) << c.counter_size;
   }
 }
 

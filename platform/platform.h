@@ -58,8 +58,6 @@ enum : uint32_t {
   // device (Windows' FILE_ATTRIBUTE_DEVICE). Nothing reads, writes, replaces
   // or erases one; a scan reports it.
   kAttrDevice = 0x40,
-  kAttrNormal = 0x80,
-  kAttrTemporary = 0x100,
   kAttrReparsePoint = 0x400,
 };
 

@@ -17,26 +17,26 @@ std::string FoldedPath(const std::vector<STRING>& folders, const CANDIDATE& c) {
 
 }  // namespace
 
-void SettleConflicts(const TParameters& parameters) {
+void SettleConflicts(const TParameters& parameters, Plan& plan) {
   // Source-side files of conflicts, to report each pair once.
   std::unordered_map<std::string, size_t> source_files;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    CANDIDATE& c = candidates[i];
+  for (size_t i = 0; i < plan.candidates.size(); ++i) {
+    CANDIDATE& c = plan.candidates[i];
     if (!(c.state & STATE_CONFLICT)) continue;
     if (parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_NONE) {
       c.state = ReplaceAction(c.state, STATE_IGNORE);
     }
-    if (!(c.state & STATE_DEST_SIDE)) source_files.emplace(FoldedPath(dirList, c), i);
+    if (!(c.state & STATE_DEST_SIDE)) source_files.emplace(FoldedPath(plan.dirList, c), i);
   }
-  for (const CANDIDATE& c : candidates) {
+  for (const CANDIDATE& c : plan.candidates) {
     if (!(c.state & STATE_CONFLICT)) continue;
     const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
     // A destination-side candidate is reported only when its source-side
     // twin gave none (its folder was not scanned).
-    if (dest_side && source_files.count(FoldedPath(counterpartList, c)) != 0) continue;
-    const std::vector<STRING>& source_folders = dest_side ? counterpartList : dirList;
-    findings.push_back(FINDING{TOLVEX_REPORT_CONFLICT,
-                               source_folders[c.dirIndex].text() + c.name + c.extension});
+    if (dest_side && source_files.count(FoldedPath(plan.counterpartList, c)) != 0) continue;
+    const std::vector<STRING>& source_folders = dest_side ? plan.counterpartList : plan.dirList;
+    plan.findings.push_back(
+        FINDING{TOLVEX_REPORT_CONFLICT, source_folders[c.dirIndex].text() + c.name + c.extension});
   }
 }
 

@@ -1,5 +1,6 @@
 // The update decision: whether a scanned file becomes a candidate of the
-// plan, and with which state word.
+// plan, and with which state word. The first step of a file's action; the
+// steps after it are in scan/action_steps.h.
 #pragma once
 
 #include <cstdint>

@@ -14,13 +14,12 @@
 #include "platform/name_case.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
-#include "scan/conflicts.h"
+#include "scan/action_steps.h"
 #include "scan/decide.h"
 #include "scan/folder_listings.h"
 #include "scan/folder_spellings.h"
 #include "scan/names_alike.h"
 #include "scan/own_files.h"
-#include "scan/name_clashes.h"
 #include "scan/selections.h"
 #include "scan/two_way_orphans.h"
 
@@ -482,6 +481,7 @@ class FolderFileScan {
                      counterpart_folder_ + std::string(entry.name), entry.size, entry.stamp,
                      counterpart.size, counterpart.stamp);
     }
+    // Step 1 of the file's action (scan/action_steps.h).
     uint16_t state = 0;
     if (!DecideCandidate(Parameters, input, &state)) {
       if (counterpart.present) TallyUnchanged(entry, counterpart);
@@ -603,11 +603,11 @@ void ScanTrees(SearchProgressView* progress) {
   if (!ScanFolders(progress, &listings, &sink, &linked)) return;
   const bool flat = Parameters.PathMode == TOLVEX_PATH_FLAT;
   std::vector<ScannedFile> flat_files;
+  // Each file is decided as the scan meets it (DecideCandidate), then the
+  // decided actions are adjusted over the whole plan.
   ScanFiles(progress, &listings, &sink, linked, flat ? &flat_files : nullptr);
   if (Aborted) return;
-  if (flat) ResolveNameClashes(flat_files);
-  JudgeTwoWayOrphans(Parameters, &sink);
-  SettleConflicts(Parameters);
+  AdjustDecidedActions(Parameters, programPlan, flat ? &flat_files : nullptr, &sink);
 }
 
 }  // namespace tolvex

@@ -21,9 +21,10 @@ namespace tolvex {
 // subfolders it could not enter), each path once, in the order met; the run
 // writes one "Unusable name" log line for each.
 //
-// In a flat run, files of one name from different folders are resolved as
-// ResolveNameClashes says; conflicts (both ways, one stamp, other sizes) are
-// settled as SettleConflicts says. Both are reported in `findings`.
+// Each file the scan keeps is decided as it is met (DecideCandidate); the
+// decided actions are then adjusted over the whole plan, step by step, as
+// scan/action_steps.h tells (two-way orphans, name clashes of flat runs,
+// conflicts), each reported in `findings`.
 //
 // An include whose folder is missing gets no destination twin: the copies
 // of a folder that is gone are left alone, not taken for orphans.

@@ -11,6 +11,7 @@
 
 #include "model/parameters.h"
 #include "model/program_state.h"
+#include "model/sync_state.h"
 #include "platform/platform.h"
 #include "testing/test_drives.h"
 
@@ -321,6 +322,38 @@ TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
   }
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].path, "S:\\B\\X.TXT");
+}
+
+// Both ways with erase, orphans of one name that the stamps would erase are
+// judged again as new work when the sync state knows nothing of them: then
+// they all write the one destination file, and only the newest may go.
+TEST_F(TreeScan, FlatModeTwoWayOrphansJudgedNewClashAsCopies) {
+  const struct {
+    const char* what;
+    SyncEvidence evidence;
+  } cases[] = {
+      {"a working folder the job has no list for", SyncEvidence::kNewFolder},
+      {"a list that does not hold them", SyncEvidence::kList},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    drives_.WriteFile("S:\\A\\x.txt", "from a", kOld);
+    drives_.WriteFile("S:\\B\\x.txt", "from b!", kOld);
+    Parameters.PathMode = 0;
+    Parameters.TouchMode = TOLVEX_TOUCH_BOTH_WAYS;
+    Parameters.OrphanModeB = TOLVEX_ORPHAN_ERASE;
+    Parameters.LastUpdate = kNew;
+    Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+    syncRun.evidence = c.evidence;
+    ScanTrees(nullptr);
+    ASSERT_EQ(candidates.size(), 2u);
+    EXPECT_EQ(Find("S:\\A\\", "x.txt")->state, STATE_NORMAL | STATE_NEW_WORK);
+    EXPECT_EQ(Find("S:\\B\\", "x.txt")->state, STATE_IGNORE | STATE_NEW_WORK | STATE_NAME_CLASH);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
+    EXPECT_EQ(findings[0].path, "S:\\B\\x.txt");
+  }
 }
 
 TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {

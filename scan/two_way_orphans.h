@@ -19,11 +19,12 @@
 #pragma once
 
 #include "model/parameters.h"
+#include "model/plan.h"
 #include "scan/finding_sink.h"
 
 namespace tolvex {
 
-void JudgeTwoWayOrphans(const TParameters& parameters, FindingSink* sink);
+void JudgeTwoWayOrphans(const TParameters& parameters, Plan& plan, FindingSink* sink);
 
 // Notes a pair the scan met (from the source side) for the sync state.
 void GatherSyncPair(const std::string& source_path, const std::string& destination_path,

@@ -328,7 +328,7 @@ std::vector<std::string> PosixPlatform::RemoveDeadIn(const std::string& folder) 
   // Only reached with a folder inside its drive.
   const FileDescriptor fd(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0) return {};
-  std::vector<std::string> removed = SweepDeadTemporaries(fd.get(), unlockable_age_ms_);
+  std::vector<std::string> removed = SweepDeadTemporaries(fd.get(), kUnlockableTemporaryAgeMs);
   if (!removed.empty()) index_.Forget(folder);
   return removed;
 }

@@ -170,11 +170,6 @@ class PosixPlatform final : public Platform {
   // --- For tests ---
   // How often the name index read a folder to answer a lookup.
   uint64_t FolderReadsForTesting() const { return index_.folder_reads(); }
-  // The age after which a temporary file on a file system without locks
-  // counts as dead (default 1 hour).
-  void SetUnlockableTemporaryAgeForTesting(int64_t milliseconds) {
-    unlockable_age_ms_ = milliseconds;
-  }
   // How soon after a folder's last change its listing is trusted (tests
   // make folders and look into them at once).
   void SetRacyWindowForTesting(int64_t nanoseconds) { index_.set_racy_window_ns(nanoseconds); }
@@ -242,7 +237,9 @@ class PosixPlatform final : public Platform {
   // and those of them that held a temporary name.
   std::unordered_set<std::string> enumerated_folders_;
   std::unordered_set<std::string> folders_with_temporaries_;
-  int64_t unlockable_age_ms_ = 3600 * 1000;
+  // The age after which a temporary file on a file system without locks
+  // counts as dead: one hour.
+  static constexpr int64_t kUnlockableTemporaryAgeMs = 3600 * 1000;
   std::vector<Staged> staged_;
   std::unordered_map<std::string, StagedFolder> staged_folders_;  // by native folder
 };

@@ -50,7 +50,7 @@ uint16_t NextCandidateAction(const CANDIDATE& c) {
   } else if (c.state & STATE_ERASE) {
     next = STATE_INVERT;
   }
-  if (next == STATE_INVERT && !c.hasCounterpart()) next = STATE_NORMAL;
+  if (next == STATE_INVERT && !c.counterHasBytes()) next = STATE_NORMAL;
   return next;
 }
 
@@ -147,7 +147,7 @@ void OverviewPresenter::MarkSelection(Action action) {
   for (int position : positions) {
     const int32_t record = RecordAt(position);
     if (action == Action::kInvert &&
-        !(ValidCandidate(plan_, record) && plan_.candidates[record].hasCounterpart())) {
+        !(ValidCandidate(plan_, record) && plan_.candidates[record].counterHasBytes())) {
       continue;
     }
     SetActionOfRecord(record, value);
@@ -337,7 +337,7 @@ void OverviewPresenter::ViewFiles() {
     const CANDIDATE& c = plan_.candidates[record];
     // What the shell does with the file is its own; a failure is ignored.
     Sys().ShellOpen(FilePath(plan_.dirList, c, c.name + c.extension));
-    if (c.hasCounterpart()) {
+    if (c.counterHasBytes()) {
       Sys().ShellOpen(FilePath(plan_.counterpartList, c, c.counterFileName()));
     }
   }

@@ -63,7 +63,7 @@ std::vector<std::string> UnplannedErases::FileLines(const Plan& plan,
     const bool destination = (c.state & STATE_DEST_SIDE) != 0;
     const std::string name = c.name + c.extension;
     lines.push_back(SideWord(destination) + NativePathOf(plan.dirList[c.dirIndex].text() + name));
-    if (c.hasCounterpart()) {
+    if (c.counterHasBytes()) {
       lines.push_back(SideWord(!destination) +
                       NativePathOf(plan.counterpartList[c.dirIndex].text() + name));
     }

@@ -11,6 +11,8 @@
 
 namespace tolvex {
 
+// TInfoDialog is the search and erase progress dialog: the scan shows its
+// phases in it, and the erase pass and the folder removal their gauges.
 class TInfoDialog final : public ProgressDialog, public SearchDialogDisplay {
  public:
   // The window comes with Create.

@@ -1,4 +1,4 @@
-#include "engine/stop_watch.h"
+#include "engine/abort_on_stop_request.h"
 
 #include <gtest/gtest.h>
 
@@ -7,18 +7,18 @@
 namespace tolvex {
 namespace {
 
-// The run installs the stop watch over whatever platform is current; it
+// The run installs AbortOnStopRequest over whatever platform is current; it
 // must leave copy staging as that platform has it, or every real run would
 // copy the slow way.
-TEST(StopWatch, ForwardsStagingAsThePlatformBelowHasIt) {
+TEST(AbortOnStopRequest, ForwardsStagingAsThePlatformBelowHasIt) {
   PlatformWrapper wrapper(&DefaultPlatform());
   for (Platform* below : {&DefaultPlatform(), static_cast<Platform*>(&wrapper)}) {
     SetSys(below);
     {
-      StopWatch watch;
-      EXPECT_EQ(&Sys(), &watch);
+      AbortOnStopRequest abort_on_stop;
+      EXPECT_EQ(&Sys(), &abort_on_stop);
       uint32_t failure = 1;
-      EXPECT_EQ(watch.CompleteStagedCopies(&failure), 0u);
+      EXPECT_EQ(abort_on_stop.CompleteStagedCopies(&failure), 0u);
       EXPECT_EQ(failure, kErrOk);
     }
     EXPECT_EQ(&Sys(), below);

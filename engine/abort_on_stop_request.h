@@ -14,12 +14,12 @@
 
 namespace tolvex {
 
-class StopWatch final : public PlatformWrapper {
+class AbortOnStopRequest final : public PlatformWrapper {
  public:
-  StopWatch() : PlatformWrapper(&Sys()) { SetSys(this); }
-  ~StopWatch() override { SetSys(target()); }
-  StopWatch(const StopWatch&) = delete;
-  StopWatch& operator=(const StopWatch&) = delete;
+  AbortOnStopRequest() : PlatformWrapper(&Sys()) { SetSys(this); }
+  ~AbortOnStopRequest() override { SetSys(target()); }
+  AbortOnStopRequest(const AbortOnStopRequest&) = delete;
+  AbortOnStopRequest& operator=(const AbortOnStopRequest&) = delete;
 
   bool PumpStep() override {
     const bool taken = PlatformWrapper::PumpStep();
