@@ -521,7 +521,7 @@ int32_t RunUpdate(const RunCallbacks& callbacks) {
   Sys().ReloadDrives();
   int32_t result = 0;
   {
-    StopWatch stop_watch;
+    StopWatch stop_watch(programPlan);
     UpdateRun run(callbacks);
     result = run.Run();
   }
