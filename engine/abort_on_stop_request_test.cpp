@@ -2,27 +2,41 @@
 
 #include <gtest/gtest.h>
 
+#include "model/plan.h"
 #include "platform/platform.h"
+#include "platform/stop_request.h"
 
 namespace tolvex {
 namespace {
 
-// The run installs AbortOnStopRequest over whatever platform is current; it
-// must leave copy staging as that platform has it, or every real run would
-// copy the slow way.
-TEST(AbortOnStopRequest, ForwardsStagingAsThePlatformBelowHasIt) {
-  PlatformWrapper wrapper(&DefaultPlatform());
-  for (Platform* below : {&DefaultPlatform(), static_cast<Platform*>(&wrapper)}) {
-    SetSys(below);
-    {
-      AbortOnStopRequest abort_on_stop;
-      EXPECT_EQ(&Sys(), &abort_on_stop);
-      uint32_t failure = 1;
-      EXPECT_EQ(abort_on_stop.CompleteStagedCopies(&failure), 0u);
-      EXPECT_EQ(failure, kErrOk);
-    }
-    EXPECT_EQ(&Sys(), below);
+// A platform whose pump step takes nothing, as a run without dialogs has it.
+class QuietPump final : public PlatformWrapper {
+ public:
+  QuietPump() : PlatformWrapper(&DefaultPlatform()) {}
+  bool TakeOneMessage() override { return false; }
+};
+
+// The stop watch hooks the pump step and leaves the platform as it is: a
+// request made from outside becomes Aborted at the next pump step of
+// whatever platform is installed, and only while the watch lives.
+TEST(AbortOnStopRequest, TurnsAStopRequestIntoAbortedAtThePumpStepOfTheInstalledPlatform) {
+  QuietPump pump;
+  SetSys(&pump);
+  Plan plan;
+  {
+    AbortOnStopRequest watch(plan);
+    EXPECT_EQ(&Sys(), &pump) << "the platform stays installed";
+    Sys().PumpStep();
+    EXPECT_FALSE(plan.Aborted) << "no request, no stop";
+    RequestStop();
+    EXPECT_FALSE(plan.Aborted) << "a request is taken at a pump step, not before";
+    Sys().PumpStep();
+    EXPECT_TRUE(plan.Aborted);
   }
+  plan.Aborted = false;
+  Sys().PumpStep();
+  EXPECT_FALSE(plan.Aborted) << "the watch is gone with its run";
+  ClearStopRequests();
   SetSys(nullptr);
 }
 

@@ -22,7 +22,7 @@ class RecordingPlatform : public PlatformWrapper {
     calls.push_back("move " + from + " " + to + (result == kErrOk ? "" : " failed"));
     return result;
   }
-  bool PumpStep() override {
+  bool TakeOneMessage() override {
     calls.push_back("pump");
     return false;
   }

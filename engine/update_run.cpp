@@ -529,7 +529,7 @@ int32_t RunUpdate(const RunCallbacks& callbacks) {
   Sys().ReloadDrives();
   int32_t result = 0;
   {
-    AbortOnStopRequest abort_on_stop;
+    AbortOnStopRequest abort_on_stop(programPlan);
     UpdateRun run(callbacks);
     result = run.Run();
   }

@@ -69,7 +69,7 @@ class FuzzPlatform final : public PlatformWrapper {
   bool ShowHelp(const std::string& file, uint32_t) override {
     Violation("the run opened the help \"" + file + "\"");
   }
-  bool PumpStep() override {
+  bool TakeOneMessage() override {
     if (++steps == cancel_at_step) Aborted = true;  // Cancel in a search dialog
     return false;
   }

@@ -108,6 +108,12 @@ class FaultInjectingPlatform : public PlatformWrapper {
     if (const uint32_t error = Count(CallKind::kCopyOver)) return error;
     return PlatformWrapper::CopyOver(from, to);
   }
+  // A staged copy is a copy: its faults are CopyOver's, struck before
+  // anything is written; the staging itself is the platform's below.
+  StageResult StageCopy(const std::string& from, const std::string& to) override {
+    if (const uint32_t error = Count(CallKind::kCopyOver)) return StageResult{error, false};
+    return PlatformWrapper::StageCopy(from, to);
+  }
   uint32_t RemoveFile(const std::string& path) override {
     if (const uint32_t error = Count(CallKind::kRemoveFile)) return error;
     return PlatformWrapper::RemoveFile(path);

@@ -262,9 +262,13 @@ class Platform {
   virtual bool WriteProfileString(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& value) = 0;
 
-  // The pump step: take at most one pending message (POSIX: one pending key)
-  // and dispatch it. Returns true when one was taken.
-  virtual bool PumpStep() = 0;
+  // The pump step: takes at most one pending message (TakeOneMessage), then
+  // runs the installed pump step hook (SetPumpStepHook), whichever platform
+  // is installed. Returns true when a message was taken.
+  bool PumpStep();
+  // The back end's part of the pump step: take at most one pending message
+  // (POSIX: one pending key) and dispatch it. True when one was taken.
+  virtual bool TakeOneMessage() = 0;
   // MessageBeep(type).
   virtual void Beep(uint32_t type) = 0;
   // ShellExecuteA(..., "open", target, ...); false on failure.
@@ -295,9 +299,23 @@ void SetSys(Platform* platform);
 // The back end's own instance.
 Platform& DefaultPlatform();
 
-// Forwards every call to a target; tests derive from it and override only
-// what they need (a fixed clock, an injected fault). It stages no copies:
-// StageCopy is CopyOver (its own, so that an override sees every copy).
+// What runs after every pump step, on whatever platform is installed: the
+// update run turns stop requests into its Aborted flag there
+// (engine/abort_on_stop_request.h), exactly where a Cancel button's click would set it.
+class PumpStepHook {
+ public:
+  virtual void AfterPumpStep() = 0;
+
+ protected:
+  ~PumpStepHook() = default;
+};
+// Installs `hook` (not owned; nullptr: none) and returns the one it replaces.
+PumpStepHook* SetPumpStepHook(PumpStepHook* hook);
+
+// Forwards every call to a target, copy staging included; tests derive from
+// it and override only what they need (a fixed clock, an injected fault).
+// A wrapper that must see every copy overrides StageCopy as well as
+// CopyOver: over a back end that stages, the copy pass calls StageCopy.
 class PlatformWrapper : public Platform {
  public:
   explicit PlatformWrapper(Platform* target) : target_(target) {}
@@ -316,6 +334,13 @@ class PlatformWrapper : public Platform {
   uint32_t CopyOver(const std::string& from, const std::string& to) override {
     return target_->CopyOver(from, to);
   }
+  StageResult StageCopy(const std::string& from, const std::string& to) override {
+    return target_->StageCopy(from, to);
+  }
+  size_t CompleteStagedCopies(uint32_t* failure) override {
+    return target_->CompleteStagedCopies(failure);
+  }
+  void DropStagedCopies() override { target_->DropStagedCopies(); }
   uint32_t RemoveFile(const std::string& path) override { return target_->RemoveFile(path); }
   uint32_t MoveEntry(const std::string& from, const std::string& to) override {
     return target_->MoveEntry(from, to);
@@ -357,7 +382,7 @@ class PlatformWrapper : public Platform {
                           const std::string& key, const std::string& value) override {
     return target_->WriteProfileString(file, section, key, value);
   }
-  bool PumpStep() override { return target_->PumpStep(); }
+  bool TakeOneMessage() override { return target_->TakeOneMessage(); }
   void Beep(uint32_t type) override { target_->Beep(type); }
   bool ShellOpen(const std::string& target) override { return target_->ShellOpen(target); }
   bool ShowHelp(const std::string& file, uint32_t context) override {

@@ -44,7 +44,7 @@ class RecordingGauge final : public SearchProgressView {
 class AbortAtPump final : public PlatformWrapper {
  public:
   explicit AbortAtPump(int n) : PlatformWrapper(&DefaultPlatform()), abort_at_(n) {}
-  bool PumpStep() override {
+  bool TakeOneMessage() override {
     if (++calls_ == abort_at_) Aborted = true;
     return false;
   }

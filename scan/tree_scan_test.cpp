@@ -59,7 +59,7 @@ class RecordingProgress final : public SearchProgressView {
 class PumpCounter final : public PlatformWrapper {
  public:
   explicit PumpCounter(int abort_at = 0) : PlatformWrapper(&DefaultPlatform()), abort_at_(abort_at) {}
-  bool PumpStep() override {
+  bool TakeOneMessage() override {
     if (++pumps == abort_at_) Aborted = true;
     return false;
   }

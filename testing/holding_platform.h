@@ -52,6 +52,11 @@ class HoldingPlatform : public PlatformWrapper {
     Check(CallKind::kCopyOver, from);
     return PlatformWrapper::CopyOver(from, to);
   }
+  // A staged copy is held as a copy, before it is written.
+  StageResult StageCopy(const std::string& from, const std::string& to) override {
+    Check(CallKind::kCopyOver, from);
+    return PlatformWrapper::StageCopy(from, to);
+  }
   uint32_t RemoveFile(const std::string& path) override {
     Check(CallKind::kRemoveFile, path);
     return PlatformWrapper::RemoveFile(path);

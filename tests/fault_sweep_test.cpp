@@ -3,7 +3,10 @@
 // representative jobs (one way with erased orphans, both ways, the
 // generation rotation, a confirmation per file with answers, the overview
 // with an interruption; the four without the rotation also with copies
-// staged and put in place together). Before the sweep each job runs once without a
+// staged and put in place together by the real platform: on POSIX its
+// StageCopy and CompleteStagedCopies, with faults injected under them, in
+// the middle of a staged copy's data and before a staged copy's rename).
+// Before the sweep each job runs once without a
 // fault; that run says how many calls of each kind there are to fail and
 // what every file and folder holds afterwards.
 //
@@ -43,6 +46,12 @@
 #include "model/program_state.h"
 #include "platform/reserved_names.h"
 #include "tests/run_fixture.h"
+
+#ifndef _WIN32
+#include <cerrno>
+
+#include "platform/posix/file_copy.h"
+#endif
 
 namespace tolvex::runtest {
 namespace {
@@ -100,8 +109,8 @@ struct SweepJob {
   bool rotation = false;
   // The job whose trees and settings it takes; null: its own name.
   const char* setup = nullptr;
-  // Copies staged and put in place together, as the POSIX back end does
-  // them: a fault then strikes while a batch is put in place.
+  // Copies staged and put in place together by the platform (the POSIX back
+  // end stages them; Windows makes each copy at once).
   bool staged = false;
 };
 
@@ -184,7 +193,7 @@ class FaultSweep : public RunTest, public testing::WithParamInterface<SweepJob> 
     if (LongSweep()) MoreFiles();
     // The calls made to set the trees up are not the run's.
     platform_.Reset();
-    platform_.stageCopies = GetParam().staged;
+    platform_.realStaging = GetParam().staged;
   }
 
   // Retry a failed copy once, then skip it: a fault that struck once is
@@ -507,9 +516,15 @@ TEST_P(FaultSweep, EveryCallFailedAtEveryPositionLosesNothingAndIsReported) {
   // The run without a fault: the calls to fail, and what the trees hold.
   SetUpJob();
   before_ = Capture();
+  platform_.completions = 0;
   const Outcome reference = RunJob();
   clean_ = reference.state;
   ASSERT_NE(before_, clean_) << "the job does nothing";
+#ifndef _WIN32
+  if (GetParam().staged) {
+    ASSERT_GT(platform_.completions, 0) << "the back end put no staged copy in place";
+  }
+#endif
   std::map<CallKind, uint64_t> calls;
   for (const KindErrors& kind : SweptKinds()) calls[kind.kind] = platform_.calls(kind.kind);
   const uint64_t copies = platform_.calls(CallKind::kCopyOver);
@@ -559,6 +574,41 @@ TEST_P(FaultSweep, EveryCallFailedAtEveryPositionLosesNothingAndIsReported) {
     CheckRun(run, vanished);
     ++points;
   }
+#ifndef _WIN32
+  // Faults under the real staging: in the middle of a staged copy's data,
+  // and before a staged copy's rename into place, at each copy that passes
+  // the point in turn until none is left.
+  if (GetParam().staged) {
+    struct UnderStaging {
+      posix::CopyFaultPoint point;
+      const char* name;
+      int error;
+    };
+    const UnderStaging kPoints[] = {
+        {posix::CopyFaultPoint::kDuringData, "data", ENOSPC},
+        {posix::CopyFaultPoint::kBeforeRename, "rename", EIO},
+    };
+    for (const UnderStaging& under : kPoints) {
+      uint64_t struck = 0;
+      for (uint64_t n = 1;; ++n) {
+        SCOPED_TRACE(testing::Message() << "copy " << n << " through the staging fails at its "
+                                        << under.name << " with errno " << under.error);
+        SetUpJob();
+        posix::InjectCopyFaultForTesting(posix::CopyFault{under.point, 0, under.error, n - 1});
+        const Outcome run = RunJob();
+        const bool passed_by = posix::CopyFaultArmedForTesting();
+        posix::ClearCopyFaultForTesting();
+        if (passed_by) break;  // fewer copies than n reached the point
+        ++struck;
+        CheckRun(run, {});
+        ++points;
+        if (HasFatalFailure()) return;
+      }
+      EXPECT_GT(struck, 0u) << "no copy of the job reached the " << under.name;
+      report << " staged " << under.name << " " << struck;
+    }
+  }
+#endif
   std::cout << "[ sweep    ] " << GetParam().name << ": " << points << " faulty runs;"
             << report.str() << "\n";
 }

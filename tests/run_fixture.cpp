@@ -230,7 +230,7 @@ uint32_t RunPlatform::DiskFreeSpace(const std::string& root, uint64_t* free_byte
   return kErrOk;
 }
 
-bool RunPlatform::PumpStep() {
+bool RunPlatform::TakeOneMessage() {
   ++pumpSteps;
   if (clicks_.empty()) return false;
   const std::function<void()> click = std::move(clicks_.front());
@@ -246,12 +246,22 @@ uint32_t RunPlatform::CopyOver(const std::string& from, const std::string& to) {
 }
 
 Platform::StageResult RunPlatform::StageCopy(const std::string& from, const std::string& to) {
-  if (!stageCopies) return FaultInjectingPlatform::StageCopy(from, to);
+  if (realStaging && !stageCopies) {
+    ++copies;
+    if (beforeCopy) beforeCopy(copies, from, to);
+    return FaultInjectingPlatform::StageCopy(from, to);
+  }
+  if (!stageCopies) return Platform::StageCopy(from, to);
   staged_.emplace_back(from, to);
   return StageResult{kErrOk, true};
 }
 
 size_t RunPlatform::CompleteStagedCopies(uint32_t* failure) {
+  if (realStaging && !stageCopies) {
+    const size_t placed = FaultInjectingPlatform::CompleteStagedCopies(failure);
+    if (placed > 0 || *failure != kErrOk) ++completions;
+    return placed;
+  }
   *failure = kErrOk;
   std::vector<std::pair<std::string, std::string>> staged;
   staged.swap(staged_);

@@ -156,12 +156,15 @@ class RunPlatform : public FaultInjectingPlatform {
                        std::vector<std::string>* unusable) override;
   LocalTime Now() override { return Later(now); }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
-  bool PumpStep() override;
+  bool TakeOneMessage() override;
   void Beep(uint32_t type) override { beeps.push_back(type); }
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
   StageResult StageCopy(const std::string& from, const std::string& to) override;
   size_t CompleteStagedCopies(uint32_t* failure) override;
-  void DropStagedCopies() override { staged_.clear(); }
+  void DropStagedCopies() override {
+    staged_.clear();
+    FaultInjectingPlatform::DropStagedCopies();
+  }
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t RemoveFolder(const std::string& path) override;
 
@@ -179,11 +182,17 @@ class RunPlatform : public FaultInjectingPlatform {
   std::function<uint32_t(const std::string& pattern)> findError;
   // Runs before each CopyOver reaches the file system (1-based call number).
   std::function<void(int call, const std::string& from, const std::string& to)> beforeCopy;
-  // When set, copies are staged as a platform that stages them does, at the
-  // hardest point for the run: StageCopy changes nothing, and
-  // CompleteStagedCopies makes each staged CopyOver in turn (its faults and
-  // beforeCopy strike there), stopping at the first failure.
+  // Copies are made one at a time (StageCopy is CopyOver) unless one of
+  // these is set.
+  // Copies staged as a platform that stages them does, at the hardest point
+  // for the run: StageCopy changes nothing, and CompleteStagedCopies makes
+  // each staged CopyOver in turn (its faults and beforeCopy strike there),
+  // stopping at the first failure.
   bool stageCopies = false;
+  // Copies staged by the real platform below (on POSIX written, synced and
+  // renamed into place by the back end; Windows stages none): a CopyOver
+  // fault and beforeCopy strike as StageCopy is called.
+  bool realStaging = false;
   int completions = 0;  // CompleteStagedCopies calls that found copies staged
   // Run before each RemoveFile and RemoveFolder reaches the file system.
   std::function<void(const std::string& path)> beforeRemove;

@@ -39,6 +39,10 @@ constexpr int kStopped = ECANCELED;
 // The armed fault at `point`, disarmed on the way out.
 std::optional<CopyFault> TakeFault(CopyFaultPoint point) {
   if (!pending_fault || pending_fault->point != point) return std::nullopt;
+  if (pending_fault->passes > 0) {
+    --pending_fault->passes;
+    return std::nullopt;
+  }
   std::optional<CopyFault> fault = pending_fault;
   pending_fault.reset();
   return fault;
@@ -287,5 +291,9 @@ uint32_t ReplaceWithText(const std::string& folder, const std::string& name,
 }
 
 void InjectCopyFaultForTesting(const CopyFault& fault) { pending_fault = fault; }
+
+bool CopyFaultArmedForTesting() { return pending_fault.has_value(); }
+
+void ClearCopyFaultForTesting() { pending_fault.reset(); }
 
 }  // namespace tolvex::posix

@@ -75,9 +75,17 @@ struct CopyFault {
   CopyFaultPoint point = CopyFaultPoint::kDuringData;
   uint64_t after_bytes = 0;
   int error = 0;  // an errno value
+  // Times the point is passed before the fault strikes there: 0 strikes the
+  // next copy, staged or not, that reaches it.
+  uint64_t passes = 0;
 };
-// Makes the next ReplaceWithCopy fail once at `fault`. With a data fault the
-// fast paths are skipped so that the fault strikes in the middle of the data.
+// Makes a copy (ReplaceWithCopy, StageCopyInto, PutInPlace) fail once at
+// `fault`. With a data fault the fast paths are skipped so that the fault
+// strikes in the middle of the data.
 void InjectCopyFaultForTesting(const CopyFault& fault);
+// True while the injected fault has not struck yet.
+bool CopyFaultArmedForTesting();
+// Disarms a fault that has not struck.
+void ClearCopyFaultForTesting();
 
 }  // namespace tolvex::posix

@@ -137,7 +137,7 @@ class PosixPlatform final : public Platform {
                             const std::string& key, const std::string& fallback) override;
   bool WriteProfileString(const std::string& file, const std::string& section,
                           const std::string& key, const std::string& value) override;
-  bool PumpStep() override;
+  bool TakeOneMessage() override;
   void Beep(uint32_t type) override;
   bool ShellOpen(const std::string& target) override;
   bool ShowHelp(const std::string& file, uint32_t context) override;

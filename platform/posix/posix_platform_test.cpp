@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/conformance_support.h"
+#include "platform/fault_injection.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/system_calls.h"
 #include "testing/test_drives.h"
@@ -449,6 +450,23 @@ TEST_F(PosixPlatformTest, StagedCopiesTakeTheirPlaceTogetherInOrderOrNotAtAll) {
     ExpectStagedCopiesTakeTheirPlaceTogetherInOrderOrNotAtAll();
     if (HasFatalFailure()) return;
   }
+}
+
+// A wrapper changes only what it overrides: installed over the back end, a
+// plain wrapper and the fault-injecting one (no fault armed) stage copies
+// as the back end does, so a run under a wrapper takes the copy path the
+// back end ships.
+TEST_F(PosixPlatformTest, WrappersStageCopiesAsThePlatformBelowThem) {
+  PlatformWrapper wrapper(&DefaultPlatform());
+  FaultInjectingPlatform faulty(&DefaultPlatform());
+  for (Platform* above : {static_cast<Platform*>(&wrapper), static_cast<Platform*>(&faulty)}) {
+    SCOPED_TRACE(above == &wrapper ? "PlatformWrapper" : "FaultInjectingPlatform");
+    SetSys(above);
+    ExpectStagedCopiesTakeTheirPlaceTogetherInOrderOrNotAtAll();
+    SetSys(nullptr);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_EQ(faulty.calls(CallKind::kCopyOver), 12u) << "each staged copy counts as a copy";
 }
 
 void PosixPlatformTest::ExpectStagedCopiesTakeTheirPlaceTogetherInOrderOrNotAtAll() {

@@ -1,23 +1,10 @@
-// The pump step on POSIX: the terminal views register who reads a pending
-// key and who handles it; PumpStep takes at most one key, never waiting.
+// The pump step on POSIX: the key that the terminal views' handler
+// (platform/terminal_keys.h) is given.
 #pragma once
 
-#include <functional>
+#include "platform/terminal_keys.h"
 
 namespace tolvex {
-
-// Handles one key (the terminal view maps it to a dialog button).
-using KeyHandler = std::function<void(int key)>;
-// Returns the next pending key, or -1 at once when none waits. A view that
-// drives the terminal through a library with its own input buffer (ncurses'
-// getch in no-delay mode) passes its own reader, so no key is read past it.
-using KeyReader = std::function<int()>;
-
-// Registers the active view's handler; without a reader, one byte is read
-// from standard input when it is a terminal and has input waiting.
-void SetKeyHandler(KeyHandler handler, KeyReader reader = nullptr);
-// Removes the handler: PumpStep then takes nothing and returns false.
-void ClearKeyHandler();
 
 // What PumpStep does: reads at most one pending key and hands it to the
 // handler. True when a key was taken.

@@ -179,7 +179,7 @@ bool PosixPlatform::WriteProfileString(const std::string& file, const std::strin
   return ReplaceWithText(folder, path.substr(slash + 1), text, 0644) == kErrOk;
 }
 
-bool PosixPlatform::PumpStep() { return PumpOneKey(); }
+bool PosixPlatform::TakeOneMessage() { return PumpOneKey(); }
 
 void PosixPlatform::Beep(uint32_t /*type*/) {
   // The controlling terminal's bell; without a terminal there is nothing

@@ -80,7 +80,7 @@ bool Win32Platform::WriteProfileString(const std::string& file, const std::strin
          0;
 }
 
-bool Win32Platform::PumpStep() {
+bool Win32Platform::TakeOneMessage() {
   MSG message;
   if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
   if (message.message == WM_QUIT) {

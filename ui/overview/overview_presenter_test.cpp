@@ -25,7 +25,7 @@ namespace {
 // The platform with the shell recorded and the pump steps counted.
 class ShellRecorder final : public ShellRecordingPlatform {
  public:
-  bool PumpStep() override {
+  bool TakeOneMessage() override {
     ++pumpSteps;
     return false;
   }

@@ -61,7 +61,7 @@ class RecordingCopyDisplay final : public CopyDialogDisplay {
 class CountingPump final : public PlatformWrapper {
  public:
   explicit CountingPump(Calls* calls) : PlatformWrapper(&DefaultPlatform()), calls_(calls) {}
-  bool PumpStep() override {
+  bool TakeOneMessage() override {
     calls_->push_back("pump");
     return false;
   }

@@ -1,5 +1,7 @@
 #include "ui/win32/bitmap_button.h"
 
+#include <windows.h>
+
 #include <cstring>
 #include <string>
 #include <vector>

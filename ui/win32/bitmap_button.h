@@ -2,12 +2,12 @@
 // glyph bitmaps whose key colour stands for the button face.
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/window_types.h"
 
 namespace tolvex::win32ui {
 
 // The key colour of the project's glyphs: olive (128, 128, 0).
-inline constexpr COLORREF kFaceKey = RGB(128, 128, 0);
+inline constexpr COLORREF kFaceKey = 128 | 128 << 8 | 0 << 16;  // RGB(128, 128, 0)
 
 // Loads bitmap resource `id` of `module` with every pixel of colour `key`
 // turned into the current button-face colour. Palette bitmaps (up to 8

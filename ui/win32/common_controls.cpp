@@ -1,5 +1,6 @@
 #include "ui/win32/common_controls.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 namespace tolvex::win32ui {
@@ -15,9 +16,9 @@ HMODULE Library() {
 
 }  // namespace
 
-FARPROC CommonControlsFunction(const char* name) {
+void (*CommonControlsFunction(const char* name))() {
   HMODULE library = Library();
-  return library ? ::GetProcAddress(library, name) : nullptr;
+  return library ? reinterpret_cast<void (*)()>(::GetProcAddress(library, name)) : nullptr;
 }
 
 bool LoadCommonControls(DWORD classes) {

@@ -4,7 +4,7 @@
 // shows a dialog never loads it.
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/window_types.h"
 
 namespace tolvex::win32ui {
 
@@ -15,13 +15,13 @@ bool LoadCommonControls(DWORD classes);
 
 // An export of the loaded library by name (ImageList_LoadImageA ...), or
 // null. Loads the library first when needed.
-FARPROC CommonControlsFunction(const char* name);
+void (*CommonControlsFunction(const char* name))();
 
 // The same, as a pointer of the export's own type.
 template <class Function>
 Function CommonControlsFunctionAs(const char* name) {
   // Through void (*)(), the one function type GCC lets any other become.
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(CommonControlsFunction(name)));
+  return reinterpret_cast<Function>(CommonControlsFunction(name));
 }
 
 }  // namespace tolvex::win32ui

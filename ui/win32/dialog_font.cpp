@@ -1,5 +1,7 @@
 #include "ui/win32/dialog_font.h"
 
+#include <windows.h>
+
 namespace tolvex::win32ui {
 
 DialogFont::DialogFont(const char* face, int points, int weight) {

@@ -2,7 +2,7 @@
 // it.
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/window_types.h"
 
 namespace tolvex::win32ui {
 

@@ -1,5 +1,7 @@
 #include "ui/win32/dialog_window.h"
 
+#include <windows.h>
+
 namespace tolvex::win32ui {
 
 HINSTANCE ModuleInstance() {
@@ -9,6 +11,8 @@ HINSTANCE ModuleInstance() {
       reinterpret_cast<LPCSTR>(&ModuleInstance), &module);
   return module;
 }
+
+HWND DialogWindow::Item(int id) const { return hwnd_ ? ::GetDlgItem(hwnd_, id) : nullptr; }
 
 DialogWindow::~DialogWindow() {
   if (hwnd_ && !modal_) ::DestroyWindow(hwnd_);

@@ -5,7 +5,7 @@
 // arguments; behaviour lives in the toolkit-free presenters.
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/window_types.h"
 
 namespace tolvex::win32ui {
 
@@ -20,7 +20,7 @@ class DialogWindow {
   // destruction the object did not start, such as a button's handler).
   HWND hwnd() const { return hwnd_; }
   bool IsOpen() const { return hwnd_ != nullptr; }
-  HWND Item(int id) const { return hwnd_ ? ::GetDlgItem(hwnd_, id) : nullptr; }
+  HWND Item(int id) const;
 
  protected:
   DialogWindow() = default;
@@ -48,11 +48,11 @@ class DialogWindow {
   virtual void OnDestroy() {}
   // Any message the switch does not name; the dialog procedure's result.
   virtual INT_PTR OnOtherMessage(UINT /*message*/, WPARAM /*wparam*/, LPARAM /*lparam*/) {
-    return FALSE;
+    return 0;  // FALSE
   }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static INT_PTR __stdcall DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
   HWND hwnd_ = nullptr;

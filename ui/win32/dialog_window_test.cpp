@@ -2,6 +2,7 @@
 // a virtual display). They use the progress dialog's template 2000 and
 // its Cancel glyph, bitmap 2, which every program linking the engine holds.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

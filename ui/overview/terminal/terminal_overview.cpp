@@ -15,7 +15,7 @@
 #include "ui/overview/terminal/curses_painter.h"
 #include "ui/overview/terminal/unplanned_erases.h"
 #include "ui/overview/terminal_cells.h"
-#include "ui/progress/terminal/terminal_session.h"
+#include "ui/terminal/terminal_session.h"
 
 namespace tolvex::overview {
 

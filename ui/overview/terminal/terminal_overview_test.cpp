@@ -16,7 +16,7 @@
 #include "model/program_state.h"
 #include "testing/pty_terminal.h"
 #include "ui/overview/overview_controls.h"
-#include "ui/progress/terminal/terminal_session.h"
+#include "ui/terminal/terminal_session.h"
 
 namespace tolvex::overview {
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/overview/terminal/unplanned_erases.h"
 
-#include "platform/posix/drive_table.h"
+#include "platform/native_path.h"
 
 namespace tolvex::overview {
 
@@ -74,16 +74,6 @@ std::vector<std::string> UnplannedErases::FileLines(const Plan& plan,
     lines.push_back("... and " + std::to_string(more) + " more files");
   }
   return lines;
-}
-
-std::string NativePathOf(const std::string& path) {
-  posix::DrivePath parts;
-  const posix::DriveTable table = posix::DriveTable::FromEnvironment();
-  const std::string* root = posix::SplitDrivePath(path, &parts) ? table.Root(parts.letter) : nullptr;
-  if (root == nullptr) return path;
-  std::string native = *root == "/" ? "" : *root;
-  for (const std::string& name : parts.names) native += "/" + name;
-  return native.empty() ? "/" : native;
 }
 
 }  // namespace tolvex::overview

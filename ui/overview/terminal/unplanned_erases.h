@@ -42,8 +42,4 @@ class UnplannedErases {
   std::set<std::string> planned_;  // keys of the candidates the plan erases
 };
 
-// "/home/me/a.txt" for "S:\a.txt" through the drive table the library
-// reads (TOLVEX_DRIVES); the path as given when its drive is not mapped.
-std::string NativePathOf(const std::string& path);
-
 }  // namespace tolvex::overview

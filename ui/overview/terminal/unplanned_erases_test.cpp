@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/program_state.h"
+#include "platform/native_path.h"
 
 namespace tolvex::overview {
 namespace {

@@ -1,5 +1,6 @@
 #include "ui/overview/win32/gdi_painter.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <string>

@@ -4,12 +4,11 @@
 // no blending) and clipped, top-aligned texts on a transparent background.
 #pragma once
 
-#include <windows.h>
-
 #include <string_view>
 #include <vector>
 
 #include "ui/overview/row_layout.h"
+#include "ui/win32/window_types.h"
 
 namespace tolvex::overview {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/run_ui.h"
-#include "ui/progress/terminal/terminal_session.h"
+#include "ui/terminal/terminal_session.h"
 
 namespace tolvex {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/posix/posix_pump.h"
+#include "platform/terminal_keys.h"
 
 namespace tolvex {
 

@@ -1,7 +1,7 @@
 // The progress views on the controlling terminal: a box in the middle of
 // the screen drawn by ncurses, with the dialogs' texts, a bar, and the
 // dialogs' buttons as keys. Keys arrive through the one-message pump
-// (platform/posix/posix_pump.h): each pump step reads at most one.
+// (platform/terminal_keys.h): each pump step reads at most one.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@
 
 #include "ui/progress/copy_presenter.h"
 #include "ui/progress/search_presenter.h"
-#include "ui/progress/terminal/terminal_session.h"
+#include "ui/terminal/terminal_session.h"
 
 namespace tolvex {
 

@@ -1,5 +1,6 @@
 #include "ui/progress/win32/copy_dialog.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <utility>
@@ -8,6 +9,13 @@
 #include "ui/progress/win32/percent_bar.h"
 
 namespace tolvex {
+
+namespace {
+
+// Where the percentage bar lies, in pixels of the dialog's client area.
+constexpr RECT kCopyBarRect = {12, 95, 12 + 612, 95 + 22};
+
+}  // namespace
 
 int CopyFieldId(CopyField field) {
   switch (field) {

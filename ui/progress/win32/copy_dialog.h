@@ -30,7 +30,4 @@ class TCopyDialog final : public ProgressDialog, public CopyDialogDisplay {
 // The control showing `field`.
 int CopyFieldId(CopyField field);
 
-// Where the percentage bar lies, in pixels of the dialog's client area.
-inline constexpr RECT kCopyBarRect = {12, 95, 12 + 612, 95 + 22};
-
 }  // namespace tolvex

@@ -1,5 +1,6 @@
 #include "ui/progress/win32/info_dialog.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <utility>
@@ -8,6 +9,13 @@
 #include "ui/win32/common_controls.h"
 
 namespace tolvex {
+
+namespace {
+
+// Where the progress bar lies, in pixels of the dialog's client area.
+constexpr RECT kSearchBarRect = {7, 28, 7 + 394, 28 + 16};
+
+}  // namespace
 
 TInfoDialog::TInfoDialog(std::string caption) : ProgressDialog(std::move(caption)) {}
 

@@ -33,7 +33,4 @@ class TInfoDialog final : public ProgressDialog, public SearchDialogDisplay {
   void OnCommand(int id, int code, HWND control) override;
 };
 
-// Where the progress bar lies, in pixels of the dialog's client area.
-inline constexpr RECT kSearchBarRect = {7, 28, 7 + 394, 28 + 16};
-
 }  // namespace tolvex

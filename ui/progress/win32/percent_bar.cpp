@@ -1,5 +1,6 @@
 #include "ui/progress/win32/percent_bar.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>

@@ -8,7 +8,7 @@
 // bar's frame.
 #pragma once
 
-#include <windows.h>
+#include "ui/win32/window_types.h"
 
 namespace tolvex {
 

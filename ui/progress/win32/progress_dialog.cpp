@@ -1,5 +1,7 @@
 #include "ui/progress/win32/progress_dialog.h"
 
+#include <windows.h>
+
 #include <utility>
 
 namespace tolvex {

@@ -1,4 +1,4 @@
-#include "ui/progress/terminal/terminal_session.h"
+#include "ui/terminal/terminal_session.h"
 
 #include <curses.h>
 #include <fcntl.h>
