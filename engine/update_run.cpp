@@ -8,6 +8,7 @@
 
 #include "engine/erase_guard.h"
 #include "engine/generation_folders.h"
+#include "engine/pass_walk.h"
 #include "engine/stop_watch.h"
 #include "engine/sync_state_run.h"
 #include "model/parameters.h"
@@ -171,13 +172,15 @@ void UpdateRun::RunPhases() {
   RemoveDeadTemporaries();
   if (Aborted) return LogAborted();
   if (!candidates.empty()) {
-    if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
+    // The steps of both passes, in their order (the dry run walks the same).
+    PassWalk walk(programPlan, candidates, Parameters.ConfirmMode, &staged_);
+    if (walk.ErasesFirst()) {
       Sys().PumpStep();
-      ErasePass();
+      ErasePass(walk);
       if (Aborted) return LogAborted();
     }
     Sys().PumpStep();
-    if (!candidates.empty()) CopyPass();
+    CopyPass(walk);
     if (Aborted) return LogAborted();
   }
   RemoveEmptyFolders();
