@@ -57,7 +57,7 @@ struct PassStep {
   Pass pass;
   Kind kind;
   size_t candidate;
-  // The candidate's texts (none for kPassOver and kCompleteStaged).
+  // The candidate's texts (none for kPassOver and the staged batches).
   CandidateTexts texts;
 };
 
@@ -65,7 +65,8 @@ class PassWalk {
  public:
   // Walks `walked`: the plan's own candidates in the run, a copy of them
   // in the dry run (whose answers and settlings then change only the copy).
-  // `plan` gives the groups and the conflict pairs. `staged`: the copies
+  // `plan` gives the groups, the conflict pairs and the folders of the
+  // texts (the walked candidates keep its order). `staged`: the copies
   // the run has staged on the platform; null when nothing is ever staged.
   PassWalk(const Plan& plan, std::vector<CANDIDATE>& walked, int32_t confirm_mode,
            const StagedSteps* staged);
