@@ -13,18 +13,42 @@ uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
 
 }  // namespace
 
-PassWalk::PassWalk(const Plan& plan, std::vector<CANDIDATE>& walked, int32_t confirm_mode,
+PassWalk::PassWalk(Plan& plan, int32_t confirm_mode, const StagedSteps* staged)
+    : PassWalk(plan, &plan.candidates, confirm_mode, staged) {}
+
+PassWalk PassWalk::ForDryRun(const Plan& plan, int32_t confirm_mode) {
+  PassWalk walk(plan, nullptr, confirm_mode, nullptr);
+  walk.plannedStates_.reserve(plan.candidates.size());
+  for (const CANDIDATE& c : plan.candidates) walk.plannedStates_.push_back(c.state);
+  return walk;
+}
+
+PassWalk::PassWalk(const Plan& plan, std::vector<CANDIDATE>* candidates, int32_t confirm_mode,
                    const StagedSteps* staged)
     : plan_(plan),
-      candidates_(walked),
+      runCandidates_(candidates),
       staged_(staged),
       asksEachFile_(confirm_mode == TOLVEX_CONFIRM_MODE_EACH_FILE),
       // With the per-file question an erasure waits for its answer, in the
       // copy pass with the other actions.
       erasesFirst_(!asksEachFile_),
       inErasePass_(erasesFirst_),
-      next_(erasesFirst_ ? walked.size() : 0),
-      marks_(walked.size(), 0) {}
+      next_(erasesFirst_ ? plan.candidates.size() : 0),
+      marks_(plan.candidates.size(), 0) {}
+
+uint16_t PassWalk::State(size_t candidate) const {
+  return runCandidates_ ? (*runCandidates_)[candidate].state : plannedStates_[candidate];
+}
+
+uint16_t& PassWalk::State(size_t candidate) {
+  return runCandidates_ ? (*runCandidates_)[candidate].state : plannedStates_[candidate];
+}
+
+CANDIDATE PassWalk::Walked(size_t candidate) const {
+  CANDIDATE c = plan_.candidates[candidate];
+  c.state = State(candidate);
+  return c;
+}
 
 std::optional<PassStep> PassWalk::Next(PassStep::Pass pass) {
   using Kind = PassStep::Kind;
@@ -37,9 +61,9 @@ std::optional<PassStep> PassWalk::Next(PassStep::Pass pass) {
     }
     const size_t i = --next_;
     PassStep step{pass, Kind::kPassOver, i, {}};
-    if (Action(candidates_[i].state) == STATE_ERASE) {
+    if (Action(State(i)) == STATE_ERASE) {
       step.kind = Kind::kErase;
-      step.texts = CandidateTexts::For(candidates_[i]);
+      step.texts = CandidateTexts::For(plan_.candidates[i]);
     }
     return step;
   }
@@ -47,14 +71,14 @@ std::optional<PassStep> PassWalk::Next(PassStep::Pass pass) {
     inErasePass_ = false;
     next_ = 0;
   }
-  const size_t n = candidates_.size();
+  const size_t n = plan_.candidates.size();
   if (next_ >= n) {
     if (staged_ == nullptr || staged_->empty()) return std::nullopt;
     return PassStep{pass, Kind::kCompleteLastStaged, n, {}};
   }
   const size_t i = next_++;
-  if (candidates_[i].state & STATE_DONE) return PassStep{pass, Kind::kPassOver, i, {}};
-  PassStep step{pass, Kind::kAsk, i, CandidateTexts::For(candidates_[i])};
+  if (State(i) & STATE_DONE) return PassStep{pass, Kind::kPassOver, i, {}};
+  PassStep step{pass, Kind::kAsk, i, CandidateTexts::For(plan_.candidates[i])};
   if (!Asks(i)) step = ActionStep(std::move(step));
   if (WaitsForStaged(step)) {
     // The staged copies first; this candidate's turn then comes again
@@ -69,7 +93,7 @@ std::optional<PassStep> PassWalk::Next(PassStep::Pass pass) {
 // person asked for no more questions or the candidate was settled with its
 // conflict partner.
 bool PassWalk::Asks(size_t candidate) const {
-  return asksEachFile_ && !askNoMore_ && !(candidates_[candidate].state & STATE_CONFIRMED) &&
+  return asksEachFile_ && !askNoMore_ && !(State(candidate) & STATE_CONFIRMED) &&
          !(marks_[candidate] & kSettled);
 }
 
@@ -92,7 +116,7 @@ bool PassWalk::WaitsForStaged(const PassStep& step) const {
 
 PassStep PassWalk::ActionStep(PassStep step) const {
   using Kind = PassStep::Kind;
-  switch (Action(candidates_[step.candidate].state)) {
+  switch (Action(State(step.candidate))) {
     case STATE_NORMAL: step.kind = Kind::kCopy; break;
     case STATE_INVERT: step.kind = Kind::kInvertedCopy; break;
     case STATE_ERASE: step.kind = Kind::kErase; break;
@@ -103,9 +127,9 @@ PassStep PassWalk::ActionStep(PassStep step) const {
 }
 
 PassStep PassWalk::Answer(const PassStep& asked, int answer) {
-  CANDIDATE& c = candidates_[asked.candidate];
-  const auto confirm = [&c](uint16_t action) {
-    c.state = ReplaceAction(c.state, action) | STATE_CONFIRMED;
+  uint16_t& state = State(asked.candidate);
+  const auto confirm = [&state](uint16_t action) {
+    state = ReplaceAction(state, action) | STATE_CONFIRMED;
   };
   switch (answer) {
     case TOLVEX_CONFIRM_NORMAL: confirm(STATE_NORMAL); break;
@@ -120,18 +144,18 @@ PassStep PassWalk::Answer(const PassStep& asked, int answer) {
 }
 
 void PassWalk::Carried(size_t candidate) {
-  if (inErasePass_) candidates_[candidate].state |= STATE_DONE;
+  if (inErasePass_) State(candidate) |= STATE_DONE;
   SettlePartnerOf(candidate);
 }
 
 void PassWalk::CopyFailed(size_t candidate) { marks_[candidate] |= kFailed; }
 
 void PassWalk::AnswerCopyFailure(size_t candidate, int answer) {
-  CANDIDATE& c = candidates_[candidate];
+  uint16_t& state = State(candidate);
   switch (answer) {
-    case TOLVEX_COPY_SKIP: c.state = ReplaceAction(c.state, STATE_IGNORE); break;
+    case TOLVEX_COPY_SKIP: state = ReplaceAction(state, STATE_IGNORE); break;
     case TOLVEX_COPY_SKIP_GROUP: IgnoreGroupOf(candidate, false); break;
-    case TOLVEX_COPY_ERASE: c.state = ReplaceAction(c.state, STATE_ERASE); break;
+    case TOLVEX_COPY_ERASE: state = ReplaceAction(state, STATE_ERASE); break;
     default: break;  // retry
   }
 }
@@ -144,7 +168,8 @@ void PassWalk::Stop() { stopped_ = true; }
 
 int32_t PassWalk::SkipReason(size_t candidate) const {
   if (marks_[candidate] & kFailed) return TOLVEX_REASON_COPY_FAILED;
-  return SkipReasonOf(candidates_[candidate]);
+  if (runCandidates_) return SkipReasonOf((*runCandidates_)[candidate]);
+  return SkipReasonOf(Walked(candidate));
 }
 
 void PassWalk::IgnoreGroupOf(size_t candidate, bool confirm) {
@@ -160,8 +185,8 @@ void PassWalk::IgnoreGroupOf(size_t candidate, bool confirm) {
     break;
   }
   for (int32_t k = first; k <= last; ++k) {
-    candidates_[k].state = ReplaceAction(candidates_[k].state, STATE_IGNORE);
-    if (confirm) candidates_[k].state |= STATE_CONFIRMED;
+    State(k) = ReplaceAction(State(k), STATE_IGNORE);
+    if (confirm) State(k) |= STATE_CONFIRMED;
   }
 }
 
@@ -169,11 +194,11 @@ void PassWalk::IgnoreGroupOf(size_t candidate, bool confirm) {
 // the other candidate of the pair would copy back what was just written, or
 // copy a file that is no more. It is skipped, without a question.
 void PassWalk::SettlePartnerOf(size_t candidate) {
-  // The pairs are the plan's (ConflictPartnerOf reads its lists); the
-  // walked candidates keep the plan's order and conflict flags.
+  // The pairs are the plan's (ConflictPartnerOf reads its lists): the
+  // walk never changes a conflict flag.
   const std::optional<size_t> partner = ConflictPartnerOf(candidate);
-  if (!partner || (candidates_[*partner].state & STATE_DONE)) return;
-  candidates_[*partner].state = ReplaceAction(candidates_[*partner].state, STATE_IGNORE);
+  if (!partner || (State(*partner) & STATE_DONE)) return;
+  State(*partner) = ReplaceAction(State(*partner), STATE_IGNORE);
   marks_[*partner] |= kSettled;
 }
 

@@ -3,7 +3,7 @@
 // order), with the per-file question, the group skips, the settling of
 // conflict pairs and the waits for staged copies. The run carries each
 // step out (erase_pass.cpp, copy_pass.cpp); the dry run walks the same
-// steps over a copy of the plan's candidates with every answer as proposed
+// steps over a copy of the candidates' states with every answer as proposed
 // and every action succeeding (plan_handout.cpp). So what the plan says is
 // what the run does.
 //
@@ -15,7 +15,8 @@
 //
 // Where the walk is kept once: its pass and position here, what was done in
 // the candidates' states (STATE_DONE, the action an answer or a settling
-// left), and which candidates were settled or failed here.
+// left; in the dry run a copy of the states), and which candidates were
+// settled or failed here.
 #pragma once
 
 #include <cstddef>
@@ -63,13 +64,16 @@ struct PassStep {
 
 class PassWalk {
  public:
-  // Walks `walked`: the plan's own candidates in the run, a copy of them
-  // in the dry run (whose answers and settlings then change only the copy).
-  // `plan` gives the groups, the conflict pairs and the folders of the
-  // texts (the walked candidates keep its order). `staged`: the copies
-  // the run has staged on the platform; null when nothing is ever staged.
-  PassWalk(const Plan& plan, std::vector<CANDIDATE>& walked, int32_t confirm_mode,
-           const StagedSteps* staged);
+  // The run's walk, over the plan's own candidates: their states record
+  // what is done. `staged`: the copies the run has staged on the platform.
+  PassWalk(Plan& plan, int32_t confirm_mode, const StagedSteps* staged);
+  // The dry run's walk: the same steps over a copy of the candidates'
+  // states, which its answers and settlings change; the plan stays as it
+  // is, and nothing is ever staged.
+  static PassWalk ForDryRun(const Plan& plan, int32_t confirm_mode);
+
+  // The candidate with its state as the walk has left it.
+  CANDIDATE Walked(size_t candidate) const;
 
   // True when there is an erase pass: not with the per-file question.
   bool ErasesFirst() const { return erasesFirst_; }
@@ -117,8 +121,18 @@ class PassWalk {
   void IgnoreGroupOf(size_t candidate, bool confirm);
   void SettlePartnerOf(size_t candidate);
 
+  PassWalk(const Plan& plan, std::vector<CANDIDATE>* candidates, int32_t confirm_mode,
+           const StagedSteps* staged);
+  uint16_t State(size_t candidate) const;
+  uint16_t& State(size_t candidate);
+
+  // `plan_` gives the candidates' files, the groups, the conflict pairs
+  // and the folders of the texts.
   const Plan& plan_;
-  std::vector<CANDIDATE>& candidates_;
+  // The candidates whose states the run's walk changes; null in the dry
+  // run, whose states are `plannedStates_`.
+  std::vector<CANDIDATE>* runCandidates_;
+  std::vector<uint16_t> plannedStates_;
   const StagedSteps* staged_;
   const bool asksEachFile_;
   const bool erasesFirst_;

@@ -81,27 +81,33 @@ TEST_F(PassWalkTest, TheErasePassComesFirstExceptWithThePerFileQuestion) {
     SCOPED_TRACE(c.confirmMode);
     programPlan.candidates = {Candidate("a", STATE_NORMAL), Candidate("b", STATE_ERASE),
                               Candidate("c", STATE_IGNORE), Candidate("d", STATE_ERASE)};
-    PassWalk walk(programPlan, programPlan.candidates, c.confirmMode, nullptr);
+    PassWalk walk(programPlan, c.confirmMode, nullptr);
     EXPECT_EQ(walk.ErasesFirst(), c.confirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE);
     EXPECT_EQ(WalkAsPlanned(walk), c.steps);
   }
 }
 
 // A conflict pair copied one way: the other candidate is skipped, and with
-// the per-file question it is not asked about.
+// the per-file question it is not asked about. The run's walk settles it in
+// the plan; the dry run's the same, in its copy of the states only.
 TEST_F(PassWalkTest, TheOtherCandidateOfACarriedOutConflictIsSkippedUnasked) {
   for (const int32_t mode : {TOLVEX_CONFIRM_MODE_NONE, TOLVEX_CONFIRM_MODE_EACH_FILE}) {
-    SCOPED_TRACE(mode);
-    programPlan.candidates = {
-        Candidate("x", STATE_NORMAL | STATE_CONFLICT),
-        Candidate("x", STATE_NORMAL | STATE_CONFLICT | STATE_DEST_SIDE, 1)};
-    PassWalk walk(programPlan, programPlan.candidates, mode, nullptr);
-    const std::vector<std::string> expected =
-        mode == TOLVEX_CONFIRM_MODE_NONE
-            ? std::vector<std::string>{"pass over 1", "pass over 0", "|", "copy 0", "skip 1"}
-            : std::vector<std::string>{"|", "ask 0", "skip 1"};
-    EXPECT_EQ(WalkAsPlanned(walk), expected);
-    EXPECT_EQ(programPlan.candidates[1].state & STATE_ACTION, STATE_IGNORE);
+    for (const bool dry_run : {false, true}) {
+      SCOPED_TRACE(std::to_string(mode) + (dry_run ? " dry run" : " run"));
+      const uint16_t partner = STATE_NORMAL | STATE_CONFLICT | STATE_DEST_SIDE;
+      programPlan.candidates = {Candidate("x", STATE_NORMAL | STATE_CONFLICT),
+                                Candidate("x", partner, 1)};
+      PassWalk walk = dry_run ? PassWalk::ForDryRun(programPlan, mode)
+                              : PassWalk(programPlan, mode, nullptr);
+      const std::vector<std::string> expected =
+          mode == TOLVEX_CONFIRM_MODE_NONE
+              ? std::vector<std::string>{"pass over 1", "pass over 0", "|", "copy 0", "skip 1"}
+              : std::vector<std::string>{"|", "ask 0", "skip 1"};
+      EXPECT_EQ(WalkAsPlanned(walk), expected);
+      EXPECT_EQ(walk.Walked(1).state & STATE_ACTION, STATE_IGNORE);
+      EXPECT_EQ(programPlan.candidates[1].state,
+                dry_run ? partner : ReplaceAction(partner, STATE_IGNORE));
+    }
   }
 }
 
@@ -114,7 +120,7 @@ TEST_F(PassWalkTest, AnswersChangeTheActionsAndTheQuestionsThatFollow) {
   group.first = 0;
   group.last = 1;
   programPlan.groups = {group};
-  PassWalk walk(programPlan, programPlan.candidates, TOLVEX_CONFIRM_MODE_EACH_FILE, nullptr);
+  PassWalk walk(programPlan, TOLVEX_CONFIRM_MODE_EACH_FILE, nullptr);
   std::optional<PassStep> step = walk.Next(PassStep::Pass::kCopy);
   ASSERT_EQ(Described(*step), "ask 0");
   EXPECT_EQ(Described(walk.Answer(*step, TOLVEX_CONFIRM_IGNORE_GROUP)), "skip 0");
@@ -155,7 +161,7 @@ TEST_F(PassWalkTest, StepsThatNeedTheStagedCopiesInPlaceWaitForThem) {
     SCOPED_TRACE(c.name);
     programPlan.candidates = {Candidate("s", STATE_NORMAL | STATE_CONFIRMED), c.candidate};
     StagedSteps staged;
-    PassWalk walk(programPlan, programPlan.candidates, c.confirmMode, &staged);
+    PassWalk walk(programPlan, c.confirmMode, &staged);
     while (walk.Next(PassStep::Pass::kErase)) {
     }
     std::optional<PassStep> step = walk.Next(PassStep::Pass::kCopy);

@@ -83,13 +83,12 @@ bool UpdateRun::HandOverPlan() {
 }
 
 // The passes' walk (engine/pass_walk.h) as the run will take it, on a copy
-// of the candidates: every question answered as proposed, every action
-// succeeding, nothing staged. The answers and settlings change only the
-// copy; nothing is touched.
+// of the candidates' states: every question answered as proposed, every
+// action succeeding, nothing staged. The answers and settlings change only
+// the copy; nothing is touched.
 void UpdateRun::HandOverActions(std::vector<std::string>* erased,
                                 std::vector<std::string>* written) {
-  std::vector<CANDIDATE> planned = candidates;
-  PassWalk walk(programPlan, planned, Parameters.ConfirmMode, nullptr);
+  PassWalk walk = PassWalk::ForDryRun(programPlan, Parameters.ConfirmMode);
   for (const PassStep::Pass pass : {PassStep::Pass::kErase, PassStep::Pass::kCopy}) {
     while (std::optional<PassStep> step = walk.Next(pass)) {
       if (step->kind == PassStep::Kind::kAsk) step = walk.ActionStep(std::move(*step));
@@ -97,21 +96,21 @@ void UpdateRun::HandOverActions(std::vector<std::string>* erased,
       switch (step->kind) {
         case PassStep::Kind::kCopy:
         case PassStep::Kind::kInvertedCopy: {
-          RunItem copy = CopyItemOf(planned[i], step->texts);
+          RunItem copy = CopyItemOf(walk.Walked(i), step->texts);
           written->push_back(copy.to);
           items_.Plan(std::move(copy));
           walk.Carried(i);
           break;
         }
         case PassStep::Kind::kErase:
-          for (RunItem& file : EraseItemsOf(planned[i], step->texts)) {
+          for (RunItem& file : EraseItemsOf(walk.Walked(i), step->texts)) {
             erased->push_back(file.from);
             items_.Plan(std::move(file));
           }
           walk.Carried(i);
           break;
         case PassStep::Kind::kSkip:
-          items_.Plan(SkipItemOf(planned[i], step->texts, walk.SkipReason(i)));
+          items_.Plan(SkipItemOf(walk.Walked(i), step->texts, walk.SkipReason(i)));
           break;
         default:
           break;  // a candidate passed over

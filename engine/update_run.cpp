@@ -173,7 +173,7 @@ void UpdateRun::RunPhases() {
   if (Aborted) return LogAborted();
   if (!candidates.empty()) {
     // The steps of both passes, in their order (the dry run walks the same).
-    PassWalk walk(programPlan, candidates, Parameters.ConfirmMode, &staged_);
+    PassWalk walk(programPlan, Parameters.ConfirmMode, &staged_);
     if (walk.ErasesFirst()) {
       Sys().PumpStep();
       ErasePass(walk);
