@@ -16,7 +16,7 @@ class QuietPump final : public PlatformWrapper {
   bool TakeOneMessage() override { return false; }
 };
 
-// The stop watch hooks the pump step and leaves the platform as it is: a
+// AbortOnStopRequest hooks the pump step and leaves the platform as it is: a
 // request made from outside becomes Aborted at the next pump step of
 // whatever platform is installed, and only while the watch lives.
 TEST(AbortOnStopRequest, TurnsAStopRequestIntoAbortedAtThePumpStepOfTheInstalledPlatform) {

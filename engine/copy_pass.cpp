@@ -1,19 +1,19 @@
-// The execution of the plan: the erase pass (last candidate first), the copy
-// pass (in list order, with the per-file confirmation and the copy-error
-// answers) and the removal of empty folders.
+// The copy pass: the candidates in list order, as the pass walk yields
+// them (engine/pass_walk.h: the per-file question, the waits for staged
+// copies, the settled conflict partners), each copied, erased or skipped
+// here, with the copy-error answers.
 #include <memory>
 #include <optional>
 #include <utility>
 
+#include "engine/pass_walk.h"
 #include "engine/run_ui.h"
 #include "engine/staged_steps.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
-#include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
-#include "scan/conflicts.h"
 
 namespace tolvex {
 
@@ -21,150 +21,85 @@ namespace {
 
 constexpr uint32_t kBeepExclamation = 0x30;
 
-uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
-
-std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int maximum) {
-  std::unique_ptr<SearchProgressView> dialog =
-      CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
-  dialog->SetStatusText(status);
-  dialog->SetGaugeRange(0, maximum);
-  dialog->SetGaugePosition(0);
-  return dialog;
-}
-
 }  // namespace
 
-// Erases the candidate's file and, when there is one, its counterpart. The
-// log names each file erased, and each erase that failed (a read-only file,
-// one held open, no access: without the line a front end that has no
-// outcome channel would take the erase for done); a file already gone is no
-// failure. The outcome channel tells the front end of each with its error.
-void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  std::vector<RunItem> files = EraseItemsOf(c, texts);
-  const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
-  const std::string* stamp_texts[2] = {&texts.stampText, &texts.counterStampText};
-  for (size_t k = 0; k < files.size(); ++k) {
-    RunItem& file = files[k];
-    const uint32_t error = Sys().RemoveFile(file.from);
-    const LogEntry entry = LogEntry::Erased(file.from, *size_texts[k], *stamp_texts[k]);
-    if (error == kErrOk) {
-      changed_ = true;
-      Sys().PumpStep();
-      log_.Write(kEventFileErased, entry);
-    } else if (error != kErrFileNotFound && error != kErrPathNotFound) {
-      log_.Write(kEventEraseError, entry);
-    }
-    file.item.outcome = error == kErrOk ? TOLVEX_OUTCOME_DONE : TOLVEX_OUTCOME_FAILED;
-    file.item.error = error;
-    items_.Outcome(std::move(file));
-  }
-}
-
-// The folder removal tries every listed folder, so "not empty" is its
-// everyday answer; any other failure is logged.
-void UpdateRun::RemoveFolder(const std::string& folder, int side) {
-  const uint32_t error = Sys().RemoveFolder(folder);
-  if (error == kErrOk) {
-    changed_ = true;
-    Sys().PumpStep();
-    log_.Write(kEventDirectoryDeleted, LogEntry::Folder(folder));
-    items_.FolderRemoved(folder, side);
-  } else if (error != kErrDirNotEmpty && error != kErrFileNotFound && error != kErrPathNotFound) {
-    log_.Write(kEventEraseError, LogEntry::Folder(folder));
-  }
-}
-
-void UpdateRun::ErasePass() {
-  const int n = static_cast<int>(candidates.size());
-  std::unique_ptr<SearchProgressView> dialog = OpenSearch("Erasing files...", n);
-  for (int i = n - 1; i >= 0; --i) {
-    Sys().PumpStep();
-    if (Aborted) break;
-    CANDIDATE& c = candidates[i];
-    if (Action(c.state) == STATE_ERASE) {
-      EraseCandidateFiles(c, CandidateTexts::For(c));
-      c.state |= STATE_DONE;
-      SettlePartnerOf(i);
-    }
-    dialog->SetGaugePosition(n - i);
-  }
-}
-
-void UpdateRun::CopyPass() {
+void UpdateRun::CopyPass(PassWalk& walk) {
   InterruptRequest = false;
   copied_ = 0;
   std::unique_ptr<CopyProgressView> dialog =
       CurrentRunUi().OpenCopyDialog(DialogCaption(Parameters.Filename));
   dialog->SetGaugePosition(0);
-  size_t i = 0;
-  for (;;) {
-    if (i >= candidates.size()) {
-      // The last staged copies are put in place; one that fails there is
-      // handled as any failed copy and the pass goes on from it.
-      size_t resume = 0;
-      if (CompleteStaged(*dialog, &resume) || resume == kStop) break;
-      i = resume;
-      continue;
+  while (std::optional<PassStep> step = walk.Next(PassStep::Pass::kCopy)) {
+    if (step->kind == PassStep::Kind::kCompleteLastStaged) {
+      CompleteStaged(walk, *dialog);
+    } else {
+      TakeCopyTurn(walk, std::move(*step), *dialog);
     }
-    i = ProcessCandidate(i, *dialog);
-    if (i == kStop) break;
   }
 }
 
-size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
-  const TParameters& p = Parameters;
-  if (heldInterruptFor_ != kStop && i >= heldInterruptFor_) {
+void UpdateRun::TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog) {
+  const size_t i = step.candidate;
+  if (heldInterruptFor_ && i >= *heldInterruptFor_) {
     InterruptRequest = true;
-    heldInterruptFor_ = kStop;
+    heldInterruptFor_.reset();
   }
   Sys().PumpStep();
   if (Aborted) {
     // What was staged before the abort was under way: it is completed.
-    size_t resume = 0;
-    CompleteStaged(dialog, &resume);
-    return kStop;
+    CompleteStaged(walk, dialog);
+    walk.Stop();
+    return;
   }
-  if (candidates[i].state & STATE_DONE) return i + 1;
-  CandidateTexts texts = CandidateTexts::For(candidates[i]);
-
-  if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askNoMore_ &&
-      !(candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
-    // The question comes after every earlier file is done (that may settle
-    // this one, a conflict partner): then this candidate is taken again.
-    if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
-    AskConfirmation(i, texts);
-    if (Aborted) return kStop;
+  switch (step.kind) {
+    case PassStep::Kind::kPassOver:
+      return;
+    case PassStep::Kind::kCompleteStaged:
+      // Then this candidate again, or the one a failure there says.
+      CompleteStaged(walk, dialog);
+      return;
+    case PassStep::Kind::kAsk: {
+      const int answer = AskConfirmation(i, step.texts);
+      if (answer == TOLVEX_CONFIRM_ABORT) Aborted = true;
+      if (Aborted) return walk.Stop();
+      step = walk.Answer(step, answer);
+      break;
+    }
+    default:
+      break;
   }
-  return ApplyAction(i, std::move(texts), dialog);
+  CarryOut(walk, std::move(step), dialog);
 }
 
-size_t UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
+void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog) {
+  const size_t i = step.candidate;
   const CANDIDATE& c = candidates[i];
-  switch (Action(c.state)) {
-    case STATE_NORMAL:
-      return CopyCandidate(i, texts, CopyItemOf(c, texts), dialog);
-    case STATE_INVERT: {
+  CandidateTexts& texts = step.texts;
+  switch (step.kind) {
+    case PassStep::Kind::kCopy:
+      return CopyCandidate(walk, i, texts, CopyItemOf(c, texts), dialog);
+    case PassStep::Kind::kInvertedCopy: {
       RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(i, texts, std::move(item), dialog);
+      return CopyCandidate(walk, i, texts, std::move(item), dialog);
     }
-    case STATE_ERASE:
-      if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
+    case PassStep::Kind::kErase:
       EraseCandidateFiles(c, texts);
-      SettlePartnerOf(i);
-      return i + 1;
-    default: {
-      // Ignore, and any state without a known action: nothing is touched.
+      walk.Carried(i);
+      return;
+    case PassStep::Kind::kSkip: {
       // Its line and outcome wait for the staged copies before it.
-      RunItem skip = SkipItemOf(c, texts, failed_.count(i) ? TOLVEX_REASON_COPY_FAILED : SkipReasonOf(c));
+      RunItem skip = SkipItemOf(c, texts, walk.SkipReason(i));
       skip.item.outcome = TOLVEX_OUTCOME_SKIPPED;
       if (staged_.empty()) {
         Skipped(texts, std::move(skip));
       } else {
         staged_.AddSkip(i, std::move(texts), std::move(skip));
       }
-      return i + 1;
+      return;
     }
+    default:
+      return;
   }
 }
 
@@ -172,15 +107,11 @@ size_t UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& 
 // for an Invert candidate); the byte count keeps the unswapped size. `item`
 // is the copy as the outcome channel names it. The copy is staged when the
 // platform stages copies, and counts as done only when CompleteStaged has
-// put it in place.
-size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
-                                CopyProgressView& dialog) {
+// put it in place. A staged copy that reads or writes one of these files
+// was put in place before this turn (the walk waits for it).
+void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts,
+                              RunItem item, CopyProgressView& dialog) {
   const TParameters& p = Parameters;
-  // A file a staged copy reads or writes is copied only after it: then this
-  // candidate is taken again (a conflict partner is settled by then).
-  if (staged_.Touches(texts.path) || staged_.Touches(texts.counterPath)) {
-    return CompleteStagedThenTake(i, dialog);
-  }
   const CANDIDATE& c = candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
   dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
@@ -194,37 +125,35 @@ size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem i
     Sys().SetAttributes(texts.counterPath, 0);
   }
   Sys().PumpStep();
-  size_t resume = 0;
   if (InterruptRequest) {
     // The copies under way complete; this one is not tried. A staged copy
     // that fails meanwhile is handled first, as it would have been before
-    // the click, and the pass comes back here with the click still held.
+    // the click, and the walk comes back here with the click still held.
     if (!staged_.empty()) {
       InterruptRequest = false;
       heldInterruptFor_ = i;
-      if (!CompleteStaged(dialog, &resume)) return resume;
-      heldInterruptFor_ = kStop;
+      if (!CompleteStaged(walk, dialog)) return;
+      heldInterruptFor_.reset();
       InterruptRequest = true;
     }
-    return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
+    return HandleCopyFailure(walk, i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
     staged_.AddCopy(i, texts, std::move(item), candidates[i].size);
-    if (staged_.full() && !CompleteStaged(dialog, &resume)) return resume;
-    return i + 1;
+    if (staged_.full()) CompleteStaged(walk, dialog);
+    return;
   }
   // Done at once, or failed with nothing changed: the staged copies before
   // it come first, so that no failure is told before an earlier file's.
-  if (!CompleteStaged(dialog, &resume)) return resume;
+  if (!CompleteStaged(walk, dialog)) return;
   if (result.error != kErrOk) {
-    return HandleCopyFailure(i, result.error, texts, std::move(item), dialog);
+    return HandleCopyFailure(walk, i, result.error, texts, std::move(item), dialog);
   }
-  CopyDone(i, texts, std::move(item), dialog);
-  return i + 1;
+  CopyDone(walk, i, texts, std::move(item), dialog);
 }
 
-bool UpdateRun::CompleteStaged(CopyProgressView& dialog, size_t* resume) {
+bool UpdateRun::CompleteStaged(PassWalk& walk, CopyProgressView& dialog) {
   if (staged_.empty()) return true;
   uint32_t failure = kErrOk;
   const size_t placed = Sys().CompleteStagedCopies(&failure);
@@ -237,22 +166,17 @@ bool UpdateRun::CompleteStaged(CopyProgressView& dialog, size_t* resume) {
     }
     if (copies == placed) {
       // This copy failed and the later steps were dropped: its failure is
-      // handled now, and the pass goes on from it as after any failure.
-      *resume = HandleCopyFailure(step.candidate, failure, step.texts, std::move(step.item), dialog);
+      // handled now, and the walk goes on from it as after any failure.
+      HandleCopyFailure(walk, step.candidate, failure, step.texts, std::move(step.item), dialog);
       return false;
     }
     ++copies;
-    CopyDone(step.candidate, step.texts, std::move(step.item), dialog);
+    CopyDone(walk, step.candidate, step.texts, std::move(step.item), dialog);
   }
   return true;
 }
 
-size_t UpdateRun::CompleteStagedThenTake(size_t i, CopyProgressView& dialog) {
-  size_t resume = 0;
-  return CompleteStaged(dialog, &resume) ? i : resume;
-}
-
-void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, RunItem item,
+void UpdateRun::CopyDone(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
                          CopyProgressView& dialog) {
   changed_ = true;
   copied_ += candidates[i].size;
@@ -260,22 +184,12 @@ void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, RunItem item,
   log_.Write(kEventFileCopied, texts.FileEntry());
   item.item.outcome = TOLVEX_OUTCOME_DONE;
   items_.Outcome(std::move(item));
-  SettlePartnerOf(i);
+  walk.Carried(i);
 }
 
 void UpdateRun::Skipped(const CandidateTexts& texts, RunItem item) {
   log_.Write(kEventFileSkipped, texts.FileEntry());
   items_.Outcome(std::move(item));
-}
-
-// Both files of a conflict pair are now alike (copied) or gone (erased):
-// the other candidate of the pair would copy back what was just written, or
-// copy a file that is no more. It is skipped, without a question.
-void UpdateRun::SettlePartnerOf(size_t i) {
-  const std::optional<size_t> partner = ConflictPartnerOf(i);
-  if (!partner || (candidates[*partner].state & STATE_DONE)) return;
-  candidates[*partner].state = ReplaceAction(candidates[*partner].state, STATE_IGNORE);
-  settled_.insert(*partner);
 }
 
 void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
@@ -300,51 +214,27 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
   }
 }
 
-void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
-  CANDIDATE& c = candidates[i];
+// The per-file question, answered by the front end (no callback: no
+// change); the walk makes the answer the candidate's action.
+int UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
+  const CANDIDATE& c = candidates[i];
   FrontEndCall call;
-  const int answer =
-      callbacks_.confirm
-          ? callbacks_.confirm(texts.path.c_str(), texts.counterPath.c_str(), ClampToU32(c.size),
-                               ClampToU32(c.counterSize), c.stamp, c.counterStamp, c.state)
-          : 0;
-  const auto confirm = [&c](uint16_t action) {
-    c.state = ReplaceAction(c.state, action) | STATE_CONFIRMED;
-  };
-  switch (answer) {
-    case TOLVEX_CONFIRM_NORMAL: confirm(STATE_NORMAL); break;
-    case TOLVEX_CONFIRM_IGNORE: confirm(STATE_IGNORE); break;
-    case TOLVEX_CONFIRM_ERASE: confirm(STATE_ERASE); break;
-    case TOLVEX_CONFIRM_INVERT: confirm(STATE_INVERT); break;
-    case TOLVEX_CONFIRM_IGNORE_GROUP: IgnoreGroupOf(i, true); break;
-    case TOLVEX_CONFIRM_ASK_NO_MORE: askNoMore_ = true; break;
-    case TOLVEX_CONFIRM_ABORT: Aborted = true; break;
-    default: break;
-  }
+  return callbacks_.confirm
+             ? callbacks_.confirm(texts.path.c_str(), texts.counterPath.c_str(),
+                                  ClampToU32(c.size), ClampToU32(c.counterSize), c.stamp,
+                                  c.counterStamp, c.state)
+             : 0;
 }
 
-void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
-  const int32_t index = static_cast<int32_t>(i);
-  // Without a group around it (an unknown sort mode builds none) the file
-  // is a group of its own: skipping its group must never copy it.
-  int32_t first = index;
-  int32_t last = index;
-  for (const FOLDER& group : groups) {
-    if (index < group.first || index > group.last) continue;
-    first = group.first;
-    last = group.last;
-    break;
-  }
-  for (int32_t k = first; k <= last; ++k) {
-    candidates[k].state = ReplaceAction(candidates[k].state, STATE_IGNORE);
-    if (confirm) candidates[k].state |= STATE_CONFIRMED;
-  }
-}
-
-size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
-                                    RunItem item, CopyProgressView& dialog) {
+// A failed copy: its outcome, and where the walk goes on. Without the
+// question (or asked to stop) the walk goes on after it; with it, the
+// answer may skip it, skip its group, erase it or abort, and the walk takes
+// it again (to retry it, or to skip or erase it as answered).
+void UpdateRun::HandleCopyFailure(PassWalk& walk, size_t i, uint32_t error,
+                                  const CandidateTexts& texts, RunItem item,
+                                  CopyProgressView& dialog) {
   const TParameters& p = Parameters;
-  failed_.insert(i);
+  walk.CopyFailed(i);
   item.item.outcome = TOLVEX_OUTCOME_FAILED;
   item.item.error = error;
   items_.Outcome(std::move(item));
@@ -354,13 +244,13 @@ size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTex
   if (StopRequests() > 0) {
     Aborted = true;
     log_.Write(kEventCopyError, texts.FileEntry());
-    return kStop;
+    return walk.Stop();
   }
   if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
-    return i + 1;
+    return walk.GoOnAfter(i);
   }
-  CANDIDATE& c = candidates[i];
+  const CANDIDATE& c = candidates[i];
   // Without a callback the failed copy is skipped: retrying is never the
   // default, or a lasting failure would keep the run busy for ever.
   std::optional<FrontEndCall> call;
@@ -371,48 +261,20 @@ size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTex
                                  ClampToU32(c.size), ClampToU32(c.counterSize), c.stamp,
                                  c.counterStamp, error)
           : TOLVEX_COPY_SKIP;
-  switch (answer) {
-    case TOLVEX_COPY_SKIP: c.state = ReplaceAction(c.state, STATE_IGNORE); break;
-    case TOLVEX_COPY_SKIP_GROUP: IgnoreGroupOf(i, false); break;
-    case TOLVEX_COPY_ERASE: c.state = ReplaceAction(c.state, STATE_ERASE); break;
-    case TOLVEX_COPY_ABORT: Aborted = true; break;
-    default: break;  // retry
+  if (answer == TOLVEX_COPY_ABORT) {
+    Aborted = true;
+  } else {
+    walk.AnswerCopyFailure(i, answer);
   }
   call.reset();
-  if (Aborted) return kStop;
+  if (Aborted) return walk.Stop();
   if (InterruptRequest) {
     InterruptRequest = false;
     dialog.EnableInterrupt();
   }
   lastFolder_ = -1;
   log_.Write(kEventCopyError, texts.FileEntry());
-  return i;
-}
-
-void UpdateRun::RemoveEmptyFolders() {
-  const TParameters& p = Parameters;
-  if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
-  const int n = static_cast<int>(dirList.size());
-  std::unique_ptr<SearchProgressView> dialog = OpenSearch("Erasing empty directories...", n);
-  for (int k = n - 1; k >= 0; --k) {
-    Sys().PumpStep();
-    if (Aborted) break;
-    const STRING& entry = dirList[k];
-    if (RemovesFolder(entry)) RemoveFolder(entry.text(), entry.mark() == 1 ? 1 : 0);
-    dialog->SetGaugePosition(n - k);
-  }
-  if (p.DeleteDestDirs) {
-    // The lock file keeps Destination from being empty. Another run that
-    // takes the lock now makes its own lock file there, and the folder
-    // stays.
-    lock_.reset();
-    // Destination read as the folder it names, as everywhere in the run.
-    for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
-      RemoveFolder(folder, 1);
-    }
-  }
-  dialog.reset();
-  if (Aborted) LogAborted();
+  walk.Retake(i);
 }
 
 }  // namespace tolvex

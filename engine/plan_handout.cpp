@@ -7,17 +7,15 @@
 #include <vector>
 
 #include "engine/erase_guard.h"
+#include "engine/pass_walk.h"
 #include "engine/space_accounting.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
 #include "model/program_state.h"
-#include "scan/conflicts.h"
 
 namespace tolvex {
 
 namespace {
-
-uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
 
 RunItem SpaceItem(char drive, int64_t need, int64_t available) {
   RunItem space(TOLVEX_ITEM_SPACE);
@@ -84,59 +82,39 @@ bool UpdateRun::HandOverPlan() {
   return false;
 }
 
-// The walk of the erase pass and the copy pass over the plan, with every
-// answer as proposed and every action succeeding: the same candidates,
-// texts, order and settling of conflict pairs as ErasePass, CopyPass and
-// SettlePartnerOf, on a copy of the states.
+// The passes' walk (engine/pass_walk.h) as the run will take it, on a copy
+// of the candidates' states: every question answered as proposed, every
+// action succeeding, nothing staged. The answers and settlings change only
+// the copy; nothing is touched.
 void UpdateRun::HandOverActions(std::vector<std::string>* erased,
                                 std::vector<std::string>* written) {
-  const size_t n = candidates.size();
-  std::vector<uint16_t> states(n);
-  for (size_t i = 0; i < n; ++i) states[i] = candidates[i].state;
-  const auto as_planned = [&](size_t i) {
-    CANDIDATE c = candidates[i];
-    c.state = states[i];
-    return c;
-  };
-  const auto settle = [&](size_t i) {
-    const std::optional<size_t> partner = ConflictPartnerOf(i);
-    if (partner && !(states[*partner] & STATE_DONE)) {
-      states[*partner] = ReplaceAction(states[*partner], STATE_IGNORE);
-    }
-  };
-  const auto erase = [&](size_t i) {
-    const CANDIDATE c = as_planned(i);
-    for (RunItem& file : EraseItemsOf(c, CandidateTexts::For(c))) {
-      erased->push_back(file.from);
-      items_.Plan(std::move(file));
-    }
-    settle(i);
-  };
-  if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
-    for (size_t i = n; i-- > 0;) {
-      if (Action(states[i]) != STATE_ERASE) continue;
-      erase(i);
-      states[i] |= STATE_DONE;
-    }
-  }
-  for (size_t i = 0; i < n; ++i) {
-    if (states[i] & STATE_DONE) continue;
-    const CANDIDATE c = as_planned(i);
-    switch (Action(c.state)) {
-      case STATE_NORMAL:
-      case STATE_INVERT:
-      {
-        RunItem copy = CopyItemOf(c, CandidateTexts::For(c));
-        written->push_back(copy.to);
-        items_.Plan(std::move(copy));
+  PassWalk walk = PassWalk::ForDryRun(programPlan, Parameters.ConfirmMode);
+  for (const PassStep::Pass pass : {PassStep::Pass::kErase, PassStep::Pass::kCopy}) {
+    while (std::optional<PassStep> step = walk.Next(pass)) {
+      if (step->kind == PassStep::Kind::kAsk) step = walk.ActionStep(std::move(*step));
+      const size_t i = step->candidate;
+      switch (step->kind) {
+        case PassStep::Kind::kCopy:
+        case PassStep::Kind::kInvertedCopy: {
+          RunItem copy = CopyItemOf(walk.Walked(i), step->texts);
+          written->push_back(copy.to);
+          items_.Plan(std::move(copy));
+          walk.Carried(i);
+          break;
+        }
+        case PassStep::Kind::kErase:
+          for (RunItem& file : EraseItemsOf(walk.Walked(i), step->texts)) {
+            erased->push_back(file.from);
+            items_.Plan(std::move(file));
+          }
+          walk.Carried(i);
+          break;
+        case PassStep::Kind::kSkip:
+          items_.Plan(SkipItemOf(walk.Walked(i), step->texts, walk.SkipReason(i)));
+          break;
+        default:
+          break;  // a candidate passed over
       }
-        settle(i);
-        break;
-      case STATE_ERASE:
-        erase(i);
-        break;
-      default:
-        items_.Plan(SkipItemOf(c, CandidateTexts::For(c), SkipReasonOf(c)));
     }
   }
 }

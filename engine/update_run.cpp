@@ -9,6 +9,7 @@
 #include "engine/abort_on_stop_request.h"
 #include "engine/erase_guard.h"
 #include "engine/generation_folders.h"
+#include "engine/pass_walk.h"
 #include "engine/sync_state_run.h"
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
@@ -171,13 +172,15 @@ void UpdateRun::RunPhases() {
   RemoveDeadTemporaries();
   if (Aborted) return LogAborted();
   if (!candidates.empty()) {
-    if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
+    // The steps of both passes, in their order (the dry run walks the same).
+    PassWalk walk(programPlan, Parameters.ConfirmMode, &staged_);
+    if (walk.ErasesFirst()) {
       Sys().PumpStep();
-      ErasePass();
+      ErasePass(walk);
       if (Aborted) return LogAborted();
     }
     Sys().PumpStep();
-    if (!candidates.empty()) CopyPass();
+    CopyPass(walk);
     if (Aborted) return LogAborted();
   }
   RemoveEmptyFolders();

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
-#include <unordered_set>
 
 #include "engine/candidate_texts.h"
 #include "engine/generation_folders.h"
@@ -21,6 +21,9 @@
 namespace tolvex {
 
 class CopyProgressView;
+class PassWalk;
+class SearchProgressView;
+struct PassStep;
 
 // The four callbacks of the front end. A null callback is answered as if it
 // had given its "no change" answer (a copy failure is then skipped).
@@ -106,8 +109,8 @@ class UpdateRun {
   // it out, then the end item; false when the front end stops the run
   // (logged, Aborted set). True at once without a plan procedure.
   bool HandOverPlan();
-  // Hands over the plan's actions; adds the paths the plan erases and
-  // writes to *erased and *written.
+  // Hands over the plan's actions, walking the passes as the run will;
+  // adds the paths the plan erases and writes to *erased and *written.
   void HandOverActions(std::vector<std::string>* erased, std::vector<std::string>* written);
   // The folders the folder removal will find empty after the passes, in
   // its order, with their side (folder_removals.cpp).
@@ -117,44 +120,44 @@ class UpdateRun {
   // folders, and it is no folder the job selects.
   bool RemovesFolder(const STRING& entry) const;
   void HandOverFigures();
-  void ErasePass();
-  void CopyPass();
+  // The passes carry out the steps of one walk (engine/pass_walk.h): the
+  // erase pass and the folder removal in erase_pass.cpp, the copy pass in
+  // copy_pass.cpp.
+  void ErasePass(PassWalk& walk);
+  void CopyPass(PassWalk& walk);
   void RemoveEmptyFolders();
   void Finish();
+  std::unique_ptr<SearchProgressView> OpenSearchProgress(const std::string& status, int maximum);
 
-  // The copy pass, one candidate at a time: its turn (abort, done, the
-  // per-file question), then its decided action, then the copy itself.
-  // Each returns the candidate to take next: the following one, the same
-  // one again (a retry), an earlier one (a staged copy failed: the pass
-  // goes on from it), or kStop.
-  static constexpr size_t kStop = static_cast<size_t>(-1);
-  size_t ProcessCandidate(size_t i, CopyProgressView& dialog);
-  size_t ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog);
-  size_t CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
-                       CopyProgressView& dialog);
+  // The copy pass, one step at a time: its turn (the held interrupt, a pump
+  // step, the abort), the question when the walk asks it, then the action.
+  // Where the walk goes on is the walk's: the next candidate unless a
+  // failure's answer says otherwise.
+  void TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog);
+  void CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog);
+  void CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
+                     CopyProgressView& dialog);
   // Puts the staged copies in place and writes their lines and outcomes
   // (and those of the skipped files between them) in plan order. True when
-  // all were put in place; else a failure was handled and *resume is where
-  // the pass goes on.
-  bool CompleteStaged(CopyProgressView& dialog, size_t* resume);
-  // CompleteStaged, then candidate `i` again (or where the failure says).
-  size_t CompleteStagedThenTake(size_t i, CopyProgressView& dialog);
-  // A copy in place: its bytes on the gauge, its log line and outcome, its
-  // settled partner.
-  void CopyDone(size_t i, const CandidateTexts& texts, RunItem item, CopyProgressView& dialog);
+  // all were put in place; else a failure was handled, and the walk goes
+  // on where its answer says.
+  bool CompleteStaged(PassWalk& walk, CopyProgressView& dialog);
+  // A copy in place: its bytes on the gauge, its log line and outcome; the
+  // walk settles its partner.
+  void CopyDone(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
+                CopyProgressView& dialog);
   // A skipped file's log line and outcome.
   void Skipped(const CandidateTexts& texts, RunItem item);
-  void AskConfirmation(size_t i, const CandidateTexts& texts);
+  // The front end's answer to the per-file question (TOLVEX_CONFIRM_*).
+  int AskConfirmation(size_t i, const CandidateTexts& texts);
   void EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts);
   // Removes one folder of the folder removal; logs it, or its failure (not
   // empty or already gone is no failure).
   // `side`: 0 the source tree, 1 the destination tree.
   void RemoveFolder(const std::string& folder, int side);
-  size_t HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts, RunItem item,
-                           CopyProgressView& dialog);
+  void HandleCopyFailure(PassWalk& walk, size_t i, uint32_t error, const CandidateTexts& texts,
+                         RunItem item, CopyProgressView& dialog);
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
-  void IgnoreGroupOf(size_t i, bool confirm);
-  void SettlePartnerOf(size_t i);
 
   int Notify(int code, char drive, uint64_t number);
   // Writes the log lines of the findings not yet logged, and tells the
@@ -168,27 +171,19 @@ class UpdateRun {
   std::unique_ptr<FolderLock> lock_;
   TLog log_;
   RunItems items_;
-  // The answer "ask no more" to the per-file question (ConfirmMode 1):
-  // the rest of the copy pass goes on without asking.
-  bool askNoMore_ = false;
   // OK in the overview with the erase limit's warning before the user
   // (OverviewAnswer): the plan goes to the front end as confirmed.
   bool eraseWarningSeen_ = false;
   int32_t lastFolder_ = -1;
   uint64_t copied_ = 0;
   size_t loggedFindings_ = 0;
-  // Candidates skipped because the other of their conflict pair was carried
-  // out: not asked about.
-  std::unordered_set<size_t> settled_;
   // Copies staged on the platform, and the skipped files that wait for them.
   StagedSteps staged_;
   // An Interrupt that came while the staged copies before this candidate
   // were put in place: held for this candidate, so that a failure among
   // those copies is handled as it would have been before the click, and
-  // the click still stops the copy it was meant for. kStop: none held.
-  size_t heldInterruptFor_ = kStop;
-  // Candidates whose copy failed: a skip afterwards says so.
-  std::unordered_set<size_t> failed_;
+  // the click still stops the copy it was meant for.
+  std::optional<size_t> heldInterruptFor_;
   // The rotation of the generation folders, as judged before the scan, and
   // as made (no steps until then).
   Rotation judgedRotation_;

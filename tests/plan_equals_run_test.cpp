@@ -1,11 +1,14 @@
 // The promise of the dry run: what the plan says is what the run does. Over
 // randomised trees in every path, touch and orphan mode (and the generation
-// rotation), a dry run changes nothing on the file system, and the run that
-// follows reports through its outcome channel the same actions in the same
-// order, pass by pass, with the files afterwards as the actions say.
+// rotation), with every way the plan is confirmed, a dry run changes
+// nothing on the file system, and the run that follows reports through its
+// outcome channel the same actions in the same order, pass by pass, with
+// the files afterwards as the actions say.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -105,17 +108,20 @@ class PlanEqualsRun : public RunTest {
 
     SetDryRun(TOLVEX_DRY_RUN_OFF);
     Channels() = ChannelRecorder();
+    const std::function<int(const FileQuestion&)> confirm_by = Recorder().confirmBy;
     Recorder() = CallbackRecorder();
+    Recorder().confirmBy = confirm_by;
     ASSERT_EQ(Run(), 1);
     const std::vector<ChannelItem> outcomes = Channels().outcomes;
 
     // The same actions in the same order: the erase pass (last candidate
-    // first), then the copy pass.
+    // first), then the copy pass. With the per-file question there is no
+    // erase pass: an erasure waits for its answer in the copy pass.
     const std::vector<std::string> planned = ChannelRecorder::Actions(plan);
     EXPECT_EQ(planned, ChannelRecorder::Actions(outcomes));
     bool copy_pass = false;
     for (const ChannelItem& item : plan) {
-      if (!item.IsAction()) continue;
+      if (!item.IsAction() || job_.confirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE) continue;
       if (item.kind != TOLVEX_ITEM_ERASE) copy_pass = true;
       EXPECT_FALSE(copy_pass && item.kind == TOLVEX_ITEM_ERASE) << "erase after the erase pass: " << item.Action();
     }
@@ -200,6 +206,71 @@ TEST_F(PlanEqualsRun, InEveryPathTouchAndOrphanModeOverRandomTrees) {
                           std::to_string(modes.orphanModeS2) + ", seed " + std::to_string(seed));
     }
   }
+}
+
+// The per-file question answered with each file's plan, and the overview
+// confirmed as shown: the run takes the steps the dry run walked. With the
+// question there is no erase pass (an erasure waits for its answer), and a
+// carried-out conflict (two-way runs) settles its partner, which is then
+// skipped without a question.
+TEST_F(PlanEqualsRun, WithThePerFileQuestionAndTheOverviewOverRandomTrees) {
+  int case_number = 0;
+  size_t questions = 0;
+  size_t settled = 0;
+  for (const int32_t confirm_mode : {TOLVEX_CONFIRM_MODE_EACH_FILE, TOLVEX_CONFIRM_MODE_OVERVIEW}) {
+    for (const Modes& modes : EveryMode()) {
+      ++case_number;
+      ClearDrives();
+      std::mt19937 random(7919u * 3 + static_cast<unsigned>(case_number));
+      job_.confirmMode = confirm_mode;
+      job_.pathMode = modes.pathMode;
+      job_.touchMode = modes.touchMode;
+      job_.orphanModeD1 = modes.orphanModeD1;
+      job_.orphanModeD2 = modes.orphanModeD2;
+      job_.orphanModeB = modes.orphanModeB;
+      job_.orphanModeS1 = modes.orphanModeS1;
+      job_.orphanModeS2 = modes.orphanModeS2;
+      job_.sortMode = case_number % 5;
+      job_.reverse = case_number % 2;
+      job_.createSrcDirs = 1;
+      job_.deleteDestDirs = case_number % 3 == 0;
+      job_.deleteSrcDirs = case_number % 4 == 0;
+      std::vector<std::string> asked;
+      Recorder().confirmBy = [&asked](const FileQuestion& question) {
+        asked.push_back(question.path);
+        switch (question.value & TOLVEX_STATE_ACTION) {
+          case TOLVEX_STATE_NORMAL: return int{TOLVEX_CONFIRM_NORMAL};
+          case TOLVEX_STATE_ERASE: return int{TOLVEX_CONFIRM_ERASE};
+          case TOLVEX_STATE_INVERT: return int{TOLVEX_CONFIRM_INVERT};
+          default: return int{TOLVEX_CONFIRM_IGNORE};
+        }
+      };
+      MakeTree(random);
+      CheckPlanAgainstRun("confirm mode " + std::to_string(confirm_mode) + ", path mode " +
+                          std::to_string(modes.pathMode) + ", touch mode " +
+                          std::to_string(modes.touchMode) + ", orphan modes " +
+                          std::to_string(modes.orphanModeD1) + std::to_string(modes.orphanModeD2) +
+                          std::to_string(modes.orphanModeB) + std::to_string(modes.orphanModeS1) +
+                          std::to_string(modes.orphanModeS2));
+      // Questions only with the per-file question, and none about a
+      // conflict partner settled by the other file's copy (it is skipped
+      // for the conflict).
+      if (confirm_mode == TOLVEX_CONFIRM_MODE_OVERVIEW) {
+        EXPECT_TRUE(asked.empty());
+        continue;
+      }
+      questions += asked.size();
+      for (const ChannelItem& item : ChannelRecorder::OfKind(Channels().outcomes, TOLVEX_ITEM_SKIP)) {
+        if (item.reason != TOLVEX_REASON_CONFLICT) continue;
+        ++settled;
+        EXPECT_EQ(std::count(asked.begin(), asked.end(), item.from), 0)
+            << "asked about a settled partner: " << item.from;
+      }
+    }
+  }
+  // The trees hold both.
+  EXPECT_GT(questions, 0u);
+  EXPECT_GT(settled, 0u);
 }
 
 // The rotation is judged on the folders as they are: every combination of
