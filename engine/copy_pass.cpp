@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/copy_progress_feed.h"
 #include "engine/run_ui.h"
 #include "engine/staged_steps.h"
 #include "engine/update_run.h"
@@ -208,6 +209,8 @@ size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem i
     }
     return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
+  const CopyWatchScope watch(
+      FeedCopyProgress(dialog, copied_ + staged_.bytes(), p.CopyBytes));
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
     staged_.AddCopy(i, texts, std::move(item), candidates[i].size);

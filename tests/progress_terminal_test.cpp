@@ -15,6 +15,7 @@
 
 #include "library/run_views.h"
 #include "model/program_state.h"
+#include "platform/copy_progress.h"
 #include "testing/holding_platform.h"
 #include "testing/pty_terminal.h"
 #include "tests/run_fixture.h"
@@ -41,6 +42,32 @@ bool EndsWith(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() &&
          text.compare(text.size() - ending.size(), std::string::npos, ending) == 0;
 }
+
+// Copies that take a second a chunk on a clock of its own, and the run held
+// once, half-way through the first copy of a file larger than half a
+// chunk: the view is seen mid-copy on any machine, at known times.
+class SecondPerChunkPlatform final : public HoldingPlatform {
+ public:
+  using HoldingPlatform::HoldingPlatform;
+
+  uint64_t TickMilliseconds() override { return ticks_; }
+  uint32_t CopyOver(const std::string& from, const std::string& to) override {
+    const CopyWatchScope watch([&](uint64_t done, uint64_t size) {
+      ticks_ += 1000;
+      const bool go_on = !watch.previous() || watch.previous()(done, size);
+      if (!held_ && done >= size / 2 && done < size) {
+        held_ = true;
+        HoldInChild();
+      }
+      return go_on;
+    });
+    return HoldingPlatform::CopyOver(from, to);
+  }
+
+ private:
+  uint64_t ticks_ = 0;
+  bool held_ = false;
+};
 
 class TerminalViews : public RunTest {
  protected:
@@ -192,6 +219,41 @@ TEST_F(TerminalViews, InterruptLetsTheCopyFinishAndTheFrontEndsQuestionStaysRead
                               "Error at copying: S:\\Data\\b.txt", "to: T:\\Backup\\Data\\b.txt",
                               "File skipped: S:\\Data\\b.txt", "and: T:\\Backup\\Data\\b.txt",
                               "File copied: S:\\Data\\c.txt", "to: T:\\Backup\\Data\\c.txt"}));
+}
+
+// A large file mid-copy: the bar, the bytes of the whole run with the rate
+// and the time left, and how far the file is. The log is as ever.
+TEST_F(TerminalViews, ALargeFileMidCopyShowsTheBytesTheRateTheTimeLeftAndItsOwnProgress) {
+  Write("S:\\Data\\big.txt", std::string(size_t{40} << 20, 'g'), kNew);
+  ASSERT_TRUE(terminal_->Start([this] {
+    SecondPerChunkPlatform platform(&DefaultPlatform());
+    SetSys(&platform);
+    SetRunUi(nullptr);
+    SetQuietViews(false);
+    ApplyJob(job_);
+    const int result = CallUpdate(RecordNotify, RecordConfirm, PrintAndSkip, RecordMakeDir);
+    std::fflush(stdout);
+    return result;
+  }));
+
+  ASSERT_TRUE(terminal_->WaitForHold());
+  const std::string screen = terminal_->Screen();
+  EXPECT_TRUE(Contains(screen, "S:\\Data\\big.txt")) << screen;
+  EXPECT_TRUE(Contains(screen, " 60% ")) << "a.txt, b.txt and 24 of big.txt's 40 MiB: " << screen;
+  EXPECT_TRUE(Contains(screen, "24.0 MiB of 40.0 MiB   3.4 MiB/s   0:05 left")) << screen;
+  EXPECT_TRUE(Contains(screen, "This file: 60% of 40.0 MiB")) << screen;
+  EXPECT_TRUE(Contains(screen, "[ Interrupt ]  i")) << screen;
+  terminal_->Resume();
+
+  const int status = Finish();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                              "File copied: S:\\Data\\b.txt", "to: T:\\Backup\\Data\\b.txt",
+                              "File copied: S:\\Data\\big.txt",
+                              "to: T:\\Backup\\Data\\big.txt",
+                              "File copied: S:\\Data\\c.txt", "to: T:\\Backup\\Data\\c.txt"}));
+  EXPECT_EQ(Read("T:\\Backup\\Data\\big.txt").size(), size_t{40} << 20);
 }
 
 TEST_F(TerminalViews, CtrlCEndsTheProcessWithTheTerminalRestored) {
