@@ -35,6 +35,9 @@ const char kWineCopyOverReadOnly[] =
 const char kWineOpenReadOnly[] =
     "measured here: as root, Wine opens a read-only file for writing (and empties it), for the "
     "reason as for CopyFileA (read-only is a missing write permission, which root ignores)";
+const char kWineCopyProgress[] =
+    "measured here: Wine's CopyFileExA never calls its progress routine (a 40 MiB copy: the "
+    "watcher saw only the back end's own report at the end); Windows calls it between chunks";
 const char kWineCaseRename[] =
     "measured here: Wine's MoveFileA to another letter case of the same name succeeds but keeps "
     "the old spelling; Windows renames";
@@ -303,7 +306,8 @@ TEST_F(ConformanceFiles, ACopyAskedToStopLeavesTheTargetAsItWas) {
 // The copy's watcher sees a large file in chunks, in order, up to its size;
 // a copy its watcher stops (at the first report, one in the middle, or the
 // last, when the content is complete) fails with 1235: the target keeps
-// what it held, a new target is not made, nothing temporary stays.
+// what it held, a new target is not made, nothing temporary stays. Under
+// Wine only the report at the end comes (see kWineCopyProgress).
 TEST_F(ConformanceFiles, TheCopysWatcherSeesALargeFileInChunksAndMayStopIt) {
   const uint64_t size = uint64_t{40} << 20;
   drives_.WriteFile("S:\\d\\big.bin", std::string(size, 'b'));
@@ -322,7 +326,6 @@ TEST_F(ConformanceFiles, TheCopysWatcherSeesALargeFileInChunksAndMayStopIt) {
   EXPECT_EQ(seen.back(), size);
   const size_t within = static_cast<size_t>(std::count_if(
       seen.begin(), seen.end(), [size](uint64_t done) { return done > 0 && done < size; }));
-  EXPECT_GE(within, 3u) << "reports: " << seen.size();
 
   for (const size_t stop_at : {size_t{0}, seen.size() / 2, seen.size() - 1}) {
     SCOPED_TRACE("stopped at report " + std::to_string(stop_at) + " of " +
@@ -345,6 +348,10 @@ TEST_F(ConformanceFiles, TheCopysWatcherSeesALargeFileInChunksAndMayStopIt) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"big.bin", "empty", "src.txt", "sub", "target.txt"}));
   }
+
+  TOLVEX_SKIP_KNOWN_WINE_DEPARTURE(kWineCopyProgress, within == 0,
+                                   std::to_string(seen.size()) + " reports");
+  EXPECT_GE(within, 3u) << "reports: " << seen.size();
 }
 
 TEST_F(ConformanceFiles, MoveRenamesFilesAndFolders) {
