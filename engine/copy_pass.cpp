@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/copy_progress_feed.h"
 #include "engine/pass_walk.h"
 #include "engine/run_ui.h"
 #include "engine/staged_steps.h"
@@ -138,6 +139,8 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
     }
     return HandleCopyFailure(walk, i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
+  const CopyWatchScope watch(
+      FeedCopyProgress(dialog, copied_ + staged_.bytes(), p.CopyBytes));
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
     staged_.AddCopy(i, texts, std::move(item), candidates[i].size);

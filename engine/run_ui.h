@@ -3,6 +3,7 @@
 // doubles each implement RunUi.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,16 @@
 #include "model/progress.h"
 
 namespace tolvex {
+
+// How far the copy pass is, in bytes: of all it copies (the files before
+// the one under way, and what of that one is written), and of the file
+// under way.
+struct CopiedBytes {
+  uint64_t done = 0;
+  uint64_t total = 0;  // the plan's CopyBytes
+  uint64_t fileDone = 0;
+  uint64_t fileSize = 0;
+};
 
 // The copy progress dialog: the "Copying" row, the "to" row, the percentage
 // gauge and the Interrupt button, which sets InterruptRequest.
@@ -23,6 +34,9 @@ class CopyProgressView {
   virtual void ShowToRow(const std::string& path, const std::string& size_text,
                          const std::string& stamp_text) = 0;
   virtual void SetGaugePosition(int position) = 0;
+  // Between the chunks of a copy under way. A view that shows only the
+  // gauge ignores it: the gauge moves as each file is done.
+  virtual void ShowCopiedBytes(const CopiedBytes&) {}
   // Enables the Interrupt button again after an interruption was handled.
   virtual void EnableInterrupt() = 0;
 };

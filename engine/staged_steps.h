@@ -38,6 +38,8 @@ class StagedSteps {
 
   bool empty() const { return steps_.empty(); }
   bool full() const { return copies_ >= kMaxCopies || bytes_ >= kMaxBytes; }
+  // The bytes of the copies staged (written, not yet in place).
+  uint64_t bytes() const { return bytes_; }
   const std::vector<Step>& steps() const { return steps_; }
 
   void AddCopy(size_t candidate, const CandidateTexts& texts, RunItem item, uint64_t bytes);

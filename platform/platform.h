@@ -247,6 +247,9 @@ class Platform {
   virtual uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) = 0;
   // GetLocalTime.
   virtual LocalTime Now() = 0;
+  // GetTickCount64: milliseconds from a fixed moment, never going back (the
+  // rate of a copy; not the calendar).
+  virtual uint64_t TickMilliseconds() = 0;
   // Minutes local time is ahead of UTC now (negative west of Greenwich):
   // the offset FileTimeToLocalFileTime applies, which every stamp carries.
   virtual int32_t LocalOffsetMinutes() { return 0; }
@@ -369,6 +372,7 @@ class PlatformWrapper : public Platform {
     return target_->DiskFreeSpace(root, free_bytes);
   }
   LocalTime Now() override { return target_->Now(); }
+  uint64_t TickMilliseconds() override { return target_->TickMilliseconds(); }
   int32_t LocalOffsetMinutes() override { return target_->LocalOffsetMinutes(); }
   uint32_t ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                       uint32_t fallback) override {

@@ -15,6 +15,7 @@
 
 #include "library/run_views.h"
 #include "model/program_state.h"
+#include "platform/copy_progress.h"
 #include "testing/holding_platform.h"
 #include "testing/pty_terminal.h"
 #include "tests/run_fixture.h"
@@ -41,6 +42,43 @@ bool EndsWith(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() &&
          text.compare(text.size() - ending.size(), std::string::npos, ending) == 0;
 }
+
+// Copies whose every chunk takes `milliseconds` on a clock of its own, and
+// the run held once, half-way through the first copy of a file larger than
+// half a chunk: the view is seen mid-copy on any machine, at known times.
+class TimedChunkPlatform final : public HoldingPlatform {
+ public:
+  TimedChunkPlatform(Platform* target, uint64_t milliseconds)
+      : HoldingPlatform(target), milliseconds_(milliseconds) {}
+
+  uint64_t TickMilliseconds() override { return ticks_; }
+  // Wrappers forward staging, so the run may copy either way: both are timed.
+  uint32_t CopyOver(const std::string& from, const std::string& to) override {
+    return Timed([&] { return HoldingPlatform::CopyOver(from, to); });
+  }
+  StageResult StageCopy(const std::string& from, const std::string& to) override {
+    return Timed([&] { return HoldingPlatform::StageCopy(from, to); });
+  }
+
+ private:
+  template <typename Copy>
+  auto Timed(Copy copy) -> decltype(copy()) {
+    const CopyWatchScope watch([&](uint64_t done, uint64_t size) {
+      ticks_ += milliseconds_;
+      const bool go_on = !watch.previous() || watch.previous()(done, size);
+      if (!held_ && done >= size / 2 && done < size) {
+        held_ = true;
+        HoldInChild();
+      }
+      return go_on;
+    });
+    return copy();
+  }
+
+  uint64_t milliseconds_;
+  uint64_t ticks_ = 0;
+  bool held_ = false;
+};
 
 class TerminalViews : public RunTest {
  protected:
@@ -192,6 +230,67 @@ TEST_F(TerminalViews, InterruptLetsTheCopyFinishAndTheFrontEndsQuestionStaysRead
                               "Error at copying: S:\\Data\\b.txt", "to: T:\\Backup\\Data\\b.txt",
                               "File skipped: S:\\Data\\b.txt", "and: T:\\Backup\\Data\\b.txt",
                               "File copied: S:\\Data\\c.txt", "to: T:\\Backup\\Data\\c.txt"}));
+}
+
+// A large file mid-copy: the bar, the bytes of the whole run with the rate
+// and the time left, and how far the file is; a file's chunks are drawn at
+// most every 250 ms. The log is as ever. The run copies a.txt and b.txt
+// (one chunk each: two reports), then big.txt in 8 MiB chunks, held at its
+// report of 24 MiB.
+TEST_F(TerminalViews, ALargeFileMidCopyShowsTheBytesTheRateTheTimeLeftAndItsOwnProgress) {
+  struct Case {
+    const char* name;
+    uint64_t milliseconds;  // a chunk
+    const char* percent;
+    const char* bytes;
+    const char* file;
+    bool rate;  // the rate and time left shown
+  };
+  const Case cases[] = {
+      {"a second a chunk: every report drawn", 1000, " 60% ",
+       "24.0 MiB of 40.0 MiB   3.4 MiB/s   0:05 left", "This file: 60% of 40.0 MiB", true},
+      // Reports at 100, 200, ... ms: drawn at 100, 400 and 700 (16 MiB),
+      // not at 800 (24 MiB); no rate before a second has passed.
+      {"100 ms a chunk: drawn every 250 ms at most", 100, " 40% ", "16.0 MiB of 40.0 MiB",
+       "This file: 40% of 40.0 MiB", false},
+  };
+  Write("S:\\Data\\big.txt", std::string(size_t{40} << 20, 'g'), kNew);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+    std::filesystem::remove(drives_.Native(job_.logFile));
+    terminal_ = std::make_unique<PtyTerminal>(30, 100);
+    ASSERT_TRUE(terminal_->Start([this, &c] {
+      TimedChunkPlatform platform(&DefaultPlatform(), c.milliseconds);
+      SetSys(&platform);
+      SetRunUi(nullptr);
+      SetQuietViews(false);
+      ApplyJob(job_);
+      const int result = CallUpdate(RecordNotify, RecordConfirm, PrintAndSkip, RecordMakeDir);
+      std::fflush(stdout);
+      return result;
+    }));
+
+    ASSERT_TRUE(terminal_->WaitForHold());
+    const std::string screen = terminal_->Screen();
+    EXPECT_TRUE(Contains(screen, "S:\\Data\\big.txt")) << screen;
+    EXPECT_TRUE(Contains(screen, c.percent)) << screen;
+    EXPECT_TRUE(Contains(screen, c.bytes)) << screen;
+    EXPECT_TRUE(Contains(screen, c.file)) << screen;
+    EXPECT_EQ(Contains(screen, "/s   "), c.rate) << screen;
+    EXPECT_EQ(Contains(screen, " left"), c.rate) << screen;
+    EXPECT_TRUE(Contains(screen, "[ Interrupt ]  i")) << screen;
+    terminal_->Resume();
+
+    const int status = Finish();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+                                "File copied: S:\\Data\\b.txt", "to: T:\\Backup\\Data\\b.txt",
+                                "File copied: S:\\Data\\big.txt", "to: T:\\Backup\\Data\\big.txt",
+                                "File copied: S:\\Data\\c.txt", "to: T:\\Backup\\Data\\c.txt"}));
+    EXPECT_EQ(Read("T:\\Backup\\Data\\big.txt").size(), size_t{40} << 20);
+  }
 }
 
 TEST_F(TerminalViews, CtrlCEndsTheProcessWithTheTerminalRestored) {

@@ -9,10 +9,10 @@
 #include <limits>
 #include <optional>
 
+#include "platform/copy_progress.h"
 #include "platform/platform.h"
 #include "platform/posix/system_calls.h"
 #include "platform/posix/temporary_files.h"
-#include "platform/stop_request.h"
 #include "platform/posix/win32_error.h"
 #include "platform/text_rules.h"
 
@@ -32,8 +32,8 @@ bool MayReflinkFrom(dev_t device) {
          devices_without_reflinks.end();
 }
 
-// A copy asked to stop (a second Ctrl-C) ends at its next chunk with this
-// errno value; the temporary file is removed like that of any failed copy.
+// A copy asked to stop (a second Ctrl-C, or its watcher: copy_progress.h)
+// ends at its next chunk with this errno value; the temporary file is removed like that of any failed copy.
 constexpr int kStopped = ECANCELED;
 
 // The armed fault at `point`, disarmed on the way out.
@@ -78,11 +78,11 @@ bool WriteAllAt(int fd, const char* data, size_t size, off_t offset) {
 // The plain way from the start to the end of the source, for sources that
 // report no size (pseudo files have content all the same) and for injected
 // faults, which strike once `fault->after_bytes` are written.
-int CopyByReadWrite(int from, int to, const std::optional<CopyFault>& fault) {
+int CopyByReadWrite(int from, int to, uint64_t size, const std::optional<CopyFault>& fault) {
   std::vector<char> buffer(1 << 20);
   uint64_t written = 0;
   for (;;) {
-    if (CopyStopRequested()) return kStopped;
+    if (!ReportCopyProgress(written, size)) return kStopped;
     size_t want = buffer.size();
     if (fault) {
       if (written >= fault->after_bytes) return fault->error;
@@ -103,7 +103,8 @@ int CopyByReadWrite(int from, int to, const std::optional<CopyFault>& fault) {
 // copy_file_range while the file systems take it, else with pread/pwrite.
 class RangeCopier {
  public:
-  RangeCopier(int from, int to) : from_(from), to_(to) {}
+  // `size`: the source's, as the copy's watcher is told it.
+  RangeCopier(int from, int to, uint64_t size) : from_(from), to_(to), size_(size) {}
 
   // Copies [begin, end), or up to the end of the source when it ends first.
   // 0 or an errno value. `end_` afterwards is where the copied data ends.
@@ -111,9 +112,10 @@ class RangeCopier {
     off_t in = begin;
     off_t out = begin;
     while (kernel_copies_ && in < end) {
-      if (CopyStopRequested()) return kStopped;
-      // 64 MiB at a time: a request to stop waits for one chunk at most.
-      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 26));
+      if (!ReportCopyProgress(static_cast<uint64_t>(in), size_)) return kStopped;
+      // 8 MiB at a time: a request to stop waits for one chunk at most, and
+      // the watcher sees a large file move several times a second.
+      const ssize_t n = CopyFileRange(from_, &in, to_, &out, ChunkOf(end - in, off_t{1} << 23));
       if (n > 0) continue;
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && !CannotCopyRanges(errno)) return errno;
@@ -124,7 +126,7 @@ class RangeCopier {
       kernel_copies_ = false;
     }
     while (in < end) {
-      if (CopyStopRequested()) return kStopped;
+      if (!ReportCopyProgress(static_cast<uint64_t>(in), size_)) return kStopped;
       if (buffer_.empty()) buffer_.resize(1 << 20);
       const ssize_t n =
           pread(from_, buffer_.data(), ChunkOf(end - in, static_cast<off_t>(buffer_.size())), in);
@@ -150,6 +152,7 @@ class RangeCopier {
 
   int from_;
   int to_;
+  uint64_t size_;
   bool kernel_copies_ = true;
   std::vector<char> buffer_;
   off_t end_ = 0;
@@ -159,9 +162,9 @@ class RangeCopier {
 // disk image, a database with gaps) takes no more room as a copy than it
 // does as the source. Where the file system cannot tell holes from data,
 // everything from there on is data.
-int CopyDataAndHoles(int from, int to) {
+int CopyDataAndHoles(int from, int to, uint64_t source_size) {
   constexpr off_t kToTheEnd = std::numeric_limits<off_t>::max();
-  RangeCopier copier(from, to);
+  RangeCopier copier(from, to, source_size);
   off_t at = 0;
   for (;;) {
     const off_t data = SeekData(from, at);
@@ -182,19 +185,20 @@ int CopyDataAndHoles(int from, int to) {
 }
 
 int CopyContent(int from, const struct stat& source_stat, int to) {
+  const uint64_t size = static_cast<uint64_t>(source_stat.st_size);
   const std::optional<CopyFault> fault = TakeFault(CopyFaultPoint::kDuringData);
-  if (fault) return CopyByReadWrite(from, to, fault);
+  if (fault) return CopyByReadWrite(from, to, size, fault);
   if (MayReflinkFrom(source_stat.st_dev)) {
     const int error = CloneFileBlocks(to, from);
     if (error == 0) return 0;
     if (error == EOPNOTSUPP || error == ENOTTY) devices_without_reflinks.push_back(source_stat.st_dev);
   }
-  if (source_stat.st_size == 0) return CopyByReadWrite(from, to, std::nullopt);
+  if (source_stat.st_size == 0) return CopyByReadWrite(from, to, size, std::nullopt);
   // A file with a block for every byte has no holes to look for.
   if (static_cast<uint64_t>(source_stat.st_blocks) * 512 >= static_cast<uint64_t>(source_stat.st_size)) {
-    return RangeCopier(from, to).Copy(0, source_stat.st_size);
+    return RangeCopier(from, to, size).Copy(0, source_stat.st_size);
   }
-  return CopyDataAndHoles(from, to);
+  return CopyDataAndHoles(from, to, size);
 }
 
 // Content, owner (where allowed), permission bits and times.
@@ -208,6 +212,8 @@ int WriteCopy(int source, const struct stat& source_stat, int fd) {
   if (futimens(fd, times) != 0) return errno;
   return 0;
 }
+
+uint64_t Size(const struct stat& source_stat) { return static_cast<uint64_t>(source_stat.st_size); }
 
 // Renames the held temporary file `temp` in `folder_fd` over `name`, or
 // removes it after `error`; closes `fd` (and so drops the hold) last.
@@ -235,7 +241,7 @@ uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_
   if (error == 0 && fsync(fd) != 0) error = errno;
   // Also a copy that a fast path finished at once: asked to stop, the
   // target keeps what it held.
-  if (error == 0 && CopyStopRequested()) error = kStopped;
+  if (error == 0 && !ReportCopyProgress(Size(source_stat), Size(source_stat))) error = kStopped;
   return Finish(folder_fd, fd, temp, name, error);
 }
 
@@ -245,7 +251,7 @@ uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd
   const int fd = CreateHeldTemporary(folder_fd, &temp);
   if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   int error = WriteCopy(source, source_stat, fd);
-  if (error == 0 && CopyStopRequested()) error = kStopped;
+  if (error == 0 && !ReportCopyProgress(Size(source_stat), Size(source_stat))) error = kStopped;
   if (error != 0) return Finish(folder_fd, fd, temp, name, error);
   *staged = StagedCopy{folder_fd, fd, std::move(temp), name};
   return kErrOk;

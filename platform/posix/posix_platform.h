@@ -130,6 +130,7 @@ class PosixPlatform final : public Platform {
 
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;
+  uint64_t TickMilliseconds() override;
   int32_t LocalOffsetMinutes() override;
   uint32_t ProfileInt(const std::string& file, const std::string& section, const std::string& key,
                       uint32_t fallback) override;

@@ -111,6 +111,12 @@ uint32_t PosixPlatform::DiskFreeSpace(const std::string& root, uint64_t* free_by
   return kErrOk;
 }
 
+uint64_t PosixPlatform::TickMilliseconds() {
+  struct timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
 LocalTime PosixPlatform::Now() {
   const time_t now = time(nullptr);
   struct tm parts = {};

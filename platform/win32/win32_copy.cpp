@@ -9,7 +9,7 @@
 #define NOMINMAX
 #include <windows.h>
 
-#include "platform/stop_request.h"
+#include "platform/copy_progress.h"
 #include "platform/win32/win32_path.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_special_entries.h"
@@ -82,12 +82,16 @@ constexpr uint32_t kNoRoomForTemporaryName = 0xFFFFFFFFu;
 // sweeper of another process took it for dead): copy again under a new name.
 constexpr uint32_t kTemporaryTaken = 0xFFFFFFFEu;
 
-// Called by CopyFileExA between chunks: a copy asked to stop (a second
-// Ctrl-C) is cancelled there, and CopyFileExA removes what it wrote and
-// fails with ERROR_REQUEST_ABORTED.
-DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                             DWORD, HANDLE, HANDLE, LPVOID) {
-  return CopyStopRequested() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+// Called by CopyFileExA between chunks: tells the copy's watcher how far
+// it is (platform/copy_progress.h). A copy asked to stop (a second Ctrl-C,
+// or the watcher) is cancelled there, and CopyFileExA removes what it wrote
+// and fails with ERROR_REQUEST_ABORTED.
+DWORD CALLBACK ReportChunk(LARGE_INTEGER size, LARGE_INTEGER done, LARGE_INTEGER,
+                           LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID) {
+  return ReportCopyProgress(static_cast<uint64_t>(done.QuadPart),
+                            static_cast<uint64_t>(size.QuadPart))
+             ? PROGRESS_CONTINUE
+             : PROGRESS_CANCEL;
 }
 
 // Copies `from` to a fresh temporary name in `folder`; on failure nothing
@@ -97,7 +101,7 @@ uint32_t CopyToTemporary(const std::string& from, const std::string& folder, std
   for (int attempt = 0; attempt < 16; ++attempt) {
     *temp = folder + NextTemporaryName();
     if (temp->size() >= MAX_PATH) return kNoRoomForTemporaryName;
-    if (::CopyFileExA(from.c_str(), temp->c_str(), &StopWhenAsked, nullptr, nullptr,
+    if (::CopyFileExA(from.c_str(), temp->c_str(), &ReportChunk, nullptr, nullptr,
                       COPY_FILE_FAIL_IF_EXISTS)) {
       return kErrOk;
     }
@@ -136,7 +140,8 @@ uint32_t FlushTemporary(const std::string& temp, DWORD source_attributes) {
 }
 
 // One attempt: copy, flush, rename (written through).
-uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_attributes) {
+uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_attributes,
+                  uint64_t size) {
   std::string temp;
   const uint32_t error = CopyToTemporary(from, FolderOf(to), &temp);
   if (error == kNoRoomForTemporaryName) {
@@ -151,7 +156,7 @@ uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_a
   }
   // Also a copy too short for a progress call: asked to stop, the target
   // keeps what it held.
-  if (CopyStopRequested()) {
+  if (!ReportCopyProgress(size, size)) {
     Discard(temp);
     return kErrRequestAborted;
   }
@@ -169,10 +174,15 @@ uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_a
 uint32_t Win32Platform::CopyOver(const std::string& from, const std::string& to) {
   if (!IsPassablePath(from) || !IsPassablePath(to)) return kErrInvalidName;
   if (const uint32_t error = CheckCopy(from, to)) return error;
-  DWORD source_attributes = ::GetFileAttributesA(from.c_str());
-  if (source_attributes == INVALID_FILE_ATTRIBUTES) source_attributes = 0;
+  WIN32_FILE_ATTRIBUTE_DATA source{};
+  DWORD source_attributes = 0;
+  uint64_t size = 0;
+  if (::GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &source)) {
+    source_attributes = source.dwFileAttributes;
+    size = (static_cast<uint64_t>(source.nFileSizeHigh) << 32) | source.nFileSizeLow;
+  }
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const uint32_t error = CopyOnce(from, to, source_attributes);
+    const uint32_t error = CopyOnce(from, to, source_attributes, size);
     if (error != kTemporaryTaken) return error;
   }
   return kErrSharingViolation;

@@ -39,6 +39,8 @@ int32_t Win32Platform::LocalOffsetMinutes() {
   return static_cast<int32_t>((ticks(local) - ticks(utc)) / 600000000);
 }
 
+uint64_t Win32Platform::TickMilliseconds() { return ::GetTickCount64(); }
+
 LocalTime Win32Platform::Now() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);

@@ -40,6 +40,10 @@ void CopyProgressPresenter::SetGaugePosition(int position) {
   if (display_ && display_->IsOpen()) display_->ShowPercent(percent_);
 }
 
+void CopyProgressPresenter::ShowCopiedBytes(const CopiedBytes& bytes) {
+  if (display_ && display_->IsOpen()) display_->ShowCopiedBytes(bytes);
+}
+
 void CopyProgressPresenter::EnableInterrupt() {
   interrupt_enabled_ = true;
   if (display_ && display_->IsOpen()) display_->EnableInterrupt(true);

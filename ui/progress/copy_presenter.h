@@ -30,6 +30,9 @@ class CopyDialogDisplay {
   virtual void ShowField(CopyField field, const std::string& text) = 0;
   // 0 to 100.
   virtual void ShowPercent(int percent) = 0;
+  // The bytes of the pass and of the file under way, between its chunks.
+  // The dialog in a window shows only its gauge and ignores them.
+  virtual void ShowCopiedBytes(const CopiedBytes&) {}
   virtual void EnableInterrupt(bool enabled) = 0;
 
   // Set by the presenter; the display calls InterruptPressed for the button.
@@ -56,6 +59,7 @@ class CopyProgressPresenter final : public CopyProgressView {
   // The run's MulDiv(copied, 100, total), -1 for a total of 0: clamped into
   // 0-100; the display repaints only when the clamped value changes.
   void SetGaugePosition(int position) override;
+  void ShowCopiedBytes(const CopiedBytes& bytes) override;
   void EnableInterrupt() override;
 
   // The Interrupt button: sets InterruptRequest, disables the button so it

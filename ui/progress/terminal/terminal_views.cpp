@@ -3,8 +3,10 @@
 #include <curses.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
+#include "platform/platform.h"
 #include "platform/terminal_keys.h"
 
 namespace tolvex {
@@ -51,6 +53,42 @@ void PutButton(const Box& box, int line, const std::string& label, const std::st
   const std::string text = "[ " + label + " ]  " + keys;
   const int column = std::max(0, (box.width - static_cast<int>(text.size())) / 2);
   Put(box, line, column, text, enabled ? A_BOLD : A_DIM);
+}
+
+// "512 B", "1.5 KiB", "300.0 MiB", "2.1 GiB".
+std::string ByteText(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
+  double value = static_cast<double>(bytes) / 1024;
+  size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(units)) {
+    value /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+  return text;
+}
+
+// "0:45", "12:03", "2:05:00".
+std::string DurationText(uint64_t seconds) {
+  char text[32];
+  if (seconds >= 3600) {
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu",
+                  static_cast<unsigned long long>(seconds / 3600),
+                  static_cast<unsigned long long>(seconds / 60 % 60),
+                  static_cast<unsigned long long>(seconds % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
+                  static_cast<unsigned long long>(seconds % 60));
+  }
+  return text;
+}
+
+// Whole percent, rounded down: 100 % only when all is there.
+int PercentOf(uint64_t part, uint64_t whole) {
+  if (whole == 0 || part >= whole) return whole == 0 ? 0 : 100;
+  return std::min(99, static_cast<int>(static_cast<double>(part) * 100 / static_cast<double>(whole)));
 }
 
 }  // namespace
@@ -115,7 +153,7 @@ TerminalCopyView::~TerminalCopyView() {
 }
 
 void TerminalCopyView::Paint() const {
-  const Box box = DrawFrame(session_, caption_, 8);
+  const Box box = DrawFrame(session_, caption_, 10);
   // Size "%9lu" and date/time at the right; the path gets the rest.
   const int stamp_width = 17;
   const int size_width = 9;
@@ -133,9 +171,31 @@ void TerminalCopyView::Paint() const {
   row(1, CopyField::kPath, CopyField::kSize, CopyField::kStamp);
   Put(box, 2, 0, "to");
   row(3, CopyField::kToPath, CopyField::kToSize, CopyField::kToStamp);
+  // The gauge moves as files are done; the bytes move it within a file.
+  const int percent = std::max(percent_, bytesSeen_ ? PercentOf(bytes_.done, bytes_.total) : 0);
   Put(box, 5, 0,
-      BarText(percent_, 100, static_cast<size_t>(box.width), std::to_string(percent_) + "%"));
-  PutButton(box, 7, "Interrupt", interrupt_enabled_ ? "i" : "requested", interrupt_enabled_);
+      BarText(percent, 100, static_cast<size_t>(box.width), std::to_string(percent) + "%"));
+  if (bytesSeen_) Put(box, 6, 0, FitToWidth(BytesLine(), static_cast<size_t>(box.width)));
+  if (bytesSeen_ && bytes_.fileDone < bytes_.fileSize) {
+    const std::string file = "This file: " +
+                             std::to_string(PercentOf(bytes_.fileDone, bytes_.fileSize)) +
+                             "% of " + ByteText(bytes_.fileSize);
+    Put(box, 7, 0, FitToWidth(file, static_cast<size_t>(box.width)));
+  }
+  PutButton(box, 9, "Interrupt", interrupt_enabled_ ? "i" : "requested", interrupt_enabled_);
+}
+
+std::string TerminalCopyView::BytesLine() const {
+  std::string line = ByteText(bytes_.done) + " of " + ByteText(bytes_.total);
+  const uint64_t elapsed = lastTick_ - startTick_;
+  if (elapsed < 1000 || bytes_.done <= startBytes_) return line;
+  const double per_second =
+      static_cast<double>(bytes_.done - startBytes_) * 1000 / static_cast<double>(elapsed);
+  line += "   " + ByteText(static_cast<uint64_t>(per_second)) + "/s";
+  const uint64_t left = bytes_.total > bytes_.done ? bytes_.total - bytes_.done : 0;
+  line += "   " + DurationText(static_cast<uint64_t>(static_cast<double>(left) / per_second + 0.5)) +
+          " left";
+  return line;
 }
 
 void TerminalCopyView::OnKey(int key) {
@@ -149,6 +209,23 @@ void TerminalCopyView::ShowField(CopyField field, const std::string& text) {
 
 void TerminalCopyView::ShowPercent(int percent) {
   percent_ = percent;
+  session_.Repaint();
+}
+
+void TerminalCopyView::ShowCopiedBytes(const CopiedBytes& bytes) {
+  const uint64_t now = Sys().TickMilliseconds();
+  if (!bytesSeen_) {
+    bytesSeen_ = true;
+    startTick_ = now;
+    startBytes_ = bytes.done;
+    paintTick_ = now - kRedrawMilliseconds;
+  }
+  bytes_ = bytes;
+  lastTick_ = now;
+  // A copy reports every chunk; the screen is drawn a few times a second.
+  // What is not drawn now is drawn with the next row or gauge change.
+  if (now - paintTick_ < kRedrawMilliseconds) return;
+  paintTick_ = now;
   session_.Repaint();
 }
 
