@@ -17,9 +17,10 @@ Cases (sizes are options; --quick takes smaller ones):
                 orphans on each side; peer `rsync -a --update` one way
                 (then `sync` on both sides)
   memory        the peak memory of a run that plans a first backup of many
-                files and stops before copying (the overview cannot be shown
-                without a terminal, which counts as Cancel); reported as
-                bytes per candidate beyond the path texts
+                files and stops before copying: the job asks for the
+                overview, which the bench answers with Cancel on a
+                pseudo-terminal; reported as bytes per candidate beyond the
+                path texts
 
 Usage: bench/bench.py [--quick] [--repeat R] [--cases a,b] [--dir PARENT] ...
 (bench/bench.py --help lists every option). Without --tolvex it builds the
@@ -27,13 +28,19 @@ release command and library in build/bench first.
 """
 
 import argparse
+import fcntl
 import os
 import platform
+import re
+import select
 import shutil
+import signal
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -231,6 +238,92 @@ def run_timed(args, then_sync, stdin=subprocess.DEVNULL, accept=(0,)):
     return Result(wall, usage.ru_utime + usage.ru_stime, maxrss_kb, output)
 
 
+# The overview's key line ("... c Cancel  h Help") once the control sequences
+# are taken out: the plan is made and on screen.
+OVERVIEW_SHOWN = "h Help"
+CANCEL_KEY = b"c"
+EXIT_ABORTED = 1  # "Run aborted."
+TERMINAL_ROWS, TERMINAL_COLUMNS = 24, 80
+# A planning run of a million files takes well under a minute; a machine
+# shared with builds may take many times that.
+OVERVIEW_TIMEOUT = 1800
+SCREEN_WINDOW = 16384  # bytes of the stream searched for the key line
+CONTROL_SEQUENCE = re.compile(rb"\x1b(?:\[[0-?]*[ -/]*[@-~]|\][^\x07\x1b]*(?:\x07|\x1b\\)|[()][0-9A-Za-z]|.)")
+
+
+def screen_text(raw):
+    """The characters of a stretch of terminal output, its control
+    sequences (colours, cursor moves, character sets) taken out."""
+    return CONTROL_SEQUENCE.sub(b"", raw).decode(errors="replace")
+
+
+def take_terminal():
+    """In the launched child: a session of its own with the pseudo-terminal
+    on its standard input as its controlling terminal, its process group in
+    the foreground there (the command shows the overview only then)."""
+    os.setsid()
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+
+def run_cancelled_in_terminal(args):
+    """Runs `args` on a pseudo-terminal, waits until the overview is on
+    screen, answers it with Cancel and returns like `run_timed` (output:
+    what the command wrote, control sequences and all). The peak memory is
+    the command's own, through the same launcher."""
+    master, slave = os.openpty()
+    fcntl.ioctl(slave, termios.TIOCSWINSZ,
+                struct.pack("HHHH", TERMINAL_ROWS, TERMINAL_COLUMNS, 0, 0))
+    environment = dict(os.environ, TERM="xterm")
+    with tempfile.NamedTemporaryFile("r") as peak:
+        start = time.perf_counter()
+        try:
+            process = subprocess.Popen([PEAK_MEMORY, peak.name] + args, stdin=slave, stdout=slave,
+                                       stderr=slave, preexec_fn=take_terminal, env=environment)
+        finally:
+            os.close(slave)
+        output = bytearray()
+        cancelled = False
+        deadline = time.monotonic() + OVERVIEW_TIMEOUT
+        try:
+            # Read to the end even after Cancel: a command whose terminal
+            # is not read blocks on its next write.
+            while True:
+                if not cancelled and OVERVIEW_SHOWN in screen_text(output[-SCREEN_WINDOW:]):
+                    os.write(master, CANCEL_KEY)
+                    cancelled = True
+                    deadline = time.monotonic() + OVERVIEW_TIMEOUT
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    os.killpg(process.pid, signal.SIGKILL)  # its own session and group
+                    os.wait4(process.pid, 0)
+                    waited = "to end after Cancel" if cancelled else "for the overview"
+                    sys.exit(f"bench: {' '.join(args)}: waited {OVERVIEW_TIMEOUT} s {waited}; "
+                             f"the last screen bytes:\n{bytes(output[-2000:])!r}")
+                if not select.select([master], [], [], left)[0]:
+                    continue
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # EIO: every holder of the terminal's other side has ended
+                    break
+                if not chunk:
+                    break
+                output += chunk
+        finally:
+            os.close(master)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+        code = os.waitstatus_to_exitcode(status)
+        maxrss_kb = int(peak.read().strip().split("=")[1] or 0) if code != 127 else 0
+    text = bytes(output).decode(errors="replace")
+    if not cancelled:
+        sys.exit(f"bench: {' '.join(args)} ended ({code}) before its overview was on screen; "
+                 f"the last screen bytes:\n{bytes(output[-2000:])!r}")
+    if code != EXIT_ABORTED or "Run aborted." not in text:
+        sys.exit(f"bench: {' '.join(args)} did not end with \"Run aborted.\" ({code}) after "
+                 f"Cancel; the last screen bytes:\n{bytes(output[-2000:])!r}")
+    return Result(wall, usage.ru_utime + usage.ru_stime, maxrss_kb, text)
+
+
 def write_job(path, source, destination, touch_mode="one-way", extra=""):
     with open(path, "w") as job:
         job.write(f"""[Job]
@@ -382,10 +475,14 @@ class Bench:
     def case_memory(self):
         o = self.options
         src = os.path.join(self.base, "src")
-        empty = os.path.join(self.base, "empty")
+        one = os.path.join(self.base, "one")
         dst = os.path.join(self.base, "dst")
         self.log(f"memory: making {o.memory_files} files")
-        os.makedirs(empty)
+        # The baseline plan holds one file: a plan without candidates shows
+        # no overview ("No files found: nothing to update."), and the
+        # baseline must take the same path as the measured run.
+        os.makedirs(one)
+        os.close(os.open(os.path.join(one, file_name(0)), os.O_WRONLY | os.O_CREAT, 0o644))
         made = set()
         name_bytes = 0
         for folder, index in folder_layout(o.memory_files, o.memory_folders):
@@ -407,27 +504,29 @@ class Bench:
         folder_bytes = sum(len(path) + 3 + len(dst + path[len(src):]) + 3 for path in scanned)
         texts = name_bytes + folder_bytes
         sync()
+        # Both runs stop at the overview, the plan made and nothing copied:
+        # the peak is the plan's (and the overview's list of it).
         overview = "ConfirmMode = overview\n"
         job = os.path.join(self.base, "plan.job")
-        empty_job = os.path.join(self.base, "empty.job")
+        one_job = os.path.join(self.base, "one.job")
         write_job(job, src, dst, extra=overview)
-        write_job(empty_job, empty, dst, extra=overview)
-        cancelled = (1,)  # no terminal: the overview counts as Cancel
+        write_job(one_job, one, dst, extra=overview)
         for label, command in self.engines:
             growths, walls = [], []
             for round_ in range(o.repeat):
-                empty_plan = run_timed([command, empty_job], False,
-                                       accept=cancelled + (0,))
-                planned = run_timed([command, job], False, accept=cancelled)
-                growths.append((planned.maxrss_kb - empty_plan.maxrss_kb) * 1024)
+                baseline = run_cancelled_in_terminal([command, one_job])
+                planned = run_cancelled_in_terminal([command, job])
+                growths.append((planned.maxrss_kb - baseline.maxrss_kb) * 1024)
                 walls.append(planned.wall)
                 self.log(f"  memory {label} round {round_ + 1}: peak {planned.maxrss_kb} KB, "
-                         f"empty plan {empty_plan.maxrss_kb} KB, {planned.wall:.2f} s")
+                         f"one-file plan {baseline.maxrss_kb} KB, {planned.wall:.2f} s")
+            # The baseline's one candidate moves the figure by far less than
+            # its rounding.
             growth = statistics.median(growths)
             self.memory.append((label, o.memory_files, growth, texts,
                                 (growth - texts) / o.memory_files, statistics.median(walls)))
         remove(src)
-        remove(empty)
+        remove(one)
         remove(dst)
 
     def describe(self, case, text):
@@ -464,7 +563,7 @@ class Bench:
             verdict = "met" if per_candidate <= 250 else "NOT MET"
             print(f"memory, {files}-file plan, {label}: {per_candidate:.0f} bytes per candidate "
                   f"beyond the path texts (target <= 250: {verdict}); peak {growth / 1e6:.1f} MB "
-                  f"above an empty plan, path texts {texts / 1e6:.1f} MB; planned in {wall:.2f} s")
+                  f"above a one-file plan, path texts {texts / 1e6:.1f} MB; planned in {wall:.2f} s")
         print()
         print("every round in seconds; median CPU time (user + system) and peak memory:")
         for name, results in self.rows:
