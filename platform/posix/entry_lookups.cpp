@@ -1,6 +1,7 @@
 #include "platform/posix/entry_lookups.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/sysmacros.h>
 
 #include <cerrno>
@@ -22,6 +23,17 @@ int64_t MonotonicNs() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// How often this thread has waited (for the disk, in a lookup) rather than
+// been put aside for another: a slow lookup on a busy machine is not a
+// cold cache.
+long VoluntarySwitches() {
+#ifdef RUSAGE_THREAD
+  struct rusage usage;
+  if (getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_nvcsw;
+#endif
+  return -1;
 }
 
 void LookUp(int folder_fd, EntryLookup& lookup) {
@@ -223,10 +235,14 @@ void EntryLookups::Run(int folder_fd, std::vector<EntryLookup>& lookups) {
   if (!(batching_ && may_batch)) {
     // One at a time; adaptively timed until one waits for the disk.
     const bool timed = may_batch && mode_ == LookupMode::kAdaptive;
+    long waits = timed ? VoluntarySwitches() : 0;
     for (; next < lookups.size(); ++next) {
       const int64_t started = timed ? MonotonicNs() : 0;
       LookUp(folder_fd, lookups[next]);
       if (timed && MonotonicNs() - started >= kSlowLookupNs) {
+        // Slow: it waited for the disk if this thread slept meanwhile.
+        const long now = VoluntarySwitches();
+        if (now == waits && now >= 0) continue;
         batching_ = true;
         ++next;
         break;

@@ -13,8 +13,9 @@
 //
 // Submitting costs more than a lookup answered from the page cache, so by
 // default (kAdaptive) a folder's entries are looked up one at a time until
-// one of them waits for the disk (kSlowLookupNs); the rest of that folder
-// then goes through the ring. Whether the ring can be had is found out
+// one of them waits for the disk (it took kSlowLookupNs or more, and the
+// thread slept meanwhile: a lookup merely put aside on a busy machine does
+// not count); the rest of that folder then goes through the ring. Whether the ring can be had is found out
 // once, when it is first needed; where it cannot (no liburing in the
 // build, an old kernel, io_uring switched off or filtered), every lookup is
 // made one at a time for the rest of the process. TOLVEX_IO_URING=off
