@@ -13,9 +13,14 @@ Cases (sizes are options; --quick takes smaller ones):
                 peer `cp -a; sync`
   first-large   first backup of a few large files; peer `cp -a; sync`
   no-change     a run over two equal trees; peer `rsync -a`
+  no-change-cold
+                the same with nothing in the page cache: the caches are
+                dropped before every run (`echo 3 > /proc/sys/vm/drop_caches`,
+                as root only; otherwise the case says "not measured")
   incremental   both ways, a share of the files changed on each side and
-                orphans on each side; peer `rsync -a --update` one way
-                (then `sync` on both sides)
+                orphans on each side; peers `rsync -a --update` both ways
+                (A to B, then B to A, then `sync`: the same work) and, for
+                reference, one way (then `sync`)
   memory        the peak memory of a run that plans a first backup of many
                 files and stops before copying: the job asks for the
                 overview, which the bench answers with Cancel on a
@@ -24,7 +29,9 @@ Cases (sizes are options; --quick takes smaller ones):
 
 Usage: bench/bench.py [--quick] [--repeat R] [--cases a,b] [--dir PARENT] ...
 (bench/bench.py --help lists every option). Without --tolvex it builds the
-release command and library in build/bench first.
+release command and library in build/bench first. --io-uring also measures,
+in the same rounds, the engine with its listings' lookups made one at a time
+(TOLVEX_IO_URING=off) and all batched through io_uring (=always).
 """
 
 import argparse
@@ -33,6 +40,7 @@ import os
 import platform
 import re
 import select
+import shlex
 import shutil
 import signal
 import statistics
@@ -55,17 +63,21 @@ WORDS = ["a", "log", "data", "notes", "report", "invoice-2023", "holiday-photo",
 EXTENSIONS = [".txt", ".jpg", "", ".pdf", ".docx", ".c", ".tar.gz", ".md"]
 
 FULL = dict(small_files=50000, small_folders=2500, large_files=2, large_mib=512,
-            tree_files=100000, tree_folders=5000, memory_files=1000000, memory_folders=10000,
-            repeat=5)
+            tree_files=100000, tree_folders=5000, cold_files=50000, cold_folders=2500,
+            memory_files=1000000, memory_folders=10000, repeat=5)
 QUICK = dict(small_files=10000, small_folders=500, large_files=2, large_mib=128,
-             tree_files=20000, tree_folders=1000, memory_files=100000, memory_folders=1000,
-             repeat=3)
-CASES = ["first-small", "first-large", "no-change", "incremental", "memory"]
+             tree_files=20000, tree_folders=1000, cold_files=20000, cold_folders=1000,
+             memory_files=100000, memory_folders=1000, repeat=3)
+CASES = ["first-small", "first-large", "no-change", "no-change-cold", "incremental", "memory"]
+# (case, peer): the peer's command as printed, the target as printed, the
+# ratio it allows (None: reported only).
 TARGETS = {
-    "first-small": ("cp -a; sync", "<= 1.10 (stretch 1.00)", 1.10),
-    "first-large": ("cp -a; sync", "<= 1.05", 1.05),
-    "no-change": ("rsync -a", "<= 0.75 (floor 0.62)", 0.75),
-    "incremental": ("rsync -a --update, one way", "report", None),
+    ("first-small", "peer"): ("cp -a; sync", "<= 1.10 (stretch 1.00)", 1.10),
+    ("first-large", "peer"): ("cp -a; sync", "<= 1.05", 1.05),
+    ("no-change", "peer"): ("rsync -a", "<= 0.75 (floor 0.62)", 0.75),
+    ("no-change-cold", "peer"): ("rsync -a, cold cache", "<= 0.75", 0.75),
+    ("incremental", "both"): ("rsync -a --update, both ways", "<= 0.5", 0.5),
+    ("incremental", "peer"): ("rsync -a --update, one way", "report", None),
 }
 
 
@@ -218,13 +230,14 @@ class Result:
 PEAK_MEMORY = None  # the launcher that reports a command's own peak memory
 
 
-def run_timed(args, then_sync, stdin=subprocess.DEVNULL, accept=(0,)):
+def run_timed(args, then_sync, stdin=subprocess.DEVNULL, accept=(0,), env=None):
     """Runs `args` (then `sync` when asked) and returns its wall time, its
-    CPU time and its peak resident set."""
+    CPU time and its peak resident set. `env`: variables set for it."""
     with tempfile.NamedTemporaryFile("r") as peak, tempfile.TemporaryFile() as out:
         start = time.perf_counter()
         process = subprocess.Popen([PEAK_MEMORY, peak.name] + args, stdin=stdin, stdout=out,
-                                   stderr=subprocess.STDOUT)
+                                   stderr=subprocess.STDOUT,
+                                   env=None if env is None else {**os.environ, **env})
         _, status, usage = os.wait4(process.pid, 0)
         if then_sync:
             sync()
@@ -352,10 +365,14 @@ class Bench:
         self.options = options
         # The engines measured: the one under test and, when given, an
         # earlier build measured in the same rounds.
-        self.engines = [("tolvex", options.tolvex)]
+        self.engines = [("tolvex", options.tolvex, None)]
         if options.before:
-            self.engines.append(("before", options.before))
+            self.engines.append(("before", options.before, None))
+        if options.io_uring:
+            self.engines.append(("no-uring", options.tolvex, {"TOLVEX_IO_URING": "off"}))
+            self.engines.append(("all-uring", options.tolvex, {"TOLVEX_IO_URING": "always"}))
         self.rows = []
+        self.not_measured = []  # (case, why)
         self.memory = []
         self.descriptions = {}
         parent = options.dir or os.environ.get("TMPDIR") or "/tmp"
@@ -365,14 +382,17 @@ class Bench:
         print(text, file=sys.stderr, flush=True)
 
     def engine_runs(self, job, then_sync=True, accept=(0,)):
-        return [(label, lambda command=command: run_timed([command, "--yes", job], then_sync,
-                                                          accept=accept))
-                for label, command in self.engines]
+        return [(label, lambda command=command, env=env: run_timed(
+                    [command, "--yes", job], then_sync, accept=accept, env=env))
+                for label, command, env in self.engines]
 
-    def paired(self, name, prepare, engine_runs, peer_run, check=None):
-        """Runs every engine and the peer in turns, the order rotated from
-        round to round, after one untimed warm-up round."""
-        runs = engine_runs + [("peer", peer_run)]
+    def paired(self, name, prepare, engine_runs, peer_runs, check=None):
+        """Runs every engine and the peers in turns, the order rotated from
+        round to round, after one untimed warm-up round. `peer_runs`: one
+        run (the peer "peer"), or (key, run) pairs."""
+        if callable(peer_runs):
+            peer_runs = [("peer", peer_runs)]
+        runs = engine_runs + peer_runs
         results = {label: [] for label, _ in runs}
         for round_ in range(self.options.repeat + 1):
             shift = round_ % len(runs)
@@ -452,6 +472,37 @@ class Bench:
         remove(src)
         remove(dst)
 
+    def case_no_change_cold(self):
+        o = self.options
+        self.describe("no-change-cold", f"no-change run, cold cache, {o.cold_files} files "
+                      f"in {o.cold_folders} folders")
+        if os.geteuid() != 0:
+            self.not_measured.append(("no-change-cold", "not measured (dropping the caches needs root)"))
+            return
+        src = os.path.join(self.base, "src")
+        dst = os.path.join(self.base, "dst")
+        job = os.path.join(self.base, "same.job")
+        self.log("no-change-cold: making both trees")
+        make_tree(src, o.cold_files, o.cold_folders, tree_size)
+        make_tree(dst, o.cold_files, o.cold_folders, tree_size)
+        write_job(job, src, dst)
+
+        def drop_caches(_):
+            sync()
+            with open("/proc/sys/vm/drop_caches", "w") as caches:
+                caches.write("3\n")
+
+        def check(who, result):
+            if who != "peer" and "Run completed" not in result.output:
+                sys.exit(f"bench: no-change-cold: {who} did not complete:\n{result.output}")
+
+        self.paired("no-change-cold", drop_caches, self.engine_runs(job, then_sync=False),
+                    lambda: run_timed(["rsync", "-a", src + "/", dst + "/"], False), check)
+        if tree_totals(dst) != tree_totals(src):
+            sys.exit("bench: no-change-cold: the trees differ after the runs")
+        remove(src)
+        remove(dst)
+
     def case_incremental(self):
         o = self.options
         self.describe("incremental", f"incremental, {o.tree_files} files (10 % changed, 5+5 % orphans)")
@@ -467,8 +518,19 @@ class Bench:
             make_incremental_trees(src, dst, o.tree_files, o.tree_folders, False)
             sync()
 
-        self.paired("incremental", prepare, self.engine_runs(job),
-                    lambda: run_timed(["rsync", "-a", "--update", src + "/", dst + "/"], True))
+        # The peer that does the same work: each side's changes and new
+        # files copied to the other, then made durable.
+        both_ways = (f"rsync -a --update {shlex.quote(src + '/')} {shlex.quote(dst + '/')} && "
+                     f"rsync -a --update {shlex.quote(dst + '/')} {shlex.quote(src + '/')}")
+
+        def check(who, _):
+            if who != "peer" and tree_totals(src) != tree_totals(dst):
+                sys.exit(f"bench: incremental: the sides differ after {who}")
+
+        self.paired("incremental", prepare, self.engine_runs(job), [
+            ("both", lambda: run_timed(["sh", "-c", both_ways], True)),
+            ("peer", lambda: run_timed(["rsync", "-a", "--update", src + "/", dst + "/"], True)),
+        ], check)
         remove(src)
         remove(dst)
 
@@ -511,7 +573,7 @@ class Bench:
         one_job = os.path.join(self.base, "one.job")
         write_job(job, src, dst, extra=overview)
         write_job(one_job, one, dst, extra=overview)
-        for label, command in self.engines:
+        for label, command, _env in self.engines:
             growths, walls = [], []
             for round_ in range(o.repeat):
                 baseline = run_cancelled_in_terminal([command, one_job])
@@ -535,30 +597,35 @@ class Bench:
     # --- Report ------------------------------------------------------------------------
 
     def report(self, load_before, load_after):
-        labels = [label for label, _ in self.engines]
+        labels = [label for label, _, _ in self.engines]
         print()
         print(f"machine: {machine_text()}")
         print(f"load average (1, 5, 15 min) before: {load_before}; after: {load_after}")
         print(f"data below {os.path.dirname(self.base)} ({file_system_of(self.base)}); "
               f"{self.options.repeat} rounds after one warm-up round, programs taken in turns; "
               f"medians in seconds")
-        for label, command in self.engines:
-            print(f"{label}: {command}")
+        for label, command, env in self.engines:
+            variables = "".join(f"{key}={value} " for key, value in (env or {}).items())
+            print(f"{label}: {variables}{command}")
         print()
-        columns = "".join(f" {label:>8}" for label in labels) + f" {'peer':>8}" + \
-            "".join(f" {label + '/peer':>12}" for label in labels)
-        header = f"{'case':<58}{columns}  {'peer command':<27} target"
+        columns = "".join(f" {label:>9}" for label in labels) + f" {'peer':>8}" + \
+            "".join(f" {label + '/peer':>14}" for label in labels)
+        header = f"{'case':<58}{columns}  {'peer command':<30} target"
         print(header)
         print("-" * len(header))
         for name, results in self.rows:
             medians = {label: statistics.median(r.wall for r in runs) for label, runs in results.items()}
-            peer_name, target_text, target = TARGETS[name]
-            ratios = [medians[label] / medians["peer"] for label in labels]
-            verdict = "" if target is None else ("  met" if ratios[0] <= target else "  NOT MET")
-            print(f"{self.descriptions[name]:<58}" +
-                  "".join(f" {medians[label]:8.3f}" for label in labels) +
-                  f" {medians['peer']:8.3f}" + "".join(f" {ratio:12.2f}" for ratio in ratios) +
-                  f"  {peer_name:<27} {target_text}{verdict}")
+            for peer in [key for key in results if key not in labels]:
+                peer_name, target_text, target = TARGETS[(name, peer)]
+                ratios = [medians[label] / medians[peer] for label in labels]
+                verdict = "" if target is None else ("  met" if ratios[0] <= target else "  NOT MET")
+                print(f"{self.descriptions[name]:<58}" +
+                      "".join(f" {medians[label]:9.3f}" for label in labels) +
+                      f" {medians[peer]:8.3f}" + "".join(f" {ratio:14.2f}" for ratio in ratios) +
+                      f"  {peer_name:<30} {target_text}{verdict}")
+        for name, why in self.not_measured:
+            peer_name, target_text, _ = TARGETS[(name, "peer")]
+            print(f"{self.descriptions[name]:<58} {why}  ({peer_name}: {target_text})")
         for label, files, growth, texts, per_candidate, wall in self.memory:
             verdict = "met" if per_candidate <= 250 else "NOT MET"
             print(f"memory, {files}-file plan, {label}: {per_candidate:.0f} bytes per candidate "
@@ -570,7 +637,7 @@ class Bench:
             for label, runs in results.items():
                 cpu = statistics.median(r.cpu for r in runs)
                 peak = statistics.median(r.maxrss_kb for r in runs) / 1024
-                print(f"  {name:<12} {label:<7} " + " ".join(f"{r.wall:.3f}" for r in runs) +
+                print(f"  {name:<14} {label:<9} " + " ".join(f"{r.wall:.3f}" for r in runs) +
                       f"   cpu {cpu:.3f} s, peak {peak:.1f} MB")
 
 
@@ -627,6 +694,8 @@ def parse_options():
     parser.add_argument("--dir", help="parent of the data folder (default $TMPDIR or /tmp)")
     parser.add_argument("--tolvex", help="the tolvex command to measure (default: build one)")
     parser.add_argument("--before", help="an earlier tolvex command, measured in the same rounds")
+    parser.add_argument("--io-uring", action="store_true",
+                        help="also measure the command with TOLVEX_IO_URING=off and =always")
     for key, value in FULL.items():
         if key != "repeat":
             parser.add_argument("--" + key.replace("_", "-"), type=int,

@@ -8,7 +8,8 @@
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
 # BMP at build time), libvterm (the terminal emulator the tests read the
 # terminal views through), ccache (faster rebuilds of the several
-# configurations) and dpkg-dev (the Debian package's dependencies). Where
+# configurations), dpkg-dev (the Debian package's dependencies) and
+# liburing-dev (a listing's lookups batched through io_uring). Where
 # the kernel starts 32-bit programs (scripts/kernel-runs-i686.sh), also
 # 32-bit Wine (wine32:i386, with the i386 architecture added to dpkg): the
 # shipping 32-bit DLL's tests run under it. Does nothing when all of it is
@@ -23,7 +24,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   g++-i686-linux-gnu qemu-user-static
   wine wine64 xvfb xauth x11-utils
-  rsync imagemagick ccache dpkg-dev python3 libvterm-dev pkg-config
+  rsync imagemagick ccache dpkg-dev python3 libvterm-dev pkg-config liburing-dev
 )
 
 is_installed() {

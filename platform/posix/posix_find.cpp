@@ -10,6 +10,7 @@
 
 #include "platform/dos_stamp.h"
 #include "platform/posix/dos_wildcard.h"
+#include "platform/posix/entry_lookups.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/posix_platform.h"
@@ -27,9 +28,9 @@ int64_t RealTimeNs() {
   return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// Fills *entry for the entry `name` from its lstat `st`, found at `where`
-// relative to the open folder `folder_fd` (or AT_FDCWD); `stamps` makes
-// the stamp. A link carries the reparse-point bit, as Windows lists a
+// Fills *entry for the entry `name` from its lstat `st` and, for a link,
+// `target`, the stat of what it points to (null when it dangles); `stamps`
+// makes the stamp. A link carries the reparse-point bit, as Windows lists a
 // symbolic link or a junction: a link to a folder is a folder with the
 // link's own time (nobody enters it, and a scan can say so); a link to a
 // file has its target's size and time (a backup compares its content) but
@@ -37,14 +38,15 @@ int64_t RealTimeNs() {
 // entry that is neither file, folder nor link (a FIFO, a socket, a device)
 // is yielded with kAttrDevice and nothing else to say of it, so that no
 // scan takes its name for a free one. False for what is never yielded:
-// dangling links, and entries that vanished meanwhile.
-bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_view name,
+// dangling links.
+bool DescribeStat(struct stat st, const struct stat* target, std::string_view name,
                   StampMaker& stamps, FindEntry* entry) {
   uint32_t link_bit = 0;
   struct timespec link_time = {};
   if (S_ISLNK(st.st_mode)) {
+    if (target == nullptr) return false;
     link_time = st.st_mtim;
-    if (fstatat(folder_fd, where, &st, 0) != 0) return false;
+    st = *target;
     link_bit = kAttrReparsePoint;
   }
   entry->name.assign(name);
@@ -66,13 +68,26 @@ bool DescribeFrom(struct stat st, int folder_fd, const char* where, std::string_
   return true;
 }
 
-// The same, looking the entry up first; also false for an entry that
-// vanished meanwhile.
+// The same from a lookup of the entry (entry_lookups.h); also false for an
+// entry that vanished meanwhile or could not be looked up.
+bool DescribeLookup(const EntryLookup& lookup, std::string_view name, StampMaker& stamps,
+                    FindEntry* entry) {
+  if (lookup.error != 0) return false;
+  const bool target_found = lookup.followed && lookup.target_error == 0;
+  return DescribeStat(lookup.st, target_found ? &lookup.target : nullptr, name, stamps, entry);
+}
+
+// The same, looking the entry `where` up first, relative to the open folder
+// `folder_fd` (or AT_FDCWD).
 bool Describe(int folder_fd, const char* where, std::string_view name, StampMaker& stamps,
               FindEntry* entry) {
-  struct stat st;
-  if (fstatat(folder_fd, where, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  return DescribeFrom(st, folder_fd, where, name, stamps, entry);
+  EntryLookup lookup;
+  lookup.error = fstatat(folder_fd, where, &lookup.st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+  if (lookup.error == 0 && S_ISLNK(lookup.st.st_mode)) {
+    lookup.followed = true;
+    lookup.target_error = fstatat(folder_fd, where, &lookup.target, 0) == 0 ? 0 : errno;
+  }
+  return DescribeLookup(lookup, name, stamps, entry);
 }
 
 bool IsFolder(const std::string& path) {
@@ -189,6 +204,44 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   FolderNames listing;
   bool matched = false;
   bool holds_temporaries = false;
+  // What a described entry adds: kept in *entries, reported as unusable,
+  // or left out.
+  const auto take = [&](std::string_view name, bool described) {
+    const uint32_t attributes = entries->back().attributes;
+    if (described && PassesAttributeMask(attributes, mask) && WindowsCanHoldName(name)) {
+      matched = true;
+      return;
+    }
+    entries->pop_back();
+    if (!described) return;
+    if (!PassesAttributeMask(attributes, mask)) {
+      // A usable name the mask filters has still matched; an unusable one
+      // that nobody would have seen is not worth a report.
+      matched = matched || WindowsCanHoldName(name);
+      return;
+    }
+    matched = true;
+    if (unusable) unusable->push_back(JoinNative(folder, std::string(name)));
+  };
+  // The matching names are looked up a batch at a time, in the order read
+  // (entry_lookups.h).
+  std::vector<std::string>& names = batch_names_;
+  std::vector<EntryLookup>& lookups = batch_lookups_;
+  names.clear();
+  lookups_.BeginFolder();
+  const auto describe_batch = [&] {
+    if (names.empty()) return;
+    if (before_lookups_) before_lookups_(names);
+    lookups.assign(names.size(), EntryLookup());
+    for (size_t i = 0; i < names.size(); ++i) lookups[i].name = names[i].c_str();
+    lookups_.Run(folder_fd, lookups);
+    for (size_t i = 0; i < names.size(); ++i) {
+      // Described in place, so that the entry's name is the only copy made.
+      FindEntry& entry = entries->emplace_back();
+      take(names[i], DescribeLookup(lookups[i], names[i], stamps, &entry));
+    }
+    names.clear();
+  };
   for (;;) {
     // readdir tells the end of the folder from a failed read (an I/O error,
     // a folder removed on a network share) only by errno: a cut listing
@@ -196,7 +249,10 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
     errno = 0;
     const dirent* item = readdir(dir);
     if (item == nullptr) {
-      if (errno != 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
+      const int error = errno;
+      // What was read before the failure is kept, as the seam promises.
+      describe_batch();
+      if (error != 0) return Win32FromErrno(error, ErrnoSite::kFolder);
       break;
     }
     const std::string_view name(item->d_name);
@@ -208,27 +264,17 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
       continue;
     }
     if (!matcher.Matches(name)) continue;
-    // Described in place, so that the entry's name is the only copy made.
-    FindEntry& entry = entries->emplace_back();
-    const bool described =
-        name == "." ? DescribeFrom(folder_stat, folder_fd, item->d_name, name, stamps, &entry)
-                    : Describe(folder_fd, item->d_name, name, stamps, &entry);
-    const uint32_t attributes = entry.attributes;
-    if (described && PassesAttributeMask(attributes, mask) && WindowsCanHoldName(name)) {
-      matched = true;
+    if (name == ".") {
+      // The open folder's own stat, in its place among the entries.
+      describe_batch();
+      FindEntry& entry = entries->emplace_back();
+      take(name, DescribeStat(folder_stat, nullptr, name, stamps, &entry));
       continue;
     }
-    entries->pop_back();
-    if (!described) continue;
-    if (!PassesAttributeMask(attributes, mask)) {
-      // A usable name the mask filters has still matched; an unusable one
-      // that nobody would have seen is not worth a report.
-      matched = matched || WindowsCanHoldName(name);
-      continue;
-    }
-    matched = true;
-    if (unusable) unusable->push_back(JoinNative(folder, std::string(name)));
+    names.emplace_back(name);
+    if (names.size() == EntryLookups::kBatch) describe_batch();
   }
+  describe_batch();
   // The listing is complete: counterpart lookups in this folder need no read.
   index_.Remember(folder, FolderKeyOf(folder_stat), started, std::move(listing));
   enumerated_folders_.insert(folder);

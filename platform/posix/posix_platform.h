@@ -54,7 +54,7 @@
 //
 // Files of the back end:
 //   posix_platform.cpp  path resolution, attributes, stamps, DefaultPlatform
-//   posix_find.cpp      FindEntries
+//   posix_find.cpp      FindEntries (entry_lookups: the metadata of its entries)
 //   posix_files.cpp     copy, delete, move, folders, OpenForWrite
 //   posix_system.cpp    free space, time, profile, pump, beep, shell, text
 //   drive_table, mount_points, name_index, dos_wildcard, file_copy, local_stamp,
@@ -66,6 +66,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,6 +77,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/drive_table.h"
+#include "platform/posix/entry_lookups.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/name_index.h"
 
@@ -174,6 +176,14 @@ class PosixPlatform final : public Platform {
   // How soon after a folder's last change its listing is trusted (tests
   // make folders and look into them at once).
   void SetRacyWindowForTesting(int64_t nanoseconds) { index_.set_racy_window_ns(nanoseconds); }
+  // How a listing looks its entries up (one at a time, batched through
+  // io_uring, or batched once one waits for the disk).
+  EntryLookups& LookupsForTesting() { return lookups_; }
+  // Called in a listing with each batch of names read, before they are
+  // looked up (null: nothing), so that a test can change the folder in
+  // between.
+  using BeforeLookups = std::function<void(const std::vector<std::string>& names)>;
+  void SetBeforeLookupsForTesting(BeforeLookups hook) { before_lookups_ = std::move(hook); }
 
  private:
   uint32_t ResolveDrivePath(const DrivePath& drive_path, bool must_exist, NativeEntry* out);
@@ -234,6 +244,11 @@ class PosixPlatform final : public Platform {
   // needed after the drives were loaded.
   std::array<std::string, 26> real_roots_;
   NameIndex index_;
+  // A listing's lookups, and its batch of names (kept for their capacity).
+  EntryLookups lookups_;
+  std::vector<std::string> batch_names_;
+  std::vector<EntryLookup> batch_lookups_;
+  BeforeLookups before_lookups_;
   // Native folders FindEntries listed whole since the drives were loaded,
   // and those of them that held a temporary name.
   std::unordered_set<std::string> enumerated_folders_;

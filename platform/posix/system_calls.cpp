@@ -92,5 +92,6 @@ bool RandomBytes(void* buffer, size_t length) {
 }
 
 void SetNewerCallsMissingForTesting(bool missing) { newer_calls_missing = missing; }
+bool NewerCallsMissingForTesting() { return newer_calls_missing; }
 
 }  // namespace tolvex::posix

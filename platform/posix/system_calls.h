@@ -45,7 +45,9 @@ bool RandomBytes(void* buffer, size_t length);
 
 // --- For tests only ---
 // While set, every function above answers ENOSYS without asking the system,
-// as an old kernel or the emulator does.
+// as an old kernel or the emulator does, and listings look their entries up
+// without io_uring (entry_lookups.h).
 void SetNewerCallsMissingForTesting(bool missing);
+bool NewerCallsMissingForTesting();
 
 }  // namespace tolvex::posix
