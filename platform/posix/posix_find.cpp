@@ -11,6 +11,7 @@
 #include "platform/dos_stamp.h"
 #include "platform/posix/dos_wildcard.h"
 #include "platform/posix/file_copy.h"
+#include "platform/posix/host_names.h"
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/win32_error.h"
@@ -141,7 +142,16 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   if (error != kErrOk) return error;
   const bool known_folder = folder.found_as_spelled && S_ISDIR(folder.found.st_mode);
   if (!known_folder && !IsFolder(folder.path)) return kErrPathNotFound;
-  if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
+  if (!HasWildcard(stripped)) {
+    std::string host = stripped;
+    if (HoldsMappedCharacter(stripped)) {
+      if (!HostNameOf(stripped, &host)) return kErrInvalidName;
+      // A folder that cannot hold the name does not have it (a vfat
+      // folder would find "x." as "x").
+      if (host != stripped && !HoldsAnyName(folder.path, -1)) return kErrFileNotFound;
+    }
+    return FindLiteral(folder.path, host, mask, entries);
+  }
   uint32_t refused = kErrOk;
   FolderReader reader(OpenListingInDrive(folder.path, folder.letter, &refused));
   if (!reader.ok()) return refused != kErrOk ? refused : Win32FromErrno(errno, ErrnoSite::kFolder);
@@ -164,9 +174,20 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   const std::optional<std::string> stored = StoredName(folder, name, &error);
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
   if (!stored || IsReservedName(*stored)) return kErrFileNotFound;
+  std::string engine_name = *stored;
+  switch (FitOfHostName(*stored)) {
+    case HostNameFit::kAsIs:
+      break;
+    case HostNameFit::kMapped:
+      if (!HoldsAnyName(folder, -1)) return kErrFileNotFound;
+      engine_name = EngineNameOf(*stored);
+      break;
+    case HostNameFit::kUnusable:
+      return kErrFileNotFound;
+  }
   FindEntry entry;
   StampMaker stamps(LocalOffsetNow());
-  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), *stored, stamps, &entry)) {
+  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), engine_name, stamps, &entry)) {
     return kErrFileNotFound;
   }
   if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
@@ -189,6 +210,7 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   FolderNames listing;
   bool matched = false;
   bool holds_temporaries = false;
+  int holds_any_name = -1;  // not asked yet
   for (;;) {
     // readdir tells the end of the folder from a failed read (an I/O error,
     // a folder removed on a network share) only by errno: a cut listing
@@ -207,14 +229,30 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
       holds_temporaries = holds_temporaries || IsTemporaryName(name);
       continue;
     }
-    if (!matcher.Matches(name)) continue;
+    // The engine's name for it: the name itself nearly always; its mapped
+    // form where the folder holds such names (asked once a listing).
+    std::string mapped;
+    std::string_view engine_name = name;
+    bool usable = true;
+    if (!WindowsCanHoldName(name) || name.find('\xEF') != std::string_view::npos) {
+      const HostNameFit fit = FitOfHostName(name);
+      if (fit == HostNameFit::kMapped && holds_any_name < 0) {
+        holds_any_name = HoldsAnyName(folder, folder_fd) ? 1 : 0;
+      }
+      usable = fit == HostNameFit::kAsIs || (fit == HostNameFit::kMapped && holds_any_name == 1);
+      if (usable && fit == HostNameFit::kMapped) {
+        mapped = EngineNameOf(name);
+        engine_name = mapped;
+      }
+    }
+    if (!matcher.Matches(engine_name)) continue;
     // Described in place, so that the entry's name is the only copy made.
     FindEntry& entry = entries->emplace_back();
     const bool described =
         name == "." ? DescribeFrom(folder_stat, folder_fd, item->d_name, name, stamps, &entry)
-                    : Describe(folder_fd, item->d_name, name, stamps, &entry);
+                    : Describe(folder_fd, item->d_name, engine_name, stamps, &entry);
     const uint32_t attributes = entry.attributes;
-    if (described && PassesAttributeMask(attributes, mask) && WindowsCanHoldName(name)) {
+    if (described && PassesAttributeMask(attributes, mask) && usable) {
       matched = true;
       continue;
     }
@@ -223,7 +261,7 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
     if (!PassesAttributeMask(attributes, mask)) {
       // A usable name the mask filters has still matched; an unusable one
       // that nobody would have seen is not worth a report.
-      matched = matched || WindowsCanHoldName(name);
+      matched = matched || usable;
       continue;
     }
     matched = true;
