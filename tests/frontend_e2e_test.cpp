@@ -103,8 +103,9 @@ TEST_F(TolvexCommand, NamesWindowsCannotHoldAreBackedUpUnderTheirOwnNames) {
 }
 
 // A destination that holds only Windows names (a FAT disk, here the test
-// switch) keeps them out: those files alone are named, the rest is backed
-// up, and nothing is written under another name ("trail." as "trail").
+// switch) keeps them out: those files alone fail (the scan does not yet
+// name them beforehand), the rest is backed up, and nothing is written
+// under another name ("trail." as "trail").
 TEST_F(TolvexCommand, ADestinationThatHoldsOnlyWindowsNamesKeepsThoseFilesOut) {
   Put("source/a:b.txt", "colon");
   Put("source/trail.", "dot");
@@ -116,7 +117,14 @@ TEST_F(TolvexCommand, ADestinationThatHoldsOnlyWindowsNamesKeepsThoseFilesOut) {
   EXPECT_FALSE(Exists("backup/a:b.txt"));
   EXPECT_FALSE(Exists("backup/trail."));
   EXPECT_FALSE(Exists("backup/trail"));
-  EXPECT_NE(result.status, 0) << result.out << result.err;
+  EXPECT_STATUS(result, 4);
+  // Each such file is named, by its real name, as not backed up.
+  for (const char* name : {"a:b.txt", "trail."}) {
+    EXPECT_NE(result.err.find("copy failed: " + P(std::string("source/") + name) + " -> " +
+                              P(std::string("backup/") + name) + ": the file name is not valid"),
+              std::string::npos)
+        << result.err;
+  }
 }
 #endif
 
