@@ -7,6 +7,7 @@
 
 #include "frontend/value_forms.h"
 #if !defined(_WIN32)
+#include "platform/posix/host_names.h"
 #include "platform/posix/mount_points.h"
 #endif
 
@@ -207,6 +208,29 @@ std::optional<std::string> DriveMap::DriveFormOf(const std::string& path, PathKi
 #endif
 }
 
+#if !defined(_WIN32)
+namespace {
+
+// `path` ('/' between names) with each name that travels mapped (a name
+// Windows cannot hold, platform/posix/host_names.h) as it is on disk.
+std::string NamesOnDisk(const std::string& path) {
+  std::string out;
+  size_t at = 0;
+  while (at <= path.size()) {
+    size_t end = path.find('/', at);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(at, end - at);
+    std::string on_disk;
+    out += posix::HoldsMappedCharacter(name) && posix::HostNameOf(name, &on_disk) ? on_disk : name;
+    if (end < path.size()) out += '/';
+    at = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+#endif
+
 std::string DriveMap::ToNative(const std::string& drive_path) const {
 #if defined(_WIN32)
   return drive_path;
@@ -216,6 +240,7 @@ std::string DriveMap::ToNative(const std::string& drive_path) const {
   if (!drive) return drive_path;
   std::string rest = drive_path.substr(3);
   std::replace(rest.begin(), rest.end(), '\\', '/');
+  if (posix::HoldsMappedCharacter(rest)) rest = NamesOnDisk(rest);
   if (drive->folder == "/") return "/" + rest;
   return rest.empty() ? drive->folder + "/" : drive->folder + "/" + rest;
 #endif

@@ -70,6 +70,11 @@ TEST(DriveMap, TurnsDriveFormBackIntoNativePaths) {
   EXPECT_EQ(map.ToNative("s:\\a\\"), temp.Path("a/"));
   EXPECT_EQ(map.ToNative("S:\\"), temp.Path() + "/");
   EXPECT_EQ(map.ToNative("Q:\\a\\"), "Q:\\a\\");  // not in the table: as it is
+#if !defined(_WIN32)
+  // Names Windows cannot hold travel mapped; messages show them as on disk.
+  EXPECT_EQ(map.ToNative("S:\\dir\xEF\x80\xBAx\xEF\x80\xAE\\a\xEF\x80\xBF.txt"), temp.Path("dir:x./a?.txt"));
+  EXPECT_EQ(map.ToNative("S:\\\xEF\x82\x80"), temp.Path("\xEF\x82\x80"));  // U+F080: no mapped character
+#endif
   EXPECT_EQ(map.FolderOf('s'), temp.Path());
 }
 

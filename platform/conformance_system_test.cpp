@@ -144,6 +144,30 @@ int WeekdayOf(int year, int month, int day) {
   return (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) % 7;
 }
 
+// What a folder's file system tells apart and holds. Windows folders
+// ignore case and hold only Windows names; the test folders of the POSIX
+// back end lie on a Linux file system that tells case apart and holds any
+// name (ext4, tmpfs, overlayfs), or on one it does not know, which counts
+// as the Windows side. Missing folders give the codes of any other call.
+TEST(ConformanceSystem, FolderNameRulesTellCaseAndNames) {
+  TestDrives drives;
+  drives.MakeDirs("S:\\rules\\sub");
+  FolderNameRules rules{true, true};
+  for (const char* folder : {"S:\\", "S:\\rules", "S:\\rules\\sub\\", "s:\\RULES\\SUB"}) {
+    ASSERT_EQ(Sys().GetFolderNameRules(folder, &rules), kErrOk) << folder;
+#ifdef _WIN32
+    EXPECT_FALSE(rules.tells_case_apart) << folder;
+    EXPECT_FALSE(rules.holds_any_name) << folder;
+#else
+    // No Linux file system this back end knows holds any name yet folds case
+    // (the casefold attribute aside, which no folder here carries).
+    EXPECT_EQ(rules.tells_case_apart, rules.holds_any_name) << folder;
+#endif
+  }
+  EXPECT_EQ(Sys().GetFolderNameRules("S:\\rules\\nope", &rules), kErrFileNotFound);
+  EXPECT_EQ(Sys().GetFolderNameRules("S:\\nope\\deeper", &rules), kErrPathNotFound);
+}
+
 TEST(ConformanceSystem, LocalTimeIsACalendarTimeWithItsWeekday) {
   const LocalTime now = Sys().Now();
   EXPECT_GE(now.year, 2024);

@@ -96,6 +96,15 @@ struct FindEntry {
   uint32_t fraction = kNoFraction;
 };
 
+// What the file system of a folder tells apart and can hold.
+struct FolderNameRules {
+  // Two names that differ only in letter case are two entries there.
+  bool tells_case_apart = false;
+  // Names Windows cannot hold can be made there (POSIX: they travel in the
+  // engine's paths in their mapped form, platform/posix/host_names.h).
+  bool holds_any_name = false;
+};
+
 // The local calendar time, as GetLocalTime reports it.
 struct LocalTime {
   int year = 0;     // e.g. 2026
@@ -240,6 +249,16 @@ class Platform {
   // system has no locks, the lock is taken without excluding anyone.
   virtual uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) = 0;
 
+  // The rules of the file system that holds `folder` (drive form, an
+  // existing folder, with or without its trailing backslash); 2 or 3 when
+  // it is missing. The default is Windows': names differ by more than case,
+  // and only Windows names can be made.
+  virtual uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) {
+    (void)folder;
+    *rules = FolderNameRules();
+    return kErrOk;
+  }
+
   // --- System ---
 
   // Free bytes for the caller on the drive of `root` ("C:\"), 64-bit.
@@ -367,6 +386,9 @@ class PlatformWrapper : public Platform {
   }
   uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override {
     return target_->LockFolder(folder, lock);
+  }
+  uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override {
+    return target_->GetFolderNameRules(folder, rules);
   }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override {
     return target_->DiskFreeSpace(root, free_bytes);

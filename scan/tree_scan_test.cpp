@@ -14,6 +14,7 @@
 #include "model/sync_state.h"
 #include "platform/platform.h"
 #include "testing/test_drives.h"
+#include "testing/test_volumes.h"
 
 namespace tolvex {
 namespace {
@@ -681,6 +682,9 @@ TEST_F(TreeScan, ReportsUnusableNamesOfVisitedFoldersOnce) {
   drives_.WriteFile("S:\\Data\\good.txt", "g");
   drives_.MakeDirs("S:\\Data\\Temp\\");
   const std::filesystem::path data = drives_.Native("S:\\Data");
+  // A source that holds only Windows names (a FAT disk): elsewhere such
+  // names travel mapped (platform/posix/host_names.h).
+  const ScopedTestVolumes fat("windows-names=" + data.string());
   std::ofstream(data / "bad:name.txt") << "x";
   std::filesystem::create_directory(data / "bad|dir");
   std::ofstream(data / "bad|dir" / "inside.txt") << "x";

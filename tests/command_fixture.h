@@ -136,8 +136,8 @@ class TolvexCommand : public ::testing::Test {
     result.err = ReadText(err);
     return result;
   }
-  Result RunJob(const std::string& options = "") const {
-    return Run(options + " \"" + P("job.job") + "\"");
+  Result RunJob(const std::string& options = "", const std::string& environment = "") const {
+    return Run(options + " \"" + P("job.job") + "\"", environment);
   }
 
   fs::path root_;

@@ -75,6 +75,59 @@ TEST_F(TolvexCommand, ASecondRunFindsEverythingUpToDate) {
   EXPECT_NE(Get("job.job.state").find("LastUpdate = "), std::string::npos);
 }
 
+#if !defined(_WIN32)
+// Names Linux holds and Windows cannot (reserved characters, a final dot or
+// space) are backed up under their own names, in files and folders; a
+// second run finds them equal and changes nothing.
+TEST_F(TolvexCommand, NamesWindowsCannotHoldAreBackedUpUnderTheirOwnNames) {
+  const std::vector<std::string> names = {"a:b.txt", "what?.txt", "star*.txt", "back\\slash.txt",
+                                          "<angle>.txt", "pipe|quote\".txt", "trail.", "space ",
+                                          "x..", "tab\there"};
+  for (const std::string& name : names) Put("source/" + name, "content of " + name);
+  Put("source/trail", "the plain one");
+  Put("source/dir:x./inner?.txt", "inner");
+  WriteJob("");
+  const Result first = RunJob();
+  EXPECT_STATUS(first, 0);
+  for (const std::string& name : names) EXPECT_EQ(Get("backup/" + name), "content of " + name) << name;
+  EXPECT_EQ(Get("backup/trail"), "the plain one");
+  EXPECT_EQ(Get("backup/dir:x./inner?.txt"), "inner");
+  EXPECT_EQ(CountOf(Log(), "File copied:"), static_cast<int>(names.size()) + 2) << Log();
+  EXPECT_EQ(first.err.find("unusable name"), std::string::npos) << first.err;
+  const Result second = RunJob();
+  EXPECT_STATUS(second, 0);
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 0) << Log();
+  EXPECT_NE(second.out.find("Nothing to update: all 12 files found are equal on both sides."),
+            std::string::npos)
+      << second.out;
+}
+
+// A destination that holds only Windows names (a FAT disk, here the test
+// switch) keeps them out: those files alone fail (the scan does not yet
+// name them beforehand), the rest is backed up, and nothing is written
+// under another name ("trail." as "trail").
+TEST_F(TolvexCommand, ADestinationThatHoldsOnlyWindowsNamesKeepsThoseFilesOut) {
+  Put("source/a:b.txt", "colon");
+  Put("source/trail.", "dot");
+  Put("source/ok.txt", "ok");
+  fs::create_directories(root_ / "backup");
+  WriteJob("");
+  const Result result = RunJob("", "TOLVEX_TEST_VOLUMES='windows-names=" + P("backup") + "' ");
+  EXPECT_EQ(Get("backup/ok.txt"), "ok");
+  EXPECT_FALSE(Exists("backup/a:b.txt"));
+  EXPECT_FALSE(Exists("backup/trail."));
+  EXPECT_FALSE(Exists("backup/trail"));
+  EXPECT_STATUS(result, 4);
+  // Each such file is named, by its real name, as not backed up.
+  for (const char* name : {"a:b.txt", "trail."}) {
+    EXPECT_NE(result.err.find("copy failed: " + P(std::string("source/") + name) + " -> " +
+                              P(std::string("backup/") + name) + ": the file name is not valid"),
+              std::string::npos)
+        << result.err;
+  }
+}
+#endif
+
 TEST_F(TolvexCommand, TwoWayUpdateCopiesTheNewerFileOfEachPairBothWays) {
   Put("source/left.txt", "left, newer", 24h);
   Put("backup/left.txt", "left", 72h);

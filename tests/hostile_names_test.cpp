@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/run_fixture.h"
+#include "testing/test_volumes.h"
 
 namespace tolvex::runtest {
 namespace {
@@ -41,8 +42,11 @@ class HostileNames : public RunTest {
   }
 };
 
+// The source here holds only Windows names (a FAT disk): elsewhere such
+// names travel mapped (platform/posix/host_names.h).
 TEST_F(HostileNames, OnlyNamesWindowsCanHoldAreCopiedLinksAreNotEnteredAndAllIsReported) {
   const std::string data = Native("S:\\Data");
+  const ScopedTestVolumes fat("windows-names=" + data);
   const Lines unusable = {"a\\b.txt", "c:d.txt", "e*f.txt", "g?h.txt", "ctl\x01.txt",
                           "new\nline.txt", "trail.", "dir:x"};
   for (const std::string& name : unusable) {

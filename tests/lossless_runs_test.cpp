@@ -14,6 +14,7 @@
 #include "model/program_state.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"
+#include "testing/test_volumes.h"
 
 namespace tolvex::runtest {
 namespace {
@@ -493,6 +494,9 @@ TEST_F(UntouchableNames, CaseTwinsAreLeftAloneOnBothSidesAndReported) {
 TEST_F(UntouchableNames, NamesEndingInADotOrASpaceAreLeftAloneOnBothSides) {
   const std::string data = drives_.Native("S:\\Data");
   const std::string backup = drives_.Native("T:\\Backup\\Data");
+  // Both sides hold only Windows names (FAT disks); elsewhere such names
+  // travel mapped (platform/posix/host_names.h).
+  const ScopedTestVolumes fat("windows-names=" + data + ":" + backup);
   const Untouchable cases[] = {
       {"a newer x. over x, one way",
        {{"S:\\Data\\x.", "x with a dot, newer"}, {"T:\\Backup\\Data\\x", "x", true}},

@@ -15,6 +15,7 @@
 #include "model/program_state.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"
+#include "testing/test_volumes.h"
 
 namespace tolvex::runtest {
 namespace {
@@ -220,7 +221,9 @@ TEST_F(UpdateRun, CancelInALaterDialogStopsTheRunThere) {
 }
 
 #ifndef _WIN32
+// On a source that holds only Windows names (a FAT disk).
 TEST_F(UpdateRun, NamesWindowsCannotHoldAreLoggedAndLeftAlone) {
+  const ScopedTestVolumes fat("windows-names=" + drives_.Native("S:\\Data"));
   Write("S:\\Data\\a.txt", "a", kNew);
   const std::string odd = drives_.Native("S:\\Data") + "/bad|name.txt";
   std::ofstream(odd) << "odd";

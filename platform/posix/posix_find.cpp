@@ -12,6 +12,7 @@
 #include "platform/posix/dos_wildcard.h"
 #include "platform/posix/entry_lookups.h"
 #include "platform/posix/file_copy.h"
+#include "platform/posix/host_names.h"
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/win32_error.h"
@@ -156,7 +157,16 @@ uint32_t PosixPlatform::FindEntries(const std::string& pattern, uint32_t mask,
   if (error != kErrOk) return error;
   const bool known_folder = folder.found_as_spelled && S_ISDIR(folder.found.st_mode);
   if (!known_folder && !IsFolder(folder.path)) return kErrPathNotFound;
-  if (!HasWildcard(stripped)) return FindLiteral(folder.path, stripped, mask, entries);
+  if (!HasWildcard(stripped)) {
+    std::string host = stripped;
+    if (HoldsMappedCharacter(stripped)) {
+      if (!HostNameOf(stripped, &host)) return kErrInvalidName;
+      // A folder that cannot hold the name does not have it (a vfat
+      // folder would find "x." as "x").
+      if (host != stripped && !HoldsAnyName(folder.path, -1)) return kErrFileNotFound;
+    }
+    return FindLiteral(folder.path, host, mask, entries);
+  }
   uint32_t refused = kErrOk;
   FolderReader reader(OpenListingInDrive(folder.path, folder.letter, &refused));
   if (!reader.ok()) return refused != kErrOk ? refused : Win32FromErrno(errno, ErrnoSite::kFolder);
@@ -179,9 +189,20 @@ uint32_t PosixPlatform::FindLiteral(const std::string& folder, const std::string
   const std::optional<std::string> stored = StoredName(folder, name, &error);
   if (error != 0) return Win32FromErrno(error, ErrnoSite::kEntry);
   if (!stored || IsReservedName(*stored)) return kErrFileNotFound;
+  std::string engine_name = *stored;
+  switch (FitOfHostName(*stored)) {
+    case HostNameFit::kAsIs:
+      break;
+    case HostNameFit::kMapped:
+      if (!HoldsAnyName(folder, -1)) return kErrFileNotFound;
+      engine_name = EngineNameOf(*stored);
+      break;
+    case HostNameFit::kUnusable:
+      return kErrFileNotFound;
+  }
   FindEntry entry;
   StampMaker stamps(LocalOffsetNow());
-  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), *stored, stamps, &entry)) {
+  if (!Describe(AT_FDCWD, JoinNative(folder, *stored).c_str(), engine_name, stamps, &entry)) {
     return kErrFileNotFound;
   }
   if (PassesAttributeMask(entry.attributes, mask)) entries->push_back(std::move(entry));
@@ -206,9 +227,9 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   bool holds_temporaries = false;
   // What a described entry adds: kept in *entries, reported as unusable,
   // or left out.
-  const auto take = [&](std::string_view name, bool described) {
+  const auto take = [&](std::string_view name, bool usable, bool described) {
     const uint32_t attributes = entries->back().attributes;
-    if (described && PassesAttributeMask(attributes, mask) && WindowsCanHoldName(name)) {
+    if (described && PassesAttributeMask(attributes, mask) && usable) {
       matched = true;
       return;
     }
@@ -217,7 +238,7 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
     if (!PassesAttributeMask(attributes, mask)) {
       // A usable name the mask filters has still matched; an unusable one
       // that nobody would have seen is not worth a report.
-      matched = matched || WindowsCanHoldName(name);
+      matched = matched || usable;
       return;
     }
     matched = true;
@@ -225,9 +246,13 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
   };
   // The matching names are looked up a batch at a time, in the order read
   // (entry_lookups.h).
-  std::vector<std::string>& names = batch_names_;
+  std::vector<std::string>& names = batch_names_;  // as on disk
+  std::vector<std::string>& engine_names = batch_engine_names_;
+  std::vector<bool>& usable_names = batch_usable_;
   std::vector<EntryLookup>& lookups = batch_lookups_;
   names.clear();
+  engine_names.clear();
+  usable_names.clear();
   lookups_.BeginFolder();
   const auto describe_batch = [&] {
     if (names.empty()) return;
@@ -238,10 +263,13 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
     for (size_t i = 0; i < names.size(); ++i) {
       // Described in place, so that the entry's name is the only copy made.
       FindEntry& entry = entries->emplace_back();
-      take(names[i], DescribeLookup(lookups[i], names[i], stamps, &entry));
+      take(names[i], usable_names[i], DescribeLookup(lookups[i], engine_names[i], stamps, &entry));
     }
     names.clear();
+    engine_names.clear();
+    usable_names.clear();
   };
+  int holds_any_name = -1;  // not asked yet
   for (;;) {
     // readdir tells the end of the folder from a failed read (an I/O error,
     // a folder removed on a network share) only by errno: a cut listing
@@ -263,15 +291,33 @@ uint32_t PosixPlatform::FindMatching(DIR* dir, const std::string& folder, bool i
       holds_temporaries = holds_temporaries || IsTemporaryName(name);
       continue;
     }
-    if (!matcher.Matches(name)) continue;
+    // The engine's name for it: the name itself nearly always; its mapped
+    // form where the folder holds such names (asked once a listing).
+    std::string mapped;
+    std::string_view engine_name = name;
+    bool usable = true;
+    if (!WindowsCanHoldName(name) || name.find('\xEF') != std::string_view::npos) {
+      const HostNameFit fit = FitOfHostName(name);
+      if (fit == HostNameFit::kMapped && holds_any_name < 0) {
+        holds_any_name = HoldsAnyName(folder, folder_fd) ? 1 : 0;
+      }
+      usable = fit == HostNameFit::kAsIs || (fit == HostNameFit::kMapped && holds_any_name == 1);
+      if (usable && fit == HostNameFit::kMapped) {
+        mapped = EngineNameOf(name);
+        engine_name = mapped;
+      }
+    }
+    if (!matcher.Matches(engine_name)) continue;
     if (name == ".") {
       // The open folder's own stat, in its place among the entries.
       describe_batch();
       FindEntry& entry = entries->emplace_back();
-      take(name, DescribeStat(folder_stat, nullptr, name, stamps, &entry));
+      take(name, usable, DescribeStat(folder_stat, nullptr, engine_name, stamps, &entry));
       continue;
     }
     names.emplace_back(name);
+    engine_names.emplace_back(engine_name);
+    usable_names.push_back(usable);
     if (names.size() == EntryLookups::kBatch) describe_batch();
   }
   describe_batch();

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/posix/dos_wildcard.h"
+#include "platform/posix/host_names.h"
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/win32_error.h"
 #include "platform/text_rules.h"
@@ -62,11 +63,13 @@ uint32_t AttributesOf(const struct stat& st, std::string_view name) {
   return attributes;
 }
 
-PosixPlatform::PosixPlatform() : drives_(DriveTable::FromEnvironment()) {}
+PosixPlatform::PosixPlatform()
+    : drives_(DriveTable::FromEnvironment()), volume_seam_(VolumeSeamFromEnvironment()) {}
 
 void PosixPlatform::ReloadDrives() {
   DropStagedCopies();  // a run completes or drops its own; none is left here
   drives_ = DriveTable::FromEnvironment();
+  volume_seam_ = VolumeSeamFromEnvironment();
   index_.Clear();
   real_roots_.fill(std::string());
   enumerated_folders_.clear();
@@ -80,14 +83,48 @@ uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, Native
   return ResolveDrivePath(drive_path, must_exist, out);
 }
 
-uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& drive_path, bool must_exist,
-                                         NativeEntry* out) {
+bool PosixPlatform::HoldsAnyName(const std::string& folder, int fd) const {
+  return RulesOfFolder(folder, fd, volume_seam_).holds_any_name;
+}
+
+uint32_t PosixPlatform::HostPath(const DrivePath& drive_path, DrivePath* host, bool* mapped) const {
+  *mapped = false;
+  bool any = false;
   for (const std::string& name : drive_path.names) {
     if (!WindowsCanHoldName(name)) return kErrInvalidName;
+    any = any || HoldsMappedCharacter(name);
   }
+  if (!any) return kErrOk;
+  *host = drive_path;
+  for (size_t i = 0; i < host->names.size(); ++i) {
+    std::string& name = host->names[i];
+    if (!HoldsMappedCharacter(name)) continue;
+    std::string on_disk;
+    if (!HostNameOf(name, &on_disk)) return kErrInvalidName;
+    if (on_disk != name && i + 1 == host->names.size()) *mapped = true;
+    name = std::move(on_disk);
+  }
+  return kErrOk;
+}
+
+uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& engine_path, bool must_exist,
+                                         NativeEntry* out) {
+  DrivePath host_path;
+  bool last_mapped = false;
+  if (const uint32_t error = HostPath(engine_path, &host_path, &last_mapped)) return error;
+  const DrivePath& drive_path = host_path.letter != 0 ? host_path : engine_path;
   const std::string* root = drives_.Root(drive_path.letter);
   if (!root) return kErrPathNotFound;
   if (drives_.NotReady(drive_path.letter)) return kErrNotReady;
+  if (last_mapped) {
+    // Asked before any lookup: a vfat folder finds "x." as "x".
+    std::string folder = *root;
+    for (size_t i = 0; i + 1 < drive_path.names.size(); ++i) {
+      folder = JoinNative(folder, drive_path.names[i]);
+    }
+    if (!IsFolder(folder)) folder = *root;
+    if (!HoldsAnyName(folder, -1)) return kErrInvalidName;
+  }
   *out = NativeEntry();
   out->letter = drive_path.letter;
   out->trailing_separator = drive_path.trailing_separator;
@@ -229,14 +266,16 @@ int PosixPlatform::OpenHoldingFolder(const NativeEntry& entry, uint32_t* error) 
   return OpenFolderInDrive(entry.folder, entry.letter, error);
 }
 
-bool PosixPlatform::NativeAsSpelled(const DrivePath& drive_path, std::string* native) const {
+bool PosixPlatform::NativeAsSpelled(const DrivePath& engine_path, std::string* native) const {
+  DrivePath host_path;
+  bool last_mapped = false;
+  // A mapped last name goes the full way, which asks the folder's rules.
+  if (HostPath(engine_path, &host_path, &last_mapped) != kErrOk || last_mapped) return false;
+  const DrivePath& drive_path = host_path.letter != 0 ? host_path : engine_path;
   const std::string* root = drives_.Root(drive_path.letter);
   if (!root || drives_.NotReady(drive_path.letter)) return false;
   size_t length = root->size();
-  for (const std::string& name : drive_path.names) {
-    if (!WindowsCanHoldName(name)) return false;
-    length += name.size() + 1;
-  }
+  for (const std::string& name : drive_path.names) length += name.size() + 1;
   // Built in one piece: every folder a scan reads comes here.
   native->reserve(length);
   *native = *root;
@@ -307,6 +346,16 @@ uint32_t PosixPlatform::SetAttributes(const std::string& path, uint32_t attribut
                                                    : (st.st_mode | S_IWUSR);
   if ((mode & 07777) == (st.st_mode & 07777)) return kErrOk;
   return chmod(entry.path.c_str(), mode & 07777) == 0 ? kErrOk : Win32FromErrno(errno);
+}
+
+uint32_t PosixPlatform::GetFolderNameRules(const std::string& folder, FolderNameRules* rules) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(folder, true, &entry)) return error;
+  if (!IsFolder(entry.path)) return kErrPathNotFound;
+  const VolumeRules found = RulesOfFolder(entry.path, -1, volume_seam_);
+  rules->tells_case_apart = found.tells_case_apart;
+  rules->holds_any_name = found.holds_any_name;
+  return kErrOk;
 }
 
 uint32_t PosixPlatform::GetLastWriteStamp(const std::string& path, uint32_t* stamp) {

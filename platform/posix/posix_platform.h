@@ -27,13 +27,18 @@
 //     size, their time): nothing opens them (a FIFO would block a copy for
 //     ever), and a scan sees that their name is taken.
 //   - A name Windows cannot hold (\ : * ? " < > |, a control character, or
-//     a final dot or space) is never yielded; when it would have been (it
-//     matches the pattern and passes the mask), its native path goes to
-//     *unusable instead and the pattern counts as matched, so the caller
-//     logs it. Windows strips a final dot or space, so "x." is "x" there:
-//     such a name could be reached only as another file. A path that holds
-//     such a name fails with 123. Only the last name of a FindEntries
-//     pattern is stripped first, as FindFirstFileA does.
+//     a final dot or space) travels in its mapped form (host_names.h: each
+//     such character as U+F000 + its code), is yielded so and is mapped
+//     back wherever a path names it: the file keeps its name on disk.
+//     Where the folder's file system cannot hold such names (vfat, exfat;
+//     volume_rules.h) the name is never yielded (its native path goes to
+//     *unusable, and the pattern counts as matched, so the caller logs
+//     it), and a path that names one there fails with 123: a vfat folder
+//     would take "x." for "x". A name on disk that already holds a mapped
+//     character is unusable too (it would read back as another name). A
+//     path that holds a raw reserved character fails with 123. Only the
+//     last name of a FindEntries pattern is stripped of final dots and
+//     spaces first, as FindFirstFileA does.
 //   - A hidden target does not refuse CopyOver (Windows answers 5 there):
 //     on POSIX "hidden" only means the name starts with a dot, which no
 //     attribute change can undo, so refusing would make every dotfile
@@ -80,6 +85,7 @@
 #include "platform/posix/entry_lookups.h"
 #include "platform/posix/file_copy.h"
 #include "platform/posix/name_index.h"
+#include "platform/posix/volume_rules.h"
 
 namespace tolvex::posix {
 
@@ -130,6 +136,9 @@ class PosixPlatform final : public Platform {
   uint32_t RemoveDeadTemporaries(const std::string& folder, uint32_t* removed) override;
   uint32_t LockFolder(const std::string& folder, std::unique_ptr<FolderLock>* lock) override;
 
+  // By the folder's file system, its casefold attribute and the test
+  // switch TOLVEX_TEST_VOLUMES (volume_rules.h).
+  uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override;
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;
   uint64_t TickMilliseconds() override;
@@ -236,10 +245,19 @@ class PosixPlatform final : public Platform {
   std::vector<std::string> RemoveDeadIn(const std::string& folder);
   std::string ProfilePath(const std::string& file, bool for_writing, uint32_t* error);
 
+  // True when names Windows cannot hold can be made in native `folder`
+  // (`fd` an open descriptor of it, or -1).
+  bool HoldsAnyName(const std::string& folder, int fd) const;
+  // `drive_path` with each name in its form on disk into *host; 123 when a
+  // name is no engine form of any name. *mapped tells whether the last
+  // name changed.
+  uint32_t HostPath(const DrivePath& drive_path, DrivePath* host, bool* mapped) const;
+
   // True when the open `fd` lies at or below the real folder of `letter`.
   bool InsideDrive(int fd, char letter);
 
   DriveTable drives_;
+  VolumeSeam volume_seam_;
   // The real folder of each mapped drive (links resolved), found when first
   // needed after the drives were loaded.
   std::array<std::string, 26> real_roots_;
@@ -247,6 +265,8 @@ class PosixPlatform final : public Platform {
   // A listing's lookups, and its batch of names (kept for their capacity).
   EntryLookups lookups_;
   std::vector<std::string> batch_names_;
+  std::vector<std::string> batch_engine_names_;  // the engine's names of the batch (mapped)
+  std::vector<bool> batch_usable_;
   std::vector<EntryLookup> batch_lookups_;
   BeforeLookups before_lookups_;
   // Native folders FindEntries listed whole since the drives were loaded,

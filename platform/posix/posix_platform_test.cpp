@@ -9,6 +9,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +25,11 @@
 #include "platform/posix/file_copy.h"
 #include "platform/posix/system_calls.h"
 #include "testing/test_drives.h"
+#include "testing/test_volumes.h"
+
+#ifndef FS_CASEFOLD_FL
+#define FS_CASEFOLD_FL 0x40000000
+#endif
 
 namespace tolvex::posix {
 namespace {
@@ -229,7 +236,10 @@ TEST_F(PosixPlatformTest, ResolvingAsSpelledAndInOtherCaseAgree) {
 // ---------------------------------------------------------------------------
 // What enumeration yields, hides and reports.
 
+// On a volume that holds only Windows names (a FAT disk) such names are
+// reported, never yielded.
 TEST_F(PosixPlatformTest, NamesWindowsCannotHoldAreReportedNotYielded) {
+  const ScopedTestVolumes fat("windows-names=" + Native("S:\\u"));
   drives_.WriteFile("S:\\u\\ok.txt", "o");
   drives_.WriteFile("S:\\u\\a:b.txt", "c");
   drives_.WriteFile("S:\\u\\what?.txt", "q");
@@ -255,6 +265,7 @@ TEST_F(PosixPlatformTest, NamesWindowsCannotHoldAreReportedNotYielded) {
 // name is unusable, reported instead of yielded, and no path reaches it, so
 // nothing is ever read or written under another file's name.
 TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreUnusable) {
+  const ScopedTestVolumes fat("windows-names=" + Native("S:\\t"));
   drives_.WriteFile("S:\\t\\trail.", "dot");
   drives_.WriteFile("S:\\t\\trail", "plain");
   drives_.WriteFile("S:\\t\\space ", "space");
@@ -275,6 +286,101 @@ TEST_F(PosixPlatformTest, NamesEndingInDotsOrSpacesAreUnusable) {
   EXPECT_EQ(drives_.ReadFile("S:\\t\\space "), "space");
   // The last name of a pattern is stripped first, as FindFirstFileA does.
   EXPECT_EQ(FoundNames("S:\\t\\trail.", 0), (std::vector<std::string>{"trail"}));
+}
+
+// Where the file system holds them, names Windows cannot hold are yielded
+// in their mapped form (U+F000 + the code of each reserved character, of a
+// final dot or space), and every call that names the mapped form reaches
+// the file under its real name.
+TEST_F(PosixPlatformTest, NamesWindowsCannotHoldTravelMappedAndStayWholeOnDisk) {
+  const std::string colon = "a\xEF\x80\xBA" "b.txt";   // a:b.txt
+  const std::string dot = "trail\xEF\x80\xAE";          // trail.
+  const std::string question = "q\xEF\x80\xBF";         // q?
+  drives_.WriteFile("S:\\m\\a:b.txt", "colon");
+  drives_.WriteFile("S:\\m\\trail.", "dot");
+  drives_.WriteFile("S:\\m\\trail", "plain");
+  drives_.WriteFile("S:\\m\\q?\\inner.txt", "inner");
+  drives_.WriteFile("S:\\m\\ambiguous\xEF\x80\xBA.txt", "left alone");
+  std::vector<FindEntry> entries;
+  std::vector<std::string> unusable;
+  ASSERT_EQ(Sys().FindEntries("S:\\m\\*", kAttrDirectory, &entries, &unusable), kErrOk);
+  EXPECT_EQ(conformance::SortedNames(entries),
+            conformance::Sorted({".", "..", colon, question, "trail", dot}));
+  EXPECT_EQ(unusable, (std::vector<std::string>{Native("S:\\m\\ambiguous\xEF\x80\xBA.txt")}));
+  // Literal names, wildcards over the mapped form, folders on the way.
+  EXPECT_EQ(FoundNames("S:\\m\\" + colon, 0), (std::vector<std::string>{colon}));
+  EXPECT_EQ(FoundNames("S:\\m\\A\xEF\x80\xBA*", 0), (std::vector<std::string>{colon}));
+  EXPECT_EQ(FoundNames("S:\\m\\" + question + "\\*.txt", 0), (std::vector<std::string>{"inner.txt"}));
+  // Copies, moves and folders under mapped names land under the real ones.
+  ASSERT_EQ(Sys().MakeFolder("S:\\m\\out\xEF\x80\xA0"), kErrOk);  // "out "
+  ASSERT_EQ(Sys().CopyOver("S:\\m\\" + colon, "S:\\m\\out\xEF\x80\xA0\\" + colon), kErrOk);
+  ASSERT_EQ(Sys().CopyOver("S:\\m\\" + dot, "S:\\m\\out\xEF\x80\xA0\\" + dot), kErrOk);
+  ASSERT_EQ(Sys().MoveEntry("S:\\m\\" + question + "\\inner.txt", "S:\\m\\" + question + "\\x|y"),
+            kErrInvalidName);  // a raw reserved character is no engine name
+  ASSERT_EQ(Sys().MoveEntry("S:\\m\\" + question + "\\inner.txt",
+                            "S:\\m\\" + question + "\\x\xEF\x81\xBCy"), kErrOk);  // x|y
+  EXPECT_EQ(NativeNames(Native("S:\\m") + "/out "), (std::vector<std::string>{"a:b.txt", "trail."}));
+  EXPECT_EQ(drives_.ReadFile("S:\\m\\out \\trail."), "dot");
+  EXPECT_EQ(NativeNames(Native("S:\\m") + "/q?"), (std::vector<std::string>{"x|y"}));
+  EXPECT_EQ(drives_.ReadFile("S:\\m\\trail"), "plain");  // "trail." never reached "trail"
+  // Other spellings of a mapped name are none: one engine name, one file.
+  uint32_t attributes = 0;
+  EXPECT_EQ(Sys().GetAttributes("S:\\m\\trail\xEF\x80\xAE" "x", &attributes), kErrInvalidName);
+  EXPECT_EQ(Sys().GetAttributes("S:\\m\\ambiguous\xEF\x80\xBA.txt", &attributes), kErrFileNotFound);
+  ASSERT_EQ(Sys().RemoveFile("S:\\m\\" + colon), kErrOk);
+  EXPECT_FALSE(drives_.Exists("S:\\m\\a:b.txt"));
+}
+
+// A folder that holds only Windows names (a FAT disk) gets no mapped name:
+// a copy there fails with 123 and leaves nothing, where vfat would have
+// written "trail." as "trail".
+TEST_F(PosixPlatformTest, AFolderThatHoldsOnlyWindowsNamesRefusesMappedNames) {
+  drives_.WriteFile("S:\\m\\trail.", "dot");
+  drives_.WriteFile("T:\\fat\\trail", "plain");
+  const ScopedTestVolumes fat("windows-names=" + Native("T:\\fat"));
+  FolderNameRules rules{true, true};
+  ASSERT_EQ(Sys().GetFolderNameRules("T:\\fat\\", &rules), kErrOk);
+  EXPECT_FALSE(rules.holds_any_name);
+  EXPECT_FALSE(rules.tells_case_apart);
+  const std::string dot = "trail\xEF\x80\xAE";
+  EXPECT_EQ(Sys().CopyOver("S:\\m\\" + dot, "T:\\fat\\" + dot), kErrInvalidName);
+  EXPECT_EQ(Sys().MakeFolder("T:\\fat\\d\xEF\x80\xBA"), kErrInvalidName);
+  EXPECT_EQ(drives_.ReadFile("T:\\fat\\trail"), "plain");
+  EXPECT_EQ(NativeNames(Native("T:\\fat")), (std::vector<std::string>{"trail"}));
+}
+
+// Case and names by file system: the test folders lie on a file system
+// that tells case apart (ext4, tmpfs, xfs, btrfs, overlayfs here); the
+// switch makes one ignore case; a folder with the casefold attribute does
+// too, where the file system lets one be made.
+TEST_F(PosixPlatformTest, FolderNameRulesFollowTheFileSystemAndTheSwitch) {
+  drives_.MakeDirs("S:\\c\\sub");
+  drives_.MakeDirs("S:\\p");
+  FolderNameRules rules;
+  ASSERT_EQ(Sys().GetFolderNameRules("S:\\c\\sub", &rules), kErrOk);
+  if (!rules.tells_case_apart) GTEST_SKIP() << "the test folders lie on a file system that ignores case";
+  EXPECT_TRUE(rules.holds_any_name);
+  {
+    const ScopedTestVolumes caseless("caseless=" + Native("S:\\c"));
+    ASSERT_EQ(Sys().GetFolderNameRules("S:\\c\\sub", &rules), kErrOk);
+    EXPECT_FALSE(rules.tells_case_apart);
+    EXPECT_TRUE(rules.holds_any_name);
+    ASSERT_EQ(Sys().GetFolderNameRules("S:\\p", &rules), kErrOk);
+    EXPECT_TRUE(rules.tells_case_apart);  // "S:\p" is not below "S:\c"
+  }
+  EXPECT_EQ(Sys().GetFolderNameRules("S:\\nope\\", &rules), kErrFileNotFound);
+  EXPECT_EQ(Sys().GetFolderNameRules("S:\\nope\\deeper", &rules), kErrPathNotFound);
+  // The casefold attribute: ext4 sets it only on an empty folder of a file
+  // system made with the casefold feature, and not every one is.
+  const int fd = open(Native("S:\\p").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  int flags = 0;
+  const bool casefolded = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                          (flags |= FS_CASEFOLD_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  close(fd);
+  if (!casefolded) GTEST_SKIP() << "no casefold attribute on this file system";
+  ASSERT_EQ(Sys().GetFolderNameRules("S:\\p", &rules), kErrOk);
+  EXPECT_FALSE(rules.tells_case_apart);
 }
 
 TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {

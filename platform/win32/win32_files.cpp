@@ -114,6 +114,18 @@ uint32_t Win32Platform::GetAttributes(const std::string& path, uint32_t* attribu
   return kErrOk;
 }
 
+uint32_t Win32Platform::GetFolderNameRules(const std::string& folder, FolderNameRules* rules) {
+  if (!IsPassablePath(folder)) return kErrInvalidName;
+  std::string path = folder;
+  // "C:\" stays a root; "C:\a\" is the folder "C:\a".
+  if (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  const DWORD value = ::GetFileAttributesA(path.c_str());
+  if (value == INVALID_FILE_ATTRIBUTES) return LastError(kErrFileNotFound);
+  if ((value & FILE_ATTRIBUTE_DIRECTORY) == 0) return kErrPathNotFound;
+  *rules = FolderNameRules();
+  return kErrOk;
+}
+
 uint32_t Win32Platform::SetAttributes(const std::string& path, uint32_t attributes) {
   if (!IsPassablePath(path)) return kErrInvalidName;
   // NORMAL is the documented way to say "no attributes".

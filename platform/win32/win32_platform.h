@@ -30,6 +30,10 @@ class Win32Platform final : public Platform {
   uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
                        std::vector<std::string>* unusable) override;
   uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override;
+  // Windows folders ignore case and hold only Windows names. The
+  // per-folder case flag of recent Windows 10 (FileCaseSensitiveInfo) is
+  // not asked: it needs a handle per folder and is set only by hand.
+  uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override;
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
   uint32_t RemoveFile(const std::string& path) override;
