@@ -166,14 +166,14 @@ int RunScanChild(const std::string& base, const std::string& destination) {
   Parameters.TouchMode = 0;
   Parameters.OrphanModeD1 = 0;
   Parameters.OrphanModeD2 = 1;
-  Parameters.DestinationRoot = "T:\\";
-  Parameters.SourceDrive = 'S';
+  programPlan.DestinationRoot = "T:\\";
+  programPlan.SourceDrive = 'S';
   Parameters.LastUpdate = 0xFFFFFFFF;
 
   rusage before{};
   ::getrusage(RUSAGE_SELF, &before);
   const Clock::time_point start = Clock::now();
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   const double wall = Seconds(Clock::now() - start);
   rusage after{};
   ::getrusage(RUSAGE_SELF, &after);

@@ -23,9 +23,10 @@ constexpr uint32_t kBeepExclamation = 0x30;
 
 uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
 
-std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int maximum) {
+std::unique_ptr<SearchProgressView> OpenSearch(const std::string& job_name,
+                                               const std::string& status, int maximum) {
   std::unique_ptr<SearchProgressView> dialog =
-      CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
+      CurrentRunUi().OpenSearchDialog(DialogCaption(job_name));
   dialog->SetStatusText(status);
   dialog->SetGaugeRange(0, maximum);
   dialog->SetGaugePosition(0);
@@ -40,7 +41,7 @@ std::unique_ptr<SearchProgressView> OpenSearch(const std::string& status, int ma
 // outcome channel would take the erase for done); a file already gone is no
 // failure. The outcome channel tells the front end of each with its error.
 void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  std::vector<RunItem> files = EraseItemsOf(c, texts);
+  std::vector<RunItem> files = EraseItemsOf(c, texts, plan_.syncRun);
   const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
   const std::string* stamp_texts[2] = {&texts.stampText, &texts.counterStampText};
   for (size_t k = 0; k < files.size(); ++k) {
@@ -75,14 +76,15 @@ void UpdateRun::RemoveFolder(const std::string& folder, int side) {
 }
 
 void UpdateRun::ErasePass() {
-  const int n = static_cast<int>(candidates.size());
-  std::unique_ptr<SearchProgressView> dialog = OpenSearch("Erasing files...", n);
+  const int n = static_cast<int>(plan_.candidates.size());
+  std::unique_ptr<SearchProgressView> dialog =
+      OpenSearch(parameters_.Filename, "Erasing files...", n);
   for (int i = n - 1; i >= 0; --i) {
     Sys().PumpStep();
-    if (Aborted) break;
-    CANDIDATE& c = candidates[i];
+    if (plan_.Aborted) break;
+    CANDIDATE& c = plan_.candidates[i];
     if (Action(c.state) == STATE_ERASE) {
-      EraseCandidateFiles(c, CandidateTexts::For(c));
+      EraseCandidateFiles(c, CandidateTexts::For(c, plan_, parameters_));
       c.state |= STATE_DONE;
       SettlePartnerOf(i);
     }
@@ -91,14 +93,14 @@ void UpdateRun::ErasePass() {
 }
 
 void UpdateRun::CopyPass() {
-  InterruptRequest = false;
+  plan_.InterruptRequest = false;
   copied_ = 0;
   std::unique_ptr<CopyProgressView> dialog =
-      CurrentRunUi().OpenCopyDialog(DialogCaption(Parameters.Filename));
+      CurrentRunUi().OpenCopyDialog(DialogCaption(parameters_.Filename));
   dialog->SetGaugePosition(0);
   size_t i = 0;
   for (;;) {
-    if (i >= candidates.size()) {
+    if (i >= plan_.candidates.size()) {
       // The last staged copies are put in place; one that fails there is
       // handled as any failed copy and the pass goes on from it.
       size_t resume = 0;
@@ -112,34 +114,34 @@ void UpdateRun::CopyPass() {
 }
 
 size_t UpdateRun::ProcessCandidate(size_t i, CopyProgressView& dialog) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (heldInterruptFor_ != kStop && i >= heldInterruptFor_) {
-    InterruptRequest = true;
+    plan_.InterruptRequest = true;
     heldInterruptFor_ = kStop;
   }
   Sys().PumpStep();
-  if (Aborted) {
+  if (plan_.Aborted) {
     // What was staged before the abort was under way: it is completed.
     size_t resume = 0;
     CompleteStaged(dialog, &resume);
     return kStop;
   }
-  if (candidates[i].state & STATE_DONE) return i + 1;
-  CandidateTexts texts = CandidateTexts::For(candidates[i]);
+  if (plan_.candidates[i].state & STATE_DONE) return i + 1;
+  CandidateTexts texts = CandidateTexts::For(plan_.candidates[i], plan_, parameters_);
 
   if (p.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE && !askAll_ &&
-      !(candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
+      !(plan_.candidates[i].state & STATE_CONFIRMED) && settled_.count(i) == 0) {
     // The question comes after every earlier file is done (that may settle
     // this one, a conflict partner): then this candidate is taken again.
     if (!staged_.empty()) return CompleteStagedThenTake(i, dialog);
     AskConfirmation(i, texts);
-    if (Aborted) return kStop;
+    if (plan_.Aborted) return kStop;
   }
   return ApplyAction(i, std::move(texts), dialog);
 }
 
 size_t UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& dialog) {
-  const CANDIDATE& c = candidates[i];
+  const CANDIDATE& c = plan_.candidates[i];
   switch (Action(c.state)) {
     case STATE_NORMAL:
       return CopyCandidate(i, texts, CopyItemOf(c, texts), dialog);
@@ -175,13 +177,13 @@ size_t UpdateRun::ApplyAction(size_t i, CandidateTexts texts, CopyProgressView& 
 // put it in place.
 size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem item,
                                 CopyProgressView& dialog) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   // A file a staged copy reads or writes is copied only after it: then this
   // candidate is taken again (a conflict partner is settled by then).
   if (staged_.Touches(texts.path) || staged_.Touches(texts.counterPath)) {
     return CompleteStagedThenTake(i, dialog);
   }
-  const CANDIDATE& c = candidates[i];
+  const CANDIDATE& c = plan_.candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
   dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
   CreateTargetFolder(c, texts);
@@ -195,22 +197,22 @@ size_t UpdateRun::CopyCandidate(size_t i, const CandidateTexts& texts, RunItem i
   }
   Sys().PumpStep();
   size_t resume = 0;
-  if (InterruptRequest) {
+  if (plan_.InterruptRequest) {
     // The copies under way complete; this one is not tried. A staged copy
     // that fails meanwhile is handled first, as it would have been before
     // the click, and the pass comes back here with the click still held.
     if (!staged_.empty()) {
-      InterruptRequest = false;
+      plan_.InterruptRequest = false;
       heldInterruptFor_ = i;
       if (!CompleteStaged(dialog, &resume)) return resume;
       heldInterruptFor_ = kStop;
-      InterruptRequest = true;
+      plan_.InterruptRequest = true;
     }
     return HandleCopyFailure(i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
-    staged_.AddCopy(i, texts, std::move(item), candidates[i].size);
+    staged_.AddCopy(i, texts, std::move(item), plan_.candidates[i].size);
     if (staged_.full() && !CompleteStaged(dialog, &resume)) return resume;
     return i + 1;
   }
@@ -255,8 +257,8 @@ size_t UpdateRun::CompleteStagedThenTake(size_t i, CopyProgressView& dialog) {
 void UpdateRun::CopyDone(size_t i, const CandidateTexts& texts, RunItem item,
                          CopyProgressView& dialog) {
   changed_ = true;
-  copied_ += candidates[i].size;
-  dialog.SetGaugePosition(PercentOf(copied_, Parameters.CopyBytes));
+  copied_ += plan_.candidates[i].size;
+  dialog.SetGaugePosition(PercentOf(copied_, plan_.CopyBytes));
   log_.Write(kEventFileCopied, texts.FileEntry());
   item.item.outcome = TOLVEX_OUTCOME_DONE;
   items_.Outcome(std::move(item));
@@ -272,14 +274,14 @@ void UpdateRun::Skipped(const CandidateTexts& texts, RunItem item) {
 // the other candidate of the pair would copy back what was just written, or
 // copy a file that is no more. It is skipped, without a question.
 void UpdateRun::SettlePartnerOf(size_t i) {
-  const std::optional<size_t> partner = ConflictPartnerOf(i);
-  if (!partner || (candidates[*partner].state & STATE_DONE)) return;
-  candidates[*partner].state = ReplaceAction(candidates[*partner].state, STATE_IGNORE);
+  const std::optional<size_t> partner = ConflictPartnerOf(plan_, i);
+  if (!partner || (plan_.candidates[*partner].state & STATE_DONE)) return;
+  plan_.candidates[*partner].state = ReplaceAction(plan_.candidates[*partner].state, STATE_IGNORE);
   settled_.insert(*partner);
 }
 
 void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   if ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs)) {
@@ -301,7 +303,7 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
 }
 
 void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
-  CANDIDATE& c = candidates[i];
+  CANDIDATE& c = plan_.candidates[i];
   FrontEndCall call;
   const int answer =
       callbacks_.confirm
@@ -318,7 +320,7 @@ void UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
     case TOLVEX_CONFIRM_INVERT: confirm(STATE_INVERT); break;
     case TOLVEX_CONFIRM_IGNORE_GROUP: IgnoreGroupOf(i, true); break;
     case TOLVEX_CONFIRM_ASK_NO_MORE: askAll_ = true; break;
-    case TOLVEX_CONFIRM_ABORT: Aborted = true; break;
+    case TOLVEX_CONFIRM_ABORT: plan_.Aborted = true; break;
     default: break;
   }
 }
@@ -329,21 +331,21 @@ void UpdateRun::IgnoreGroupOf(size_t i, bool confirm) {
   // is a group of its own: skipping its group must never copy it.
   int32_t first = index;
   int32_t last = index;
-  for (const FOLDER& group : groups) {
+  for (const FOLDER& group : plan_.groups) {
     if (index < group.first || index > group.last) continue;
     first = group.first;
     last = group.last;
     break;
   }
   for (int32_t k = first; k <= last; ++k) {
-    candidates[k].state = ReplaceAction(candidates[k].state, STATE_IGNORE);
-    if (confirm) candidates[k].state |= STATE_CONFIRMED;
+    plan_.candidates[k].state = ReplaceAction(plan_.candidates[k].state, STATE_IGNORE);
+    if (confirm) plan_.candidates[k].state |= STATE_CONFIRMED;
   }
 }
 
 size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTexts& texts,
                                     RunItem item, CopyProgressView& dialog) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   failed_.insert(i);
   item.item.outcome = TOLVEX_OUTCOME_FAILED;
   item.item.error = error;
@@ -352,15 +354,15 @@ size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTex
   // Asked to stop (Ctrl-C; a second one stopped this very copy): no more
   // questions, the run ends with this copy not made.
   if (StopRequests() > 0) {
-    Aborted = true;
+    plan_.Aborted = true;
     log_.Write(kEventCopyError, texts.FileEntry());
     return kStop;
   }
-  if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
+  if (!(p.Warnings & TOLVEX_WARN_ASK) && !plan_.InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
     return i + 1;
   }
-  CANDIDATE& c = candidates[i];
+  CANDIDATE& c = plan_.candidates[i];
   // Without a callback the failed copy is skipped: retrying is never the
   // default, or a lasting failure would keep the run busy for ever.
   std::optional<FrontEndCall> call;
@@ -375,13 +377,13 @@ size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTex
     case TOLVEX_COPY_SKIP: c.state = ReplaceAction(c.state, STATE_IGNORE); break;
     case TOLVEX_COPY_SKIP_GROUP: IgnoreGroupOf(i, false); break;
     case TOLVEX_COPY_ERASE: c.state = ReplaceAction(c.state, STATE_ERASE); break;
-    case TOLVEX_COPY_ABORT: Aborted = true; break;
+    case TOLVEX_COPY_ABORT: plan_.Aborted = true; break;
     default: break;  // retry
   }
   call.reset();
-  if (Aborted) return kStop;
-  if (InterruptRequest) {
-    InterruptRequest = false;
+  if (plan_.Aborted) return kStop;
+  if (plan_.InterruptRequest) {
+    plan_.InterruptRequest = false;
     dialog.EnableInterrupt();
   }
   lastFolder_ = -1;
@@ -390,14 +392,15 @@ size_t UpdateRun::HandleCopyFailure(size_t i, uint32_t error, const CandidateTex
 }
 
 void UpdateRun::RemoveEmptyFolders() {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
-  const int n = static_cast<int>(dirList.size());
-  std::unique_ptr<SearchProgressView> dialog = OpenSearch("Erasing empty directories...", n);
+  const int n = static_cast<int>(plan_.dirList.size());
+  std::unique_ptr<SearchProgressView> dialog =
+      OpenSearch(parameters_.Filename, "Erasing empty directories...", n);
   for (int k = n - 1; k >= 0; --k) {
     Sys().PumpStep();
-    if (Aborted) break;
-    const STRING& entry = dirList[k];
+    if (plan_.Aborted) break;
+    const STRING& entry = plan_.dirList[k];
     if (RemovesFolder(entry)) RemoveFolder(entry.text(), entry.mark() == 1 ? 1 : 0);
     dialog->SetGaugePosition(n - k);
   }
@@ -407,12 +410,12 @@ void UpdateRun::RemoveEmptyFolders() {
     // stays.
     lock_.reset();
     // Destination read as the folder it names, as everywhere in the run.
-    for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
+    for (const std::string& folder : {plan_.DestinationRoot, DestinationFolder(p.Destination)}) {
       RemoveFolder(folder, 1);
     }
   }
   dialog.reset();
-  if (Aborted) LogAborted();
+  if (plan_.Aborted) LogAborted();
 }
 
 }  // namespace tolvex

@@ -1,7 +1,6 @@
 #include "engine/erase_guard.h"
 
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "model/records.h"
 #include "platform/folder_layout.h"
 
@@ -13,10 +12,10 @@ bool warning_shown = false;
 
 // The folders of a side as the job names them: the source folders of the
 // include selections, or the working destination folder.
-std::string FoldersOfSide(int side) {
-  if (side == 1) return Parameters.DestinationRoot;
+std::string FoldersOfSide(const TParameters& parameters, const Plan& plan, int side) {
+  if (side == 1) return plan.DestinationRoot;
   std::string folders;
-  for (const STRING& entry : Parameters.DInclSels) {
+  for (const STRING& entry : parameters.DInclSels) {
     if (!IsDirectoryEntry(entry.text())) continue;
     folders += (folders.empty() ? "" : ", ") + SelectionOf(entry.text()).folder;
   }
@@ -33,11 +32,11 @@ std::string LimitText(const TExtension& extension) {
 
 }  // namespace
 
-EraseFigures PlannedErasures() {
+EraseFigures PlannedErasures(const Plan& plan) {
   EraseFigures figures;
-  figures.present[0] = scanTally.filesPresent[0];
-  figures.present[1] = scanTally.filesPresent[1];
-  for (const CANDIDATE& c : candidates) {
+  figures.present[0] = plan.scanTally.filesPresent[0];
+  figures.present[1] = plan.scanTally.filesPresent[1];
+  for (const CANDIDATE& c : plan.candidates) {
     if ((c.state & STATE_ACTION) != STATE_ERASE) continue;
     const int side = (c.state & STATE_DEST_SIDE) ? 1 : 0;
     ++figures.erasures[side];
@@ -61,8 +60,8 @@ bool AnySideOverEraseLimit(const TExtension& extension, const EraseFigures& figu
          OverEraseLimit(extension, figures.erasures[1], figures.present[1]);
 }
 
-std::string EraseLimitWarning() {
-  const EraseFigures figures = PlannedErasures();
+std::string EraseLimitWarning(const Plan& plan) {
+  const EraseFigures figures = PlannedErasures(plan);
   std::string text;
   const char* names[2] = {"source", "destination"};
   for (int side = 1; side >= 0; --side) {
@@ -76,15 +75,15 @@ std::string EraseLimitWarning() {
   return text;
 }
 
-std::string EraseLimitQuestion() {
-  const EraseFigures figures = PlannedErasures();
+std::string EraseLimitQuestion(const TParameters& parameters, const Plan& plan) {
+  const EraseFigures figures = PlannedErasures(plan);
   const char* names[2] = {"source", "destination"};
   std::string sides;
   for (int side = 1; side >= 0; --side) {
     if (!OverEraseLimit(Extension, figures.erasures[side], figures.present[side])) continue;
     sides += (sides.empty() ? "" : "; and ") + std::to_string(figures.erasures[side]) + " of the " +
              std::to_string(figures.present[side]) + " files in the " + names[side] + " tree (" +
-             FoldersOfSide(side) + ")";
+             FoldersOfSide(parameters, plan, side) + ")";
   }
   warning_shown = !sides.empty();
   if (sides.empty()) return sides;

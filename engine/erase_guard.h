@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/run_extension.h"
 
 namespace tolvex {
@@ -22,7 +24,7 @@ struct EraseFigures {
 // From the candidates as they stand (the overview may have changed them)
 // and the scan's tally: an Erase candidate erases its file and, when there
 // is one, its counterpart on the other side.
-EraseFigures PlannedErasures();
+EraseFigures PlannedErasures(const Plan& plan);
 
 // True when `erasures` of `present` files are more than the limit allows.
 bool OverEraseLimit(const TExtension& extension, uint64_t erasures, uint64_t present);
@@ -31,7 +33,7 @@ bool AnySideOverEraseLimit(const TExtension& extension, const EraseFigures& figu
 // The overview's warning line for the plan as it stands, or "" when no side
 // is over the limit (or there is no limit). Remembers whether the last line
 // it gave was a warning: OK pressed while it was shown lets the plan through.
-std::string EraseLimitWarning();
+std::string EraseLimitWarning(const Plan& plan);
 bool EraseLimitWarningShown();
 void ForgetEraseLimitWarning();
 
@@ -39,6 +41,6 @@ void ForgetEraseLimitWarning();
 // has no room for the line (the Windows dialog): each side over the limit
 // with its counts and folders, what Yes and No do. "" when no side is over
 // the limit. A question given counts as a warning shown, as the line does.
-std::string EraseLimitQuestion();
+std::string EraseLimitQuestion(const TParameters& parameters, const Plan& plan);
 
 }  // namespace tolvex

@@ -44,7 +44,7 @@ bool UpdateRun::HandOverPlan() {
   if (!items_.Planning()) return true;
   // The figures of the plan as it now stands (the overview may have
   // changed it), by the rules the run itself uses.
-  AccountSpace(Parameters);
+  AccountSpace(plan_);
   if (dryRun_) {
     for (const RotationStep& step : judgedRotation_.steps) {
       RunItem rename(TOLVEX_ITEM_ROTATION);
@@ -55,7 +55,7 @@ bool UpdateRun::HandOverPlan() {
     }
   }
   RunItem generation(TOLVEX_ITEM_GENERATION);
-  generation.from = Parameters.DestinationRoot;
+  generation.from = plan_.DestinationRoot;
   items_.Plan(std::move(generation));
   std::vector<std::string> erased;
   std::vector<std::string> written;
@@ -68,18 +68,18 @@ bool UpdateRun::HandOverPlan() {
   }
   HandOverFigures();
 
-  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures());
+  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures(plan_));
   RunItem end(TOLVEX_ITEM_END);
   end.item.reason = over ? TOLVEX_REASON_ERASE_LIMIT : TOLVEX_REASON_NONE;
   // OK in an overview that showed the erase limit's warning lets the plan
   // through: the person saw it and confirmed it.
-  if (over && !dryRun_ && Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW &&
+  if (over && !dryRun_ && parameters_.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW &&
       EraseLimitWarningShown()) {
     end.item.state = TOLVEX_PLAN_CONFIRMED;
   }
   const int answer = items_.Plan(std::move(end));
   if (dryRun_ || answer != TOLVEX_PLAN_STOP) return true;
-  Aborted = true;
+  plan_.Aborted = true;
   log_.Write(over ? kEventEraseLimit : kEventAborted);
   return false;
 }
@@ -90,29 +90,30 @@ bool UpdateRun::HandOverPlan() {
 // SettlePartnerOf, on a copy of the states.
 void UpdateRun::HandOverActions(std::vector<std::string>* erased,
                                 std::vector<std::string>* written) {
-  const size_t n = candidates.size();
+  const size_t n = plan_.candidates.size();
   std::vector<uint16_t> states(n);
-  for (size_t i = 0; i < n; ++i) states[i] = candidates[i].state;
+  for (size_t i = 0; i < n; ++i) states[i] = plan_.candidates[i].state;
   const auto as_planned = [&](size_t i) {
-    CANDIDATE c = candidates[i];
+    CANDIDATE c = plan_.candidates[i];
     c.state = states[i];
     return c;
   };
   const auto settle = [&](size_t i) {
-    const std::optional<size_t> partner = ConflictPartnerOf(i);
+    const std::optional<size_t> partner = ConflictPartnerOf(plan_, i);
     if (partner && !(states[*partner] & STATE_DONE)) {
       states[*partner] = ReplaceAction(states[*partner], STATE_IGNORE);
     }
   };
   const auto erase = [&](size_t i) {
     const CANDIDATE c = as_planned(i);
-    for (RunItem& file : EraseItemsOf(c, CandidateTexts::For(c))) {
+    for (RunItem& file :
+         EraseItemsOf(c, CandidateTexts::For(c, plan_, parameters_), plan_.syncRun)) {
       erased->push_back(file.from);
       items_.Plan(std::move(file));
     }
     settle(i);
   };
-  if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
+  if (parameters_.ConfirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE) {
     for (size_t i = n; i-- > 0;) {
       if (Action(states[i]) != STATE_ERASE) continue;
       erase(i);
@@ -126,7 +127,7 @@ void UpdateRun::HandOverActions(std::vector<std::string>* erased,
       case STATE_NORMAL:
       case STATE_INVERT:
       {
-        RunItem copy = CopyItemOf(c, CandidateTexts::For(c));
+        RunItem copy = CopyItemOf(c, CandidateTexts::For(c, plan_, parameters_));
         written->push_back(copy.to);
         items_.Plan(std::move(copy));
       }
@@ -136,15 +137,15 @@ void UpdateRun::HandOverActions(std::vector<std::string>* erased,
         erase(i);
         break;
       default:
-        items_.Plan(SkipItemOf(c, CandidateTexts::For(c), SkipReasonOf(c)));
+        items_.Plan(SkipItemOf(c, CandidateTexts::For(c, plan_, parameters_), SkipReasonOf(c)));
     }
   }
 }
 
 void UpdateRun::HandOverFigures() {
-  const TParameters& p = Parameters;
-  for (const CANDIDATE& pair : unchangedPairs) {
-    RunItem unchanged = SkipItemOf(pair, CandidateTexts::For(pair), TOLVEX_REASON_NONE);
+  for (const CANDIDATE& pair : plan_.unchangedPairs) {
+    RunItem unchanged =
+        SkipItemOf(pair, CandidateTexts::For(pair, plan_, parameters_), TOLVEX_REASON_NONE);
     unchanged.item.kind = TOLVEX_ITEM_UNCHANGED;
     unchanged.item.reason =
         pair.stamp == pair.counterStamp ? TOLVEX_REASON_EQUAL : TOLVEX_REASON_OLDER;
@@ -152,14 +153,16 @@ void UpdateRun::HandOverFigures() {
     unchanged.item.limit = static_cast<int64_t>(pair.size);
     items_.Plan(std::move(unchanged));
   }
-  items_.Plan(UnchangedCount(TOLVEX_REASON_EQUAL, scanTally.equalPairs, scanTally.equalBytes));
-  items_.Plan(UnchangedCount(TOLVEX_REASON_OLDER, scanTally.olderPairs, scanTally.olderBytes));
+  items_.Plan(
+      UnchangedCount(TOLVEX_REASON_EQUAL, plan_.scanTally.equalPairs, plan_.scanTally.equalBytes));
+  items_.Plan(
+      UnchangedCount(TOLVEX_REASON_OLDER, plan_.scanTally.olderPairs, plan_.scanTally.olderBytes));
   // The destination drive first, as the run warns; one drive counts all.
-  items_.Plan(SpaceItem(p.DestinationDrive, p.NeedDest, p.AvailDest));
-  if (p.SourceDrive != p.DestinationDrive) {
-    items_.Plan(SpaceItem(p.SourceDrive, p.NeedSrc, p.AvailSrc));
+  items_.Plan(SpaceItem(plan_.DestinationDrive, plan_.NeedDest, plan_.AvailDest));
+  if (plan_.SourceDrive != plan_.DestinationDrive) {
+    items_.Plan(SpaceItem(plan_.SourceDrive, plan_.NeedSrc, plan_.AvailSrc));
   }
-  const EraseFigures figures = PlannedErasures();
+  const EraseFigures figures = PlannedErasures(plan_);
   for (int side = 0; side < 2; ++side) {
     RunItem figure(TOLVEX_ITEM_SIDE);
     figure.item.side = side;

@@ -52,7 +52,7 @@ bool WriteWholeFile(const std::string& path, const std::string& text) {
 }
 
 // The pairs the scan met, as the passes left them.
-std::vector<SyncRecord> HeldAfterRun() {
+std::vector<SyncRecord> HeldAfterRun(SyncRun& syncRun) {
   std::unordered_map<std::string, SyncRecord> held;  // by SyncKey
   std::unordered_map<std::string, std::string> key_of[2];  // a side's folded path -> SyncKey
   const auto hold = [&](SyncRecord record) {
@@ -89,7 +89,8 @@ std::vector<SyncRecord> HeldAfterRun() {
 
 }  // namespace
 
-void BeginSyncState(const TParameters& parameters, const TExtension& extension) {
+void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension& extension) {
+  SyncRun& syncRun = plan.syncRun;
   syncRun.Clear();
   changes = SyncChanges();
   if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS) return;
@@ -101,7 +102,7 @@ void BeginSyncState(const TParameters& parameters, const TExtension& extension) 
   syncRun.gathering = true;
   SyncStateFile file;
   if (!ReadStateFile(extension.syncStatePath, &file)) return;
-  const SyncStateFile::Section* section = file.Find(parameters.DestinationRoot);
+  const SyncStateFile::Section* section = file.Find(plan.DestinationRoot);
   if (section == nullptr) {
     // The job keeps a state, but has completed no run into this folder.
     syncRun.evidence = SyncEvidence::kNewFolder;
@@ -113,8 +114,9 @@ void BeginSyncState(const TParameters& parameters, const TExtension& extension) 
   }
 }
 
-void NoteSyncOutcome(const TolvexItem& item, const std::string& from, const std::string& to) {
-  if (!syncRun.gathering) return;
+void NoteSyncOutcome(SyncRun& sync_run, const TolvexItem& item, const std::string& from,
+                     const std::string& to) {
+  if (!sync_run.gathering) return;
   const bool copy = item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
   if (!copy && item.kind != TOLVEX_ITEM_ERASE) return;
   if (item.outcome == TOLVEX_OUTCOME_FAILED) ++changes.failures;
@@ -122,7 +124,8 @@ void NoteSyncOutcome(const TolvexItem& item, const std::string& from, const std:
   changes.done.push_back(SyncChange{copy, item.side, from, to, item.size, item.stamp});
 }
 
-bool EndSyncState(const TParameters& parameters, const TExtension& extension) {
+bool EndSyncState(Plan& plan, const TExtension& extension) {
+  SyncRun& syncRun = plan.syncRun;
   const bool write = syncRun.gathering && !extension.DryRun() && changes.failures == 0;
   bool written = true;
   if (write) {
@@ -130,7 +133,7 @@ bool EndSyncState(const TParameters& parameters, const TExtension& extension) {
     // The other folders' lists as they are now; a file that cannot be read
     // keeps none of them.
     ReadStateFile(extension.syncStatePath, &file);
-    file.Put(SyncStateFile::Section{parameters.DestinationRoot, HeldAfterRun()});
+    file.Put(SyncStateFile::Section{plan.DestinationRoot, HeldAfterRun(syncRun)});
     const std::string temporary = extension.syncStatePath + ".new";
     // CopyOver replaces the file in one step (a temporary copy renamed over
     // it): the file is always the old list or the new one.

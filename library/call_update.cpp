@@ -8,6 +8,7 @@
 #include "engine/run_ui.h"
 #include "engine/update_run.h"
 #include "library/run_views.h"
+#include "model/parameters.h"
 #include "model/program_state.h"
 #include "model/run_extension.h"
 #include "platform/stop_request.h"
@@ -43,8 +44,10 @@ class EraseLimitWarningLine {
       : line_before_(tolvex::overview::OverviewWarningSource()),
         question_before_(tolvex::overview::OverviewQuestionSource()) {
     if (tolvex::Extension.GuardsErasures()) {
-      tolvex::overview::SetOverviewWarningSource(tolvex::EraseLimitWarning);
-      tolvex::overview::SetOverviewQuestionSource(tolvex::EraseLimitQuestion);
+      tolvex::overview::SetOverviewWarningSource(
+          [] { return tolvex::EraseLimitWarning(tolvex::programPlan); });
+      tolvex::overview::SetOverviewQuestionSource(
+          [] { return tolvex::EraseLimitQuestion(tolvex::Parameters, tolvex::programPlan); });
     }
   }
   ~EraseLimitWarningLine() {
@@ -59,6 +62,17 @@ class EraseLimitWarningLine {
   std::function<std::string()> question_before_;
 };
 
+// What the user chose in the overview (the view, the order, the filters)
+// stays for the next run, as the overview left it in the run's copy.
+void KeepViewSettings(const tolvex::TParameters& job) {
+  tolvex::TParameters& kept = tolvex::Parameters;
+  kept.DisplayMode = job.DisplayMode;
+  kept.SortMode = job.SortMode;
+  kept.Reverse = job.Reverse;
+  kept.SizeFilter = job.SizeFilter;
+  kept.DoubleFilter = job.DoubleFilter;
+}
+
 }  // namespace
 
 extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
@@ -66,7 +80,12 @@ extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confi
   try {
     RunViews views;
     EraseLimitWarningLine warning;
-    return tolvex::RunUpdate({notify, confirm, copy_error, make_dir});
+    // The run works on its own copy: an export called from a callback
+    // changes the next run, not this one.
+    tolvex::TParameters job = tolvex::Parameters;
+    const int32_t result = tolvex::RunUpdate(job, {notify, confirm, copy_error, make_dir});
+    KeepViewSettings(job);
+    return result;
   } catch (...) {
     // The run catches its own failures and reports them; one that escapes
     // (the log could not even be made) is no success either.

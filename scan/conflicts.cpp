@@ -2,7 +2,6 @@
 
 #include <unordered_map>
 
-#include "model/program_state.h"
 #include "platform/text_rules.h"
 
 namespace tolvex {
@@ -17,37 +16,37 @@ std::string FoldedPath(const std::vector<STRING>& folders, const CANDIDATE& c) {
 
 }  // namespace
 
-void SettleConflicts(const TParameters& parameters) {
+void SettleConflicts(const TParameters& parameters, Plan& plan) {
   // Source-side files of conflicts, to report each pair once.
   std::unordered_map<std::string, size_t> source_files;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    CANDIDATE& c = candidates[i];
+  for (size_t i = 0; i < plan.candidates.size(); ++i) {
+    CANDIDATE& c = plan.candidates[i];
     if (!(c.state & STATE_CONFLICT)) continue;
     if (parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_NONE) {
       c.state = ReplaceAction(c.state, STATE_IGNORE);
     }
-    if (!(c.state & STATE_DEST_SIDE)) source_files.emplace(FoldedPath(dirList, c), i);
+    if (!(c.state & STATE_DEST_SIDE)) source_files.emplace(FoldedPath(plan.dirList, c), i);
   }
-  for (const CANDIDATE& c : candidates) {
+  for (const CANDIDATE& c : plan.candidates) {
     if (!(c.state & STATE_CONFLICT)) continue;
     const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
     // A destination-side candidate is reported only when its source-side
     // twin gave none (its folder was not scanned).
-    if (dest_side && source_files.count(FoldedPath(counterpartList, c)) != 0) continue;
-    const std::vector<STRING>& source_folders = dest_side ? counterpartList : dirList;
-    findings.push_back(FINDING{TOLVEX_REPORT_CONFLICT,
-                               source_folders[c.dirIndex].text() + c.name + c.extension});
+    if (dest_side && source_files.count(FoldedPath(plan.counterpartList, c)) != 0) continue;
+    const std::vector<STRING>& source_folders = dest_side ? plan.counterpartList : plan.dirList;
+    plan.findings.push_back(
+        FINDING{TOLVEX_REPORT_CONFLICT, source_folders[c.dirIndex].text() + c.name + c.extension});
   }
 }
 
-std::optional<size_t> ConflictPartnerOf(size_t index) {
-  const CANDIDATE& c = candidates[index];
+std::optional<size_t> ConflictPartnerOf(const Plan& plan, size_t index) {
+  const CANDIDATE& c = plan.candidates[index];
   if (!(c.state & STATE_CONFLICT)) return std::nullopt;
-  const std::string counterpart = FoldedPath(counterpartList, c);
-  for (size_t j = 0; j < candidates.size(); ++j) {
-    const CANDIDATE& other = candidates[j];
+  const std::string counterpart = FoldedPath(plan.counterpartList, c);
+  for (size_t j = 0; j < plan.candidates.size(); ++j) {
+    const CANDIDATE& other = plan.candidates[j];
     if (j == index || !(other.state & STATE_CONFLICT)) continue;
-    if (FoldedPath(dirList, other) == counterpart) return j;
+    if (FoldedPath(plan.dirList, other) == counterpart) return j;
   }
   return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "model/parameters.h"
+#include "model/plan.h"
 
 namespace tolvex {
 
@@ -15,12 +16,12 @@ namespace tolvex {
 // carried out: both candidates get STATE_IGNORE, every run until the pair
 // is settled by hand. Each conflict is reported once in `findings` (kind
 // TOLVEX_REPORT_CONFLICT) with the path of its source-side file.
-void SettleConflicts(const TParameters& parameters);
+void SettleConflicts(const TParameters& parameters, Plan& plan);
 
 // The other candidate of the conflict pair of candidate `index` (the one
 // whose file is this candidate's counterpart); nothing when there is none.
 // Reads candidates, dirList and counterpartList; the ordering may have
 // moved both.
-std::optional<size_t> ConflictPartnerOf(size_t index);
+std::optional<size_t> ConflictPartnerOf(const Plan& plan, size_t index);
 
 }  // namespace tolvex

@@ -2,7 +2,6 @@
 
 #include <unordered_map>
 
-#include "model/program_state.h"
 #include "platform/name_case.h"
 
 namespace tolvex {
@@ -27,11 +26,12 @@ bool Precedes(const ClashingFile& a, const ClashingFile& b) {
 // takes its own file, and none of them reaches the one destination file.
 // (Held back to one a run, the others were erased one more in each later
 // run, and no plan showed all it would erase.)
-bool AllErased(const std::vector<ClashingFile>& of_name) {
+bool AllErased(const Plan& plan, const std::vector<ClashingFile>& of_name) {
   for (const ClashingFile& file : of_name) {
     if (file.candidates.empty()) return false;
     for (const int64_t index : file.candidates) {
-      if ((candidates[static_cast<size_t>(index)].state & STATE_ACTION) != STATE_ERASE) return false;
+      if ((plan.candidates[static_cast<size_t>(index)].state & STATE_ACTION) != STATE_ERASE)
+        return false;
     }
   }
   return true;
@@ -39,13 +39,13 @@ bool AllErased(const std::vector<ClashingFile>& of_name) {
 
 }  // namespace
 
-void ResolveNameClashes(const std::vector<ScannedFile>& files) {
+void ResolveNameClashes(Plan& plan, const std::vector<ScannedFile>& files) {
   // Names in the order first met, each with its files in the order met.
   std::vector<std::vector<ClashingFile>> names;
   std::unordered_map<std::string, size_t> name_index;
   std::unordered_map<std::string, std::pair<size_t, size_t>> file_index;
   for (const ScannedFile& file : files) {
-    const std::string path = dirList[file.dirIndex].text() + file.name;
+    const std::string path = plan.dirList[file.dirIndex].text() + file.name;
     const std::string folded_path = NameCaseKey(path);
     auto known = file_index.find(folded_path);
     if (known == file_index.end()) {
@@ -60,16 +60,16 @@ void ResolveNameClashes(const std::vector<ScannedFile>& files) {
     }
   }
   for (const std::vector<ClashingFile>& of_name : names) {
-    if (of_name.size() < 2 || AllErased(of_name)) continue;
+    if (of_name.size() < 2 || AllErased(plan, of_name)) continue;
     size_t winner = 0;
     for (size_t k = 1; k < of_name.size(); ++k) {
       if (Precedes(of_name[k], of_name[winner])) winner = k;
     }
     for (size_t k = 0; k < of_name.size(); ++k) {
       if (k == winner) continue;
-      findings.push_back(FINDING{TOLVEX_REPORT_NAME_CLASH, of_name[k].path});
+      plan.findings.push_back(FINDING{TOLVEX_REPORT_NAME_CLASH, of_name[k].path});
       for (const int64_t index : of_name[k].candidates) {
-        CANDIDATE& c = candidates[static_cast<size_t>(index)];
+        CANDIDATE& c = plan.candidates[static_cast<size_t>(index)];
         c.state = ReplaceAction(c.state, STATE_IGNORE) | STATE_NAME_CLASH;
       }
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "model/plan.h"
+
 namespace tolvex {
 
 // One file a flat scan considered: whether or not it gave a candidate
@@ -27,6 +29,6 @@ struct ScannedFile {
 // STATE_NAME_CLASH. A file met twice (two include patterns, a folder listed
 // twice) is one file. Files of a name that are all to be erased (orphans)
 // do not clash: each erasure takes only its own file.
-void ResolveNameClashes(const std::vector<ScannedFile>& files);
+void ResolveNameClashes(Plan& plan, const std::vector<ScannedFile>& files);
 
 }  // namespace tolvex

@@ -92,8 +92,8 @@ class TreeScan : public ::testing::Test {
     ClearProgramLists();
     Parameters = TParameters();
     Aborted = false;
-    Parameters.DestinationRoot = "T:\\Backup\\";
-    Parameters.SourceDrive = 'S';
+    programPlan.DestinationRoot = "T:\\Backup\\";
+    programPlan.SourceDrive = 'S';
     Parameters.LastUpdate = 0xFFFFFFFF;
     Parameters.FInclSels = Entries({"*.*"});
     drives_.MakeDirs("T:\\Backup\\");
@@ -158,7 +158,7 @@ TEST_F(TreeScan, FolderSelectionsDecideTheVisitedFolders) {
     Reset();
     Parameters.DInclSels = Entries(c.includes);
     Parameters.DExclSels = Entries(c.excludes);
-    ScanTrees(nullptr);
+    ScanTrees(Parameters, programPlan, nullptr);
     EXPECT_EQ(Texts(dirList), c.visited) << c.what;
     EXPECT_EQ(counterpartList.size(), dirList.size()) << c.what;
   }
@@ -174,8 +174,8 @@ TEST_F(TreeScan, WithoutAKnownMappingNothingIsVisited) {
     Reset();
     Parameters.DInclSels = Entries({"S:\\Data\\*"});
     Parameters.PathMode = c.path_mode;
-    Parameters.DestinationRoot = c.destination_root;
-    ScanTrees(nullptr);
+    programPlan.DestinationRoot = c.destination_root;
+    ScanTrees(Parameters, programPlan, nullptr);
     EXPECT_TRUE(dirList.empty()) << c.path_mode << " " << c.destination_root;
     EXPECT_TRUE(candidates.empty()) << c.path_mode << " " << c.destination_root;
   }
@@ -196,7 +196,7 @@ TEST_F(TreeScan, FullPathModeScansBothTreesAndPairsThem) {
   Parameters.OrphanModeD1 = 0;
   Parameters.OrphanModeD2 = 2;
   Parameters.DInclSels = Entries({"S:\\Data\\*"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
 
   EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\Data\\", "S:\\Data\\Sub\\", "T:\\Backup\\Data\\",
                                                       "T:\\Backup\\Data\\Sub\\"}));
@@ -238,9 +238,9 @@ TEST_F(TreeScan, RelativePathModeMapsBelowTheCommonRoot) {
   Parameters.PathMode = 2;
   Parameters.OrphanModeD2 = 1;
   Parameters.DInclSels = Entries({"S:\\Data\\Letters\\*", "S:\\Data\\Music\\"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
 
-  EXPECT_EQ(Parameters.CommonRoot, "S:\\Data\\");
+  EXPECT_EQ(programPlan.CommonRoot, "S:\\Data\\");
   EXPECT_EQ(Texts(dirList),
             (std::vector<std::string>{"S:\\Data\\Letters\\", "S:\\Data\\Letters\\Old\\", "S:\\Data\\Music\\",
                                       "T:\\Backup\\Letters\\", "T:\\Backup\\Music\\"}));
@@ -262,10 +262,10 @@ TEST_F(TreeScan, RelativePathModeOnSeveralDrivesHasNoCommonRoot) {
   drives_.WriteFile("S:\\A\\a.txt", "a");
   drives_.WriteFile("U:\\B\\b.txt", "b");
   Parameters.PathMode = 2;
-  Parameters.CommonRoot = "left over";
+  programPlan.CommonRoot = "left over";
   Parameters.DInclSels = Entries({"S:\\A\\", "U:\\B\\"});
-  ScanTrees(nullptr);
-  EXPECT_EQ(Parameters.CommonRoot, "");
+  ScanTrees(Parameters, programPlan, nullptr);
+  EXPECT_EQ(programPlan.CommonRoot, "");
   EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\A\\", "U:\\B\\"}));
   EXPECT_EQ(candidates.size(), 2u);
 }
@@ -278,7 +278,7 @@ TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFi
   drives_.WriteFile("T:\\Backup\\y.txt", "y", kMid);
   Parameters.PathMode = 0;
   Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
 
   EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\A\\", "S:\\B\\"}));
   EXPECT_EQ(Texts(counterpartList), (std::vector<std::string>{"T:\\Backup\\", "T:\\Backup\\"}));
@@ -303,7 +303,7 @@ TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
   Parameters.PathMode = 0;
   Parameters.DInclSels = Entries({"S:\\A\\", "S:\\A\\*"});
   Parameters.FInclSels = Entries({"*.*", "*.txt"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   // Two entries of S:\A\ are one folder; two patterns meet its file twice.
   ASSERT_EQ(candidates.size(), 2u);
   for (const CANDIDATE& c : candidates) EXPECT_EQ(c.state, STATE_NORMAL);
@@ -313,7 +313,7 @@ TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
   Parameters.PathMode = 0;
   Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
   Parameters.FInclSels = Entries({"*.*", "*.txt"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   ASSERT_EQ(candidates.size(), 4u);
   for (const CANDIDATE& c : candidates) {
     const bool newest = dirList[c.dirIndex].text() == "S:\\A\\";
@@ -329,7 +329,7 @@ TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {
   Parameters.PathMode = 1;
   Parameters.OrphanModeD2 = 1;
   Parameters.DInclSels = Entries({"S:\\Data\\"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   // The source file is newer; the destination file, judged from its side in
   // touch mode 0, yields nothing.
   ASSERT_EQ(candidates.size(), 1u);
@@ -358,7 +358,7 @@ TEST_F(TreeScan, TheAttributeMaskFiltersScannedFiles) {
     Reset();
     Parameters.DInclSels = Entries({"S:\\Data\\"});
     Parameters.Attributes = c.mask;
-    ScanTrees(nullptr);
+    ScanTrees(Parameters, programPlan, nullptr);
     EXPECT_EQ(CandidateKeys(), c.found) << "mask " << int{c.mask};
   }
 }
@@ -381,7 +381,7 @@ TEST_F(TreeScan, ACounterpartTheMaskHidesIsMissing) {
     Parameters.PathMode = 1;
     Parameters.DInclSels = Entries({"S:\\Data\\"});
     Parameters.Attributes = mask;
-    ScanTrees(nullptr);
+    ScanTrees(Parameters, programPlan, nullptr);
     const CANDIDATE* n = Find("S:\\Data\\", "n.txt");
     ASSERT_NE(n, nullptr) << "mask " << int{mask};
     EXPECT_EQ(n->counterSize, mask == 0 ? 0u : 3u) << "mask " << int{mask};
@@ -398,7 +398,7 @@ TEST_F(TreeScan, HiddenCounterpartsOfHiddenFilesNeedTheHiddenBitToo) {
   Parameters.PathMode = 1;
   Parameters.DInclSels = Entries({"S:\\Data\\"});
   Parameters.Attributes = 0x02;
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   const CANDIDATE* n = Find("S:\\Data\\", ".n.txt");
   ASSERT_NE(n, nullptr);
   EXPECT_EQ(n->counterStamp, kOld);
@@ -417,7 +417,7 @@ TEST_F(TreeScan, FoldersAreNeverExaminedAsFiles) {
     Parameters.PathMode = 1;
     Parameters.DInclSels = Entries({"S:\\Data\\"});
     Parameters.Attributes = mask;
-    ScanTrees(nullptr);
+    ScanTrees(Parameters, programPlan, nullptr);
     EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|Same|", "S:\\Data\\|f|.txt"}))
         << "mask " << int{mask};
     // A folder of the same name is no counterpart: the file is an orphan.
@@ -434,7 +434,7 @@ TEST_F(TreeScan, FilesOlderThanTheLeastDateYieldNothing) {
   drives_.WriteFile("S:\\Data\\new.txt", "n", kNew);
   Parameters.DInclSels = Entries({"S:\\Data\\"});
   Parameters.LeastDate = kMid;
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|edge|.txt", "S:\\Data\\|new|.txt"}));
 }
 
@@ -460,7 +460,7 @@ TEST_F(TreeScan, FilePatternsIncludeAndExcludeByName) {
     Parameters.DInclSels = Entries({"S:\\Data\\"});
     Parameters.FInclSels = Entries(c.includes);
     Parameters.FExclSels = Entries(c.excludes);
-    ScanTrees(nullptr);
+    ScanTrees(Parameters, programPlan, nullptr);
     std::vector<std::string> examined;
     for (const CANDIDATE& candidate : candidates) examined.push_back(candidate.name + candidate.extension);
     std::sort(examined.begin(), examined.end());
@@ -482,7 +482,7 @@ TEST_F(TreeScan, FilePatternsWithASeparatorMatchNothing) {
   Parameters.DInclSels = Entries({"S:\\Data\\Sub\\"});
   Parameters.FInclSels = Entries({"..\\x.txt", "../*.*", "S:x.txt", "*.doc"});
   Parameters.FExclSels = Entries({"..\\Sub\\y.doc"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\|y|.doc"}));
 }
 
@@ -492,7 +492,7 @@ TEST_F(TreeScan, CandidatesComePatternByPatternWithinAFolder) {
   drives_.WriteFile("S:\\Data\\Sub\\s.doc", "s", kMid);
   Parameters.DInclSels = Entries({"S:\\Data\\*"});
   Parameters.FInclSels = Entries({"*.*", "*.doc"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   ASSERT_EQ(candidates.size(), 5u);
   // The first folder's two patterns, then the second folder's.
   EXPECT_EQ(candidates[2].name + candidates[2].extension, "r.doc");
@@ -510,7 +510,7 @@ TEST_F(TreeScan, NamesSplitAtTheLastDot) {
   MakeHidden("S:\\Data\\.profile");
   Parameters.DInclSels = Entries({"S:\\Data\\"});
   Parameters.Attributes = 0x02;
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   std::vector<std::string> split;
   for (const CANDIDATE& c : candidates) split.push_back("[" + c.name + "][" + c.extension + "]");
   std::sort(split.begin(), split.end());
@@ -523,7 +523,7 @@ TEST_F(TreeScan, ShowsEachPhaseWithItsStatusAndGauge) {
   drives_.WriteFile("S:\\Data\\Sub\\f.txt", "f");
   Parameters.DInclSels = Entries({"S:\\Data\\*"});
   RecordingProgress progress;
-  ScanTrees(&progress);
+  ScanTrees(Parameters, programPlan, &progress);
   const std::vector<std::string>& calls = progress.calls;
   ASSERT_GE(calls.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
@@ -552,7 +552,7 @@ TEST_F(TreeScan, AbortEndsEitherPhaseAtItsNextTest) {
   configure();
   PumpCounter counter;
   SetSys(&counter);
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   SetSys(nullptr);
   const size_t full_candidates = candidates.size();
   ASSERT_EQ(full_candidates, 4u);
@@ -565,7 +565,7 @@ TEST_F(TreeScan, AbortEndsEitherPhaseAtItsNextTest) {
     PumpCounter abort_at(n);
     SetSys(&abort_at);
     RecordingProgress progress;
-    ScanTrees(&progress);
+    ScanTrees(Parameters, programPlan, &progress);
     SetSys(nullptr);
     ASSERT_TRUE(Aborted) << n;
     const bool reached_files =
@@ -618,7 +618,7 @@ TEST_F(TreeScan, ReadsEachFolderOnceAndLooksUpNoCounterpartOnItsOwn) {
   Parameters.FExclSels = Entries({"*.tmp"});
   EnumerationLog log;
   SetSys(&log);
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   SetSys(nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\Deep\\|c|.txt", "S:\\Data\\Sub\\|B2|.txt",
                                                        "S:\\Data\\Sub\\|b|.txt", "S:\\Data\\|a|.txt",
@@ -654,7 +654,7 @@ TEST_F(TreeScan, ReportsUnusableNamesOfVisitedFoldersOnce) {
   std::ofstream(data / "Temp" / "ex?cluded.txt") << "x";
   Parameters.DInclSels = Entries({"S:\\Data\\*"});
   Parameters.DExclSels = Entries({"S:\\Data\\Temp\\"});
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, programPlan, nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|good|.txt"}));
   std::vector<std::string> names;
   for (const FINDING& finding : findings) {

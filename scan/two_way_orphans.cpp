@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "model/program_state.h"
 #include "model/sync_state.h"
 
 namespace tolvex {
@@ -40,28 +39,30 @@ std::string FileName(const CANDIDATE& c) { return c.name + c.extension; }
 
 // The folder an orphan's file lies in, named on the source side, so that
 // the ends of a move on the two sides can be compared.
-std::string SourceSideFolder(const CANDIDATE& c) {
-  const STRING& folder = SideOf(c) == 0 ? dirList[c.dirIndex] : counterpartList[c.dirIndex];
+std::string SourceSideFolder(const Plan& plan, const CANDIDATE& c) {
+  const STRING& folder =
+      SideOf(c) == 0 ? plan.dirList[c.dirIndex] : plan.counterpartList[c.dirIndex];
   return SyncKey(folder.text(), "");
 }
 
-bool HeldUnchanged(const CANDIDATE& c) {
+bool HeldUnchanged(const Plan& plan, const CANDIDATE& c) {
   const int side = SideOf(c);
-  const std::string path = dirList[c.dirIndex].text() + FileName(c);
-  const std::string other = counterpartList[c.dirIndex].text() + FileName(c);
-  const auto found = syncRun.held.find(side == 0 ? SyncKey(path, other) : SyncKey(other, path));
-  if (found == syncRun.held.end()) return false;
+  const std::string path = plan.dirList[c.dirIndex].text() + FileName(c);
+  const std::string other = plan.counterpartList[c.dirIndex].text() + FileName(c);
+  const auto found =
+      plan.syncRun.held.find(side == 0 ? SyncKey(path, other) : SyncKey(other, path));
+  if (found == plan.syncRun.held.end()) return false;
   return found->second.size[side] == c.size && found->second.stamp[side] == c.stamp;
 }
 
 // Both ends of each move among the orphans to erase: matched on size and
 // stamp, first by name (which also shows the folders that moved), then by
 // folder. Returns the pairs of candidate indexes (source end, destination end).
-std::vector<std::pair<size_t, size_t>> FindMoves() {
+std::vector<std::pair<size_t, size_t>> FindMoves(const Plan& plan) {
   // Ends to erase by (size, stamp), per side, in plan order.
   std::map<std::pair<uint64_t, uint32_t>, std::vector<size_t>> ends[2];
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    const CANDIDATE& c = candidates[i];
+  for (size_t i = 0; i < plan.candidates.size(); ++i) {
+    const CANDIDATE& c = plan.candidates[i];
     if (!IsOrphan(c) || (c.state & STATE_ACTION) != STATE_ERASE) continue;
     ends[SideOf(c)][{c.size, c.stamp}].push_back(i);
   }
@@ -75,12 +76,12 @@ std::vector<std::pair<size_t, size_t>> FindMoves() {
       for (const size_t s : sources) {
         if (matched.count(s) != 0) continue;
         for (const size_t d : others->second) {
-          if (matched.count(d) != 0 || !same(candidates[s], candidates[d])) continue;
+          if (matched.count(d) != 0 || !same(plan.candidates[s], plan.candidates[d])) continue;
           matched.insert(s);
           matched.insert(d);
           moves.emplace_back(s, d);
-          moved_folders.insert(SourceSideFolder(candidates[s]) + '\n' +
-                               SourceSideFolder(candidates[d]));
+          moved_folders.insert(SourceSideFolder(plan, plan.candidates[s]) + '\n' +
+                               SourceSideFolder(plan, plan.candidates[d]));
           break;
         }
       }
@@ -90,29 +91,29 @@ std::vector<std::pair<size_t, size_t>> FindMoves() {
     return SyncKey(FileName(a), "") == SyncKey(FileName(b), "");
   });
   match([&](const CANDIDATE& a, const CANDIDATE& b) {
-    const std::string from = SourceSideFolder(a);
-    const std::string to = SourceSideFolder(b);
+    const std::string from = SourceSideFolder(plan, a);
+    const std::string to = SourceSideFolder(plan, b);
     return from == to || moved_folders.count(from + '\n' + to) != 0;
   });
   return moves;
 }
 
-void KeepBothEndsOfMoves(FindingSink* sink) {
-  for (const auto& [s, d] : FindMoves()) {
+void KeepBothEndsOfMoves(Plan& plan, FindingSink* sink) {
+  for (const auto& [s, d] : FindMoves(plan)) {
     for (const size_t i : {s, d}) {
-      CANDIDATE& c = candidates[i];
+      CANDIDATE& c = plan.candidates[i];
       c.state = ReplaceAction(c.state, STATE_NORMAL);
       c.state = static_cast<uint16_t>((c.state | STATE_MOVED) & ~STATE_DELETED_ELSEWHERE);
-      sink->Add(TOLVEX_REPORT_MOVED, dirList[c.dirIndex].text() + FileName(c));
+      sink->Add(TOLVEX_REPORT_MOVED, plan.dirList[c.dirIndex].text() + FileName(c));
     }
   }
 }
 
 }  // namespace
 
-void GatherSyncPair(const std::string& source_path, const std::string& destination_path,
-                    uint64_t source_size, uint32_t source_stamp, uint64_t destination_size,
-                    uint32_t destination_stamp) {
+void GatherSyncPair(SyncRun& sync_run, const std::string& source_path,
+                    const std::string& destination_path, uint64_t source_size,
+                    uint32_t source_stamp, uint64_t destination_size, uint32_t destination_stamp) {
   SyncRecord record;
   record.path[0] = source_path;
   record.path[1] = destination_path;
@@ -120,19 +121,17 @@ void GatherSyncPair(const std::string& source_path, const std::string& destinati
   record.size[1] = destination_size;
   record.stamp[0] = source_stamp;
   record.stamp[1] = destination_stamp;
-  syncRun.pairs.push_back(std::move(record));
+  sync_run.pairs.push_back(std::move(record));
 }
 
-void JudgeTwoWayOrphans(const TParameters& parameters, FindingSink* sink) {
+void JudgeTwoWayOrphans(const TParameters& parameters, Plan& plan, FindingSink* sink) {
   if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS || parameters.OrphanModeB != TOLVEX_ORPHAN_ERASE) {
     return;
   }
-  for (CANDIDATE& c : candidates) {
+  for (CANDIDATE& c : plan.candidates) {
     if (!JudgedByStamp(c)) continue;
-    switch (syncRun.evidence) {
-      case SyncEvidence::kList:
-        HeldUnchanged(c) ? MarkDeleted(&c) : MarkNew(&c);
-        break;
+    switch (plan.syncRun.evidence) {
+      case SyncEvidence::kList: HeldUnchanged(plan, c) ? MarkDeleted(&c) : MarkNew(&c); break;
       case SyncEvidence::kNewFolder:
         MarkNew(&c);
         break;
@@ -141,7 +140,7 @@ void JudgeTwoWayOrphans(const TParameters& parameters, FindingSink* sink) {
         break;
     }
   }
-  if (syncRun.evidence == SyncEvidence::kLastUpdate) KeepBothEndsOfMoves(sink);
+  if (plan.syncRun.evidence == SyncEvidence::kLastUpdate) KeepBothEndsOfMoves(plan, sink);
 }
 
 }  // namespace tolvex

@@ -242,7 +242,7 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
     SCOPED_TRACE(shows_warning);
     std::string warning;
     ui_.onOverview = [&] {
-      if (shows_warning) warning = EraseLimitWarning();
+      if (shows_warning) warning = EraseLimitWarning(programPlan);
     };
     Channels() = ChannelRecorder();
     Channels().endAnswer = TOLVEX_PLAN_STOP;
@@ -257,7 +257,7 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   // so is the warning.
   ui_.onOverview = [] {
     for (CANDIDATE& c : candidates) c.state = ReplaceAction(c.state, STATE_IGNORE);
-    EXPECT_EQ(EraseLimitWarning(), "");
+    EXPECT_EQ(EraseLimitWarning(programPlan), "");
   };
   Channels() = ChannelRecorder();
   EXPECT_EQ(Run(), 1);

@@ -84,12 +84,12 @@ TEST_F(UpdateRun, OneWayRunErasesCopiesAndRemovesEmptyFolders) {
 
   // What stays after the run: the run-time fields, not the lists.
   EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
-  EXPECT_EQ(Parameters.SourceDrive, 'S');
-  EXPECT_EQ(Parameters.DestinationDrive, 'T');
-  EXPECT_EQ(Parameters.DestinationRoot, "T:\\Backup\\");
-  EXPECT_EQ(Parameters.CopyBytes, 20u);
-  EXPECT_EQ(Parameters.CountToDest, 2u);
-  EXPECT_EQ(Parameters.NewOnDest, 1u);
+  EXPECT_EQ(programPlan.SourceDrive, 'S');
+  EXPECT_EQ(programPlan.DestinationDrive, 'T');
+  EXPECT_EQ(programPlan.DestinationRoot, "T:\\Backup\\");
+  EXPECT_EQ(programPlan.CopyBytes, 20u);
+  EXPECT_EQ(programPlan.CountToDest, 2u);
+  EXPECT_EQ(programPlan.NewOnDest, 1u);
 }
 
 // Fails the n-th call of one kind, for n = 1, 2, ... until the run no longer
@@ -274,8 +274,8 @@ TEST_F(UpdateRun, TwoWayRunCopiesNewerFilesEachWayAndThenNothing) {
   }
   EXPECT_EQ(Read("S:\\Data\\a.txt"), "a from S");
   EXPECT_EQ(Read("S:\\Data\\b.txt"), "b from T");
-  EXPECT_EQ(Parameters.CountToDest, 2u);
-  EXPECT_EQ(Parameters.CountToSrc, 2u);
+  EXPECT_EQ(programPlan.CountToDest, 2u);
+  EXPECT_EQ(programPlan.CountToSrc, 2u);
 
   Recorder() = CallbackRecorder();
   ASSERT_EQ(Run(), 1);
@@ -314,7 +314,7 @@ TEST_F(UpdateRun, GenerationFoldersRotateOverFourRuns) {
     ASSERT_EQ(Run(), 1);
 
     EXPECT_EQ(generations(), expected[run - 1]);
-    EXPECT_EQ(Parameters.DestinationRoot, grandson);
+    EXPECT_EQ(programPlan.DestinationRoot, grandson);
     EXPECT_EQ(Recorder().madeFolders, Lines{grandson});
     EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: " + grandson + "a.txt"}));
   }

@@ -26,7 +26,7 @@ class OverviewKeysTest : public ::testing::Test {
       candidates.emplace_back(std::string(1, static_cast<char>('a' + i)), "", i / 4, 10, i % 2, 0, 0,
                               0, 0, STATE_NORMAL);
     }
-    OrderAndGroup(Parameters);
+    OrderAndGroup(Parameters, programPlan);
     presenter_.Setup();
   }
   ~OverviewKeysTest() override {

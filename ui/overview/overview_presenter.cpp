@@ -94,7 +94,7 @@ void OverviewPresenter::RefreshList(bool reorder) {
   view_.ShowList(false);
   Sys().PumpStep();
   view_.EnableActionButtons(false);
-  if (reorder) OrderAndGroup(p);
+  if (reorder) OrderAndGroup(p, programPlan);
   entries_.clear();
   if (InGroupView()) {
     for (int32_t k = 0; k < static_cast<int32_t>(groups.size()); ++k) entries_.push_back(k);
@@ -172,8 +172,8 @@ void OverviewPresenter::CycleAction() {
 }
 
 void OverviewPresenter::UpdateStatistics() {
-  AccountSpace(Parameters);
-  view_.SetStatisticsTexts(StatisticsTextsOf(Parameters));
+  AccountSpace(programPlan);
+  view_.SetStatisticsTexts(StatisticsTextsOf(programPlan));
   CountGroupStatistics(groups, candidates);
   if (warning_source_) {
     warning_ = warning_source_();

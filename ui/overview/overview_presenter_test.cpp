@@ -48,10 +48,10 @@ class OverviewPresenterTest : public ::testing::Test {
     Parameters = TParameters{};
     Aborted = false;
     SetSys(&platform_);
-    Parameters.SourceDrive = 'S';
-    Parameters.DestinationDrive = 'T';
-    Parameters.FreeSrc = 10 * 1048576;
-    Parameters.FreeDest = 20 * 1048576;
+    programPlan.SourceDrive = 'S';
+    programPlan.DestinationDrive = 'T';
+    programPlan.FreeSrc = 10 * 1048576;
+    programPlan.FreeDest = 20 * 1048576;
     dirList = {STRING("S:\\Data\\"), STRING("S:\\Data\\Sub\\"), STRING("T:\\Backup\\Only\\", 1)};
     counterpartList = {STRING("T:\\Backup\\", 1), STRING("T:\\Backup\\Sub\\", 1),
                        STRING("S:\\Data\\Only\\")};
@@ -62,7 +62,7 @@ class OverviewPresenterTest : public ::testing::Test {
     Add("e", 1, 5, 7, STATE_NORMAL | STATE_SIZE_WARNING | STATE_COUNTER_CHANGED);
     Add("f", 2, 64, 0, STATE_NORMAL | STATE_DEST_SIDE);
     Parameters.SortMode = 0;
-    OrderAndGroup(Parameters);
+    OrderAndGroup(Parameters, programPlan);
   }
   ~OverviewPresenterTest() override {
     SetSys(nullptr);
@@ -295,7 +295,7 @@ TEST_F(OverviewPresenterTest, AnEmptyPlanShowsZeroCounts) {
 }
 
 TEST(OverviewStatisticsTexts, NameOneDriveOrBothWithTheSpaceEachKeeps) {
-  TParameters p;
+  Plan p;
   p.CountToDest = 12;
   p.NewOnDest = 3;
   p.CountToSrc = 0;
@@ -331,7 +331,7 @@ class CharacterMeasure final : public TextMeasure {
 // ("0.858 MB   S: +67845.0MB   T: +64704.0MB" needs 212 of its 186
 // pixels): shorter forms of the same figures, the first that fits shown.
 TEST(OverviewStatisticsTexts, ShorterFormsKeepTheFiguresForANarrowControl) {
-  TParameters p;
+  Plan p;
   p.CopyBytes = 900000;  // 0.858 MB
   p.SourceDrive = 'S';
   p.DestinationDrive = 'T';
@@ -477,7 +477,7 @@ TEST_F(OverviewPresenterTest, SwitchingBetweenCandidateViewsKeepsTheTopCandidate
 
 TEST_F(OverviewPresenterTest, ReversingStartsAtTheMirroredCandidate) {
   Parameters.SortMode = 1;  // by name: a b c d e f
-  OrderAndGroup(Parameters);
+  OrderAndGroup(Parameters, programPlan);
   Open(kCompactView);
   view_.list.SetTop(1);  // b, candidate 1
   presenter_.ClickIndicator(kIndicatorReverseOn);

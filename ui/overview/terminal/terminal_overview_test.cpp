@@ -35,8 +35,8 @@ void MakePlan() {
   ClearProgramLists();
   Parameters = TParameters{};
   Parameters.DisplayMode = kCompactView;
-  Parameters.SourceDrive = 'S';
-  Parameters.DestinationDrive = 'T';
+  programPlan.SourceDrive = 'S';
+  programPlan.DestinationDrive = 'T';
   Parameters.DateSeparator = '/';
   Parameters.TimeSeparator = ':';
   Parameters.BlockColor1 = 0xFFFFFF;
@@ -50,7 +50,7 @@ void MakePlan() {
                 CANDIDATE("b", ".txt", 0, 20, 0, stamp, 0, 0, 0, STATE_NORMAL),
                 CANDIDATE("c", ".txt", 0, 30, 7, stamp, stamp, 0, 0, STATE_NORMAL),
                 CANDIDATE("d", ".txt", 1, 40, 9, stamp, stamp, 0, 0, STATE_NORMAL)};
-  OrderAndGroup(Parameters);
+  OrderAndGroup(Parameters, programPlan);
 }
 
 // One letter per candidate: N, I, E or T.
