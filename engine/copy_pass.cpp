@@ -9,7 +9,7 @@
 #include "engine/staged_steps.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
@@ -23,10 +23,10 @@ constexpr uint32_t kBeepExclamation = 0x30;
 
 uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
 
-std::unique_ptr<SearchProgressView> OpenSearch(const std::string& job_name,
+std::unique_ptr<SearchProgressView> OpenSearch(const std::string& job_name, Plan& plan,
                                                const std::string& status, int maximum) {
   std::unique_ptr<SearchProgressView> dialog =
-      CurrentRunUi().OpenSearchDialog(DialogCaption(job_name));
+      CurrentRunUi().OpenSearchDialog(DialogCaption(job_name), plan);
   dialog->SetStatusText(status);
   dialog->SetGaugeRange(0, maximum);
   dialog->SetGaugePosition(0);
@@ -78,7 +78,7 @@ void UpdateRun::RemoveFolder(const std::string& folder, int side) {
 void UpdateRun::ErasePass() {
   const int n = static_cast<int>(plan_.candidates.size());
   std::unique_ptr<SearchProgressView> dialog =
-      OpenSearch(parameters_.Filename, "Erasing files...", n);
+      OpenSearch(parameters_.Filename, plan_, "Erasing files...", n);
   for (int i = n - 1; i >= 0; --i) {
     Sys().PumpStep();
     if (plan_.Aborted) break;
@@ -96,7 +96,7 @@ void UpdateRun::CopyPass() {
   plan_.InterruptRequest = false;
   copied_ = 0;
   std::unique_ptr<CopyProgressView> dialog =
-      CurrentRunUi().OpenCopyDialog(DialogCaption(parameters_.Filename));
+      CurrentRunUi().OpenCopyDialog(DialogCaption(parameters_.Filename), plan_);
   dialog->SetGaugePosition(0);
   size_t i = 0;
   for (;;) {
@@ -396,7 +396,7 @@ void UpdateRun::RemoveEmptyFolders() {
   if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
   const int n = static_cast<int>(plan_.dirList.size());
   std::unique_ptr<SearchProgressView> dialog =
-      OpenSearch(parameters_.Filename, "Erasing empty directories...", n);
+      OpenSearch(parameters_.Filename, plan_, "Erasing empty directories...", n);
   for (int k = n - 1; k >= 0; --k) {
     Sys().PumpStep();
     if (plan_.Aborted) break;

@@ -15,7 +15,7 @@
 
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 

@@ -10,7 +10,7 @@
 #include "engine/space_accounting.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "scan/conflicts.h"
 
 namespace tolvex {

@@ -6,12 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/progress.h"
 
 namespace tolvex {
 
 // The copy progress dialog: the "Copying" row, the "to" row, the percentage
-// gauge and the Interrupt button, which sets InterruptRequest.
+// gauge and the Interrupt button, which sets the plan's InterruptRequest.
 class CopyProgressView {
  public:
   virtual ~CopyProgressView() = default;
@@ -27,14 +29,19 @@ class CopyProgressView {
 class RunUi {
  public:
   virtual ~RunUi() = default;
-  // Creates and shows the search and erase progress dialog (never null).
-  virtual std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) = 0;
-  // Creates and shows the copy progress dialog (never null).
-  virtual std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) = 0;
-  // Runs the overview modally over the ordered plan. True when the user
-  // confirmed it (OK); false for Cancel, and when no overview can be shown:
-  // a run the user asked to confirm is never run unconfirmed.
-  virtual bool RunOverview() = 0;
+  // Creates and shows the search and erase progress dialog (never null);
+  // its Cancel sets plan.Aborted.
+  virtual std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                               Plan& plan) = 0;
+  // Creates and shows the copy progress dialog (never null); its Interrupt
+  // sets plan.InterruptRequest.
+  virtual std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption,
+                                                           Plan& plan) = 0;
+  // Runs the overview modally over the ordered plan, which it works on in
+  // place with the view settings of the run's `parameters`. True when the
+  // user confirmed it (OK); false for Cancel, and when no overview can be
+  // shown: a run the user asked to confirm is never run unconfirmed.
+  virtual bool RunOverview(Plan& plan, TParameters& parameters) = 0;
 
   // Around every call of the front end's callbacks, which may write to the
   // terminal and read answers from it: a terminal view clears itself
@@ -46,9 +53,10 @@ class RunUi {
 // Shows nothing: silent progress, and an overview that cannot be shown.
 class SilentRunUi final : public RunUi {
  public:
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
-  bool RunOverview() override { return false; }
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override;
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption, Plan& plan) override;
+  bool RunOverview(Plan&, TParameters&) override { return false; }
 };
 
 // The dialogs the run uses now: the ones last installed with SetRunUi (the

@@ -1,6 +1,6 @@
 // Stop requests from outside the run (platform/stop_request.h: CancelUpdate
-// from a Ctrl-C handler) become the run's Aborted flag at the next pump
-// step, exactly where a Cancel button's click would set it. Installed over
+// from a Ctrl-C handler) become the run's Aborted flag (`aborted`, the
+// plan's) at the next pump step, exactly where a Cancel button's click would set it. Installed over
 // the current platform for the length of one run.
 #pragma once
 
@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 
-#include "model/program_state.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
 
@@ -16,14 +15,14 @@ namespace tolvex {
 
 class StopWatch final : public PlatformWrapper {
  public:
-  StopWatch() : PlatformWrapper(&Sys()) { SetSys(this); }
+  explicit StopWatch(bool& aborted) : PlatformWrapper(&Sys()), aborted_(aborted) { SetSys(this); }
   ~StopWatch() override { SetSys(target()); }
   StopWatch(const StopWatch&) = delete;
   StopWatch& operator=(const StopWatch&) = delete;
 
   bool PumpStep() override {
     const bool taken = PlatformWrapper::PumpStep();
-    if (StopRequests() > 0) Aborted = true;
+    if (StopRequests() > 0) aborted_ = true;
     return taken;
   }
 
@@ -36,6 +35,9 @@ class StopWatch final : public PlatformWrapper {
     return target()->CompleteStagedCopies(failure);
   }
   void DropStagedCopies() override { target()->DropStagedCopies(); }
+
+ private:
+  bool& aborted_;
 };
 
 }  // namespace tolvex

@@ -15,7 +15,8 @@ TEST(StopWatch, ForwardsStagingAsThePlatformBelowHasIt) {
   for (Platform* below : {&DefaultPlatform(), static_cast<Platform*>(&wrapper)}) {
     SetSys(below);
     {
-      StopWatch watch;
+      bool aborted = false;
+      StopWatch watch(aborted);
       EXPECT_EQ(&Sys(), &watch);
       uint32_t failure = 1;
       EXPECT_EQ(watch.CompleteStagedCopies(&failure), 0u);

@@ -13,7 +13,6 @@
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
-#include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "scan/selections.h"
@@ -114,9 +113,9 @@ int32_t UpdateRun::Run() {
   // Text comparison during a run is always the case-insensitive rule
   // (CompareText), so there is no mode to switch here.
   Sys().PumpStep();
+  // A stop request older than the run is honoured from its next pump step
+  // on, not this first one.
   plan_.Aborted = false;
-  // Every run starts from empty lists, whatever an earlier one left.
-  ClearProgramLists();
   bool failed = false;
   try {
     // Before the log is opened: the log of a job belongs to the run that
@@ -440,7 +439,7 @@ bool UpdateRun::ScanAndPlan() {
   BeginSyncState(parameters_, plan_, Extension);
   {
     std::unique_ptr<SearchProgressView> dialog =
-        CurrentRunUi().OpenSearchDialog(DialogCaption(parameters_.Filename));
+        CurrentRunUi().OpenSearchDialog(DialogCaption(parameters_.Filename), plan_);
     ScanTrees(parameters_, plan_, dialog.get());
     if (!plan_.Aborted && !plan_.candidates.empty()) {
       WaitCursor wait(*dialog);
@@ -490,7 +489,7 @@ bool UpdateRun::Confirm() {
   if (parameters_.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
   // The overview asks for the erase limit's warning line as it shows it.
   ForgetEraseLimitWarning();
-  plan_.Aborted = !CurrentRunUi().RunOverview();
+  plan_.Aborted = !CurrentRunUi().RunOverview(plan_, parameters_);
   if (plan_.Aborted) {
     LogAborted();
     return false;
@@ -509,7 +508,6 @@ void UpdateRun::Finish() {
   // The plan keeps the working folder of the run, not the one a dry run, or
   // a run that stopped before the rotation, read in its place.
   if (!shownRoot_.empty()) plan_.DestinationRoot = shownRoot_;
-  ClearProgramLists();
   Sys().PumpStep();
   log_.Write(kEventEnd);
   log_.Close();
@@ -523,8 +521,10 @@ int32_t RunUpdate(TParameters& parameters, const RunCallbacks& callbacks) {
   Sys().ReloadDrives();
   int32_t result = 0;
   {
-    StopWatch stop_watch;
-    UpdateRun run(parameters, programPlan, callbacks);
+    // The run's own plan, from its checks to its log.
+    Plan plan;
+    StopWatch stop_watch(plan.Aborted);
+    UpdateRun run(parameters, plan, callbacks);
     result = run.Run();
   }
   // A request made during this run is no request to stop the next one.

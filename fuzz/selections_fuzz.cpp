@@ -28,7 +28,7 @@
 #include "fuzz/path_texts.h"
 #include "fuzz/sandbox.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
 #include "scan/selections.h"

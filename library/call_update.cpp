@@ -9,7 +9,6 @@
 #include "engine/update_run.h"
 #include "library/run_views.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "model/run_extension.h"
 #include "platform/stop_request.h"
 #include "ui/overview/overview_warning.h"
@@ -45,9 +44,10 @@ class EraseLimitWarningLine {
         question_before_(tolvex::overview::OverviewQuestionSource()) {
     if (tolvex::Extension.GuardsErasures()) {
       tolvex::overview::SetOverviewWarningSource(
-          [] { return tolvex::EraseLimitWarning(tolvex::programPlan); });
-      tolvex::overview::SetOverviewQuestionSource(
-          [] { return tolvex::EraseLimitQuestion(tolvex::Parameters, tolvex::programPlan); });
+          [](const tolvex::TParameters&, const tolvex::Plan& plan) {
+            return tolvex::EraseLimitWarning(plan);
+          });
+      tolvex::overview::SetOverviewQuestionSource(tolvex::EraseLimitQuestion);
     }
   }
   ~EraseLimitWarningLine() {
@@ -58,8 +58,8 @@ class EraseLimitWarningLine {
   EraseLimitWarningLine& operator=(const EraseLimitWarningLine&) = delete;
 
  private:
-  std::function<std::string()> line_before_;
-  std::function<std::string()> question_before_;
+  tolvex::overview::WarningSource line_before_;
+  tolvex::overview::WarningSource question_before_;
 };
 
 // What the user chose in the overview (the view, the order, the filters)
@@ -89,7 +89,6 @@ extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confi
   } catch (...) {
     // The run catches its own failures and reports them; one that escapes
     // (the log could not even be made) is no success either.
-    tolvex::ClearProgramLists();
     tolvex::ClearStopRequests();
     return 0;
   }

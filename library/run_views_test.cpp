@@ -20,7 +20,9 @@ bool OverviewCancelledWithoutATerminal(bool quiet) {
     setsid();
     SetQuietViews(quiet);
     std::unique_ptr<RunUi> views = MakeRunViews();
-    _exit(views && !views->RunOverview() ? 0 : 1);
+    Plan plan;
+    TParameters parameters;
+    _exit(views && !views->RunOverview(plan, parameters) ? 0 : 1);
   }
   int status = -1;
   if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return false;

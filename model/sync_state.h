@@ -62,6 +62,5 @@ struct SyncRun {
 
   void Clear() { *this = SyncRun(); }
 };
-extern SyncRun& syncRun;  // the program-wide plan's (model/program_state.h)
 
 }  // namespace tolvex

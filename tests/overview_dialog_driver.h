@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/overview_ids.h"
 #include "testing/shell_recording_platform.h"
 #include "testing/win32_dialog_driver.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/overview_ids.h"
 #include "tests/overview_dialog_driver.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/erase_guard.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "model/run_extension.h"
 #include "platform/stop_request.h"
@@ -241,8 +241,8 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   for (const bool shows_warning : {false, true}) {
     SCOPED_TRACE(shows_warning);
     std::string warning;
-    ui_.onOverview = [&] {
-      if (shows_warning) warning = EraseLimitWarning(programPlan);
+    ui_.onOverview = [&](tolvex::Plan& plan) {
+      if (shows_warning) warning = EraseLimitWarning(plan);
     };
     Channels() = ChannelRecorder();
     Channels().endAnswer = TOLVEX_PLAN_STOP;
@@ -255,9 +255,9 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   }
   // Marked Ignore in the overview, the erasures are gone from the plan, and
   // so is the warning.
-  ui_.onOverview = [] {
-    for (CANDIDATE& c : candidates) c.state = ReplaceAction(c.state, STATE_IGNORE);
-    EXPECT_EQ(EraseLimitWarning(programPlan), "");
+  ui_.onOverview = [](tolvex::Plan& plan) {
+    for (CANDIDATE& c : plan.candidates) c.state = ReplaceAction(c.state, STATE_IGNORE);
+    EXPECT_EQ(EraseLimitWarning(plan), "");
   };
   Channels() = ChannelRecorder();
   EXPECT_EQ(Run(), 1);

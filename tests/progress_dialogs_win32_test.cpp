@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/progress_ids.h"
 #include "testing/holding_platform.h"
 #include "testing/win32_dialog_driver.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"
 
@@ -82,14 +82,14 @@ TEST_F(UpdateRun, OneWayRunErasesCopiesAndRemovesEmptyFolders) {
   EXPECT_EQ(ui_.mostOpenDialogs, 1);
   EXPECT_EQ(ui_.openDialogs, 0);
 
-  // What stays after the run: the run-time fields, not the lists.
-  EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
-  EXPECT_EQ(programPlan.SourceDrive, 'S');
-  EXPECT_EQ(programPlan.DestinationDrive, 'T');
-  EXPECT_EQ(programPlan.DestinationRoot, "T:\\Backup\\");
-  EXPECT_EQ(programPlan.CopyBytes, 20u);
-  EXPECT_EQ(programPlan.CountToDest, 2u);
-  EXPECT_EQ(programPlan.NewOnDest, 1u);
+  // What the run worked out, as its plan held it after the copy pass (the
+  // plan does not outlive the run).
+  EXPECT_EQ(ui_.planAtCopyEnd.SourceDrive, 'S');
+  EXPECT_EQ(ui_.planAtCopyEnd.DestinationDrive, 'T');
+  EXPECT_EQ(ui_.planAtCopyEnd.DestinationRoot, "T:\\Backup\\");
+  EXPECT_EQ(ui_.planAtCopyEnd.CopyBytes, 20u);
+  EXPECT_EQ(ui_.planAtCopyEnd.CountToDest, 2u);
+  EXPECT_EQ(ui_.planAtCopyEnd.NewOnDest, 1u);
 }
 
 // Fails the n-th call of one kind, for n = 1, 2, ... until the run no longer
@@ -274,8 +274,8 @@ TEST_F(UpdateRun, TwoWayRunCopiesNewerFilesEachWayAndThenNothing) {
   }
   EXPECT_EQ(Read("S:\\Data\\a.txt"), "a from S");
   EXPECT_EQ(Read("S:\\Data\\b.txt"), "b from T");
-  EXPECT_EQ(programPlan.CountToDest, 2u);
-  EXPECT_EQ(programPlan.CountToSrc, 2u);
+  EXPECT_EQ(ui_.planAtCopyEnd.CountToDest, 2u);
+  EXPECT_EQ(ui_.planAtCopyEnd.CountToSrc, 2u);
 
   Recorder() = CallbackRecorder();
   ASSERT_EQ(Run(), 1);
@@ -314,7 +314,7 @@ TEST_F(UpdateRun, GenerationFoldersRotateOverFourRuns) {
     ASSERT_EQ(Run(), 1);
 
     EXPECT_EQ(generations(), expected[run - 1]);
-    EXPECT_EQ(programPlan.DestinationRoot, grandson);
+    EXPECT_EQ(ui_.planAtCopyEnd.DestinationRoot, grandson);
     EXPECT_EQ(Recorder().madeFolders, Lines{grandson});
     EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: " + grandson + "a.txt"}));
   }
@@ -361,8 +361,8 @@ TEST_F(UpdateRun, ReferenceJobWritesTheReferenceLog) {
   job_.logDetails = 2;
   job_.midnight = 1;
   Recorder().notifyAnswers.Push({kIdYes});
-  ui_.onOverview = [] {  // the user keeps notes.txt out of this run
-    for (CANDIDATE& c : candidates) {
+  ui_.onOverview = [](Plan& plan) {  // the user keeps notes.txt out of this run
+    for (CANDIDATE& c : plan.candidates) {
       if (c.name == "notes") c.state = ReplaceAction(c.state, STATE_IGNORE);
     }
   };

@@ -18,15 +18,15 @@ void MoveCaret(int target, bool extend, OverviewPresenter& presenter, EntryList&
 }
 
 // The indicator a key clicks; 0 for none.
-int IndicatorOfKey(int c) {
+int IndicatorOfKey(int c, const OverviewPresenter& presenter) {
   if (c >= '1' && c <= '3') {
     static const int kViews[] = {kIndicatorGroupView, kIndicatorCompactView, kIndicatorDetailedView};
     return kViews[c - '1'];
   }
   if (c >= '4' && c <= '8') return kIndicatorSortFirst + (c - '4');
   if (c == 'r') {
-    return OverviewPresenter::IndicatorActive(kIndicatorReverseOn) ? kIndicatorReverseOff
-                                                                    : kIndicatorReverseOn;
+    return presenter.IndicatorActive(kIndicatorReverseOn) ? kIndicatorReverseOff
+                                                          : kIndicatorReverseOn;
   }
   if (c == 'w') return kIndicatorSizeFilter;
   if (c == 'b') return kIndicatorDoubleFilter;
@@ -55,7 +55,7 @@ KeyOutcome DispatchChar(int c, OverviewPresenter& presenter, EntryList& list, in
     case '?': return KeyOutcome::kHelp;
     default: break;
   }
-  if (const int id = IndicatorOfKey(c)) {
+  if (const int id = IndicatorOfKey(c, presenter)) {
     presenter.ClickIndicator(id);
     list.ShowCaret(visible);
   }

@@ -5,7 +5,7 @@
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "ui/overview/overview_controls.h"
 
@@ -13,23 +13,24 @@ namespace tolvex::overview {
 
 namespace {
 
-bool ValidCandidate(int32_t record) {
-  return record >= 0 && record < static_cast<int32_t>(candidates.size());
+bool ValidCandidate(const Plan& plan, int32_t record) {
+  return record >= 0 && record < static_cast<int32_t>(plan.candidates.size());
 }
 
-bool ValidGroup(int32_t record) {
-  return record >= 0 && record < static_cast<int32_t>(groups.size());
+bool ValidGroup(const Plan& plan, int32_t record) {
+  return record >= 0 && record < static_cast<int32_t>(plan.groups.size());
 }
 
-void SetCandidateAction(int32_t index, uint16_t action) {
-  if (ValidCandidate(index)) candidates[index].state = ReplaceAction(candidates[index].state, action);
+void SetCandidateAction(Plan& plan, int32_t index, uint16_t action) {
+  if (ValidCandidate(plan, index))
+    plan.candidates[index].state = ReplaceAction(plan.candidates[index].state, action);
 }
 
 // A group and every candidate of its range.
-void SetGroupAction(int32_t record, uint16_t action) {
-  FOLDER& g = groups[record];
+void SetGroupAction(Plan& plan, int32_t record, uint16_t action) {
+  FOLDER& g = plan.groups[record];
   g.state = ReplaceAction(g.state, action);
-  for (int32_t i = g.first; i <= g.last; ++i) SetCandidateAction(i, action);
+  for (int32_t i = g.first; i <= g.last; ++i) SetCandidateAction(plan, i, action);
 }
 
 // The next action of a double click: the action bits tested in the order
@@ -56,10 +57,10 @@ uint16_t NextCandidateAction(const CANDIDATE& c) {
 
 // The group that holds candidate `record` in the group view: the last group
 // whose `first` is not above it, the first group when none is.
-std::optional<int32_t> GroupHolding(int32_t record) {
-  if (groups.empty()) return std::nullopt;
-  for (int32_t k = static_cast<int32_t>(groups.size()) - 1; k >= 1; --k) {
-    if (groups[k].first <= record) return k;
+std::optional<int32_t> GroupHolding(const Plan& plan, int32_t record) {
+  if (plan.groups.empty()) return std::nullopt;
+  for (int32_t k = static_cast<int32_t>(plan.groups.size()) - 1; k >= 1; --k) {
+    if (plan.groups[k].first <= record) return k;
   }
   return 0;
 }
@@ -80,27 +81,27 @@ void OverviewPresenter::Setup() {
   RefreshList(false);
 }
 
-void OverviewPresenter::Ok() { Aborted = false; }
+void OverviewPresenter::Ok() { plan_.Aborted = false; }
 
-void OverviewPresenter::Cancel() { Aborted = true; }
+void OverviewPresenter::Cancel() { plan_.Aborted = true; }
 
 void OverviewPresenter::Help() { Sys().ShowHelp(kHelpFile, kHelpContext); }
 
 // --- The list ------------------------------------------------------------------
 
 void OverviewPresenter::RefreshList(bool reorder) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   view_.SetWaitCursor(true);
   view_.ShowList(false);
   Sys().PumpStep();
   view_.EnableActionButtons(false);
-  if (reorder) OrderAndGroup(p, programPlan);
+  if (reorder) OrderAndGroup(p, plan_);
   entries_.clear();
   if (InGroupView()) {
-    for (int32_t k = 0; k < static_cast<int32_t>(groups.size()); ++k) entries_.push_back(k);
+    for (int32_t k = 0; k < static_cast<int32_t>(plan_.groups.size()); ++k) entries_.push_back(k);
   } else {
-    for (int32_t i = 0; i < static_cast<int32_t>(candidates.size()); ++i) {
-      const uint16_t state = candidates[i].state;
+    for (int32_t i = 0; i < static_cast<int32_t>(plan_.candidates.size()); ++i) {
+      const uint16_t state = plan_.candidates[i].state;
       if (p.SizeFilter && !(state & STATE_SIZE_WARNING)) continue;
       if (p.DoubleFilter && !(state & STATE_COUNTER_CHANGED)) continue;
       entries_.push_back(i);
@@ -133,9 +134,9 @@ int OverviewPresenter::PositionOf(int32_t record) const {
 
 void OverviewPresenter::SetActionOfRecord(int32_t record, uint16_t action) {
   if (InGroupView()) {
-    if (ValidGroup(record)) SetGroupAction(record, action);
+    if (ValidGroup(plan_, record)) SetGroupAction(plan_, record, action);
   } else {
-    SetCandidateAction(record, action);
+    SetCandidateAction(plan_, record, action);
   }
 }
 
@@ -146,7 +147,8 @@ void OverviewPresenter::MarkSelection(Action action) {
   const std::vector<int> positions = view_.SelectedPositions();
   for (int position : positions) {
     const int32_t record = RecordAt(position);
-    if (action == Action::kInvert && !(ValidCandidate(record) && candidates[record].hasCounterpart())) {
+    if (action == Action::kInvert &&
+        !(ValidCandidate(plan_, record) && plan_.candidates[record].hasCounterpart())) {
       continue;
     }
     SetActionOfRecord(record, value);
@@ -161,20 +163,20 @@ void OverviewPresenter::CycleAction() {
   if (positions.empty()) return;
   const int32_t record = RecordAt(positions.front());
   if (InGroupView()) {
-    if (!ValidGroup(record)) return;
-    SetGroupAction(record, NextGroupAction(groups[record].state));
+    if (!ValidGroup(plan_, record)) return;
+    SetGroupAction(plan_, record, NextGroupAction(plan_.groups[record].state));
   } else {
-    if (!ValidCandidate(record)) return;
-    SetCandidateAction(record, NextCandidateAction(candidates[record]));
+    if (!ValidCandidate(plan_, record)) return;
+    SetCandidateAction(plan_, record, NextCandidateAction(plan_.candidates[record]));
   }
   view_.Reselect({positions.front()});
   UpdateStatistics();
 }
 
 void OverviewPresenter::UpdateStatistics() {
-  AccountSpace(programPlan);
-  view_.SetStatisticsTexts(StatisticsTextsOf(programPlan));
-  CountGroupStatistics(groups, candidates);
+  AccountSpace(plan_);
+  view_.SetStatisticsTexts(StatisticsTextsOf(plan_));
+  CountGroupStatistics(plan_.groups, plan_.candidates);
   if (warning_source_) {
     warning_ = warning_source_();
     view_.ShowWarning(warning_);
@@ -183,7 +185,7 @@ void OverviewPresenter::UpdateStatistics() {
 
 // --- Views, order, filters -------------------------------------------------------
 
-bool OverviewPresenter::InGroupView() const { return Parameters.DisplayMode == kGroupView; }
+bool OverviewPresenter::InGroupView() const { return parameters_.DisplayMode == kGroupView; }
 
 std::optional<int32_t> OverviewPresenter::TopRecord() {
   if (entries_.empty()) return std::nullopt;
@@ -201,24 +203,24 @@ bool OverviewPresenter::ScrollTo(std::optional<int32_t> record) {
 }
 
 void OverviewPresenter::SwitchView(int32_t display_mode) {
-  Parameters.DisplayMode = display_mode;
+  parameters_.DisplayMode = display_mode;
   view_.RedrawIndicators();
   RefreshList(false);
   view_.ShowCandidateButtons(display_mode != kGroupView);
 }
 
 void OverviewPresenter::SwitchToCandidateView(int32_t display_mode) {
-  if (Parameters.DisplayMode == display_mode) return;
+  if (parameters_.DisplayMode == display_mode) return;
   // Only a switch between the two candidate views keeps the top candidate;
   // coming from the group view the list starts at its top.
   const int32_t other = display_mode == kCompactView ? kDetailedView : kCompactView;
-  const std::optional<int32_t> top = Parameters.DisplayMode == other ? TopRecord() : std::nullopt;
+  const std::optional<int32_t> top = parameters_.DisplayMode == other ? TopRecord() : std::nullopt;
   SwitchView(display_mode);
   ScrollTo(top);
 }
 
 void OverviewPresenter::SetReverse(bool on) {
-  TParameters& p = Parameters;
+  TParameters& p = parameters_;
   if ((p.Reverse != 0) == on) return;
   const std::optional<int32_t> top = TopRecord();
   p.Reverse = on ? 1 : 0;
@@ -226,7 +228,7 @@ void OverviewPresenter::SetReverse(bool on) {
   RefreshList(true);
   // The reversed list starts where the old one ended: the candidate that
   // mirrors the old top one.
-  if (top) ScrollTo(static_cast<int32_t>(candidates.size()) - 1 - *top);
+  if (top) ScrollTo(static_cast<int32_t>(plan_.candidates.size()) - 1 - *top);
 }
 
 void OverviewPresenter::ToggleFilter(uint8_t& filter) {
@@ -238,7 +240,7 @@ void OverviewPresenter::ToggleFilter(uint8_t& filter) {
 }
 
 void OverviewPresenter::ClickIndicator(int id) {
-  TParameters& p = Parameters;
+  TParameters& p = parameters_;
   if (id == kIndicatorGroupView) {
     if (p.DisplayMode != kGroupView) SwitchView(kGroupView);
   } else if (id == kIndicatorCompactView) {
@@ -265,9 +267,9 @@ void OverviewPresenter::ClickIndicator(int id) {
 void OverviewPresenter::NextView() {
   const int32_t n = RecordAt(view_.CaretPosition());
   std::optional<int32_t> target;
-  switch (Parameters.DisplayMode) {
+  switch (parameters_.DisplayMode) {
     case kGroupView:
-      if (ValidGroup(n)) target = groups[n].first;
+      if (ValidGroup(plan_, n)) target = plan_.groups[n].first;
       SwitchView(kCompactView);
       break;
     case kCompactView:
@@ -277,7 +279,7 @@ void OverviewPresenter::NextView() {
     default:
       // The detailed view, and a DisplayMode outside the three (its rows are
       // candidates too): on to the group view, at the group of the record.
-      if (n >= 0) target = GroupHolding(n);
+      if (n >= 0) target = GroupHolding(plan_, n);
       SwitchView(kGroupView);
       break;
   }
@@ -285,8 +287,8 @@ void OverviewPresenter::NextView() {
   SelectionChanged();
 }
 
-bool OverviewPresenter::IndicatorActive(int id) {
-  const TParameters& p = Parameters;
+bool OverviewPresenter::IndicatorActive(const TParameters& parameters, int id) {
+  const TParameters& p = parameters;
   switch (id) {
     case kIndicatorGroupView: return p.DisplayMode == kGroupView;
     case kIndicatorCompactView: return p.DisplayMode == kCompactView;
@@ -305,7 +307,7 @@ bool OverviewPresenter::IndicatorActive(int id) {
 
 bool OverviewPresenter::BandAt(int position) const {
   const int32_t record = RecordAt(position);
-  return ValidCandidate(record) && (candidates[record].state & STATE_BAND) != 0;
+  return ValidCandidate(plan_, record) && (plan_.candidates[record].state & STATE_BAND) != 0;
 }
 
 void OverviewPresenter::PreviousBlock() {
@@ -332,11 +334,12 @@ void OverviewPresenter::ViewFiles() {
   const std::vector<int> positions = view_.SelectedPositions();
   for (int position : positions) {
     const int32_t record = RecordAt(position);
-    if (!ValidCandidate(record)) continue;
-    const CANDIDATE& c = candidates[record];
+    if (!ValidCandidate(plan_, record)) continue;
+    const CANDIDATE& c = plan_.candidates[record];
     // What the shell does with the file is its own; a failure is ignored.
-    Sys().ShellOpen(FilePath(dirList, c, c.name + c.extension));
-    if (c.hasCounterpart()) Sys().ShellOpen(FilePath(counterpartList, c, c.counterFileName()));
+    Sys().ShellOpen(FilePath(plan_.dirList, c, c.name + c.extension));
+    if (c.hasCounterpart())
+      Sys().ShellOpen(FilePath(plan_.counterpartList, c, c.counterFileName()));
   }
   view_.Reselect(positions);
 }

@@ -3,9 +3,10 @@
 // order and filter switches with their positioning rules, block navigation,
 // View, Help, OK and Cancel.
 //
-// It works in place on the program-wide lists `candidates` and `groups` and
-// on DisplayMode, SortMode, Reverse, SizeFilter and DoubleFilter of
-// `Parameters`; what the user changes there stays after the overview closes.
+// It works in place on the run's plan (`candidates` and `groups`, the
+// statistics, Aborted) and on DisplayMode, SortMode, Reverse, SizeFilter and
+// DoubleFilter of the run's parameters; CallUpdate keeps the view settings
+// for the next run.
 // The views (the Win32 dialog, the terminal view) decode their toolkit's
 // events into the calls below and draw what the presenter tells them.
 #pragma once
@@ -71,7 +72,8 @@ enum class Action : uint16_t {
 
 class OverviewPresenter {
  public:
-  explicit OverviewPresenter(OverviewView& view) : view_(view) {}
+  OverviewPresenter(OverviewView& view, Plan& plan, TParameters& parameters)
+      : view_(view), plan_(plan), parameters_(parameters) {}
 
   // --- Setup and closing -------------------------------------------------
 
@@ -125,8 +127,10 @@ class OverviewPresenter {
   // The double click with the right button held: views cycle 0 -> 2 -> 1 ->
   // 0, positioned at the caret entry's record.
   void NextView();
-  // Whether the indicator shows its active picture.
-  static bool IndicatorActive(int id);
+  // Whether the indicator shows its active picture, by the view settings of
+  // `parameters` (or of the presenter's).
+  static bool IndicatorActive(const TParameters& parameters, int id);
+  bool IndicatorActive(int id) const { return IndicatorActive(parameters_, id); }
 
   // --- Block navigation and View -------------------------------------------
 
@@ -158,6 +162,8 @@ class OverviewPresenter {
   void SetActionOfRecord(int32_t record, uint16_t action);
 
   OverviewView& view_;
+  Plan& plan_;
+  TParameters& parameters_;
   std::vector<int32_t> entries_;
   std::function<std::string()> warning_source_;
   std::string warning_;

@@ -6,26 +6,24 @@ namespace tolvex::overview {
 
 namespace {
 
-std::function<std::string()>& Source() {
-  static std::function<std::string()> source;
+WarningSource& Source() {
+  static WarningSource source;
   return source;
 }
 
-std::function<std::string()>& QuestionSource() {
-  static std::function<std::string()> source;
+WarningSource& QuestionSource() {
+  static WarningSource source;
   return source;
 }
 
 }  // namespace
 
-void SetOverviewWarningSource(std::function<std::string()> source) { Source() = std::move(source); }
+void SetOverviewWarningSource(WarningSource source) { Source() = std::move(source); }
 
-const std::function<std::string()>& OverviewWarningSource() { return Source(); }
+const WarningSource& OverviewWarningSource() { return Source(); }
 
-void SetOverviewQuestionSource(std::function<std::string()> source) {
-  QuestionSource() = std::move(source);
-}
+void SetOverviewQuestionSource(WarningSource source) { QuestionSource() = std::move(source); }
 
-const std::function<std::string()>& OverviewQuestionSource() { return QuestionSource(); }
+const WarningSource& OverviewQuestionSource() { return QuestionSource(); }
 
 }  // namespace tolvex::overview

@@ -8,15 +8,21 @@
 #include <functional>
 #include <string>
 
+#include "model/parameters.h"
+#include "model/plan.h"
+
 namespace tolvex::overview {
+
+// A text about the plan of a run as it stands, with the run's parameters.
+using WarningSource = std::function<std::string(const TParameters&, const Plan&)>;
 
 // The source is asked each time the overview's statistics change; an empty
 // text shows no line. nullptr removes it.
-void SetOverviewWarningSource(std::function<std::string()> source);
-const std::function<std::string()>& OverviewWarningSource();
+void SetOverviewWarningSource(WarningSource source);
+const WarningSource& OverviewWarningSource();
 
 // The warning as the dialog asks it (a Yes/No question); "" asks nothing.
-void SetOverviewQuestionSource(std::function<std::string()> source);
-const std::function<std::string()>& OverviewQuestionSource();
+void SetOverviewQuestionSource(WarningSource source);
+const WarningSource& OverviewQuestionSource();
 
 }  // namespace tolvex::overview

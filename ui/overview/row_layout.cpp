@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_statistics.h"
 
@@ -94,9 +94,16 @@ void LayOutGroup(const FOLDER& g, const RowGeometry& geo, const Colour& backgrou
 // column, sizes right-aligned in theirs, stamps in the date column.
 class CandidateTexts {
  public:
-  CandidateTexts(const Rect& item, const RowGeometry& geo, TextMeasure& measure,
-                 const Colour& colour, RowBuilder& row)
-      : item_(item), geo_(geo), measure_(measure), colour_(colour), row_(row),
+  CandidateTexts(const Plan& plan, const TParameters& parameters, const Rect& item,
+                 const RowGeometry& geo, TextMeasure& measure, const Colour& colour,
+                 RowBuilder& row)
+      : plan_(plan),
+        parameters_(parameters),
+        item_(item),
+        geo_(geo),
+        measure_(measure),
+        colour_(colour),
+        row_(row),
         columns_(MeasureColumns(item, geo, measure)) {}
 
   // A text that does not fit in `width` shows its start, "..." and its end,
@@ -118,14 +125,15 @@ class CandidateTexts {
               Align::kRight, colour_);
   }
   void Stamp(uint32_t stamp, int top, int bottom) {
-    row_.Text(StampText(stamp, Parameters.DateSeparator, Parameters.TimeSeparator),
-              {columns_.dateLeft, top, columns_.dateLeft + columns_.dateWidth, bottom}, Align::kLeft,
-              colour_);
+    row_.Text(StampText(stamp, parameters_.DateSeparator, parameters_.TimeSeparator),
+              {columns_.dateLeft, top, columns_.dateLeft + columns_.dateWidth, bottom},
+              Align::kLeft, colour_);
   }
 
   void Compact(const CANDIDATE& c) {
     const bool invert = (c.state & STATE_INVERT) != 0;
-    const std::string& folder = FolderText(invert ? counterpartList : dirList, c.dirIndex);
+    const std::string& folder =
+        FolderText(invert ? plan_.counterpartList : plan_.dirList, c.dirIndex);
     Fitted(folder + c.name + c.extension, columns_.pathWidth, item_.top, item_.bottom);
     Size(invert ? c.counterSize : c.size, item_.top, item_.bottom);
     Stamp(invert ? c.counterStamp : c.stamp, item_.top, item_.bottom);
@@ -139,10 +147,11 @@ class CandidateTexts {
     const bool invert = (c.state & STATE_INVERT) != 0;
     const int scanned = top + (invert ? 2 * line : line);
     const int counter = top + (invert ? line : 2 * line);
-    Fitted(FolderText(dirList, c.dirIndex), columns_.pathWidth, scanned, scanned + line);
+    Fitted(FolderText(plan_.dirList, c.dirIndex), columns_.pathWidth, scanned, scanned + line);
     Size(c.size, scanned, scanned + line);
     Stamp(c.stamp, scanned, scanned + line);
-    Fitted(FolderText(counterpartList, c.dirIndex), columns_.pathWidth, counter, counter + line);
+    Fitted(FolderText(plan_.counterpartList, c.dirIndex), columns_.pathWidth, counter,
+           counter + line);
     if (c.counterSize != 0) {
       Size(c.counterSize, counter, counter + line);
       Stamp(c.counterStamp, counter, counter + line);
@@ -150,6 +159,8 @@ class CandidateTexts {
   }
 
  private:
+  const Plan& plan_;
+  const TParameters& parameters_;
   Rect item_;
   const RowGeometry& geo_;
   TextMeasure& measure_;
@@ -158,14 +169,14 @@ class CandidateTexts {
   Columns columns_;
 };
 
-void LayOutCandidate(const CANDIDATE& c, const Rect& item, const RowGeometry& geo,
-                     TextMeasure& measure, const Colour& background, const Colour& text,
-                     RowBuilder& row) {
+void LayOutCandidate(const Plan& plan, const TParameters& parameters, const CANDIDATE& c,
+                     const Rect& item, const RowGeometry& geo, TextMeasure& measure,
+                     const Colour& background, const Colour& text, RowBuilder& row) {
   const uint16_t s = c.state;
   const int image = kImageCandidate + ((s & STATE_IGNORE) ? 1 : 0) + ((s & STATE_ERASE) ? 2 : 0) +
                     ((s & STATE_INVERT) ? 3 : 0) + ((s & STATE_DEST_SIDE) ? 4 : 0);
   row.Image(image, geo.stateImage, geo.pageImageSize, background);
-  const int32_t mode = Parameters.DisplayMode;
+  const int32_t mode = parameters.DisplayMode;
   if (mode == kDetailedView) {
     if (s & STATE_SIZE_WARNING) {
       row.Image(kImageSizeWarning, geo.sizeMarker, geo.markerImageSize, background);
@@ -175,7 +186,7 @@ void LayOutCandidate(const CANDIDATE& c, const Rect& item, const RowGeometry& ge
     }
   }
   if (mode != kDetailedView && mode != kCompactView) return;  // no text in other modes
-  CandidateTexts texts(item, geo, measure, text, row);
+  CandidateTexts texts(plan, parameters, item, geo, measure, text, row);
   if (mode == kCompactView) {
     texts.Compact(c);
   } else {
@@ -262,10 +273,13 @@ Columns MeasureColumns(const Rect& item, const RowGeometry& geometry, TextMeasur
 }
 
 std::vector<DrawOp> LayOutRow(const RowRequest& request, const RowGeometry& geometry,
-                              TextMeasure& measure) {
+                              TextMeasure& measure, const Plan& plan,
+                              const TParameters& parameters) {
+  const std::vector<CANDIDATE>& candidates = plan.candidates;
+  const std::vector<FOLDER>& groups = plan.groups;
   std::vector<DrawOp> ops;
   RowBuilder row(request.item, ops);
-  const bool group_view = Parameters.DisplayMode == kGroupView;
+  const bool group_view = parameters.DisplayMode == kGroupView;
   const bool known = group_view
                          ? request.record >= 0 && request.record < static_cast<int32_t>(groups.size())
                          : request.record >= 0 &&
@@ -282,7 +296,7 @@ std::vector<DrawOp> LayOutRow(const RowRequest& request, const RowGeometry& geom
     background = Colour::System(kColourHighlight);
     text = Colour::System(kColourHighlightText);
   } else if (!group_view) {
-    const TParameters& p = Parameters;
+    const TParameters& p = parameters;
     background = Colour::Value((state & STATE_BAND) ? p.BlockColor2 : p.BlockColor1);
   }
   if (Greyed(state)) text = Colour::System(kColourGrayText);
@@ -291,8 +305,8 @@ std::vector<DrawOp> LayOutRow(const RowRequest& request, const RowGeometry& geom
   if (group_view) {
     LayOutGroup(groups[request.record], geometry, background, text, row);
   } else {
-    LayOutCandidate(candidates[request.record], request.item, geometry, measure, background, text,
-                    row);
+    LayOutCandidate(plan, parameters, candidates[request.record], request.item, geometry, measure,
+                    background, text, row);
   }
   return ops;
 }

@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "model/parameters.h"
+#include "model/plan.h"
+
 namespace tolvex::overview {
 
 struct Rect {
@@ -115,11 +118,12 @@ struct RowRequest {
   int32_t record = -1;
 };
 
-// The drawing operations of one list row, from the program-wide lists and
-// the parameter set (DisplayMode, block colours, separators). A request
+// The drawing operations of one list row, from the lists of `plan` and the
+// run's `parameters` (DisplayMode, block colours, separators). A request
 // without a record (the focus of an empty list) draws only the focus frame.
 std::vector<DrawOp> LayOutRow(const RowRequest& request, const RowGeometry& geometry,
-                              TextMeasure& measure);
+                              TextMeasure& measure, const Plan& plan,
+                              const TParameters& parameters);
 
 // The drawing operation of indicator `id` (1002 to 1013): its strip image,
 // the pressed-looking one when it is active, on the button face.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "ui/overview/entry_list.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_keys.h"
@@ -65,8 +65,8 @@ const Colour kWarningInk = Colour::Value(0x0000C0);
 
 class TerminalOverviewView final : public OverviewView {
  public:
-  explicit TerminalOverviewView(CursesPainter& screen)
-      : screen_(screen), geometry_(RowGeometry::Cells()) {}
+  TerminalOverviewView(CursesPainter& screen, const Plan& plan, const TParameters& parameters)
+      : screen_(screen), plan_(plan), parameters_(parameters), geometry_(RowGeometry::Cells()) {}
 
   // --- OverviewView ---
   void FillList(const std::vector<int32_t>& records) override {
@@ -93,7 +93,7 @@ class TerminalOverviewView final : public OverviewView {
 
   EntryList& list() { return list_; }
   int VisibleEntries() const {
-    const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
+    const int height = RowHeight(parameters_.DisplayMode, 1, geometry_);
     return std::max(1, (ListBottom() - kListTop) / std::max(1, height));
   }
 
@@ -166,7 +166,7 @@ class TerminalOverviewView final : public OverviewView {
   void DrawIndicators() {
     screen_.FillLine(0, 0, kFace);
     for (const IndicatorLabel& label : kIndicatorLabels) {
-      const bool active = OverviewPresenter::IndicatorActive(label.id);
+      const bool active = OverviewPresenter::IndicatorActive(parameters_, label.id);
       screen_.Write(0, label.column, label.key, kInk, kFace, CursesPainter::kBold);
       screen_.Write(0, label.column + 1, label.label, kInk, kFace,
                     active ? CursesPainter::kReverse : CursesPainter::kPlain);
@@ -185,7 +185,7 @@ class TerminalOverviewView final : public OverviewView {
   }
 
   void DrawList() {
-    const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
+    const int height = RowHeight(parameters_.DisplayMode, 1, geometry_);
     const int bottom = ListBottom();
     const Rect clip{0, kListTop, screen_.Width(), bottom};
     CellMeasure measure;
@@ -196,7 +196,7 @@ class TerminalOverviewView final : public OverviewView {
       request.selected = list_.IsSelected(position);
       request.focused = position == list_.caret();
       request.record = records_[position];
-      screen_.Paint(LayOutRow(request, geometry_, measure), clip);
+      screen_.Paint(LayOutRow(request, geometry_, measure, plan_, parameters_), clip);
       line += height;
     }
   }
@@ -220,7 +220,7 @@ class TerminalOverviewView final : public OverviewView {
 
   void PlaceCursor() {
     const int caret = list_.caret();
-    const int height = RowHeight(Parameters.DisplayMode, 1, geometry_);
+    const int height = RowHeight(parameters_.DisplayMode, 1, geometry_);
     const int line = kListTop + (caret - list_.top()) * height;
     if (caret >= 0 && line >= kListTop && line < ListBottom()) {
       screen_.PlaceCursor(line, 0);
@@ -230,6 +230,8 @@ class TerminalOverviewView final : public OverviewView {
   }
 
   CursesPainter& screen_;
+  const Plan& plan_;
+  const TParameters& parameters_;
   RowGeometry geometry_;
   EntryList list_;
   std::vector<int32_t> records_;
@@ -246,12 +248,13 @@ class TerminalOverviewView final : public OverviewView {
 namespace {
 
 // The question after a key that gave Erase to files the plan did not erase.
-std::vector<std::string> EraseQuestion(const std::vector<size_t>& added, int height) {
+std::vector<std::string> EraseQuestion(const UnplannedErases& erases,
+                                       const std::vector<size_t>& added, int height) {
   std::vector<std::string> lines = {
       "Erase for good? The plan did not erase these files; Erase takes the file on",
       "each side:", ""};
   const size_t room = static_cast<size_t>(std::max(4, height - 6));
-  for (const std::string& file : UnplannedErases::FileLines(added, room)) {
+  for (const std::string& file : erases.FileLines(added, room)) {
     lines.push_back("  " + file);
   }
   lines.push_back("");
@@ -261,13 +264,14 @@ std::vector<std::string> EraseQuestion(const std::vector<size_t>& added, int hei
 
 }  // namespace
 
-bool RunTerminalOverview(TerminalSession& session, const std::function<std::string()>& warning) {
+bool RunTerminalOverview(TerminalSession& session, Plan& plan, TParameters& parameters,
+                         const std::function<std::string()>& warning) {
   CursesPainter painter;
-  TerminalOverviewView view(painter);
-  OverviewPresenter presenter(view);
+  TerminalOverviewView view(painter, plan, parameters);
+  OverviewPresenter presenter(view, plan, parameters);
   if (warning) presenter.SetWarningSource(warning);
   presenter.Setup();
-  const UnplannedErases erases;
+  const UnplannedErases erases(plan);
   bool help = false;
   std::vector<std::string> question;  // the erase question while it is asked
   UnplannedErases::Marks before_question;
@@ -295,14 +299,14 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
     }
     if (!question.empty()) {
       if (ch != 'y' && ch != 'Y') {
-        UnplannedErases::Restore(before_question);
+        erases.Restore(before_question);
         presenter.UpdateStatistics();
       }
       question.clear();
       session.Repaint();
       continue;
     }
-    const UnplannedErases::Marks before = UnplannedErases::Take();
+    const UnplannedErases::Marks before = erases.Take();
     switch (DispatchKey(view.Translate(ch), presenter, view.list(), view.VisibleEntries())) {
       case KeyOutcome::kOk:
         session.Hide();
@@ -319,7 +323,7 @@ bool RunTerminalOverview(TerminalSession& session, const std::function<std::stri
       case KeyOutcome::kContinue: {
         const std::vector<size_t> added = erases.Added(before);
         if (!added.empty()) {
-          question = EraseQuestion(added, view.Height());
+          question = EraseQuestion(erases, added, view.Height());
           before_question = before;
         }
         break;

@@ -6,6 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "model/parameters.h"
+#include "model/plan.h"
+
 namespace tolvex {
 class TerminalSession;
 }
@@ -16,6 +19,7 @@ namespace tolvex::overview {
 // the user confirmed it (OK: Aborted cleared); false for Cancel (Aborted
 // set), also when the terminal goes away. `warning` (may be empty) gives the
 // one warning line shown above the keys, asked again after each change.
-bool RunTerminalOverview(TerminalSession& session, const std::function<std::string()>& warning);
+bool RunTerminalOverview(TerminalSession& session, Plan& plan, TParameters& parameters,
+                         const std::function<std::string()>& warning);
 
 }  // namespace tolvex::overview

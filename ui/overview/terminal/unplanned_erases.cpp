@@ -1,6 +1,6 @@
 #include "ui/overview/terminal/unplanned_erases.h"
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/posix/drive_table.h"
 
 namespace tolvex::overview {
@@ -21,34 +21,34 @@ const char* SideWord(bool destination) {
 
 }  // namespace
 
-UnplannedErases::UnplannedErases() {
-  for (const CANDIDATE& c : candidates) {
+UnplannedErases::UnplannedErases(Plan& plan) : plan_(plan) {
+  for (const CANDIDATE& c : plan_.candidates) {
     if (Erases(c.state)) planned_.insert(KeyOf(c));
   }
 }
 
-UnplannedErases::Marks UnplannedErases::Take() {
+UnplannedErases::Marks UnplannedErases::Take() const {
   Marks marks;
-  for (const CANDIDATE& c : candidates) marks.candidates.push_back(c.state);
-  for (const FOLDER& g : groups) marks.groups.push_back(g.state);
+  for (const CANDIDATE& c : plan_.candidates) marks.candidates.push_back(c.state);
+  for (const FOLDER& g : plan_.groups) marks.groups.push_back(g.state);
   return marks;
 }
 
-void UnplannedErases::Restore(const Marks& marks) {
-  for (size_t i = 0; i < candidates.size() && i < marks.candidates.size(); ++i) {
-    candidates[i].state = marks.candidates[i];
+void UnplannedErases::Restore(const Marks& marks) const {
+  for (size_t i = 0; i < plan_.candidates.size() && i < marks.candidates.size(); ++i) {
+    plan_.candidates[i].state = marks.candidates[i];
   }
-  for (size_t i = 0; i < groups.size() && i < marks.groups.size(); ++i) {
-    groups[i].state = marks.groups[i];
+  for (size_t i = 0; i < plan_.groups.size() && i < marks.groups.size(); ++i) {
+    plan_.groups[i].state = marks.groups[i];
   }
 }
 
 std::vector<size_t> UnplannedErases::Added(const Marks& before) const {
   std::vector<size_t> added;
   // A key that gives actions never reorders; one that reorders gives none.
-  if (before.candidates.size() != candidates.size()) return added;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    const CANDIDATE& c = candidates[i];
+  if (before.candidates.size() != plan_.candidates.size()) return added;
+  for (size_t i = 0; i < plan_.candidates.size(); ++i) {
+    const CANDIDATE& c = plan_.candidates[i];
     if (Erases(c.state) && !Erases(before.candidates[i]) && planned_.count(KeyOf(c)) == 0) {
       added.push_back(i);
     }
@@ -56,16 +56,17 @@ std::vector<size_t> UnplannedErases::Added(const Marks& before) const {
   return added;
 }
 
-std::vector<std::string> UnplannedErases::FileLines(const std::vector<size_t>& added, size_t room) {
+std::vector<std::string> UnplannedErases::FileLines(const std::vector<size_t>& added,
+                                                    size_t room) const {
   std::vector<std::string> lines;
   for (size_t i : added) {
-    const CANDIDATE& c = candidates[i];
+    const CANDIDATE& c = plan_.candidates[i];
     const bool destination = (c.state & STATE_DEST_SIDE) != 0;
     const std::string name = c.name + c.extension;
-    lines.push_back(SideWord(destination) + NativePathOf(dirList[c.dirIndex].text() + name));
+    lines.push_back(SideWord(destination) + NativePathOf(plan_.dirList[c.dirIndex].text() + name));
     if (c.hasCounterpart()) {
       lines.push_back(SideWord(!destination) +
-                      NativePathOf(counterpartList[c.dirIndex].text() + name));
+                      NativePathOf(plan_.counterpartList[c.dirIndex].text() + name));
     }
   }
   if (room > 0 && lines.size() > room) {

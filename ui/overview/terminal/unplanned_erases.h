@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "model/plan.h"
+
 namespace tolvex::overview {
 
 class UnplannedErases {
  public:
-  // Notes which candidates the plan erases (call when the overview opens).
-  UnplannedErases();
+  // Notes which candidates `plan` erases (call when the overview opens);
+  // the overview works on that plan.
+  explicit UnplannedErases(Plan& plan);
 
   // The action words of every candidate and group now, to compare with
   // after a key and to go back to.
@@ -22,8 +25,8 @@ class UnplannedErases {
     std::vector<uint16_t> candidates;
     std::vector<uint16_t> groups;
   };
-  static Marks Take();
-  static void Restore(const Marks& marks);
+  Marks Take() const;
+  void Restore(const Marks& marks) const;
 
   // The candidates that a key gave Erase (they had another action in
   // `before`, which the same key took, and the plan did not erase them),
@@ -33,9 +36,10 @@ class UnplannedErases {
   // The question's lines: one per file that would be erased ("the SOURCE
   // file /home/me/a.txt"), at most `room` lines with the last saying how
   // many more there are.
-  static std::vector<std::string> FileLines(const std::vector<size_t>& added, size_t room);
+  std::vector<std::string> FileLines(const std::vector<size_t>& added, size_t room) const;
 
  private:
+  Plan& plan_;
   std::set<std::string> planned_;  // keys of the candidates the plan erases
 };
 

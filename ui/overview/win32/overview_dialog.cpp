@@ -12,7 +12,7 @@
 
 #include "engine/run_ui.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/overview_ids.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_presenter.h"
@@ -77,8 +77,8 @@ bool IsMouseMessage(UINT message) {
 
 // The warning of the overview's question source as a message box: true for
 // Yes. No, and a box that cannot be shown, answer false.
-bool AskWarning(HWND owner, const std::string& question) {
-  const std::string caption = DialogCaption(Parameters.Filename);
+bool AskWarning(HWND owner, const std::string& job_name, const std::string& question) {
+  const std::string caption = DialogCaption(job_name);
   return ::MessageBoxA(owner, question.c_str(), caption.c_str(),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) == IDYES;
 }
@@ -86,8 +86,11 @@ bool AskWarning(HWND owner, const std::string& question) {
 class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView {
  public:
   // `confirmed_warning`: the question answered Yes before the dialog opened.
-  explicit TOverviewDialog(std::string confirmed_warning)
-      : presenter_(*this), confirmed_warning_(std::move(confirmed_warning)) {}
+  TOverviewDialog(Plan& plan, TParameters& parameters, std::string confirmed_warning)
+      : plan_(plan),
+        parameters_(parameters),
+        presenter_(*this, plan, parameters),
+        confirmed_warning_(std::move(confirmed_warning)) {}
   ~TOverviewDialog() override { ReleasePictures(); }
 
   INT_PTR Run() { return RunModal(IDD_OVERVIEW, nullptr); }
@@ -252,7 +255,7 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
         auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
         if (measure->CtlID != IDC_PLAN_LIST) return FALSE;
         measure->itemHeight = static_cast<UINT>(RowHeight(
-            Parameters.DisplayMode, static_cast<int>(measure->itemHeight), RowGeometry::Pixels()));
+            parameters_.DisplayMode, static_cast<int>(measure->itemHeight), RowGeometry::Pixels()));
         return TRUE;
       }
       case WM_LBUTTONDOWN:
@@ -309,11 +312,11 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
   // the limit in a way the user has not confirmed (the marks changed it):
   // the question once more. False for No.
   bool WarningConfirmed() {
-    const std::function<std::string()>& question = OverviewQuestionSource();
+    const WarningSource& question = OverviewQuestionSource();
     if (!question) return true;
-    const std::string now = question();
+    const std::string now = question(parameters_, plan_);
     if (now.empty() || now == confirmed_warning_) return true;
-    if (!AskWarning(hwnd(), now)) return false;
+    if (!AskWarning(hwnd(), parameters_.Filename, now)) return false;
     confirmed_warning_ = now;
     return true;
   }
@@ -401,19 +404,21 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
     // The focus of an empty list names no entry.
     request.record = item.itemID == static_cast<UINT>(-1) ? -1 : RecordOfEntry(item.itemID);
     DcMeasure measure(item.hDC);
-    PaintOps(item.hDC, LayOutRow(request, RowGeometry::Pixels(), measure), strips_);
+    PaintOps(item.hDC, LayOutRow(request, RowGeometry::Pixels(), measure, plan_, parameters_),
+             strips_);
     return true;
   }
 
   bool DrawIndicator(int id, const DRAWITEMSTRUCT& item) {
     HBRUSH face = ::GetSysColorBrush(COLOR_BTNFACE);
     ::FillRect(item.hDC, &item.rcItem, face);
-    PaintOps(item.hDC,
-             {LayOutIndicator(id, OverviewPresenter::IndicatorActive(id), kIndicatorImageSize)},
+    PaintOps(item.hDC, {LayOutIndicator(id, presenter_.IndicatorActive(id), kIndicatorImageSize)},
              strips_);
     return true;
   }
 
+  Plan& plan_;
+  TParameters& parameters_;
   OverviewPresenter presenter_;
   ImageStrips strips_;
   BitmapButton buttons_[kButtonCount];
@@ -425,25 +430,25 @@ class TOverviewDialog final : public win32ui::DialogWindow, public OverviewView 
 
 }  // namespace
 
-bool RunOverviewDialog() {
+bool RunOverviewDialog(Plan& plan, TParameters& parameters) {
   win32ui::LoadCommonControls(ICC_WIN95_CLASSES);
   // The erase limit's warning comes first: No stops the run before the plan
   // is shown; Yes shows it, and OK there runs it all the same.
   std::string warning;
-  if (const std::function<std::string()>& question = OverviewQuestionSource()) {
-    warning = question();
-    if (!warning.empty() && !AskWarning(nullptr, warning)) {
-      Aborted = true;
+  if (const WarningSource& question = OverviewQuestionSource()) {
+    warning = question(parameters, plan);
+    if (!warning.empty() && !AskWarning(nullptr, parameters.Filename, warning)) {
+      plan.Aborted = true;
       return false;
     }
   }
-  TOverviewDialog dialog(std::move(warning));
+  TOverviewDialog dialog(plan, parameters, std::move(warning));
   if (dialog.Run() == -1) {
     // No desktop to show it on: the plan is not run unseen.
-    Aborted = true;
+    plan.Aborted = true;
     return false;
   }
-  return !Aborted;
+  return !plan.Aborted;
 }
 
 }  // namespace tolvex::overview

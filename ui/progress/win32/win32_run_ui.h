@@ -10,10 +10,11 @@ namespace tolvex {
 
 class Win32RunUi final : public RunUi {
  public:
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override;
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption, Plan& plan) override;
   // The overview dialog (ui/overview/win32).
-  bool RunOverview() override;
+  bool RunOverview(Plan& plan, TParameters& parameters) override;
 };
 
 }  // namespace tolvex
