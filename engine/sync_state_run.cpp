@@ -13,23 +13,6 @@ namespace tolvex {
 
 namespace {
 
-// What the passes did, in order, for the list written after the run.
-struct SyncChange {
-  bool copy = false;  // else an erasure
-  int side = 0;       // the side of `from` (a copy reads it, an erasure removes it)
-  std::string from;
-  std::string to;
-  uint64_t size = 0;
-  uint32_t stamp = 0;
-};
-
-struct SyncChanges {
-  std::vector<SyncChange> done;
-  size_t failures = 0;
-};
-
-SyncChanges changes;
-
 // The whole file; false when it is missing, cannot be read, or is no whole
 // sync state file.
 bool ReadStateFile(const std::string& path, SyncStateFile* file) {
@@ -61,7 +44,7 @@ std::vector<SyncRecord> HeldAfterRun(SyncRun& syncRun) {
     held[key] = std::move(record);
   };
   for (SyncRecord& pair : syncRun.pairs) hold(std::move(pair));
-  for (const SyncChange& change : changes.done) {
+  for (const SyncChange& change : syncRun.done) {
     if (change.copy) {
       // Both sides now hold the file that was read.
       SyncRecord record;
@@ -92,7 +75,6 @@ std::vector<SyncRecord> HeldAfterRun(SyncRun& syncRun) {
 void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension& extension) {
   SyncRun& syncRun = plan.syncRun;
   syncRun.Clear();
-  changes = SyncChanges();
   if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS) return;
   // A working folder that changes from run to run: without a list for it,
   // nothing tells whether the job has completed a run into it.
@@ -119,14 +101,14 @@ void NoteSyncOutcome(SyncRun& sync_run, const TolvexItem& item, const std::strin
   if (!sync_run.gathering) return;
   const bool copy = item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
   if (!copy && item.kind != TOLVEX_ITEM_ERASE) return;
-  if (item.outcome == TOLVEX_OUTCOME_FAILED) ++changes.failures;
+  if (item.outcome == TOLVEX_OUTCOME_FAILED) ++sync_run.failures;
   if (item.outcome != TOLVEX_OUTCOME_DONE) return;
-  changes.done.push_back(SyncChange{copy, item.side, from, to, item.size, item.stamp});
+  sync_run.done.push_back(SyncChange{copy, item.side, from, to, item.size, item.stamp});
 }
 
 bool EndSyncState(Plan& plan, const TExtension& extension) {
   SyncRun& syncRun = plan.syncRun;
-  const bool write = syncRun.gathering && !extension.DryRun() && changes.failures == 0;
+  const bool write = syncRun.gathering && !extension.DryRun() && syncRun.failures == 0;
   bool written = true;
   if (write) {
     SyncStateFile file;
@@ -142,7 +124,6 @@ bool EndSyncState(Plan& plan, const TExtension& extension) {
     Sys().RemoveFile(temporary);
   }
   syncRun.Clear();
-  changes = SyncChanges();
   return written;
 }
 

@@ -79,7 +79,7 @@ TEST_F(OverviewDialog, TheUserChangesThePlanInAllThreeViewsAndTheRunDoesExactlyT
 
     // The right-button double click on d.txt: the detailed view, d.txt on top.
     if (o.RightDoubleClick("d.txt")) {
-      seen.viewAfterRightClick = Parameters.DisplayMode;
+      seen.viewAfterRightClick = views_.parameters().DisplayMode;
       seen.selectedAfterRightClick = o.SelectedNames();
     }
     o.ClickIndicator(IDC_DETAILED_VIEW);  // (already there when the right click worked)

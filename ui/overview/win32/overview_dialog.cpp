@@ -437,17 +437,11 @@ bool RunOverviewDialog(Plan& plan, TParameters& parameters) {
   std::string warning;
   if (const WarningSource& question = OverviewQuestionSource()) {
     warning = question(parameters, plan);
-    if (!warning.empty() && !AskWarning(nullptr, parameters.Filename, warning)) {
-      plan.Aborted = true;
-      return false;
-    }
+    if (!warning.empty() && !AskWarning(nullptr, parameters.Filename, warning)) return false;
   }
   TOverviewDialog dialog(plan, parameters, std::move(warning));
-  if (dialog.Run() == -1) {
-    // No desktop to show it on: the plan is not run unseen.
-    plan.Aborted = true;
-    return false;
-  }
+  // No desktop to show it on: the plan is not run unseen.
+  if (dialog.Run() == -1) return false;
   return !plan.Aborted;
 }
 

@@ -11,11 +11,11 @@ namespace tolvex::overview {
 
 // Runs the dialog over the ordered `plan` with the view settings of the
 // run's `parameters`. True when the user confirmed the plan (OK: Aborted
-// cleared); false for Cancel, Escape and closing (Aborted
-// set), and when the dialog cannot be created (no desktop: Aborted set, so
-// the plan is never run unseen). With a question source (the erase limit's
-// warning) its question comes first in a message box, No ending the run
-// there (Aborted set), and again at OK when the marks changed it.
+// cleared); false for Cancel, Escape and closing (Aborted set), and when the
+// dialog cannot be created (no desktop: the plan is never run unseen). With
+// a question source (the erase limit's warning) its question comes first in
+// a message box, No ending the run there, and again at OK when the marks
+// changed it. The run sets Aborted from the answer.
 bool RunOverviewDialog(Plan& plan, TParameters& parameters);
 
 }  // namespace tolvex::overview
