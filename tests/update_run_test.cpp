@@ -323,6 +323,29 @@ TEST_F(UpdateRun, GenerationFoldersRotateOverFourRuns) {
                                        std::string(31, ' ') + "           2   03.11.99 09:00:00");
 }
 
+// The run works on its own copy of the parameter set: an export the front
+// end calls from a callback during the run (here at the midnight hint,
+// before the scan) changes the next run, not this one, whose plan was
+// already being made.
+TEST_F(UpdateRun, AnExportCalledDuringTheRunChangesOnlyTheNextRun) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("T:\\Backup\\Data\\x.txt", "orphan", kOld);
+  job_.midnight = 1;
+  job_.orphanModeD2 = TOLVEX_ORPHAN_IGNORE;
+  Recorder().onNotify = [](int code) {
+    if (code == TOLVEX_NOTIFY_MIDNIGHT) SetOrphanModeD2(TOLVEX_ORPHAN_ERASE);
+  };
+
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), "a");
+  EXPECT_TRUE(Exists("T:\\Backup\\Data\\x.txt")) << "this run ignores orphans";
+
+  // The next run, with the parameter set as the export left it.
+  Recorder() = CallbackRecorder();
+  ASSERT_EQ(CallUpdate(RecordNotify, RecordConfirm, RecordCopyError, RecordMakeDir), 1);
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\x.txt")) << "the next run erases them";
+}
+
 // --- The reference log -----------------------------------------------------------------
 
 #ifdef _WIN32
