@@ -325,7 +325,7 @@ TEST_F(ConformanceFiles, TheCopysWatcherSeesALargeFileInChunksAndMayStopIt) {
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
   EXPECT_EQ(seen.back(), size);
   const size_t within = static_cast<size_t>(std::count_if(
-      seen.begin(), seen.end(), [size](uint64_t done) { return done > 0 && done < size; }));
+      seen.begin(), seen.end(), [&](uint64_t done) { return done > 0 && done < size; }));
 
   for (const size_t stop_at : {size_t{0}, seen.size() / 2, seen.size() - 1}) {
     SCOPED_TRACE("stopped at report " + std::to_string(stop_at) + " of " +

@@ -177,6 +177,23 @@ class PlanEqualsRun : public RunTest {
     };
     EXPECT_EQ(files_of(Snapshot()), files_of(expected));
   }
+
+  // The job's modes for one random case; the case number varies the order,
+  // the folder creation and the folder removals.
+  void TakeModes(const Modes& modes, int case_number) {
+    job_.pathMode = modes.pathMode;
+    job_.touchMode = modes.touchMode;
+    job_.orphanModeD1 = modes.orphanModeD1;
+    job_.orphanModeD2 = modes.orphanModeD2;
+    job_.orphanModeB = modes.orphanModeB;
+    job_.orphanModeS1 = modes.orphanModeS1;
+    job_.orphanModeS2 = modes.orphanModeS2;
+    job_.sortMode = case_number % 5;
+    job_.reverse = case_number % 2;
+    job_.createSrcDirs = 1;
+    job_.deleteDestDirs = case_number % 3 == 0;
+    job_.deleteSrcDirs = case_number % 4 == 0;
+  }
 };
 
 TEST_F(PlanEqualsRun, InEveryPathTouchAndOrphanModeOverRandomTrees) {
@@ -186,18 +203,7 @@ TEST_F(PlanEqualsRun, InEveryPathTouchAndOrphanModeOverRandomTrees) {
       ++case_number;
       ClearDrives();
       std::mt19937 random(seed * 7919 + static_cast<unsigned>(case_number));
-      job_.pathMode = modes.pathMode;
-      job_.touchMode = modes.touchMode;
-      job_.orphanModeD1 = modes.orphanModeD1;
-      job_.orphanModeD2 = modes.orphanModeD2;
-      job_.orphanModeB = modes.orphanModeB;
-      job_.orphanModeS1 = modes.orphanModeS1;
-      job_.orphanModeS2 = modes.orphanModeS2;
-      job_.sortMode = case_number % 5;
-      job_.reverse = case_number % 2;
-      job_.createSrcDirs = 1;
-      job_.deleteDestDirs = case_number % 3 == 0;
-      job_.deleteSrcDirs = case_number % 4 == 0;
+      TakeModes(modes, case_number);
       MakeTree(random);
       CheckPlanAgainstRun("path mode " + std::to_string(modes.pathMode) + ", touch mode " +
                           std::to_string(modes.touchMode) + ", orphan modes " +
@@ -223,18 +229,7 @@ TEST_F(PlanEqualsRun, WithThePerFileQuestionAndTheOverviewOverRandomTrees) {
       ClearDrives();
       std::mt19937 random(7919u * 3 + static_cast<unsigned>(case_number));
       job_.confirmMode = confirm_mode;
-      job_.pathMode = modes.pathMode;
-      job_.touchMode = modes.touchMode;
-      job_.orphanModeD1 = modes.orphanModeD1;
-      job_.orphanModeD2 = modes.orphanModeD2;
-      job_.orphanModeB = modes.orphanModeB;
-      job_.orphanModeS1 = modes.orphanModeS1;
-      job_.orphanModeS2 = modes.orphanModeS2;
-      job_.sortMode = case_number % 5;
-      job_.reverse = case_number % 2;
-      job_.createSrcDirs = 1;
-      job_.deleteDestDirs = case_number % 3 == 0;
-      job_.deleteSrcDirs = case_number % 4 == 0;
+      TakeModes(modes, case_number);
       std::vector<std::string> asked;
       Recorder().confirmBy = [&asked](const FileQuestion& question) {
         asked.push_back(question.path);
