@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "scan/tree_scan.h"
 
@@ -160,26 +160,27 @@ int RunScanChild(const std::string& base, const std::string& destination) {
   ::setenv("TOLVEX_DRIVES", drives.c_str(), 1);
   Sys().ReloadDrives();
   Parameters = TParameters();
+  Plan plan;
   Parameters.DInclSels = {STRING("S:\\Data\\*")};
   Parameters.FInclSels = {STRING("*.*")};
   Parameters.PathMode = 1;
   Parameters.TouchMode = 0;
   Parameters.OrphanModeD1 = 0;
   Parameters.OrphanModeD2 = 1;
-  Parameters.DestinationRoot = "T:\\";
-  Parameters.SourceDrive = 'S';
+  plan.DestinationRoot = "T:\\";
+  plan.SourceDrive = 'S';
   Parameters.LastUpdate = 0xFFFFFFFF;
 
   rusage before{};
   ::getrusage(RUSAGE_SELF, &before);
   const Clock::time_point start = Clock::now();
-  ScanTrees(nullptr);
+  ScanTrees(Parameters, plan, nullptr);
   const double wall = Seconds(Clock::now() - start);
   rusage after{};
   ::getrusage(RUSAGE_SELF, &after);
   std::printf("wall=%.6f\ncpu=%.6f\ncandidates=%zu\nfolders=%zu\nbaseline_kb=%ld\nmaxrss_kb=%ld\n",
-              wall, CpuSeconds(after) - CpuSeconds(before), candidates.size(), dirList.size(),
-              before.ru_maxrss, after.ru_maxrss);
+              wall, CpuSeconds(after) - CpuSeconds(before), plan.candidates.size(),
+              plan.dirList.size(), before.ru_maxrss, after.ru_maxrss);
   return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "log/tlog.h"
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/records.h"
 
 namespace tolvex {
@@ -14,7 +16,8 @@ struct CandidateTexts {
   std::string dir, path, counterDir, counterPath;
   std::string sizeText, stampText, counterSizeText, counterStampText;
 
-  static CandidateTexts For(const CANDIDATE& c);
+  // With the folders of `plan` and the date format of `parameters`.
+  static CandidateTexts For(const CANDIDATE& c, const Plan& plan, const TParameters& parameters);
   // The opposite direction, for an Invert candidate.
   void Swap();
   LogEntry FileEntry() const;

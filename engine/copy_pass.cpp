@@ -12,7 +12,6 @@
 #include "engine/staged_steps.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
 
@@ -25,10 +24,10 @@ constexpr uint32_t kBeepExclamation = 0x30;
 }  // namespace
 
 void UpdateRun::CopyPass(PassWalk& walk) {
-  InterruptRequest = false;
+  plan_.InterruptRequest = false;
   copied_ = 0;
   std::unique_ptr<CopyProgressView> dialog =
-      CurrentRunUi().OpenCopyDialog(DialogCaption(Parameters.Filename));
+      CurrentRunUi().OpenCopyDialog(DialogCaption(parameters_.Filename), plan_);
   dialog->SetGaugePosition(0);
   while (std::optional<PassStep> step = walk.Next(PassStep::Pass::kCopy)) {
     if (step->kind == PassStep::Kind::kCompleteLastStaged) {
@@ -42,11 +41,11 @@ void UpdateRun::CopyPass(PassWalk& walk) {
 void UpdateRun::TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog) {
   const size_t i = step.candidate;
   if (heldInterruptFor_ && i >= *heldInterruptFor_) {
-    InterruptRequest = true;
+    plan_.InterruptRequest = true;
     heldInterruptFor_.reset();
   }
   Sys().PumpStep();
-  if (Aborted) {
+  if (plan_.Aborted) {
     // What was staged before the abort was under way: it is completed.
     CompleteStaged(walk, dialog);
     walk.Stop();
@@ -61,8 +60,8 @@ void UpdateRun::TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& di
       return;
     case PassStep::Kind::kAsk: {
       const int answer = AskConfirmation(i, step.texts);
-      if (answer == TOLVEX_CONFIRM_ABORT) Aborted = true;
-      if (Aborted) return walk.Stop();
+      if (answer == TOLVEX_CONFIRM_ABORT) plan_.Aborted = true;
+      if (plan_.Aborted) return walk.Stop();
       step = walk.Answer(step, answer);
       break;
     }
@@ -74,7 +73,7 @@ void UpdateRun::TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& di
 
 void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog) {
   const size_t i = step.candidate;
-  const CANDIDATE& c = candidates[i];
+  const CANDIDATE& c = plan_.candidates[i];
   CandidateTexts& texts = step.texts;
   switch (step.kind) {
     case PassStep::Kind::kCopy:
@@ -112,8 +111,8 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
 // was put in place before this turn (the walk waits for it).
 void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts,
                               RunItem item, CopyProgressView& dialog) {
-  const TParameters& p = Parameters;
-  const CANDIDATE& c = candidates[i];
+  const TParameters& p = parameters_;
+  const CANDIDATE& c = plan_.candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
   dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
   CreateTargetFolder(c, texts);
@@ -126,24 +125,24 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
     Sys().SetAttributes(texts.counterPath, 0);
   }
   Sys().PumpStep();
-  if (InterruptRequest) {
+  if (plan_.InterruptRequest) {
     // The copies under way complete; this one is not tried. A staged copy
     // that fails meanwhile is handled first, as it would have been before
     // the click, and the walk comes back here with the click still held.
     if (!staged_.empty()) {
-      InterruptRequest = false;
+      plan_.InterruptRequest = false;
       heldInterruptFor_ = i;
       if (!CompleteStaged(walk, dialog)) return;
       heldInterruptFor_.reset();
-      InterruptRequest = true;
+      plan_.InterruptRequest = true;
     }
     return HandleCopyFailure(walk, i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
   const CopyWatchScope watch(
-      FeedCopyProgress(dialog, copied_ + staged_.bytes(), p.CopyBytes));
+      FeedCopyProgress(dialog, copied_ + staged_.bytes(), plan_.CopyBytes));
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
-    staged_.AddCopy(i, texts, std::move(item), candidates[i].size);
+    staged_.AddCopy(i, texts, std::move(item), plan_.candidates[i].size);
     if (staged_.full()) CompleteStaged(walk, dialog);
     return;
   }
@@ -182,8 +181,8 @@ bool UpdateRun::CompleteStaged(PassWalk& walk, CopyProgressView& dialog) {
 void UpdateRun::CopyDone(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
                          CopyProgressView& dialog) {
   changed_ = true;
-  copied_ += candidates[i].size;
-  dialog.SetGaugePosition(PercentOf(copied_, Parameters.CopyBytes));
+  copied_ += plan_.candidates[i].size;
+  dialog.SetGaugePosition(PercentOf(copied_, plan_.CopyBytes));
   log_.Write(kEventFileCopied, texts.FileEntry());
   item.item.outcome = TOLVEX_OUTCOME_DONE;
   items_.Outcome(std::move(item));
@@ -196,7 +195,7 @@ void UpdateRun::Skipped(const CandidateTexts& texts, RunItem item) {
 }
 
 void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   if ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs)) {
@@ -220,7 +219,7 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
 // The per-file question, answered by the front end (no callback: no
 // change); the walk makes the answer the candidate's action.
 int UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
-  const CANDIDATE& c = candidates[i];
+  const CANDIDATE& c = plan_.candidates[i];
   FrontEndCall call;
   return callbacks_.confirm
              ? callbacks_.confirm(texts.path.c_str(), texts.counterPath.c_str(),
@@ -236,7 +235,7 @@ int UpdateRun::AskConfirmation(size_t i, const CandidateTexts& texts) {
 void UpdateRun::HandleCopyFailure(PassWalk& walk, size_t i, uint32_t error,
                                   const CandidateTexts& texts, RunItem item,
                                   CopyProgressView& dialog) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   walk.CopyFailed(i);
   item.item.outcome = TOLVEX_OUTCOME_FAILED;
   item.item.error = error;
@@ -245,15 +244,15 @@ void UpdateRun::HandleCopyFailure(PassWalk& walk, size_t i, uint32_t error,
   // Asked to stop (Ctrl-C; a second one stopped this very copy): no more
   // questions, the run ends with this copy not made.
   if (StopRequests() > 0) {
-    Aborted = true;
+    plan_.Aborted = true;
     log_.Write(kEventCopyError, texts.FileEntry());
     return walk.Stop();
   }
-  if (!(p.Warnings & TOLVEX_WARN_ASK) && !InterruptRequest) {
+  if (!(p.Warnings & TOLVEX_WARN_ASK) && !plan_.InterruptRequest) {
     log_.Write(kEventCopyError, texts.FileEntry());
     return walk.GoOnAfter(i);
   }
-  const CANDIDATE& c = candidates[i];
+  const CANDIDATE& c = plan_.candidates[i];
   // Without a callback the failed copy is skipped: retrying is never the
   // default, or a lasting failure would keep the run busy for ever.
   std::optional<FrontEndCall> call;
@@ -265,14 +264,14 @@ void UpdateRun::HandleCopyFailure(PassWalk& walk, size_t i, uint32_t error,
                                  c.counterStamp, error)
           : TOLVEX_COPY_SKIP;
   if (answer == TOLVEX_COPY_ABORT) {
-    Aborted = true;
+    plan_.Aborted = true;
   } else {
     walk.AnswerCopyFailure(i, answer);
   }
   call.reset();
-  if (Aborted) return walk.Stop();
-  if (InterruptRequest) {
-    InterruptRequest = false;
+  if (plan_.Aborted) return walk.Stop();
+  if (plan_.InterruptRequest) {
+    plan_.InterruptRequest = false;
     dialog.EnableInterrupt();
   }
   lastFolder_ = -1;

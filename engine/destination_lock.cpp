@@ -15,7 +15,7 @@
 
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 
@@ -42,7 +42,7 @@ std::string FolderToLock(const std::string& destination) {
 }  // namespace
 
 UpdateRun::Lock UpdateRun::LockDestination() {
-  const std::string folder = FolderToLock(Parameters.Destination);
+  const std::string folder = FolderToLock(parameters_.Destination);
   if (folder.empty()) return Lock::kHeld;  // nothing to write into: the checks will say why
   const char drive = static_cast<char>(Sys().UpperCase(folder.substr(0, 1))[0]);
   for (;;) {
@@ -50,7 +50,7 @@ UpdateRun::Lock UpdateRun::LockDestination() {
     const uint32_t error = Sys().LockFolder(folder, &lock_);
     if (error == kErrOk) return Lock::kHeld;
     if (error != kErrSharingViolation) return Lock::kUnprotected;
-    if (Notify(kEventDestinationBusy, drive, 0) != TOLVEX_NOTIFY_RETRY || Aborted) {
+    if (Notify(kEventDestinationBusy, drive, 0) != TOLVEX_NOTIFY_RETRY || plan_.Aborted) {
       return Lock::kRefused;
     }
   }
@@ -59,9 +59,9 @@ UpdateRun::Lock UpdateRun::LockDestination() {
 void UpdateRun::RemoveDeadTemporaries() {
   // Both sides: a run copies into the source tree too (both ways, Invert).
   uint32_t removed = 0;
-  for (const STRING& folder : dirList) {
+  for (const STRING& folder : plan_.dirList) {
     Sys().PumpStep();
-    if (Aborted) return;
+    if (plan_.Aborted) return;
     Sys().RemoveDeadTemporaries(folder.text(), &removed);
   }
 }

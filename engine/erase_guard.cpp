@@ -9,8 +9,8 @@ namespace {
 
 // The folders of a side as the job names them: the source folders of the
 // include selections, or the working destination folder.
-std::string FoldersOfSide(const TParameters& p, int side) {
-  if (side == 1) return p.DestinationRoot;
+std::string FoldersOfSide(const TParameters& p, const Plan& plan, int side) {
+  if (side == 1) return plan.DestinationRoot;
   std::string folders;
   for (const STRING& entry : p.DInclSels) {
     if (!IsDirectoryEntry(entry.text())) continue;
@@ -80,7 +80,7 @@ std::string EraseLimitQuestion(const Plan& plan, const TParameters& p,
     if (!OverEraseLimit(extension, figures.erasures[side], figures.present[side])) continue;
     sides += (sides.empty() ? "" : "; and ") + std::to_string(figures.erasures[side]) + " of the " +
              std::to_string(figures.present[side]) + " files in the " + names[side] + " tree (" +
-             FoldersOfSide(p, side) + ")";
+             FoldersOfSide(p, plan, side) + ")";
   }
   if (sides.empty()) return sides;
   return "The plan erases " + sides + ", more than the erase limit (" + LimitText(extension) +

@@ -38,8 +38,8 @@ std::string EraseLimitWarning(const Plan& plan, const TExtension& extension);
 
 // The same warning as a question for a message box, for an overview that
 // has no room for the line (the Windows dialog): each side over the limit
-// with its counts and folders (the include selections and DestinationRoot
-// of `p`), what Yes and No do. "" when no side is over the limit.
+// with its counts and folders (the include selections of `p`, the plan's
+// DestinationRoot), what Yes and No do. "" when no side is over the limit.
 std::string EraseLimitQuestion(const Plan& plan, const TParameters& p, const TExtension& extension);
 
 }  // namespace tolvex

@@ -13,7 +13,6 @@
 #include "engine/run_ui.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 
@@ -22,7 +21,7 @@ namespace tolvex {
 std::unique_ptr<SearchProgressView> UpdateRun::OpenSearchProgress(const std::string& status,
                                                                   int maximum) {
   std::unique_ptr<SearchProgressView> dialog =
-      CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
+      CurrentRunUi().OpenSearchDialog(DialogCaption(parameters_.Filename), plan_);
   dialog->SetStatusText(status);
   dialog->SetGaugeRange(0, maximum);
   dialog->SetGaugePosition(0);
@@ -35,7 +34,7 @@ std::unique_ptr<SearchProgressView> UpdateRun::OpenSearchProgress(const std::str
 // outcome channel would take the erase for done); a file already gone is no
 // failure. The outcome channel tells the front end of each with its error.
 void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& texts) {
-  std::vector<RunItem> files = EraseItemsOf(c, texts);
+  std::vector<RunItem> files = EraseItemsOf(c, texts, plan_.syncRun);
   const std::string* size_texts[2] = {&texts.sizeText, &texts.counterSizeText};
   const std::string* stamp_texts[2] = {&texts.stampText, &texts.counterStampText};
   for (size_t k = 0; k < files.size(); ++k) {
@@ -58,13 +57,13 @@ void UpdateRun::EraseCandidateFiles(const CANDIDATE& c, const CandidateTexts& te
 // Every candidate takes a turn (a pump step, a step of the gauge); an
 // erased one is done, and the copy pass passes over it.
 void UpdateRun::ErasePass(PassWalk& walk) {
-  const int n = static_cast<int>(candidates.size());
+  const int n = static_cast<int>(plan_.candidates.size());
   std::unique_ptr<SearchProgressView> dialog = OpenSearchProgress("Erasing files...", n);
   while (const std::optional<PassStep> step = walk.Next(PassStep::Pass::kErase)) {
     Sys().PumpStep();
-    if (Aborted) break;
+    if (plan_.Aborted) break;
     if (step->kind == PassStep::Kind::kErase) {
-      EraseCandidateFiles(candidates[step->candidate], step->texts);
+      EraseCandidateFiles(plan_.candidates[step->candidate], step->texts);
       walk.Carried(step->candidate);
     }
     dialog->SetGaugePosition(n - static_cast<int>(step->candidate));
@@ -86,15 +85,15 @@ void UpdateRun::RemoveFolder(const std::string& folder, int side) {
 }
 
 void UpdateRun::RemoveEmptyFolders() {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
-  const int n = static_cast<int>(dirList.size());
+  const int n = static_cast<int>(plan_.dirList.size());
   std::unique_ptr<SearchProgressView> dialog =
       OpenSearchProgress("Erasing empty directories...", n);
   for (int k = n - 1; k >= 0; --k) {
     Sys().PumpStep();
-    if (Aborted) break;
-    const STRING& entry = dirList[k];
+    if (plan_.Aborted) break;
+    const STRING& entry = plan_.dirList[k];
     if (RemovesFolder(entry)) RemoveFolder(entry.text(), entry.mark() == 1 ? 1 : 0);
     dialog->SetGaugePosition(n - k);
   }
@@ -104,12 +103,12 @@ void UpdateRun::RemoveEmptyFolders() {
     // stays.
     lock_.reset();
     // Destination read as the folder it names, as everywhere in the run.
-    for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
+    for (const std::string& folder : {plan_.DestinationRoot, DestinationFolder(p.Destination)}) {
       RemoveFolder(folder, 1);
     }
   }
   dialog.reset();
-  if (Aborted) LogAborted();
+  if (plan_.Aborted) LogAborted();
 }
 
 }  // namespace tolvex

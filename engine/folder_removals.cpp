@@ -4,7 +4,7 @@
 
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
@@ -33,7 +33,7 @@ std::unordered_set<std::string> Upper(const std::vector<std::string>& paths) {
 // A folder the job selects is never removed by its own run: once gone, the
 // next run reports it missing and leaves its backup alone for good.
 bool UpdateRun::RemovesFolder(const STRING& entry) const {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   const bool dest_side = entry.mark() == 1;
   if (dest_side ? !p.DeleteDestDirs : !p.DeleteSrcDirs) return false;
   if (dest_side) return true;
@@ -46,7 +46,7 @@ bool UpdateRun::RemovesFolder(const STRING& entry) const {
 std::vector<std::pair<std::string, int>> UpdateRun::FoldersLeftEmpty(
     const std::vector<std::string>& erased, const std::vector<std::string>& written) const {
   std::vector<std::pair<std::string, int>> removals;
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return removals;
   const std::unordered_set<std::string> gone = Upper(erased);
   const std::unordered_set<std::string> targets = Upper(written);
@@ -75,11 +75,12 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersLeftEmpty(
     removed.insert(AsciiUpperText(folder));
     removals.emplace_back(folder, side);
   };
-  for (size_t k = dirList.size(); k-- > 0;) {
-    if (RemovesFolder(dirList[k])) consider(dirList[k].text(), dirList[k].mark() == 1 ? 1 : 0);
+  for (size_t k = plan_.dirList.size(); k-- > 0;) {
+    if (RemovesFolder(plan_.dirList[k]))
+      consider(plan_.dirList[k].text(), plan_.dirList[k].mark() == 1 ? 1 : 0);
   }
   if (p.DeleteDestDirs) {
-    for (const std::string& folder : {p.DestinationRoot, DestinationFolder(p.Destination)}) {
+    for (const std::string& folder : {plan_.DestinationRoot, DestinationFolder(p.Destination)}) {
       if (!folder.empty() && folder.back() == '\\') consider(folder, 1);
     }
   }

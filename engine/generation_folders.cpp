@@ -101,23 +101,24 @@ std::vector<RotationStep> UndoRotation(const Rotation& rotation) {
   return undone;
 }
 
-Rotation MakeDestinationRoot(TParameters& parameters) {
+Rotation MakeDestinationRoot(const TParameters& parameters, Plan& plan) {
   Rotation rotation;
   if (parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
     rotation = RotateGenerationFolders(parameters.Destination);
   }
-  parameters.DestinationRoot = PlannedDestinationRoot(parameters);
+  plan.DestinationRoot = PlannedDestinationRoot(parameters);
   return rotation;
 }
 
-Rotation JudgeDestinationRoot(TParameters& parameters, std::string* scanned_root) {
+Rotation JudgeDestinationRoot(const TParameters& parameters, Plan& plan,
+                              std::string* scanned_root) {
   Rotation rotation;
   std::string origin;
   const bool rotates = parameters.VaryMode == TOLVEX_VARY_GENERATIONS;
   if (rotates) rotation = JudgeRotation(DestinationFolder(parameters.Destination), &origin);
-  parameters.DestinationRoot = PlannedDestinationRoot(parameters);
-  *scanned_root = origin.empty() ? parameters.DestinationRoot : origin + "\\";
-  if (rotates && origin.empty() && Exists(DestinationStem(parameters.DestinationRoot))) {
+  plan.DestinationRoot = PlannedDestinationRoot(parameters);
+  *scanned_root = origin.empty() ? plan.DestinationRoot : origin + "\\";
+  if (rotates && origin.empty() && Exists(DestinationStem(plan.DestinationRoot))) {
     // Today's Grandson is renamed away and none takes its name: the run
     // writes into a new, empty folder. A folder that does not exist stands
     // in for it.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/parameters.h"
+#include "model/plan.h"
 #include "platform/folder_layout.h"  // the rotation's folder names
 
 namespace tolvex {
@@ -29,7 +30,7 @@ struct Rotation {
   std::string leftover;
 };
 
-// Sets parameters.DestinationRoot from VaryMode, Destination, Weekday and
+// Sets plan.DestinationRoot from VaryMode, Destination, Weekday and
 // today's local date (Sys().Now()):
 //   0  Destination
 //   1  Destination + "A" + month, day, two-digit year + "\"   (D:\BACKUP\A031499\)
@@ -43,7 +44,7 @@ struct Rotation {
 // Creates no folder and reports no error: a rename that fails (source
 // missing, target present) is skipped. Returns the rotation (no steps in the
 // other modes).
-Rotation MakeDestinationRoot(TParameters& parameters);
+Rotation MakeDestinationRoot(const TParameters& parameters, Plan& plan);
 
 // The renames of VaryMode 4 alone, below `destination` (Destination, its
 // trailing backslash optional), each followed by a pump step.
@@ -60,7 +61,7 @@ std::vector<RotationStep> UndoRotation(const Rotation& rotation);
 // the folder that holds now what the run's DestinationRoot would hold (in
 // mode 4 the folder that would become Grandson, "Father\" in the steady
 // state; else DestinationRoot itself), so that a plan can read it.
-Rotation JudgeDestinationRoot(TParameters& parameters, std::string* scanned_root);
+Rotation JudgeDestinationRoot(const TParameters& parameters, Plan& plan, std::string* scanned_root);
 
 // The DestinationRoot MakeDestinationRoot would set now, without renaming
 // anything: for the checks that must come before the rotation.

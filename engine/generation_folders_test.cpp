@@ -44,9 +44,9 @@ class GenerationFoldersTest : public ::testing::Test {
   void RotationRun(int n) {
     params_.VaryMode = 4;
     params_.Destination = "S:\\BACKUP\\";
-    MakeDestinationRoot(params_);
-    ASSERT_EQ(params_.DestinationRoot, "S:\\BACKUP\\Grandson\\");
-    drives_.WriteFile(params_.DestinationRoot + "run" + std::to_string(n) + ".txt", "x");
+    MakeDestinationRoot(params_, plan_);
+    ASSERT_EQ(plan_.DestinationRoot, "S:\\BACKUP\\Grandson\\");
+    drives_.WriteFile(plan_.DestinationRoot + "run" + std::to_string(n) + ".txt", "x");
   }
 
   // Which runs' markers a generation holds ("1+4"), or "-" when it is missing.
@@ -68,6 +68,7 @@ class GenerationFoldersTest : public ::testing::Test {
   TestDrives drives_{"S"};
   RecordingPlatform platform_;
   TParameters params_;
+  Plan plan_;
 };
 
 TEST_F(GenerationFoldersTest, ModesNameTheirFolder) {
@@ -98,8 +99,8 @@ TEST_F(GenerationFoldersTest, ModesNameTheirFolder) {
     params_.VaryMode = c.mode;
     params_.Destination = c.destination;
     params_.Weekday = c.weekday;
-    MakeDestinationRoot(params_);
-    EXPECT_EQ(params_.DestinationRoot, c.expected) << "mode " << c.mode;
+    MakeDestinationRoot(params_, plan_);
+    EXPECT_EQ(plan_.DestinationRoot, c.expected) << "mode " << c.mode;
   }
   EXPECT_TRUE(platform_.calls.empty());  // only mode 4 renames
 }
@@ -110,21 +111,22 @@ TEST_F(GenerationFoldersTest, ModesNameTheirFolder) {
 TEST_F(GenerationFoldersTest, OutOfRangeModeNamesNoFolder) {
   params_.Destination = "D:\\BACKUP\\";
   params_.VaryMode = 1;
-  MakeDestinationRoot(params_);
+  MakeDestinationRoot(params_, plan_);
   for (int mode : {-1, 5, 100}) {
     params_.VaryMode = 1;
     params_.Destination = "D:\\BACKUP\\";
-    MakeDestinationRoot(params_);
+    MakeDestinationRoot(params_, plan_);
     params_.VaryMode = mode;
     params_.Destination = "E:\\OTHER\\";
-    MakeDestinationRoot(params_);
-    EXPECT_EQ(params_.DestinationRoot, "") << mode;
+    MakeDestinationRoot(params_, plan_);
+    EXPECT_EQ(plan_.DestinationRoot, "") << mode;
   }
   TParameters fresh;
   fresh.VaryMode = 9;
   fresh.Destination = "D:\\";
-  MakeDestinationRoot(fresh);
-  EXPECT_EQ(fresh.DestinationRoot, "");
+  Plan fresh_plan;
+  MakeDestinationRoot(fresh, fresh_plan);
+  EXPECT_EQ(fresh_plan.DestinationRoot, "");
   EXPECT_TRUE(platform_.calls.empty());
 }
 

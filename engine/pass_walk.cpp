@@ -13,22 +13,23 @@ uint16_t Action(uint16_t state) { return state & STATE_ACTION; }
 
 }  // namespace
 
-PassWalk::PassWalk(Plan& plan, int32_t confirm_mode, const StagedSteps* staged)
-    : PassWalk(plan, &plan.candidates, confirm_mode, staged) {}
+PassWalk::PassWalk(Plan& plan, const TParameters& parameters, const StagedSteps* staged)
+    : PassWalk(plan, &plan.candidates, parameters, staged) {}
 
-PassWalk PassWalk::ForDryRun(const Plan& plan, int32_t confirm_mode) {
-  PassWalk walk(plan, nullptr, confirm_mode, nullptr);
+PassWalk PassWalk::ForDryRun(const Plan& plan, const TParameters& parameters) {
+  PassWalk walk(plan, nullptr, parameters, nullptr);
   walk.plannedStates_.reserve(plan.candidates.size());
   for (const CANDIDATE& c : plan.candidates) walk.plannedStates_.push_back(c.state);
   return walk;
 }
 
-PassWalk::PassWalk(const Plan& plan, std::vector<CANDIDATE>* candidates, int32_t confirm_mode,
-                   const StagedSteps* staged)
+PassWalk::PassWalk(const Plan& plan, std::vector<CANDIDATE>* candidates,
+                   const TParameters& parameters, const StagedSteps* staged)
     : plan_(plan),
+      parameters_(parameters),
       runCandidates_(candidates),
       staged_(staged),
-      asksEachFile_(confirm_mode == TOLVEX_CONFIRM_MODE_EACH_FILE),
+      asksEachFile_(parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_EACH_FILE),
       // With the per-file question an erasure waits for its answer, in the
       // copy pass with the other actions.
       erasesFirst_(!asksEachFile_),
@@ -63,7 +64,7 @@ std::optional<PassStep> PassWalk::Next(PassStep::Pass pass) {
     PassStep step{pass, Kind::kPassOver, i, {}};
     if (Action(State(i)) == STATE_ERASE) {
       step.kind = Kind::kErase;
-      step.texts = CandidateTexts::For(plan_.candidates[i]);
+      step.texts = CandidateTexts::For(plan_.candidates[i], plan_, parameters_);
     }
     return step;
   }
@@ -78,7 +79,7 @@ std::optional<PassStep> PassWalk::Next(PassStep::Pass pass) {
   }
   const size_t i = next_++;
   if (State(i) & STATE_DONE) return PassStep{pass, Kind::kPassOver, i, {}};
-  PassStep step{pass, Kind::kAsk, i, CandidateTexts::For(plan_.candidates[i])};
+  PassStep step{pass, Kind::kAsk, i, CandidateTexts::For(plan_.candidates[i], plan_, parameters_)};
   if (!Asks(i)) step = ActionStep(std::move(step));
   if (WaitsForStaged(step)) {
     // The staged copies first; this candidate's turn then comes again
@@ -196,7 +197,7 @@ void PassWalk::IgnoreGroupOf(size_t candidate, bool confirm) {
 void PassWalk::SettlePartnerOf(size_t candidate) {
   // The pairs are the plan's (ConflictPartnerOf reads its lists): the
   // walk never changes a conflict flag.
-  const std::optional<size_t> partner = ConflictPartnerOf(candidate);
+  const std::optional<size_t> partner = ConflictPartnerOf(plan_, candidate);
   if (!partner || (State(*partner) & STATE_DONE)) return;
   State(*partner) = ReplaceAction(State(*partner), STATE_IGNORE);
   marks_[*partner] |= kSettled;

@@ -26,6 +26,7 @@
 
 #include "engine/candidate_texts.h"
 #include "engine/staged_steps.h"
+#include "model/parameters.h"
 #include "model/plan.h"
 
 namespace tolvex {
@@ -65,12 +66,14 @@ struct PassStep {
 class PassWalk {
  public:
   // The run's walk, over the plan's own candidates: their states record
-  // what is done. `staged`: the copies the run has staged on the platform.
-  PassWalk(Plan& plan, int32_t confirm_mode, const StagedSteps* staged);
+  // what is done. `parameters`: the run's (its ConfirmMode, and the
+  // separators of the texts). `staged`: the copies the run has staged on
+  // the platform.
+  PassWalk(Plan& plan, const TParameters& parameters, const StagedSteps* staged);
   // The dry run's walk: the same steps over a copy of the candidates'
   // states, which its answers and settlings change; the plan stays as it
   // is, and nothing is ever staged.
-  static PassWalk ForDryRun(const Plan& plan, int32_t confirm_mode);
+  static PassWalk ForDryRun(const Plan& plan, const TParameters& parameters);
 
   // The candidate with its state as the walk has left it.
   CANDIDATE Walked(size_t candidate) const;
@@ -121,7 +124,7 @@ class PassWalk {
   void IgnoreGroupOf(size_t candidate, bool confirm);
   void SettlePartnerOf(size_t candidate);
 
-  PassWalk(const Plan& plan, std::vector<CANDIDATE>* candidates, int32_t confirm_mode,
+  PassWalk(const Plan& plan, std::vector<CANDIDATE>* candidates, const TParameters& parameters,
            const StagedSteps* staged);
   uint16_t State(size_t candidate) const;
   uint16_t& State(size_t candidate);
@@ -129,6 +132,7 @@ class PassWalk {
   // `plan_` gives the candidates' files, the groups, the conflict pairs
   // and the folders of the texts.
   const Plan& plan_;
+  const TParameters& parameters_;
   // The candidates whose states the run's walk changes; null in the dry
   // run, whose states are `plannedStates_`.
   std::vector<CANDIDATE>* runCandidates_;

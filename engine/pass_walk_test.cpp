@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/parameters.h"
+#include "model/plan.h"
 
 namespace tolvex {
 namespace {
@@ -15,10 +16,9 @@ namespace {
 class PassWalkTest : public ::testing::Test {
  protected:
   PassWalkTest() {
-    programPlan.dirList = {STRING("S:\\Data\\", 0), STRING("T:\\Backup\\", 1)};
-    programPlan.counterpartList = {STRING("T:\\Backup\\", 1), STRING("S:\\Data\\", 0)};
+    plan_.dirList = {STRING("S:\\Data\\", 0), STRING("T:\\Backup\\", 1)};
+    plan_.counterpartList = {STRING("T:\\Backup\\", 1), STRING("S:\\Data\\", 0)};
   }
-  ~PassWalkTest() override { programPlan = Plan(); }
 
   static CANDIDATE Candidate(const std::string& name, uint16_t state, int32_t folder = 0) {
     return CANDIDATE(name, ".txt", folder, 10, 10, 0x2A210000, 0x2A210000, 0, 0, state);
@@ -58,6 +58,15 @@ class PassWalkTest : public ::testing::Test {
     }
     return steps;
   }
+
+  // The run's parameters with `confirm_mode`, for the walk made next.
+  const TParameters& Job(int32_t confirm_mode) {
+    job_.ConfirmMode = confirm_mode;
+    return job_;
+  }
+
+  Plan plan_;
+  TParameters job_;
 };
 
 // The erase pass takes every candidate from the last (the erasures are
@@ -79,9 +88,9 @@ TEST_F(PassWalkTest, TheErasePassComesFirstExceptWithThePerFileQuestion) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.confirmMode);
-    programPlan.candidates = {Candidate("a", STATE_NORMAL), Candidate("b", STATE_ERASE),
+    plan_.candidates = {Candidate("a", STATE_NORMAL), Candidate("b", STATE_ERASE),
                               Candidate("c", STATE_IGNORE), Candidate("d", STATE_ERASE)};
-    PassWalk walk(programPlan, c.confirmMode, nullptr);
+    PassWalk walk(plan_, Job(c.confirmMode), nullptr);
     EXPECT_EQ(walk.ErasesFirst(), c.confirmMode != TOLVEX_CONFIRM_MODE_EACH_FILE);
     EXPECT_EQ(WalkAsPlanned(walk), c.steps);
   }
@@ -95,17 +104,17 @@ TEST_F(PassWalkTest, TheOtherCandidateOfACarriedOutConflictIsSkippedUnasked) {
     for (const bool dry_run : {false, true}) {
       SCOPED_TRACE(std::to_string(mode) + (dry_run ? " dry run" : " run"));
       const uint16_t partner = STATE_NORMAL | STATE_CONFLICT | STATE_DEST_SIDE;
-      programPlan.candidates = {Candidate("x", STATE_NORMAL | STATE_CONFLICT),
+      plan_.candidates = {Candidate("x", STATE_NORMAL | STATE_CONFLICT),
                                 Candidate("x", partner, 1)};
-      PassWalk walk = dry_run ? PassWalk::ForDryRun(programPlan, mode)
-                              : PassWalk(programPlan, mode, nullptr);
+      PassWalk walk = dry_run ? PassWalk::ForDryRun(plan_, Job(mode))
+                              : PassWalk(plan_, Job(mode), nullptr);
       const std::vector<std::string> expected =
           mode == TOLVEX_CONFIRM_MODE_NONE
               ? std::vector<std::string>{"pass over 1", "pass over 0", "|", "copy 0", "skip 1"}
               : std::vector<std::string>{"|", "ask 0", "skip 1"};
       EXPECT_EQ(WalkAsPlanned(walk), expected);
       EXPECT_EQ(walk.Walked(1).state & STATE_ACTION, STATE_IGNORE);
-      EXPECT_EQ(programPlan.candidates[1].state,
+      EXPECT_EQ(plan_.candidates[1].state,
                 dry_run ? partner : ReplaceAction(partner, STATE_IGNORE));
     }
   }
@@ -114,13 +123,13 @@ TEST_F(PassWalkTest, TheOtherCandidateOfACarriedOutConflictIsSkippedUnasked) {
 // The answers: a group skipped asks about none of it again; "ask no more"
 // leaves every later candidate its plan; a failed copy skipped says so.
 TEST_F(PassWalkTest, AnswersChangeTheActionsAndTheQuestionsThatFollow) {
-  programPlan.candidates = {Candidate("a", STATE_NORMAL), Candidate("b", STATE_NORMAL),
+  plan_.candidates = {Candidate("a", STATE_NORMAL), Candidate("b", STATE_NORMAL),
                             Candidate("c", STATE_NORMAL), Candidate("d", STATE_ERASE)};
   FOLDER group;
   group.first = 0;
   group.last = 1;
-  programPlan.groups = {group};
-  PassWalk walk(programPlan, TOLVEX_CONFIRM_MODE_EACH_FILE, nullptr);
+  plan_.groups = {group};
+  PassWalk walk(plan_, Job(TOLVEX_CONFIRM_MODE_EACH_FILE), nullptr);
   std::optional<PassStep> step = walk.Next(PassStep::Pass::kCopy);
   ASSERT_EQ(Described(*step), "ask 0");
   EXPECT_EQ(Described(walk.Answer(*step, TOLVEX_CONFIRM_IGNORE_GROUP)), "skip 0");
@@ -159,9 +168,9 @@ TEST_F(PassWalkTest, StepsThatNeedTheStagedCopiesInPlaceWaitForThem) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    programPlan.candidates = {Candidate("s", STATE_NORMAL | STATE_CONFIRMED), c.candidate};
+    plan_.candidates = {Candidate("s", STATE_NORMAL | STATE_CONFIRMED), c.candidate};
     StagedSteps staged;
-    PassWalk walk(programPlan, c.confirmMode, &staged);
+    PassWalk walk(plan_, Job(c.confirmMode), &staged);
     while (walk.Next(PassStep::Pass::kErase)) {
     }
     std::optional<PassStep> step = walk.Next(PassStep::Pass::kCopy);

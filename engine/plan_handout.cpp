@@ -11,7 +11,6 @@
 #include "engine/space_accounting.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
 
 namespace tolvex {
 
@@ -42,7 +41,7 @@ bool UpdateRun::HandOverPlan() {
   if (!items_.Planning()) return true;
   // The figures of the plan as it now stands (the overview may have
   // changed it), by the rules the run itself uses.
-  AccountSpace(Parameters);
+  AccountSpace(plan_);
   if (dryRun_) {
     for (const RotationStep& step : judgedRotation_.steps) {
       RunItem rename(TOLVEX_ITEM_ROTATION);
@@ -53,7 +52,7 @@ bool UpdateRun::HandOverPlan() {
     }
   }
   RunItem generation(TOLVEX_ITEM_GENERATION);
-  generation.from = Parameters.DestinationRoot;
+  generation.from = plan_.DestinationRoot;
   items_.Plan(std::move(generation));
   std::vector<std::string> erased;
   std::vector<std::string> written;
@@ -66,18 +65,18 @@ bool UpdateRun::HandOverPlan() {
   }
   HandOverFigures();
 
-  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures(programPlan));
+  const bool over = AnySideOverEraseLimit(Extension, PlannedErasures(plan_));
   RunItem end(TOLVEX_ITEM_END);
   end.item.reason = over ? TOLVEX_REASON_ERASE_LIMIT : TOLVEX_REASON_NONE;
   // OK in an overview that showed the erase limit's warning lets the plan
   // through: the person saw it and confirmed it.
-  if (over && !dryRun_ && Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW &&
+  if (over && !dryRun_ && parameters_.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW &&
       eraseWarningSeen_) {
     end.item.state = TOLVEX_PLAN_CONFIRMED;
   }
   const int answer = items_.Plan(std::move(end));
   if (dryRun_ || answer != TOLVEX_PLAN_STOP) return true;
-  Aborted = true;
+  plan_.Aborted = true;
   log_.Write(over ? kEventEraseLimit : kEventAborted);
   return false;
 }
@@ -88,7 +87,7 @@ bool UpdateRun::HandOverPlan() {
 // the copy; nothing is touched.
 void UpdateRun::HandOverActions(std::vector<std::string>* erased,
                                 std::vector<std::string>* written) {
-  PassWalk walk = PassWalk::ForDryRun(programPlan, Parameters.ConfirmMode);
+  PassWalk walk = PassWalk::ForDryRun(plan_, parameters_);
   for (const PassStep::Pass pass : {PassStep::Pass::kErase, PassStep::Pass::kCopy}) {
     while (std::optional<PassStep> step = walk.Next(pass)) {
       if (step->kind == PassStep::Kind::kAsk) step = walk.ActionStep(std::move(*step));
@@ -103,7 +102,7 @@ void UpdateRun::HandOverActions(std::vector<std::string>* erased,
           break;
         }
         case PassStep::Kind::kErase:
-          for (RunItem& file : EraseItemsOf(walk.Walked(i), step->texts)) {
+          for (RunItem& file : EraseItemsOf(walk.Walked(i), step->texts, plan_.syncRun)) {
             erased->push_back(file.from);
             items_.Plan(std::move(file));
           }
@@ -120,9 +119,9 @@ void UpdateRun::HandOverActions(std::vector<std::string>* erased,
 }
 
 void UpdateRun::HandOverFigures() {
-  const TParameters& p = Parameters;
-  for (const CANDIDATE& pair : unchangedPairs) {
-    RunItem unchanged = SkipItemOf(pair, CandidateTexts::For(pair), TOLVEX_REASON_NONE);
+  for (const CANDIDATE& pair : plan_.unchangedPairs) {
+    RunItem unchanged =
+        SkipItemOf(pair, CandidateTexts::For(pair, plan_, parameters_), TOLVEX_REASON_NONE);
     unchanged.item.kind = TOLVEX_ITEM_UNCHANGED;
     unchanged.item.reason =
         pair.stamp == pair.counterStamp ? TOLVEX_REASON_EQUAL : TOLVEX_REASON_OLDER;
@@ -130,14 +129,16 @@ void UpdateRun::HandOverFigures() {
     unchanged.item.limit = static_cast<int64_t>(pair.size);
     items_.Plan(std::move(unchanged));
   }
-  items_.Plan(UnchangedCount(TOLVEX_REASON_EQUAL, scanTally.equalPairs, scanTally.equalBytes));
-  items_.Plan(UnchangedCount(TOLVEX_REASON_OLDER, scanTally.olderPairs, scanTally.olderBytes));
+  items_.Plan(
+      UnchangedCount(TOLVEX_REASON_EQUAL, plan_.scanTally.equalPairs, plan_.scanTally.equalBytes));
+  items_.Plan(
+      UnchangedCount(TOLVEX_REASON_OLDER, plan_.scanTally.olderPairs, plan_.scanTally.olderBytes));
   // The destination drive first, as the run warns; one drive counts all.
-  items_.Plan(SpaceItem(p.DestinationDrive, p.NeedDest, p.AvailDest));
-  if (p.SourceDrive != p.DestinationDrive) {
-    items_.Plan(SpaceItem(p.SourceDrive, p.NeedSrc, p.AvailSrc));
+  items_.Plan(SpaceItem(plan_.DestinationDrive, plan_.NeedDest, plan_.AvailDest));
+  if (plan_.SourceDrive != plan_.DestinationDrive) {
+    items_.Plan(SpaceItem(plan_.SourceDrive, plan_.NeedSrc, plan_.AvailSrc));
   }
-  const EraseFigures figures = PlannedErasures(programPlan);
+  const EraseFigures figures = PlannedErasures(plan_);
   for (int side = 0; side < 2; ++side) {
     RunItem figure(TOLVEX_ITEM_SIDE);
     figure.item.side = side;

@@ -56,18 +56,19 @@ RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reas
   return skip;
 }
 
-int32_t EraseReasonOf(const CANDIDATE& c) {
+int32_t EraseReasonOf(const CANDIDATE& c, const SyncRun& sync_run) {
   if (!(c.state & STATE_DELETED_ELSEWHERE)) return TOLVEX_REASON_NONE;
-  return syncRun.evidence == SyncEvidence::kList ? TOLVEX_REASON_DELETED_ELSEWHERE
-                                                 : TOLVEX_REASON_OLDER_THAN_LAST_RUN;
+  return sync_run.evidence == SyncEvidence::kList ? TOLVEX_REASON_DELETED_ELSEWHERE
+                                                  : TOLVEX_REASON_OLDER_THAN_LAST_RUN;
 }
 
-std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& texts) {
+std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& texts,
+                                  const SyncRun& sync_run) {
   std::vector<RunItem> files;
   const int side = SideOf(c.state);
   RunItem file(TOLVEX_ITEM_ERASE);
   file.item.state = c.state;
-  file.item.reason = EraseReasonOf(c);
+  file.item.reason = EraseReasonOf(c, sync_run);
   file.from = texts.path;
   SetFiles(file.item, c.size, c.stamp, 0, 0, side);
   files.push_back(file);
@@ -108,7 +109,7 @@ void RunItems::Fill(RunItem& item, std::string* from, std::string* to) const {
 }
 
 void RunItems::Outcome(RunItem item) const {
-  NoteSyncOutcome(item.item, item.from, item.to);
+  NoteSyncOutcome(sync_run_, item.item, item.from, item.to);
   if (!extension_.outcomeProc) return;
   std::string from;
   std::string to;

@@ -15,6 +15,7 @@
 #include "engine/candidate_texts.h"
 #include "engine/generation_folders.h"
 #include "model/records.h"
+#include "model/sync_state.h"
 #include "model/run_extension.h"
 
 namespace tolvex {
@@ -35,17 +36,20 @@ RunItem CopyItemOf(const CANDIDATE& c, const CandidateTexts& texts);
 RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reason);
 // The files an Erase candidate erases, in the order the run erases them:
 // its file, then its counterpart when there is one.
-std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& texts);
+std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& texts,
+                                  const SyncRun& sync_run);
 // Why a two-way run erases an orphan: TOLVEX_REASON_DELETED_ELSEWHERE by
 // the sync state, TOLVEX_REASON_OLDER_THAN_LAST_RUN by its stamp; NONE for
 // other erasures.
-int32_t EraseReasonOf(const CANDIDATE& c);
+int32_t EraseReasonOf(const CANDIDATE& c, const SyncRun& sync_run);
 // Why a candidate whose action is not a copy or an erase is left alone.
 int32_t SkipReasonOf(const CANDIDATE& c);
 
 class RunItems {
  public:
-  explicit RunItems(const TExtension& extension) : extension_(extension) {}
+  // `sync_run` notes each outcome for the sync state.
+  RunItems(const TExtension& extension, SyncRun& sync_run)
+      : extension_(extension), sync_run_(sync_run) {}
 
   bool Planning() const { return extension_.planProc != nullptr; }
 
@@ -69,6 +73,7 @@ class RunItems {
   void Fill(RunItem& item, std::string* from, std::string* to) const;
 
   const TExtension& extension_;
+  SyncRun& sync_run_;
   std::string scanned_root_;
   std::string shown_root_;
 };

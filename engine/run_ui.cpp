@@ -16,11 +16,11 @@ RunUi* installed = nullptr;
 
 }  // namespace
 
-std::unique_ptr<SearchProgressView> SilentRunUi::OpenSearchDialog(const std::string&) {
+std::unique_ptr<SearchProgressView> SilentRunUi::OpenSearchDialog(const std::string&, Plan&) {
   return std::make_unique<NullSearchProgress>();
 }
 
-std::unique_ptr<CopyProgressView> SilentRunUi::OpenCopyDialog(const std::string&) {
+std::unique_ptr<CopyProgressView> SilentRunUi::OpenCopyDialog(const std::string&, Plan&) {
   return std::make_unique<NullCopyProgress>();
 }
 

@@ -25,7 +25,7 @@ struct CopiedBytes {
 };
 
 // The copy progress dialog: the "Copying" row, the "to" row, the percentage
-// gauge and the Interrupt button, which sets InterruptRequest.
+// gauge and the Interrupt button, which sets the plan's InterruptRequest.
 class CopyProgressView {
  public:
   virtual ~CopyProgressView() = default;
@@ -73,10 +73,14 @@ struct OverviewAnswer {
 class RunUi {
  public:
   virtual ~RunUi() = default;
-  // Creates and shows the search and erase progress dialog (never null).
-  virtual std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) = 0;
-  // Creates and shows the copy progress dialog (never null).
-  virtual std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) = 0;
+  // Creates and shows the search and erase progress dialog (never null);
+  // its Cancel sets plan.Aborted.
+  virtual std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                               Plan& plan) = 0;
+  // Creates and shows the copy progress dialog (never null); its Interrupt
+  // sets plan.InterruptRequest.
+  virtual std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption,
+                                                           Plan& plan) = 0;
   // Runs the overview modally over the ordered plan of `request`.
   virtual OverviewAnswer RunOverview(const OverviewRequest& request) = 0;
 
@@ -90,8 +94,9 @@ class RunUi {
 // Shows nothing: silent progress, and an overview that cannot be shown.
 class SilentRunUi final : public RunUi {
  public:
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override;
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption, Plan& plan) override;
   OverviewAnswer RunOverview(const OverviewRequest&) override { return {}; }
 };
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 
 namespace tolvex {
 
@@ -31,13 +31,13 @@ int64_t CopyGrowth(const CANDIDATE& c, uint16_t action) {
   return written - replaced;
 }
 
-void ResetPlanFigures(TParameters& p) {
+void ResetPlanFigures(Plan& p) {
   p.GrowthSrc = p.GrowthDest = 0;
   p.CopyBytes = p.FreedSrc = p.FreedDest = 0;
   p.CountToDest = p.CountToSrc = p.NewOnDest = p.NewOnSrc = 0;
 }
 
-void CountCopy(TParameters& p, const CANDIDATE& c, uint16_t action) {
+void CountCopy(Plan& p, const CANDIDATE& c, uint16_t action) {
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   const bool into_destination = (action == STATE_NORMAL) != dest_side;
   const bool new_file = c.counterSize == 0;
@@ -53,13 +53,13 @@ void CountCopy(TParameters& p, const CANDIDATE& c, uint16_t action) {
   p.CopyBytes += c.size;
 }
 
-void CountErase(TParameters& p, const CANDIDATE& c) {
+void CountErase(Plan& p, const CANDIDATE& c) {
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   p.FreedSrc += dest_side ? c.counterSize : c.size;
   p.FreedDest += dest_side ? c.size : c.counterSize;
 }
 
-void SetNeedsAndAvailability(TParameters& p) {
+void SetNeedsAndAvailability(Plan& p) {
   if (p.SourceDrive != p.DestinationDrive) {
     p.NeedDest = p.GrowthDest;
     p.AvailDest = Signed(p.FreeDest + p.FreedDest);
@@ -75,17 +75,17 @@ void SetNeedsAndAvailability(TParameters& p) {
 
 }  // namespace
 
-void AccountSpace(TParameters& parameters, const std::vector<CANDIDATE>& plan) {
-  ResetPlanFigures(parameters);
-  for (const CANDIDATE& c : plan) {
+void AccountSpace(Plan& plan, const std::vector<CANDIDATE>& candidates) {
+  ResetPlanFigures(plan);
+  for (const CANDIDATE& c : candidates) {
     const uint16_t action = DecidingAction(c.state);
-    if (action == STATE_NORMAL || action == STATE_INVERT) CountCopy(parameters, c, action);
-    if (action == STATE_ERASE) CountErase(parameters, c);
+    if (action == STATE_NORMAL || action == STATE_INVERT) CountCopy(plan, c, action);
+    if (action == STATE_ERASE) CountErase(plan, c);
   }
-  SetNeedsAndAvailability(parameters);
+  SetNeedsAndAvailability(plan);
 }
 
-void AccountSpace(TParameters& parameters) { AccountSpace(parameters, candidates); }
+void AccountSpace(Plan& plan) { AccountSpace(plan, plan.candidates); }
 
 uint64_t MissingBytes(int64_t need, int64_t available) {
   if (need <= available) return 0;
@@ -94,12 +94,12 @@ uint64_t MissingBytes(int64_t need, int64_t available) {
   return static_cast<uint64_t>(need) - static_cast<uint64_t>(available);
 }
 
-std::vector<SpaceShortfall> FindSpaceShortfalls(const TParameters& parameters) {
+std::vector<SpaceShortfall> FindSpaceShortfalls(const Plan& plan) {
   std::vector<SpaceShortfall> shortfalls;
-  const uint64_t dest = MissingBytes(parameters.NeedDest, parameters.AvailDest);
-  if (dest != 0) shortfalls.push_back({parameters.DestinationDrive, dest});
-  const uint64_t src = MissingBytes(parameters.NeedSrc, parameters.AvailSrc);
-  if (src != 0) shortfalls.push_back({parameters.SourceDrive, src});
+  const uint64_t dest = MissingBytes(plan.NeedDest, plan.AvailDest);
+  if (dest != 0) shortfalls.push_back({plan.DestinationDrive, dest});
+  const uint64_t src = MissingBytes(plan.NeedSrc, plan.AvailSrc);
+  if (src != 0) shortfalls.push_back({plan.SourceDrive, src});
   return shortfalls;
 }
 

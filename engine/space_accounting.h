@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/records.h"
 
 namespace tolvex {
 
-// Fills the statistics of `parameters` from `plan`: the growths, CopyBytes,
+// Fills the statistics of `plan` from `candidates`: the growths, CopyBytes,
 // the freed amounts, the four counts, and the needs and availabilities.
 // FreeSrc and FreeDest (measured by the run beforehand) are read, not written.
 // Each candidate counts by the first action bit set, in the order Ignore,
@@ -25,9 +25,9 @@ namespace tolvex {
 // its free space plus what the plan erases there. With one drive everything
 // counts on the destination drive, and the source's need and availability
 // are 0.
-void AccountSpace(TParameters& parameters, const std::vector<CANDIDATE>& plan);
-// The same over the program-wide list `candidates`.
-void AccountSpace(TParameters& parameters);
+void AccountSpace(Plan& plan, const std::vector<CANDIDATE>& candidates);
+// The same over the plan's own `candidates`.
+void AccountSpace(Plan& plan);
 
 // The bytes a drive lacks: need - available when the need is greater (as
 // signed numbers), else 0.
@@ -41,6 +41,6 @@ struct SpaceShortfall {
 
 // The drives the run warns about after AccountSpace, the destination drive
 // first, then the source drive. Empty when the plan fits.
-std::vector<SpaceShortfall> FindSpaceShortfalls(const TParameters& parameters);
+std::vector<SpaceShortfall> FindSpaceShortfalls(const Plan& plan);
 
 }  // namespace tolvex

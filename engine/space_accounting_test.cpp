@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 
 namespace tolvex {
 namespace {
@@ -19,8 +19,8 @@ CANDIDATE Candidate(uint16_t state, uint64_t size, uint64_t counter_size) {
 
 // Two drives S (source) and T (destination), or one drive S, with free space
 // and every statistic preset to a value AccountSpace must overwrite.
-TParameters Drives(bool one_drive, uint64_t free_src, uint64_t free_dest) {
-  TParameters p;
+Plan Drives(bool one_drive, uint64_t free_src, uint64_t free_dest) {
+  Plan p;
   p.SourceDrive = 'S';
   p.DestinationDrive = one_drive ? 'S' : 'T';
   p.FreeSrc = free_src;
@@ -40,7 +40,7 @@ struct Figures {
   bool operator==(const Figures&) const = default;
 };
 
-Figures FiguresOf(const TParameters& p) {
+Figures FiguresOf(const Plan& p) {
   return {p.GrowthSrc,   p.GrowthDest, p.CopyBytes,  p.FreeSrc,   p.FreeDest,
           p.FreedSrc,    p.FreedDest,  p.CountToDest, p.CountToSrc, p.NewOnDest,
           p.NewOnSrc,    p.NeedDest,   p.NeedSrc,    p.AvailDest, p.AvailSrc};
@@ -99,7 +99,7 @@ TEST(AccountSpaceTest, FillsTheStatisticsFromThePlan) {
        {20, 13, 31, 0, 0, 7, 0, 2, 1, 1, 1, 13, 20, 0, 7}},
   };
   for (const Case& c : cases) {
-    TParameters p = Drives(c.one_drive, c.free_src, c.free_dest);
+    Plan p = Drives(c.one_drive, c.free_src, c.free_dest);
     AccountSpace(p, c.plan);
     EXPECT_EQ(FiguresOf(p), c.expected) << c.name;
   }
@@ -121,8 +121,8 @@ TEST(AccountSpaceTest, InvertCountsLikeTheMirroredNormalCopy) {
   };
   for (const Mirror& m : mirrors) {
     for (bool one_drive : {false, true}) {
-      TParameters inverted = Drives(one_drive, 1500, 1500);
-      TParameters normal = Drives(one_drive, 1500, 1500);
+      Plan inverted = Drives(one_drive, 1500, 1500);
+      Plan normal = Drives(one_drive, 1500, 1500);
       AccountSpace(inverted, {m.invert});
       AccountSpace(normal, {m.normal});
       EXPECT_EQ(inverted.GrowthDest, normal.GrowthDest);
@@ -136,7 +136,7 @@ TEST(AccountSpaceTest, InvertCountsLikeTheMirroredNormalCopy) {
       EXPECT_EQ(inverted.CopyBytes, m.invert.size);
     }
   }
-  TParameters p = Drives(false, 0, 0);
+  Plan p = Drives(false, 0, 0);
   AccountSpace(p, {Candidate(STATE_INVERT | STATE_DEST_SIDE, 1000, 3000)});
   EXPECT_EQ(p.GrowthDest, 2000);
   EXPECT_EQ(p.CountToDest, 1u);
@@ -145,7 +145,7 @@ TEST(AccountSpaceTest, InvertCountsLikeTheMirroredNormalCopy) {
 }
 
 TEST(AccountSpaceTest, LargeFilesAndDrivesDoNotWrap) {
-  TParameters p = Drives(false, 500 * kGiB, 5 * kGiB);
+  Plan p = Drives(false, 500 * kGiB, 5 * kGiB);
   AccountSpace(p, {Candidate(STATE_NORMAL, 3 * kGiB, 0), Candidate(STATE_NORMAL, 3 * kGiB, 0),
                    Candidate(STATE_NORMAL | STATE_DEST_SIDE, 5 * kGiB, 1 * kGiB),
                    Candidate(STATE_ERASE | STATE_DEST_SIDE, 4 * kGiB + 1, 0)});
@@ -159,22 +159,21 @@ TEST(AccountSpaceTest, LargeFilesAndDrivesDoNotWrap) {
 
   // A 4 GiB + 100 byte file onto a drive with 1000 bytes free: in 32 bits the
   // need would be 100 and the shortage missed.
-  TParameters q = Drives(false, 0, 1000);
+  Plan q = Drives(false, 0, 1000);
   AccountSpace(q, {Candidate(STATE_NORMAL, 4 * kGiB + 100, 0)});
   ASSERT_EQ(FindSpaceShortfalls(q).size(), 1u);
   EXPECT_EQ(FindSpaceShortfalls(q)[0].missingBytes, 4 * kGiB + 100 - 1000);
 
   // 500 GiB free is 0 in 32 bits: no false warning for a small copy.
-  TParameters r = Drives(true, 500 * kGiB, 500 * kGiB);
+  Plan r = Drives(true, 500 * kGiB, 500 * kGiB);
   AccountSpace(r, {Candidate(STATE_NORMAL, 10, 0)});
   EXPECT_TRUE(FindSpaceShortfalls(r).empty());
 }
 
-TEST(AccountSpaceTest, ReadsTheProgramWideCandidates) {
-  candidates = {Candidate(STATE_NORMAL, 1000, 0), Candidate(STATE_IGNORE, 5, 0)};
-  TParameters p = Drives(false, 0, 0);
+TEST(AccountSpaceTest, ReadsThePlansOwnCandidates) {
+  Plan p = Drives(false, 0, 0);
+  p.candidates = {Candidate(STATE_NORMAL, 1000, 0), Candidate(STATE_IGNORE, 5, 0)};
   AccountSpace(p);
-  candidates.clear();
   EXPECT_EQ(p.CopyBytes, 1000u);
   EXPECT_EQ(p.NewOnDest, 1u);
 }
@@ -199,7 +198,7 @@ TEST(SpaceShortfallTest, MissingBytesComparesSigned) {
 }
 
 TEST(SpaceShortfallTest, DestinationDriveComesFirst) {
-  TParameters p = Drives(false, 100, 200);
+  Plan p = Drives(false, 100, 200);
   AccountSpace(p, {Candidate(STATE_NORMAL | STATE_DEST_SIDE, 150, 0),
                    Candidate(STATE_NORMAL, 1000, 0)});
   const std::vector<SpaceShortfall> shortfalls = FindSpaceShortfalls(p);
@@ -211,7 +210,7 @@ TEST(SpaceShortfallTest, DestinationDriveComesFirst) {
 }
 
 TEST(SpaceShortfallTest, OneDriveWarnsOnlyAboutTheDestination) {
-  TParameters p = Drives(true, 100, 100);
+  Plan p = Drives(true, 100, 100);
   AccountSpace(p, {Candidate(STATE_NORMAL | STATE_DEST_SIDE, 150, 0)});
   const std::vector<SpaceShortfall> shortfalls = FindSpaceShortfalls(p);
   ASSERT_EQ(shortfalls.size(), 1u);

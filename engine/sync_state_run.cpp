@@ -13,23 +13,6 @@ namespace tolvex {
 
 namespace {
 
-// What the passes did, in order, for the list written after the run.
-struct SyncChange {
-  bool copy = false;  // else an erasure
-  int side = 0;       // the side of `from` (a copy reads it, an erasure removes it)
-  std::string from;
-  std::string to;
-  uint64_t size = 0;
-  uint32_t stamp = 0;
-};
-
-struct SyncChanges {
-  std::vector<SyncChange> done;
-  size_t failures = 0;
-};
-
-SyncChanges changes;
-
 // The whole file; false when it is missing, cannot be read, or is no whole
 // sync state file.
 bool ReadStateFile(const std::string& path, SyncStateFile* file) {
@@ -52,7 +35,7 @@ bool WriteWholeFile(const std::string& path, const std::string& text) {
 }
 
 // The pairs the scan met, as the passes left them.
-std::vector<SyncRecord> HeldAfterRun() {
+std::vector<SyncRecord> HeldAfterRun(SyncRun& syncRun) {
   std::unordered_map<std::string, SyncRecord> held;  // by SyncKey
   std::unordered_map<std::string, std::string> key_of[2];  // a side's folded path -> SyncKey
   const auto hold = [&](SyncRecord record) {
@@ -61,7 +44,7 @@ std::vector<SyncRecord> HeldAfterRun() {
     held[key] = std::move(record);
   };
   for (SyncRecord& pair : syncRun.pairs) hold(std::move(pair));
-  for (const SyncChange& change : changes.done) {
+  for (const SyncChange& change : syncRun.done) {
     if (change.copy) {
       // Both sides now hold the file that was read.
       SyncRecord record;
@@ -89,9 +72,9 @@ std::vector<SyncRecord> HeldAfterRun() {
 
 }  // namespace
 
-void BeginSyncState(const TParameters& parameters, const TExtension& extension) {
+void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension& extension) {
+  SyncRun& syncRun = plan.syncRun;
   syncRun.Clear();
-  changes = SyncChanges();
   if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS) return;
   // A working folder that changes from run to run: without a list for it,
   // nothing tells whether the job has completed a run into it.
@@ -101,7 +84,7 @@ void BeginSyncState(const TParameters& parameters, const TExtension& extension) 
   syncRun.gathering = true;
   SyncStateFile file;
   if (!ReadStateFile(extension.syncStatePath, &file)) return;
-  const SyncStateFile::Section* section = file.Find(parameters.DestinationRoot);
+  const SyncStateFile::Section* section = file.Find(plan.DestinationRoot);
   if (section == nullptr) {
     // The job keeps a state, but has completed no run into this folder.
     syncRun.evidence = SyncEvidence::kNewFolder;
@@ -113,24 +96,26 @@ void BeginSyncState(const TParameters& parameters, const TExtension& extension) 
   }
 }
 
-void NoteSyncOutcome(const TolvexItem& item, const std::string& from, const std::string& to) {
-  if (!syncRun.gathering) return;
+void NoteSyncOutcome(SyncRun& sync_run, const TolvexItem& item, const std::string& from,
+                     const std::string& to) {
+  if (!sync_run.gathering) return;
   const bool copy = item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
   if (!copy && item.kind != TOLVEX_ITEM_ERASE) return;
-  if (item.outcome == TOLVEX_OUTCOME_FAILED) ++changes.failures;
+  if (item.outcome == TOLVEX_OUTCOME_FAILED) ++sync_run.failures;
   if (item.outcome != TOLVEX_OUTCOME_DONE) return;
-  changes.done.push_back(SyncChange{copy, item.side, from, to, item.size, item.stamp});
+  sync_run.done.push_back(SyncChange{copy, item.side, from, to, item.size, item.stamp});
 }
 
-bool EndSyncState(const TParameters& parameters, const TExtension& extension) {
-  const bool write = syncRun.gathering && !extension.DryRun() && changes.failures == 0;
+bool EndSyncState(Plan& plan, const TExtension& extension) {
+  SyncRun& syncRun = plan.syncRun;
+  const bool write = syncRun.gathering && !extension.DryRun() && syncRun.failures == 0;
   bool written = true;
   if (write) {
     SyncStateFile file;
     // The other folders' lists as they are now; a file that cannot be read
     // keeps none of them.
     ReadStateFile(extension.syncStatePath, &file);
-    file.Put(SyncStateFile::Section{parameters.DestinationRoot, HeldAfterRun()});
+    file.Put(SyncStateFile::Section{plan.DestinationRoot, HeldAfterRun(syncRun)});
     const std::string temporary = extension.syncStatePath + ".new";
     // CopyOver replaces the file in one step (a temporary copy renamed over
     // it): the file is always the old list or the new one.
@@ -139,7 +124,6 @@ bool EndSyncState(const TParameters& parameters, const TExtension& extension) {
     Sys().RemoveFile(temporary);
   }
   syncRun.Clear();
-  changes = SyncChanges();
   return written;
 }
 

@@ -8,6 +8,7 @@
 
 #include "engine/run_items.h"
 #include "model/parameters.h"
+#include "model/plan.h"
 #include "model/run_extension.h"
 
 namespace tolvex {
@@ -17,15 +18,16 @@ namespace tolvex {
 // scan gathers pairs (two-way runs with a sync state file, but VaryMode 4:
 // its working folder holds another generation after each rotation, so no
 // list can speak for it).
-void BeginSyncState(const TParameters& parameters, const TExtension& extension);
+void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension& extension);
 
 // Each outcome of the passes: copies and erasures done, and failures.
-void NoteSyncOutcome(const TolvexItem& item, const std::string& from, const std::string& to);
+void NoteSyncOutcome(SyncRun& sync_run, const TolvexItem& item, const std::string& from,
+                     const std::string& to);
 
 // After the folder removal of a run that was not aborted: writes the list of
 // the working folder (the other folders' lists kept) under a temporary name
 // beside the file and copies it over the file in one step. Nothing is written
 // after a failed copy or erasure, or in a dry run. False when writing failed.
-bool EndSyncState(const TParameters& parameters, const TExtension& extension);
+bool EndSyncState(Plan& plan, const TExtension& extension);
 
 }  // namespace tolvex

@@ -14,7 +14,6 @@
 #include "model/parameters.h"
 #include "engine/space_accounting.h"
 #include "model/ordering.h"
-#include "model/program_state.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
 #include "scan/selections.h"
@@ -59,11 +58,12 @@ int PercentOf(uint64_t value, uint64_t total) {
              : static_cast<int>(percent);
 }
 
-CandidateTexts CandidateTexts::For(const CANDIDATE& c) {
-  const TParameters& p = Parameters;
+CandidateTexts CandidateTexts::For(const CANDIDATE& c, const Plan& plan,
+                                   const TParameters& parameters) {
+  const TParameters& p = parameters;
   CandidateTexts t;
-  t.dir = dirList[c.dirIndex].text();
-  t.counterDir = counterpartList[c.dirIndex].text();
+  t.dir = plan.dirList[c.dirIndex].text();
+  t.counterDir = plan.counterpartList[c.dirIndex].text();
   t.path = t.dir + c.name + c.extension;
   t.counterPath = t.counterDir + c.counterFileName();
   t.sizeText = LogSizeText(c.size);
@@ -87,14 +87,16 @@ LogEntry CandidateTexts::FileEntry() const {
                         counterStampText);
 }
 
-UpdateRun::UpdateRun(const RunCallbacks& callbacks)
-    : callbacks_(callbacks),
+UpdateRun::UpdateRun(TParameters& parameters, Plan& plan, const RunCallbacks& callbacks)
+    : parameters_(parameters),
+      plan_(plan),
+      callbacks_(callbacks),
       dryRun_(Extension.DryRun()),
       // A dry run writes no log: it must change nothing, the log included.
-      log_(dryRun_ ? 0 : Parameters.LogActive, Parameters.LogDateTime, Parameters.LogDetails,
-           Parameters.LogFile, Parameters.LogAppend, Parameters.Filename,
-           Parameters.DateSeparator, Parameters.TimeSeparator),
-      items_(Extension) {}
+      log_(dryRun_ ? 0 : parameters_.LogActive, parameters_.LogDateTime, parameters_.LogDetails,
+           parameters_.LogFile, parameters_.LogAppend, parameters_.Filename,
+           parameters_.DateSeparator, parameters_.TimeSeparator),
+      items_(Extension, plan.syncRun) {}
 
 FrontEndCall::FrontEndCall() { CurrentRunUi().BeginFrontEndCall(); }
 
@@ -112,15 +114,15 @@ int32_t UpdateRun::Run() {
   // Text comparison during a run is always the case-insensitive rule
   // (CompareText), so there is no mode to switch here.
   Sys().PumpStep();
-  Aborted = false;
-  // Every run starts from empty lists, whatever an earlier one left.
-  ClearProgramLists();
+  // A stop request older than the run is honoured from its next pump step
+  // on, not this first one.
+  plan_.Aborted = false;
   bool failed = false;
   try {
     // Before the log is opened: the log of a job belongs to the run that
     // holds its destination. A dry run changes nothing and takes no lock.
     const Lock lock = dryRun_ ? Lock::kHeld : LockDestination();
-    if (lock == Lock::kRefused) return Aborted ? 0 : 1;
+    if (lock == Lock::kRefused) return plan_.Aborted ? 0 : 1;
     log_.Open();
     log_.Write(kEventStart);
     if (lock == Lock::kUnprotected) log_.Write(kEventNotLocked);
@@ -141,7 +143,7 @@ int32_t UpdateRun::Run() {
   } catch (...) {
   }
   Finish();
-  return Aborted || failed ? 0 : 1;
+  return plan_.Aborted || failed ? 0 : 1;
 }
 
 void UpdateRun::RunPhases() {
@@ -157,8 +159,8 @@ void UpdateRun::RunPhases() {
   }
   // The plan goes to the front end before anything is asked (with the
   // overview: as confirmed there) and before anything is erased or copied.
-  const bool overview = Parameters.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW;
-  if (candidates.empty()) {
+  const bool overview = parameters_.ConfirmMode == TOLVEX_CONFIRM_MODE_OVERVIEW;
+  if (plan_.candidates.empty()) {
     if (!HandOverPlan()) return;
   } else {
     if (!overview && !HandOverPlan()) return;
@@ -170,40 +172,40 @@ void UpdateRun::RunPhases() {
   // Before anything is written: a killed run's temporary files hold room
   // the copies may need.
   RemoveDeadTemporaries();
-  if (Aborted) return LogAborted();
-  if (!candidates.empty()) {
+  if (plan_.Aborted) return LogAborted();
+  if (!plan_.candidates.empty()) {
     // The steps of both passes, in their order (the dry run walks the same).
-    PassWalk walk(programPlan, Parameters.ConfirmMode, &staged_);
+    PassWalk walk(plan_, parameters_, &staged_);
     if (walk.ErasesFirst()) {
       Sys().PumpStep();
       ErasePass(walk);
-      if (Aborted) return LogAborted();
+      if (plan_.Aborted) return LogAborted();
     }
     Sys().PumpStep();
     CopyPass(walk);
-    if (Aborted) return LogAborted();
+    if (plan_.Aborted) return LogAborted();
   }
   RemoveEmptyFolders();
-  if (!Aborted && !EndSyncState(Parameters, Extension)) {
+  if (!plan_.Aborted && !EndSyncState(plan_, Extension)) {
     log_.Write(kEventSyncStateFailed);
     Notify(kEventSyncStateFailed, 0, 0);
   }
 }
 
 bool UpdateRun::CheckJob() {
-  TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   if (p.DInclSels.size() * p.FInclSels.size() == 0) {
     log_.Write(kEventNoSelections);
     Notify(kEventNoSelections, 0, 0);
     return false;
   }
   Sys().PumpStep();
-  p.SourceDrive = DriveLetterOf(p.DInclSels.front().text());
-  p.DestinationDrive = DriveLetterOf(p.Destination);
+  plan_.SourceDrive = DriveLetterOf(p.DInclSels.front().text());
+  plan_.DestinationDrive = DriveLetterOf(p.Destination);
   // "S:" is the root of S: as much as "S:\\" is: the generation folder step
   // reads it so, and a root paired with itself would pair every folder with
   // itself (and the folder removal would take the source's empty folders).
-  if (p.SourceDrive == p.DestinationDrive && DestinationFolder(p.Destination).size() == 3 &&
+  if (plan_.SourceDrive == plan_.DestinationDrive && DestinationFolder(p.Destination).size() == 3 &&
       p.PathMode == TOLVEX_PATH_FULL && p.VaryMode == TOLVEX_VARY_NONE) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
@@ -215,7 +217,7 @@ bool UpdateRun::CheckJob() {
 }
 
 bool UpdateRun::CheckLayout(const std::string& destination_root) {
-  const TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   std::vector<std::string> includes;
   for (const STRING& entry : p.DInclSels) includes.push_back(entry.text());
   if (FindDrivesMeeting(p.PathMode, destination_root, includes)) {
@@ -247,11 +249,11 @@ bool UpdateRun::CheckLayout(const std::string& destination_root) {
 
 bool UpdateRun::CheckIncludesExist() {
   bool any = false;
-  for (const STRING& include : Parameters.DInclSels) {
+  for (const STRING& include : parameters_.DInclSels) {
     if (SelectionExists(include.text())) {
       any = true;
     } else {
-      findings.push_back(FINDING{TOLVEX_REPORT_MISSING_FOLDER, include.text()});
+      plan_.findings.push_back(FINDING{TOLVEX_REPORT_MISSING_FOLDER, include.text()});
     }
   }
   LogFindings();
@@ -263,8 +265,8 @@ bool UpdateRun::CheckIncludesExist() {
 }
 
 void UpdateRun::LogFindings() {
-  for (; loggedFindings_ < findings.size(); ++loggedFindings_) {
-    const FINDING& finding = findings[loggedFindings_];
+  for (; loggedFindings_ < plan_.findings.size(); ++loggedFindings_) {
+    const FINDING& finding = plan_.findings[loggedFindings_];
     // Named as the plan names it: in the folder that becomes the working folder.
     log_.Write(finding.kind, LogEntry::Folder(items_.Shown(finding.path)));
     items_.Found(finding);
@@ -272,9 +274,8 @@ void UpdateRun::LogFindings() {
 }
 
 bool UpdateRun::QueryDrives() {
-  TParameters& p = Parameters;
   uint64_t free_bytes[2] = {0, 0};
-  const char letters[2] = {p.SourceDrive, p.DestinationDrive};
+  const char letters[2] = {plan_.SourceDrive, plan_.DestinationDrive};
   for (int k = 0; k < 2; ++k) {
     Sys().PumpStep();
     if (Sys().DiskFreeSpace(DriveRoot(letters[k]), &free_bytes[k]) != kErrOk) {
@@ -284,8 +285,8 @@ bool UpdateRun::QueryDrives() {
     }
   }
   Sys().PumpStep();
-  p.FreeSrc = free_bytes[0];
-  p.FreeDest = free_bytes[1];
+  plan_.FreeSrc = free_bytes[0];
+  plan_.FreeDest = free_bytes[1];
   return true;
 }
 
@@ -324,7 +325,7 @@ void UpdateRun::ReportRotation(const Rotation& rotation) {
     report(rotation.steps[3].from);
   }
   for (const std::string& folder : blocked) {
-    findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
+    plan_.findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
   }
   if (!blocked.empty()) LogFindings();
 }
@@ -336,16 +337,16 @@ bool UpdateRun::PrepareDestination() {
   // generation where it was. The folder that will become the working folder
   // is scanned in its place, and shown under the name it will get.
   std::string scanned_root;
-  judgedRotation_ = JudgeDestinationRoot(Parameters, &scanned_root);
-  shownRoot_ = Parameters.DestinationRoot;
-  Parameters.DestinationRoot = scanned_root;
+  judgedRotation_ = JudgeDestinationRoot(parameters_, plan_, &scanned_root);
+  shownRoot_ = plan_.DestinationRoot;
+  plan_.DestinationRoot = scanned_root;
   items_.ShowScannedRootAs(scanned_root, shownRoot_);
   ReportRotation(judgedRotation_);
   // The date may have turned since the check: the folder made is checked too.
   if (!CheckLayout(shownRoot_)) return false;
   Sys().PumpStep();
   // The hint only goes into the log, which a dry run does not write.
-  if (Parameters.Midnight && !dryRun_) {
+  if (parameters_.Midnight && !dryRun_) {
     if (Notify(kEventMidnight, 0, 0) != TOLVEX_NOTIFY_NO) log_.Write(kEventMidnight);
   }
   Sys().PumpStep();
@@ -357,7 +358,7 @@ bool UpdateRun::PrepareDestination() {
 // generations are then named as before the run, as for a run that stopped
 // before the rotation. A run that completes keeps its rotation.
 void UpdateRun::UndoRotationOfAStoppedRun(bool failed) {
-  if (rotation_.steps.empty() || changed_ || !(Aborted || failed)) return;
+  if (rotation_.steps.empty() || changed_ || !(plan_.Aborted || failed)) return;
   for (const RotationStep& step : UndoRotation(rotation_)) items_.Renamed(step);
   rotation_ = Rotation();
 }
@@ -367,8 +368,8 @@ void UpdateRun::UndoRotationOfAStoppedRun(bool failed) {
 // its line and its question). The run ends before the scan instead, with
 // one line that says why, and the plan says the same.
 bool UpdateRun::CheckDestinationFolder() {
-  if (Parameters.CreateDestDirs) return true;
-  const std::string& folder = Parameters.DestinationRoot;  // as it is named now
+  if (parameters_.CreateDestDirs) return true;
+  const std::string& folder = plan_.DestinationRoot;  // as it is named now
   const std::string bare = folder.size() > 3 && folder.back() == '\\'
                                ? folder.substr(0, folder.size() - 1)
                                : folder;
@@ -378,7 +379,7 @@ bool UpdateRun::CheckDestinationFolder() {
     return true;
   }
   log_.Write(kEventDestinationMissing, LogEntry::Folder(shownRoot_));
-  Notify(kEventDestinationMissing, Parameters.DestinationDrive, 0);
+  Notify(kEventDestinationMissing, plan_.DestinationDrive, 0);
   return false;
 }
 
@@ -402,9 +403,9 @@ void MoveFolderTexts(std::vector<STRING>* list, const std::string& from, const s
 // would not become the working folder: the renames done are undone and the
 // run ends with nothing changed.
 bool UpdateRun::TakeWorkingFolder() {
-  const std::string scanned_root = Parameters.DestinationRoot;
-  if (Parameters.VaryMode == TOLVEX_VARY_GENERATIONS) {
-    const Rotation rotation = RotateGenerationFolders(Parameters.Destination);
+  const std::string scanned_root = plan_.DestinationRoot;
+  if (parameters_.VaryMode == TOLVEX_VARY_GENERATIONS) {
+    const Rotation rotation = RotateGenerationFolders(parameters_.Destination);
     for (const RotationStep& step : rotation.steps) items_.Renamed(step);
     rotation_ = rotation;
     // The renames that went otherwise; reported are those the system
@@ -422,35 +423,35 @@ bool UpdateRun::TakeWorkingFolder() {
       rotation_ = Rotation();
       for (const RotationStep& step : UndoRotation(rotation)) items_.Renamed(step);
       for (const std::string& folder : refused.empty() ? differing : refused) {
-        findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
+        plan_.findings.push_back(FINDING{TOLVEX_REPORT_ROTATION_BLOCKED, folder});
       }
       LogFindings();
       log_.Write(kEventRotationFailed);
-      Notify(kEventRotationFailed, Parameters.DestinationDrive, 0);
+      Notify(kEventRotationFailed, plan_.DestinationDrive, 0);
       return false;
     }
   }
-  MoveFolderTexts(&dirList, scanned_root, shownRoot_);
-  MoveFolderTexts(&counterpartList, scanned_root, shownRoot_);
-  Parameters.DestinationRoot = shownRoot_;
+  MoveFolderTexts(&plan_.dirList, scanned_root, shownRoot_);
+  MoveFolderTexts(&plan_.counterpartList, scanned_root, shownRoot_);
+  plan_.DestinationRoot = shownRoot_;
   items_.ShowScannedRootAs(shownRoot_, shownRoot_);
   return true;
 }
 
 bool UpdateRun::ScanAndPlan() {
-  BeginSyncState(Parameters, Extension);
+  BeginSyncState(parameters_, plan_, Extension);
   {
     std::unique_ptr<SearchProgressView> dialog =
-        CurrentRunUi().OpenSearchDialog(DialogCaption(Parameters.Filename));
-    ScanTrees(dialog.get());
-    if (!Aborted && !candidates.empty()) {
+        CurrentRunUi().OpenSearchDialog(DialogCaption(parameters_.Filename), plan_);
+    ScanTrees(parameters_, plan_, dialog.get());
+    if (!plan_.Aborted && !plan_.candidates.empty()) {
       WaitCursor wait(*dialog);
-      OrderAndGroup(Parameters);
-      AccountSpace(Parameters);
+      OrderAndGroup(parameters_, plan_);
+      AccountSpace(plan_);
     }
   }
   LogFindings();
-  if (Aborted) {
+  if (plan_.Aborted) {
     LogAborted();
     return false;
   }
@@ -458,16 +459,16 @@ bool UpdateRun::ScanAndPlan() {
 }
 
 bool UpdateRun::CheckPlan() {
-  TParameters& p = Parameters;
+  const TParameters& p = parameters_;
   Sys().PumpStep();
   const std::string& root = shownRoot_;
-  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(p.CommonRoot, root) == 0) {
+  if (p.PathMode == TOLVEX_PATH_RELATIVE && Sys().CompareExact(plan_.CommonRoot, root) == 0) {
     log_.Write(kEventIdentical);
     Notify(kEventIdentical, 0, 0);
     return false;
   }
   Sys().PumpStep();
-  if (candidates.empty()) {
+  if (plan_.candidates.empty()) {
     log_.Write(kEventNoFiles);
     Notify(kEventNoFiles, 0, 0);
   }
@@ -476,7 +477,7 @@ bool UpdateRun::CheckPlan() {
 
 bool UpdateRun::WarnAboutSpace() {
   Sys().PumpStep();
-  for (const SpaceShortfall& shortfall : FindSpaceShortfalls(Parameters)) {
+  for (const SpaceShortfall& shortfall : FindSpaceShortfalls(plan_)) {
     log_.Write(kEventLacksSpace, LogEntry::Shortfall(shortfall.drive, shortfall.missingBytes));
     if (Notify(kEventLacksSpace, shortfall.drive, shortfall.missingBytes) == TOLVEX_NOTIFY_NO) {
       LogAborted();
@@ -488,8 +489,8 @@ bool UpdateRun::WarnAboutSpace() {
 
 bool UpdateRun::Confirm() {
   Sys().PumpStep();
-  if (Parameters.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
-  OverviewRequest request{programPlan, Parameters, {}, {}};
+  if (parameters_.ConfirmMode != TOLVEX_CONFIRM_MODE_OVERVIEW) return true;
+  OverviewRequest request{plan_, parameters_, {}, {}};
   if (Extension.GuardsErasures()) {
     // The overview asks for the warning each time the plan changes in it.
     request.eraseWarningLine = [&] { return EraseLimitWarning(request.plan, Extension); };
@@ -499,8 +500,8 @@ bool UpdateRun::Confirm() {
   }
   const OverviewAnswer answer = CurrentRunUi().RunOverview(request);
   eraseWarningSeen_ = answer.confirmed && answer.eraseWarningSeen;
-  Aborted = !answer.confirmed;
-  if (Aborted) {
+  plan_.Aborted = !answer.confirmed;
+  if (plan_.Aborted) {
     LogAborted();
     return false;
   }
@@ -515,10 +516,9 @@ void UpdateRun::Finish() {
     Sys().DropStagedCopies();
   }
   Sys().PumpStep();
-  // The parameter set keeps the working folder of the run, not the one a
-  // dry run, or a run that stopped before the rotation, read in its place.
-  if (!shownRoot_.empty()) Parameters.DestinationRoot = shownRoot_;
-  ClearProgramLists();
+  // The plan keeps the working folder of the run, not the one a dry run, or
+  // a run that stopped before the rotation, read in its place.
+  if (!shownRoot_.empty()) plan_.DestinationRoot = shownRoot_;
   Sys().PumpStep();
   log_.Write(kEventEnd);
   log_.Close();
@@ -527,13 +527,15 @@ void UpdateRun::Finish() {
   if (log_.Failed()) Notify(kEventLogFailed, 0, 0);
 }
 
-int32_t RunUpdate(const RunCallbacks& callbacks) {
+int32_t RunUpdate(TParameters& parameters, const RunCallbacks& callbacks) {
   // The drive table of the POSIX back end may have changed since the last run.
   Sys().ReloadDrives();
   int32_t result = 0;
   {
-    AbortOnStopRequest abort_on_stop(programPlan);
-    UpdateRun run(callbacks);
+    // The run's own plan, from its checks to its log.
+    Plan plan;
+    AbortOnStopRequest abort_on_stop(plan);
+    UpdateRun run(parameters, plan, callbacks);
     result = run.Run();
   }
   // A request made during this run is no request to stop the next one.

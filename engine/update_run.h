@@ -14,6 +14,8 @@
 #include "engine/staged_steps.h"
 #include "include/tolvex32.h"
 #include "log/tlog.h"
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "model/run_extension.h"
 #include "platform/platform.h"
@@ -34,13 +36,14 @@ struct RunCallbacks {
   TMakeDirProc makeDir = nullptr;
 };
 
-// Runs one whole update with the job held in Parameters and the settings of
+// Runs one whole update of the job `parameters` (CallUpdate's copy of the
+// parameter set; the overview may change its view settings) with the settings of
 // Extension (a dry run, the plan and outcome channels). Returns 0 when the
 // user aborted (or asked the run to stop: CancelUpdate, the answer to the
 // plan), else 1 (also when a check ended the run early, and after a dry run).
 // Stop requests (platform/stop_request.h) are honoured at every pump step
 // and forgotten when the run returns.
-int32_t RunUpdate(const RunCallbacks& callbacks);
+int32_t RunUpdate(TParameters& parameters, const RunCallbacks& callbacks);
 
 // A 64-bit quantity as a 32-bit callback argument: clamped, never wrapped.
 uint32_t ClampToU32(uint64_t value);
@@ -62,7 +65,9 @@ class FrontEndCall {
 // callbacks and per-run state.
 class UpdateRun {
  public:
-  explicit UpdateRun(const RunCallbacks& callbacks);
+  // Works on `parameters` (the run's copy of the parameter set) and fills
+  // `plan`.
+  UpdateRun(TParameters& parameters, Plan& plan, const RunCallbacks& callbacks);
   int32_t Run();
 
  private:
@@ -165,6 +170,8 @@ class UpdateRun {
   void LogFindings();
   void LogAborted() { log_.Write(kEventAborted); }
 
+  TParameters& parameters_;
+  Plan& plan_;
   RunCallbacks callbacks_;
   // A dry run: the plan only, with no log and nothing changed.
   bool dryRun_;
@@ -192,7 +199,8 @@ class UpdateRun {
   // changed (a folder the front end was asked to make counts).
   bool changed_ = false;
   // The working folder the run writes; until the rotation (and all through
-  // a dry run) DestinationRoot names the folder that holds its content today.
+  // a dry run) plan_.DestinationRoot names the folder that holds its content
+  // today.
   std::string shownRoot_;
 };
 

@@ -35,10 +35,11 @@
 #include "fuzz/sandbox.h"
 #include "include/tolvex32.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/run_extension.h"
 #include "platform/platform.h"
 #include "platform/reserved_names.h"
+#include "platform/stop_request.h"
 #include "platform/text_rules.h"
 
 namespace tolvex::fuzz {
@@ -70,7 +71,8 @@ class FuzzPlatform final : public PlatformWrapper {
     Violation("the run opened the help \"" + file + "\"");
   }
   bool TakeOneMessage() override {
-    if (++steps == cancel_at_step) Aborted = true;  // Cancel in a search dialog
+    // Cancel, as a stop request: the run takes it as its Aborted at this step.
+    if (++steps == cancel_at_step) RequestStop();
     return false;
   }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override {
@@ -88,9 +90,9 @@ class FuzzPlatform final : public PlatformWrapper {
 
 class InterruptingCopy final : public CopyProgressView {
  public:
-  explicit InterruptingCopy(int* rows_left) : rows_left_(rows_left) {}
+  InterruptingCopy(int* rows_left, Plan& plan) : rows_left_(rows_left), plan_(plan) {}
   void ShowCopyRow(const std::string&, const std::string&, const std::string&) override {
-    if (*rows_left_ > 0 && --*rows_left_ == 0) InterruptRequest = true;
+    if (*rows_left_ > 0 && --*rows_left_ == 0) plan_.InterruptRequest = true;
   }
   void ShowToRow(const std::string&, const std::string&, const std::string&) override {}
   void SetGaugePosition(int) override {}
@@ -98,15 +100,16 @@ class InterruptingCopy final : public CopyProgressView {
 
  private:
   int* rows_left_;
+  Plan& plan_;
 };
 
 class FuzzRunUi final : public RunUi {
  public:
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string&) override {
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string&, Plan&) override {
     return std::make_unique<NullSearchProgress>();
   }
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string&) override {
-    return std::make_unique<InterruptingCopy>(&interrupt_at_row);
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string&, Plan& plan) override {
+    return std::make_unique<InterruptingCopy>(&interrupt_at_row, plan);
   }
   OverviewAnswer RunOverview(const OverviewRequest&) override { return {overview_confirms, false}; }
 
@@ -502,7 +505,6 @@ void RunOnce(const ExportSandbox& box, FuzzPlatform& platform, bool log_existed)
   platform.steps = 0;
   const int32_t result = CallUpdate(Notify, Confirm, CopyError, MakeDir);
   if (result != 0 && result != 1) Fail("CallUpdate returned " + std::to_string(result));
-  if (!candidates.empty() || !dirList.empty()) Fail("a run left its lists filled");
   const TreeSnapshot after = SnapshotTree(box.sandbox.base());
   if (Verbose()) {
     std::fprintf(stderr, "---- run %d:%s\n", result, DescribeJob(Parameters).c_str());

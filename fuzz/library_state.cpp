@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/parameters.h"
 #include "model/run_extension.h"
 
 namespace tolvex::fuzz {
@@ -21,14 +21,15 @@ std::string Number(const char* name, int64_t value) {
 void FreshLibrary() {
   Parameters = TParameters();
   Extension = TExtension();
-  ClearProgramLists();
-  Aborted = false;
-  InterruptRequest = false;
+}
+
+std::string DescribeJob(const TParameters& p, const Plan& plan) {
+  return DescribeJob(p) + "\n  DestinationRoot " + Quoted(plan.DestinationRoot) + ", CommonRoot " +
+         Quoted(plan.CommonRoot);
 }
 
 std::string DescribeJob(const TParameters& p) {
-  std::string text = "\n  Destination " + Quoted(p.Destination) + ", DestinationRoot " +
-                     Quoted(p.DestinationRoot) + ", CommonRoot " + Quoted(p.CommonRoot);
+  std::string text = "\n  Destination " + Quoted(p.Destination);
   text += "\n " + Number("PathMode", p.PathMode) + Number("VaryMode", p.VaryMode) +
           Number("TouchMode", p.TouchMode) + Number("ConfirmMode", p.ConfirmMode) +
           Number("SortMode", p.SortMode) + Number("Attributes", p.Attributes);

@@ -28,7 +28,7 @@
 #include "fuzz/path_texts.h"
 #include "fuzz/sandbox.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
 #include "scan/selections.h"
@@ -94,7 +94,8 @@ bool InIncludes(const Sandbox& sandbox, const std::string& native) {
 }
 
 void CheckCommonRoot() {
-  const std::string root = ComputeCommonRoot(Parameters.DInclSels);
+  const bool aborted = false;
+  const std::string root = ComputeCommonRoot(Parameters.DInclSels, aborted);
   if (root.empty()) return;
   if (root.back() != '\\') Violation("common root \"" + root + "\" is not a folder");
   for (const STRING& include : Parameters.DInclSels) {
@@ -104,44 +105,47 @@ void CheckCommonRoot() {
   }
 }
 
-void CheckFolders(const Sandbox& sandbox) {
-  if (counterpartList.size() != dirList.size()) Violation("a folder without counterpart");
-  const Area destination{sandbox.NativeOf(Parameters.DestinationRoot), true};
-  for (size_t i = 0; i < dirList.size(); ++i) {
-    const std::string& folder = dirList[i].text();
+void CheckFolders(const Sandbox& sandbox, const Plan& plan) {
+  if (plan.counterpartList.size() != plan.dirList.size()) Violation("a folder without counterpart");
+  const Area destination{sandbox.NativeOf(plan.DestinationRoot), true};
+  for (size_t i = 0; i < plan.dirList.size(); ++i) {
+    const std::string& folder = plan.dirList[i].text();
     const std::string native = sandbox.NativeOf(folder);
-    const std::string counterpart = sandbox.NativeOf(counterpartList[i].text());
+    const std::string counterpart = sandbox.NativeOf(plan.counterpartList[i].text());
     uint32_t attributes = 0;
     if (folder.empty() || folder.back() != '\\' ||
         Sys().GetAttributes(folder.size() > 3 ? folder.substr(0, folder.size() - 1) : folder,
                             &attributes) != kErrOk ||
         !(attributes & kAttrDirectory)) {
-      Violation("visited \"" + folder + "\", which is no folder" + DescribeJob(Parameters));
+      Violation("visited \"" + folder + "\", which is no folder" + DescribeJob(Parameters, plan));
     }
-    const bool source_side = dirList[i].mark() == 0;
+    const bool source_side = plan.dirList[i].mark() == 0;
     const bool inside = source_side ? InIncludes(sandbox, native) : InArea(native, destination);
-    if (!inside) Violation("visited \"" + folder + "\" outside the selections" + DescribeJob(Parameters));
+    if (!inside)
+      Violation("visited \"" + folder + "\" outside the selections" +
+                DescribeJob(Parameters, plan));
     const bool counterpart_inside =
         source_side ? InArea(counterpart, destination) : InIncludes(sandbox, counterpart);
     // A counterpart on no drive cannot be written: only a reachable one counts.
     if (!counterpart.empty() && !counterpart_inside) {
-      Violation("the counterpart \"" + counterpartList[i].text() + "\" of \"" + folder +
-                "\" lies outside the selections" + DescribeJob(Parameters));
+      Violation("the counterpart \"" + plan.counterpartList[i].text() + "\" of \"" + folder +
+                "\" lies outside the selections" + DescribeJob(Parameters, plan));
     }
   }
 }
 
-void CheckCandidates() {
-  for (const CANDIDATE& c : candidates) {
-    if (c.dirIndex < 0 || static_cast<size_t>(c.dirIndex) >= dirList.size()) {
+void CheckCandidates(const Plan& plan) {
+  for (const CANDIDATE& c : plan.candidates) {
+    if (c.dirIndex < 0 || static_cast<size_t>(c.dirIndex) >= plan.dirList.size()) {
       Violation("a planned file without its folder");
     }
-    const std::string path = dirList[c.dirIndex].text() + c.name + c.extension;
+    const std::string path = plan.dirList[c.dirIndex].text() + c.name + c.extension;
     std::vector<FindEntry> found;
     const uint32_t error = Sys().FindEntries(path, kEveryEntryMask, &found, nullptr);
     if (error != kErrOk || found.size() != 1 || found[0].size != c.size ||
         found[0].stamp != c.stamp || (found[0].attributes & kAttrDirectory)) {
-      Violation("planned \"" + path + "\", which is not that file of its folder" + DescribeJob(Parameters));
+      Violation("planned \"" + path + "\", which is not that file of its folder" +
+                DescribeJob(Parameters, plan));
     }
   }
 }
@@ -175,14 +179,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   p.DExclSels = Entries(input, true);
   p.FInclSels = Entries(input, false);
   p.FExclSels = Entries(input, false);
-  MakeDestinationRoot(p);  // VaryMode 0: Destination as a folder, nothing made
+  Plan plan;                     // the scan's plan, fresh for each input
+  MakeDestinationRoot(p, plan);  // VaryMode 0: Destination as a folder, nothing made
   if (!p.DInclSels.empty() && !p.DInclSels[0].text().empty()) {
-    p.SourceDrive = AsciiUpperText(p.DInclSels[0].text().substr(0, 1))[0];
+    plan.SourceDrive = AsciiUpperText(p.DInclSels[0].text().substr(0, 1))[0];
   }
   CheckCommonRoot();
-  ScanTrees(nullptr);
-  CheckFolders(sandbox.sandbox);
-  CheckCandidates();
-  ClearProgramLists();
+  ScanTrees(Parameters, plan, nullptr);
+  CheckFolders(sandbox.sandbox, plan);
+  CheckCandidates(plan);
   return 0;
 }

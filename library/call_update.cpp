@@ -6,7 +6,7 @@
 #include "engine/run_ui.h"
 #include "engine/update_run.h"
 #include "library/run_views.h"
-#include "model/program_state.h"
+#include "model/parameters.h"
 #include "platform/stop_request.h"
 
 namespace {
@@ -30,17 +30,32 @@ class RunViews {
   std::unique_ptr<tolvex::RunUi> views_;
 };
 
+// What the user chose in the overview (the view, the order, the filters)
+// stays for the next run, as the overview left it in the run's copy.
+void KeepViewSettings(const tolvex::TParameters& job) {
+  tolvex::TParameters& kept = tolvex::Parameters;
+  kept.DisplayMode = job.DisplayMode;
+  kept.SortMode = job.SortMode;
+  kept.Reverse = job.Reverse;
+  kept.SizeFilter = job.SizeFilter;
+  kept.DoubleFilter = job.DoubleFilter;
+}
+
 }  // namespace
 
 extern "C" int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc confirm,
                                           TCopyErrorProc copy_error, TMakeDirProc make_dir) {
   try {
     RunViews views;
-    return tolvex::RunUpdate({notify, confirm, copy_error, make_dir});
+    // The run works on its own copy: an export called from a callback
+    // changes the next run, not this one.
+    tolvex::TParameters job = tolvex::Parameters;
+    const int32_t result = tolvex::RunUpdate(job, {notify, confirm, copy_error, make_dir});
+    KeepViewSettings(job);
+    return result;
   } catch (...) {
     // The run catches its own failures and reports them; one that escapes
     // (the log could not even be made) is no success either.
-    tolvex::ClearProgramLists();
     tolvex::ClearStopRequests();
     return 0;
   }

@@ -20,11 +20,13 @@ bool quiet_views = false;
 class QuietRunUi final : public RunUi {
  public:
   explicit QuietRunUi(std::unique_ptr<RunUi> views) : views_(std::move(views)) {}
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override {
-    return silent_.OpenSearchDialog(caption);
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override {
+    return silent_.OpenSearchDialog(caption, plan);
   }
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override {
-    return silent_.OpenCopyDialog(caption);
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption,
+                                                   Plan& plan) override {
+    return silent_.OpenCopyDialog(caption, plan);
   }
   OverviewAnswer RunOverview(const OverviewRequest& request) override {
     return views_->RunOverview(request);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
@@ -23,7 +23,9 @@ bool OverviewCancelledWithoutATerminal(bool quiet) {
     setsid();
     SetQuietViews(quiet);
     std::unique_ptr<RunUi> views = MakeRunViews();
-    _exit(views && !views->RunOverview({programPlan, Parameters, {}, {}}).confirmed ? 0 : 1);
+    Plan plan;
+    TParameters parameters;
+    _exit(views && !views->RunOverview({plan, parameters, {}, {}}).confirmed ? 0 : 1);
   }
   int status = -1;
   if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return false;

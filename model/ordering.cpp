@@ -6,7 +6,6 @@
 #include <string_view>
 #include <utility>
 
-#include "model/program_state.h"
 #include "platform/platform.h"
 #include "platform/text_rules.h"
 
@@ -79,17 +78,17 @@ bool KeysDiffer(const GroupKey& a, const GroupKey& b, int32_t sort_mode) {
   }
 }
 
-std::string PathTitle(int32_t dir_index) {
+std::string PathTitle(const std::vector<STRING>& dirList, int32_t dir_index) {
   // A candidate always points into dirList; an index outside it still gets
   // a header rather than a read past the list.
   if (dir_index < 0 || static_cast<size_t>(dir_index) >= dirList.size()) return "Path ";
   return "Path " + dirList[static_cast<size_t>(dir_index)].text();
 }
 
-std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key,
-                    const TParameters& parameters) {
+std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key, const TParameters& parameters,
+                    const Plan& plan) {
   switch (parameters.SortMode) {
-    case kByPath: return PathTitle(candidate.dirIndex);
+    case kByPath: return PathTitle(plan.dirList, candidate.dirIndex);
     case kByName: return key.text.empty() ? "<without name>" : "Name " + key.text + "...";
     case kByType: return key.text.empty() ? "<without type>" : "Type " + key.text;
     case kBySize: return SizeClassTitle(static_cast<int>(key.number));
@@ -99,7 +98,7 @@ std::string TitleOf(const CANDIDATE& candidate, const GroupKey& key,
 }
 
 // Each group ends where the next begins; the last ends at the list's end.
-void CloseGroups(size_t candidate_count) {
+void CloseGroups(std::vector<FOLDER>& groups, size_t candidate_count) {
   for (size_t k = 0; k + 1 < groups.size(); ++k) groups[k].last = groups[k + 1].first - 1;
   if (!groups.empty()) groups.back().last = static_cast<int32_t>(candidate_count) - 1;
 }
@@ -112,7 +111,8 @@ bool CandidateComesBefore(const CANDIDATE& a, const CANDIDATE& b, int32_t sort_m
   return reverse ? order > 0 : order < 0;
 }
 
-void OrderCandidates(const TParameters& parameters) {
+void OrderCandidates(const TParameters& parameters, Plan& plan) {
+  std::vector<CANDIDATE>& candidates = plan.candidates;
   const int32_t sort_mode = parameters.SortMode;
   if (!IsKnownSortMode(sort_mode)) return;
   const bool reverse = parameters.Reverse != 0;
@@ -131,7 +131,7 @@ void OrderCandidates(const TParameters& parameters) {
   // this one half of the positions (4 bytes each).
   std::vector<uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&before](uint32_t a, uint32_t b) {
+  std::stable_sort(order.begin(), order.end(), [&before, &candidates](uint32_t a, uint32_t b) {
     return before(candidates[a], candidates[b]);
   });
   // Position `at` takes the record from order[at]: each cycle of the
@@ -153,7 +153,9 @@ void OrderCandidates(const TParameters& parameters) {
   }
 }
 
-void GroupCandidates(const TParameters& parameters) {
+void GroupCandidates(const TParameters& parameters, Plan& plan) {
+  std::vector<CANDIDATE>& candidates = plan.candidates;
+  std::vector<FOLDER>& groups = plan.groups;
   groups.clear();
   const int32_t sort_mode = parameters.SortMode;
   if (!IsKnownSortMode(sort_mode)) return;
@@ -165,19 +167,19 @@ void GroupCandidates(const TParameters& parameters) {
     GroupKey key = KeyOf(candidate, sort_mode);
     if (!have_previous || KeysDiffer(key, previous, sort_mode)) {
       band ^= STATE_BAND;
-      groups.emplace_back(TitleOf(candidate, key, parameters), static_cast<int32_t>(i), 0, 0, 0, 0,
-                          0, 0, STATE_NORMAL);
+      groups.emplace_back(TitleOf(candidate, key, parameters, plan), static_cast<int32_t>(i), 0, 0,
+                          0, 0, 0, 0, STATE_NORMAL);
       previous = std::move(key);
       have_previous = true;
     }
     candidate.state = static_cast<uint16_t>((candidate.state & ~STATE_BAND) | band);
   }
-  CloseGroups(candidates.size());
+  CloseGroups(groups, candidates.size());
 }
 
-void OrderAndGroup(const TParameters& parameters) {
-  OrderCandidates(parameters);
-  GroupCandidates(parameters);
+void OrderAndGroup(const TParameters& parameters, Plan& plan) {
+  OrderCandidates(parameters, plan);
+  GroupCandidates(parameters, plan);
 }
 
 int SizeClass(uint64_t size) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/parameters.h"
+#include "model/plan.h"
 #include "model/records.h"
 
 namespace tolvex {
@@ -26,17 +27,17 @@ bool CandidateComesBefore(const CANDIDATE& a, const CANDIDATE& b, int32_t sort_m
 // Sorts `candidates` with the predicate. The sort is stable, so candidates
 // with equal keys keep their relative order (files of one folder stay in scan
 // order); an unknown SortMode leaves the list as it is.
-void OrderCandidates(const TParameters& parameters);
+void OrderCandidates(const TParameters& parameters, Plan& plan);
 
 // Rebuilds `groups` from the current order of `candidates`: one FOLDER per
 // run of equal keys (title, first, last, zero statistics, STATE_NORMAL), and
 // STATE_BAND of every candidate rewritten: clear in the first group, set in
 // the second, and so on. Actions and order are not touched. Reads `dirList`
 // for the path headers. An empty list or an unknown SortMode builds no group.
-void GroupCandidates(const TParameters& parameters);
+void GroupCandidates(const TParameters& parameters, Plan& plan);
 
 // OrderCandidates, then GroupCandidates.
-void OrderAndGroup(const TParameters& parameters);
+void OrderAndGroup(const TParameters& parameters, Plan& plan);
 
 // The size class of a size: -1 for 0 bytes, otherwise the number of decimal
 // digits minus 1 (exact at every power of ten; up to 19 for 64-bit sizes).

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "testing/stamps.h"
 
 namespace tolvex {
@@ -23,64 +23,65 @@ CANDIDATE Make(std::string name, std::string extension, int32_t dir_index = 0, u
 class OrderingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearProgramLists();
-    dirList = {STRING("C:\\Data\\"), STRING("C:\\Data\\Sub\\"), STRING("D:\\Mirror\\Data\\", 1)};
+    plan_.dirList = {STRING("C:\\Data\\"), STRING("C:\\Data\\Sub\\"),
+                     STRING("D:\\Mirror\\Data\\", 1)};
   }
-  void TearDown() override { ClearProgramLists(); }
 
   void Run(int32_t sort_mode, bool reverse = false) {
     parameters_.SortMode = sort_mode;
     parameters_.Reverse = reverse ? 1 : 0;
-    OrderAndGroup(parameters_);
+    OrderAndGroup(parameters_, plan_);
   }
 
-  static std::vector<std::string> Titles() {
+  std::vector<std::string> Titles() {
     std::vector<std::string> titles;
-    for (const FOLDER& g : groups) titles.push_back(g.title);
+    for (const FOLDER& g : plan_.groups) titles.push_back(g.title);
     return titles;
   }
-  static std::vector<std::string> Names() {
+  std::vector<std::string> Names() {
     std::vector<std::string> names;
-    for (const CANDIDATE& c : candidates) names.push_back(c.name + c.extension);
+    for (const CANDIDATE& c : plan_.candidates) names.push_back(c.name + c.extension);
     return names;
   }
-  static std::vector<std::pair<int32_t, int32_t>> Ranges() {
+  std::vector<std::pair<int32_t, int32_t>> Ranges() {
     std::vector<std::pair<int32_t, int32_t>> ranges;
-    for (const FOLDER& g : groups) ranges.emplace_back(g.first, g.last);
+    for (const FOLDER& g : plan_.groups) ranges.emplace_back(g.first, g.last);
     return ranges;
   }
 
   // The groups cover the candidates once, in order, none empty; each group is
   // a fresh STATE_NORMAL row with zero statistics; its members share one band
   // bit, clear in the first group and alternating from there.
-  static void ExpectGroupInvariants() {
-    ASSERT_FALSE(groups.empty());
+  void ExpectGroupInvariants() {
+    ASSERT_FALSE(plan_.groups.empty());
     int32_t next = 0;
-    for (size_t k = 0; k < groups.size(); ++k) {
-      const FOLDER& g = groups[k];
+    for (size_t k = 0; k < plan_.groups.size(); ++k) {
+      const FOLDER& g = plan_.groups[k];
       EXPECT_EQ(g.first, next) << "group " << k;
       EXPECT_GE(g.last, g.first) << "group " << k;
       EXPECT_EQ(g.state, STATE_NORMAL);
       EXPECT_EQ(g.forwardCount + g.backwardCount + g.forwardOrphans + g.backwardOrphans, 0);
       EXPECT_EQ(g.bytes, 0u);
       const uint16_t band = (k % 2 == 0) ? 0 : STATE_BAND;
-      for (int32_t i = g.first; i <= g.last && i < static_cast<int32_t>(candidates.size()); ++i) {
-        EXPECT_EQ(candidates[i].state & STATE_BAND, band) << "candidate " << i;
+      for (int32_t i = g.first; i <= g.last && i < static_cast<int32_t>(plan_.candidates.size());
+           ++i) {
+        EXPECT_EQ(plan_.candidates[i].state & STATE_BAND, band) << "candidate " << i;
       }
       next = g.last + 1;
     }
-    EXPECT_EQ(next, static_cast<int32_t>(candidates.size()));
+    EXPECT_EQ(next, static_cast<int32_t>(plan_.candidates.size()));
   }
 
   TParameters parameters_;
+  Plan plan_;
 };
 
 // --- Headers of each mode ---
 
 TEST_F(OrderingTest, PathGroupsFollowDirIndexAndShowTheStoredPath) {
   // Files of one folder found in several batches still form one group.
-  candidates = {Make("a", ".txt", 1), Make("b", ".txt", 0), Make("c", ".txt", 1),
-                Make("d", ".txt", 2), Make("e", ".txt", 0)};
+  plan_.candidates = {Make("a", ".txt", 1), Make("b", ".txt", 0), Make("c", ".txt", 1),
+                      Make("d", ".txt", 2), Make("e", ".txt", 0)};
   Run(0);
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Path C:\\Data\\", "Path C:\\Data\\Sub\\",
                                                 "Path D:\\Mirror\\Data\\"}));
@@ -91,8 +92,8 @@ TEST_F(OrderingTest, PathGroupsFollowDirIndexAndShowTheStoredPath) {
 }
 
 TEST_F(OrderingTest, NameGroupsByUpperCasedInitial) {
-  candidates = {Make("beta", ".c"), Make("Alpha", ".c"), Make("", ".profile"),
-                Make("alpha2", ".c"), Make("b", ".c"), Make("_x", ".c")};
+  plan_.candidates = {Make("beta", ".c"),   Make("Alpha", ".c"), Make("", ".profile"),
+                      Make("alpha2", ".c"), Make("b", ".c"),     Make("_x", ".c")};
   Run(1);
   EXPECT_EQ(Names(), (std::vector<std::string>{".profile", "Alpha.c", "alpha2.c", "b.c", "beta.c",
                                                "_x.c"}));
@@ -104,8 +105,8 @@ TEST_F(OrderingTest, NameGroupsByUpperCasedInitial) {
 }
 
 TEST_F(OrderingTest, TypeGroupsMergeLetterCaseAndHeadTheUpperCasedExtension) {
-  candidates = {Make("a", ".txt"), Make("README", ""), Make("b", ".TXT"), Make("c", ".doc"),
-                Make("d", ".Txt"), Make("", ".profile")};
+  plan_.candidates = {Make("a", ".txt"), Make("README", ""), Make("b", ".TXT"),
+                      Make("c", ".doc"), Make("d", ".Txt"),  Make("", ".profile")};
   Run(2);
   EXPECT_EQ(Titles(), (std::vector<std::string>{"<without type>", "Type .DOC", "Type .PROFILE",
                                                 "Type .TXT"}));
@@ -116,10 +117,13 @@ TEST_F(OrderingTest, TypeGroupsMergeLetterCaseAndHeadTheUpperCasedExtension) {
 }
 
 TEST_F(OrderingTest, SizeGroupsRunFromLargestToEmpty) {
-  candidates = {Make("zero", "", 0, 0),         Make("ten", "", 0, 10),
-                Make("five", "", 0, 5),         Make("huge", "", 0, 5000000000ull),
-                Make("k", "", 0, 999),          Make("thousand", "", 0, 1000),
-                Make("billion", "", 0, 1000000000)};
+  plan_.candidates = {Make("zero", "", 0, 0),
+                      Make("ten", "", 0, 10),
+                      Make("five", "", 0, 5),
+                      Make("huge", "", 0, 5000000000ull),
+                      Make("k", "", 0, 999),
+                      Make("thousand", "", 0, 1000),
+                      Make("billion", "", 0, 1000000000)};
   Run(3);
   EXPECT_EQ(Names(), (std::vector<std::string>{"huge", "billion", "thousand", "k", "ten", "five",
                                                "zero"}));
@@ -138,10 +142,10 @@ TEST_F(OrderingTest, SizeGroupsRunFromLargestToEmpty) {
 
 TEST_F(OrderingTest, DateGroupsIgnoreTheTimeOfDay) {
   parameters_.DateSeparator = '.';
-  candidates = {Make("morning", "", 0, 1, StampFromFields(18, 3, 5, 8, 0, 0)),
-                Make("older", "", 0, 1, StampFromFields(18, 3, 4, 23, 59, 29)),
-                Make("evening", "", 0, 1, StampFromFields(18, 3, 5, 22, 30, 0)),
-                Make("future", "", 0, 1, StampFromFields(70, 1, 2))};  // 2050: top bit set
+  plan_.candidates = {Make("morning", "", 0, 1, StampFromFields(18, 3, 5, 8, 0, 0)),
+                      Make("older", "", 0, 1, StampFromFields(18, 3, 4, 23, 59, 29)),
+                      Make("evening", "", 0, 1, StampFromFields(18, 3, 5, 22, 30, 0)),
+                      Make("future", "", 0, 1, StampFromFields(70, 1, 2))};  // 2050: top bit set
   Run(4);
   EXPECT_EQ(Names(), (std::vector<std::string>{"future", "evening", "morning", "older"}));
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Of 01.02.50", "Of 03.05.98", "Of 03.04.98"}));
@@ -158,7 +162,9 @@ TEST_F(OrderingTest, DateGroupsIgnoreTheTimeOfDay) {
 // The POSIX code page is UTF-8: an initial is a whole character, and the
 // ASCII-only upper-casing leaves it as it is.
 TEST_F(OrderingTest, NameInitialIsAWholeUtf8Character) {
-  candidates = {Make("\xC3\xA9t\xC3\xA9", ".txt"), Make("\xC3\xA9" "cole", ".txt")};
+  plan_.candidates = {Make("\xC3\xA9t\xC3\xA9", ".txt"), Make("\xC3\xA9"
+                                                              "cole",
+                                                              ".txt")};
   Run(1);
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Name \xC3\xA9..."}));
 }
@@ -222,8 +228,8 @@ TEST(SizeClass, Titles) {
 
 TEST_F(OrderingTest, FilesAbove4GiBShareTheLargestGroupWithGigabyteFiles) {
   // Distinct classes above 9 must not start groups of their own.
-  candidates = {Make("a", "", 0, 1000000000), Make("b", "", 0, 50000000000ull),
-                Make("c", "", 0, 4294967296ull)};
+  plan_.candidates = {Make("a", "", 0, 1000000000), Make("b", "", 0, 50000000000ull),
+                      Make("c", "", 0, 4294967296ull)};
   Run(3);
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Larger than 1000.000.000 Byte"}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"b", "c", "a"}));
@@ -250,10 +256,10 @@ TEST_F(OrderingTest, EachModeAndItsReverse) {
       {4, false, {"c.x", "a.y", "b.z"}}, {4, true, {"b.z", "a.y", "c.x"}},
   };
   for (const DirectionCase& c : cases) {
-    candidates = start;
+    plan_.candidates = start;
     Run(c.sort_mode, c.reverse);
     EXPECT_EQ(Names(), c.expected_names) << "mode " << c.sort_mode << " reverse " << c.reverse;
-    EXPECT_EQ(groups.size(), 3u) << "mode " << c.sort_mode;
+    EXPECT_EQ(plan_.groups.size(), 3u) << "mode " << c.sort_mode;
   }
 }
 
@@ -280,30 +286,31 @@ TEST_F(OrderingTest, EveryModeOrdersAsAStableSortOfTheRecords) {
       std::stable_sort(expected.begin(), expected.end(), [&](const CANDIDATE& a, const CANDIDATE& b) {
         return CandidateComesBefore(a, b, mode, reverse);
       });
-      candidates = start;
+      plan_.candidates = start;
       parameters_.SortMode = mode;
       parameters_.Reverse = reverse ? 1 : 0;
-      OrderCandidates(parameters_);
-      ASSERT_EQ(candidates.size(), expected.size());
+      OrderCandidates(parameters_, plan_);
+      ASSERT_EQ(plan_.candidates.size(), expected.size());
       for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(candidates[i].counterSize, expected[i].counterSize)
+        EXPECT_EQ(plan_.candidates[i].counterSize, expected[i].counterSize)
             << "mode " << mode << " reverse " << reverse << " at " << i;
-        EXPECT_EQ(candidates[i].name + candidates[i].extension, expected[i].name + expected[i].extension);
+        EXPECT_EQ(plan_.candidates[i].name + plan_.candidates[i].extension,
+                  expected[i].name + expected[i].extension);
       }
       // Ordering an ordered list changes nothing.
-      OrderCandidates(parameters_);
+      OrderCandidates(parameters_, plan_);
       for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(candidates[i].counterSize, expected[i].counterSize) << "again, at " << i;
+        EXPECT_EQ(plan_.candidates[i].counterSize, expected[i].counterSize) << "again, at " << i;
       }
     }
   }
 }
 
 TEST_F(OrderingTest, AnyNonZeroReverseReverses) {
-  candidates = {Make("a", ""), Make("b", "")};
+  plan_.candidates = {Make("a", ""), Make("b", "")};
   parameters_.SortMode = 1;
   parameters_.Reverse = 7;
-  OrderCandidates(parameters_);
+  OrderCandidates(parameters_, plan_);
   EXPECT_EQ(Names(), (std::vector<std::string>{"b", "a"}));
 }
 
@@ -324,84 +331,86 @@ TEST(CandidateComesBefore, IsAStrictOrderingOnOneKey) {
 
 TEST_F(OrderingTest, BandsAlternateWhateverTheBitHeldBefore) {
   const uint16_t flags = STATE_DEST_SIDE | STATE_SIZE_WARNING;
-  candidates = {Make("a1", "", 0, 1, StampFromFields(20, 1, 1), STATE_ERASE | STATE_BAND | flags),
-                Make("a2", "", 0, 1, StampFromFields(20, 1, 1), STATE_IGNORE),
-                Make("b1", "", 1, 1, StampFromFields(20, 1, 1), STATE_INVERT),
-                Make("b2", "", 1, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND),
-                Make("c1", "", 2, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND | flags)};
+  plan_.candidates = {
+      Make("a1", "", 0, 1, StampFromFields(20, 1, 1), STATE_ERASE | STATE_BAND | flags),
+      Make("a2", "", 0, 1, StampFromFields(20, 1, 1), STATE_IGNORE),
+      Make("b1", "", 1, 1, StampFromFields(20, 1, 1), STATE_INVERT),
+      Make("b2", "", 1, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND),
+      Make("c1", "", 2, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND | flags)};
   Run(0);
-  ASSERT_EQ(groups.size(), 3u);
+  ASSERT_EQ(plan_.groups.size(), 3u);
   ExpectGroupInvariants();
   // Actions and the other flags survive.
-  EXPECT_EQ(candidates[0].state, STATE_ERASE | flags);
-  EXPECT_EQ(candidates[1].state, STATE_IGNORE);
-  EXPECT_EQ(candidates[2].state, STATE_INVERT | STATE_BAND);
-  EXPECT_EQ(candidates[3].state, STATE_NORMAL | STATE_BAND);
-  EXPECT_EQ(candidates[4].state, STATE_NORMAL | flags);
+  EXPECT_EQ(plan_.candidates[0].state, STATE_ERASE | flags);
+  EXPECT_EQ(plan_.candidates[1].state, STATE_IGNORE);
+  EXPECT_EQ(plan_.candidates[2].state, STATE_INVERT | STATE_BAND);
+  EXPECT_EQ(plan_.candidates[3].state, STATE_NORMAL | STATE_BAND);
+  EXPECT_EQ(plan_.candidates[4].state, STATE_NORMAL | flags);
 
   // Regrouping in another mode rewrites every band bit again.
   Run(1);
-  ASSERT_EQ(groups.size(), 3u);
+  ASSERT_EQ(plan_.groups.size(), 3u);
   ExpectGroupInvariants();
 }
 
 TEST_F(OrderingTest, RegroupingDiscardsOldGroupsAndKeepsActions) {
-  candidates = {Make("a", ".x", 0), Make("b", ".y", 1)};
+  plan_.candidates = {Make("a", ".x", 0), Make("b", ".y", 1)};
   Run(0);
-  groups[0].SetStatistics(1, 2, 3, 4, 5);
-  groups[0].state = STATE_ERASE;
-  candidates[1].state = ReplaceAction(candidates[1].state, STATE_IGNORE);
+  plan_.groups[0].SetStatistics(1, 2, 3, 4, 5);
+  plan_.groups[0].state = STATE_ERASE;
+  plan_.candidates[1].state = ReplaceAction(plan_.candidates[1].state, STATE_IGNORE);
   Run(0, true);
-  ASSERT_EQ(groups.size(), 2u);
+  ASSERT_EQ(plan_.groups.size(), 2u);
   ExpectGroupInvariants();
-  EXPECT_EQ(candidates[0].name, "b");
-  EXPECT_EQ(candidates[0].state & STATE_ACTION, STATE_IGNORE);
-  EXPECT_EQ(candidates[1].state & STATE_ACTION, STATE_NORMAL);
+  EXPECT_EQ(plan_.candidates[0].name, "b");
+  EXPECT_EQ(plan_.candidates[0].state & STATE_ACTION, STATE_IGNORE);
+  EXPECT_EQ(plan_.candidates[1].state & STATE_ACTION, STATE_NORMAL);
 }
 
 // --- Small and broken inputs ---
 
 TEST_F(OrderingTest, SingleCandidateMakesOneGroup) {
   for (int32_t mode = 0; mode <= 4; ++mode) {
-    candidates = {Make("only", ".txt", 0, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND)};
+    plan_.candidates = {
+        Make("only", ".txt", 0, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND)};
     Run(mode);
-    ASSERT_EQ(groups.size(), 1u) << mode;
-    EXPECT_EQ(groups[0].first, 0);
-    EXPECT_EQ(groups[0].last, 0);
-    EXPECT_EQ(candidates[0].state, STATE_NORMAL);
+    ASSERT_EQ(plan_.groups.size(), 1u) << mode;
+    EXPECT_EQ(plan_.groups[0].first, 0);
+    EXPECT_EQ(plan_.groups[0].last, 0);
+    EXPECT_EQ(plan_.candidates[0].state, STATE_NORMAL);
   }
 }
 
 TEST_F(OrderingTest, EmptyListBuildsNoGroup) {
-  groups = {FOLDER("stale", 0, 4, 0, 0, 0, 0, 0, STATE_NORMAL)};
+  plan_.groups = {FOLDER("stale", 0, 4, 0, 0, 0, 0, 0, STATE_NORMAL)};
   Run(0);
-  EXPECT_TRUE(groups.empty());
-  EXPECT_TRUE(candidates.empty());
+  EXPECT_TRUE(plan_.groups.empty());
+  EXPECT_TRUE(plan_.candidates.empty());
 }
 
 TEST_F(OrderingTest, UnknownSortModeNeitherOrdersNorGroups) {
   for (int32_t mode : {5, -1, 1000}) {
-    candidates = {Make("c", ".z", 2, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND),
-                  Make("a", ".x", 0, 3), Make("b", ".y", 1, 2)};
-    groups = {FOLDER("stale", 0, 2, 0, 0, 0, 0, 0, STATE_NORMAL)};
+    plan_.candidates = {Make("c", ".z", 2, 1, StampFromFields(20, 1, 1), STATE_NORMAL | STATE_BAND),
+                        Make("a", ".x", 0, 3), Make("b", ".y", 1, 2)};
+    plan_.groups = {FOLDER("stale", 0, 2, 0, 0, 0, 0, 0, STATE_NORMAL)};
     Run(mode);
-    EXPECT_TRUE(groups.empty()) << mode;
+    EXPECT_TRUE(plan_.groups.empty()) << mode;
     EXPECT_EQ(Names(), (std::vector<std::string>{"c.z", "a.x", "b.y"})) << mode;
-    EXPECT_EQ(candidates[0].state, STATE_NORMAL | STATE_BAND) << mode;
-    EXPECT_FALSE(CandidateComesBefore(candidates[1], candidates[0], mode, false));
-    EXPECT_FALSE(CandidateComesBefore(candidates[0], candidates[1], mode, true));
+    EXPECT_EQ(plan_.candidates[0].state, STATE_NORMAL | STATE_BAND) << mode;
+    EXPECT_FALSE(CandidateComesBefore(plan_.candidates[1], plan_.candidates[0], mode, false));
+    EXPECT_FALSE(CandidateComesBefore(plan_.candidates[0], plan_.candidates[1], mode, true));
   }
 }
 
 TEST_F(OrderingTest, SeparateFunctionsWorkOnTheCurrentOrder) {
-  candidates = {Make("b", ""), Make("a", ""), Make("b2", "")};
+  plan_.candidates = {Make("b", ""), Make("a", ""), Make("b2", "")};
   parameters_.SortMode = 1;
-  GroupCandidates(parameters_);  // grouping alone keeps the order
+  GroupCandidates(parameters_, plan_);  // grouping alone keeps the order
   EXPECT_EQ(Titles(), (std::vector<std::string>{"Name B...", "Name A...", "Name B..."}));
   ExpectGroupInvariants();
-  OrderCandidates(parameters_);
+  OrderCandidates(parameters_, plan_);
   EXPECT_EQ(Names(), (std::vector<std::string>{"a", "b", "b2"}));
-  EXPECT_EQ(groups.size(), 3u);  // ordering alone leaves the groups as they were
+  EXPECT_EQ(plan_.groups.size(), 3u);  // ordering alone leaves the groups as they were
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The parameter set: every configuration value of a job, stored by the
-// configuration exports, plus the working fields a run fills (drive letters,
-// the common root, the working destination folder and the statistics). The
+// The parameter set: every configuration value of a job, as the
+// configuration exports store it. A run works on a copy (CallUpdate); what
+// it works out itself (drive letters, the common root, the working
+// destination folder, the statistics) is in its Plan (model/plan.h). The
 // modes' values are named in the public header (TOLVEX_PATH_FULL, ...).
 #pragma once
 
@@ -55,32 +56,9 @@ class TParameters {
   char DateSeparator = 0;
   char TimeSeparator = 0;
   uint8_t Midnight = 0;
-
-  // Run-time fields.
-  char SourceDrive = 0;       // upper-case letter of the first DInclSels entry
-  char DestinationDrive = 0;  // upper-case letter of Destination
-  std::string CommonRoot;     // common leading folder of the includes (path mode 2)
-  std::string DestinationRoot;  // the working destination folder, ends with '\'
-
-  // Drive space statistics, 64-bit inside (growths and needs may be negative).
-  int64_t GrowthSrc = 0;
-  int64_t GrowthDest = 0;
-  uint64_t CopyBytes = 0;
-  uint64_t FreeSrc = 0;
-  uint64_t FreeDest = 0;
-  uint64_t FreedSrc = 0;
-  uint64_t FreedDest = 0;
-  uint32_t CountToDest = 0;
-  uint32_t CountToSrc = 0;
-  uint32_t NewOnDest = 0;
-  uint32_t NewOnSrc = 0;
-  int64_t NeedDest = 0;
-  int64_t NeedSrc = 0;
-  int64_t AvailDest = 0;
-  int64_t AvailSrc = 0;
 };
 
-// The one process-wide parameter set.
+// The one process-wide parameter set: the exports write it between runs.
 extern TParameters Parameters;
 
 }  // namespace tolvex

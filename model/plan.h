@@ -1,9 +1,12 @@
-// What one run knows: the plan's lists, what the scan saw beside them, the
-// sync state it gathers and the run's flags. A run owns one Plan from its
-// checks to its log; nothing of it outlives the run.
+// What one run knows: what it works out from the parameter set (drives,
+// roots, space statistics), the plan's lists, what the scan saw beside them,
+// the sync state it gathers and the run's flags. A run owns one Plan from its
+// checks to its log; nothing of it outlives the run. A test makes a fresh
+// Plan for what it calls.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "model/records.h"
@@ -26,6 +29,29 @@ struct ScanTally {
 };
 
 struct Plan {
+  // What the run works out from the parameter set before the scan.
+  char SourceDrive = 0;         // upper-case letter of the first DInclSels entry
+  char DestinationDrive = 0;    // upper-case letter of Destination
+  std::string CommonRoot;       // common leading folder of the includes (path mode 2)
+  std::string DestinationRoot;  // the working destination folder, ends with '\'
+
+  // Drive space statistics, 64-bit inside (growths and needs may be negative).
+  int64_t GrowthSrc = 0;
+  int64_t GrowthDest = 0;
+  uint64_t CopyBytes = 0;
+  uint64_t FreeSrc = 0;
+  uint64_t FreeDest = 0;
+  uint64_t FreedSrc = 0;
+  uint64_t FreedDest = 0;
+  uint32_t CountToDest = 0;
+  uint32_t CountToSrc = 0;
+  uint32_t NewOnDest = 0;
+  uint32_t NewOnSrc = 0;
+  int64_t NeedDest = 0;
+  int64_t NeedSrc = 0;
+  int64_t AvailDest = 0;
+  int64_t AvailSrc = 0;
+
   std::vector<CANDIDATE> candidates;     // the update plan
   std::vector<FOLDER> groups;            // groups of the ordered plan
   std::vector<STRING> dirList;           // scanned directories, sorted

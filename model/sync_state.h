@@ -5,6 +5,7 @@
 // which says nothing about a file copied with its times kept, or moved.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,15 +54,26 @@ enum class SyncEvidence {
   kNewFolder,   // a folder the job has not completed a run into: every orphan is new
 };
 
+// What the passes did, in order, for the list written after the run.
+struct SyncChange {
+  bool copy = false;  // else an erasure
+  int side = 0;       // the side of `from` (a copy reads it, an erasure removes it)
+  std::string from;
+  std::string to;
+  uint64_t size = 0;
+  uint32_t stamp = 0;
+};
+
 // What one run knows and gathers of the sync state (engine and scan share it).
 struct SyncRun {
   bool gathering = false;  // a two-way run with a sync state file: the scan gathers pairs
   SyncEvidence evidence = SyncEvidence::kLastUpdate;
   std::unordered_map<std::string, SyncRecord> held;  // kList: by SyncKey
   std::vector<SyncRecord> pairs;  // every pair the scan met, as it met it
+  std::vector<SyncChange> done;   // the copies and erasures of the passes
+  size_t failures = 0;            // the copies and erasures that failed
 
   void Clear() { *this = SyncRun(); }
 };
-extern SyncRun& syncRun;  // the program-wide plan's (model/program_state.h)
 
 }  // namespace tolvex

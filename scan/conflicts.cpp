@@ -2,7 +2,6 @@
 
 #include <unordered_map>
 
-#include "model/program_state.h"
 #include "platform/text_rules.h"
 
 namespace tolvex {
@@ -40,14 +39,14 @@ void SettleConflicts(const TParameters& parameters, Plan& plan) {
   }
 }
 
-std::optional<size_t> ConflictPartnerOf(size_t index) {
-  const CANDIDATE& c = candidates[index];
+std::optional<size_t> ConflictPartnerOf(const Plan& plan, size_t index) {
+  const CANDIDATE& c = plan.candidates[index];
   if (!(c.state & STATE_CONFLICT)) return std::nullopt;
-  const std::string counterpart = FoldedPath(counterpartList, c);
-  for (size_t j = 0; j < candidates.size(); ++j) {
-    const CANDIDATE& other = candidates[j];
+  const std::string counterpart = FoldedPath(plan.counterpartList, c);
+  for (size_t j = 0; j < plan.candidates.size(); ++j) {
+    const CANDIDATE& other = plan.candidates[j];
     if (j == index || !(other.state & STATE_CONFLICT)) continue;
-    if (FoldedPath(dirList, other) == counterpart) return j;
+    if (FoldedPath(plan.dirList, other) == counterpart) return j;
   }
   return std::nullopt;
 }

@@ -22,6 +22,6 @@ void SettleConflicts(const TParameters& parameters, Plan& plan);
 // whose file is this candidate's counterpart); nothing when there is none.
 // Reads candidates, dirList and counterpartList; the ordering may have
 // moved both.
-std::optional<size_t> ConflictPartnerOf(size_t index);
+std::optional<size_t> ConflictPartnerOf(const Plan& plan, size_t index);
 
 }  // namespace tolvex

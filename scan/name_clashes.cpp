@@ -2,7 +2,6 @@
 
 #include <unordered_map>
 
-#include "model/program_state.h"
 #include "platform/name_case.h"
 
 namespace tolvex {

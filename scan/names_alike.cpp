@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "platform/text_rules.h"
 #include "scan/folder_spellings.h"
 #include "scan/selections.h"
@@ -57,18 +56,18 @@ bool HasTwin(std::string_view name, const FolderListing& own, const std::string&
   return here || there;
 }
 
-void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderListings* listings,
+void DropFoldersWithTwins(const TParameters& parameters, Plan& plan,
+                          const std::unordered_set<std::string>& roots, FolderListings* listings,
                           FindingSink* sink) {
-  const TParameters& parameters = Parameters;
   const bool paired_folders = parameters.PathMode != TOLVEX_PATH_FLAT;
   // Folders left alone, letter case folded: a subfolder of one is too.
   std::unordered_set<std::string> untouchable;
   // Twins are reported by the names that are there, also in a counterpart
   // folder built from the other side's spelling.
-  const FolderSpellings spellings(dirList);
+  const FolderSpellings spellings(plan.dirList);
   std::vector<STRING> kept;
-  kept.reserve(dirList.size());
-  for (STRING& entry : dirList) {
+  kept.reserve(plan.dirList.size());
+  for (STRING& entry : plan.dirList) {
     const std::string& folder = entry.text();
     std::string parent;
     std::string name;
@@ -79,8 +78,9 @@ void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderLi
       if (!drop && roots.count(folder) == 0) {
         drop = TwinIn(name, *listings->Get(parent), parent, "\\", sink);
         const std::string counterpart =
-            paired_folders ? spellings.Of(MapCounterpartDirectory(parameters, parent, entry.mark()))
-                           : "";
+            paired_folders
+                ? spellings.Of(MapCounterpartDirectory(parameters, plan, parent, entry.mark()))
+                : "";
         if (!counterpart.empty()) {
           drop = TwinIn(name, *listings->Get(counterpart), counterpart, "\\", sink) || drop;
         }
@@ -92,7 +92,7 @@ void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderLi
       kept.push_back(std::move(entry));
     }
   }
-  dirList = std::move(kept);
+  plan.dirList = std::move(kept);
 }
 
 }  // namespace tolvex

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "scan/finding_sink.h"
 #include "scan/folder_listings.h"
 
@@ -26,7 +28,8 @@ namespace tolvex {
 // the closing backslash); an unusable name is reported as such by the scan.
 // The folders in `roots` (the selections and their twins, as named by the
 // job) are taken as named: their parents are not read.
-void DropFoldersWithTwins(const std::unordered_set<std::string>& roots, FolderListings* listings,
+void DropFoldersWithTwins(const TParameters& parameters, Plan& plan,
+                          const std::unordered_set<std::string>& roots, FolderListings* listings,
                           FindingSink* sink);
 
 // True when `name` has a twin in `own` (the folder `own_folder`) or in

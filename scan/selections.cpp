@@ -4,7 +4,6 @@
 #include <climits>
 #include <unordered_set>
 
-#include "model/program_state.h"
 #include "platform/name_case.h"
 #include "platform/platform.h"
 
@@ -43,8 +42,8 @@ void EraseFlagged(std::vector<STRING>* list, const std::vector<char>& drop) {
 }
 
 // DestinationRoot without its closing backslash.
-std::string DestinationStem(const TParameters& parameters) {
-  std::string stem = parameters.DestinationRoot;
+std::string DestinationStem(const Plan& plan) {
+  std::string stem = plan.DestinationRoot;
   if (!stem.empty()) stem.pop_back();
   return stem;
 }
@@ -105,7 +104,7 @@ void StripPrefix(std::string* text, const std::string& prefix) {
   if (CommonPrefixLength(*text, prefix) == prefix.size()) text->erase(0, prefix.size());
 }
 
-std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
+std::string ComputeCommonRoot(const std::vector<STRING>& includes, const bool& aborted) {
   std::vector<std::string> texts;
   texts.reserve(includes.size());
   for (size_t i = 0; i < includes.size(); ++i) {
@@ -113,7 +112,7 @@ std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
     // with the entries compared so far.
     if (i > 0) {
       Sys().PumpStep();
-      if (Aborted) break;
+      if (aborted) break;
     }
     // Only directory entries are ever scanned: any other text would cut
     // the root of the others short.
@@ -122,32 +121,33 @@ std::string ComputeCommonRoot(const std::vector<STRING>& includes) {
   return CommonLeadingFolder(texts);
 }
 
-void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list) {
+void AddDestinationCounterparts(const TParameters& parameters, const Plan& plan,
+                                std::vector<STRING>* list) {
   const size_t n = list->size();
   std::vector<std::string> twins;
   twins.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     Sys().PumpStep();
-    if (Aborted) break;
+    if (plan.Aborted) break;
     const std::string& entry = (*list)[i].text();
     if (IsDirectoryEntry(entry)) {
-      twins.push_back(DestinationTwin(parameters.PathMode, parameters.DestinationRoot,
-                                      parameters.CommonRoot, entry));
+      twins.push_back(
+          DestinationTwin(parameters.PathMode, plan.DestinationRoot, plan.CommonRoot, entry));
     }
   }
   for (std::string& twin : twins) {
-    if (Aborted) break;
+    if (plan.Aborted) break;
     list->emplace_back(std::move(twin), 1);
   }
 }
 
-void DropMissingDirectories(std::vector<STRING>* list, DroppedEntries* dropped,
+void DropMissingDirectories(const bool& aborted, std::vector<STRING>* list, DroppedEntries* dropped,
                             bool keep_unknown) {
   std::vector<SelectionState> states(list->size(), SelectionState::kExists);
   std::vector<char> drop(list->size(), 0);
   for (size_t i = list->size(); i-- > 0;) {
     Sys().PumpStep();
-    if (Aborted) break;
+    if (aborted) break;
     states[i] = StateOfSelection((*list)[i].text());
     drop[i] = states[i] == SelectionState::kMissing ||
               (states[i] == SelectionState::kUnknown && !keep_unknown);
@@ -192,7 +192,7 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
   return count;
 }
 
-void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
+void ExpandSelections(const bool& aborted, std::vector<STRING>* list, SearchProgressView* gauge,
                       std::vector<FolderNote>* notes, FolderListings* listings) {
   GaugeMover mover(gauge);
   int pass = 0;
@@ -201,7 +201,7 @@ void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
     const size_t n = list->size();
     const int32_t count = static_cast<int32_t>(std::min<size_t>(n, INT32_MAX));
     for (size_t i = 0; i < n; ++i) {
-      if (Aborted) break;
+      if (aborted) break;
       if (mover.active()) {
         mover.Move(Sys().MulDiv(static_cast<int32_t>(std::min<size_t>(i + 1, INT32_MAX)), 30,
                                 count) + 30 * pass);
@@ -215,14 +215,15 @@ void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
       found += ExpandDirectory(folder, list, (*list)[i].mark(), notes, listings);
     }
     ++pass;
-    if (found == 0 || Aborted) break;
+    if (found == 0 || aborted) break;
   }
   if (!mover.active()) return;
   // Fill the rest of the 0..300 range so the gauge ends full.
-  for (int position = 30 * pass + 1; position <= 300 && !Aborted; ++position) mover.Move(position);
+  for (int position = 30 * pass + 1; position <= 300 && !aborted; ++position) mover.Move(position);
 }
 
-void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<STRING>& excludes) {
+void RemoveExcludedDirectories(const bool& aborted, std::vector<STRING>* includes,
+                               const std::vector<STRING>& excludes) {
   // Folders compare as the file system names them, letter case ignored as
   // it ignores it: the exclusion "S:\data\Cache\*" names the folder
   // "S:\Data\cache\", which the include's expansion lists as stored (compared
@@ -235,7 +236,7 @@ void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<
   std::vector<char> drop(includes->size(), 0);
   for (size_t i = includes->size(); i-- > 0;) {
     Sys().PumpStep();
-    if (Aborted) break;
+    if (aborted) break;
     drop[i] = excluded.count(NameCaseKey((*includes)[i].text())) != 0;
   }
   EraseFlagged(includes, drop);
@@ -245,25 +246,24 @@ bool IsKnownPathMode(int32_t path_mode) {
   return path_mode >= TOLVEX_PATH_FLAT && path_mode <= TOLVEX_PATH_RELATIVE;
 }
 
-std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
-                                    uint8_t side) {
+std::string MapCounterpartDirectory(const TParameters& parameters, const Plan& plan,
+                                    const std::string& folder, uint8_t side) {
   switch (parameters.PathMode) {
-    case TOLVEX_PATH_FLAT:
-      return parameters.DestinationRoot;
+    case TOLVEX_PATH_FLAT: return plan.DestinationRoot;
     case TOLVEX_PATH_FULL: {
-      if (side == 0) return DestinationStem(parameters) + DirectoryPart(folder);
+      if (side == 0) return DestinationStem(plan) + DirectoryPart(folder);
       // Back to the drive of the include whose twin holds the folder: with
       // includes on two drives, the first one's drive would pair the other
       // drive's backup with folders nobody selected.
       std::vector<std::string> includes;
       for (const STRING& entry : parameters.DInclSels) includes.push_back(entry.text());
-      const char drive = DriveOfTwinHolding(parameters.DestinationRoot, includes, folder);
+      const char drive = DriveOfTwinHolding(plan.DestinationRoot, includes, folder);
       if (drive == 0) return std::string();
-      return std::string(1, drive) + ":" + Stripped(folder, DestinationStem(parameters));
+      return std::string(1, drive) + ":" + Stripped(folder, DestinationStem(plan));
     }
     case TOLVEX_PATH_RELATIVE:
-      if (side == 0) return parameters.DestinationRoot + Stripped(folder, parameters.CommonRoot);
-      return parameters.CommonRoot + Stripped(folder, parameters.DestinationRoot);
+      if (side == 0) return plan.DestinationRoot + Stripped(folder, plan.CommonRoot);
+      return plan.CommonRoot + Stripped(folder, plan.DestinationRoot);
     default:
       return std::string();
   }

@@ -8,7 +8,8 @@
 // 0 source, 1 destination.
 //
 // Every loop here takes one pump step per entry and stops at its next test
-// of Aborted; an aborted operation leaves its list partly processed.
+// of the run's Aborted flag (`aborted`, or the plan's); an aborted operation
+// leaves its list partly processed.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "model/parameters.h"
+#include "model/plan.h"
 #include "model/progress.h"
 #include "model/records.h"
 #include "platform/folder_layout.h"
@@ -45,11 +47,13 @@ void StripPrefix(std::string* text, const std::string& prefix);
 // The common leading folder of the include entries that are directory
 // entries (the others are never scanned): empty for no such entry or
 // entries on different drives; always ends after a backslash otherwise.
-std::string ComputeCommonRoot(const std::vector<STRING>& includes);
+std::string ComputeCommonRoot(const std::vector<STRING>& includes, const bool& aborted);
 
 // Appends the destination twin of every entry (mark 1), in entry order, for
-// path modes 1 and 2. Entries that are not directory entries get no twin.
-void AddDestinationCounterparts(const TParameters& parameters, std::vector<STRING>* list);
+// path modes 1 and 2, below the plan's DestinationRoot (and CommonRoot).
+// Entries that are not directory entries get no twin.
+void AddDestinationCounterparts(const TParameters& parameters, const Plan& plan,
+                                std::vector<STRING>* list);
 
 // Whether the folder of a directory entry exists (a drive root is tested as
 // such; a file or a missing drive is no folder). kUnknown when the system
@@ -70,8 +74,8 @@ struct DroppedEntries {
 // or with `keep_unknown` kept (an exclusion that may hold stays). When
 // `dropped` is not null it receives what was removed, in list order.
 // Nothing is reported.
-void DropMissingDirectories(std::vector<STRING>* list, DroppedEntries* dropped = nullptr,
-                            bool keep_unknown = false);
+void DropMissingDirectories(const bool& aborted, std::vector<STRING>* list,
+                            DroppedEntries* dropped = nullptr, bool keep_unknown = false);
 
 // Replaces every "*" entry by the folder itself and all folders below it,
 // breadth first, pass by pass; new entries keep the mark of the entry they
@@ -80,9 +84,8 @@ void DropMissingDirectories(std::vector<STRING>* list, DroppedEntries* dropped =
 // are added to *notes when it is not null.
 // With `listings`, folders are read through it (and kept for the file
 // search); without, each is read on its own.
-void ExpandSelections(std::vector<STRING>* list, SearchProgressView* gauge,
-                      std::vector<FolderNote>* notes = nullptr,
-                      FolderListings* listings = nullptr);
+void ExpandSelections(const bool& aborted, std::vector<STRING>* list, SearchProgressView* gauge,
+                      std::vector<FolderNote>* notes = nullptr, FolderListings* listings = nullptr);
 
 // Appends "<folder><name>\*" with `mark` for every immediate subfolder of
 // `folder` (hidden and system ones too) and returns how many. Folders that
@@ -96,7 +99,8 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
 // Removes every include entry whose text equals an exclude entry's text with
 // letter case ignored as the file system ignores it (NameCaseKey; marks are
 // not compared).
-void RemoveExcludedDirectories(std::vector<STRING>* includes, const std::vector<STRING>& excludes);
+void RemoveExcludedDirectories(const bool& aborted, std::vector<STRING>* includes,
+                               const std::vector<STRING>& excludes);
 
 // True for the path modes the scan knows: 0 flat, 1 full path, 2 relative.
 bool IsKnownPathMode(int32_t path_mode);
@@ -106,7 +110,7 @@ bool IsKnownPathMode(int32_t path_mode);
 // destination folder maps back onto the drive of the include whose twin
 // holds it. Empty for an unknown path mode, and for a destination folder no
 // include's twin holds: such a folder has no counterpart.
-std::string MapCounterpartDirectory(const TParameters& parameters, const std::string& folder,
-                                    uint8_t side);
+std::string MapCounterpartDirectory(const TParameters& parameters, const Plan& plan,
+                                    const std::string& folder, uint8_t side);
 
 }  // namespace tolvex

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "testing/test_drives.h"
 
@@ -18,6 +18,9 @@ std::vector<STRING> Entries(const std::vector<std::string>& texts, uint8_t mark 
   for (const std::string& text : texts) list.emplace_back(text, mark);
   return list;
 }
+
+// The Aborted flag of a run nobody stops.
+const bool kNotAborted = false;
 
 std::vector<std::string> Texts(const std::vector<STRING>& list) {
   std::vector<std::string> texts;
@@ -40,16 +43,19 @@ class RecordingGauge final : public SearchProgressView {
   std::vector<int> positions;
 };
 
-// Sets Aborted inside the n-th pump step, as the Cancel button would.
+// Sets the run's Aborted flag inside the n-th pump step, as the Cancel
+// button would.
 class AbortAtPump final : public PlatformWrapper {
  public:
-  explicit AbortAtPump(int n) : PlatformWrapper(&DefaultPlatform()), abort_at_(n) {}
+  AbortAtPump(int n, bool& aborted)
+      : PlatformWrapper(&DefaultPlatform()), aborted_(aborted), abort_at_(n) {}
   bool TakeOneMessage() override {
-    if (++calls_ == abort_at_) Aborted = true;
+    if (++calls_ == abort_at_) aborted_ = true;
     return false;
   }
 
  private:
+  bool& aborted_;
   int abort_at_;
   int calls_ = 0;
 };
@@ -144,20 +150,26 @@ TEST(CommonRootTest, IsTheCommonLeadingFolderOfTheIncludes) {
       {{"C:\\Data"}, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ComputeCommonRoot(Entries(c.includes)), c.expected)
+    EXPECT_EQ(ComputeCommonRoot(Entries(c.includes), kNotAborted), c.expected)
         << (c.includes.empty() ? "(none)" : c.includes[0]);
   }
 }
 
 // --- Destination twins and counterparts ----------------------------------
 
-TParameters Destination(int32_t path_mode, const char* common_root = "") {
+// A job and the plan of its run, up to the scan.
+struct Job {
   TParameters parameters;
-  parameters.PathMode = path_mode;
-  parameters.DestinationRoot = "E:\\Backup\\";
-  parameters.CommonRoot = common_root;
-  parameters.SourceDrive = 'C';
-  return parameters;
+  Plan plan;
+};
+
+Job Destination(int32_t path_mode, const char* common_root = "") {
+  Job job;
+  job.parameters.PathMode = path_mode;
+  job.plan.DestinationRoot = "E:\\Backup\\";
+  job.plan.CommonRoot = common_root;
+  job.plan.SourceDrive = 'C';
+  return job;
 }
 
 TEST(DestinationTwinTest, TwinsFollowTheEntriesWithMarkOne) {
@@ -176,7 +188,8 @@ TEST(DestinationTwinTest, TwinsFollowTheEntriesWithMarkOne) {
   };
   for (const Case& c : cases) {
     std::vector<STRING> list = Entries(c.entries);
-    AddDestinationCounterparts(Destination(c.path_mode, c.common_root), &list);
+    const Job job = Destination(c.path_mode, c.common_root);
+    AddDestinationCounterparts(job.parameters, job.plan, &list);
     std::vector<std::string> expected = c.entries;
     expected.insert(expected.end(), c.twins.begin(), c.twins.end());
     EXPECT_EQ(Texts(list), expected) << "path mode " << c.path_mode;
@@ -214,9 +227,9 @@ TEST(CounterpartTest, MapsEachFolderToTheOtherSide) {
       {-1, "E:\\Backup\\", 1, ""},
   };
   for (const Case& c : cases) {
-    TParameters parameters = Destination(c.path_mode, "C:\\Data\\");
-    parameters.DInclSels = Entries({"C:\\Data\\*", "d:\\Music\\*"});
-    EXPECT_EQ(MapCounterpartDirectory(parameters, c.folder, c.side), c.expected)
+    Job job = Destination(c.path_mode, "C:\\Data\\");
+    job.parameters.DInclSels = Entries({"C:\\Data\\*", "d:\\Music\\*"});
+    EXPECT_EQ(MapCounterpartDirectory(job.parameters, job.plan, c.folder, c.side), c.expected)
         << "mode " << c.path_mode << " " << c.folder;
   }
 }
@@ -231,13 +244,13 @@ TEST(ExclusionTest, RemovesMatchesOfEitherSideInAnyLetterCase) {
   includes.emplace_back("E:\\Backup\\Data\\Temp\\", 1);
   const std::vector<STRING> excludes =
       Entries({"C:\\Data\\Temp\\", "c:\\data\\keep\\", "E:\\Backup\\Data\\Temp\\"});
-  RemoveExcludedDirectories(&includes, excludes);
+  RemoveExcludedDirectories(kNotAborted, &includes, excludes);
   EXPECT_EQ(Texts(includes), (std::vector<std::string>{"C:\\Data\\", "C:\\Data\\Temp\\Old\\"}));
 }
 
 TEST(ExclusionTest, NoExcludesKeepEverything) {
   std::vector<STRING> includes = Entries({"C:\\A\\", "C:\\A\\"});
-  RemoveExcludedDirectories(&includes, {});
+  RemoveExcludedDirectories(kNotAborted, &includes, {});
   EXPECT_EQ(includes.size(), 2u);
 }
 
@@ -245,11 +258,7 @@ TEST(ExclusionTest, NoExcludesKeepEverything) {
 
 class SelectionFolders : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Sys().ReloadDrives();
-    Aborted = false;
-  }
-  void TearDown() override { Aborted = false; }
+  void SetUp() override { Sys().ReloadDrives(); }
 
   void MakeHidden(const std::string& path) {
     ASSERT_EQ(Sys().SetAttributes(path, kAttrHidden), kErrOk) << path;
@@ -265,7 +274,7 @@ TEST_F(SelectionFolders, DropsMissingFoldersFilesAndAbsentDrivesSilently) {
                                       "S:\\*", "Q:\\Data\\", "S:\\Data\\Sub\\*", "S:\\",
                                       "S:\\Data", "S:\\Missing\\*"});
   list.emplace_back("T:\\", 1);
-  DropMissingDirectories(&list);
+  DropMissingDirectories(kNotAborted, &list);
   EXPECT_EQ(Texts(list), (std::vector<std::string>{"S:\\Data\\", "S:\\*", "S:\\Data\\Sub\\*",
                                                    "S:\\", "T:\\"}));
   EXPECT_EQ(list.back().mark(), 1);
@@ -298,7 +307,7 @@ TEST_F(SelectionFolders, ExpandSelectionsWalksBreadthFirstAndKeepsPlainEntries) 
   std::vector<STRING> list = Entries({"S:\\A\\*", "S:\\B\\"});
   list.emplace_back("T:\\*", 1);
   drives_.MakeDirs("T:\\X\\");
-  ExpandSelections(&list, nullptr);
+  ExpandSelections(kNotAborted, &list, nullptr);
   const std::vector<std::string> texts = Texts(list);
   ASSERT_EQ(texts.size(), 7u);
   EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 3),
@@ -319,7 +328,7 @@ TEST_F(SelectionFolders, ExpandSelectionsMovesTheGaugePassByPassThenFillsIt) {
   drives_.MakeDirs("S:\\B\\");
   std::vector<STRING> list = Entries({"S:\\A\\*", "S:\\B\\"});
   RecordingGauge gauge;
-  ExpandSelections(&list, &gauge);
+  ExpandSelections(kNotAborted, &list, &gauge);
   // MulDiv(i + 1, 30, n) + 30 * pass for n = 2, 4 and 5.
   std::vector<int> expected = {15, 30, 38, 45, 53, 60, 66, 72, 78, 84, 90};
   for (int p = 91; p <= 300; ++p) expected.push_back(p);
@@ -332,7 +341,7 @@ TEST_F(SelectionFolders, ExpandSelectionsBeyondTenPassesLeavesTheGaugePastFull) 
   drives_.MakeDirs(deep);
   std::vector<STRING> list = Entries({"S:\\D\\*"});
   RecordingGauge gauge;
-  ExpandSelections(&list, &gauge);
+  ExpandSelections(kNotAborted, &list, &gauge);
   EXPECT_EQ(list.size(), 12u);
   EXPECT_EQ(list.back().text(), deep);
   ASSERT_FALSE(gauge.positions.empty());
@@ -344,7 +353,7 @@ TEST_F(SelectionFolders, ExpandSelectionsBeyondTenPassesLeavesTheGaugePastFull) 
 TEST_F(SelectionFolders, ExpandingAnEmptyListStillFillsTheGauge) {
   std::vector<STRING> list;
   RecordingGauge gauge;
-  ExpandSelections(&list, &gauge);
+  ExpandSelections(kNotAborted, &list, &gauge);
   ASSERT_EQ(gauge.positions.size(), 270u);
   EXPECT_EQ(gauge.positions.front(), 31);
   EXPECT_EQ(gauge.positions.back(), 300);
@@ -358,39 +367,40 @@ TEST_F(SelectionFolders, AbortStopsEveryListOperationPartWay) {
     // Aborted in the pump step of the second entry: that entry is still
     // expanded (the flag is tested before each entry), the third keeps its
     // star, and the gauge is not filled.
-    AbortAtPump abort_at(2);
+    bool aborted = false;
+    AbortAtPump abort_at(2, aborted);
     ScopedSys sys(&abort_at);
     std::vector<STRING> list = Entries({"S:\\A\\*", "S:\\B\\*", "S:\\C\\*"});
     RecordingGauge gauge;
-    ExpandSelections(&list, &gauge);
-    EXPECT_TRUE(Aborted);
+    ExpandSelections(aborted, &list, &gauge);
+    EXPECT_TRUE(aborted);
     EXPECT_EQ(Texts(list), (std::vector<std::string>{"S:\\A\\", "S:\\B\\", "S:\\C\\*",
                                                      "S:\\A\\A1\\*", "S:\\B\\B1\\*"}));
     EXPECT_EQ(gauge.positions, (std::vector<int>{10, 20}));
   }
-  Aborted = false;
   {
     // Dropping works from the last entry up and stops at the abort.
-    AbortAtPump abort_at(2);
+    bool aborted = false;
+    AbortAtPump abort_at(2, aborted);
     ScopedSys sys(&abort_at);
     std::vector<STRING> list = Entries({"S:\\Gone1\\", "S:\\Gone2\\", "S:\\Gone3\\"});
-    DropMissingDirectories(&list);
+    DropMissingDirectories(aborted, &list);
     EXPECT_EQ(Texts(list), (std::vector<std::string>{"S:\\Gone1\\", "S:\\Gone2\\"}));
   }
-  Aborted = false;
   {
-    AbortAtPump abort_at(1);
+    bool aborted = false;
+    AbortAtPump abort_at(1, aborted);
     ScopedSys sys(&abort_at);
     std::vector<STRING> list = Entries({"S:\\A\\", "S:\\B\\"});
-    RemoveExcludedDirectories(&list, Entries({"S:\\A\\", "S:\\B\\"}));
+    RemoveExcludedDirectories(aborted, &list, Entries({"S:\\A\\", "S:\\B\\"}));
     EXPECT_EQ(list.size(), 2u);
   }
-  Aborted = false;
   {
-    AbortAtPump abort_at(1);
+    Job job = Destination(1);
+    AbortAtPump abort_at(1, job.plan.Aborted);
     ScopedSys sys(&abort_at);
     std::vector<STRING> list = Entries({"S:\\A\\", "S:\\B\\"});
-    AddDestinationCounterparts(Destination(1), &list);
+    AddDestinationCounterparts(job.parameters, job.plan, &list);
     EXPECT_EQ(list.size(), 2u);
   }
 }

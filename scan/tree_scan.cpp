@@ -8,7 +8,6 @@
 #include <unordered_set>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
 #include "model/run_extension.h"
 #include "model/sync_state.h"
 #include "platform/name_case.h"
@@ -39,24 +38,25 @@ void ShowPhase(SearchProgressView* progress, const char* status, int maximum) {
 }
 
 // A path mode and a destination the counterparts can be built from.
-bool CanPairFolders(const TParameters& parameters) {
-  const std::string& root = parameters.DestinationRoot;
+bool CanPairFolders(const TParameters& parameters, const Plan& plan) {
+  const std::string& root = plan.DestinationRoot;
   return IsKnownPathMode(parameters.PathMode) && IsDirectoryEntry(root) && root.back() == '\\';
 }
 
 // Only the subfolders the scan will visit matter: a name, a link or an
 // unreadable folder in a folder that was excluded afterwards is no loss.
-void KeepNotesOfVisitedFolders(const std::vector<FolderNote>& notes, FindingSink* sink) {
+void KeepNotesOfVisitedFolders(const Plan& plan, const std::vector<FolderNote>& notes,
+                               FindingSink* sink) {
   if (notes.empty()) return;
   std::unordered_set<std::string> visited;
-  for (const STRING& entry : dirList) visited.insert(entry.text());
+  for (const STRING& entry : plan.dirList) visited.insert(entry.text());
   for (const FolderNote& note : notes) {
     if (visited.count(note.folder) != 0) sink->Add(note.kind, note.path);
   }
 }
 
-bool AlreadyFound(int32_t kind, const std::string& path) {
-  return std::any_of(findings.begin(), findings.end(), [&](const FINDING& finding) {
+bool AlreadyFound(const Plan& plan, int32_t kind, const std::string& path) {
+  return std::any_of(plan.findings.begin(), plan.findings.end(), [&](const FINDING& finding) {
     return finding.kind == kind && finding.path == path;
   });
 }
@@ -65,9 +65,10 @@ bool AlreadyFound(int32_t kind, const std::string& path) {
 // missing (unless the check did so already); a selection or twin whose
 // folder the system would not tell about as unreadable. A twin found
 // missing is the normal case of a first run.
-void ReportDropped(const DroppedEntries& includes, const DroppedEntries& twins, FindingSink* sink) {
+void ReportDropped(const Plan& plan, const DroppedEntries& includes, const DroppedEntries& twins,
+                   FindingSink* sink) {
   for (const std::string& entry : includes.missing) {
-    if (!AlreadyFound(TOLVEX_REPORT_MISSING_FOLDER, entry)) {
+    if (!AlreadyFound(plan, TOLVEX_REPORT_MISSING_FOLDER, entry)) {
       sink->Add(TOLVEX_REPORT_MISSING_FOLDER, entry);
     }
   }
@@ -153,17 +154,16 @@ void SpellTwins(const std::string& root, std::vector<STRING>* list, LinkedFolder
 }
 
 // Fills dirList with the folders to visit, sorted. False when aborted.
-bool ScanFolders(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
-                 LinkedFolders* linked) {
+bool ScanFolders(const TParameters& parameters, Plan& plan, SearchProgressView* progress,
+                 FolderListings* listings, FindingSink* sink, LinkedFolders* linked) {
   ShowPhase(progress, kFolderStatus, kFolderGaugeMaximum);
-  TParameters& parameters = Parameters;
   // Every selection lies on the source side until twins are added.
-  dirList.clear();
-  for (const STRING& entry : parameters.DInclSels) dirList.emplace_back(entry.text(), 0);
+  plan.dirList.clear();
+  for (const STRING& entry : parameters.DInclSels) plan.dirList.emplace_back(entry.text(), 0);
   std::vector<STRING> excludes;
   for (const STRING& entry : parameters.DExclSels) excludes.emplace_back(entry.text(), 0);
-  if (!CanPairFolders(parameters)) {
-    dirList.clear();
+  if (!CanPairFolders(parameters, plan)) {
+    plan.dirList.clear();
     return true;
   }
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
@@ -179,49 +179,59 @@ bool ScanFolders(SearchProgressView* progress, FolderListings* listings, Finding
   const std::function<void()> steps[] = {
       [&] {
         if (parameters.PathMode == TOLVEX_PATH_RELATIVE) {
-          parameters.CommonRoot = ComputeCommonRoot(dirList);
+          plan.CommonRoot = ComputeCommonRoot(plan.dirList, plan.Aborted);
         }
       },
       // A missing include gets no twin: the backup of a folder that is
       // gone (renamed, a disk not mounted) is not a pile of orphans.
-      [&] { DropMissingDirectories(&dirList, &includes_dropped); },
-      [&] { if (with_twins) AddDestinationCounterparts(parameters, &dirList); },
-      [&] { if (with_twins) AddDestinationCounterparts(parameters, &excludes); },
-      [&] { DropMissingDirectories(&dirList, &twins_dropped); },
-      [&] { if (with_twins) SpellTwins(parameters.DestinationRoot, &dirList, linked, sink); },
+      [&] { DropMissingDirectories(plan.Aborted, &plan.dirList, &includes_dropped); },
       [&] {
-        for (const STRING& entry : dirList) roots.insert(SelectionOf(entry.text()).folder);
+        if (with_twins) AddDestinationCounterparts(parameters, plan, &plan.dirList);
       },
-      [&] { DropMissingDirectories(&excludes, nullptr, /*keep_unknown=*/true); },
+      [&] {
+        if (with_twins) AddDestinationCounterparts(parameters, plan, &excludes);
+      },
+      [&] { DropMissingDirectories(plan.Aborted, &plan.dirList, &twins_dropped); },
+      [&] {
+        if (with_twins) SpellTwins(plan.DestinationRoot, &plan.dirList, linked, sink);
+      },
+      [&] {
+        for (const STRING& entry : plan.dirList) roots.insert(SelectionOf(entry.text()).folder);
+      },
+      [&] { DropMissingDirectories(plan.Aborted, &excludes, nullptr, /*keep_unknown=*/true); },
       // Spelled as the include twins, so that an excluded twin is found.
-      [&] { if (with_twins) SpellTwins(parameters.DestinationRoot, &excludes, nullptr, sink); },
-      [&] { ExpandSelections(&dirList, progress, &notes, listings); },
-      [&] { ExpandSelections(&excludes, nullptr, nullptr, listings); },
-      [&] { RemoveExcludedDirectories(&dirList, excludes); },
+      [&] {
+        if (with_twins) SpellTwins(plan.DestinationRoot, &excludes, nullptr, sink);
+      },
+      [&] { ExpandSelections(plan.Aborted, &plan.dirList, progress, &notes, listings); },
+      [&] { ExpandSelections(plan.Aborted, &excludes, nullptr, nullptr, listings); },
+      [&] { RemoveExcludedDirectories(plan.Aborted, &plan.dirList, excludes); },
   };
   for (const std::function<void()>& step : steps) {
     step();
-    if (Aborted) return false;
+    if (plan.Aborted) return false;
   }
-  ReportDropped(includes_dropped, twins_dropped, sink);
+  ReportDropped(plan, includes_dropped, twins_dropped, sink);
   for (const FolderNote& note : notes) {
     if (note.kind == TOLVEX_REPORT_LINK_NOT_FOLLOWED) linked->Add(note.path);
   }
-  SortByText(&dirList);
-  DropFoldersWithTwins(roots, listings, sink);
+  SortByText(&plan.dirList);
+  DropFoldersWithTwins(parameters, plan, roots, listings, sink);
   // Nested includes ("S:\Data\*" and "S:\Data\Sub\*") reach the inner
   // folders twice, the second time perhaps spelled as the include is
   // ("S:\Data\sub\" for the folder Sub): each is scanned, planned and
   // counted once. Folders whose names are one to the file system are one
   // folder here, since folders with case twins are gone by now.
   std::unordered_set<std::string> listed;
-  dirList.erase(std::remove_if(dirList.begin(), dirList.end(),
-                               [&listed](const STRING& folder) {
-                                 return !listed.insert(std::to_string(folder.mark()) + NameCaseKey(folder.text()))
-                                             .second;
-                               }),
-                dirList.end());
-  KeepNotesOfVisitedFolders(notes, sink);
+  plan.dirList.erase(std::remove_if(plan.dirList.begin(), plan.dirList.end(),
+                                    [&listed](const STRING& folder) {
+                                      return !listed
+                                                  .insert(std::to_string(folder.mark()) +
+                                                          NameCaseKey(folder.text()))
+                                                  .second;
+                                    }),
+                     plan.dirList.end());
+  KeepNotesOfVisitedFolders(plan, notes, sink);
   return true;
 }
 
@@ -285,14 +295,16 @@ class FolderFileScan {
  public:
   // `flat_files`, when not null, receives every file considered;
   // `scanned`: the folders of dirList, which the scan has seen exist.
-  FolderFileScan(int32_t index, const STRING& folder, const std::string& counterpart_folder,
-                 FolderListings* listings, FindingSink* sink,
+  FolderFileScan(const TParameters& parameters, Plan& plan, int32_t index, const STRING& folder,
+                 const std::string& counterpart_folder, FolderListings* listings, FindingSink* sink,
                  std::vector<ScannedFile>* flat_files,
                  const std::unordered_set<std::string>* scanned, const OwnFiles* own_files)
-      : index_(index),
+      : parameters_(parameters),
+        plan_(plan),
+        index_(index),
         folder_(folder),
         counterpart_folder_(counterpart_folder),
-        mask_(Parameters.Attributes),
+        mask_(parameters.Attributes),
         listings_(listings),
         sink_(sink),
         flat_files_(flat_files),
@@ -307,9 +319,9 @@ class FolderFileScan {
 
   // The names the file exclude patterns match here. False when aborted.
   bool CollectExcludedNames() {
-    for (const STRING& pattern : Parameters.FExclSels) {
+    for (const STRING& pattern : parameters_.FExclSels) {
       Sys().PumpStep();
-      if (Aborted) return false;
+      if (plan_.Aborted) return false;
       for (const ListedEntry& entry : Enumerate(pattern.text(), false)) {
         excluded_.emplace(entry.name);
       }
@@ -319,9 +331,9 @@ class FolderFileScan {
 
   // Examines the files, include pattern by include pattern.
   void ScanIncludePatterns() {
-    for (const STRING& pattern : Parameters.FInclSels) {
+    for (const STRING& pattern : parameters_.FInclSels) {
       Sys().PumpStep();
-      if (Aborted) return;
+      if (plan_.Aborted) return;
       for (const ListedEntry& entry : Enumerate(pattern.text(), true)) ConsiderFile(entry);
     }
   }
@@ -445,8 +457,8 @@ class FolderFileScan {
       sink_->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder_.text() + std::string(entry.name));
       return;
     }
-    ++scanTally.filesPresent[folder_.mark() != 0 ? 1 : 0];
-    if (entry.stamp < Parameters.LeastDate) return;
+    ++plan_.scanTally.filesPresent[folder_.mark() != 0 ? 1 : 0];
+    if (entry.stamp < parameters_.LeastDate) return;
     if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
                 counterpart_folder_, sink_)) {
       return;
@@ -476,26 +488,26 @@ class FolderFileScan {
     input.fraction = entry.fraction;
     input.counter_fraction = counterpart.fraction;
     // The sync state lists every pair, once, as the source side meets it.
-    if (syncRun.gathering && counterpart.present && folder_.mark() == 0) {
-      GatherSyncPair(folder_.text() + std::string(entry.name),
+    if (plan_.syncRun.gathering && counterpart.present && folder_.mark() == 0) {
+      GatherSyncPair(plan_.syncRun, folder_.text() + std::string(entry.name),
                      counterpart_folder_ + std::string(entry.name), entry.size, entry.stamp,
                      counterpart.size, counterpart.stamp);
     }
     // Step 1 of the file's action (scan/action_steps.h).
     uint16_t state = 0;
-    if (!DecideCandidate(Parameters, input, &state)) {
+    if (!DecideCandidate(parameters_, input, &state)) {
       if (counterpart.present) TallyUnchanged(entry, counterpart);
       return;
     }
     std::string name;
     std::string extension;
     SplitName(entry.name, &name, &extension);
-    if (flat_files_) flat_files_->back().candidate = static_cast<int64_t>(candidates.size());
-    candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
-                            counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
-                            counterpart.attributes, state);
+    if (flat_files_) flat_files_->back().candidate = static_cast<int64_t>(plan_.candidates.size());
+    plan_.candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
+                                  counterpart.size, entry.stamp, counterpart.stamp,
+                                  entry.attributes, counterpart.attributes, state);
     if (counterpart.present && counterpart.name != entry.name) {
-      candidates.back().counterName = std::make_shared<const std::string>(counterpart.name);
+      plan_.candidates.back().counterName = std::make_shared<const std::string>(counterpart.name);
     }
   }
 
@@ -503,7 +515,7 @@ class FolderFileScan {
   // from (both ways the source side, where only equal pairs count: an older
   // file there is the other side's newer one, which that side copies).
   void TallyUnchanged(const ListedEntry& entry, const Counterpart& counterpart) {
-    const int32_t touch = Parameters.TouchMode;
+    const int32_t touch = parameters_.TouchMode;
     const uint8_t reading_side = touch == TOLVEX_TOUCH_TO_SOURCE ? 1 : 0;
     if (folder_.mark() != reading_side) return;
     const int within = entry.stamp == counterpart.stamp
@@ -514,17 +526,19 @@ class FolderFileScan {
     const bool one_way = touch == TOLVEX_TOUCH_TO_DESTINATION || touch == TOLVEX_TOUCH_TO_SOURCE;
     const bool older = (entry.stamp < counterpart.stamp || within < 0) && one_way;
     if (!equal && !older) return;
-    (equal ? scanTally.equalPairs : scanTally.olderPairs) += 1;
-    (equal ? scanTally.equalBytes : scanTally.olderBytes) += entry.size;
+    (equal ? plan_.scanTally.equalPairs : plan_.scanTally.olderPairs) += 1;
+    (equal ? plan_.scanTally.equalBytes : plan_.scanTally.olderBytes) += entry.size;
     if (!Extension.ListsUnchangedPairs()) return;
     std::string name;
     std::string extension;
     SplitName(entry.name, &name, &extension);
-    unchangedPairs.emplace_back(std::move(name), std::move(extension), index_, entry.size,
-                                counterpart.size, entry.stamp, counterpart.stamp, entry.attributes,
-                                counterpart.attributes, STATE_IGNORE);
+    plan_.unchangedPairs.emplace_back(std::move(name), std::move(extension), index_, entry.size,
+                                      counterpart.size, entry.stamp, counterpart.stamp,
+                                      entry.attributes, counterpart.attributes, STATE_IGNORE);
   }
 
+  const TParameters& parameters_;
+  Plan& plan_;
   int32_t index_;
   const STRING& folder_;
   const std::string& counterpart_folder_;
@@ -543,15 +557,16 @@ class FolderFileScan {
 
 // The counterpart folder of every dirList entry, and the plan of the folder
 // reads to come: each folder once as scanned, once as counterpart.
-std::vector<std::string> PlanCounterparts(FolderListings* listings) {
+std::vector<std::string> PlanCounterparts(const TParameters& parameters, const Plan& plan,
+                                          FolderListings* listings) {
   std::vector<std::string> counterparts;
   std::vector<std::string> uses;
-  counterparts.reserve(dirList.size());
-  uses.reserve(2 * dirList.size());
-  const FolderSpellings spellings(dirList);
-  for (const STRING& folder : dirList) {
+  counterparts.reserve(plan.dirList.size());
+  uses.reserve(2 * plan.dirList.size());
+  const FolderSpellings spellings(plan.dirList);
+  for (const STRING& folder : plan.dirList) {
     counterparts.push_back(
-        spellings.Of(MapCounterpartDirectory(Parameters, folder.text(), folder.mark())));
+        spellings.Of(MapCounterpartDirectory(parameters, plan, folder.text(), folder.mark())));
     if (counterparts.back().empty()) continue;  // not scanned: no reads to plan
     uses.push_back(folder.text());
     uses.push_back(counterparts.back());
@@ -560,35 +575,37 @@ std::vector<std::string> PlanCounterparts(FolderListings* listings) {
   return counterparts;
 }
 
-void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSink* sink,
-               const LinkedFolders& linked, std::vector<ScannedFile>* flat_files) {
-  const OwnFiles own_files(Parameters, Extension.syncStatePath);
-  const size_t count = dirList.size();
+void ScanFiles(const TParameters& parameters, Plan& plan, SearchProgressView* progress,
+               FolderListings* listings, FindingSink* sink, const LinkedFolders& linked,
+               std::vector<ScannedFile>* flat_files) {
+  const OwnFiles own_files(parameters, Extension.syncStatePath);
+  const size_t count = plan.dirList.size();
   ShowPhase(progress, kFileStatus, static_cast<int>(std::min<size_t>(count, INT_MAX)));
-  std::vector<std::string> counterparts = PlanCounterparts(listings);
+  std::vector<std::string> counterparts = PlanCounterparts(parameters, plan, listings);
   // Room for a candidate per entry of the folders listed already: the plan
   // then never moves (a move holds the old and the new list at once, up to
   // twice the plan's size), and room that no candidate takes is never
   // touched, so it costs address space, not memory.
   size_t listed = 0;
-  for (const STRING& folder : dirList) listed += listings->KeptEntriesOf(folder.text());
-  candidates.reserve(candidates.size() + listed);
+  for (const STRING& folder : plan.dirList) listed += listings->KeptEntriesOf(folder.text());
+  plan.candidates.reserve(plan.candidates.size() + listed);
   std::unordered_set<std::string> scanned;
   scanned.reserve(count);
-  for (const STRING& folder : dirList) scanned.insert(folder.text());
+  for (const STRING& folder : plan.dirList) scanned.insert(folder.text());
   for (size_t i = 0; i < count; ++i) {
     Sys().PumpStep();
-    if (Aborted) return;
+    if (plan.Aborted) return;
     if (progress) progress->SetGaugePosition(static_cast<int>(std::min<size_t>(i + 1, INT_MAX)));
-    const STRING& folder = dirList[i];
-    counterpartList.emplace_back(std::move(counterparts[i]), folder.mark() == 0 ? 1 : 0);
+    const STRING& folder = plan.dirList[i];
+    plan.counterpartList.emplace_back(std::move(counterparts[i]), folder.mark() == 0 ? 1 : 0);
     // A folder without a known counterpart is left alone: its files could
     // be neither compared nor told from orphans.
-    if (counterpartList.back().text().empty()) continue;
+    if (plan.counterpartList.back().text().empty()) continue;
     // Neither side is read through a link (the link is reported).
-    if (linked.Holds(folder.text()) || linked.Holds(counterpartList.back().text())) continue;
-    FolderFileScan scan(static_cast<int32_t>(i), folder, counterpartList.back().text(), listings,
-                        sink, flat_files, &scanned, &own_files);
+    if (linked.Holds(folder.text()) || linked.Holds(plan.counterpartList.back().text())) continue;
+    FolderFileScan scan(parameters, plan, static_cast<int32_t>(i), folder,
+                        plan.counterpartList.back().text(), listings, sink, flat_files, &scanned,
+                        &own_files);
     if (!scan.CollectExcludedNames()) return;
     scan.ScanIncludePatterns();
   }
@@ -596,18 +613,18 @@ void ScanFiles(SearchProgressView* progress, FolderListings* listings, FindingSi
 
 }  // namespace
 
-void ScanTrees(SearchProgressView* progress) {
-  FindingSink sink;
+void ScanTrees(const TParameters& parameters, Plan& plan, SearchProgressView* progress) {
+  FindingSink sink(plan.findings);
   FolderListings listings;
   LinkedFolders linked;
-  if (!ScanFolders(progress, &listings, &sink, &linked)) return;
-  const bool flat = Parameters.PathMode == TOLVEX_PATH_FLAT;
+  if (!ScanFolders(parameters, plan, progress, &listings, &sink, &linked)) return;
+  const bool flat = parameters.PathMode == TOLVEX_PATH_FLAT;
   std::vector<ScannedFile> flat_files;
   // Each file is decided as the scan meets it (DecideCandidate), then the
   // decided actions are adjusted over the whole plan.
-  ScanFiles(progress, &listings, &sink, linked, flat ? &flat_files : nullptr);
-  if (Aborted) return;
-  AdjustDecidedActions(Parameters, programPlan, flat ? &flat_files : nullptr, &sink);
+  ScanFiles(parameters, plan, progress, &listings, &sink, linked, flat ? &flat_files : nullptr);
+  if (plan.Aborted) return;
+  AdjustDecidedActions(parameters, plan, flat ? &flat_files : nullptr, &sink);
 }
 
 }  // namespace tolvex

@@ -1,19 +1,22 @@
 // The search phase of an update run: turns the selections of the parameter
-// set into dirList (the folders visited, sorted), counterpartList (the
-// counterpart of each) and candidates (one per file the update decision
+// set into the plan's dirList (the folders visited, sorted), counterpartList
+// (the counterpart of each) and candidates (one per file the update decision
 // keeps).
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "model/parameters.h"
+#include "model/plan.h"
 #include "model/progress.h"
 
 namespace tolvex {
 
-// Runs the scan over tolvex::Parameters. `progress` shows the status line
+// Runs the scan of the job `parameters` into `plan`, whose DestinationRoot
+// (the folder the scan reads) is set. `progress` shows the status line
 // and the gauge (null: nothing is shown). Stops at its next test when
-// Aborted is set; the lists then hold what was built so far, and dirList is
+// plan.Aborted is set; the lists then hold what was built so far, and dirList is
 // left unsorted when the folder phase was cut short.
 //
 // Appended to `findings`: the native path of every name the Windows
@@ -34,6 +37,6 @@ namespace tolvex {
 // no folder has a known counterpart, and the scan visits nothing.
 // A file pattern with a separator or a colon matches nothing: it would name
 // files of another folder.
-void ScanTrees(SearchProgressView* progress);
+void ScanTrees(const TParameters& parameters, Plan& plan, SearchProgressView* progress);
 
 }  // namespace tolvex

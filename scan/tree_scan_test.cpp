@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/sync_state.h"
 #include "platform/platform.h"
 #include "testing/test_drives.h"
@@ -59,20 +59,22 @@ class RecordingProgress final : public SearchProgressView {
 // step (0: never), as the Cancel button would.
 class PumpCounter final : public PlatformWrapper {
  public:
-  explicit PumpCounter(int abort_at = 0) : PlatformWrapper(&DefaultPlatform()), abort_at_(abort_at) {}
+  explicit PumpCounter(bool& aborted, int abort_at = 0)
+      : PlatformWrapper(&DefaultPlatform()), aborted_(aborted), abort_at_(abort_at) {}
   bool TakeOneMessage() override {
-    if (++pumps == abort_at_) Aborted = true;
+    if (++pumps == abort_at_) aborted_ = true;
     return false;
   }
   uint32_t FindEntries(const std::string& pattern, uint32_t mask, std::vector<FindEntry>* entries,
                        std::vector<std::string>* unusable) override {
-    if (Aborted) ++finds_after_abort;
+    if (aborted_) ++finds_after_abort;
     return PlatformWrapper::FindEntries(pattern, mask, entries, unusable);
   }
   int pumps = 0;
   int finds_after_abort = 0;
 
  private:
+  bool& aborted_;
   int abort_at_;
 };
 
@@ -82,22 +84,17 @@ class TreeScan : public ::testing::Test {
     Sys().ReloadDrives();
     Reset();
   }
-  void TearDown() override {
-    SetSys(nullptr);
-    ClearProgramLists();
-    Parameters = TParameters();
-    Aborted = false;
-  }
+  void TearDown() override { SetSys(nullptr); }
 
-  // A fresh run's starting point: flat mode into T:\Backup\, every file.
+  // A fresh run's starting point: a new job and plan, flat mode into
+  // T:\Backup\, every file.
   void Reset() {
-    ClearProgramLists();
-    Parameters = TParameters();
-    Aborted = false;
-    Parameters.DestinationRoot = "T:\\Backup\\";
-    Parameters.SourceDrive = 'S';
-    Parameters.LastUpdate = 0xFFFFFFFF;
-    Parameters.FInclSels = Entries({"*.*"});
+    job_ = TParameters();
+    plan_ = Plan();
+    plan_.DestinationRoot = "T:\\Backup\\";
+    plan_.SourceDrive = 'S';
+    job_.LastUpdate = 0xFFFFFFFF;
+    job_.FInclSels = Entries({"*.*"});
     drives_.MakeDirs("T:\\Backup\\");
   }
 
@@ -107,23 +104,26 @@ class TreeScan : public ::testing::Test {
 
   // "folder|name|extension" of every candidate, sorted: the order within a
   // folder is the file system's.
-  static std::vector<std::string> CandidateKeys() {
+  std::vector<std::string> CandidateKeys() const {
     std::vector<std::string> keys;
-    for (const CANDIDATE& c : candidates) {
-      keys.push_back(dirList.at(c.dirIndex).text() + "|" + c.name + "|" + c.extension);
+    for (const CANDIDATE& c : plan_.candidates) {
+      keys.push_back(plan_.dirList.at(c.dirIndex).text() + "|" + c.name + "|" + c.extension);
     }
     std::sort(keys.begin(), keys.end());
     return keys;
   }
 
-  static const CANDIDATE* Find(const std::string& folder, const std::string& file_name) {
-    for (const CANDIDATE& c : candidates) {
-      if (dirList.at(c.dirIndex).text() == folder && c.name + c.extension == file_name) return &c;
+  const CANDIDATE* Find(const std::string& folder, const std::string& file_name) const {
+    for (const CANDIDATE& c : plan_.candidates) {
+      if (plan_.dirList.at(c.dirIndex).text() == folder && c.name + c.extension == file_name)
+        return &c;
     }
     return nullptr;
   }
 
   TestDrives drives_{"STU"};
+  TParameters job_;
+  Plan plan_;
 };
 
 // --- Which folders are visited ------------------------------------------------
@@ -158,11 +158,11 @@ TEST_F(TreeScan, FolderSelectionsDecideTheVisitedFolders) {
   };
   for (const Case& c : cases) {
     Reset();
-    Parameters.DInclSels = Entries(c.includes);
-    Parameters.DExclSels = Entries(c.excludes);
-    ScanTrees(nullptr);
-    EXPECT_EQ(Texts(dirList), c.visited) << c.what;
-    EXPECT_EQ(counterpartList.size(), dirList.size()) << c.what;
+    job_.DInclSels = Entries(c.includes);
+    job_.DExclSels = Entries(c.excludes);
+    ScanTrees(job_, plan_, nullptr);
+    EXPECT_EQ(Texts(plan_.dirList), c.visited) << c.what;
+    EXPECT_EQ(plan_.counterpartList.size(), plan_.dirList.size()) << c.what;
   }
 }
 
@@ -174,12 +174,12 @@ TEST_F(TreeScan, WithoutAKnownMappingNothingIsVisited) {
   } cases[] = {{3, "T:\\Backup\\"}, {-1, "T:\\Backup\\"}, {0, ""}, {1, "Backup\\"}, {2, "T:\\Backup"}};
   for (const Case& c : cases) {
     Reset();
-    Parameters.DInclSels = Entries({"S:\\Data\\*"});
-    Parameters.PathMode = c.path_mode;
-    Parameters.DestinationRoot = c.destination_root;
-    ScanTrees(nullptr);
-    EXPECT_TRUE(dirList.empty()) << c.path_mode << " " << c.destination_root;
-    EXPECT_TRUE(candidates.empty()) << c.path_mode << " " << c.destination_root;
+    job_.DInclSels = Entries({"S:\\Data\\*"});
+    job_.PathMode = c.path_mode;
+    plan_.DestinationRoot = c.destination_root;
+    ScanTrees(job_, plan_, nullptr);
+    EXPECT_TRUE(plan_.dirList.empty()) << c.path_mode << " " << c.destination_root;
+    EXPECT_TRUE(plan_.candidates.empty()) << c.path_mode << " " << c.destination_root;
   }
 }
 
@@ -194,20 +194,21 @@ TEST_F(TreeScan, FullPathModeScansBothTreesAndPairsThem) {
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\older.txt", "new", kNew);
   drives_.WriteFile("S:\\Data\\source_only.txt", "s", kMid);
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\dest_only.txt", "d", kMid);
-  Parameters.PathMode = 1;
-  Parameters.OrphanModeD1 = 0;
-  Parameters.OrphanModeD2 = 2;
-  Parameters.DInclSels = Entries({"S:\\Data\\*"});
-  ScanTrees(nullptr);
+  job_.PathMode = 1;
+  job_.OrphanModeD1 = 0;
+  job_.OrphanModeD2 = 2;
+  job_.DInclSels = Entries({"S:\\Data\\*"});
+  ScanTrees(job_, plan_, nullptr);
 
-  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\Data\\", "S:\\Data\\Sub\\", "T:\\Backup\\Data\\",
-                                                      "T:\\Backup\\Data\\Sub\\"}));
-  EXPECT_EQ(Texts(counterpartList),
+  EXPECT_EQ(Texts(plan_.dirList),
+            (std::vector<std::string>{"S:\\Data\\", "S:\\Data\\Sub\\", "T:\\Backup\\Data\\",
+                                      "T:\\Backup\\Data\\Sub\\"}));
+  EXPECT_EQ(Texts(plan_.counterpartList),
             (std::vector<std::string>{"T:\\Backup\\Data\\", "T:\\Backup\\Data\\Sub\\", "S:\\Data\\",
                                       "S:\\Data\\Sub\\"}));
-  for (size_t i = 0; i < dirList.size(); ++i) {
-    EXPECT_EQ(dirList[i].mark(), i < 2 ? 0 : 1) << dirList[i].text();
-    EXPECT_EQ(counterpartList[i].mark(), i < 2 ? 1 : 0) << counterpartList[i].text();
+  for (size_t i = 0; i < plan_.dirList.size(); ++i) {
+    EXPECT_EQ(plan_.dirList[i].mark(), i < 2 ? 0 : 1) << plan_.dirList[i].text();
+    EXPECT_EQ(plan_.counterpartList[i].mark(), i < 2 ? 1 : 0) << plan_.counterpartList[i].text();
   }
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\|newer|.txt", "S:\\Data\\|source_only|.txt",
                                                        "T:\\Backup\\Data\\Sub\\|dest_only|.txt"}));
@@ -237,18 +238,20 @@ TEST_F(TreeScan, RelativePathModeMapsBelowTheCommonRoot) {
   drives_.MakeDirs("S:\\Data\\Music\\");
   drives_.WriteFile("T:\\Backup\\Letters\\x.txt", "old", kOld);
   drives_.WriteFile("T:\\Backup\\Music\\z.txt", "z", kMid);
-  Parameters.PathMode = 2;
-  Parameters.OrphanModeD2 = 1;
-  Parameters.DInclSels = Entries({"S:\\Data\\Letters\\*", "S:\\Data\\Music\\"});
-  ScanTrees(nullptr);
+  job_.PathMode = 2;
+  job_.OrphanModeD2 = 1;
+  job_.DInclSels = Entries({"S:\\Data\\Letters\\*", "S:\\Data\\Music\\"});
+  ScanTrees(job_, plan_, nullptr);
 
-  EXPECT_EQ(Parameters.CommonRoot, "S:\\Data\\");
-  EXPECT_EQ(Texts(dirList),
-            (std::vector<std::string>{"S:\\Data\\Letters\\", "S:\\Data\\Letters\\Old\\", "S:\\Data\\Music\\",
-                                      "T:\\Backup\\Letters\\", "T:\\Backup\\Music\\"}));
-  EXPECT_EQ(Texts(counterpartList),
-            (std::vector<std::string>{"T:\\Backup\\Letters\\", "T:\\Backup\\Letters\\Old\\", "T:\\Backup\\Music\\",
-                                      "S:\\Data\\Letters\\", "S:\\Data\\Music\\"}));
+  EXPECT_EQ(plan_.CommonRoot, "S:\\Data\\");
+  EXPECT_EQ(Texts(plan_.dirList),
+            (std::vector<std::string>{"S:\\Data\\Letters\\", "S:\\Data\\Letters\\Old\\",
+                                      "S:\\Data\\Music\\", "T:\\Backup\\Letters\\",
+                                      "T:\\Backup\\Music\\"}));
+  EXPECT_EQ(Texts(plan_.counterpartList),
+            (std::vector<std::string>{"T:\\Backup\\Letters\\", "T:\\Backup\\Letters\\Old\\",
+                                      "T:\\Backup\\Music\\", "S:\\Data\\Letters\\",
+                                      "S:\\Data\\Music\\"}));
   EXPECT_EQ(CandidateKeys(),
             (std::vector<std::string>{"S:\\Data\\Letters\\Old\\|y|.txt", "S:\\Data\\Letters\\|x|.txt",
                                       "T:\\Backup\\Music\\|z|.txt"}));
@@ -263,13 +266,13 @@ TEST_F(TreeScan, RelativePathModeMapsBelowTheCommonRoot) {
 TEST_F(TreeScan, RelativePathModeOnSeveralDrivesHasNoCommonRoot) {
   drives_.WriteFile("S:\\A\\a.txt", "a");
   drives_.WriteFile("U:\\B\\b.txt", "b");
-  Parameters.PathMode = 2;
-  Parameters.CommonRoot = "left over";
-  Parameters.DInclSels = Entries({"S:\\A\\", "U:\\B\\"});
-  ScanTrees(nullptr);
-  EXPECT_EQ(Parameters.CommonRoot, "");
-  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\A\\", "U:\\B\\"}));
-  EXPECT_EQ(candidates.size(), 2u);
+  job_.PathMode = 2;
+  plan_.CommonRoot = "left over";
+  job_.DInclSels = Entries({"S:\\A\\", "U:\\B\\"});
+  ScanTrees(job_, plan_, nullptr);
+  EXPECT_EQ(plan_.CommonRoot, "");
+  EXPECT_EQ(Texts(plan_.dirList), (std::vector<std::string>{"S:\\A\\", "U:\\B\\"}));
+  EXPECT_EQ(plan_.candidates.size(), 2u);
 }
 
 TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFile) {
@@ -278,23 +281,24 @@ TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFi
   drives_.WriteFile("S:\\B\\y.txt", "y", kMid);
   drives_.WriteFile("T:\\Backup\\x.txt", "old", kOld);
   drives_.WriteFile("T:\\Backup\\y.txt", "y", kMid);
-  Parameters.PathMode = 0;
-  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
-  ScanTrees(nullptr);
+  job_.PathMode = 0;
+  job_.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+  ScanTrees(job_, plan_, nullptr);
 
-  EXPECT_EQ(Texts(dirList), (std::vector<std::string>{"S:\\A\\", "S:\\B\\"}));
-  EXPECT_EQ(Texts(counterpartList), (std::vector<std::string>{"T:\\Backup\\", "T:\\Backup\\"}));
+  EXPECT_EQ(Texts(plan_.dirList), (std::vector<std::string>{"S:\\A\\", "S:\\B\\"}));
+  EXPECT_EQ(Texts(plan_.counterpartList),
+            (std::vector<std::string>{"T:\\Backup\\", "T:\\Backup\\"}));
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\A\\|x|.txt", "S:\\B\\|x|.txt"}));
-  for (const CANDIDATE& c : candidates) {
+  for (const CANDIDATE& c : plan_.candidates) {
     EXPECT_EQ(c.counterStamp, kOld);
     EXPECT_EQ(c.counterSize, 3u);
   }
   // Only one may be carried out: the newest, on a tie the first folder's.
   EXPECT_EQ(Find("S:\\A\\", "x.txt")->state, STATE_NORMAL);
   EXPECT_EQ(Find("S:\\B\\", "x.txt")->state, STATE_IGNORE | STATE_NAME_CLASH);
-  ASSERT_EQ(findings.size(), 1u);
-  EXPECT_EQ(findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
-  EXPECT_EQ(findings[0].path, "S:\\B\\x.txt");
+  ASSERT_EQ(plan_.findings.size(), 1u);
+  EXPECT_EQ(plan_.findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
+  EXPECT_EQ(plan_.findings[0].path, "S:\\B\\x.txt");
 }
 
 // A file met twice (two include patterns, a folder selected twice) clashes
@@ -302,27 +306,27 @@ TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFi
 TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
   drives_.WriteFile("S:\\A\\x.txt", "a", kNew);
   drives_.WriteFile("S:\\B\\X.TXT", "b", kOld);
-  Parameters.PathMode = 0;
-  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\A\\*"});
-  Parameters.FInclSels = Entries({"*.*", "*.txt"});
-  ScanTrees(nullptr);
+  job_.PathMode = 0;
+  job_.DInclSels = Entries({"S:\\A\\", "S:\\A\\*"});
+  job_.FInclSels = Entries({"*.*", "*.txt"});
+  ScanTrees(job_, plan_, nullptr);
   // Two entries of S:\A\ are one folder; two patterns meet its file twice.
-  ASSERT_EQ(candidates.size(), 2u);
-  for (const CANDIDATE& c : candidates) EXPECT_EQ(c.state, STATE_NORMAL);
-  EXPECT_TRUE(findings.empty());
+  ASSERT_EQ(plan_.candidates.size(), 2u);
+  for (const CANDIDATE& c : plan_.candidates) EXPECT_EQ(c.state, STATE_NORMAL);
+  EXPECT_TRUE(plan_.findings.empty());
 
   Reset();
-  Parameters.PathMode = 0;
-  Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
-  Parameters.FInclSels = Entries({"*.*", "*.txt"});
-  ScanTrees(nullptr);
-  ASSERT_EQ(candidates.size(), 4u);
-  for (const CANDIDATE& c : candidates) {
-    const bool newest = dirList[c.dirIndex].text() == "S:\\A\\";
+  job_.PathMode = 0;
+  job_.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+  job_.FInclSels = Entries({"*.*", "*.txt"});
+  ScanTrees(job_, plan_, nullptr);
+  ASSERT_EQ(plan_.candidates.size(), 4u);
+  for (const CANDIDATE& c : plan_.candidates) {
+    const bool newest = plan_.dirList[c.dirIndex].text() == "S:\\A\\";
     EXPECT_EQ(c.state, newest ? STATE_NORMAL : STATE_IGNORE | STATE_NAME_CLASH);
   }
-  ASSERT_EQ(findings.size(), 1u);
-  EXPECT_EQ(findings[0].path, "S:\\B\\X.TXT");
+  ASSERT_EQ(plan_.findings.size(), 1u);
+  EXPECT_EQ(plan_.findings[0].path, "S:\\B\\X.TXT");
 }
 
 // Both ways with erase, orphans of one name that the stamps would erase are
@@ -341,35 +345,35 @@ TEST_F(TreeScan, FlatModeTwoWayOrphansJudgedNewClashAsCopies) {
     Reset();
     drives_.WriteFile("S:\\A\\x.txt", "from a", kOld);
     drives_.WriteFile("S:\\B\\x.txt", "from b!", kOld);
-    Parameters.PathMode = 0;
-    Parameters.TouchMode = TOLVEX_TOUCH_BOTH_WAYS;
-    Parameters.OrphanModeB = TOLVEX_ORPHAN_ERASE;
-    Parameters.LastUpdate = kNew;
-    Parameters.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
-    syncRun.evidence = c.evidence;
-    ScanTrees(nullptr);
-    ASSERT_EQ(candidates.size(), 2u);
+    job_.PathMode = 0;
+    job_.TouchMode = TOLVEX_TOUCH_BOTH_WAYS;
+    job_.OrphanModeB = TOLVEX_ORPHAN_ERASE;
+    job_.LastUpdate = kNew;
+    job_.DInclSels = Entries({"S:\\A\\", "S:\\B\\"});
+    plan_.syncRun.evidence = c.evidence;
+    ScanTrees(job_, plan_, nullptr);
+    ASSERT_EQ(plan_.candidates.size(), 2u);
     EXPECT_EQ(Find("S:\\A\\", "x.txt")->state, STATE_NORMAL | STATE_NEW_WORK);
     EXPECT_EQ(Find("S:\\B\\", "x.txt")->state, STATE_IGNORE | STATE_NEW_WORK | STATE_NAME_CLASH);
-    ASSERT_EQ(findings.size(), 1u);
-    EXPECT_EQ(findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
-    EXPECT_EQ(findings[0].path, "S:\\B\\x.txt");
+    ASSERT_EQ(plan_.findings.size(), 1u);
+    EXPECT_EQ(plan_.findings[0].kind, TOLVEX_REPORT_NAME_CLASH);
+    EXPECT_EQ(plan_.findings[0].path, "S:\\B\\x.txt");
   }
 }
 
 TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {
   drives_.WriteFile("S:\\Data\\Report.TXT", "new", kNew);
   drives_.WriteFile("T:\\Backup\\Data\\report.txt", "old!", kOld);
-  Parameters.PathMode = 1;
-  Parameters.OrphanModeD2 = 1;
-  Parameters.DInclSels = Entries({"S:\\Data\\"});
-  ScanTrees(nullptr);
+  job_.PathMode = 1;
+  job_.OrphanModeD2 = 1;
+  job_.DInclSels = Entries({"S:\\Data\\"});
+  ScanTrees(job_, plan_, nullptr);
   // The source file is newer; the destination file, judged from its side in
   // touch mode 0, yields nothing.
-  ASSERT_EQ(candidates.size(), 1u);
-  EXPECT_EQ(candidates[0].name, "Report");
-  EXPECT_EQ(candidates[0].counterSize, 4u);
-  EXPECT_EQ(candidates[0].counterStamp, kOld);
+  ASSERT_EQ(plan_.candidates.size(), 1u);
+  EXPECT_EQ(plan_.candidates[0].name, "Report");
+  EXPECT_EQ(plan_.candidates[0].counterSize, 4u);
+  EXPECT_EQ(plan_.candidates[0].counterStamp, kOld);
 }
 
 // --- Which files are examined ----------------------------------------------------
@@ -390,9 +394,9 @@ TEST_F(TreeScan, TheAttributeMaskFiltersScannedFiles) {
   };
   for (const Case& c : cases) {
     Reset();
-    Parameters.DInclSels = Entries({"S:\\Data\\"});
-    Parameters.Attributes = c.mask;
-    ScanTrees(nullptr);
+    job_.DInclSels = Entries({"S:\\Data\\"});
+    job_.Attributes = c.mask;
+    ScanTrees(job_, plan_, nullptr);
     EXPECT_EQ(CandidateKeys(), c.found) << "mask " << int{c.mask};
   }
 }
@@ -408,14 +412,14 @@ TEST_F(TreeScan, ACounterpartTheMaskHidesIsMissing) {
   if ((source & kAttrHidden) != 0 || (counterpart & kAttrHidden) == 0) {
     GTEST_SKIP() << "this platform derives hiding from the name alone";
   }
-  Parameters.PathMode = 1;
-  Parameters.DInclSels = Entries({"S:\\Data\\"});
+  job_.PathMode = 1;
+  job_.DInclSels = Entries({"S:\\Data\\"});
   for (const uint8_t mask : {uint8_t{0x00}, uint8_t{0x02}}) {
     Reset();
-    Parameters.PathMode = 1;
-    Parameters.DInclSels = Entries({"S:\\Data\\"});
-    Parameters.Attributes = mask;
-    ScanTrees(nullptr);
+    job_.PathMode = 1;
+    job_.DInclSels = Entries({"S:\\Data\\"});
+    job_.Attributes = mask;
+    ScanTrees(job_, plan_, nullptr);
     const CANDIDATE* n = Find("S:\\Data\\", "n.txt");
     ASSERT_NE(n, nullptr) << "mask " << int{mask};
     EXPECT_EQ(n->counterSize, mask == 0 ? 0u : 3u) << "mask " << int{mask};
@@ -429,10 +433,10 @@ TEST_F(TreeScan, HiddenCounterpartsOfHiddenFilesNeedTheHiddenBitToo) {
   drives_.WriteFile("T:\\Backup\\Data\\.n.txt", "old", kOld);
   MakeHidden("S:\\Data\\.n.txt");
   MakeHidden("T:\\Backup\\Data\\.n.txt");
-  Parameters.PathMode = 1;
-  Parameters.DInclSels = Entries({"S:\\Data\\"});
-  Parameters.Attributes = 0x02;
-  ScanTrees(nullptr);
+  job_.PathMode = 1;
+  job_.DInclSels = Entries({"S:\\Data\\"});
+  job_.Attributes = 0x02;
+  ScanTrees(job_, plan_, nullptr);
   const CANDIDATE* n = Find("S:\\Data\\", ".n.txt");
   ASSERT_NE(n, nullptr);
   EXPECT_EQ(n->counterStamp, kOld);
@@ -448,10 +452,10 @@ TEST_F(TreeScan, FoldersAreNeverExaminedAsFiles) {
   drives_.MakeDirs("T:\\Backup\\Data\\Same\\");
   for (const uint8_t mask : {uint8_t{0x02}, uint8_t{0x08}, uint8_t{0x10}, uint8_t{0x1F}}) {
     Reset();
-    Parameters.PathMode = 1;
-    Parameters.DInclSels = Entries({"S:\\Data\\"});
-    Parameters.Attributes = mask;
-    ScanTrees(nullptr);
+    job_.PathMode = 1;
+    job_.DInclSels = Entries({"S:\\Data\\"});
+    job_.Attributes = mask;
+    ScanTrees(job_, plan_, nullptr);
     EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|Same|", "S:\\Data\\|f|.txt"}))
         << "mask " << int{mask};
     // A folder of the same name is no counterpart: the file is an orphan.
@@ -466,9 +470,9 @@ TEST_F(TreeScan, FilesOlderThanTheLeastDateYieldNothing) {
   drives_.WriteFile("S:\\Data\\old.txt", "o", kOld);
   drives_.WriteFile("S:\\Data\\edge.txt", "e", kMid);
   drives_.WriteFile("S:\\Data\\new.txt", "n", kNew);
-  Parameters.DInclSels = Entries({"S:\\Data\\"});
-  Parameters.LeastDate = kMid;
-  ScanTrees(nullptr);
+  job_.DInclSels = Entries({"S:\\Data\\"});
+  job_.LeastDate = kMid;
+  ScanTrees(job_, plan_, nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|edge|.txt", "S:\\Data\\|new|.txt"}));
 }
 
@@ -491,12 +495,13 @@ TEST_F(TreeScan, FilePatternsIncludeAndExcludeByName) {
   };
   for (const Case& c : cases) {
     Reset();
-    Parameters.DInclSels = Entries({"S:\\Data\\"});
-    Parameters.FInclSels = Entries(c.includes);
-    Parameters.FExclSels = Entries(c.excludes);
-    ScanTrees(nullptr);
+    job_.DInclSels = Entries({"S:\\Data\\"});
+    job_.FInclSels = Entries(c.includes);
+    job_.FExclSels = Entries(c.excludes);
+    ScanTrees(job_, plan_, nullptr);
     std::vector<std::string> examined;
-    for (const CANDIDATE& candidate : candidates) examined.push_back(candidate.name + candidate.extension);
+    for (const CANDIDATE& candidate : plan_.candidates)
+      examined.push_back(candidate.name + candidate.extension);
     std::sort(examined.begin(), examined.end());
     EXPECT_EQ(examined, c.examined) << c.includes[0] << " without "
                                     << (c.excludes.empty() ? "-" : c.excludes[0]);
@@ -512,11 +517,11 @@ TEST_F(TreeScan, FilePatternsWithASeparatorMatchNothing) {
   drives_.WriteFile("S:\\Data\\Sub\\x.txt", "old", kOld);
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\x.txt", "middle", kMid);
   drives_.WriteFile("S:\\Data\\Sub\\y.doc", "y", kMid);
-  Parameters.PathMode = 1;
-  Parameters.DInclSels = Entries({"S:\\Data\\Sub\\"});
-  Parameters.FInclSels = Entries({"..\\x.txt", "../*.*", "S:x.txt", "*.doc"});
-  Parameters.FExclSels = Entries({"..\\Sub\\y.doc"});
-  ScanTrees(nullptr);
+  job_.PathMode = 1;
+  job_.DInclSels = Entries({"S:\\Data\\Sub\\"});
+  job_.FInclSels = Entries({"..\\x.txt", "../*.*", "S:x.txt", "*.doc"});
+  job_.FExclSels = Entries({"..\\Sub\\y.doc"});
+  ScanTrees(job_, plan_, nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\|y|.doc"}));
 }
 
@@ -524,16 +529,16 @@ TEST_F(TreeScan, CandidatesComePatternByPatternWithinAFolder) {
   drives_.WriteFile("S:\\Data\\r.doc", "r", kMid);
   drives_.WriteFile("S:\\Data\\n.txt", "n", kMid);
   drives_.WriteFile("S:\\Data\\Sub\\s.doc", "s", kMid);
-  Parameters.DInclSels = Entries({"S:\\Data\\*"});
-  Parameters.FInclSels = Entries({"*.*", "*.doc"});
-  ScanTrees(nullptr);
-  ASSERT_EQ(candidates.size(), 5u);
+  job_.DInclSels = Entries({"S:\\Data\\*"});
+  job_.FInclSels = Entries({"*.*", "*.doc"});
+  ScanTrees(job_, plan_, nullptr);
+  ASSERT_EQ(plan_.candidates.size(), 5u);
   // The first folder's two patterns, then the second folder's.
-  EXPECT_EQ(candidates[2].name + candidates[2].extension, "r.doc");
-  EXPECT_EQ(candidates[2].dirIndex, 0);
-  EXPECT_EQ(candidates[3].name + candidates[3].extension, "s.doc");
-  EXPECT_EQ(candidates[4].name + candidates[4].extension, "s.doc");
-  EXPECT_EQ(candidates[4].dirIndex, 1);
+  EXPECT_EQ(plan_.candidates[2].name + plan_.candidates[2].extension, "r.doc");
+  EXPECT_EQ(plan_.candidates[2].dirIndex, 0);
+  EXPECT_EQ(plan_.candidates[3].name + plan_.candidates[3].extension, "s.doc");
+  EXPECT_EQ(plan_.candidates[4].name + plan_.candidates[4].extension, "s.doc");
+  EXPECT_EQ(plan_.candidates[4].dirIndex, 1);
 }
 
 TEST_F(TreeScan, NamesSplitAtTheLastDot) {
@@ -542,11 +547,12 @@ TEST_F(TreeScan, NamesSplitAtTheLastDot) {
   drives_.WriteFile("S:\\Data\\a.b", "x");
   drives_.WriteFile("S:\\Data\\.profile", "x");
   MakeHidden("S:\\Data\\.profile");
-  Parameters.DInclSels = Entries({"S:\\Data\\"});
-  Parameters.Attributes = 0x02;
-  ScanTrees(nullptr);
+  job_.DInclSels = Entries({"S:\\Data\\"});
+  job_.Attributes = 0x02;
+  ScanTrees(job_, plan_, nullptr);
   std::vector<std::string> split;
-  for (const CANDIDATE& c : candidates) split.push_back("[" + c.name + "][" + c.extension + "]");
+  for (const CANDIDATE& c : plan_.candidates)
+    split.push_back("[" + c.name + "][" + c.extension + "]");
   std::sort(split.begin(), split.end());
   EXPECT_EQ(split, (std::vector<std::string>{"[README][]", "[][.profile]", "[a][.b]", "[archive.tar][.gz]"}));
 }
@@ -555,9 +561,9 @@ TEST_F(TreeScan, NamesSplitAtTheLastDot) {
 
 TEST_F(TreeScan, ShowsEachPhaseWithItsStatusAndGauge) {
   drives_.WriteFile("S:\\Data\\Sub\\f.txt", "f");
-  Parameters.DInclSels = Entries({"S:\\Data\\*"});
+  job_.DInclSels = Entries({"S:\\Data\\*"});
   RecordingProgress progress;
-  ScanTrees(&progress);
+  ScanTrees(job_, plan_, &progress);
   const std::vector<std::string>& calls = progress.calls;
   ASSERT_GE(calls.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
@@ -577,48 +583,48 @@ TEST_F(TreeScan, AbortEndsEitherPhaseAtItsNextTest) {
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\d.txt", "d", kNew);
   auto configure = [this] {
     Reset();
-    Parameters.PathMode = 1;
-    Parameters.OrphanModeD2 = 1;
-    Parameters.DInclSels = Entries({"S:\\Data\\*"});
-    Parameters.DExclSels = Entries({"S:\\Data\\Other\\*"});
-    Parameters.FExclSels = Entries({"*.tmp"});
+    job_.PathMode = 1;
+    job_.OrphanModeD2 = 1;
+    job_.DInclSels = Entries({"S:\\Data\\*"});
+    job_.DExclSels = Entries({"S:\\Data\\Other\\*"});
+    job_.FExclSels = Entries({"*.tmp"});
   };
   configure();
-  PumpCounter counter;
+  PumpCounter counter(plan_.Aborted);
   SetSys(&counter);
-  ScanTrees(nullptr);
+  ScanTrees(job_, plan_, nullptr);
   SetSys(nullptr);
-  const size_t full_candidates = candidates.size();
+  const size_t full_candidates = plan_.candidates.size();
   ASSERT_EQ(full_candidates, 4u);
-  ASSERT_FALSE(Aborted);
+  ASSERT_FALSE(plan_.Aborted);
 
   bool saw_folder_phase_abort = false;
   bool saw_file_phase_abort = false;
   for (int n = 1; n <= counter.pumps; ++n) {
     configure();
-    PumpCounter abort_at(n);
+    PumpCounter abort_at(plan_.Aborted, n);
     SetSys(&abort_at);
     RecordingProgress progress;
-    ScanTrees(&progress);
+    ScanTrees(job_, plan_, &progress);
     SetSys(nullptr);
-    ASSERT_TRUE(Aborted) << n;
+    ASSERT_TRUE(plan_.Aborted) << n;
     const bool reached_files =
         std::find(progress.calls.begin(), progress.calls.end(), "status Searching for files...") !=
         progress.calls.end();
     if (!reached_files) {
       saw_folder_phase_abort = true;
-      EXPECT_TRUE(candidates.empty()) << n;
-      EXPECT_TRUE(counterpartList.empty()) << n;
+      EXPECT_TRUE(plan_.candidates.empty()) << n;
+      EXPECT_TRUE(plan_.counterpartList.empty()) << n;
       // The expansion may finish the entry whose pump step aborted.
       EXPECT_LE(abort_at.finds_after_abort, 1) << n;
     } else {
       saw_file_phase_abort = true;
       EXPECT_EQ(abort_at.finds_after_abort, 0) << n;
-      EXPECT_TRUE(std::is_sorted(dirList.begin(), dirList.end())) << n;
-      EXPECT_LT(counterpartList.size(), dirList.size() + 1) << n;
-      EXPECT_LT(candidates.size(), full_candidates) << n;
-      for (const CANDIDATE& c : candidates) {
-        EXPECT_LT(static_cast<size_t>(c.dirIndex), counterpartList.size()) << n;
+      EXPECT_TRUE(std::is_sorted(plan_.dirList.begin(), plan_.dirList.end())) << n;
+      EXPECT_LT(plan_.counterpartList.size(), plan_.dirList.size() + 1) << n;
+      EXPECT_LT(plan_.candidates.size(), full_candidates) << n;
+      for (const CANDIDATE& c : plan_.candidates) {
+        EXPECT_LT(static_cast<size_t>(c.dirIndex), plan_.counterpartList.size()) << n;
       }
     }
   }
@@ -646,13 +652,13 @@ TEST_F(TreeScan, ReadsEachFolderOnceAndLooksUpNoCounterpartOnItsOwn) {
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\b.txt", "old", kOld);
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\b2.TXT", "old", kOld);
   drives_.WriteFile("T:\\Backup\\Data\\Sub\\d.txt", "d", kOld);
-  Parameters.PathMode = 1;
-  Parameters.OrphanModeD2 = 1;
-  Parameters.DInclSels = Entries({"S:\\Data\\*"});
-  Parameters.FExclSels = Entries({"*.tmp"});
+  job_.PathMode = 1;
+  job_.OrphanModeD2 = 1;
+  job_.DInclSels = Entries({"S:\\Data\\*"});
+  job_.FExclSels = Entries({"*.tmp"});
   EnumerationLog log;
   SetSys(&log);
-  ScanTrees(nullptr);
+  ScanTrees(job_, plan_, nullptr);
   SetSys(nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\Sub\\Deep\\|c|.txt", "S:\\Data\\Sub\\|B2|.txt",
                                                        "S:\\Data\\Sub\\|b|.txt", "S:\\Data\\|a|.txt",
@@ -689,12 +695,12 @@ TEST_F(TreeScan, ReportsUnusableNamesOfVisitedFoldersOnce) {
   std::filesystem::create_directory(data / "bad|dir");
   std::ofstream(data / "bad|dir" / "inside.txt") << "x";
   std::ofstream(data / "Temp" / "ex?cluded.txt") << "x";
-  Parameters.DInclSels = Entries({"S:\\Data\\*"});
-  Parameters.DExclSels = Entries({"S:\\Data\\Temp\\"});
-  ScanTrees(nullptr);
+  job_.DInclSels = Entries({"S:\\Data\\*"});
+  job_.DExclSels = Entries({"S:\\Data\\Temp\\"});
+  ScanTrees(job_, plan_, nullptr);
   EXPECT_EQ(CandidateKeys(), (std::vector<std::string>{"S:\\Data\\|good|.txt"}));
   std::vector<std::string> names;
-  for (const FINDING& finding : findings) {
+  for (const FINDING& finding : plan_.findings) {
     EXPECT_EQ(finding.kind, TOLVEX_REPORT_UNUSABLE_NAME) << finding.path;
     names.push_back(std::filesystem::path(finding.path).filename().string());
   }

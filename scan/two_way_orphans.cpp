@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "model/program_state.h"
 #include "model/sync_state.h"
 
 namespace tolvex {
@@ -112,9 +111,9 @@ void KeepBothEndsOfMoves(Plan& plan, FindingSink* sink) {
 
 }  // namespace
 
-void GatherSyncPair(const std::string& source_path, const std::string& destination_path,
-                    uint64_t source_size, uint32_t source_stamp, uint64_t destination_size,
-                    uint32_t destination_stamp) {
+void GatherSyncPair(SyncRun& sync_run, const std::string& source_path,
+                    const std::string& destination_path, uint64_t source_size,
+                    uint32_t source_stamp, uint64_t destination_size, uint32_t destination_stamp) {
   SyncRecord record;
   record.path[0] = source_path;
   record.path[1] = destination_path;
@@ -122,7 +121,7 @@ void GatherSyncPair(const std::string& source_path, const std::string& destinati
   record.size[1] = destination_size;
   record.stamp[0] = source_stamp;
   record.stamp[1] = destination_stamp;
-  syncRun.pairs.push_back(std::move(record));
+  sync_run.pairs.push_back(std::move(record));
 }
 
 void JudgeTwoWayOrphans(const TParameters& parameters, Plan& plan, FindingSink* sink) {

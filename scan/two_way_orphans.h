@@ -27,8 +27,8 @@ namespace tolvex {
 void JudgeTwoWayOrphans(const TParameters& parameters, Plan& plan, FindingSink* sink);
 
 // Notes a pair the scan met (from the source side) for the sync state.
-void GatherSyncPair(const std::string& source_path, const std::string& destination_path,
-                    uint64_t source_size, uint32_t source_stamp, uint64_t destination_size,
-                    uint32_t destination_stamp);
+void GatherSyncPair(SyncRun& sync_run, const std::string& source_path,
+                    const std::string& destination_path, uint64_t source_size,
+                    uint32_t source_stamp, uint64_t destination_size, uint32_t destination_stamp);
 
 }  // namespace tolvex

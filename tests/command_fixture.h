@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testing/child_command.h"
@@ -126,8 +127,18 @@ class TolvexCommand : public ::testing::Test {
                                 "' < /dev/null";
 #endif
     Result result;
-    const int raw = std::system(command.c_str());
+    // A stale answer of the run before must not pass for this run's.
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    fs::remove(err, ignored);
+    int raw = std::system(command.c_str());
 #if defined(_WIN32)
+    // Under a loaded Wine, starting cmd.exe now and then fails outright (-1,
+    // nothing run): that is the harness, not the command, so it starts again.
+    for (int attempt = 1; raw == -1 && attempt < 4; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200 * attempt));
+      raw = std::system(command.c_str());
+    }
     result.status = raw;
 #else
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

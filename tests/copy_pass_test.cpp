@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"
 
@@ -392,7 +392,7 @@ TEST_F(CopyPass, InterruptStopsTheNextCopyAndAsksEvenWithoutTheWarningBit) {
     Write(z, "z", kNew);
     platform_.copies = 0;
     platform_.beforeCopy = [this](int call, const std::string&, const std::string&) {
-      if (call == 1) platform_.PostClick([] { InterruptRequest = true; });
+      if (call == 1) platform_.PostClick([this] { ui_.runPlan->InterruptRequest = true; });
     };
 
     EXPECT_EQ(Run(), c.result);

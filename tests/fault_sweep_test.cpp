@@ -43,7 +43,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/reserved_names.h"
 #include "tests/run_fixture.h"
 
@@ -284,8 +284,8 @@ class FaultSweep : public RunTest, public testing::WithParamInterface<SweepJob> 
     Write("T:\\Backup\\Data\\x.txt", "orphan x", kOld);
     job_.confirmMode = TOLVEX_CONFIRM_MODE_OVERVIEW;
     job_.orphanModeD2 = TOLVEX_ORPHAN_ERASE;
-    ui_.onOverview = [] {  // the user's changes in the overview, by file
-      for (CANDIDATE& c : candidates) {
+    ui_.onOverview = [](Plan& plan) {  // the user's changes in the overview, by file
+      for (CANDIDATE& c : plan.candidates) {
         if (c.name == "b") c.state = ReplaceAction(c.state, STATE_IGNORE);
         if (c.name == "c") c.state = ReplaceAction(c.state, STATE_INVERT);
       }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/reserved_names.h"
 #include "tests/run_fixture.h"
 
@@ -97,7 +97,7 @@ TEST_F(RunLock, ASecondRunOfTheDestinationIsRefusedAndTouchesNothing) {
   // Cancel in the meantime (a dialog's Cancel, or a front end's abort) ends
   // it as aborted.
   Recorder() = CallbackRecorder();
-  Recorder().onNotify = [](int) { Aborted = true; };
+  Recorder().onNotify = [](int) { CancelUpdate(); };
   Recorder().notifyAnswers.Push({TOLVEX_NOTIFY_RETRY});
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), "old");

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"
 #include "testing/test_volumes.h"
@@ -62,7 +62,6 @@ TEST_F(LosslessRun, AFailureInsideTheRunIsReportedAndLeavesNothingBehind) {
   EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
                               "Error: The run failed (internal error)."}));
   EXPECT_EQ(Notifications(), (Calls{{10010, 0, 0}}));
-  EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
   EXPECT_FALSE(Exists("T:\\Backup\\Data\\b.txt"));
 
   platform_.beforeCopy = nullptr;
@@ -77,9 +76,16 @@ TEST_F(LosslessRun, AFailureInsideTheRunIsReportedAndLeavesNothingBehind) {
 TEST_F(LosslessRun, ARunStartsFromEmptyLists) {
   Write("S:\\Data\\a.txt", "a", kNew);
   Write("S:\\Other\\stale.txt", "not selected", kNew);
-  dirList.emplace_back("S:\\Other\\", 0);
-  counterpartList.emplace_back("T:\\Elsewhere\\", 1);
-  candidates.emplace_back("stale", ".txt", 0, 12, 0, kNew, 0, 0, 0, STATE_NORMAL);
+  // A run before, cancelled in the overview, planned S:\Other\stale.txt.
+  const Job job = job_;
+  job_.dirIncludes = {"S:\\Other\\*"};
+  job_.confirmMode = TOLVEX_CONFIRM_MODE_OVERVIEW;
+  ui_.overviewConfirms = false;
+  ASSERT_EQ(Run(), 0);
+  ASSERT_EQ(ui_.overviewRuns, 1);
+  job_ = job;
+  ui_.overviewConfirms = true;
+  Recorder() = CallbackRecorder();
 
   EXPECT_EQ(Run(), 1);
 

@@ -18,10 +18,11 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/overview_ids.h"
 #include "testing/shell_recording_platform.h"
 #include "testing/win32_dialog_driver.h"
+#include "tests/plan_seeing_views.h"
 #include "tests/run_fixture.h"
 
 namespace tolvex::runtest {
@@ -47,7 +48,9 @@ inline HWND WaitForOverview() {
 // What a user sees of the overview and does in it.
 class Overview {
  public:
-  explicit Overview(HWND dialog) : dialog_(dialog), list_(::GetDlgItem(dialog, IDC_PLAN_LIST)) {}
+  // `views`: the library's views the run shows the overview through.
+  Overview(HWND dialog, const PlanSeeingViews& views)
+      : dialog_(dialog), list_(::GetDlgItem(dialog, IDC_PLAN_LIST)), views_(views) {}
   HWND dialog() const { return dialog_; }
 
   // The names the entries show: the candidates' names in the candidate
@@ -66,8 +69,9 @@ class Overview {
     return std::atoi(text);
   }
   std::string NameOf(int record) const {
-    if (Parameters.DisplayMode == 0) return groups.at(record).title;
-    return candidates.at(record).name + candidates.at(record).extension;
+    const Plan& plan = views_.plan();
+    if (views_.parameters().DisplayMode == 0) return plan.groups.at(record).title;
+    return plan.candidates.at(record).name + plan.candidates.at(record).extension;
   }
   int Top() const { return static_cast<int>(Send(list_, LB_GETTOPINDEX)); }
   // Whole rows the list shows at once.
@@ -146,6 +150,7 @@ class Overview {
 
   HWND dialog_;
   HWND list_;
+  const PlanSeeingViews& views_;
 };
 
 // The run's job on S: and T:, the library's own dialogs, a driver thread
@@ -153,7 +158,7 @@ class Overview {
 class OverviewDialog : public RunTest {
  protected:
   OverviewDialog() {
-    SetRunUi(nullptr);  // the library's views
+    SetRunUi(&views_);  // the library's views
     SetSys(&shell_);
     job_.confirmMode = 2;
     job_.sortMode = 0;
@@ -167,7 +172,7 @@ class OverviewDialog : public RunTest {
       HWND dialog = WaitForOverview();
       if (!dialog) return;
       found = true;
-      Overview overview(dialog);
+      Overview overview(dialog, views_);
       act(overview);
     });
     ApplyJob(job_);
@@ -178,6 +183,7 @@ class OverviewDialog : public RunTest {
     return result;
   }
 
+  PlanSeeingViews views_;
   ShellRecordingPlatform shell_;  // View opens nothing
 };
 

@@ -135,7 +135,7 @@ TEST_F(OverviewTexts, EveryFigureGivesASpaceTextThatFits) {
       for (double copy : copies) {
         for (double source : keeps) {
           for (double destination : keeps) {
-            TParameters p;
+            Plan p;
             p.SourceDrive = letters[0];
             p.DestinationDrive = letters[1];
             p.CopyBytes = static_cast<uint64_t>(copy);

@@ -98,7 +98,7 @@ class OverviewWarning : public OverviewDialog {
       if (answer != IDYES) return;
       if (HWND dialog = WaitForOverview()) {
         overview_shown = true;
-        Overview overview(dialog);
+        Overview overview(dialog, views_);
         act(overview);
       }
     });

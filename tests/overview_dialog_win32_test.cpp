@@ -14,7 +14,7 @@
 #include <string>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/overview_ids.h"
 #include "tests/overview_dialog_driver.h"
 
@@ -79,7 +79,7 @@ TEST_F(OverviewDialog, TheUserChangesThePlanInAllThreeViewsAndTheRunDoesExactlyT
 
     // The right-button double click on d.txt: the detailed view, d.txt on top.
     if (o.RightDoubleClick("d.txt")) {
-      seen.viewAfterRightClick = Parameters.DisplayMode;
+      seen.viewAfterRightClick = views_.parameters().DisplayMode;
       seen.selectedAfterRightClick = o.SelectedNames();
     }
     o.ClickIndicator(IDC_DETAILED_VIEW);  // (already there when the right click worked)

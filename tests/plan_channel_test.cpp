@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/erase_guard.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "model/run_extension.h"
 #include "platform/stop_request.h"
@@ -241,7 +241,7 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   for (const bool shows_warning : {false, true}) {
     SCOPED_TRACE(shows_warning);
     std::string warning;
-    ui_.onOverview = [&] {
+    ui_.onOverview = [&](tolvex::Plan&) {
       if (shows_warning) warning = ui_.ShowEraseWarning();
     };
     Channels() = ChannelRecorder();
@@ -255,8 +255,8 @@ TEST_F(PlanChannel, OkInAnOverviewThatShowedTheWarningLetsThePlanThrough) {
   }
   // Marked Ignore in the overview, the erasures are gone from the plan, and
   // so is the warning.
-  ui_.onOverview = [this] {
-    for (CANDIDATE& c : candidates) c.state = ReplaceAction(c.state, STATE_IGNORE);
+  ui_.onOverview = [this](tolvex::Plan& plan) {
+    for (CANDIDATE& c : plan.candidates) c.state = ReplaceAction(c.state, STATE_IGNORE);
     EXPECT_EQ(ui_.ShowEraseWarning(), "");
   };
   Channels() = ChannelRecorder();

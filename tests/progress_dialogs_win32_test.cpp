@@ -15,10 +15,11 @@
 #include <sstream>
 #include <thread>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "resources/progress_ids.h"
 #include "testing/holding_platform.h"
 #include "testing/win32_dialog_driver.h"
+#include "tests/plan_seeing_views.h"
 #include "tests/run_fixture.h"
 
 namespace tolvex::runtest {
@@ -135,7 +136,7 @@ class ProgressDialogs : public RunTest {
  protected:
   ProgressDialogs() : hold_(&DefaultPlatform()) {
     // The library's own views and the real pump step, held where asked.
-    SetRunUi(nullptr);
+    SetRunUi(&views_);
     SetSys(&hold_);
     job_.fileIncludes = {"*.txt"};
   }
@@ -175,6 +176,7 @@ class ProgressDialogs : public RunTest {
            call.path.compare(call.path.size() - std::strlen(ending), std::string::npos, ending) == 0;
   }
 
+  PlanSeeingViews views_;
   HoldingPlatform hold_;
   RunHold run_hold_;
   std::vector<std::function<void()>> acts_;
@@ -332,7 +334,7 @@ TEST_F(ProgressDialogs, InterruptLetsTheCopyFinishAndTurnsTheNextIntoAQuestion) 
   EXPECT_TRUE(first.interruptEnabled);
   EXPECT_TRUE(clicked);
   EXPECT_FALSE(after_click.interruptEnabled) << "disabled while the request is pending";
-  EXPECT_TRUE(InterruptRequest == false);
+  EXPECT_TRUE(views_.interruptRequestAtCopyEnd == false);
 
   ASSERT_EQ(Recorder().copyErrors.size(), 1u);
   EXPECT_EQ(Recorder().copyErrors[0].path, "S:\\Data\\b.txt");

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "library/run_views.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/copy_progress.h"
 #include "testing/holding_platform.h"
 #include "testing/pty_terminal.h"

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/run_extension.h"
 #include "platform/stop_request.h"
 
@@ -63,14 +63,15 @@ std::string Summarize(const std::string& line) {
 
 class ScriptedSearchDialog final : public SearchProgressView {
  public:
-  ScriptedSearchDialog(ScriptedRunUi& ui, SearchDialogRecord& record, RunPlatform& platform)
-      : ui_(ui), record_(record), platform_(platform) {}
+  ScriptedSearchDialog(ScriptedRunUi& ui, SearchDialogRecord& record, RunPlatform& platform,
+                       Plan& plan)
+      : ui_(ui), record_(record), platform_(platform), plan_(plan) {}
   ~ScriptedSearchDialog() override { ui_.Closed(); }
 
   void SetStatusText(const std::string& text) override {
     record_.statusTexts.push_back(text);
     if (!ui_.cancelAtStatus.empty() && text == ui_.cancelAtStatus) {
-      platform_.PostClick([] { Aborted = true; });
+      platform_.PostClick([this] { plan_.Aborted = true; });
     }
   }
   void SetGaugeRange(int minimum, int maximum) override {
@@ -88,18 +89,23 @@ class ScriptedSearchDialog final : public SearchProgressView {
   ScriptedRunUi& ui_;
   SearchDialogRecord& record_;
   RunPlatform& platform_;
+  Plan& plan_;
 };
 
 class ScriptedCopyDialog final : public CopyProgressView {
  public:
-  ScriptedCopyDialog(ScriptedRunUi& ui, CopyDialogRecord& record, RunPlatform& platform)
-      : ui_(ui), record_(record), platform_(platform) {}
-  ~ScriptedCopyDialog() override { ui_.Closed(); }
+  ScriptedCopyDialog(ScriptedRunUi& ui, CopyDialogRecord& record, RunPlatform& platform, Plan& plan)
+      : ui_(ui), record_(record), platform_(platform), plan_(plan) {}
+  ~ScriptedCopyDialog() override {
+    ui_.planAtCopyEnd = plan_;
+    ui_.Closed();
+  }
 
   void ShowCopyRow(const std::string& path, const std::string&, const std::string&) override {
     record_.copyRows.push_back(path);
     if (static_cast<int>(record_.copyRows.size()) == ui_.interruptAtCopyRow) {
-      platform_.PostClick([] { InterruptRequest = true; });
+      Plan& plan = plan_;
+      platform_.PostClick([&plan] { plan.InterruptRequest = true; });
     }
   }
   void ShowToRow(const std::string& path, const std::string&, const std::string&) override {
@@ -112,6 +118,7 @@ class ScriptedCopyDialog final : public CopyProgressView {
   ScriptedRunUi& ui_;
   CopyDialogRecord& record_;
   RunPlatform& platform_;
+  Plan& plan_;
 };
 
 }  // namespace
@@ -290,26 +297,31 @@ void ScriptedRunUi::Opened() {
   mostOpenDialogs = std::max(mostOpenDialogs, openDialogs);
 }
 
-std::unique_ptr<SearchProgressView> ScriptedRunUi::OpenSearchDialog(const std::string& caption) {
+std::unique_ptr<SearchProgressView> ScriptedRunUi::OpenSearchDialog(const std::string& caption,
+                                                                    Plan& plan) {
+  runPlan = &plan;
   searchDialogs.emplace_back();
   searchDialogs.back().caption = caption;
   Opened();
-  return std::make_unique<ScriptedSearchDialog>(*this, searchDialogs.back(), platform_);
+  return std::make_unique<ScriptedSearchDialog>(*this, searchDialogs.back(), platform_, plan);
 }
 
-std::unique_ptr<CopyProgressView> ScriptedRunUi::OpenCopyDialog(const std::string& caption) {
+std::unique_ptr<CopyProgressView> ScriptedRunUi::OpenCopyDialog(const std::string& caption,
+                                                                Plan& plan) {
+  runPlan = &plan;
   copyDialogs.emplace_back();
   copyDialogs.back().caption = caption;
   Opened();
-  return std::make_unique<ScriptedCopyDialog>(*this, copyDialogs.back(), platform_);
+  return std::make_unique<ScriptedCopyDialog>(*this, copyDialogs.back(), platform_, plan);
 }
 
 OverviewAnswer ScriptedRunUi::RunOverview(const OverviewRequest& request) {
   ++overviewRuns;
   Opened();
+  runPlan = &request.plan;
   overviewRequest = &request;
   shownEraseWarning.clear();
-  if (onOverview) onOverview();
+  if (onOverview) onOverview(request.plan);
   overviewRequest = nullptr;
   Closed();
   return {overviewConfirms, overviewConfirms && !shownEraseWarning.empty()};
@@ -381,11 +393,9 @@ void ApplyJob(const Job& job) {
 // --- Fixture ----------------------------------------------------------------
 
 RunTest::RunTest() {
-  // A freshly loaded library: default parameters, empty lists, clear flags.
+  // A freshly loaded library: default parameters and settings (each run
+  // makes its own plan).
   Parameters = TParameters();
-  ClearProgramLists();
-  Aborted = false;
-  InterruptRequest = false;
   Extension = TExtension();
   ClearStopRequests();
   RecorderSlot() = std::make_unique<CallbackRecorder>();
@@ -398,9 +408,6 @@ RunTest::~RunTest() {
   SetRunUi(nullptr);
   SetSys(nullptr);
   Parameters = TParameters();
-  ClearProgramLists();
-  Aborted = false;
-  InterruptRequest = false;
   Extension = TExtension();
   ClearStopRequests();
 }

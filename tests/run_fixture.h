@@ -226,8 +226,9 @@ class ScriptedRunUi final : public RunUi {
  public:
   explicit ScriptedRunUi(RunPlatform& platform) : platform_(platform) {}
 
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override;
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption, Plan& plan) override;
   OverviewAnswer RunOverview(const OverviewRequest& request) override;
   // Inside onOverview: the erase limit's warning line of the overview's
   // request for the plan as it stands, shown as the terminal overview shows
@@ -241,7 +242,14 @@ class ScriptedRunUi final : public RunUi {
   int interruptAtCopyRow = 0;
   // The overview's answer; onOverview plays the user's changes first.
   bool overviewConfirms = true;
-  std::function<void()> onOverview;
+  std::function<void(Plan&)> onOverview;
+  // The plan of the run that opened the last dialog (the Interrupt and
+  // Cancel buttons set its flags).
+  Plan* runPlan = nullptr;
+  // The run's plan as the copy dialog closed (after the copy pass): what the
+  // run worked out (drives, working folder, statistics), for the checks
+  // after the run, when the plan itself is gone.
+  Plan planAtCopyEnd;
 
   std::deque<SearchDialogRecord> searchDialogs;  // in opening order
   std::deque<CopyDialogRecord> copyDialogs;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "tests/run_fixture.h"
 
 namespace tolvex::runtest {
@@ -504,7 +504,6 @@ TEST_F(UpdateChecks, CancelledSearchEndsTheRunWithoutWarningOrOverview) {
     ASSERT_EQ(ui_.searchDialogs.size(), 1u);
     EXPECT_EQ(ui_.searchDialogs[0].statusTexts.back(), status);
     EXPECT_EQ(ui_.openDialogs, 0);
-    EXPECT_TRUE(candidates.empty() && dirList.empty() && counterpartList.empty());
   }
 }
 
@@ -539,7 +538,7 @@ TEST_F(UpdateChecks, OverviewDecidesWhetherThePlanRuns) {
     job_.confirmMode = 2;
     ui_.overviewConfirms = c.confirms;
     size_t planned = 0;
-    ui_.onOverview = [&planned] { planned = candidates.size(); };
+    ui_.onOverview = [&planned](Plan& plan) { planned = plan.candidates.size(); };
 
     EXPECT_EQ(Run(), c.result);
 

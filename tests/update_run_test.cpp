@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "tests/run_fixture.h"
 #include "testing/test_volumes.h"
@@ -83,14 +83,14 @@ TEST_F(UpdateRun, OneWayRunErasesCopiesAndRemovesEmptyFolders) {
   EXPECT_EQ(ui_.mostOpenDialogs, 1);
   EXPECT_EQ(ui_.openDialogs, 0);
 
-  // What stays after the run: the run-time fields, not the lists.
-  EXPECT_TRUE(candidates.empty() && groups.empty() && dirList.empty() && counterpartList.empty());
-  EXPECT_EQ(Parameters.SourceDrive, 'S');
-  EXPECT_EQ(Parameters.DestinationDrive, 'T');
-  EXPECT_EQ(Parameters.DestinationRoot, "T:\\Backup\\");
-  EXPECT_EQ(Parameters.CopyBytes, 20u);
-  EXPECT_EQ(Parameters.CountToDest, 2u);
-  EXPECT_EQ(Parameters.NewOnDest, 1u);
+  // What the run worked out, as its plan held it after the copy pass (the
+  // plan does not outlive the run).
+  EXPECT_EQ(ui_.planAtCopyEnd.SourceDrive, 'S');
+  EXPECT_EQ(ui_.planAtCopyEnd.DestinationDrive, 'T');
+  EXPECT_EQ(ui_.planAtCopyEnd.DestinationRoot, "T:\\Backup\\");
+  EXPECT_EQ(ui_.planAtCopyEnd.CopyBytes, 20u);
+  EXPECT_EQ(ui_.planAtCopyEnd.CountToDest, 2u);
+  EXPECT_EQ(ui_.planAtCopyEnd.NewOnDest, 1u);
 }
 
 // Fails the n-th call of one kind, for n = 1, 2, ... until the run no longer
@@ -277,8 +277,8 @@ TEST_F(UpdateRun, TwoWayRunCopiesNewerFilesEachWayAndThenNothing) {
   }
   EXPECT_EQ(Read("S:\\Data\\a.txt"), "a from S");
   EXPECT_EQ(Read("S:\\Data\\b.txt"), "b from T");
-  EXPECT_EQ(Parameters.CountToDest, 2u);
-  EXPECT_EQ(Parameters.CountToSrc, 2u);
+  EXPECT_EQ(ui_.planAtCopyEnd.CountToDest, 2u);
+  EXPECT_EQ(ui_.planAtCopyEnd.CountToSrc, 2u);
 
   Recorder() = CallbackRecorder();
   ASSERT_EQ(Run(), 1);
@@ -317,13 +317,36 @@ TEST_F(UpdateRun, GenerationFoldersRotateOverFourRuns) {
     ASSERT_EQ(Run(), 1);
 
     EXPECT_EQ(generations(), expected[run - 1]);
-    EXPECT_EQ(Parameters.DestinationRoot, grandson);
+    EXPECT_EQ(ui_.planAtCopyEnd.DestinationRoot, grandson);
     EXPECT_EQ(Recorder().madeFolders, Lines{grandson});
     EXPECT_EQ(LogBody(), (Lines{"File copied: S:\\Data\\a.txt", "to: " + grandson + "a.txt"}));
   }
   // The fourth run wrote over the first run's file (2 bytes, 11 March).
   EXPECT_EQ(LogLineWith("to: T:"), "                   to: T:\\Backup\\Grandson\\a.txt" +
                                        std::string(31, ' ') + "           2   03.11.99 09:00:00");
+}
+
+// The run works on its own copy of the parameter set: an export the front
+// end calls from a callback during the run (here at the midnight hint,
+// before the scan) changes the next run, not this one, whose plan was
+// already being made.
+TEST_F(UpdateRun, AnExportCalledDuringTheRunChangesOnlyTheNextRun) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  Write("T:\\Backup\\Data\\x.txt", "orphan", kOld);
+  job_.midnight = 1;
+  job_.orphanModeD2 = TOLVEX_ORPHAN_IGNORE;
+  Recorder().onNotify = [](int code) {
+    if (code == TOLVEX_NOTIFY_MIDNIGHT) SetOrphanModeD2(TOLVEX_ORPHAN_ERASE);
+  };
+
+  ASSERT_EQ(Run(), 1);
+  EXPECT_EQ(Read("T:\\Backup\\Data\\a.txt"), "a");
+  EXPECT_TRUE(Exists("T:\\Backup\\Data\\x.txt")) << "this run ignores orphans";
+
+  // The next run, with the parameter set as the export left it.
+  Recorder() = CallbackRecorder();
+  ASSERT_EQ(CallUpdate(RecordNotify, RecordConfirm, RecordCopyError, RecordMakeDir), 1);
+  EXPECT_FALSE(Exists("T:\\Backup\\Data\\x.txt")) << "the next run erases them";
 }
 
 // --- The reference log -----------------------------------------------------------------
@@ -364,8 +387,8 @@ TEST_F(UpdateRun, ReferenceJobWritesTheReferenceLog) {
   job_.logDetails = 2;
   job_.midnight = 1;
   Recorder().notifyAnswers.Push({kIdYes});
-  ui_.onOverview = [] {  // the user keeps notes.txt out of this run
-    for (CANDIDATE& c : candidates) {
+  ui_.onOverview = [](Plan& plan) {  // the user keeps notes.txt out of this run
+    for (CANDIDATE& c : plan.candidates) {
       if (c.name == "notes") c.state = ReplaceAction(c.state, STATE_IGNORE);
     }
   };

@@ -6,7 +6,7 @@
 
 #include "model/ordering.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/overview/overview_test_view.h"
 
@@ -17,34 +17,30 @@ namespace {
 class OverviewKeysTest : public ::testing::Test {
  protected:
   OverviewKeysTest() {
-    ClearProgramLists();
-    Parameters = TParameters{};
-    Parameters.DisplayMode = kCompactView;
-    dirList = {STRING("S:\\A\\"), STRING("S:\\B\\")};
-    counterpartList = {STRING("T:\\A\\", 1), STRING("T:\\B\\", 1)};
+    job_.DisplayMode = kCompactView;
+    plan_.dirList = {STRING("S:\\A\\"), STRING("S:\\B\\")};
+    plan_.counterpartList = {STRING("T:\\A\\", 1), STRING("T:\\B\\", 1)};
     for (int i = 0; i < 8; ++i) {
-      candidates.emplace_back(std::string(1, static_cast<char>('a' + i)), "", i / 4, 10, i % 2, 0, 0,
-                              0, 0, STATE_NORMAL);
+      plan_.candidates.emplace_back(std::string(1, static_cast<char>('a' + i)), "", i / 4, 10,
+                                    i % 2, 0, 0, 0, 0, STATE_NORMAL);
     }
-    OrderAndGroup(Parameters);
+    OrderAndGroup(job_, plan_);
     presenter_.Setup();
   }
-  ~OverviewKeysTest() override {
-    ClearProgramLists();
-    Parameters = TParameters{};
-    Aborted = false;
-  }
+  ~OverviewKeysTest() override {}
 
   KeyOutcome Press(const Key& key) { return DispatchKey(key, presenter_, view_.list, 3); }
   KeyOutcome Type(int c) { return Press(Key::Char(c)); }
-  static std::vector<uint16_t> Actions() {
+  std::vector<uint16_t> Actions() {
     std::vector<uint16_t> actions;
-    for (const CANDIDATE& c : candidates) actions.push_back(c.state & STATE_ACTION);
+    for (const CANDIDATE& c : plan_.candidates) actions.push_back(c.state & STATE_ACTION);
     return actions;
   }
 
+  TParameters job_;
+  Plan plan_;
   RecordingView view_;
-  OverviewPresenter presenter_{view_, programPlan, Parameters};
+  OverviewPresenter presenter_{view_, plan_, job_};
 };
 
 constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STATE_INVERT;
@@ -135,35 +131,35 @@ TEST_F(OverviewKeysTest, ActionKeysMarkTheSelectionAndDoNothingWithoutOne) {
 
 TEST_F(OverviewKeysTest, IndicatorKeysSwitchViewsOrderReverseAndFilters) {
   Type('1');
-  EXPECT_EQ(Parameters.DisplayMode, kGroupView);
+  EXPECT_EQ(job_.DisplayMode, kGroupView);
   EXPECT_EQ(view_.records().size(), 2u);
   Type('3');
-  EXPECT_EQ(Parameters.DisplayMode, kDetailedView);
+  EXPECT_EQ(job_.DisplayMode, kDetailedView);
   Type('5');
-  EXPECT_EQ(Parameters.SortMode, 1);
+  EXPECT_EQ(job_.SortMode, 1);
   Type('r');
-  EXPECT_EQ(Parameters.Reverse, 1);
-  EXPECT_EQ(candidates.front().name, "h");
+  EXPECT_EQ(job_.Reverse, 1);
+  EXPECT_EQ(plan_.candidates.front().name, "h");
   Type('r');
-  EXPECT_EQ(Parameters.Reverse, 0);
+  EXPECT_EQ(job_.Reverse, 0);
   Type('b');
-  EXPECT_EQ(Parameters.DoubleFilter, 1);
+  EXPECT_EQ(job_.DoubleFilter, 1);
   Type('w');
-  EXPECT_EQ(Parameters.SizeFilter, 1);
+  EXPECT_EQ(job_.SizeFilter, 1);
   EXPECT_TRUE(view_.records().empty());
   Type('8');
-  EXPECT_EQ(Parameters.SortMode, 4);
+  EXPECT_EQ(job_.SortMode, 4);
 }
 
 TEST_F(OverviewKeysTest, TabCyclesTheViewsAtTheCaretAndBracketsMoveByBlock) {
   Press(Key::Of(K::kEnd));  // h, in the second folder
   Press(Key::Of(K::kTab));
-  EXPECT_EQ(Parameters.DisplayMode, kDetailedView);
+  EXPECT_EQ(job_.DisplayMode, kDetailedView);
   Press(Key::Of(K::kTab));
-  EXPECT_EQ(Parameters.DisplayMode, kGroupView);
+  EXPECT_EQ(job_.DisplayMode, kGroupView);
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{1});
   Press(Key::Of(K::kTab));
-  EXPECT_EQ(Parameters.DisplayMode, kCompactView);
+  EXPECT_EQ(job_.DisplayMode, kCompactView);
   EXPECT_EQ(view_.list.top(), 4);
   Type('[');
   EXPECT_EQ(view_.list.top(), 0);

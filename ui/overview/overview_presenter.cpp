@@ -94,7 +94,7 @@ void OverviewPresenter::RefreshList(bool reorder) {
   view_.ShowList(false);
   Sys().PumpStep();
   view_.EnableActionButtons(false);
-  if (reorder) OrderAndGroup(p);
+  if (reorder) OrderAndGroup(p, plan_);
   entries_.clear();
   if (InGroupView()) {
     for (int32_t k = 0; k < static_cast<int32_t>(plan_.groups.size()); ++k) entries_.push_back(k);
@@ -173,8 +173,8 @@ void OverviewPresenter::CycleAction() {
 }
 
 void OverviewPresenter::UpdateStatistics() {
-  AccountSpace(parameters_, plan_.candidates);
-  view_.SetStatisticsTexts(StatisticsTextsOf(parameters_));
+  AccountSpace(plan_);
+  view_.SetStatisticsTexts(StatisticsTextsOf(plan_));
   CountGroupStatistics(plan_.groups, plan_.candidates);
   if (warning_source_) {
     warning_ = warning_source_();

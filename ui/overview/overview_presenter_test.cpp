@@ -13,7 +13,7 @@
 
 #include "model/ordering.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "testing/shell_recording_platform.h"
 #include "ui/overview/overview_controls.h"
@@ -44,41 +44,34 @@ constexpr uint16_t kBand = STATE_BAND;
 class OverviewPresenterTest : public ::testing::Test {
  protected:
   OverviewPresenterTest() {
-    ClearProgramLists();
-    Parameters = TParameters{};
-    Aborted = false;
     SetSys(&platform_);
-    Parameters.SourceDrive = 'S';
-    Parameters.DestinationDrive = 'T';
-    Parameters.FreeSrc = 10 * 1048576;
-    Parameters.FreeDest = 20 * 1048576;
-    dirList = {STRING("S:\\Data\\"), STRING("S:\\Data\\Sub\\"), STRING("T:\\Backup\\Only\\", 1)};
-    counterpartList = {STRING("T:\\Backup\\", 1), STRING("T:\\Backup\\Sub\\", 1),
-                       STRING("S:\\Data\\Only\\")};
+    plan_.SourceDrive = 'S';
+    plan_.DestinationDrive = 'T';
+    plan_.FreeSrc = 10 * 1048576;
+    plan_.FreeDest = 20 * 1048576;
+    plan_.dirList = {STRING("S:\\Data\\"), STRING("S:\\Data\\Sub\\"),
+                     STRING("T:\\Backup\\Only\\", 1)};
+    plan_.counterpartList = {STRING("T:\\Backup\\", 1), STRING("T:\\Backup\\Sub\\", 1),
+                             STRING("S:\\Data\\Only\\")};
     Add("a", 0, 100, 50, STATE_NORMAL);
     Add("b", 0, 200, 0, STATE_NORMAL);
     Add("c", 0, 300, 300, STATE_IGNORE | STATE_SIZE_WARNING);
     Add("d", 1, 1000, 10, STATE_NORMAL | STATE_COUNTER_CHANGED);
     Add("e", 1, 5, 7, STATE_NORMAL | STATE_SIZE_WARNING | STATE_COUNTER_CHANGED);
     Add("f", 2, 64, 0, STATE_NORMAL | STATE_DEST_SIDE);
-    Parameters.SortMode = 0;
-    OrderAndGroup(Parameters);
+    job_.SortMode = 0;
+    OrderAndGroup(job_, plan_);
   }
-  ~OverviewPresenterTest() override {
-    SetSys(nullptr);
-    ClearProgramLists();
-    Parameters = TParameters{};
-    Aborted = false;
-  }
+  ~OverviewPresenterTest() override { SetSys(nullptr); }
 
-  static void Add(const std::string& name, int32_t dir, uint64_t size, uint64_t counter_size,
-                  uint16_t state) {
-    candidates.emplace_back(name, ".txt", dir, size, counter_size, 0x28000000, counter_size ? 0x27000000 : 0,
-                            0, 0, state);
+  void Add(const std::string& name, int32_t dir, uint64_t size, uint64_t counter_size,
+           uint16_t state) {
+    plan_.candidates.emplace_back(name, ".txt", dir, size, counter_size, 0x28000000,
+                                  counter_size ? 0x27000000 : 0, 0, 0, state);
   }
 
   void Open(int32_t display_mode) {
-    Parameters.DisplayMode = display_mode;
+    job_.DisplayMode = display_mode;
     presenter_.Setup();
   }
 
@@ -97,26 +90,28 @@ class OverviewPresenterTest : public ::testing::Test {
     presenter_.SelectionChanged();
   }
 
-  static uint16_t ActionOf(int32_t candidate) { return candidates[candidate].state & STATE_ACTION; }
-  static std::vector<uint16_t> Actions() {
+  uint16_t ActionOf(int32_t candidate) { return plan_.candidates[candidate].state & STATE_ACTION; }
+  std::vector<uint16_t> Actions() {
     std::vector<uint16_t> actions;
-    for (const CANDIDATE& c : candidates) actions.push_back(c.state & STATE_ACTION);
+    for (const CANDIDATE& c : plan_.candidates) actions.push_back(c.state & STATE_ACTION);
     return actions;
   }
-  static std::vector<std::string> Names() {
+  std::vector<std::string> Names() {
     std::vector<std::string> names;
-    for (const CANDIDATE& c : candidates) names.push_back(c.name);
+    for (const CANDIDATE& c : plan_.candidates) names.push_back(c.name);
     return names;
   }
   // The name of the candidate shown by the top entry.
   std::string TopName() const {
     const int32_t record = presenter_.RecordAt(view_.list.top());
-    return record < 0 ? "" : candidates[record].name;
+    return record < 0 ? "" : plan_.candidates[record].name;
   }
 
   ShellRecorder platform_;
+  TParameters job_;
+  Plan plan_;
   RecordingView view_;
-  OverviewPresenter presenter_{view_, programPlan, Parameters};
+  OverviewPresenter presenter_{view_, plan_, job_};
 };
 
 constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STATE_INVERT;
@@ -124,7 +119,7 @@ constexpr uint16_t N = STATE_NORMAL, I = STATE_IGNORE, E = STATE_ERASE, T = STAT
 // --- Setup and the list ----------------------------------------------------------
 
 TEST_F(OverviewPresenterTest, TheGroupViewListsEveryGroupAndHidesTheCandidateButtons) {
-  Parameters.SizeFilter = 1;  // the group view is never filtered
+  job_.SizeFilter = 1;  // the group view is never filtered
   Open(kGroupView);
   EXPECT_EQ(view_.records(), (std::vector<int32_t>{0, 1, 2}));
   EXPECT_FALSE(view_.candidateButtonsShown);
@@ -146,8 +141,8 @@ TEST_F(OverviewPresenterTest, TheCandidateViewsListTheCandidatesThatPassBothFilt
   };
   for (int32_t mode : {kCompactView, kDetailedView}) {
     for (const Case& c : cases) {
-      Parameters.SizeFilter = c.size_filter;
-      Parameters.DoubleFilter = c.double_filter;
+      job_.SizeFilter = c.size_filter;
+      job_.DoubleFilter = c.double_filter;
       Open(mode);
       EXPECT_EQ(view_.records(), c.records) << "mode " << mode << " filters "
                                             << int{c.size_filter} << int{c.double_filter};
@@ -157,7 +152,7 @@ TEST_F(OverviewPresenterTest, TheCandidateViewsListTheCandidatesThatPassBothFilt
 }
 
 TEST_F(OverviewPresenterTest, EntriesMapToRecordsAndBack) {
-  Parameters.SizeFilter = 1;
+  job_.SizeFilter = 1;
   Open(kCompactView);  // entries show candidates 2 and 4
   EXPECT_EQ(presenter_.RecordAt(1), 4);
   EXPECT_EQ(presenter_.RecordAt(2), -1);
@@ -185,13 +180,13 @@ TEST_F(OverviewPresenterTest, TheSelectionDrivesTheActionButtonsAndARefreshDisab
 // --- Marking ------------------------------------------------------------------------
 
 TEST_F(OverviewPresenterTest, MarkingAGroupMarksEveryMemberAlsoThoseHiddenByAFilter) {
-  Parameters.SizeFilter = 1;
+  job_.SizeFilter = 1;
   Open(kGroupView);
   Select({1});
   presenter_.MarkSelection(Action::kErase);
-  EXPECT_EQ(groups[1].state & STATE_ACTION, E);
+  EXPECT_EQ(plan_.groups[1].state & STATE_ACTION, E);
   EXPECT_EQ(Actions(), (std::vector<uint16_t>{N, N, I, E, E, N}));
-  EXPECT_EQ(candidates[3].state, E | kBand | STATE_COUNTER_CHANGED);  // flags kept
+  EXPECT_EQ(plan_.candidates[3].state, E | kBand | STATE_COUNTER_CHANGED);  // flags kept
   EXPECT_EQ(view_.reselected.back(), std::vector<int>{1});
 }
 
@@ -200,7 +195,7 @@ TEST_F(OverviewPresenterTest, InvertIsNotGivenInTheGroupView) {
   Select({0, 1, 2});
   presenter_.MarkSelection(Action::kInvert);
   EXPECT_EQ(Actions(), (std::vector<uint16_t>{N, N, I, N, N, N}));
-  EXPECT_EQ(groups[0].state, STATE_NORMAL);
+  EXPECT_EQ(plan_.groups[0].state, STATE_NORMAL);
 }
 
 TEST_F(OverviewPresenterTest, InvertChangesOnlyTheSelectedCandidatesThatHaveACounterpart) {
@@ -229,7 +224,8 @@ TEST_F(OverviewPresenterTest, ADoubleClickCyclesTheActionOfTheFirstSelectedRecor
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.display_mode);
-    for (CANDIDATE& candidate : candidates) candidate.state = ReplaceAction(candidate.state, N);
+    for (CANDIDATE& candidate : plan_.candidates)
+      candidate.state = ReplaceAction(candidate.state, N);
     Open(c.display_mode);
     Select({c.position});
     for (uint16_t expected : c.cycle) {
@@ -237,7 +233,7 @@ TEST_F(OverviewPresenterTest, ADoubleClickCyclesTheActionOfTheFirstSelectedRecor
       EXPECT_EQ(ActionOf(c.candidate), expected);
     }
     if (c.display_mode == kGroupView) {
-      EXPECT_EQ(groups[0].state & STATE_ACTION, c.cycle.back());
+      EXPECT_EQ(plan_.groups[0].state & STATE_ACTION, c.cycle.back());
       EXPECT_EQ(Actions(), (std::vector<uint16_t>{I, I, I, N, N, N}));
     }
   }
@@ -255,10 +251,10 @@ TEST_F(OverviewPresenterTest, ADoubleClickWithoutSelectionOrActionTouchesNothing
   Open(kCompactView);
   presenter_.CycleAction();  // Ctrl held: the double click left nothing selected
   EXPECT_EQ(Actions(), (std::vector<uint16_t>{N, N, I, N, N, N}));
-  candidates[4].state &= 0xFFF0;  // no action bit at all
+  plan_.candidates[4].state &= 0xFFF0;  // no action bit at all
   Select({4});
   presenter_.CycleAction();
-  EXPECT_EQ(candidates[4].state, N | kBand | STATE_SIZE_WARNING | STATE_COUNTER_CHANGED);
+  EXPECT_EQ(plan_.candidates[4].state, N | kBand | STATE_SIZE_WARNING | STATE_COUNTER_CHANGED);
 }
 
 // --- Statistics ------------------------------------------------------------------------
@@ -268,25 +264,28 @@ TEST_F(OverviewPresenterTest, StatisticsFollowTheMarks) {
   // Copies into T: a, b (new), d, e; into S: f (new). c is ignored.
   EXPECT_EQ(view_.texts.toDestination, "4 / 1");
   EXPECT_EQ(view_.texts.toSource, "1 / 1");
-  EXPECT_EQ(groups[0].forwardCount, 2);
-  EXPECT_EQ(groups[0].forwardOrphans, 1);
-  EXPECT_EQ(groups[0].bytes, 300u);
-  EXPECT_EQ(groups[2].backwardCount, 1);
-  EXPECT_EQ(groups[2].backwardOrphans, 1);
-  EXPECT_EQ(groups[2].bytes, 64u);  // the file that is copied back
+  EXPECT_EQ(plan_.groups[0].forwardCount, 2);
+  EXPECT_EQ(plan_.groups[0].forwardOrphans, 1);
+  EXPECT_EQ(plan_.groups[0].bytes, 300u);
+  EXPECT_EQ(plan_.groups[2].backwardCount, 1);
+  EXPECT_EQ(plan_.groups[2].backwardOrphans, 1);
+  EXPECT_EQ(plan_.groups[2].bytes, 64u);  // the file that is copied back
   Select({1});
   presenter_.MarkSelection(Action::kErase);
   EXPECT_EQ(view_.texts.toDestination, "3 / 0");
-  EXPECT_EQ(groups[0].forwardCount, 1);
-  EXPECT_EQ(groups[0].forwardOrphans, 0);
-  EXPECT_EQ(groups[0].bytes, 100u);
+  EXPECT_EQ(plan_.groups[0].forwardCount, 1);
+  EXPECT_EQ(plan_.groups[0].forwardOrphans, 0);
+  EXPECT_EQ(plan_.groups[0].bytes, 100u);
   presenter_.MarkSelection(Action::kNormal);
   EXPECT_EQ(view_.texts.toDestination, "4 / 1");
-  EXPECT_EQ(groups[0].bytes, 300u);
+  EXPECT_EQ(plan_.groups[0].bytes, 300u);
 }
 
 TEST_F(OverviewPresenterTest, AnEmptyPlanShowsZeroCounts) {
-  ClearProgramLists();
+  plan_.candidates.clear();
+  plan_.groups.clear();
+  plan_.dirList.clear();
+  plan_.counterpartList.clear();
   Open(kCompactView);
   EXPECT_TRUE(view_.records().empty());
   EXPECT_EQ(view_.texts.toDestination, "0 / 0");
@@ -295,7 +294,7 @@ TEST_F(OverviewPresenterTest, AnEmptyPlanShowsZeroCounts) {
 }
 
 TEST(OverviewStatisticsTexts, NameOneDriveOrBothWithTheSpaceEachKeeps) {
-  TParameters p;
+  Plan p;
   p.CountToDest = 12;
   p.NewOnDest = 3;
   p.CountToSrc = 0;
@@ -331,7 +330,7 @@ class CharacterMeasure final : public TextMeasure {
 // ("0.858 MB   S: +67845.0MB   T: +64704.0MB" needs 212 of its 186
 // pixels): shorter forms of the same figures, the first that fits shown.
 TEST(OverviewStatisticsTexts, ShorterFormsKeepTheFiguresForANarrowControl) {
-  TParameters p;
+  Plan p;
   p.CopyBytes = 900000;  // 0.858 MB
   p.SourceDrive = 'S';
   p.DestinationDrive = 'T';
@@ -401,9 +400,9 @@ TEST(OverviewGroupStatistics, CountCopiesByDirectionAndSkipIgnoredAndErased) {
 
 TEST_F(OverviewPresenterTest, TheWarningLineIsAskedAgainWithEveryStatistics) {
   int erases = 0;
-  presenter_.SetWarningSource([&erases] {
+  presenter_.SetWarningSource([this, &erases] {
     erases = 0;
-    for (const CANDIDATE& c : candidates) erases += (c.state & STATE_ERASE) ? 1 : 0;
+    for (const CANDIDATE& c : plan_.candidates) erases += (c.state & STATE_ERASE) ? 1 : 0;
     return erases > 1 ? "The plan erases " + std::to_string(erases) + " files." : std::string();
   });
   Open(kCompactView);
@@ -419,10 +418,10 @@ TEST_F(OverviewPresenterTest, TheWarningLineIsAskedAgainWithEveryStatistics) {
 // --- Indicators -----------------------------------------------------------------------------
 
 TEST_F(OverviewPresenterTest, TheActiveIndicatorsFollowTheParameters) {
-  Parameters.DisplayMode = kCompactView;
-  Parameters.SortMode = 3;
-  Parameters.Reverse = 1;
-  Parameters.DoubleFilter = 1;
+  job_.DisplayMode = kCompactView;
+  job_.SortMode = 3;
+  job_.Reverse = 1;
+  job_.DoubleFilter = 1;
   std::vector<int> active;
   for (int id = kIndicatorFirst; id <= kIndicatorLast; ++id) {
     if (presenter_.IndicatorActive(id)) active.push_back(id);
@@ -431,27 +430,27 @@ TEST_F(OverviewPresenterTest, TheActiveIndicatorsFollowTheParameters) {
 }
 
 TEST_F(OverviewPresenterTest, ClickingTheActiveViewSortOrReverseIndicatorDoesNothing) {
-  Parameters.SortMode = 0;
+  job_.SortMode = 0;
   Open(kCompactView);
   const int fills = view_.fills;
   for (int id : {1003, 1005, 1010, 1014, 1001}) presenter_.ClickIndicator(id);
   EXPECT_EQ(view_.fills, fills);
   EXPECT_EQ(view_.indicatorRedraws, 0);
-  Parameters.Reverse = 1;
+  job_.Reverse = 1;
   presenter_.ClickIndicator(1011);
   EXPECT_EQ(view_.fills, fills);
 }
 
 TEST_F(OverviewPresenterTest, ASortIndicatorReordersAndRegroups) {
   Open(kGroupView);
-  groups[0].state = ReplaceAction(groups[0].state, I);
+  plan_.groups[0].state = ReplaceAction(plan_.groups[0].state, I);
   presenter_.ClickIndicator(1009);  // by date: all share one stamp, one day
-  EXPECT_EQ(Parameters.SortMode, 4);
-  ASSERT_EQ(groups.size(), 1u);
-  EXPECT_EQ(groups[0].state, STATE_NORMAL);  // regrouping forgets group actions
+  EXPECT_EQ(job_.SortMode, 4);
+  ASSERT_EQ(plan_.groups.size(), 1u);
+  EXPECT_EQ(plan_.groups[0].state, STATE_NORMAL);  // regrouping forgets group actions
   EXPECT_EQ(view_.records(), std::vector<int32_t>{0});
   presenter_.ClickIndicator(1006);  // by name
-  EXPECT_EQ(groups.size(), 6u);
+  EXPECT_EQ(plan_.groups.size(), 6u);
   EXPECT_EQ(Actions(), (std::vector<uint16_t>{N, N, I, N, N, N}));  // candidate actions stay
   EXPECT_GE(view_.indicatorRedraws, 2);
 }
@@ -460,7 +459,7 @@ TEST_F(OverviewPresenterTest, SwitchingBetweenCandidateViewsKeepsTheTopCandidate
   Open(kDetailedView);
   view_.list.SetTop(3);
   presenter_.ClickIndicator(kIndicatorCompactView);
-  EXPECT_EQ(Parameters.DisplayMode, kCompactView);
+  EXPECT_EQ(job_.DisplayMode, kCompactView);
   EXPECT_EQ(TopName(), "d");
   view_.list.SetTop(4);
   presenter_.ClickIndicator(kIndicatorDetailedView);
@@ -476,17 +475,17 @@ TEST_F(OverviewPresenterTest, SwitchingBetweenCandidateViewsKeepsTheTopCandidate
 }
 
 TEST_F(OverviewPresenterTest, ReversingStartsAtTheMirroredCandidate) {
-  Parameters.SortMode = 1;  // by name: a b c d e f
-  OrderAndGroup(Parameters);
+  job_.SortMode = 1;  // by name: a b c d e f
+  OrderAndGroup(job_, plan_);
   Open(kCompactView);
   view_.list.SetTop(1);  // b, candidate 1
   presenter_.ClickIndicator(kIndicatorReverseOn);
-  EXPECT_EQ(Parameters.Reverse, 1);
+  EXPECT_EQ(job_.Reverse, 1);
   EXPECT_EQ(Names(), (std::vector<std::string>{"f", "e", "d", "c", "b", "a"}));
   EXPECT_EQ(view_.list.top(), 4);  // candidate 6 - 1 - 1
   EXPECT_EQ(TopName(), "b");
   presenter_.ClickIndicator(kIndicatorReverseOff);
-  EXPECT_EQ(Parameters.Reverse, 0);
+  EXPECT_EQ(job_.Reverse, 0);
   EXPECT_EQ(TopName(), "b");
 }
 
@@ -496,14 +495,14 @@ TEST_F(OverviewPresenterTest, AFilterTogglesOnEveryClickAndSwitchedOffReturnsToT
   EXPECT_EQ(view_.records(), (std::vector<int32_t>{2, 4}));
   view_.list.SetTop(1);  // e
   presenter_.ClickIndicator(kIndicatorSizeFilter);
-  EXPECT_EQ(Parameters.SizeFilter, 0);
+  EXPECT_EQ(job_.SizeFilter, 0);
   EXPECT_EQ(view_.records().size(), 6u);
   EXPECT_EQ(TopName(), "e");
   presenter_.ClickIndicator(kIndicatorDoubleFilter);
   EXPECT_EQ(view_.records(), (std::vector<int32_t>{3, 4}));
   view_.list.SetTop(1);  // e
   presenter_.ClickIndicator(kIndicatorDoubleFilter);
-  EXPECT_EQ(Parameters.DoubleFilter, 0);
+  EXPECT_EQ(job_.DoubleFilter, 0);
   EXPECT_EQ(TopName(), "e");
 }
 
@@ -513,7 +512,7 @@ TEST_F(OverviewPresenterTest, TheRightDoubleClickCyclesTheViewsAndPositionsOnThe
   Open(kGroupView);
   Select({1});  // the group of d and e
   presenter_.NextView();
-  EXPECT_EQ(Parameters.DisplayMode, kCompactView);
+  EXPECT_EQ(job_.DisplayMode, kCompactView);
   EXPECT_EQ(TopName(), "d");
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{3});
   EXPECT_TRUE(view_.actionButtonsEnabled);
@@ -521,24 +520,24 @@ TEST_F(OverviewPresenterTest, TheRightDoubleClickCyclesTheViewsAndPositionsOnThe
 
   view_.list.MoveCaret(4, false);  // e
   presenter_.NextView();
-  EXPECT_EQ(Parameters.DisplayMode, kDetailedView);
+  EXPECT_EQ(job_.DisplayMode, kDetailedView);
   EXPECT_EQ(TopName(), "e");
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{4});
 
   view_.list.MoveCaret(5, false);  // f, in the third group
   presenter_.NextView();
-  EXPECT_EQ(Parameters.DisplayMode, kGroupView);
+  EXPECT_EQ(job_.DisplayMode, kGroupView);
   EXPECT_EQ(view_.list.top(), 2);
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{2});
   EXPECT_FALSE(view_.candidateButtonsShown);
 }
 
 TEST_F(OverviewPresenterTest, TheRightDoubleClickPositionsNothingOnARecordAFilterHides) {
-  Parameters.SizeFilter = 1;
+  job_.SizeFilter = 1;
   Open(kGroupView);
   Select({1});  // group 1 starts with d, which has no size warning
   presenter_.NextView();
-  EXPECT_EQ(Parameters.DisplayMode, kCompactView);
+  EXPECT_EQ(job_.DisplayMode, kCompactView);
   EXPECT_EQ(view_.records(), (std::vector<int32_t>{2, 4}));
   EXPECT_TRUE(view_.list.SelectedPositions().empty());
   EXPECT_FALSE(view_.actionButtonsEnabled);
@@ -550,11 +549,11 @@ TEST_F(OverviewPresenterTest, TheRightDoubleClickFromTheDetailedViewFindsTheFirs
   presenter_.NextView();
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{0});
   // An unknown DisplayMode shows candidates and goes on to the group view.
-  Parameters.DisplayMode = 7;
+  job_.DisplayMode = 7;
   presenter_.RefreshList(false);
   view_.list.MoveCaret(4, false);
   presenter_.NextView();
-  EXPECT_EQ(Parameters.DisplayMode, kGroupView);
+  EXPECT_EQ(job_.DisplayMode, kGroupView);
   EXPECT_EQ(view_.list.SelectedPositions(), std::vector<int>{1});
 }
 
@@ -603,11 +602,11 @@ TEST_F(OverviewPresenterTest, ViewOpensTheScannedSideFileAndThenItsCounterpart) 
 
 TEST_F(OverviewPresenterTest, OkClearsAbortedAndCancelSetsIt) {
   Open(kGroupView);
-  Aborted = true;
+  plan_.Aborted = true;
   presenter_.Ok();
-  EXPECT_FALSE(Aborted);
+  EXPECT_FALSE(plan_.Aborted);
   presenter_.Cancel();
-  EXPECT_TRUE(Aborted);
+  EXPECT_TRUE(plan_.Aborted);
 }
 
 TEST_F(OverviewPresenterTest, HelpOpensTheHelpFileAtItsTopic) {

@@ -55,7 +55,7 @@ std::string DriveSpaceText(char drive, int64_t available, int64_t needed, const 
   return std::string("   ") + drive + ": " + FigureText(keeps, form.digits, form.driveDecimals, true);
 }
 
-std::string SpaceText(const TParameters& p, const SpaceForm& form) {
+std::string SpaceText(const Plan& p, const SpaceForm& form) {
   std::string text =
       FigureText(static_cast<double>(p.CopyBytes) / kMegabyte, form.digits, form.copyDecimals, false);
   if (p.SourceDrive != p.DestinationDrive) {
@@ -88,7 +88,7 @@ std::string TotalText(int32_t total, int32_t orphans) {
   return text;
 }
 
-StatisticsTexts StatisticsTextsOf(const TParameters& p) {
+StatisticsTexts StatisticsTextsOf(const Plan& p) {
   StatisticsTexts texts;
   texts.toDestination = CountsText(p.CountToDest, p.NewOnDest);
   texts.toSource = CountsText(p.CountToSrc, p.NewOnSrc);

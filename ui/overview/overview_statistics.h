@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/parameters.h"
+#include "model/plan.h"
 #include "model/records.h"
 #include "ui/overview/row_layout.h"
 
@@ -26,12 +27,12 @@ struct StatisticsTexts {
   bool operator==(const StatisticsTexts&) const = default;
 };
 
-// The texts from the figures AccountSpace left in `p`. The space text names
+// The texts from the figures AccountSpace left in the plan `p`. The space text names
 // the source drive first when the trees lie on two drives, then always the
 // destination drive, each with what it keeps after the run (available minus
 // needed, negative when the plan does not fit). The figures are 64-bit here,
 // so a large drive shows its real space instead of a wrapped 32-bit number.
-StatisticsTexts StatisticsTextsOf(const TParameters& p);
+StatisticsTexts StatisticsTextsOf(const Plan& p);
 
 // The first of `space` and its shorter forms that `measure` finds no wider
 // than `room`; the shortest when none is.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "ui/overview/overview_controls.h"
 
 namespace tolvex::overview {
@@ -66,26 +66,22 @@ std::vector<std::string> Images(const std::vector<DrawOp>& ops) {
 class RowLayoutTest : public ::testing::Test {
  protected:
   RowLayoutTest() {
-    ClearProgramLists();
-    Parameters = TParameters{};
-    Parameters.DateSeparator = '.';
-    Parameters.TimeSeparator = ':';
-    Parameters.BlockColor1 = kBlock1;
-    Parameters.BlockColor2 = kBlock2;
-    dirList = {STRING("S:\\Data\\"), STRING("S:\\Data\\Projects\\Quarterly reports\\Archive\\2019\\")};
-    counterpartList = {STRING("T:\\Backup\\", 1),
-                       STRING("T:\\Backup\\Projects\\Quarterly reports\\Archive\\2019\\", 1)};
+    job_.DateSeparator = '.';
+    job_.TimeSeparator = ':';
+    job_.BlockColor1 = kBlock1;
+    job_.BlockColor2 = kBlock2;
+    plan_.dirList = {STRING("S:\\Data\\"),
+                     STRING("S:\\Data\\Projects\\Quarterly reports\\Archive\\2019\\")};
+    plan_.counterpartList = {STRING("T:\\Backup\\", 1),
+                             STRING("T:\\Backup\\Projects\\Quarterly reports\\Archive\\2019\\", 1)};
   }
-  ~RowLayoutTest() override {
-    ClearProgramLists();
-    Parameters = TParameters{};
-  }
-
   std::vector<DrawOp> Row(int32_t record, Rect item, bool selected = false, bool focused = false) {
-    return LayOutRow({item, selected, focused, record}, programPlan, Parameters,
+    return LayOutRow({item, selected, focused, record}, plan_, job_,
                      RowGeometry::Pixels(), pixels_);
   }
 
+  TParameters job_;
+  Plan plan_;
   FixedPitch pixels_{6};
 };
 
@@ -121,12 +117,12 @@ TEST_F(RowLayoutTest, BackgroundAndTextColoursFollowSelectionBandAndAction) {
       {kGroupView, STATE_ERASE, true, kHighlight, kGray},
       {kGroupView, STATE_NORMAL, true, kHighlight, kHighlightText},
   };
-  candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0, 0)};
-  groups = {FOLDER("Path S:\\Data\\", 0, 0, 0, 0, 0, 0, 0, 0)};
+  plan_.candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0, 0)};
+  plan_.groups = {FOLDER("Path S:\\Data\\", 0, 0, 0, 0, 0, 0, 0, 0)};
   for (const Case& c : cases) {
-    Parameters.DisplayMode = c.display_mode;
-    candidates[0].state = c.state;
-    groups[0].state = c.state;
+    job_.DisplayMode = c.display_mode;
+    plan_.candidates[0].state = c.state;
+    plan_.groups[0].state = c.state;
     const std::vector<DrawOp> ops = Row(0, {0, 0, 600, 39}, c.selected);
     SCOPED_TRACE(testing::Message() << "mode " << c.display_mode << " state " << c.state);
     ASSERT_FALSE(ops.empty());
@@ -141,8 +137,8 @@ TEST_F(RowLayoutTest, BackgroundAndTextColoursFollowSelectionBandAndAction) {
 }
 
 TEST_F(RowLayoutTest, TheFocusFrameFollowsTheFillAndAnEmptyListDrawsOnlyTheFrame) {
-  Parameters.DisplayMode = kCompactView;
-  candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0, STATE_NORMAL)};
+  job_.DisplayMode = kCompactView;
+  plan_.candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0, STATE_NORMAL)};
   const std::vector<DrawOp> focused = Row(0, {0, 13, 600, 26}, false, true);
   ASSERT_GE(focused.size(), 2u);
   EXPECT_EQ(focused[1].kind, DrawOp::Kind::kFocusFrame);
@@ -158,9 +154,9 @@ TEST_F(RowLayoutTest, TheFocusFrameFollowsTheFillAndAnEmptyListDrawsOnlyTheFrame
 // --- Group rows ------------------------------------------------------------------------
 
 TEST_F(RowLayoutTest, AGroupRowShowsItsActionTitleMegabytesAndCountsPerDirection) {
-  Parameters.DisplayMode = kGroupView;
-  groups = {FOLDER("Path S:\\Data\\", 0, 0, 0, 0, 0, 0, 0, STATE_NORMAL),
-            FOLDER("Type .TXT", 0, 9, 7, 2, 3, 1, 3670016, STATE_ERASE)};
+  job_.DisplayMode = kGroupView;
+  plan_.groups = {FOLDER("Path S:\\Data\\", 0, 0, 0, 0, 0, 0, 0, STATE_NORMAL),
+                  FOLDER("Type .TXT", 0, 9, 7, 2, 3, 1, 3670016, STATE_ERASE)};
   const std::vector<DrawOp> ops = Row(1, {2, 39, 702, 78});
   EXPECT_EQ(Images(ops), (std::vector<std::string>{"2 @5,45 32x27", "3 @310,59 9x11",
                                                    "7 @470,59 9x11"}));
@@ -172,17 +168,18 @@ TEST_F(RowLayoutTest, AGroupRowShowsItsActionTitleMegabytesAndCountsPerDirection
                             "2 Total, 1 Orphans @485,59-702,78 L",
                         }));
   EXPECT_EQ(Images(Row(0, {0, 0, 700, 39}))[0], "0 @3,6 32x27");
-  groups[0].state = STATE_IGNORE;
+  plan_.groups[0].state = STATE_IGNORE;
   EXPECT_EQ(Images(Row(0, {0, 0, 700, 39}))[0], "1 @3,6 32x27");
 }
 
 // --- Candidate rows --------------------------------------------------------------------
 
 TEST_F(RowLayoutTest, ACompactRowShowsTheScannedSideOrForInvertTheCounterpart) {
-  Parameters.DisplayMode = kCompactView;
-  candidates = {CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0, STATE_NORMAL),
-                CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0,
-                          STATE_INVERT | STATE_DEST_SIDE)};
+  job_.DisplayMode = kCompactView;
+  plan_.candidates = {
+      CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0, STATE_NORMAL),
+      CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0,
+                STATE_INVERT | STATE_DEST_SIDE)};
   // Columns of a 600-pixel row at 6 pixels a character: path 19..428, size
   // 438..492, date 502..604.
   EXPECT_EQ(Texts(Row(0, {4, 26, 604, 39})),
@@ -196,9 +193,9 @@ TEST_F(RowLayoutTest, ACompactRowShowsTheScannedSideOrForInvertTheCounterpart) {
 }
 
 TEST_F(RowLayoutTest, APathThatDoesNotFitShowsItsStartDotsAndEndSplitAtTheMiddleOfThePathColumn) {
-  Parameters.DisplayMode = kCompactView;
-  candidates = {CANDIDATE("Budget and forecast", ".xlsx", 1, 5, 5, kStamp, kStamp, 0, 0,
-                          STATE_NORMAL)};
+  job_.DisplayMode = kCompactView;
+  plan_.candidates = {
+      CANDIDATE("Budget and forecast", ".xlsx", 1, 5, 5, kStamp, kStamp, 0, 0, STATE_NORMAL)};
   const std::string path =
       "S:\\Data\\Projects\\Quarterly reports\\Archive\\2019\\Budget and forecast.xlsx";
   ASSERT_GT(path.size() * 6, 409u);
@@ -210,17 +207,17 @@ TEST_F(RowLayoutTest, APathThatDoesNotFitShowsItsStartDotsAndEndSplitAtTheMiddle
   EXPECT_EQ(texts[2], "... @214,26-232,39 C");
 
   // The detailed view's name line is wider (Wline), but splits at the same Mid.
-  Parameters.DisplayMode = kDetailedView;
-  candidates[0].name = std::string(120, 'n');
+  job_.DisplayMode = kDetailedView;
+  plan_.candidates[0].name = std::string(120, 'n');
   const std::vector<std::string> detailed = Texts(Row(0, {4, 39, 604, 78}));
-  EXPECT_EQ(detailed[0], candidates[0].name + ".xlsx @19,39-214,52 L");
-  EXPECT_EQ(detailed[1], candidates[0].name + ".xlsx @232,39-604,52 R");
+  EXPECT_EQ(detailed[0], plan_.candidates[0].name + ".xlsx @19,39-214,52 L");
+  EXPECT_EQ(detailed[1], plan_.candidates[0].name + ".xlsx @232,39-604,52 R");
   EXPECT_EQ(detailed[2], "... @214,39-232,52 C");
 }
 
 TEST_F(RowLayoutTest, ANarrowRowKeepsTheRulesWithANegativePathWidth) {
-  Parameters.DisplayMode = kCompactView;
-  candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0, STATE_NORMAL)};
+  job_.DisplayMode = kCompactView;
+  plan_.candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0, STATE_NORMAL)};
   // 100 pixels: Wpath = 100 - 15 - 20 - 54 - 102 = -91, Mid = 15 - 45 = -30.
   const std::vector<std::string> texts = Texts(Row(0, {0, 0, 100, 13}));
   EXPECT_EQ(texts[0], "S:\\Data\\a.txt @15,0--39,13 L");
@@ -228,11 +225,11 @@ TEST_F(RowLayoutTest, ANarrowRowKeepsTheRulesWithANegativePathWidth) {
 }
 
 TEST_F(RowLayoutTest, TheDetailedViewPutsTheCopySourceUnderTheName) {
-  Parameters.DisplayMode = kDetailedView;
-  candidates = {CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0,
-                          STATE_NORMAL | STATE_SIZE_WARNING),
-                CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0,
-                          STATE_INVERT | STATE_COUNTER_CHANGED)};
+  job_.DisplayMode = kDetailedView;
+  plan_.candidates = {CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0,
+                                STATE_NORMAL | STATE_SIZE_WARNING),
+                      CANDIDATE("a", ".txt", 0, 1234, 99, kStamp, kCounterStamp, 0, 0,
+                                STATE_INVERT | STATE_COUNTER_CHANGED)};
   EXPECT_EQ(Texts(Row(0, {4, 39, 604, 78})),
             (std::vector<std::string>{
                 "a.txt @19,39-604,52 L",
@@ -257,8 +254,9 @@ TEST_F(RowLayoutTest, TheDetailedViewPutsTheCopySourceUnderTheName) {
 }
 
 TEST_F(RowLayoutTest, WithoutACounterpartTheCounterpartLineShowsOnlyItsFolder) {
-  Parameters.DisplayMode = kDetailedView;
-  candidates = {CANDIDATE("empty", "", 0, 0, 0, kStamp, 0, 0, 0, STATE_ERASE | STATE_DEST_SIDE)};
+  job_.DisplayMode = kDetailedView;
+  plan_.candidates = {
+      CANDIDATE("empty", "", 0, 0, 0, kStamp, 0, 0, 0, STATE_ERASE | STATE_DEST_SIDE)};
   EXPECT_EQ(Texts(Row(0, {0, 0, 600, 39})),
             (std::vector<std::string>{"empty @15,0-600,13 L", "S:\\Data\\ @15,13-424,26 L",
                                       "0 @434,13-488,26 R", "12.31.99 23:59:58 @498,13-600,26 L",
@@ -267,7 +265,7 @@ TEST_F(RowLayoutTest, WithoutACounterpartTheCounterpartLineShowsOnlyItsFolder) {
 }
 
 TEST_F(RowLayoutTest, EveryActionAndSideHasItsStateImage) {
-  Parameters.DisplayMode = kCompactView;
+  job_.DisplayMode = kCompactView;
   struct Case {
     uint16_t state;
     int image;
@@ -277,7 +275,7 @@ TEST_F(RowLayoutTest, EveryActionAndSideHasItsStateImage) {
       {STATE_ERASE | STATE_DEST_SIDE, 9}, {STATE_INVERT | STATE_DEST_SIDE, 10},
   };
   for (const Case& c : cases) {
-    candidates = {CANDIDATE("a", "", 0, 1, 1, kStamp, kStamp, 0, 0, c.state)};
+    plan_.candidates = {CANDIDATE("a", "", 0, 1, 1, kStamp, kStamp, 0, 0, c.state)};
     const std::vector<DrawOp> ops = Row(0, {0, 0, 600, 13});
     ASSERT_FALSE(OpsOf(ops, DrawOp::Kind::kImage).empty());
     EXPECT_EQ(OpsOf(ops, DrawOp::Kind::kImage)[0]->image, c.image) << c.state;
@@ -285,9 +283,9 @@ TEST_F(RowLayoutTest, EveryActionAndSideHasItsStateImage) {
 }
 
 TEST_F(RowLayoutTest, AnUnknownDisplayModeDrawsRowsWithoutText) {
-  Parameters.DisplayMode = 5;
-  candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0,
-                          STATE_NORMAL | STATE_SIZE_WARNING | STATE_BAND)};
+  job_.DisplayMode = 5;
+  plan_.candidates = {CANDIDATE("a", ".txt", 0, 1, 1, kStamp, kStamp, 0, 0,
+                                STATE_NORMAL | STATE_SIZE_WARNING | STATE_BAND)};
   const std::vector<DrawOp> ops = Row(0, {0, 0, 600, 16}, false, true);
   EXPECT_TRUE(Texts(ops).empty());
   EXPECT_EQ(Images(ops), std::vector<std::string>{"3 @2,1 9x11"});
@@ -297,12 +295,12 @@ TEST_F(RowLayoutTest, AnUnknownDisplayModeDrawsRowsWithoutText) {
 
 TEST_F(RowLayoutTest, TheTerminalCellsApplyTheSameRules) {
   FixedPitch cells(1);
-  Parameters.DisplayMode = kCompactView;
-  candidates = {CANDIDATE("Budget and forecast", ".xlsx", 1, 5, 5, kStamp, kStamp, 0, 0,
-                          STATE_INVERT)};
+  job_.DisplayMode = kCompactView;
+  plan_.candidates = {
+      CANDIDATE("Budget and forecast", ".xlsx", 1, 5, 5, kStamp, kStamp, 0, 0, STATE_INVERT)};
   // 80 cells: Wpath = 80 - 3 - 2 - 9 - 17 = 49, Mid = 3 + 24 = 27, Wdots 3.
-  const std::vector<DrawOp> ops = LayOutRow({{0, 5, 80, 6}, false, false, 0}, programPlan,
-                                            Parameters, RowGeometry::Cells(), cells);
+  const std::vector<DrawOp> ops = LayOutRow({{0, 5, 80, 6}, false, false, 0}, plan_,
+                                            job_, RowGeometry::Cells(), cells);
   const std::string path =
       "T:\\Backup\\Projects\\Quarterly reports\\Archive\\2019\\Budget and forecast.xlsx";
   EXPECT_EQ(Texts(ops), (std::vector<std::string>{
@@ -310,10 +308,10 @@ TEST_F(RowLayoutTest, TheTerminalCellsApplyTheSameRules) {
                             "5 @53,5-62,6 R", "12.31.99 23:59:58 @63,5-80,6 L"}));
   EXPECT_EQ(Images(ops), std::vector<std::string>{"6 @0,5 2x1"});
 
-  Parameters.DisplayMode = kGroupView;
-  groups = {FOLDER("Name B...", 0, 0, 1, 0, 1, 0, 5, STATE_NORMAL)};
-  const std::vector<DrawOp> group = LayOutRow({{0, 2, 80, 4}, false, false, 0}, programPlan,
-                                              Parameters, RowGeometry::Cells(), cells);
+  job_.DisplayMode = kGroupView;
+  plan_.groups = {FOLDER("Name B...", 0, 0, 1, 0, 1, 0, 5, STATE_NORMAL)};
+  const std::vector<DrawOp> group = LayOutRow({{0, 2, 80, 4}, false, false, 0}, plan_,
+                                              job_, RowGeometry::Cells(), cells);
   EXPECT_EQ(Texts(group)[0], "Name B... @4,2-80,4 L");
   EXPECT_EQ(Texts(group)[3], "1 Total, 1 Orphans @40,3-80,4 L");
   EXPECT_EQ(Images(group), (std::vector<std::string>{"0 @0,2 3x1", "3 @38,3 2x1", "7 @59,3 2x1"}));

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "model/program_state.h"
 #include "platform/platform.h"
 
 namespace tolvex {
 
-CopyProgressPresenter::CopyProgressPresenter(std::unique_ptr<CopyDialogDisplay> display)
-    : display_(std::move(display)) {
+CopyProgressPresenter::CopyProgressPresenter(std::unique_ptr<CopyDialogDisplay> display,
+                                             bool& interrupt_request)
+    : display_(std::move(display)), interrupt_request_(interrupt_request) {
   if (display_) display_->SetInterruptHandler([this] { Interrupt(); });
 }
 
@@ -51,7 +51,7 @@ void CopyProgressPresenter::EnableInterrupt() {
 
 void CopyProgressPresenter::Interrupt() {
   if (!interrupt_enabled_) return;
-  InterruptRequest = true;
+  interrupt_request_ = true;
   interrupt_enabled_ = false;
   if (display_ && display_->IsOpen()) display_->EnableInterrupt(false);
   Sys().PumpStep();

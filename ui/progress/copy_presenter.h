@@ -50,7 +50,9 @@ class CopyDialogDisplay {
 class CopyProgressPresenter final : public CopyProgressView {
  public:
   // Owns the display; it starts at 0 % with the button enabled.
-  explicit CopyProgressPresenter(std::unique_ptr<CopyDialogDisplay> display);
+  // `interrupt_request` is the run's InterruptRequest flag, which the
+  // Interrupt button sets.
+  CopyProgressPresenter(std::unique_ptr<CopyDialogDisplay> display, bool& interrupt_request);
 
   void ShowCopyRow(const std::string& path, const std::string& size_text,
                    const std::string& stamp_text) override;
@@ -74,6 +76,7 @@ class CopyProgressPresenter final : public CopyProgressView {
   void Show(CopyField field, const std::string& text);
 
   std::unique_ptr<CopyDialogDisplay> display_;
+  bool& interrupt_request_;
   std::array<std::string, kCopyFieldCount> fields_;
   int percent_ = 0;
   bool interrupt_enabled_ = true;

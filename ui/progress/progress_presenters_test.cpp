@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/platform.h"
 #include "ui/progress/copy_presenter.h"
 #include "ui/progress/search_presenter.h"
@@ -72,17 +72,10 @@ class CountingPump final : public PlatformWrapper {
 
 class ProgressPresenters : public ::testing::Test {
  protected:
-  ProgressPresenters() {
-    Aborted = false;
-    InterruptRequest = false;
-    SetSys(&pump_);
-  }
-  ~ProgressPresenters() override {
-    SetSys(nullptr);
-    Aborted = false;
-    InterruptRequest = false;
-  }
+  ProgressPresenters() { SetSys(&pump_); }
+  ~ProgressPresenters() override { SetSys(nullptr); }
 
+  Plan plan_;  // the run's flags the buttons set
   Calls calls_;
   CountingPump pump_{&calls_};
 };
@@ -104,7 +97,7 @@ TEST_F(ProgressPresenters, SearchRangeNotAboveItsMinimumBecomesMinimumPlusOne) {
   for (const Case& c : cases) {
     calls_.clear();
     auto display = std::make_unique<RecordingSearchDisplay>(&calls_);
-    SearchProgressPresenter presenter(std::move(display));
+    SearchProgressPresenter presenter(std::move(display), plan_.Aborted);
     presenter.SetGaugeRange(c.minimum, c.maximum);
     ASSERT_FALSE(calls_.empty());
     EXPECT_EQ(calls_.front(), c.shown) << c.minimum << " " << c.maximum;
@@ -113,7 +106,8 @@ TEST_F(ProgressPresenters, SearchRangeNotAboveItsMinimumBecomesMinimumPlusOne) {
 }
 
 TEST_F(ProgressPresenters, SearchPositionIsClampedAndRepaintsOnlyWhenItChanges) {
-  SearchProgressPresenter presenter(std::make_unique<RecordingSearchDisplay>(&calls_));
+  SearchProgressPresenter presenter(std::make_unique<RecordingSearchDisplay>(&calls_),
+                                    plan_.Aborted);
   presenter.SetGaugeRange(0, 3);
   for (int position : {0, 1, 1, 2, -7, 3, 4, 400}) presenter.SetGaugePosition(position);
   EXPECT_EQ(calls_, (Calls{"range 0 3", "position 1", "position 2", "position 0", "position 3"}));
@@ -121,7 +115,8 @@ TEST_F(ProgressPresenters, SearchPositionIsClampedAndRepaintsOnlyWhenItChanges) 
 }
 
 TEST_F(ProgressPresenters, ANewRangeClampsTheShownPosition) {
-  SearchProgressPresenter presenter(std::make_unique<RecordingSearchDisplay>(&calls_));
+  SearchProgressPresenter presenter(std::make_unique<RecordingSearchDisplay>(&calls_),
+                                    plan_.Aborted);
   presenter.SetGaugeRange(0, 300);
   presenter.SetGaugePosition(250);
   presenter.SetGaugeRange(0, 2);  // "Searching for files..." over two folders
@@ -133,10 +128,10 @@ TEST_F(ProgressPresenters, ANewRangeClampsTheShownPosition) {
 TEST_F(ProgressPresenters, CancelSetsAbortedClosesAtOnceAndLaterWritesAreIgnored) {
   auto display = std::make_unique<RecordingSearchDisplay>(&calls_);
   RecordingSearchDisplay* button = display.get();
-  SearchProgressPresenter presenter(std::move(display));
+  SearchProgressPresenter presenter(std::move(display), plan_.Aborted);
   presenter.SetStatusText("Searching for files...");
   button->PressCancel();
-  EXPECT_TRUE(Aborted);
+  EXPECT_TRUE(plan_.Aborted);
   presenter.SetStatusText("Erasing files...");
   presenter.SetGaugeRange(0, 9);
   presenter.SetGaugePosition(4);
@@ -145,7 +140,8 @@ TEST_F(ProgressPresenters, CancelSetsAbortedClosesAtOnceAndLaterWritesAreIgnored
 }
 
 TEST_F(ProgressPresenters, WaitCursorReachesTheDisplay) {
-  SearchProgressPresenter presenter(std::make_unique<RecordingSearchDisplay>(&calls_));
+  SearchProgressPresenter presenter(std::make_unique<RecordingSearchDisplay>(&calls_),
+                                    plan_.Aborted);
   presenter.SetWaitCursor(true);
   presenter.SetWaitCursor(false);
   EXPECT_EQ(calls_, (Calls{"wait", "arrow"}));
@@ -154,7 +150,8 @@ TEST_F(ProgressPresenters, WaitCursorReachesTheDisplay) {
 // --- Copy dialog ----------------------------------------------------------------
 
 TEST_F(ProgressPresenters, CopyRowsFillTheSixFieldsAndAMissingTargetLeavesItsFieldsEmpty) {
-  CopyProgressPresenter presenter(std::make_unique<RecordingCopyDisplay>(&calls_));
+  CopyProgressPresenter presenter(std::make_unique<RecordingCopyDisplay>(&calls_),
+                                  plan_.InterruptRequest);
   presenter.ShowCopyRow("S:\\Data\\a.txt", "        5", "03.14.99 10:22:40");
   presenter.ShowToRow("T:\\Backup\\Data\\a.txt", "", "");
   EXPECT_EQ(calls_, (Calls{"field 0 'S:\\Data\\a.txt'", "field 1 '        5'",
@@ -172,7 +169,8 @@ TEST_F(ProgressPresenters, CopyRowsFillTheSixFieldsAndAMissingTargetLeavesItsFie
 }
 
 TEST_F(ProgressPresenters, CopyPercentIsClampedIntoItsRangeAndRepaintsOnChange) {
-  CopyProgressPresenter presenter(std::make_unique<RecordingCopyDisplay>(&calls_));
+  CopyProgressPresenter presenter(std::make_unique<RecordingCopyDisplay>(&calls_),
+                                  plan_.InterruptRequest);
   // -1: MulDiv's answer for a total of 0 (only empty files): the bar stays
   // at 0 %. Then 42, 42 again, beyond 100, and 100 after the last copy.
   for (int position : {0, -1, 42, 42, 250, 100}) presenter.SetGaugePosition(position);
@@ -183,10 +181,10 @@ TEST_F(ProgressPresenters, CopyPercentIsClampedIntoItsRangeAndRepaintsOnChange) 
 TEST_F(ProgressPresenters, InterruptSetsTheRequestDisablesTheButtonAndPumpsOnce) {
   auto display = std::make_unique<RecordingCopyDisplay>(&calls_);
   RecordingCopyDisplay* button = display.get();
-  CopyProgressPresenter presenter(std::move(display));
+  CopyProgressPresenter presenter(std::move(display), plan_.InterruptRequest);
 
   button->PressInterrupt();
-  EXPECT_TRUE(InterruptRequest);
+  EXPECT_TRUE(plan_.InterruptRequest);
   EXPECT_FALSE(presenter.interruptEnabled());
   // A second press while the request is pending does nothing (on Windows
   // the button is disabled; a terminal key is ignored the same way).
@@ -194,15 +192,16 @@ TEST_F(ProgressPresenters, InterruptSetsTheRequestDisablesTheButtonAndPumpsOnce)
   EXPECT_EQ(calls_, (Calls{"disable", "pump"}));
 
   // The run handled the request: cleared it and enabled the button again.
-  InterruptRequest = false;
+  plan_.InterruptRequest = false;
   presenter.EnableInterrupt();
   button->PressInterrupt();
-  EXPECT_TRUE(InterruptRequest);
+  EXPECT_TRUE(plan_.InterruptRequest);
   EXPECT_EQ(calls_, (Calls{"disable", "pump", "enable", "disable", "pump"}));
 }
 
 TEST_F(ProgressPresenters, ADisplayThatCouldNotOpenIsNeverDrawnOn) {
-  CopyProgressPresenter presenter(std::make_unique<RecordingCopyDisplay>(&calls_, false));
+  CopyProgressPresenter presenter(std::make_unique<RecordingCopyDisplay>(&calls_, false),
+                                  plan_.InterruptRequest);
   presenter.ShowCopyRow("S:\\a", "1", "x");
   presenter.SetGaugePosition(50);
   presenter.EnableInterrupt();

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <limits>
 
-#include "model/program_state.h"
-
 namespace tolvex {
 
-SearchProgressPresenter::SearchProgressPresenter(std::unique_ptr<SearchDialogDisplay> display)
-    : display_(std::move(display)) {
+SearchProgressPresenter::SearchProgressPresenter(std::unique_ptr<SearchDialogDisplay> display,
+                                                 bool& aborted)
+    : display_(std::move(display)), aborted_(aborted) {
   if (display_) display_->SetCancelHandler([this] { Cancel(); });
 }
 
@@ -47,7 +46,7 @@ void SearchProgressPresenter::SetWaitCursor(bool wait) {
 }
 
 void SearchProgressPresenter::Cancel() {
-  Aborted = true;
+  aborted_ = true;
   if (Showing()) display_->Close();
 }
 

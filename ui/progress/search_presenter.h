@@ -46,7 +46,8 @@ class SearchProgressPresenter final : public SearchProgressView {
  public:
   // Owns the display; the display's range starts as 0-100 at position 0
   // (the standard progress bar's own start).
-  explicit SearchProgressPresenter(std::unique_ptr<SearchDialogDisplay> display);
+  // `aborted` is the run's Aborted flag, which Cancel sets.
+  SearchProgressPresenter(std::unique_ptr<SearchDialogDisplay> display, bool& aborted);
 
   void SetStatusText(const std::string& text) override;
   // A maximum not above the minimum becomes minimum + 1; the position is
@@ -70,6 +71,7 @@ class SearchProgressPresenter final : public SearchProgressView {
   bool Showing() const { return display_ && display_->IsOpen(); }
 
   std::unique_ptr<SearchDialogDisplay> display_;
+  bool& aborted_;
   int minimum_ = 0;
   int maximum_ = 100;
   int position_ = 0;

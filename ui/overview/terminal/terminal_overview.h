@@ -5,6 +5,9 @@
 
 #include "engine/run_ui.h"
 
+#include "model/parameters.h"
+#include "model/plan.h"
+
 namespace tolvex {
 class TerminalSession;
 }

@@ -13,7 +13,7 @@
 
 #include "model/ordering.h"
 #include "model/parameters.h"
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "testing/pty_terminal.h"
 #include "ui/overview/overview_controls.h"
 #include "ui/terminal/terminal_session.h"
@@ -31,32 +31,31 @@ int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1
 //   1 b.txt    Normal, without
 //   2 c.txt    Normal, with counterpart
 //   3 d.txt    Normal, in a folder whose path does not fit 80 columns
-void MakePlan() {
-  ClearProgramLists();
-  Parameters = TParameters{};
-  Parameters.DisplayMode = kCompactView;
-  Parameters.SourceDrive = 'S';
-  Parameters.DestinationDrive = 'T';
-  Parameters.DateSeparator = '/';
-  Parameters.TimeSeparator = ':';
-  Parameters.BlockColor1 = 0xFFFFFF;
-  Parameters.BlockColor2 = 0xE8E8E8;
-  dirList = {STRING("S:\\Data\\"),
-             STRING("S:\\Data\\Projects\\Quarterly reports\\Archive\\2019\\Final versions\\")};
-  counterpartList = {STRING("T:\\Backup\\", 1),
-                     STRING("T:\\Backup\\Projects\\Quarterly reports\\Archive\\2019\\Final versions\\", 1)};
+void MakePlan(Plan& plan, TParameters& job) {
+  job.DisplayMode = kCompactView;
+  plan.SourceDrive = 'S';
+  plan.DestinationDrive = 'T';
+  job.DateSeparator = '/';
+  job.TimeSeparator = ':';
+  job.BlockColor1 = 0xFFFFFF;
+  job.BlockColor2 = 0xE8E8E8;
+  plan.dirList = {STRING("S:\\Data\\"),
+                  STRING("S:\\Data\\Projects\\Quarterly reports\\Archive\\2019\\Final versions\\")};
+  plan.counterpartList = {
+      STRING("T:\\Backup\\", 1),
+      STRING("T:\\Backup\\Projects\\Quarterly reports\\Archive\\2019\\Final versions\\", 1)};
   const uint32_t stamp = (19u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-  candidates = {CANDIDATE("a", ".txt", 0, 10, 5, stamp, stamp, 0, 0, STATE_NORMAL),
-                CANDIDATE("b", ".txt", 0, 20, 0, stamp, 0, 0, 0, STATE_NORMAL),
-                CANDIDATE("c", ".txt", 0, 30, 7, stamp, stamp, 0, 0, STATE_NORMAL),
-                CANDIDATE("d", ".txt", 1, 40, 9, stamp, stamp, 0, 0, STATE_NORMAL)};
-  OrderAndGroup(Parameters);
+  plan.candidates = {CANDIDATE("a", ".txt", 0, 10, 5, stamp, stamp, 0, 0, STATE_NORMAL),
+                     CANDIDATE("b", ".txt", 0, 20, 0, stamp, 0, 0, 0, STATE_NORMAL),
+                     CANDIDATE("c", ".txt", 0, 30, 7, stamp, stamp, 0, 0, STATE_NORMAL),
+                     CANDIDATE("d", ".txt", 1, 40, 9, stamp, stamp, 0, 0, STATE_NORMAL)};
+  OrderAndGroup(job, plan);
 }
 
 // One letter per candidate: N, I, E or T.
-std::string ActionLetters() {
+std::string ActionLetters(const Plan& plan) {
   std::string letters;
-  for (const CANDIDATE& c : candidates) {
+  for (const CANDIDATE& c : plan.candidates) {
     switch (c.state & STATE_ACTION) {
       case STATE_NORMAL: letters += 'N'; break;
       case STATE_IGNORE: letters += 'I'; break;
@@ -82,22 +81,25 @@ std::string TerminalModes() {
 // reports on its (restored) terminal what the overview left behind. Exit
 // status: 1 confirmed, 0 cancelled, 3 no session.
 int ReviewPlan() {
-  MakePlan();
+  Plan plan;
+  TParameters job;
+  MakePlan(plan, job);
   const std::string modes_before = TerminalModes();
   bool confirmed = false;
   {
     std::unique_ptr<TerminalSession> session = TerminalSession::Open();
     if (!session) return 3;
-    OverviewRequest request{programPlan, Parameters, {}, {}};
-    request.eraseWarningLine = [] {
+    OverviewRequest request{plan, job, {}, {}};
+    request.eraseWarningLine = [&plan] {
       int erases = 0;
-      for (const CANDIDATE& c : candidates) erases += (c.state & STATE_ERASE) ? 1 : 0;
+      for (const CANDIDATE& c : plan.candidates) erases += (c.state & STATE_ERASE) ? 1 : 0;
       return erases >= 2 ? "The plan erases " + std::to_string(erases) + " files." : std::string();
     };
     confirmed = RunTerminalOverview(*session, request).confirmed;
   }
-  std::printf("\r\nRESULT actions=%s aborted=%d view=%d restored=%d\r\n", ActionLetters().c_str(),
-              Aborted ? 1 : 0, Parameters.DisplayMode, TerminalModes() == modes_before ? 1 : 0);
+  std::printf("\r\nRESULT actions=%s aborted=%d view=%d restored=%d\r\n",
+              ActionLetters(plan).c_str(), plan.Aborted ? 1 : 0, job.DisplayMode,
+              TerminalModes() == modes_before ? 1 : 0);
   std::fflush(stdout);
   return confirmed ? 1 : 0;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/program_state.h"
+#include "model/plan.h"
 #include "platform/native_path.h"
 
 namespace tolvex::overview {
@@ -17,47 +17,50 @@ namespace {
 //   0 a.txt   copy, no counterpart
 //   1 b.txt   copy over its counterpart
 //   2 c.txt   an orphan of the destination that the plan erases
-void MakePlan() {
-  ClearProgramLists();
-  dirList = {STRING("S:\\Data\\"), STRING("T:\\Backup\\Old\\", 1)};
-  counterpartList = {STRING("T:\\Backup\\", 1), STRING("S:\\Data\\Old\\")};
-  candidates = {CANDIDATE("a", ".txt", 0, 10, 0, 1, 0, 0, 0, STATE_NORMAL),
-                CANDIDATE("b", ".txt", 0, 20, 5, 1, 1, 0, 0, STATE_NORMAL),
-                CANDIDATE("c", ".txt", 1, 30, 0, 1, 0, 0, 0, STATE_ERASE | STATE_DEST_SIDE)};
+Plan MakePlan() {
+  Plan plan;
+  plan.dirList = {STRING("S:\\Data\\"), STRING("T:\\Backup\\Old\\", 1)};
+  plan.counterpartList = {STRING("T:\\Backup\\", 1), STRING("S:\\Data\\Old\\")};
+  plan.candidates = {CANDIDATE("a", ".txt", 0, 10, 0, 1, 0, 0, 0, STATE_NORMAL),
+                     CANDIDATE("b", ".txt", 0, 20, 5, 1, 1, 0, 0, STATE_NORMAL),
+                     CANDIDATE("c", ".txt", 1, 30, 0, 1, 0, 0, 0, STATE_ERASE | STATE_DEST_SIDE)};
+  return plan;
 }
 
-void GiveAll(uint16_t action) {
-  for (CANDIDATE& c : candidates) c.state = static_cast<uint16_t>((c.state & ~STATE_ACTION) | action);
+void GiveAll(Plan& plan, uint16_t action) {
+  for (CANDIDATE& c : plan.candidates)
+    c.state = static_cast<uint16_t>((c.state & ~STATE_ACTION) | action);
 }
 
 // Only what a key newly gave Erase and the plan did not erase is asked
 // about; going back restores every action word.
 TEST(UnplannedErases, AreTheErasesAKeyAddedThatThePlanDidNotHold) {
-  MakePlan();
-  const UnplannedErases erases(programPlan);
-  const UnplannedErases::Marks planned = UnplannedErases::Take(programPlan);
-  GiveAll(STATE_IGNORE);
-  const UnplannedErases::Marks ignored = UnplannedErases::Take(programPlan);
-  GiveAll(STATE_ERASE);
-  EXPECT_EQ(erases.Added(programPlan, ignored), (std::vector<size_t>{0, 1}));  // c was planned
-  EXPECT_EQ(erases.Added(programPlan, UnplannedErases::Take(programPlan)),
+  Plan plan = MakePlan();
+  const UnplannedErases erases(plan);
+  const UnplannedErases::Marks planned = UnplannedErases::Take(plan);
+  GiveAll(plan, STATE_IGNORE);
+  const UnplannedErases::Marks ignored = UnplannedErases::Take(plan);
+  GiveAll(plan, STATE_ERASE);
+  EXPECT_EQ(erases.Added(plan, ignored), (std::vector<size_t>{0, 1}));  // c was planned
+  EXPECT_EQ(erases.Added(plan, UnplannedErases::Take(plan)),
             std::vector<size_t>{});  // no change
-  UnplannedErases::Restore(programPlan, planned);
-  EXPECT_EQ(candidates[0].state, STATE_NORMAL);
-  EXPECT_EQ(candidates[2].state, STATE_ERASE | STATE_DEST_SIDE);
+  UnplannedErases::Restore(plan, planned);
+  EXPECT_EQ(plan.candidates[0].state, STATE_NORMAL);
+  EXPECT_EQ(plan.candidates[2].state, STATE_ERASE | STATE_DEST_SIDE);
 }
 
 // Each file the erase takes, with its side and its native path; past the
 // room, one line says how many more.
 TEST(UnplannedErases, NameEachFileWithItsSideAndNativePath) {
-  MakePlan();
+  Plan plan = MakePlan();
+  const UnplannedErases erases(plan);
   setenv("TOLVEX_DRIVES", "S=/home/me;T=/", 1);
-  EXPECT_EQ(UnplannedErases::FileLines(programPlan, {0, 1, 2}, 10),
+  EXPECT_EQ(UnplannedErases::FileLines(plan, {0, 1, 2}, 10),
             (std::vector<std::string>{"the SOURCE file /home/me/Data/a.txt",
                                       "the SOURCE file /home/me/Data/b.txt",
                                       "the DESTINATION file /Backup/b.txt",
                                       "the DESTINATION file /Backup/Old/c.txt"}));
-  EXPECT_EQ(UnplannedErases::FileLines(programPlan, {0, 1, 2}, 3),
+  EXPECT_EQ(UnplannedErases::FileLines(plan, {0, 1, 2}, 3),
             (std::vector<std::string>{"the SOURCE file /home/me/Data/a.txt",
                                       "the SOURCE file /home/me/Data/b.txt", "... and 2 more files"}));
   unsetenv("TOLVEX_DRIVES");  // only Z: is mapped: other paths stay as given

@@ -13,14 +13,16 @@ std::unique_ptr<TerminalRunUi> TerminalRunUi::OpenOnControllingTerminal() {
   return std::unique_ptr<TerminalRunUi>(new TerminalRunUi(std::move(session)));
 }
 
-std::unique_ptr<SearchProgressView> TerminalRunUi::OpenSearchDialog(const std::string& caption) {
+std::unique_ptr<SearchProgressView> TerminalRunUi::OpenSearchDialog(const std::string& caption,
+                                                                    Plan& plan) {
   return std::make_unique<SearchProgressPresenter>(
-      std::make_unique<TerminalSearchView>(*session_, caption));
+      std::make_unique<TerminalSearchView>(*session_, caption), plan.Aborted);
 }
 
-std::unique_ptr<CopyProgressView> TerminalRunUi::OpenCopyDialog(const std::string& caption) {
+std::unique_ptr<CopyProgressView> TerminalRunUi::OpenCopyDialog(const std::string& caption,
+                                                                Plan& plan) {
   return std::make_unique<CopyProgressPresenter>(
-      std::make_unique<TerminalCopyView>(*session_, caption));
+      std::make_unique<TerminalCopyView>(*session_, caption), plan.InterruptRequest);
 }
 
 OverviewAnswer TerminalRunUi::RunOverview(const OverviewRequest& request) {

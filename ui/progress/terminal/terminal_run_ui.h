@@ -15,8 +15,9 @@ class TerminalRunUi final : public RunUi {
   // Null when there is no terminal to draw on (TerminalSession::Open).
   static std::unique_ptr<TerminalRunUi> OpenOnControllingTerminal();
 
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override;
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption, Plan& plan) override;
   // The terminal overview (ui/overview/terminal) on this session.
   OverviewAnswer RunOverview(const OverviewRequest& request) override;
   void BeginFrontEndCall() override { session_->BeginFrontEndCall(); }

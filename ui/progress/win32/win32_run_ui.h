@@ -10,8 +10,9 @@ namespace tolvex {
 
 class Win32RunUi final : public RunUi {
  public:
-  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption) override;
-  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption) override;
+  std::unique_ptr<SearchProgressView> OpenSearchDialog(const std::string& caption,
+                                                       Plan& plan) override;
+  std::unique_ptr<CopyProgressView> OpenCopyDialog(const std::string& caption, Plan& plan) override;
   // The overview dialog (ui/overview/win32).
   OverviewAnswer RunOverview(const OverviewRequest& request) override;
 };
