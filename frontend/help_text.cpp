@@ -333,7 +333,9 @@ EXIT STATUS
      conflicts (one time, other sizes); standard error names each, and the
      run is not recorded. Pipes, sockets and devices (they hold no data to
      back up) and links not followed are named in the summary and are no
-     reason for 4: a run with only those ends with 0 and is recorded
+     reason for 4: a run with only those ends with 0 and is recorded. In
+     the destination they count, as they may hold the name of a source
+     file, which is then not backed up
   5  the engine library cannot be loaded; nothing ran
   6  the run failed inside the engine (an internal error such as lack of
      memory); the log shows what was done before, and nothing is recorded

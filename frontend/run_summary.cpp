@@ -15,6 +15,17 @@ constexpr size_t kLabelColumns = 28;
 
 const char* kSideNames[2] = {"source", "destination"};
 
+// The paths of the findings of `kind` that are losses (`lost`) or not.
+std::vector<std::string> FoundPaths(const RunSummary& summary, const FindingKind& kind, bool lost) {
+  std::vector<std::string> paths;
+  const auto found = summary.found.find(kind.report);
+  if (found == summary.found.end()) return paths;
+  for (const std::string& path : found->second) {
+    if (IsLoss(kind, path, summary.generation_folder) == lost) paths.push_back(path);
+  }
+  return paths;
+}
+
 std::string Counted(uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -72,10 +83,11 @@ std::vector<std::string> RunSummary::LeftOut() const {
   }
   if (erasures > 0) reasons.push_back(Counted(erasures, "erasure failed", "erasures failed"));
   for (const FindingKind& kind : FindingKinds()) {
-    const auto paths = found.find(kind.report);
-    if (kind.lost && paths != found.end()) {
-      reasons.push_back(Counted(paths->second.size(), kind.one, kind.many));
-    }
+    const std::vector<std::string> lost = FoundPaths(*this, kind, true);
+    if (lost.empty()) continue;
+    const bool in_destination = kind.weight == FindingWeight::kLossInDestination;
+    reasons.push_back(Counted(lost.size(), kind.one, kind.many) +
+                      (in_destination ? " in the destination" : ""));
   }
   if (!open_conflicts.empty()) {
     reasons.push_back(Counted(open_conflicts.size(), "conflict left alone", "conflicts left alone"));
@@ -217,10 +229,10 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
   }
   // What the run left alone on purpose, no loss: each kind with its paths.
   for (const FindingKind& kind : FindingKinds()) {
-    const auto paths = summary.found.find(kind.report);
-    if (kind.lost || paths == summary.found.end()) continue;
+    const std::vector<std::string> noted = FoundPaths(summary, kind, false);
+    if (noted.empty()) continue;
     out << "  " << kind.listed << "\n";
-    for (const std::string& path : paths->second) out << "    " << drives.ToNative(path) << "\n";
+    for (const std::string& path : noted) out << "    " << drives.ToNative(path) << "\n";
   }
 }
 
@@ -228,10 +240,13 @@ void PrintProblems(const RunSummary& summary, const ItemStyle& style, std::ostre
   const DriveMap& drives = *style.drives;
   for (const ItemRecord& item : summary.failed) err << "tolvex: " << FailureText(item, style) << "\n";
   for (const FindingKind& kind : FindingKinds()) {
-    const auto paths = summary.found.find(kind.report);
-    if (!kind.lost || paths == summary.found.end()) continue;
-    for (const std::string& path : paths->second) {
-      err << "tolvex: not backed up (" << kind.one << "): " << drives.ToNative(path) << "\n";
+    for (const std::string& path : FoundPaths(summary, kind, true)) {
+      if (kind.weight == FindingWeight::kLossInDestination) {
+        err << "tolvex: not backed up (a " << kind.one << " in the destination holds the name of "
+            << "the source's file, if there is one): " << drives.ToNative(path) << "\n";
+      } else {
+        err << "tolvex: not backed up (" << kind.one << "): " << drives.ToNative(path) << "\n";
+      }
     }
   }
   for (const std::string& path : summary.open_conflicts) {

@@ -421,6 +421,27 @@ TEST_F(CommandPlan, APipeAmongTheSourcesIsNamedAndLeftAloneWithoutALoss) {
   EXPECT_EQ(plan.out.find("Left out"), std::string::npos) << plan.out;
 }
 
+// In the destination a pipe takes the name of the source's file: that file
+// is not backed up, and the run must not pass for complete (the command
+// cannot tell such a pipe from one that keeps nothing out, so any pipe in
+// the destination counts).
+TEST_F(CommandPlan, APipeInTheDestinationThatTakesASourceFilesNameIsALoss) {
+  Put("source/a.txt", "a");
+  Put("source/b.txt", "b");
+  fs::create_directories(root_ / "backup");
+  ASSERT_EQ(mkfifo((root_ / "backup/a.txt").c_str(), 0600), 0);
+  WriteJob("");
+  const Result result = RunJob();
+  EXPECT_STATUS(result, 4);
+  EXPECT_NE(result.err.find("not backed up (a special file in the destination holds the name of "
+                            "the source's file, if there is one): " + P("backup/a.txt")),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.out.find("1 special file in the destination."), std::string::npos) << result.out;
+  EXPECT_EQ(Get("backup/b.txt"), "b");
+  EXPECT_FALSE(Exists("job.job.state"));
+}
+
 // Ctrl-C in the middle of a run. The log is a pipe the test reads: once the
 // first copy is logged the test stops reading, so the run soon waits to
 // write, and the Ctrl-C comes in the middle of the copies.
