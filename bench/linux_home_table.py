@@ -127,6 +127,7 @@ def run_tolvex(tolvex, job):
     result = subprocess.run([tolvex, "--format=json", "--yes", job], capture_output=True, text=True,
                             stdin=subprocess.DEVNULL)
     found = {}
+    text = ""
     for line in result.stdout.splitlines():
         try:
             item = json.loads(line)
@@ -134,8 +135,10 @@ def run_tolvex(tolvex, job):
             continue
         if item.get("kind") == "summary":
             found = item.get("found", {})
+        if item.get("kind") == "result":
+            text = item.get("text", "")
     not_backed_up = [line for line in result.stderr.splitlines() if "tolvex: " in line]
-    return result.returncode, found, not_backed_up
+    return result.returncode, found, not_backed_up, text
 
 
 def rsync_differs(src, dest):
@@ -184,13 +187,13 @@ def main():
         others = set().union(*(rows[k] for k in rows if k != "files"))
         rows["files"] -= others
         write_job(job, src, dest)
-        status1, found1, problems1 = run_tolvex(args.tolvex, job)
+        status1, found1, problems1, text1 = run_tolvex(args.tolvex, job)
         recorded1 = os.path.exists(job + ".state")
         differs1 = rsync_differs(src, dest)
         # The mode alone changes; a second run should update it.
         changed = os.path.join(src, "hand", "mode-changes.txt")
         os.chmod(changed, 0o600)
-        status2, found2, problems2 = run_tolvex(args.tolvex, job)
+        status2, found2, problems2, text2 = run_tolvex(args.tolvex, job)
         differs2 = rsync_differs(src, dest)
         rows["modechange"] = {os.path.relpath(changed, src)}
 
@@ -210,6 +213,7 @@ def main():
         print()
         print("first run: exit %d, JOB.state %s; found %s" % (status1, "written" if recorded1 else "not written",
                                                                json.dumps(found1)))
+        print("  " + text1)
         print("second run (after chmod 600): exit %d; rsync -a still lists %d entries" % (status2, len(differs2)))
         reasons = [line for line in problems1 if "not backed up" in line or "failed" in line]
         print("first run's problems on standard error: %d lines" % len(reasons))
