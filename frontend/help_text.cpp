@@ -213,10 +213,11 @@ SUMMARY
   reason, unchanged pairs, empty folders removed, the generation folder
   written, the space of each drive, pairs changed on both sides whose newer
   file won (named: the other edit is gone from that side), links to folders
-  not followed, and the duration. Problems go to standard error, one line
-  each: failed copies and erasures with the reason (naming the side that
-  refused), and everything selected that was not backed up or left in
-  conflict. -q prints only those; -v also prints each action as it happens.
+  not followed, pipes, sockets and devices left alone, and the duration.
+  Problems go to standard error, one line each: failed copies and erasures
+  with the reason (naming the side that refused), and everything selected
+  that was not backed up or left in conflict. -q prints only those; -v
+  also prints each action as it happens.
 
 INTERRUPTING A RUN
   The first Ctrl-C stops the run at its next check, as the progress view's
@@ -327,9 +328,14 @@ EXIT STATUS
      the destination
   4  the run completed, but something selected was not backed up or was
      left in conflict: failed copies or erasures, a missing source folder
-     (others existing), a folder that could not be read, unusable names,
-     case twins, name clashes, conflicts (one time, other sizes); standard
-     error names each, and the run is not recorded
+     (others existing), a folder that could not be read, unusable names
+     (names the destination cannot hold), case twins, name clashes,
+     conflicts (one time, other sizes); standard error names each, and the
+     run is not recorded. Pipes, sockets and devices (they hold no data to
+     back up) and links not followed are named in the summary and are no
+     reason for 4: a run with only those ends with 0 and is recorded. In
+     the destination they count, as they may hold the name of a source
+     file, which is then not backed up
   5  the engine library cannot be loaded; nothing ran
   6  the run failed inside the engine (an internal error such as lack of
      memory); the log shows what was done before, and nothing is recorded

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "frontend/error_text.h"
+#include "frontend/finding_kinds.h"
 #include "frontend/json_text.h"
 
 namespace tolvex::frontend {
@@ -14,20 +15,16 @@ constexpr size_t kLabelColumns = 28;
 
 const char* kSideNames[2] = {"source", "destination"};
 
-// The findings that mean something selected was not backed up.
-struct LeftOutKind {
-  int32_t report;
-  const char* one;
-  const char* many;
-};
-constexpr LeftOutKind kLeftOutKinds[] = {
-    {TOLVEX_REPORT_MISSING_FOLDER, "missing source folder", "missing source folders"},
-    {TOLVEX_REPORT_UNREADABLE_FOLDER, "unreadable folder", "unreadable folders"},
-    {TOLVEX_REPORT_UNUSABLE_NAME, "unusable name", "unusable names"},
-    {TOLVEX_REPORT_CASE_TWIN, "case twin", "case twins"},
-    {TOLVEX_REPORT_NAME_CLASH, "name clash", "name clashes"},
-    {TOLVEX_REPORT_SPECIAL_ENTRY, "special file", "special files"},
-};
+// The paths of the findings of `kind` that are losses (`lost`) or not.
+std::vector<std::string> FoundPaths(const RunSummary& summary, const FindingKind& kind, bool lost) {
+  std::vector<std::string> paths;
+  const auto found = summary.found.find(kind.report);
+  if (found == summary.found.end()) return paths;
+  for (const std::string& path : found->second) {
+    if (IsLoss(kind, path, summary.generation_folder) == lost) paths.push_back(path);
+  }
+  return paths;
+}
 
 std::string Counted(uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -85,9 +82,12 @@ std::vector<std::string> RunSummary::LeftOut() const {
     reasons.push_back(Counted(interrupted, "copy interrupted by you", "copies interrupted by you"));
   }
   if (erasures > 0) reasons.push_back(Counted(erasures, "erasure failed", "erasures failed"));
-  for (const LeftOutKind& kind : kLeftOutKinds) {
-    const auto paths = found.find(kind.report);
-    if (paths != found.end()) reasons.push_back(Counted(paths->second.size(), kind.one, kind.many));
+  for (const FindingKind& kind : FindingKinds()) {
+    const std::vector<std::string> lost = FoundPaths(*this, kind, true);
+    if (lost.empty()) continue;
+    const bool in_destination = kind.weight == FindingWeight::kLossInDestination;
+    reasons.push_back(Counted(lost.size(), kind.one, kind.many) +
+                      (in_destination ? " in the destination" : ""));
   }
   if (!open_conflicts.empty()) {
     reasons.push_back(Counted(open_conflicts.size(), "conflict left alone", "conflicts left alone"));
@@ -227,21 +227,26 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
         << (plan ? "are" : "were") << " copied, not erased (remove the name you do not want):\n";
     for (const std::string& path : moves->second) out << "    " << drives.ToNative(path) << "\n";
   }
-  const auto links = summary.found.find(TOLVEX_REPORT_LINK_NOT_FOLLOWED);
-  if (links != summary.found.end()) {
-    out << "  links, not followed:\n";
-    for (const std::string& path : links->second) out << "    " << drives.ToNative(path) << "\n";
+  // What the run left alone on purpose, no loss: each kind with its paths.
+  for (const FindingKind& kind : FindingKinds()) {
+    const std::vector<std::string> noted = FoundPaths(summary, kind, false);
+    if (noted.empty()) continue;
+    out << "  " << kind.listed << "\n";
+    for (const std::string& path : noted) out << "    " << drives.ToNative(path) << "\n";
   }
 }
 
 void PrintProblems(const RunSummary& summary, const ItemStyle& style, std::ostream& err) {
   const DriveMap& drives = *style.drives;
   for (const ItemRecord& item : summary.failed) err << "tolvex: " << FailureText(item, style) << "\n";
-  for (const LeftOutKind& kind : kLeftOutKinds) {
-    const auto paths = summary.found.find(kind.report);
-    if (paths == summary.found.end()) continue;
-    for (const std::string& path : paths->second) {
-      err << "tolvex: not backed up (" << kind.one << "): " << drives.ToNative(path) << "\n";
+  for (const FindingKind& kind : FindingKinds()) {
+    for (const std::string& path : FoundPaths(summary, kind, true)) {
+      if (kind.weight == FindingWeight::kLossInDestination) {
+        err << "tolvex: not backed up (a " << kind.one << " in the destination holds the name of "
+            << "the source's file, if there is one): " << drives.ToNative(path) << "\n";
+      } else {
+        err << "tolvex: not backed up (" << kind.one << "): " << drives.ToNative(path) << "\n";
+      }
     }
   }
   for (const std::string& path : summary.open_conflicts) {

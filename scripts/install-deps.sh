@@ -4,7 +4,8 @@
 # runtimes (libclang-rt-14-dev, which the clang packages only recommend) and
 # llvm-symbolizer (readable sanitizer reports), ncurses, the MinGW-w64 cross
 # compilers, the 32-bit Linux cross compiler and the user-mode emulator that
-# runs its programs, Wine (64-bit), a virtual X server, rsync (benchmarks),
+# runs its programs, Wine (64-bit), a virtual X server, rsync (benchmarks,
+# and the measure of the whole-home test, which is skipped without it),
 # ImageMagick (screenshots), Python 3 (turns the text-form bitmaps into
 # BMP at build time), libvterm (the terminal emulator the tests read the
 # terminal views through), ccache (faster rebuilds of the several
