@@ -435,9 +435,12 @@ TEST_F(CommandPlan, LinksOfEveryKindAreCopiedAsLinksAndCounted) {
 
   // Made in the backup: copied back as a link.
   fs::create_symlink("target.txt", root_ / "backup/made in the backup");
-  const Result back = RunJob();
+  const Result back = RunJob("--format=json");
   EXPECT_STATUS(back, 0);
-  EXPECT_NE(back.out.find("  1 link to a file copied as a link\n"), std::string::npos) << back.out;
+  EXPECT_NE(back.out.find("\"copied_as_links\":{\"links_to_files\":1,\"links_to_folders\":0,"
+                          "\"dangling_links\":0}"),
+            std::string::npos)
+      << back.out;
   EXPECT_EQ(fs::read_symlink(root_ / "source/made in the backup").string(), "target.txt");
 
   const Result again = Run(PlanArgs());
