@@ -4,6 +4,7 @@
 
 #include "engine/sync_state_run.h"
 #include "model/sync_state.h"
+#include "platform/platform.h"
 
 namespace tolvex {
 
@@ -20,6 +21,15 @@ void SetFiles(TolvexItem& item, uint64_t size, uint32_t stamp, uint64_t counter_
   item.side = side;
 }
 
+// The item's link bits for a file with `attributes`: none unless it is a
+// symbolic link copied as a link.
+uint32_t LinkBitsOf(uint32_t attributes) {
+  if (!IsSymbolicLink(attributes)) return 0;
+  if (attributes & kAttrLinkToFolder) return TOLVEX_ITEM_LINK_TO_FOLDER;
+  if (attributes & kAttrLinkDangling) return TOLVEX_ITEM_LINK_DANGLING;
+  return TOLVEX_ITEM_LINK_TO_FILE;
+}
+
 }  // namespace
 
 RunItem::RunItem(int32_t kind) {
@@ -33,7 +43,7 @@ RunItem CopyItemOf(const CANDIDATE& c, const CandidateTexts& texts) {
   // The side written to: the other side of the file that is read.
   const int read_side = invert ? 1 - scanned_side : scanned_side;
   RunItem copy(read_side == 0 ? TOLVEX_ITEM_COPY : TOLVEX_ITEM_COPY_BACK);
-  copy.item.state = c.state;
+  copy.item.state = c.state | LinkBitsOf(invert ? c.counterAttributes : c.attributes);
   if (invert) {
     copy.from = texts.counterPath;
     copy.to = texts.path;
@@ -48,7 +58,7 @@ RunItem CopyItemOf(const CANDIDATE& c, const CandidateTexts& texts) {
 
 RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reason) {
   RunItem skip(TOLVEX_ITEM_SKIP);
-  skip.item.state = c.state;
+  skip.item.state = c.state | LinkBitsOf(c.attributes);
   skip.item.reason = reason;
   skip.from = texts.path;
   skip.to = texts.counterPath;
@@ -67,13 +77,14 @@ std::vector<RunItem> EraseItemsOf(const CANDIDATE& c, const CandidateTexts& text
   std::vector<RunItem> files;
   const int side = SideOf(c.state);
   RunItem file(TOLVEX_ITEM_ERASE);
-  file.item.state = c.state;
+  file.item.state = c.state | LinkBitsOf(c.attributes);
   file.item.reason = EraseReasonOf(c, sync_run);
   file.from = texts.path;
   SetFiles(file.item, c.size, c.stamp, 0, 0, side);
   files.push_back(file);
   if (c.counterHasBytes()) {
     file.from = texts.counterPath;
+    file.item.state = c.state | LinkBitsOf(c.counterAttributes);
     SetFiles(file.item, c.counterSize, c.counterStamp, 0, 0, 1 - side);
     files.push_back(file);
   }

@@ -212,12 +212,14 @@ SUMMARY
   After a run: files and bytes copied each way and erased, files skipped by
   reason, unchanged pairs, empty folders removed, the generation folder
   written, the space of each drive, pairs changed on both sides whose newer
-  file won (named: the other edit is gone from that side), links to folders
-  not followed, pipes, sockets and devices left alone, and the duration.
-  Problems go to standard error, one line each: failed copies and erasures
-  with the reason (naming the side that refused), and everything selected
-  that was not backed up or left in conflict. -q prints only those; -v
-  also prints each action as it happens.
+  file won (named: the other edit is gone from that side), one line per
+  kind of symbolic link copied as a link (to files, to folders, dangling;
+  -v names each with its copy), links to folders not followed (Windows),
+  pipes, sockets and devices left alone, and the duration. Problems go to
+  standard error, one line each: failed copies and erasures with the reason
+  (naming the side that refused), and everything selected that was not
+  backed up or left in conflict. -q prints only those; -v also prints each
+  action as it happens.
 
 INTERRUPTING A RUN
   The first Ctrl-C stops the run at its next check, as the progress view's

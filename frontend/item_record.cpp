@@ -58,6 +58,7 @@ std::string Notes(const ItemRecord& item, const ItemStyle& style) {
   const auto add = [&notes](const std::string& note) {
     notes += (notes.empty() ? "" : ", ") + note;
   };
+  if (!LinkName(item.state).empty()) add(LinkName(item.state));
   if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK) {
     if (NewerWins(item, style)) add("newer wins");
     if (item.state & TOLVEX_STATE_NEW_WORK) add("new since the last run");
@@ -194,6 +195,15 @@ bool NewerWins(const ItemRecord& item, const ItemStyle& style) {
          item.counter_size + item.counter_stamp != 0;
 }
 
+std::string LinkName(uint32_t state) {
+  switch (state & TOLVEX_ITEM_LINK_BITS) {
+    case TOLVEX_ITEM_LINK_TO_FILE: return "link to a file";
+    case TOLVEX_ITEM_LINK_TO_FOLDER: return "link to a folder";
+    case TOLVEX_ITEM_LINK_DANGLING: return "dangling link";
+    default: return "";
+  }
+}
+
 std::string ItemText(const ItemRecord& item, const ItemStyle& style) {
   const DriveMap& drives = *style.drives;
   std::string verb = KindName(item.kind);
@@ -270,6 +280,7 @@ std::string ItemJson(const ItemRecord& item, const ItemStyle& style) {
   }
   json.Text("side", item.side == 0 ? "source" : "destination");
   json.Unsigned("state", item.state);
+  if (!LinkName(item.state).empty()) json.Text("link", LinkName(item.state));
   if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK) {
     json.Flag("newer_wins", NewerWins(item, style));
     json.Flag("new_work", (item.state & TOLVEX_STATE_NEW_WORK) != 0);

@@ -56,6 +56,10 @@ class InterruptedCopies {
  private:
   std::set<std::string> pairs_;  // "from\nto", both ways
 };
+// "link to a file", "link to a folder", "dangling link" for an item whose
+// file is a symbolic link copied as a link; empty for any other.
+std::string LinkName(uint32_t state);
+
 // "case twin", "unreadable folder", ... for a finding's report code.
 std::string FindingName(int32_t report);
 // "1 file", "3 files"; "12 B", "3.4 KB", "1.2 MB", "5.0 GB".

@@ -30,6 +30,19 @@ std::string Counted(uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// The kinds of links copied as links: the item bit and the summary's words.
+struct LinkKind {
+  uint32_t bit;
+  const char* one;
+  const char* many;
+  const char* json;
+};
+constexpr LinkKind kLinkKinds[] = {
+    {TOLVEX_ITEM_LINK_TO_FILE, "link to a file", "links to files", "links_to_files"},
+    {TOLVEX_ITEM_LINK_TO_FOLDER, "link to a folder", "links to folders", "links_to_folders"},
+    {TOLVEX_ITEM_LINK_DANGLING, "dangling link", "dangling links", "dangling_links"},
+};
+
 std::string PairKey(const ItemRecord& item) { return item.from + '\n' + item.to; }
 
 bool IsCopy(const ItemRecord& item) {
@@ -133,6 +146,9 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
       if (!done) continue;
       failed_copies.erase(PairKey(item));
       summary.copied[item.kind == TOLVEX_ITEM_COPY ? 1 : 0].Add(item.size);
+      for (size_t k = 0; k < 3; ++k) {
+        if ((item.state & TOLVEX_ITEM_LINK_BITS) == kLinkKinds[k].bit) ++summary.links_copied[k];
+      }
       if (item.state & TOLVEX_STATE_COUNTER_CHANGED) summary.newer_wins.push_back(item);
       carried_out.insert(item.from);
       carried_out.insert(item.to);
@@ -179,6 +195,14 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
     if (erasures.files == 0) continue;
     Row(out, std::string(plan ? "erase in the " : "erased in the ") + kSideNames[tree],
         Files(erasures.files) + ", " + ByteText(erasures.bytes));
+  }
+  // Among the copies, one line per kind of link ("84 links to folders
+  // copied as links"); -v lists each with its copy.
+  for (size_t k = 0; k < 3; ++k) {
+    const uint64_t count = summary.links_copied[k];
+    if (count == 0) continue;
+    out << "  " << Counted(count, kLinkKinds[k].one, kLinkKinds[k].many)
+        << (plan ? " to copy as " : " copied as ") << (count == 1 ? "a link" : "links") << "\n";
   }
   const std::string skipped = SkipText(summary);
   if (!skipped.empty()) Row(out, plan ? "skip" : "skipped", skipped);
@@ -272,6 +296,9 @@ std::string SummaryJson(const RunSummary& summary, const ItemStyle& style) {
   json.Number("copied_to_destination_bytes", summary.copied[1].bytes);
   json.Number("copied_to_source", summary.copied[0].files);
   json.Number("copied_to_source_bytes", summary.copied[0].bytes);
+  JsonObject links;
+  for (size_t k = 0; k < 3; ++k) links.Unsigned(kLinkKinds[k].json, summary.links_copied[k]);
+  json.Raw("copied_as_links", links.str());
   json.Number("erased_in_destination", summary.erased[1].files);
   json.Number("erased_in_source", summary.erased[0].files);
   JsonObject skipped;

@@ -29,6 +29,9 @@ struct RunSummary {
   std::map<int32_t, uint64_t> skipped;  // by TOLVEX_REASON_*
   std::vector<ItemRecord> failed;       // copies and erasures that failed for good
   std::vector<ItemRecord> newer_wins;   // copies over a file changed since the last run
+  // Symbolic links copied as links, by what they lead to: a file, a
+  // folder, nothing (TOLVEX_ITEM_LINK_*, in this order).
+  uint64_t links_copied[3] = {0, 0, 0};
   std::map<int32_t, std::vector<std::string>> found;  // by TOLVEX_REPORT_*: paths
   std::vector<std::string> open_conflicts;  // conflicts neither file of which was carried out
   std::vector<ItemRecord> renames;     // the generation rotation

@@ -349,6 +349,14 @@ enum TolvexOutcome {
 enum TolvexPlanAnswer { TOLVEX_PLAN_GO = 0, TOLVEX_PLAN_STOP = 1 };
 #define TOLVEX_PLAN_CONFIRMED 0x0001u
 
+/* Bits above the state word on a COPY, COPY_BACK, ERASE or SKIP item whose
+ * `from` is a symbolic link that the run copies as a link, with its target
+ * text (Linux; never on Windows): what the link leads to. */
+#define TOLVEX_ITEM_LINK_TO_FILE 0x00010000u
+#define TOLVEX_ITEM_LINK_TO_FOLDER 0x00020000u
+#define TOLVEX_ITEM_LINK_DANGLING 0x00040000u
+#define TOLVEX_ITEM_LINK_BITS 0x00070000u
+
 /* SetDryRun: 0 runs; 1 hands over the plan and ends before the erase pass:
  * no log, nothing renamed (the rotation is judged on the folders as they
  * are, and the folder that would become "Grandson" is scanned, shown under

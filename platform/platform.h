@@ -59,7 +59,19 @@ enum : uint32_t {
   // or erases one; a scan reports it.
   kAttrDevice = 0x40,
   kAttrReparsePoint = 0x400,
+  // A symbolic link described as itself (POSIX only; no Windows attribute
+  // uses these bits): its own last-write time, the length of its target
+  // text as its size, never read-only. The copy makes the same link at the
+  // target (CopyOver), the erase removes the link; nothing reads or writes
+  // through it. At most one of the two kind bits says what it leads to: a
+  // folder, or nothing (it dangles); neither for anything else (a file).
+  kAttrSymbolicLink = 0x01000000,
+  kAttrLinkToFolder = 0x02000000,
+  kAttrLinkDangling = 0x04000000,
 };
+
+// True for an entry that is a symbolic link copied as a link.
+inline bool IsSymbolicLink(uint32_t attributes) { return (attributes & kAttrSymbolicLink) != 0; }
 
 // The reserved name space (platform/reserved_names.h): the copy's temporary
 // files, "~tolvex-tmp." + 16 hex digits + "-" + 8 hex digits + ".tmp", and
@@ -158,7 +170,12 @@ class Platform {
   virtual uint32_t SetAttributes(const std::string& path, uint32_t attributes) = 0;
 
   // CopyFileA(from, to, FALSE): copies content, last-write time and the
-  // read-only bit, replacing an existing target. The copy is crash-safe: it is
+  // read-only bit, replacing an existing target. A source that is a
+  // symbolic link described as itself (kAttrSymbolicLink, POSIX) is copied
+  // as a link: the same target text, the link's own last-write time, made
+  // under a temporary name and renamed over the target; nothing is read
+  // through it. A target that is a link is replaced, never written through
+  // (POSIX: whatever it leads to). The copy is crash-safe: it is
   // written under a temporary name in the target folder and then renamed, so
   // the target is always either as it was or complete.
   // Errors: 2 source missing; 3 target folder missing; 5 source a folder,
@@ -202,7 +219,18 @@ class Platform {
   // Drops every staged copy: targets as they were, nothing left behind.
   virtual void DropStagedCopies() {}
 
-  // DeleteFileA: 2 missing, 5 read-only or a folder.
+  // The target text of the symbolic link `path` (kAttrSymbolicLink), as
+  // stored; the link is not followed. 2 or 3 missing, 87 when `path` is no
+  // such link. A platform that never describes links as themselves
+  // (Windows) answers 50.
+  virtual uint32_t ReadLink(const std::string& path, std::string* target) {
+    (void)path;
+    (void)target;
+    return 50;  // ERROR_NOT_SUPPORTED
+  }
+
+  // DeleteFileA: 2 missing, 5 read-only or a folder. A symbolic link is
+  // removed itself (POSIX: whatever it leads to), never what it leads to.
   virtual uint32_t RemoveFile(const std::string& path) = 0;
   // MoveFileA: renames a file or folder; 183 when `to` exists (a name moved
   // onto itself succeeds), 2/3 when `from` is missing.
@@ -363,6 +391,9 @@ class PlatformWrapper : public Platform {
     return target_->CompleteStagedCopies(failure);
   }
   void DropStagedCopies() override { target_->DropStagedCopies(); }
+  uint32_t ReadLink(const std::string& path, std::string* target) override {
+    return target_->ReadLink(path, target);
+  }
   uint32_t RemoveFile(const std::string& path) override { return target_->RemoveFile(path); }
   uint32_t MoveEntry(const std::string& from, const std::string& to) override {
     return target_->MoveEntry(from, to);

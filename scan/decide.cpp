@@ -64,7 +64,7 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
   if (within < 0) return false;
   uint16_t result = STATE_NORMAL;
   if (a == b && within == 0) {
-    if (input.size == input.counter_size) return false;  // equal pair
+    if (input.size == input.counter_size && !input.contents_differ) return false;  // equal pair
     result |= STATE_SIZE_WARNING;
     // Judged from both sides, each file of the pair offers to copy itself
     // over the other, and nothing tells which version is newer.

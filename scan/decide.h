@@ -21,6 +21,10 @@ struct DecisionInput {
   // Within the two seconds of each stamp (FindEntry::fraction).
   uint32_t fraction = kNoFraction;
   uint32_t counter_fraction = kNoFraction;
+  // The two sides hold other things although their sizes may agree: a link
+  // and a file, or two links with other target texts. Such a pair is never
+  // equal; with equal stamps it is judged as a pair of other sizes.
+  bool contents_differ = false;
 };
 
 // Orders two last-write times within one two-second stamp: negative when

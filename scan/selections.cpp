@@ -181,6 +181,8 @@ int ExpandDirectory(const std::string& folder, std::vector<STRING>* list, uint8_
     } else if (notes && IsFolderLink(entry)) {
       notes->push_back(
           {TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder, folder + std::string(entry.name) + "\\"});
+    } else if (notes && IsSymbolicLink(entry.attributes) && !IsDotEntry(entry.name)) {
+      notes->push_back({kNoteLinkCopiedAsLink, folder, folder + std::string(entry.name) + "\\"});
     }
   }
   if (notes) {

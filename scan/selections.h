@@ -31,6 +31,11 @@ namespace tolvex {
 // cannot hold (`path` is the native path, which the log shows), a link to a
 // folder that is not entered (`path` in drive form, with its backslash), or
 // the folder itself, which could not be read.
+// The kind of a FolderNote that names a symbolic link copied as a link
+// (kAttrSymbolicLink): nothing to report, but no folder at or below it is
+// read, on either side (its path has its backslash).
+inline constexpr int32_t kNoteLinkCopiedAsLink = 0;
+
 struct FolderNote {
   int32_t kind = 0;
   std::string folder;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "model/parameters.h"
@@ -51,6 +52,7 @@ void KeepNotesOfVisitedFolders(const Plan& plan, const std::vector<FolderNote>& 
   std::unordered_set<std::string> visited;
   for (const STRING& entry : plan.dirList) visited.insert(entry.text());
   for (const FolderNote& note : notes) {
+    if (note.kind == kNoteLinkCopiedAsLink) continue;
     if (visited.count(note.folder) != 0) sink->Add(note.kind, note.path);
   }
 }
@@ -86,22 +88,34 @@ void ReportDropped(const Plan& plan, const DroppedEntries& includes, const Dropp
 // destination would lead the copies out of the job (into a folder of no
 // job, or back into a source), and a source folder reached through a link
 // would be written both ways.
+//
+// A symbolic link copied as a link (kAttrSymbolicLink) is a file of the
+// plan, not a folder; it is kept here too, unreported, so that a folder
+// whose counterpart it is (a folder on one side, a link on the other) is
+// not read through it: Holds then names it, and the scan reports it.
 class LinkedFolders {
  public:
-  void Add(const std::string& link) { links_.insert(AsciiUpperText(link)); }
+  void Add(const std::string& link) { links_.emplace(AsciiUpperText(link), std::string()); }
+  void AddCopiedAsLink(const std::string& link) { links_.emplace(AsciiUpperText(link), link); }
   // True when `folder` (with its backslash) is a link or lies below one:
-  // one look per folder on its way up (a tree may hold many links).
-  bool Holds(const std::string& folder) const {
+  // one look per folder on its way up (a tree may hold many links). A link
+  // copied as a link, the first on the way, goes to *copied_as_link.
+  bool Holds(const std::string& folder, std::string* copied_as_link = nullptr) const {
     if (links_.empty()) return false;
     const std::string upper = AsciiUpperText(folder);
     for (size_t end = upper.find('\\'); end != std::string::npos; end = upper.find('\\', end + 1)) {
-      if (links_.count(upper.substr(0, end + 1)) != 0) return true;
+      const auto link = links_.find(upper.substr(0, end + 1));
+      if (link == links_.end()) continue;
+      if (copied_as_link != nullptr) *copied_as_link = link->second;
+      return true;
     }
     return false;
   }
 
  private:
-  std::unordered_set<std::string> links_;
+  // Upper-case path -> the link's path as found when it is copied as a
+  // link; empty for a link already reported.
+  std::unordered_map<std::string, std::string> links_;
 };
 
 // A destination twin ("T:\Backup\Data\*") as the file system spells it,
@@ -121,7 +135,8 @@ std::string SpelledTwin(const std::string& entry, const std::string& root, std::
     if (Sys().FindEntries(spelled + name, kEveryEntryMask, &found, nullptr) == kErrOk &&
         found.size() == 1) {
       name = found.front().name;
-      if ((found.front().attributes & kAttrReparsePoint) != 0 && link->empty()) {
+      const uint32_t attributes = found.front().attributes;
+      if (((attributes & kAttrReparsePoint) != 0 || IsSymbolicLink(attributes)) && link->empty()) {
         *link = spelled + name + "\\";
       }
     }
@@ -214,6 +229,7 @@ bool ScanFolders(const TParameters& parameters, Plan& plan, SearchProgressView* 
   ReportDropped(plan, includes_dropped, twins_dropped, sink);
   for (const FolderNote& note : notes) {
     if (note.kind == TOLVEX_REPORT_LINK_NOT_FOLLOWED) linked->Add(note.path);
+    if (note.kind == kNoteLinkCopiedAsLink) linked->AddCopiedAsLink(note.path);
   }
   SortByText(&plan.dirList);
   DropFoldersWithTwins(parameters, plan, roots, listings, sink);
@@ -439,6 +455,38 @@ class FolderFileScan {
 
   uint8_t counterpart_side() const { return folder_.mark() == 0 ? 1 : 0; }
 
+  // True when the counterpart folder holds a folder called `file_name`,
+  // whatever the scan's mask (which may leave folders out).
+  bool CounterpartIsFolder(std::string_view file_name) {
+    bool answered = false;
+    std::optional<ListedEntry> entry =
+        CounterpartListing().FindName(file_name, kEveryEntryMask, &answered);
+    if (!answered) {
+      std::vector<FindEntry> asked;
+      Sys().FindEntries(counterpart_folder_ + std::string(file_name), kEveryEntryMask, &asked,
+                        nullptr);
+      return !asked.empty() && (asked.front().attributes & kAttrDirectory) != 0;
+    }
+    return entry && IsFolderEntry(*entry);
+  }
+
+  // A pair whose sizes and stamps may agree and that is not the same all
+  // the same: a link and a file, or two links that lead elsewhere. Two
+  // links are read only when their sizes (the lengths of their texts) and
+  // stamps agree, where the texts alone can tell.
+  bool LinksDiffer(const ListedEntry& entry, const Counterpart& counterpart) const {
+    const bool link = IsSymbolicLink(entry.attributes);
+    if (link != IsSymbolicLink(counterpart.attributes)) return true;
+    if (!link || entry.size != counterpart.size || entry.stamp != counterpart.stamp) return false;
+    std::string text;
+    std::string counter_text;
+    // A link that cannot be read now is taken as changed: the copy tries it
+    // and tells what came of it.
+    if (Sys().ReadLink(folder_.text() + std::string(entry.name), &text) != kErrOk) return true;
+    if (Sys().ReadLink(counterpart_folder_ + counterpart.name, &counter_text) != kErrOk) return true;
+    return text != counter_text;
+  }
+
   void ConsiderFile(const ListedEntry& entry) {
     if (IsFolderEntry(entry)) return;
     if (!excluded_.empty() && excluded_.count(std::string(entry.name)) != 0) return;
@@ -478,6 +526,14 @@ class FolderFileScan {
       sink_->Add(counterpart.taken_kind, counterpart.taken_by);
       return;
     }
+    const bool link = IsSymbolicLink(entry.attributes);
+    // A link where the other side has a folder is left alone: the folder is
+    // not replaced by a link (that would erase a tree), and nothing is read
+    // through the link (the folder's scan reports it, below).
+    if (link && !counterpart.present && CounterpartIsFolder(entry.name)) {
+      sink_->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, folder_.text() + std::string(entry.name) + "\\");
+      return;
+    }
     DecisionInput input;
     input.side = folder_.mark();
     input.stamp = entry.stamp;
@@ -487,6 +543,7 @@ class FolderFileScan {
     input.counter_size = counterpart.size;
     input.fraction = entry.fraction;
     input.counter_fraction = counterpart.fraction;
+    if (counterpart.present) input.contents_differ = LinksDiffer(entry, counterpart);
     // The sync state lists every pair, once, as the source side meets it.
     if (plan_.syncRun.gathering && counterpart.present && folder_.mark() == 0) {
       GatherSyncPair(plan_.syncRun, folder_.text() + std::string(entry.name),
@@ -601,8 +658,15 @@ void ScanFiles(const TParameters& parameters, Plan& plan, SearchProgressView* pr
     // A folder without a known counterpart is left alone: its files could
     // be neither compared nor told from orphans.
     if (plan.counterpartList.back().text().empty()) continue;
-    // Neither side is read through a link (the link is reported).
-    if (linked.Holds(folder.text()) || linked.Holds(plan.counterpartList.back().text())) continue;
+    // Neither side is read through a link (the link is reported). A folder
+    // whose counterpart is a link copied as a link (a folder on one side, a
+    // link on the other) is left alone, and the link reported.
+    std::string copied_as_link;
+    if (linked.Holds(folder.text(), &copied_as_link) ||
+        linked.Holds(plan.counterpartList.back().text(), &copied_as_link)) {
+      if (!copied_as_link.empty()) sink->Add(TOLVEX_REPORT_LINK_NOT_FOLLOWED, copied_as_link);
+      continue;
+    }
     FolderFileScan scan(parameters, plan, static_cast<int32_t>(i), folder,
                         plan.counterpartList.back().text(), listings, sink, flat_files, &scanned,
                         &own_files);

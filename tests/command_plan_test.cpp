@@ -381,7 +381,8 @@ TEST_F(CommandPlan, ABlockedRotationIsReported) {
 
 #if !defined(_WIN32)
 // Names Linux holds and Windows cannot, and links to folders: the run
-// names them; the names are left out (status 4), the link is only noted.
+// names them; the names are left out (status 4), the link is copied as a
+// link and counted.
 TEST_F(CommandPlan, CaseTwinsUnusableNamesAndLinksAreNamed) {
   Put("source/Report.txt", "upper");
   Put("source/report.txt", "lower");
@@ -395,7 +396,59 @@ TEST_F(CommandPlan, CaseTwinsUnusableNamesAndLinksAreNamed) {
   EXPECT_STATUS(result, 4);
   EXPECT_NE(result.err.find("not backed up (case twin): " + P("source/Report.txt")), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("not backed up (unusable name): " + P("source/a:b.txt")), std::string::npos) << result.err;
-  EXPECT_NE(result.out.find("links, not followed:\n    " + P("source/link")), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("  1 link to a folder copied as a link\n"), std::string::npos) << result.out;
+  EXPECT_TRUE(fs::is_symlink(root_ / "backup/link"));
+}
+
+// Every kind of link through the real command: copied as links with their
+// texts, one summary line per kind, each listed with -v and in the JSON
+// plan, exit status 0, and a second run and its plan with nothing to do.
+// Both ways a link made on either side goes across.
+TEST_F(CommandPlan, LinksOfEveryKindAreCopiedAsLinksAndCounted) {
+  Put("source/target.txt", "t");
+  fs::create_directories(root_ / "elsewhere");
+  Put("elsewhere/inside.txt", "behind a folder link");
+  for (const auto& [link, text] : {std::pair{"to file", "target.txt"}, {"to file 2", "./target.txt"},
+                                   {"to folder", "../elsewhere"}, {"dangling", "gone/away"}}) {
+    fs::create_symlink(text, root_ / "source" / link);
+  }
+  WriteJob("TouchMode = both\nOrphanModeB = copy");
+  const Result plan = Run(PlanArgs("-v --format=json"));
+  EXPECT_STATUS(plan, 0);
+  EXPECT_NE(plan.out.find("\"link\":\"link to a folder\""), std::string::npos) << plan.out;
+  EXPECT_NE(plan.out.find("\"link\":\"dangling link\""), std::string::npos) << plan.out;
+
+  const Result run = RunJob("-v");
+  EXPECT_STATUS(run, 0);
+  for (const std::string& expected :
+       Lines{"  2 links to files copied as links\n", "  1 link to a folder copied as a link\n",
+             "  1 dangling link copied as a link\n",
+             P("source/to folder") + " -> " + P("backup/to folder"), "(link to a folder)",
+             "(dangling link)"}) {
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+  }
+  EXPECT_EQ(run.out.find("not followed"), std::string::npos) << run.out;
+  EXPECT_EQ(fs::read_symlink(root_ / "backup/to folder").string(), "../elsewhere");
+  EXPECT_EQ(fs::read_symlink(root_ / "backup/to file 2").string(), "./target.txt");
+  EXPECT_EQ(fs::read_symlink(root_ / "backup/dangling").string(), "gone/away");
+  EXPECT_FALSE(fs::exists(root_ / "backup/inside.txt"));
+
+  // Made in the backup: copied back as a link.
+  fs::create_symlink("target.txt", root_ / "backup/made in the backup");
+  const Result back = RunJob("--format=json");
+  EXPECT_STATUS(back, 0);
+  EXPECT_NE(back.out.find("\"copied_as_links\":{\"links_to_files\":1,\"links_to_folders\":0,"
+                          "\"dangling_links\":0}"),
+            std::string::npos)
+      << back.out;
+  EXPECT_EQ(fs::read_symlink(root_ / "source/made in the backup").string(), "target.txt");
+
+  const Result again = Run(PlanArgs());
+  EXPECT_STATUS(again, 0);
+  EXPECT_EQ(again.out.find("copy"), std::string::npos) << again.out;
+  const Result second = RunJob();
+  EXPECT_STATUS(second, 0);
+  EXPECT_EQ(second.out.find("copied"), std::string::npos) << second.out;
 }
 
 // A pipe among the sources is named and left alone: nothing waits on it,

@@ -272,6 +272,16 @@ void Differential::CheckCopied(const Tree& before, const Tree& after, const std:
                  const char* told_by) {
   const TreeEntry* source = Find(before, from);
   const TreeEntry* target = Find(after, to);
+#ifndef _WIN32
+  // On Linux a link is copied as a link with its text.
+  if (source && source->type == TreeEntry::kLink) {
+    if (!target || target->type != TreeEntry::kLink || target->content != source->content) {
+      Violation(std::string("the ") + told_by + " says copied, the target is not the same link",
+                from + " -> " + to);
+    }
+    return;
+  }
+#endif
   if (!target || target->type != TreeEntry::kFile) {
     Violation(std::string("the ") + told_by + " says copied, the target is not a file", from + " -> " + to);
   } else if (source && source->type == TreeEntry::kFile && source->content != target->content &&

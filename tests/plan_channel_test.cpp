@@ -406,14 +406,19 @@ TEST_F(PlanChannel, ALeftoverGrandfatherIsReported) {
 }
 
 #if !defined(_WIN32)
-// Links to folders are not entered, and now they are named.
-TEST_F(PlanChannel, FolderLinksAreNamedAndNotFollowed) {
+// A link to a folder is copied as a link: nothing behind it is entered,
+// and nothing is reported.
+TEST_F(PlanChannel, FolderLinksAreCopiedAsLinksAndNotFollowed) {
   Write("S:\\Data\\a.txt", "a", kNew);
   Write("S:\\Elsewhere\\secret.txt", "s", kNew);
   ASSERT_EQ(symlink(drives_.Native("S:\\Elsewhere").c_str(), drives_.Native("S:\\Data\\link").c_str()), 0);
   EXPECT_EQ(Run(), 1);
-  EXPECT_FALSE(Exists("T:\\Backup\\Data\\link"));
-  EXPECT_EQ(LogLineWith("Link not followed"), "    Link not followed: S:\\Data\\link\\");
+  struct stat st;
+  ASSERT_EQ(lstat(drives_.Native("T:\\Backup\\Data\\link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_FALSE(Exists("T:\\Backup\\Elsewhere"));
+  EXPECT_EQ(LogLineWith("Link not followed"), "");
+  EXPECT_NE(LogLineWith("S:\\Data\\link"), "");
 }
 #endif
 

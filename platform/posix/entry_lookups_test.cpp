@@ -117,9 +117,10 @@ TEST_F(EntryLookupsTest, BatchedLookupsListExactlyWhatLookupsOneAtATimeList) {
   const Listing one_by_one = List("S:\\d", LookupMode::kOneAtATime);
   ASSERT_EQ(one_by_one.code, kErrOk);
   // What the tree holds, so that equal listings are not equally empty.
-  // ".", "..", files, sub, pipe, links, and "trailing." under its mapped
-  // name; the one unusable name is left out
-  ASSERT_EQ(one_by_one.entries.size(), 150u + 10u);
+  // ".", "..", files, sub, pipe, every link (those whose targets cannot
+  // be looked up as dangling ones), and "trailing." under its mapped name;
+  // the one unusable name is left out
+  ASSERT_EQ(one_by_one.entries.size(), 150u + 15u);
   ASSERT_EQ(one_by_one.unusable.size(), 1u);        // "trailing."
   const auto found = [&](const std::string& name) {
     for (const FindEntry& entry : one_by_one.entries) {
@@ -127,12 +128,13 @@ TEST_F(EntryLookupsTest, BatchedLookupsListExactlyWhatLookupsOneAtATimeList) {
     }
     return FindEntry();
   };
-  EXPECT_EQ(found("to-file").size, 10u);
-  EXPECT_EQ(found("to-file").attributes & kAttrReparsePoint, kAttrReparsePoint);
-  EXPECT_EQ(found("to-folder").attributes & kAttrDirectory, kAttrDirectory);
+  const uint32_t kinds = kAttrSymbolicLink | kAttrLinkToFolder | kAttrLinkDangling | kAttrDirectory;
+  EXPECT_EQ(found("to-file").size, drives_.Native("S:\\d\\target.bin").size());
+  EXPECT_EQ(found("to-file").attributes & kinds, kAttrSymbolicLink);
+  EXPECT_EQ(found("to-folder").attributes & kinds, kAttrSymbolicLink | kAttrLinkToFolder);
   EXPECT_EQ(found("pipe").attributes, kAttrDevice);
-  for (const char* never : {"dangling", "loop-a", "loop-b", "through-a-file", "too-long"}) {
-    EXPECT_TRUE(found(never).name.empty()) << never;
+  for (const char* dangling : {"dangling", "loop-a", "loop-b", "through-a-file", "too-long"}) {
+    EXPECT_EQ(found(dangling).attributes & kinds, kAttrSymbolicLink | kAttrLinkDangling) << dangling;
   }
 
   const uint64_t batched_before = Posix().LookupsForTesting().batched_lookups();
@@ -203,6 +205,7 @@ TEST_F(EntryLookupsTest, EntriesThatChangeBetweenTheReadAndTheLookupAreListedAsT
       now_dangling = files[2];
       ASSERT_EQ(unlink((native + "/" + now_dangling).c_str()), 0);
       ASSERT_EQ(symlink("gone", (native + "/" + now_dangling).c_str()), 0);
+      ASSERT_EQ(utimensat(AT_FDCWD, (native + "/" + now_dangling).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
     });
     Listing listing = List("S:\\d", mode);
     Posix().SetBeforeLookupsForTesting(nullptr);
@@ -211,14 +214,16 @@ TEST_F(EntryLookupsTest, EntriesThatChangeBetweenTheReadAndTheLookupAreListedAsT
     bool folder_listed = false;
     for (const FindEntry& entry : listing.entries) {
       EXPECT_EQ(std::count(vanished.begin(), vanished.end(), entry.name), 0) << entry.name;
-      EXPECT_NE(entry.name, now_dangling);
+      if (entry.name == now_dangling) {
+        EXPECT_NE(entry.attributes & kAttrLinkDangling, 0u);
+      }
       if (entry.name == now_folder) {
         folder_listed = true;
         EXPECT_EQ(entry.attributes, kAttrDirectory);
       }
     }
     EXPECT_TRUE(folder_listed) << now_folder;
-    EXPECT_EQ(listing.entries.size(), 150u + 10u - vanished.size() - 1);
+    EXPECT_EQ(listing.entries.size(), 150u + 15u - vanished.size());
     for (FindEntry& entry : listing.entries) {
       if (entry.name == "..") entry.stamp = entry.fraction = 0;  // the drive's root, changed meanwhile
     }

@@ -1,6 +1,7 @@
 #include "platform/posix/file_copy.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -243,6 +244,28 @@ uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_
   // target keeps what it held.
   if (error == 0 && !ReportCopyProgress(Size(source_stat), Size(source_stat))) error = kStopped;
   return Finish(folder_fd, fd, temp, name, error);
+}
+
+uint32_t ReplaceWithLink(const std::string& target_text, const struct timespec& written,
+                         int folder_fd, const std::string& name) {
+  std::string temp;
+  if (const int made = CreateTemporaryLink(folder_fd, target_text, &temp)) {
+    return Win32FromErrno(made, ErrnoSite::kFolder);
+  }
+  const struct timespec times[2] = {{0, UTIME_OMIT}, written};
+  int error = utimensat(folder_fd, temp.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+  const uint64_t size = target_text.size();
+  if (error == 0 && !ReportCopyProgress(size, size)) error = kStopped;
+  if (error == 0) {
+    if (const std::optional<CopyFault> fault = TakeFault(CopyFaultPoint::kBeforeRename)) {
+      error = fault->error;
+    }
+  }
+  // A link is renamed over a file or a link (the entry itself is replaced);
+  // a folder of the name refuses it.
+  if (error == 0 && renameat(folder_fd, temp.c_str(), folder_fd, name.c_str()) != 0) error = errno;
+  if (error != 0) unlinkat(folder_fd, temp.c_str(), 0);
+  return error == 0 ? kErrOk : Win32FromErrno(error, ErrnoSite::kFolder);
 }
 
 uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd,

@@ -30,6 +30,15 @@ namespace tolvex::posix {
 uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_fd,
                          const std::string& name);
 
+// Makes the symbolic link `target_text` in the folder open as `folder_fd`
+// under `name`, with the last-write time `written`, replacing an existing
+// entry of that name that is no folder (a file or a link, never what a link
+// leads to): made under a temporary name, its time set, then renamed over
+// the target. 0 or the Win32 code of the failure, after which the target is
+// as it was and no temporary link stays behind.
+uint32_t ReplaceWithLink(const std::string& target_text, const struct timespec& written,
+                         int folder_fd, const std::string& name);
+
 // A copy written under its held temporary name in its target's folder and
 // not yet put in place: StageCopyInto, then PutInPlace or Discard. Until
 // then the target is as it was.

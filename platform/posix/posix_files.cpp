@@ -42,19 +42,29 @@ uint32_t CheckCopyTarget(int folder_fd, const NativeEntry& target, const struct 
   if (!target.exists) return kErrOk;
   struct stat st;
   if (fstatat(folder_fd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return kErrOk;
-  if (S_ISLNK(st.st_mode)) {
-    // The copy takes the place of the link itself (the rename replaces the
-    // link, not its target), so only the link counts: a dangling link or a
-    // link to a file is replaced, one to a folder is a folder.
-    if (fstatat(folder_fd, target.name.c_str(), &st, 0) != 0) return kErrOk;
-    if (S_ISDIR(st.st_mode)) return kErrAccessDenied;
-    if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return kErrSharingViolation;
-    return kErrOk;
-  }
+  // The copy takes the place of a link itself (the rename replaces the
+  // link, never what it leads to), whatever it leads to.
+  if (S_ISLNK(st.st_mode)) return kErrOk;
   // A FIFO, socket or device is no file to replace.
   if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st) || !S_ISREG(st.st_mode)) return kErrAccessDenied;
   if (st.st_dev == source.st_dev && st.st_ino == source.st_ino) return kErrSharingViolation;
   return kErrOk;
+}
+
+// The target text of the link `name` in the open folder `folder_fd`: 0 or
+// an errno value (EINVAL when it is no link).
+int ReadLinkAt(int folder_fd, const char* name, std::string* text) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t length = readlinkat(folder_fd, name, buffer.data(), buffer.size());
+    if (length < 0) return errno;
+    if (static_cast<size_t>(length) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(length));
+      *text = std::move(buffer);
+      return 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
 }
 
 // rename() that never replaces an existing `to` (MoveFileA's rule). Where
@@ -82,11 +92,25 @@ uint32_t PosixPlatform::OpenCopyEnds(const std::string& from, const std::string&
   const FileDescriptor source_folder(OpenHoldingFolder(source, &error));
   if (source_folder.get() < 0) return error;
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
-  // writer for ever; on a regular file it changes nothing.
-  ends->source = openat(source_folder.get(), source.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (ends->source < 0) return Win32FromErrno(errno);
-  if (fstat(ends->source, &ends->source_stat) != 0) return Win32FromErrno(errno);
-  if (!S_ISREG(ends->source_stat.st_mode)) return kErrAccessDenied;
+  // writer for ever; on a regular file it changes nothing. O_NOFOLLOW: a
+  // link is copied as a link, never read through.
+  ends->source = openat(source_folder.get(), source.name.c_str(),
+                        O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (ends->source < 0 && errno == ELOOP) {
+    if (fstatat(source_folder.get(), source.name.c_str(), &ends->source_stat,
+                AT_SYMLINK_NOFOLLOW) != 0) {
+      return Win32FromErrno(errno);
+    }
+    if (!S_ISLNK(ends->source_stat.st_mode)) return kErrAccessDenied;
+    if (const int failed = ReadLinkAt(source_folder.get(), source.name.c_str(), &ends->link_text)) {
+      return Win32FromErrno(failed);
+    }
+    ends->link = true;
+  } else {
+    if (ends->source < 0) return Win32FromErrno(errno);
+    if (fstat(ends->source, &ends->source_stat) != 0) return Win32FromErrno(errno);
+    if (!S_ISREG(ends->source_stat.st_mode)) return kErrAccessDenied;
+  }
   if (const uint32_t resolved = Resolve(to, false, &ends->target)) return resolved;
   ends->folder = OpenHoldingFolder(ends->target, &error);
   if (ends->folder < 0) return error;
@@ -98,7 +122,9 @@ uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to)
   if (const uint32_t error = OpenCopyEnds(from, to, &ends)) return error;
   const FolderChange change = index_.BeginChange(ends.target.folder);
   const uint32_t error =
-      ReplaceWithCopy(ends.source, ends.source_stat, ends.folder, ends.target.name);
+      ends.link ? ReplaceWithLink(ends.link_text, ends.source_stat.st_mtim, ends.folder,
+                                  ends.target.name)
+                : ReplaceWithCopy(ends.source, ends.source_stat, ends.folder, ends.target.name);
   index_.EndChange(change, error == kErrOk && !ends.target.exists ? ends.target.name : std::string(),
                    std::string());
   return error;
@@ -107,6 +133,18 @@ uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to)
 Platform::StageResult PosixPlatform::StageCopy(const std::string& from, const std::string& to) {
   CopyEnds ends;
   if (const uint32_t error = OpenCopyEnds(from, to, &ends)) return StageResult{error, false};
+  // A link holds no content to make durable: it is made at once, in place
+  // when this returns (the copy pass puts the staged copies before it in
+  // place before it counts it).
+  if (ends.link) {
+    const FolderChange change = index_.BeginChange(ends.target.folder);
+    const uint32_t error =
+        ReplaceWithLink(ends.link_text, ends.source_stat.st_mtim, ends.folder, ends.target.name);
+    index_.EndChange(change,
+                     error == kErrOk && !ends.target.exists ? ends.target.name : std::string(),
+                     std::string());
+    return StageResult{error, false};
+  }
   // One open folder for all copies staged into it: the batch holds one
   // descriptor a copy and one a folder.
   auto [kept, added] = staged_folders_.try_emplace(ends.target.folder, StagedFolder{ends.folder, 0});
@@ -200,12 +238,24 @@ uint32_t PosixPlatform::RemoveFile(const std::string& path) {
   const char* name = entry.name.c_str();
   struct stat st;
   if (fstatat(folder.get(), name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Win32FromErrno(errno);
-  // A link is judged by what it points to; a dangling one is just removed.
-  if (S_ISLNK(st.st_mode) && fstatat(folder.get(), name, &st, 0) != 0) st.st_mode = S_IFLNK | 0777;
-  if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
+  // A link is removed itself, whatever it leads to (never read-only: it has
+  // no permission bits of its own).
+  if (!S_ISLNK(st.st_mode) && (S_ISDIR(st.st_mode) || IsReadOnlyFile(st))) return kErrAccessDenied;
   const FolderChange change = index_.BeginChange(entry.folder);
   const int error = unlinkat(folder.get(), name, 0) == 0 ? 0 : errno;
   index_.EndChange(change, std::string(), error == 0 ? entry.name : std::string());
+  return error == 0 ? kErrOk : Win32FromErrno(error);
+}
+
+uint32_t PosixPlatform::ReadLink(const std::string& path, std::string* target) {
+  NativeEntry entry;
+  if (const uint32_t error = Resolve(path, true, &entry)) return error;
+  if (entry.is_root) return kErrInvalidParameter;
+  uint32_t refused = kErrOk;
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
+  if (folder.get() < 0) return refused;
+  const int error = ReadLinkAt(folder.get(), entry.name.c_str(), target);
+  if (error == EINVAL) return kErrInvalidParameter;
   return error == 0 ? kErrOk : Win32FromErrno(error);
 }
 

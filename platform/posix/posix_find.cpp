@@ -31,45 +31,46 @@ int64_t RealTimeNs() {
 
 // Fills *entry for the entry `name` from its lstat `st` and, for a link,
 // `target`, the stat of what it points to (null when it dangles); `stamps`
-// makes the stamp. A link carries the reparse-point bit, as Windows lists a
-// symbolic link or a junction: a link to a folder is a folder with the
-// link's own time (nobody enters it, and a scan can say so); a link to a
-// file has its target's size and time (a backup compares its content) but
-// no read-only bit of its own (the link itself is never read-only). An
+// makes the stamp. A symbolic link is described as itself
+// (kAttrSymbolicLink): its own time, the length of its target text as its
+// size, never read-only, and what it leads to (a folder, nothing) in its
+// kind bits; a backup copies it as a link and nobody reads through it. An
 // entry that is neither file, folder nor link (a FIFO, a socket, a device)
 // is yielded with kAttrDevice and nothing else to say of it, so that no
-// scan takes its name for a free one. False for what is never yielded:
-// dangling links.
-bool DescribeStat(struct stat st, const struct stat* target, std::string_view name,
+// scan takes its name for a free one.
+bool DescribeStat(const struct stat& st, const struct stat* target, std::string_view name,
                   StampMaker& stamps, FindEntry* entry) {
-  uint32_t link_bit = 0;
-  struct timespec link_time = {};
-  if (S_ISLNK(st.st_mode)) {
-    if (target == nullptr) return false;
-    link_time = st.st_mtim;
-    st = *target;
-    link_bit = kAttrReparsePoint;
-  }
   entry->name.assign(name);
-  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    entry->size = 0;
-    entry->attributes = kAttrDevice | link_bit;
-    entry->stamp = stamps(link_bit ? link_time.tv_sec : st.st_mtim.tv_sec);
+  if (S_ISLNK(st.st_mode)) {
+    uint32_t attributes = kAttrSymbolicLink | kAttrArchive;
+    if (target == nullptr) {
+      attributes |= kAttrLinkDangling;
+    } else if (S_ISDIR(target->st_mode)) {
+      attributes |= kAttrLinkToFolder;
+    }
+    if (!name.empty() && name[0] == '.') attributes |= kAttrHidden;
+    entry->size = static_cast<uint64_t>(st.st_size);
+    entry->attributes = attributes;
+    entry->stamp = stamps(st.st_mtim.tv_sec);
+    entry->fraction = StampFraction(entry->stamp, st.st_mtim.tv_sec,
+                                    static_cast<uint32_t>(st.st_mtim.tv_nsec));
     return true;
   }
-  const bool folder_link = link_bit != 0 && S_ISDIR(st.st_mode);
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    entry->size = 0;
+    entry->attributes = kAttrDevice;
+    entry->stamp = stamps(st.st_mtim.tv_sec);
+    return true;
+  }
   entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   // "." and ".." are the folders themselves, not hidden files.
-  uint32_t attributes = AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name);
-  if (link_bit != 0) attributes = (attributes & ~kAttrReadOnly) | link_bit;
-  entry->attributes = attributes;
-  const struct timespec& written = folder_link ? link_time : st.st_mtim;
-  entry->stamp = stamps(written.tv_sec);
-  entry->fraction = StampFraction(entry->stamp, written.tv_sec, static_cast<uint32_t>(written.tv_nsec));
+  entry->attributes = AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name);
+  entry->stamp = stamps(st.st_mtim.tv_sec);
+  entry->fraction = StampFraction(entry->stamp, st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
   return true;
 }
 
-// The same from a lookup of the entry (entry_lookups.h); also false for an
+// The same from a lookup of the entry (entry_lookups.h); false for an
 // entry that vanished meanwhile or could not be looked up.
 bool DescribeLookup(const EntryLookup& lookup, std::string_view name, StampMaker& stamps,
                     FindEntry* entry) {

@@ -13,16 +13,20 @@
 //     0 gives the owner write permission back. The checks that Windows makes
 //     on read-only files (delete, copy over, open for writing) are made on
 //     these emulated bits, so they hold for root too.
-//   - Symbolic links are listed as Windows lists its links, with the
-//     reparse-point bit: a link to a folder as a folder (the link's own
-//     time; no scan descends into it: no loops, no escape from a drive), a
-//     link to a file as a file with its target's size and time (its content
-//     is what a backup copies). A path that names a link explicitly (a
-//     selection, a destination) is followed. GetAttributes and
-//     SetAttributes work on the link itself, as on Windows: a link is never
-//     read-only, and no attribute change reaches its target; CopyOver
-//     replaces a link to a file (or a dangling one) by its copy, whatever
-//     the target's permissions. Dangling links are never yielded.
+//   - A listing yields a symbolic link as itself (kAttrSymbolicLink, with
+//     the kind bits of a link to a folder or a dangling one): its own time,
+//     the length of its target text as its size; nobody descends into it
+//     (no loops, no escape from a drive). ReadLink gives its target text;
+//     CopyOver and StageCopy copy a link source as a link (the same text,
+//     the same time, a temporary link renamed over the target, made at
+//     once, never staged); a copy onto a link replaces the link, whatever
+//     it leads to; RemoveFile removes the link itself. A path that names a
+//     link explicitly (a selection, a destination) is followed, and
+//     GetAttributes, which such paths are checked with, keeps answering as
+//     Windows does for a link (the reparse-point bit, the directory bit of a
+//     link to a folder). GetAttributes and SetAttributes work on the link
+//     itself: a link is never read-only, and no attribute change reaches
+//     its target.
 //   - FIFOs, sockets and devices are yielded with kAttrDevice alone (no
 //     size, their time): nothing opens them (a FIFO would block a copy for
 //     ever), and a scan sees that their name is taken.
@@ -125,6 +129,7 @@ class PosixPlatform final : public Platform {
   StageResult StageCopy(const std::string& from, const std::string& to) override;
   size_t CompleteStagedCopies(uint32_t* failure) override;
   void DropStagedCopies() override;
+  uint32_t ReadLink(const std::string& path, std::string* target) override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;
@@ -206,6 +211,10 @@ class PosixPlatform final : public Platform {
     struct stat source_stat {};
     NativeEntry target;
     int folder = -1;
+    // The source is a symbolic link (source_stat its lstat; no `source`
+    // descriptor), copied as a link to `link_text`.
+    bool link = false;
+    std::string link_text;
   };
   // Opens and checks both ends as CopyOver needs them: its codes.
   uint32_t OpenCopyEnds(const std::string& from, const std::string& to, CopyEnds* ends);

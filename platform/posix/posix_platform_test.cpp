@@ -383,31 +383,36 @@ TEST_F(PosixPlatformTest, FolderNameRulesFollowTheFileSystemAndTheSwitch) {
   EXPECT_FALSE(rules.tells_case_apart);
 }
 
-TEST_F(PosixPlatformTest, LinkToAFileIsTheFile) {
+// A link to a file is a link of its own: its size is the length of its
+// text, its stamp its own time; a copy of it is the same link, and its
+// erasure leaves the file it points to.
+TEST_F(PosixPlatformTest, LinkToAFileIsALinkOfItsOwn) {
   drives_.WriteFile("T:\\real.txt", "real content", PackStamp(LocalTime{2015, 5, 5, 5, 5, 4, 0}));
   drives_.MakeDirs("S:\\l");
-  Symlink(Native("T:\\real.txt"), "S:\\l\\link.txt");
+  const std::string text = Native("T:\\real.txt");
+  Symlink(text, "S:\\l\\link.txt");
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {1'262'304'000, 0}};  // 2010-01-01 UTC
+  ASSERT_EQ(utimensat(AT_FDCWD, Native("S:\\l\\link.txt").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
   const FindEntry entry = FoundEntry("S:\\l\\link.txt");
   EXPECT_EQ(entry.name, "link.txt");
-  EXPECT_EQ(entry.size, 12u);
-  EXPECT_EQ(entry.stamp, PackStamp(LocalTime{2015, 5, 5, 5, 5, 4, 0}));
-  EXPECT_EQ(entry.attributes & kAttrDirectory, 0u);
-  // The copy is a plain file with the content, not another link.
+  EXPECT_EQ(entry.size, text.size());
+  EXPECT_NE(entry.stamp, PackStamp(LocalTime{2015, 5, 5, 5, 5, 4, 0}));
+  EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrSymbolicLink), kAttrSymbolicLink);
   ASSERT_EQ(Sys().CopyOver("S:\\l\\link.txt", "S:\\l\\copy.txt"), kErrOk);
   struct stat st;
   ASSERT_EQ(lstat(Native("S:\\l\\copy.txt").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISREG(st.st_mode));
-  EXPECT_EQ(drives_.ReadFile("S:\\l\\copy.txt"), "real content");
-  // Erasing the link leaves the file it points to.
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(st.st_mtim.tv_sec, 1'262'304'000);
+  EXPECT_EQ(FoundEntry("S:\\l\\copy.txt").stamp, entry.stamp);
   ASSERT_EQ(Sys().RemoveFile("S:\\l\\link.txt"), kErrOk);
+  EXPECT_FALSE(drives_.Exists("S:\\l\\link.txt"));
   EXPECT_EQ(drives_.ReadFile("T:\\real.txt"), "real content");
 }
 
-// A link to a folder is listed as Windows lists a junction: a folder with
-// the reparse-point bit, which no scan enters (no loop, no way out of the
-// drive) and which it reports. Dangling links and special files hold
-// nothing to back up and are never yielded.
-TEST_F(PosixPlatformTest, LinksAreListedAsLinksSpecialFilesAsDevicesDanglingLinksNever) {
+// Every link is listed as itself, a link to a folder and a dangling one
+// too, which no scan enters (no loop, no way out of the drive); special
+// files are devices.
+TEST_F(PosixPlatformTest, LinksAreListedAsThemselvesSpecialFilesAsDevices) {
   drives_.WriteFile("T:\\outside\\secret.txt", "s");
   drives_.WriteFile("S:\\l\\plain.txt", "p");
   Symlink(Native("T:\\outside"), "S:\\l\\escape");
@@ -415,21 +420,27 @@ TEST_F(PosixPlatformTest, LinksAreListedAsLinksSpecialFilesAsDevicesDanglingLink
   Symlink("../../..", "S:\\l\\up");  // above the drive's root
   Symlink("nowhere.txt", "S:\\l\\dangling.txt");
   ASSERT_EQ(mkfifo(Native("S:\\l\\pipe").c_str(), 0600), 0);
-  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF),
-            (std::vector<std::string>{".", "..", "escape", "loop", "pipe", "plain.txt", "up"}));
+  // Links are no folders: the mask lets them through without the directory bit.
+  const std::vector<std::string> all = {"dangling.txt", "escape", "loop", "pipe", "plain.txt", "up"};
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0), all);
+  std::vector<std::string> with_dots = {".", ".."};
+  with_dots.insert(with_dots.end(), all.begin(), all.end());
+  EXPECT_EQ(FoundNames("S:\\l\\*", 0xFF), with_dots);
   // A FIFO is a device to the listing: no size, no other bit.
   EXPECT_EQ(FoundEntry("S:\\l\\pipe").attributes, kAttrDevice);
   EXPECT_EQ(FoundEntry("S:\\l\\pipe").size, 0u);
   for (const char* link : {"S:\\l\\ESCAPE", "S:\\l\\loop", "S:\\l\\up"}) {
     const FindEntry entry = FoundEntry(link);
-    EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrReparsePoint),
-              kAttrDirectory | kAttrReparsePoint)
+    EXPECT_EQ(entry.attributes & (kAttrDirectory | kAttrReparsePoint | kAttrSymbolicLink |
+                                  kAttrLinkToFolder),
+              kAttrSymbolicLink | kAttrLinkToFolder)
         << link;
   }
+  EXPECT_EQ(FoundEntry("S:\\l\\dangling.txt").attributes & (kAttrSymbolicLink | kAttrLinkDangling),
+            kAttrSymbolicLink | kAttrLinkDangling);
+  EXPECT_EQ(FoundEntry("S:\\l\\dangling.txt").size, std::string("nowhere.txt").size());
   EXPECT_EQ(FoundEntry("S:\\l\\ESCAPE").name, "escape");
-  EXPECT_EQ(FoundEntry("S:\\l\\plain.txt").attributes & kAttrReparsePoint, 0u);
-  // Without the directory bit in the mask a folder link is not yielded, as any folder.
-  EXPECT_EQ(FoundNames("S:\\l\\*", 0), (std::vector<std::string>{"pipe", "plain.txt"}));
+  EXPECT_EQ(FoundEntry("S:\\l\\plain.txt").attributes & (kAttrReparsePoint | kAttrSymbolicLink), 0u);
   // A FIFO is refused at once instead of waiting for a writer.
   EXPECT_EQ(Sys().CopyOver("S:\\l\\pipe", "S:\\l\\copy"), kErrAccessDenied);
   // A folder link named outright shows its folder's attributes, but nothing

@@ -38,6 +38,9 @@ int64_t NanosecondsOf(const struct timespec& ts) {
   return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+// How long a temporary link's writer may take at most.
+constexpr int64_t kLinkWriterSeconds = 60;
+
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -106,6 +109,15 @@ int CreateHeldTemporary(int folder_fd, std::string* name) {
   return -1;
 }
 
+int CreateTemporaryLink(int folder_fd, const std::string& target_text, std::string* name) {
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    *name = TemporaryName(OwnTemporaryToken(), ++counter);
+    if (symlinkat(target_text.c_str(), folder_fd, name->c_str()) == 0) return 0;
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
 std::vector<std::string> SweepDeadTemporaries(int folder_fd, int64_t unlockable_age_ms) {
   std::vector<std::string> removed;
   const int listing_fd = openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -121,6 +133,17 @@ std::vector<std::string> SweepDeadTemporaries(int folder_fd, int64_t unlockable_
   const uint64_t own = OwnTemporaryToken();
   while (const dirent* entry = readdir(dir)) {
     if (!IsTemporaryName(entry->d_name) || TokenOfTemporaryName(entry->d_name) == own) continue;
+    // A temporary link is renamed in the call that made it: one a minute
+    // old is a dead writer's.
+    struct stat link;
+    if (fstatat(folder_fd, entry->d_name, &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(link.st_mode)) {
+      if (NanosecondsOf(link.st_ctim) < NanosecondsOf(now) - kLinkWriterSeconds * 1'000'000'000 &&
+          unlinkat(folder_fd, entry->d_name, 0) == 0) {
+        removed.emplace_back(entry->d_name);
+      }
+      continue;
+    }
     int fd = -1;
     if (IsDead(folder_fd, entry->d_name, limit, &fd) &&
         unlinkat(folder_fd, entry->d_name, 0) == 0) {

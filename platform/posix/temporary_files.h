@@ -28,8 +28,15 @@ namespace tolvex::posix {
 // all the same (its liveness then rests on its age).
 int CreateHeldTemporary(int folder_fd, std::string* name);
 
+// Makes a symbolic link to `target_text` under a new temporary name in the
+// folder open as `folder_fd` and sets *name. Returns 0 or an errno value.
+// A link cannot be held under a lock: its writer renames it within the same
+// call, and a sweeper takes one whose last change is a minute old for the
+// leftover of a writer that died.
+int CreateTemporaryLink(int folder_fd, const std::string& target_text, std::string* name);
+
 // Removes the temporary files in the folder open as `folder_fd` that no
-// live writer holds. Files of a file system without locks are removed only
+// live writer holds (and temporary links a minute old). Files of a file system without locks are removed only
 // when their last change (ctime, which no one can set back) is older than
 // `unlockable_age_ms`. This process's own temporary files are never
 // touched. Returns the names removed.
