@@ -9,10 +9,11 @@ namespace tolvex::frontend {
 const std::vector<FindingKind>& FindingKinds() {
   using W = FindingWeight;
   // A pipe, a socket or a device holds no data a backup could keep (rsync
-  // -a makes an empty new node, no content); a link to a folder is not
-  // entered, what it points to is backed up where it is selected. In the
-  // destination tree either one takes the name of the source's file of
-  // that name, if there is one, which then stays out of the backup.
+  // -a makes an empty new node, no content). In the destination tree one
+  // takes the name of the source's file of that name, if there is one,
+  // which then stays out of the backup. A link not followed is a link
+  // facing a folder of its name on the other side (on Windows any folder
+  // link): whichever side it is on, one of the two is not backed up.
   static const std::vector<FindingKind> kinds = {
       {TOLVEX_REPORT_MISSING_FOLDER, W::kLoss, "missing source folder", "missing source folders", ""},
       {TOLVEX_REPORT_UNREADABLE_FOLDER, W::kLoss, "unreadable folder", "unreadable folders", ""},
@@ -21,7 +22,7 @@ const std::vector<FindingKind>& FindingKinds() {
       {TOLVEX_REPORT_NAME_CLASH, W::kLoss, "name clash", "name clashes", ""},
       {TOLVEX_REPORT_SPECIAL_ENTRY, W::kLossInDestination, "special file", "special files",
        "pipes, sockets and devices (no data to back up), left alone:"},
-      {TOLVEX_REPORT_LINK_NOT_FOLLOWED, W::kLossInDestination, "link not followed",
+      {TOLVEX_REPORT_LINK_NOT_FOLLOWED, W::kLoss, "link not followed",
        "links not followed", "links, not followed:"},
   };
   return kinds;

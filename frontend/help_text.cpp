@@ -331,13 +331,13 @@ EXIT STATUS
   4  the run completed, but something selected was not backed up or was
      left in conflict: failed copies or erasures, a missing source folder
      (others existing), a folder that could not be read, unusable names
-     (names the destination cannot hold), case twins, name clashes,
-     conflicts (one time, other sizes); standard error names each, and the
-     run is not recorded. Pipes, sockets and devices (they hold no data to
-     back up) and links not followed are named in the summary and are no
-     reason for 4: a run with only those ends with 0 and is recorded. In
-     the destination they count, as they may hold the name of a source
-     file, which is then not backed up
+     (names the destination cannot hold), case twins, name clashes, links
+     not followed (a link facing a folder of its name), conflicts (one
+     time, other sizes); standard error names each, and the run is not
+     recorded. Pipes, sockets and devices (they hold no data to back up)
+     are named in the summary and are no reason for 4: a run with only
+     those ends with 0 and is recorded. In the destination they count, as
+     they may hold the name of a source file, which is then not backed up
   5  the engine library cannot be loaded; nothing ran
   6  the run failed inside the engine (an internal error such as lack of
      memory); the log shows what was done before, and nothing is recorded

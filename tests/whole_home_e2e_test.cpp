@@ -90,19 +90,19 @@ const Row kRows[] = {
        Write(tree / "trailing/folder./inside.txt", "inside a folder with a final dot");
      },
      nullptr},
-    {"symbolic links to files", "links",
+    {"symbolic links to files", nullptr,
      [](const fs::path& tree) {
        Write(tree / "links/plain.txt", "plain");
        fs::create_symlink("plain.txt", tree / "links/to-file");
      },
      nullptr},
-    {"symbolic links to folders", "links",
+    {"symbolic links to folders", nullptr,
      [](const fs::path& tree) {
        Write(tree / "links/folder/inside.txt", "inside");
        fs::create_directory_symlink("folder", tree / "links/to-folder");
      },
      nullptr},
-    {"dangling links", "links",
+    {"dangling links", nullptr,
      [](const fs::path& tree) {
        fs::create_directories(tree / "links");
        fs::create_symlink("nowhere", tree / "links/dangling");
