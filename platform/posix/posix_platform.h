@@ -3,8 +3,9 @@
 // Paths arrive in drive form ("C:\Data\x.txt") and are resolved through the
 // drive table (TOLVEX_DRIVES) to native paths; names are found without
 // regard to ASCII letter case as on Windows (an exact lstat first, then the
-// name index). Every failure comes back as the Win32 code the real function
-// would give.
+// name index), except at and below the folders a run names with
+// SetExactNameFolders, where a missing name is missing. Every failure comes
+// back as the Win32 code the real function would give.
 //
 // Choices where POSIX has no Windows counterpart:
 //   - Attributes: read-only = the owner write bit is clear (files only);
