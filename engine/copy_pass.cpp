@@ -194,6 +194,20 @@ void UpdateRun::Skipped(const CandidateTexts& texts, RunItem item) {
   items_.Outcome(std::move(item));
 }
 
+namespace {
+
+// Makes `folder` (drive form, with its backslash) and each missing level
+// above it; a level that cannot be made ends it (the copy then fails and
+// says why).
+void MakeFolderLevels(const std::string& folder) {
+  for (size_t end = folder.find('\\', 3); end != std::string::npos; end = folder.find('\\', end + 1)) {
+    const uint32_t result = Sys().MakeFolder(folder.substr(0, end));
+    if (result != kErrOk && result != kErrAlreadyExists) return;
+  }
+}
+
+}  // namespace
+
 void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
   const TParameters& p = parameters_;
   if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
@@ -207,6 +221,11 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
                                  &attributes) == kErrOk;
     };
     const bool existed = changed_ || exists();
+    // Where names tell case apart the run finds them only as spelled, but
+    // the front end's lookups may not: it would take "dir" for a missing
+    // "Dir" and make nothing. The run makes such a folder itself first,
+    // each level as spelled; the front end is asked all the same.
+    if (plan_.namesTellCaseApart && !exists()) MakeFolderLevels(texts.counterDir);
     {
       FrontEndCall call;
       callbacks_.makeDir(texts.counterDir.c_str());

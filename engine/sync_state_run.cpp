@@ -38,9 +38,10 @@ bool WriteWholeFile(const std::string& path, const std::string& text) {
 std::vector<SyncRecord> HeldAfterRun(SyncRun& syncRun) {
   std::unordered_map<std::string, SyncRecord> held;  // by SyncKey
   std::unordered_map<std::string, std::string> key_of[2];  // a side's folded path -> SyncKey
+  const bool exact = syncRun.exactKeys;
   const auto hold = [&](SyncRecord record) {
-    const std::string key = SyncKey(record.path[0], record.path[1]);
-    for (int side = 0; side < 2; ++side) key_of[side][SyncKey(record.path[side], "")] = key;
+    const std::string key = SyncKey(record.path[0], record.path[1], exact);
+    for (int side = 0; side < 2; ++side) key_of[side][SyncKey(record.path[side], "", exact)] = key;
     held[key] = std::move(record);
   };
   for (SyncRecord& pair : syncRun.pairs) hold(std::move(pair));
@@ -57,15 +58,15 @@ std::vector<SyncRecord> HeldAfterRun(SyncRun& syncRun) {
       hold(std::move(record));
       continue;
     }
-    const auto erased = key_of[change.side].find(SyncKey(change.from, ""));
+    const auto erased = key_of[change.side].find(SyncKey(change.from, "", exact));
     if (erased != key_of[change.side].end()) held.erase(erased->second);
   }
   std::vector<SyncRecord> records;
   records.reserve(held.size());
   for (auto& [key, record] : held) records.push_back(std::move(record));
   // In path order: a run that changed nothing writes the same file again.
-  std::sort(records.begin(), records.end(), [](const SyncRecord& a, const SyncRecord& b) {
-    return SyncKey(a.path[0], a.path[1]) < SyncKey(b.path[0], b.path[1]);
+  std::sort(records.begin(), records.end(), [exact](const SyncRecord& a, const SyncRecord& b) {
+    return SyncKey(a.path[0], a.path[1], exact) < SyncKey(b.path[0], b.path[1], exact);
   });
   return records;
 }
@@ -76,6 +77,7 @@ void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension&
   SyncRun& syncRun = plan.syncRun;
   syncRun.Clear();
   if (parameters.TouchMode != TOLVEX_TOUCH_BOTH_WAYS) return;
+  syncRun.exactKeys = plan.namesTellCaseApart;
   // A working folder that changes from run to run: without a list for it,
   // nothing tells whether the job has completed a run into it.
   const bool varying = parameters.VaryMode != TOLVEX_VARY_NONE;
@@ -92,7 +94,7 @@ void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension&
   }
   syncRun.evidence = SyncEvidence::kList;
   for (const SyncRecord& record : section->records) {
-    syncRun.held[SyncKey(record.path[0], record.path[1])] = record;
+    syncRun.held[SyncKey(record.path[0], record.path[1], syncRun.exactKeys)] = record;
   }
 }
 

@@ -18,6 +18,7 @@ namespace tolvex {
 // scan gathers pairs (two-way runs with a sync state file, but VaryMode 4:
 // its working folder holds another generation after each rotation, so no
 // list can speak for it).
+// Keys keep letter case when plan.namesTellCaseApart is set (scan/pair_name_rules.h).
 void BeginSyncState(const TParameters& parameters, Plan& plan, const TExtension& extension);
 
 // Each outcome of the passes: copies and erasures done, and failures.

@@ -16,6 +16,7 @@
 #include "model/ordering.h"
 #include "platform/folder_layout.h"
 #include "platform/platform.h"
+#include "scan/pair_name_rules.h"
 #include "scan/selections.h"
 #include "scan/tree_scan.h"
 #include "engine/run_ui.h"
@@ -434,11 +435,18 @@ bool UpdateRun::TakeWorkingFolder() {
   MoveFolderTexts(&plan_.dirList, scanned_root, shownRoot_);
   MoveFolderTexts(&plan_.counterpartList, scanned_root, shownRoot_);
   plan_.DestinationRoot = shownRoot_;
+  // The scanned folders carry the working folder's name now: names there
+  // are found as the scan matched them.
+  Sys().SetExactNameFolders(ExactNameFolders(parameters_, plan_));
   items_.ShowScannedRootAs(shownRoot_, shownRoot_);
   return true;
 }
 
 bool UpdateRun::ScanAndPlan() {
+  // The sync state's keys keep letter case where the scan will.
+  if (parameters_.TouchMode == TOLVEX_TOUCH_BOTH_WAYS) {
+    plan_.namesTellCaseApart = PairsTellCaseApart(parameters_, plan_);
+  }
   BeginSyncState(parameters_, plan_, Extension);
   {
     std::unique_ptr<SearchProgressView> dialog =
@@ -540,6 +548,8 @@ int32_t RunUpdate(TParameters& parameters, const RunCallbacks& callbacks) {
   }
   // A request made during this run is no request to stop the next one.
   ClearStopRequests();
+  // Nor are its exact names those of a caller's own lookups.
+  Sys().SetExactNameFolders({});
   return result;
 }
 

@@ -65,6 +65,11 @@ struct Plan {
   // candidate whose stamp tells equal from older.
   std::vector<CANDIDATE> unchangedPairs;
   SyncRun syncRun;  // what the run knows and gathers of the sync state
+  // Set by the scan when the file systems of every source selection and of
+  // the destination tell names apart by letter case (scan/pair_name_rules.h):
+  // names that differ only in case are then two files, matched exactly; else
+  // names are matched without regard to case, and case twins left alone.
+  bool namesTellCaseApart = false;
 
   // Set when the user aborts.
   bool Aborted = false;

@@ -124,10 +124,15 @@ std::string FormatSyncState(const SyncStateFile& file) {
   return text;
 }
 
-std::string SyncKey(const std::string& source_path, const std::string& destination_path) {
+std::string SyncKey(const std::string& source_path, const std::string& destination_path,
+                    bool exact) {
   std::string key;
   key.reserve(source_path.size() + destination_path.size() + 1);
-  const auto fold = [&key](const std::string& text) {
+  const auto fold = [&key, exact](const std::string& text) {
+    if (exact) {
+      key += text;
+      return;
+    }
     for (const char c : text) key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   };
   fold(source_path);

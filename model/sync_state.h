@@ -43,8 +43,11 @@ bool ParseSyncState(std::string_view text, SyncStateFile* file);
 std::string FormatSyncState(const SyncStateFile& file);
 
 // The key of a pair of paths under the run's text rule (ASCII letters
-// folded): the same file on both sides whatever its letter case.
-std::string SyncKey(const std::string& source_path, const std::string& destination_path);
+// folded): the same file on both sides whatever its letter case. With
+// `exact` (folders that tell letter case apart: plan.namesTellCaseApart)
+// the paths as they are, so that case twins keep an entry each.
+std::string SyncKey(const std::string& source_path, const std::string& destination_path,
+                    bool exact = false);
 
 // How a two-way run with erase orphans judges its orphans.
 enum class SyncEvidence {
@@ -68,7 +71,8 @@ struct SyncChange {
 struct SyncRun {
   bool gathering = false;  // a two-way run with a sync state file: the scan gathers pairs
   SyncEvidence evidence = SyncEvidence::kLastUpdate;
-  std::unordered_map<std::string, SyncRecord> held;  // kList: by SyncKey
+  bool exactKeys = false;  // the run's names tell letter case apart: keys keep it
+  std::unordered_map<std::string, SyncRecord> held;  // kList: by SyncKey(.., exactKeys)
   std::vector<SyncRecord> pairs;  // every pair the scan met, as it met it
   std::vector<SyncChange> done;   // the copies and erasures of the passes
   size_t failures = 0;            // the copies and erasures that failed

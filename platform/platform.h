@@ -287,6 +287,15 @@ class Platform {
     return kErrOk;
   }
 
+  // Names at and below each of `folders` (drive form, existing folders or
+  // folders to be made, with their trailing backslash) are found only as
+  // spelled: no other letter case of a missing name is taken for it. A run
+  // whose folders tell case apart on both sides sets them (two files apart
+  // only by case are two files there); an empty list, a new drive table and
+  // the default turn it off. The folders' own names are still found in any
+  // case. Win32 and the default ignore it (Windows folders ignore case).
+  virtual void SetExactNameFolders(const std::vector<std::string>& folders) { (void)folders; }
+
   // --- System ---
 
   // Free bytes for the caller on the drive of `root` ("C:\"), 64-bit.
@@ -420,6 +429,9 @@ class PlatformWrapper : public Platform {
   }
   uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override {
     return target_->GetFolderNameRules(folder, rules);
+  }
+  void SetExactNameFolders(const std::vector<std::string>& folders) override {
+    target_->SetExactNameFolders(folders);
   }
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override {
     return target_->DiskFreeSpace(root, free_bytes);

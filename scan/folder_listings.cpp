@@ -84,20 +84,23 @@ std::vector<ListedEntry> FolderListing::Spellings(std::string_view name) const {
 }
 
 std::optional<ListedEntry> FolderListing::FindName(std::string_view name, uint32_t mask,
-                                                   bool* answered) const {
+                                                   bool exact, bool* answered) const {
   *answered = false;
   if (name.empty() || name.back() == '.' || name.back() == ' ') return std::nullopt;
-  // The name as spelled, else the first of its spellings in byte order.
+  // The name as spelled, else (unless `exact`) the first of its spellings
+  // in byte order.
   constexpr uint32_t kNone = 0xFFFFFFFF;
   uint32_t found = kNone;
-  bool exact = false;
+  bool as_spelled = false;
   VisitSpellings(name, [&](uint32_t i) {
-    if (exact) return;
-    exact = NameOf(i) == name;
-    if (exact || found == kNone || NameOf(i) < NameOf(found)) found = i;
+    if (as_spelled) return;
+    as_spelled = NameOf(i) == name;
+    if (exact && !as_spelled) return;
+    if (as_spelled || found == kNone || NameOf(i) < NameOf(found)) found = i;
   });
   if (found == kNone) {
-    *answered = !HasHighByte(name);
+    // An exact miss is a miss whatever the letters.
+    *answered = exact || !HasHighByte(name);
     return std::nullopt;
   }
   *answered = true;

@@ -77,8 +77,10 @@ class FolderListing {
   // nothing, for names the listing cannot answer for alike on every
   // platform: names ending in a dot or a space (the platform strips those),
   // and a miss for a name with bytes above 127 (Windows folds more than
-  // ASCII letters).
-  std::optional<ListedEntry> FindName(std::string_view name, uint32_t mask, bool* answered) const;
+  // ASCII letters). With `exact` (a folder whose pair tells letter case
+  // apart) only the entry of exactly that name is found.
+  std::optional<ListedEntry> FindName(std::string_view name, uint32_t mask, bool exact,
+                                      bool* answered) const;
 
   // The entries whose names equal `name` when letter case is ignored as the
   // file system ignores it (NameCaseKey), in byte order of their names.

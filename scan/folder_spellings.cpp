@@ -4,7 +4,8 @@
 
 namespace tolvex {
 
-FolderSpellings::FolderSpellings(const std::vector<STRING>& folders) {
+FolderSpellings::FolderSpellings(const std::vector<STRING>& folders, bool exact) {
+  if (exact) return;
   by_upper_.reserve(folders.size());
   for (const STRING& folder : folders) by_upper_.emplace(AsciiUpperText(folder.text()), folder.text());
 }

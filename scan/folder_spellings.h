@@ -15,8 +15,10 @@ namespace tolvex {
 class FolderSpellings {
  public:
   // The folders of `folders` (dirList: each listed from its parent, or a
-  // selection as the job names it).
-  explicit FolderSpellings(const std::vector<STRING>& folders);
+  // selection as the job names it). With `exact` (the pairs tell letter
+  // case apart) a folder is spelled only as it is: "T:\Backup\Sub\" is
+  // another folder than "T:\Backup\sub\" there.
+  FolderSpellings(const std::vector<STRING>& folders, bool exact);
 
   // The stored spelling of `folder` when one of the folders equals it,
   // ASCII letter case ignored; `folder` itself otherwise.

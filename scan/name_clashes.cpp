@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "platform/name_case.h"
+#include "scan/pair_name_rules.h"
 
 namespace tolvex {
 
@@ -46,10 +46,10 @@ void ResolveNameClashes(Plan& plan, const std::vector<ScannedFile>& files) {
   std::unordered_map<std::string, std::pair<size_t, size_t>> file_index;
   for (const ScannedFile& file : files) {
     const std::string path = plan.dirList[file.dirIndex].text() + file.name;
-    const std::string folded_path = NameCaseKey(path);
+    const std::string folded_path = PairNameKey(plan, path);
     auto known = file_index.find(folded_path);
     if (known == file_index.end()) {
-      const auto [slot, added] = name_index.emplace(NameCaseKey(file.name), names.size());
+      const auto [slot, added] = name_index.emplace(PairNameKey(plan, file.name), names.size());
       if (added) names.emplace_back();
       std::vector<ClashingFile>& of_name = names[slot->second];
       of_name.push_back(ClashingFile{path, file.dirIndex, file.stamp, {}});

@@ -25,8 +25,8 @@ bool SplitFolder(const std::string& folder, std::string* parent, std::string* na
 // True when `name` has a twin in `listing`; reports every spelling of a case
 // twin.
 bool TwinIn(std::string_view name, const FolderListing& listing, const std::string& folder,
-            const char* suffix, FindingSink* sink) {
-  if (listing.HoldsCaseTwinsOf(name)) {
+            const char* suffix, bool case_twins, FindingSink* sink) {
+  if (case_twins && listing.HoldsCaseTwinsOf(name)) {
     for (const ListedEntry& entry : listing.Spellings(name)) {
       sink->Add(TOLVEX_REPORT_CASE_TWIN, folder + std::string(entry.name) + suffix);
     }
@@ -50,9 +50,9 @@ bool BelowAny(const std::unordered_set<std::string>& folders, std::string folder
 
 bool HasTwin(std::string_view name, const FolderListing& own, const std::string& own_folder,
              const FolderListing& counterpart, const std::string& counterpart_folder,
-             FindingSink* sink) {
-  const bool here = TwinIn(name, own, own_folder, "", sink);
-  const bool there = TwinIn(name, counterpart, counterpart_folder, "", sink);
+             bool case_twins, FindingSink* sink) {
+  const bool here = TwinIn(name, own, own_folder, "", case_twins, sink);
+  const bool there = TwinIn(name, counterpart, counterpart_folder, "", case_twins, sink);
   return here || there;
 }
 
@@ -60,11 +60,12 @@ void DropFoldersWithTwins(const TParameters& parameters, Plan& plan,
                           const std::unordered_set<std::string>& roots, FolderListings* listings,
                           FindingSink* sink) {
   const bool paired_folders = parameters.PathMode != TOLVEX_PATH_FLAT;
+  const bool case_twins = !plan.namesTellCaseApart;
   // Folders left alone, letter case folded: a subfolder of one is too.
   std::unordered_set<std::string> untouchable;
   // Twins are reported by the names that are there, also in a counterpart
   // folder built from the other side's spelling.
-  const FolderSpellings spellings(plan.dirList);
+  const FolderSpellings spellings(plan.dirList, plan.namesTellCaseApart);
   std::vector<STRING> kept;
   kept.reserve(plan.dirList.size());
   for (STRING& entry : plan.dirList) {
@@ -76,13 +77,14 @@ void DropFoldersWithTwins(const TParameters& parameters, Plan& plan,
       // Nearly always nothing is left alone, and no folder need be walked up.
       drop = !untouchable.empty() && BelowAny(untouchable, parent);
       if (!drop && roots.count(folder) == 0) {
-        drop = TwinIn(name, *listings->Get(parent), parent, "\\", sink);
+        drop = TwinIn(name, *listings->Get(parent), parent, "\\", case_twins, sink);
         const std::string counterpart =
             paired_folders
                 ? spellings.Of(MapCounterpartDirectory(parameters, plan, parent, entry.mark()))
                 : "";
         if (!counterpart.empty()) {
-          drop = TwinIn(name, *listings->Get(counterpart), counterpart, "\\", sink) || drop;
+          drop = TwinIn(name, *listings->Get(counterpart), counterpart, "\\", case_twins, sink) ||
+                 drop;
         }
       }
     }

@@ -23,7 +23,8 @@ namespace tolvex {
 
 // Removes from dirList (sorted: a parent before its subfolders) every folder
 // whose name has a twin in its parent folder or, with full or relative
-// paths, in the parent's counterpart, and every folder below such a one.
+// paths, in the parent's counterpart, and every folder below such a one
+// (case twins only where the pairs ignore case: plan.namesTellCaseApart).
 // Each case twin folder is reported (TOLVEX_REPORT_CASE_TWIN, its path with
 // the closing backslash); an unusable name is reported as such by the scan.
 // The folders in `roots` (the selections and their twins, as named by the
@@ -34,9 +35,10 @@ void DropFoldersWithTwins(const TParameters& parameters, Plan& plan,
 
 // True when `name` has a twin in `own` (the folder `own_folder`) or in
 // `counterpart` (the folder `counterpart_folder`); each spelling of a case
-// twin there is reported.
+// twin there is reported. Without `case_twins` (the pairs tell case apart,
+// plan.namesTellCaseApart) only a name Windows would strip to it counts.
 bool HasTwin(std::string_view name, const FolderListing& own, const std::string& own_folder,
              const FolderListing& counterpart, const std::string& counterpart_folder,
-             FindingSink* sink);
+             bool case_twins, FindingSink* sink);
 
 }  // namespace tolvex

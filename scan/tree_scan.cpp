@@ -20,6 +20,7 @@
 #include "scan/folder_spellings.h"
 #include "scan/names_alike.h"
 #include "scan/own_files.h"
+#include "scan/pair_name_rules.h"
 #include "scan/selections.h"
 #include "scan/two_way_orphans.h"
 
@@ -181,6 +182,10 @@ bool ScanFolders(const TParameters& parameters, Plan& plan, SearchProgressView* 
     plan.dirList.clear();
     return true;
   }
+  // Asked before any folder below the roots is looked up: from here on the
+  // platform finds names there only as spelled where case tells them apart.
+  plan.namesTellCaseApart = PairsTellCaseApart(parameters, plan);
+  Sys().SetExactNameFolders(ExactNameFolders(parameters, plan));
   const bool with_twins = parameters.PathMode != TOLVEX_PATH_FLAT;
   std::vector<FolderNote> notes;
   // Includes that are missing now, although the run's check found them a
@@ -237,13 +242,14 @@ bool ScanFolders(const TParameters& parameters, Plan& plan, SearchProgressView* 
   // folders twice, the second time perhaps spelled as the include is
   // ("S:\Data\sub\" for the folder Sub): each is scanned, planned and
   // counted once. Folders whose names are one to the file system are one
-  // folder here, since folders with case twins are gone by now.
+  // folder here, since folders with case twins are gone by now (where case
+  // tells names apart, only folders spelled alike are one).
   std::unordered_set<std::string> listed;
   plan.dirList.erase(std::remove_if(plan.dirList.begin(), plan.dirList.end(),
-                                    [&listed](const STRING& folder) {
+                                    [&listed, &plan](const STRING& folder) {
                                       return !listed
                                                   .insert(std::to_string(folder.mark()) +
-                                                          NameCaseKey(folder.text()))
+                                                          PairNameKey(plan, folder.text()))
                                                   .second;
                                     }),
                      plan.dirList.end());
@@ -420,7 +426,8 @@ class FolderFileScan {
       return found;
     }
     bool answered = false;
-    std::optional<ListedEntry> entry = counterpart_listing_->FindName(file_name, mask_, &answered);
+    std::optional<ListedEntry> entry =
+        counterpart_listing_->FindName(file_name, mask_, plan_.namesTellCaseApart, &answered);
     std::vector<FindEntry> asked;
     if (!answered) {
       const uint32_t result = Sys().FindEntries(counterpart_folder_ + std::string(file_name), mask_,
@@ -508,7 +515,7 @@ class FolderFileScan {
     ++plan_.scanTally.filesPresent[folder_.mark() != 0 ? 1 : 0];
     if (entry.stamp < parameters_.LeastDate) return;
     if (HasTwin(entry.name, OwnListing(), folder_.text(), CounterpartListing(),
-                counterpart_folder_, sink_)) {
+                counterpart_folder_, !plan_.namesTellCaseApart, sink_)) {
       return;
     }
     if (flat_files_) {
@@ -620,7 +627,7 @@ std::vector<std::string> PlanCounterparts(const TParameters& parameters, const P
   std::vector<std::string> uses;
   counterparts.reserve(plan.dirList.size());
   uses.reserve(2 * plan.dirList.size());
-  const FolderSpellings spellings(plan.dirList);
+  const FolderSpellings spellings(plan.dirList, plan.namesTellCaseApart);
   for (const STRING& folder : plan.dirList) {
     counterparts.push_back(
         spellings.Of(MapCounterpartDirectory(parameters, plan, folder.text(), folder.mark())));
@@ -678,6 +685,8 @@ void ScanFiles(const TParameters& parameters, Plan& plan, SearchProgressView* pr
 }  // namespace
 
 void ScanTrees(const TParameters& parameters, Plan& plan, SearchProgressView* progress) {
+  plan.namesTellCaseApart = false;
+  Sys().SetExactNameFolders({});
   FindingSink sink(plan.findings);
   FolderListings listings;
   LinkedFolders linked;

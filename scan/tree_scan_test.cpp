@@ -129,6 +129,12 @@ class TreeScan : public ::testing::Test {
 // --- Which folders are visited ------------------------------------------------
 
 TEST_F(TreeScan, FolderSelectionsDecideTheVisitedFolders) {
+#ifndef _WIN32
+  // The backup ignores letter case, as on Windows (the test switch): the
+  // names are matched as they are there.
+  const ScopedTestVolumes caseless("caseless=" + drives_.Native("T:\\"));
+#endif
+
   drives_.WriteFile("S:\\Data\\a.txt", "a");
   drives_.WriteFile("S:\\Data\\Letters\\l.txt", "l");
   drives_.WriteFile("S:\\Data\\Temp\\Old\\o.txt", "o");
@@ -304,6 +310,12 @@ TEST_F(TreeScan, FlatModePairsSameNamedFilesOfEveryFolderWithTheOneDestinationFi
 // A file met twice (two include patterns, a folder selected twice) clashes
 // with nobody; a file of the same name elsewhere does, letter case aside.
 TEST_F(TreeScan, FlatModeTellsOneFileMetTwiceFromTwoFilesOfOneName) {
+#ifndef _WIN32
+  // The backup ignores letter case, as on Windows (the test switch): the
+  // names are matched as they are there.
+  const ScopedTestVolumes caseless("caseless=" + drives_.Native("T:\\"));
+#endif
+
   drives_.WriteFile("S:\\A\\x.txt", "a", kNew);
   drives_.WriteFile("S:\\B\\X.TXT", "b", kOld);
   job_.PathMode = 0;
@@ -362,6 +374,12 @@ TEST_F(TreeScan, FlatModeTwoWayOrphansJudgedNewClashAsCopies) {
 }
 
 TEST_F(TreeScan, CounterpartsAreFoundWhateverTheirLetterCase) {
+#ifndef _WIN32
+  // The backup ignores letter case, as on Windows (the test switch): the
+  // names are matched as they are there.
+  const ScopedTestVolumes caseless("caseless=" + drives_.Native("T:\\"));
+#endif
+
   drives_.WriteFile("S:\\Data\\Report.TXT", "new", kNew);
   drives_.WriteFile("T:\\Backup\\Data\\report.txt", "old!", kOld);
   job_.PathMode = 1;
@@ -477,6 +495,12 @@ TEST_F(TreeScan, FilesOlderThanTheLeastDateYieldNothing) {
 }
 
 TEST_F(TreeScan, FilePatternsIncludeAndExcludeByName) {
+#ifndef _WIN32
+  // The backup ignores letter case, as on Windows (the test switch): the
+  // names are matched as they are there.
+  const ScopedTestVolumes caseless("caseless=" + drives_.Native("T:\\"));
+#endif
+
   for (const char* name : {"a.txt", "a.tmp", "b.txt", "b.tmp"}) {
     drives_.WriteFile(std::string("S:\\Data\\") + name, name, kMid);
   }
@@ -645,6 +669,12 @@ class EnumerationLog final : public PlatformWrapper {
 };
 
 TEST_F(TreeScan, ReadsEachFolderOnceAndLooksUpNoCounterpartOnItsOwn) {
+#ifndef _WIN32
+  // The backup ignores letter case, as on Windows (the test switch): the
+  // names are matched as they are there.
+  const ScopedTestVolumes caseless("caseless=" + drives_.Native("T:\\"));
+#endif
+
   drives_.WriteFile("S:\\Data\\a.txt", "a", kNew);
   drives_.WriteFile("S:\\Data\\Sub\\b.txt", "b", kNew);
   drives_.WriteFile("S:\\Data\\Sub\\B2.txt", "b2", kNew);

@@ -42,7 +42,7 @@ std::string FileName(const CANDIDATE& c) { return c.name + c.extension; }
 std::string SourceSideFolder(const Plan& plan, const CANDIDATE& c) {
   const STRING& folder =
       SideOf(c) == 0 ? plan.dirList[c.dirIndex] : plan.counterpartList[c.dirIndex];
-  return SyncKey(folder.text(), "");
+  return plan.namesTellCaseApart ? folder.text() : SyncKey(folder.text(), "");
 }
 
 bool HeldUnchanged(const Plan& plan, const CANDIDATE& c) {
@@ -50,8 +50,15 @@ bool HeldUnchanged(const Plan& plan, const CANDIDATE& c) {
   const std::string path = plan.dirList[c.dirIndex].text() + FileName(c);
   const std::string other = plan.counterpartList[c.dirIndex].text() + FileName(c);
   const auto found =
-      plan.syncRun.held.find(side == 0 ? SyncKey(path, other) : SyncKey(other, path));
+      plan.syncRun.held.find(side == 0 ? SyncKey(path, other, plan.syncRun.exactKeys)
+                                       : SyncKey(other, path, plan.syncRun.exactKeys));
   if (found == plan.syncRun.held.end()) return false;
+  // Where case tells names apart, "a.txt" is never held by the entry of its
+  // twin "A.txt" (a list keyed otherwise, by a run that folded case).
+  if (plan.namesTellCaseApart &&
+      (found->second.path[side] != path || found->second.path[1 - side] != other)) {
+    return false;
+  }
   return found->second.size[side] == c.size && found->second.stamp[side] == c.stamp;
 }
 
@@ -87,7 +94,8 @@ std::vector<std::pair<size_t, size_t>> FindMoves(const Plan& plan) {
       }
     }
   };
-  match([](const CANDIDATE& a, const CANDIDATE& b) {
+  match([&plan](const CANDIDATE& a, const CANDIDATE& b) {
+    if (plan.namesTellCaseApart) return FileName(a) == FileName(b);
     return SyncKey(FileName(a), "") == SyncKey(FileName(b), "");
   });
   match([&](const CANDIDATE& a, const CANDIDATE& b) {

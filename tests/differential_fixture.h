@@ -17,6 +17,7 @@
 #include "tests/differential_exclusions.h"
 #include "tests/differential_tree.h"
 #include "tests/run_fixture.h"
+#include "testing/test_volumes.h"
 
 namespace tolvex::runtest {
 
@@ -61,6 +62,13 @@ class Differential : public RunTest {
     SetPlanProc(StopOverLimit);
     SetOutcomeProc(RecordOutcome);
   }
+#ifndef _WIN32
+  // The rules below take names as Windows does, without regard to letter
+  // case: the backup drive ignores case (the test switch), so that case
+  // variants are case twins as they are there. Pairs that tell case apart
+  // on both sides are held by CaseSensitivePairs and the command's tests.
+  const ScopedTestVolumes caseless_{"caseless=" + drives_.Native("T:\\")};
+#endif
   ~Differential() override {
     SetZone(hadZone_ ? savedZone_.c_str() : nullptr);
     SetDryRun(TOLVEX_DRY_RUN_OFF);

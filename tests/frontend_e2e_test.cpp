@@ -126,6 +126,86 @@ TEST_F(TolvexCommand, ADestinationThatHoldsOnlyWindowsNamesKeepsThoseFilesOut) {
         << result.err;
   }
 }
+
+// Where both sides tell letter case apart (the test folders lie on ext4 or
+// tmpfs), names apart only by case are files like any others: copied,
+// matched each with its own counterpart, erased as orphans and logged; a
+// name renamed in case only is copied under its new name and the old one
+// erased. A destination that ignores case keeps them out as case twins.
+TEST_F(TolvexCommand, NamesApartOnlyByCaseAreBackedUpWhereBothSidesTellCaseApart) {
+  Put("source/xt_TCPMSS.h", "upper");
+  Put("source/xt_tcpmss.h", "lower");
+  Put("source/Dir/a.txt", "in Dir");
+  Put("source/dir/a.txt", "in dir");
+  Put("source/Report.txt", "renamed in case only");
+  Put("backup/report.txt", "renamed in case only");
+  Put("backup/ONLY.txt", "orphan");
+  Put("backup/only.txt", "orphan too");
+  WriteJob("OrphanModeD2 = 2");
+  const Result first = RunJob();
+  EXPECT_STATUS(first, 0);
+  EXPECT_EQ(Get("backup/xt_TCPMSS.h"), "upper");
+  EXPECT_EQ(Get("backup/xt_tcpmss.h"), "lower");
+  EXPECT_EQ(Get("backup/Dir/a.txt"), "in Dir");
+  EXPECT_EQ(Get("backup/dir/a.txt"), "in dir");
+  EXPECT_EQ(Get("backup/Report.txt"), "renamed in case only");
+  for (const char* gone : {"backup/report.txt", "backup/ONLY.txt", "backup/only.txt"}) {
+    EXPECT_FALSE(Exists(gone)) << gone;
+  }
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 5) << Log();
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 3) << Log();
+  EXPECT_EQ(first.err.find("case twin"), std::string::npos) << first.err;
+  const Result second = RunJob();
+  EXPECT_STATUS(second, 0);
+  EXPECT_EQ(CountOf(Log(), "File copied:") + CountOf(Log(), "File erased:"), 0) << Log();
+
+  // The same source into a backup that ignores case (the test switch).
+  fs::remove_all(root_ / "backup");
+  fs::create_directories(root_ / "backup");
+  const Result caseless = RunJob("", "TOLVEX_TEST_VOLUMES='caseless=" + P("backup") + "' ");
+  EXPECT_STATUS(caseless, 4);
+  for (const char* twin : {"source/xt_TCPMSS.h", "source/xt_tcpmss.h", "source/Dir/", "source/dir/"}) {
+    EXPECT_NE(caseless.err.find("not backed up (case twin): " + P(twin)), std::string::npos)
+        << twin << "\n" << caseless.err;
+  }
+  EXPECT_FALSE(Exists("backup/xt_tcpmss.h"));
+  EXPECT_FALSE(Exists("backup/dir"));
+  EXPECT_EQ(Get("backup/Report.txt"), "renamed in case only");
+}
+
+// Both ways, in both directions, with the sync state the command keeps: the
+// twins of each side reach the other, a second run plans nothing, and a
+// twin deleted on one side is erased on the other while its twin stays.
+TEST_F(TolvexCommand, TwoWayRunsCarryNamesApartOnlyByCaseBothWays) {
+  Put("source/A.txt", "source upper");
+  Put("source/a.txt", "source lower");
+  Put("backup/B.txt", "backup upper");
+  Put("backup/b.txt", "backup lower");
+  WriteJob("TouchMode = 1\nOrphanModeB = 2");
+  EXPECT_STATUS(RunJob(), 0);
+  for (const char* side : {"source/", "backup/"}) {
+    EXPECT_EQ(Get(std::string(side) + "A.txt"), "source upper") << side;
+    EXPECT_EQ(Get(std::string(side) + "a.txt"), "source lower") << side;
+    EXPECT_EQ(Get(std::string(side) + "B.txt"), "backup upper") << side;
+    EXPECT_EQ(Get(std::string(side) + "b.txt"), "backup lower") << side;
+  }
+  EXPECT_EQ(CountOf(Log(), "File copied:"), 4) << Log();
+  EXPECT_STATUS(RunJob(), 0);
+  EXPECT_EQ(CountOf(Log(), "File copied:") + CountOf(Log(), "File erased:"), 0) << Log();
+  // A deletion on each side reaches the other; the twin of each stays.
+  fs::remove(root_ / "backup/a.txt");
+  fs::remove(root_ / "source/B.txt");
+  EXPECT_STATUS(RunJob(), 0);
+  EXPECT_EQ(CountOf(Log(), "File erased:"), 2) << Log();
+  EXPECT_FALSE(Exists("source/a.txt"));
+  EXPECT_FALSE(Exists("backup/B.txt"));
+  EXPECT_EQ(Get("source/A.txt"), "source upper");
+  EXPECT_EQ(Get("backup/A.txt"), "source upper");
+  EXPECT_EQ(Get("source/b.txt"), "backup lower");
+  EXPECT_EQ(Get("backup/b.txt"), "backup lower");
+  EXPECT_STATUS(RunJob(), 0);
+  EXPECT_EQ(CountOf(Log(), "File copied:") + CountOf(Log(), "File erased:"), 0) << Log();
+}
 #endif
 
 TEST_F(TolvexCommand, TwoWayUpdateCopiesTheNewerFileOfEachPairBothWays) {

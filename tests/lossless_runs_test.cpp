@@ -3,6 +3,7 @@
 // behaviour that keeps every version.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -354,6 +355,12 @@ TEST_F(Conflict, InTheOverviewTheFirstCopySettlesThePair) {
 // first in folder order; the others are skipped and reported, also when the
 // newest gives no candidate because its copy is up to date.
 TEST_F(LosslessRun, FlatRunCarriesOutOnlyTheNewestFileOfEachName) {
+#ifndef _WIN32
+  // The backup ignores letter case, as on Windows (the test switch): the
+  // names are matched as they are there.
+  const ScopedTestVolumes caseless("caseless=" + drives_.Native("T:\\"));
+#endif
+
   Write("S:\\Data\\A\\a.txt", "A, oldest", kOld);
   Write("S:\\Data\\B\\A.TXT", "B, newest", kNew);
   Write("S:\\Data\\C\\a.txt", "C, between", Stamp(1999, 3, 12, 8, 0));
@@ -490,7 +497,124 @@ TEST_F(UntouchableNames, CaseTwinsAreLeftAloneOnBothSidesAndReported) {
        1, 2,
        {"Case twin: S:\\Data\\Dir\\", "Case twin: S:\\Data\\dir\\"}},
   };
-  for (const Untouchable& c : cases) RunCase(c);
+  // Where either side ignores case (here the test switch), as on Windows.
+  for (const char* caseless : {"S:\\", "T:\\"}) {
+    SCOPED_TRACE(caseless);
+    const ScopedTestVolumes volumes("caseless=" + drives_.Native(caseless));
+    for (const Untouchable& c : cases) RunCase(c);
+  }
+}
+
+// --- Names apart only by letter case, where both sides tell case apart ------------
+
+// Files before a run, the log of the run, and the files after it.
+struct CaseSensitiveCase {
+  const char* what;
+  std::vector<NativeFile> before;
+  int touchMode;
+  int orphanMode;  // OrphanModeD2 in touch mode 0, OrphanModeB in 1
+  Lines log;
+  std::vector<NativeFile> after;  // each path with its content
+  std::vector<std::string> gone;  // drive form
+};
+
+class CaseSensitivePairs : public UntouchableNames {
+ protected:
+  // The run, then a second one that finds nothing to do.
+  void RunCase(const CaseSensitiveCase& c) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(drives_.Native("S:\\Data"));
+    std::filesystem::remove_all(drives_.Native("T:\\Backup"));
+    drives_.MakeDirs("S:\\Data\\");
+    drives_.MakeDirs("T:\\Backup\\Data\\");
+    for (const NativeFile& file : c.before) WriteNative(file);
+    job_.touchMode = c.touchMode;
+    job_.orphanModeD2 = c.touchMode == 0 ? c.orphanMode : 1;
+    job_.orphanModeB = c.orphanMode;
+    job_.createSrcDirs = 1;
+    job_.lastUpdate = 0;  // both ways: every orphan is new work, none erased
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(Entries(LogBody()), Entries(c.log));
+    for (const NativeFile& file : c.after) EXPECT_EQ(ReadNative(file.path), file.content) << file.path;
+    for (const std::string& path : c.gone) {
+      EXPECT_FALSE(std::filesystem::exists(drives_.Native(path))) << path;
+    }
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(LogBody(), Lines{"No files found."}) << "second run";
+  }
+
+  // The log's entries, each copy with its "to:" line, sorted: names that
+  // sort alike ("a.txt", "A.TXT") come in the order the folder lists them.
+  static Lines Entries(const Lines& body) {
+    Lines entries;
+    for (size_t i = 0; i < body.size(); ++i) {
+      entries.push_back(body[i]);
+      if (i + 1 < body.size() && body[i + 1].rfind("to: ", 0) == 0) entries.back() += " " + body[++i];
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+  }
+};
+
+// Two names apart only by letter case are two files where both sides tell
+// case apart (tmpfs, ext4): each is matched with its own counterpart,
+// copied, erased and logged like any other, and a name renamed in case
+// only is a new file and an orphan.
+TEST_F(CaseSensitivePairs, NamesApartOnlyByCaseAreSeparateFiles) {
+  const CaseSensitiveCase cases[] = {
+      {"two files in the source, one way",
+       {{"S:\\Data\\a.txt", "lower"}, {"S:\\Data\\A.TXT", "upper"}},
+       0, 1,
+       {"File copied: S:\\Data\\A.TXT", "to: T:\\Backup\\Data\\A.TXT",
+        "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"},
+       {{"T:\\Backup\\Data\\a.txt", "lower"}, {"T:\\Backup\\Data\\A.TXT", "upper"}},
+       {}},
+      {"each matched with its own counterpart, one way",
+       {{"S:\\Data\\a.txt", "lower, new"}, {"S:\\Data\\A.TXT", "upper", true},
+        {"T:\\Backup\\Data\\a.txt", "lower", true}, {"T:\\Backup\\Data\\A.TXT", "upper", true}},
+       0, 2,
+       {"File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt"},
+       {{"T:\\Backup\\Data\\a.txt", "lower, new"}, {"T:\\Backup\\Data\\A.TXT", "upper"}},
+       {}},
+      {"a twin gone from the source is an orphan, erased",
+       {{"S:\\Data\\a.txt", "lower", true},
+        {"T:\\Backup\\Data\\a.txt", "lower", true}, {"T:\\Backup\\Data\\A.TXT", "upper"}},
+       0, 2,
+       {"File erased: T:\\Backup\\Data\\A.TXT"},
+       {{"T:\\Backup\\Data\\a.txt", "lower"}},
+       {"T:\\Backup\\Data\\A.TXT"}},
+      {"renamed in case only: the new name copied, the old one erased",
+       {{"S:\\Data\\Report.txt", "report"}, {"T:\\Backup\\Data\\report.txt", "report"}},
+       0, 2,
+       {"File erased: T:\\Backup\\Data\\report.txt",
+        "File copied: S:\\Data\\Report.txt", "to: T:\\Backup\\Data\\Report.txt"},
+       {{"T:\\Backup\\Data\\Report.txt", "report"}},
+       {"T:\\Backup\\Data\\report.txt"}},
+      {"two folders in the source and one backup, both ways",
+       {{"S:\\Data\\Dir\\x.txt", "upper"}, {"S:\\Data\\dir\\x.txt", "lower"},
+        {"T:\\Backup\\Data\\DIR\\y.txt", "third"}},
+       1, 2,
+       {"File copied: T:\\Backup\\Data\\DIR\\y.txt", "to: S:\\Data\\DIR\\y.txt",
+        "File copied: S:\\Data\\Dir\\x.txt", "to: T:\\Backup\\Data\\Dir\\x.txt",
+        "File copied: S:\\Data\\dir\\x.txt", "to: T:\\Backup\\Data\\dir\\x.txt"},
+       {{"S:\\Data\\DIR\\y.txt", "third"}, {"T:\\Backup\\Data\\Dir\\x.txt", "upper"},
+        {"T:\\Backup\\Data\\dir\\x.txt", "lower"}},
+       {"S:\\Data\\Dir\\y.txt", "T:\\Backup\\Data\\DIR\\x.txt"}},
+      {"twins on both sides, both ways",
+       {{"S:\\Data\\a.txt", "lower, new"}, {"S:\\Data\\A.txt", "upper", true},
+        {"T:\\Backup\\Data\\a.txt", "lower", true}, {"T:\\Backup\\Data\\A.txt", "upper, new"},
+        {"T:\\Backup\\Data\\b.txt", "only here"}, {"T:\\Backup\\Data\\B.txt", "only here too"}},
+       1, 2,
+       {"File copied: T:\\Backup\\Data\\A.txt", "to: S:\\Data\\A.txt",
+        "File copied: T:\\Backup\\Data\\B.txt", "to: S:\\Data\\B.txt",
+        "File copied: S:\\Data\\a.txt", "to: T:\\Backup\\Data\\a.txt",
+        "File copied: T:\\Backup\\Data\\b.txt", "to: S:\\Data\\b.txt"},
+       {{"S:\\Data\\a.txt", "lower, new"}, {"S:\\Data\\A.txt", "upper, new"},
+        {"T:\\Backup\\Data\\a.txt", "lower, new"}, {"T:\\Backup\\Data\\A.txt", "upper, new"},
+        {"S:\\Data\\b.txt", "only here"}, {"S:\\Data\\B.txt", "only here too"}},
+       {}},
+  };
+  for (const CaseSensitiveCase& c : cases) RunCase(c);
 }
 
 // Windows strips a final dot or space from a name: "x." is "x" there, and a

@@ -71,6 +71,7 @@ void PosixPlatform::ReloadDrives() {
   drives_ = DriveTable::FromEnvironment();
   volume_seam_ = VolumeSeamFromEnvironment();
   index_.Clear();
+  exact_name_folders_.clear();
   real_roots_.fill(std::string());
   enumerated_folders_.clear();
   folders_with_temporaries_.clear();
@@ -165,7 +166,7 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& engine_path, bool must
       out->folder_key = FolderKeyOf(folder_stat);
       std::optional<std::string> stored;
       // The name is not there as spelled: another spelling or nothing.
-      if (HasAsciiLetter(out->requested_name)) {
+      if (HasAsciiLetter(out->requested_name) && !FindsOnlyAsSpelled(folder)) {
         stored = index_.FindCaseless(folder, out->requested_name, &out->folder_key);
       }
       out->exists = stored.has_value();
@@ -295,8 +296,37 @@ std::optional<std::string> PosixPlatform::StoredName(const std::string& folder,
     return std::nullopt;
   }
   // Without a letter there is no other spelling to look for.
-  if (!HasAsciiLetter(name)) return std::nullopt;
+  if (!HasAsciiLetter(name) || FindsOnlyAsSpelled(folder)) return std::nullopt;
   return index_.FindCaseless(folder, name);
+}
+
+bool PosixPlatform::FindsOnlyAsSpelled(const std::string& folder) const {
+  for (const std::string& exact : exact_name_folders_) {
+    if (exact == "/" || folder == exact) return true;
+    if (folder.size() > exact.size() && folder[exact.size()] == '/' &&
+        folder.compare(0, exact.size(), exact) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Each folder as the walk will spell it: its stored names where it exists
+// (the folder's own name is found in any case, as before), else as spelled.
+void PosixPlatform::SetExactNameFolders(const std::vector<std::string>& folders) {
+  exact_name_folders_.clear();
+  for (const std::string& folder : folders) {
+    NativeEntry entry;
+    std::string native;
+    DrivePath drive_path;
+    if (Resolve(folder, false, &entry) == kErrOk) {
+      native = entry.path;
+    } else if (!SplitDrivePath(folder, &drive_path) || !NativeAsSpelled(drive_path, &native)) {
+      continue;  // no drive: nothing there is found at all
+    }
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    exact_name_folders_.push_back(std::move(native));
+  }
 }
 
 // The attributes of the entry itself: a link's are its own (the reparse

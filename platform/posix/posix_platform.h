@@ -3,8 +3,9 @@
 // Paths arrive in drive form ("C:\Data\x.txt") and are resolved through the
 // drive table (TOLVEX_DRIVES) to native paths; names are found without
 // regard to ASCII letter case as on Windows (an exact lstat first, then the
-// name index). Every failure comes back as the Win32 code the real function
-// would give.
+// name index), except at and below the folders a run names with
+// SetExactNameFolders, where a missing name is missing. Every failure comes
+// back as the Win32 code the real function would give.
 //
 // Choices where POSIX has no Windows counterpart:
 //   - Attributes: read-only = the owner write bit is clear (files only);
@@ -144,6 +145,7 @@ class PosixPlatform final : public Platform {
   // By the folder's file system, its casefold attribute and the test
   // switch TOLVEX_TEST_VOLUMES (volume_rules.h).
   uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override;
+  void SetExactNameFolders(const std::vector<std::string>& folders) override;
   uint32_t DiskFreeSpace(const std::string& root, uint64_t* free_bytes) override;
   LocalTime Now() override;
   uint64_t TickMilliseconds() override;
@@ -264,6 +266,9 @@ class PosixPlatform final : public Platform {
 
   // True when the open `fd` lies at or below the real folder of `letter`.
   bool InsideDrive(int fd, char letter);
+  // True when names in native `folder` are found only as spelled: it is or
+  // lies below one of exact_name_folders_.
+  bool FindsOnlyAsSpelled(const std::string& folder) const;
 
   DriveTable drives_;
   VolumeSeam volume_seam_;
@@ -271,6 +276,10 @@ class PosixPlatform final : public Platform {
   // needed after the drives were loaded.
   std::array<std::string, 26> real_roots_;
   NameIndex index_;
+  // Native folders (without a closing '/', "/" itself as it is) in and
+  // below which no other letter case of a missing name is looked for
+  // (SetExactNameFolders).
+  std::vector<std::string> exact_name_folders_;
   // A listing's lookups, and its batch of names (kept for their capacity).
   EntryLookups lookups_;
   std::vector<std::string> batch_names_;
