@@ -37,7 +37,7 @@ int64_t RealTimeNs() {
 // file has its target's size and time (a backup compares its content) but
 // no read-only bit of its own (the link itself is never read-only). An
 // entry that is neither file, folder nor link (a FIFO, a socket, a device)
-// is yielded with kAttrDevice and nothing else to say of it, so that no
+// is yielded with kAttrDevice and nothing else to say of it (no mode), so that no
 // scan takes its name for a free one. False for what is never yielded:
 // dangling links.
 bool DescribeStat(struct stat st, const struct stat* target, std::string_view name,
@@ -54,6 +54,7 @@ bool DescribeStat(struct stat st, const struct stat* target, std::string_view na
   if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     entry->size = 0;
     entry->attributes = kAttrDevice | link_bit;
+    entry->mode = 0;
     entry->stamp = stamps(link_bit ? link_time.tv_sec : st.st_mtim.tv_sec);
     return true;
   }
@@ -63,6 +64,9 @@ bool DescribeStat(struct stat st, const struct stat* target, std::string_view na
   uint32_t attributes = AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name);
   if (link_bit != 0) attributes = (attributes & ~kAttrReadOnly) | link_bit;
   entry->attributes = attributes;
+  // A link to a folder is nobody's folder to copy; a link to a file is its
+  // target, whose content and mode a copy takes.
+  entry->mode = folder_link ? 0 : static_cast<uint16_t>(kModeKnown | (st.st_mode & kModeBits));
   const struct timespec& written = folder_link ? link_time : st.st_mtim;
   entry->stamp = stamps(written.tv_sec);
   entry->fraction = StampFraction(entry->stamp, written.tv_sec, static_cast<uint32_t>(written.tv_nsec));
