@@ -4,6 +4,7 @@
 
 #include "engine/sync_state_run.h"
 #include "model/sync_state.h"
+#include "platform/platform.h"
 
 namespace tolvex {
 
@@ -44,6 +45,15 @@ RunItem CopyItemOf(const CANDIDATE& c, const CandidateTexts& texts) {
     SetFiles(copy.item, c.size, c.stamp, c.counterSize, c.counterStamp, read_side);
   }
   return copy;
+}
+
+RunItem ModeItemOf(const CANDIDATE& c, const CandidateTexts& texts) {
+  RunItem item = CopyItemOf(c, texts);
+  item.item.kind = TOLVEX_ITEM_SET_MODE;
+  const bool invert = (c.state & STATE_ACTION) == STATE_INVERT;
+  item.item.number = ModeOf(invert ? c.counterAttributes : c.attributes) & kModeBits;
+  item.item.limit = ModeOf(invert ? c.attributes : c.counterAttributes) & kModeBits;
+  return item;
 }
 
 RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reason) {

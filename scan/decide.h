@@ -21,7 +21,19 @@ struct DecisionInput {
   // Within the two seconds of each stamp (FindEntry::fraction).
   uint32_t fraction = kNoFraction;
   uint32_t counter_fraction = kNoFraction;
+  // FindEntry::mode of each side (0 where unknown: Windows).
+  uint16_t mode = 0;
+  uint16_t counter_mode = 0;
+  // Both ways, for a pair whose modes alone differ: which side's mode
+  // changed last (Platform::ModeInfo::changed): positive this side,
+  // negative the counterpart, 0 when it cannot be told.
+  int mode_changed_later = 0;
 };
+
+// True when both modes are known and their permission bits differ.
+inline bool ModesDiffer(uint16_t a, uint16_t b) {
+  return (a & kModeKnown) != 0 && (b & kModeKnown) != 0 && ((a ^ b) & kModeBits) != 0;
+}
 
 // Orders two last-write times within one two-second stamp: negative when
 // `a` is older, positive when newer, 0 when they cannot be told apart.
@@ -56,6 +68,12 @@ uint32_t NewWorkSince(uint32_t last_update);
 // orphan mode or touch mode that names no action gives STATE_IGNORE; both
 // ways, an orphan to erase that is new work (NewWorkSince) is copied instead,
 // with STATE_NEW_WORK. A file on side 1 also gets STATE_DEST_SIDE.
+//
+// An equal pair whose modes differ (ModesDiffer) is no equal pair: it gets
+// STATE_NORMAL | STATE_MODE_ONLY (its mode is given to the counterpart,
+// nothing is copied), judged from the side a one-way mode reads from; both
+// ways from the side whose mode changed last (mode_changed_later), and when
+// that cannot be told from the source side.
 bool DecideCandidate(const TParameters& parameters, const DecisionInput& input, uint16_t* state);
 
 }  // namespace tolvex
