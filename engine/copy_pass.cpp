@@ -38,9 +38,10 @@ std::string Parent(const std::string& bare) {
 // The folders of `counter_dir` (the copy's target folder) that do not
 // exist, top first, each with the folder of `dir` (the folder read) it
 // stands for: the target folder itself stands for `dir`, and each folder
-// above it for the folder above, while their names agree (above that the
-// target has no source: the destination's own folders). *existing: the
-// nearest folder of the target that exists.
+// above it for the folder above, as long as their names agree (from the
+// first that differs up, the target's folders are the destination's own,
+// as a flat run's destination folder is). *existing: the nearest folder
+// of the target that exists.
 std::vector<MissingFolder> MissingFolders(const std::string& dir, const std::string& counter_dir,
                                           std::string* existing) {
   std::vector<MissingFolder> missing;
@@ -48,12 +49,11 @@ std::vector<MissingFolder> MissingFolders(const std::string& dir, const std::str
   std::string source = Bare(dir);
   uint32_t attributes = 0;
   while (target.size() > 3 && Sys().GetAttributes(target, &attributes) != kErrOk) {
+    const bool same_name = source.size() > 3 && CompareText(LastName(source), LastName(target)) == 0;
+    if (!same_name) source.clear();
     missing.push_back({source, target});
-    const bool same_name = !source.empty() && source.size() > 3 &&
-                           CompareText(LastName(source), LastName(target)) == 0;
     target = Parent(target);
-    source = same_name || missing.size() == 1 ? Parent(source) : std::string();
-    if (source.size() <= 3) source.clear();
+    if (!source.empty()) source = Parent(source);
   }
   *existing = target;
   return {missing.rbegin(), missing.rend()};
