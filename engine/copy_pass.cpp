@@ -59,10 +59,6 @@ std::vector<MissingFolder> MissingFolders(const std::string& dir, const std::str
   return {missing.rbegin(), missing.rend()};
 }
 
-namespace {
-
-}  // namespace
-
 void UpdateRun::CopyPass(PassWalk& walk) {
   plan_.InterruptRequest = false;
   copied_ = 0;
@@ -271,7 +267,8 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
   if (c.dirIndex == lastFolder_) return;
   lastFolder_ = c.dirIndex;
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
-  const bool makes = callbacks_.makeDir && ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs));
+  const bool makes =
+      callbacks_.makeDir && ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs));
   std::string existing;
   const std::vector<MissingFolder> missing = MissingFolders(texts.dir, texts.counterDir, &existing);
   // A folder that refuses its owner's writes (a backup of a folder of mode
