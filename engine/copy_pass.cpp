@@ -21,7 +21,43 @@ namespace {
 
 constexpr uint32_t kBeepExclamation = 0x30;
 
+// A folder path without its trailing backslash (a drive root keeps it).
+std::string Bare(const std::string& folder) {
+  return folder.size() > 3 && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+std::string LastName(const std::string& bare) { return bare.substr(bare.rfind('\\') + 1); }
+
+std::string Parent(const std::string& bare) {
+  const size_t at = bare.rfind('\\');
+  return at <= 2 ? bare.substr(0, 3) : bare.substr(0, at);
+}
+
 }  // namespace
+
+// The folders of `counter_dir` (the copy's target folder) that do not
+// exist, top first, each with the folder of `dir` (the folder read) it
+// stands for: the target folder itself stands for `dir`, and each folder
+// above it for the folder above, as long as their names agree (from the
+// first that differs up, the target's folders are the destination's own,
+// as a flat run's destination folder is). *existing: the nearest folder
+// of the target that exists.
+std::vector<MissingFolder> MissingFolders(const std::string& dir, const std::string& counter_dir,
+                                          std::string* existing) {
+  std::vector<MissingFolder> missing;
+  std::string target = Bare(counter_dir);
+  std::string source = Bare(dir);
+  uint32_t attributes = 0;
+  while (target.size() > 3 && Sys().GetAttributes(target, &attributes) != kErrOk) {
+    const bool same_name = source.size() > 3 && CompareText(LastName(source), LastName(target)) == 0;
+    if (!same_name) source.clear();
+    missing.push_back({source, target});
+    target = Parent(target);
+    if (!source.empty()) source = Parent(source);
+  }
+  *existing = target;
+  return {missing.rbegin(), missing.rend()};
+}
 
 void UpdateRun::CopyPass(PassWalk& walk) {
   plan_.InterruptRequest = false;
@@ -36,6 +72,9 @@ void UpdateRun::CopyPass(PassWalk& walk) {
       TakeCopyTurn(walk, std::move(*step), *dialog);
     }
   }
+  // Each folder filled, also after a stop: the modes that refuse their
+  // owner's writes are given now.
+  folderModes_.Finish();
 }
 
 void UpdateRun::TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog) {
@@ -82,6 +121,13 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
       RunItem item = CopyItemOf(c, texts);
       texts.Swap();
       return CopyCandidate(walk, i, texts, std::move(item), dialog);
+    }
+    case PassStep::Kind::kSetMode:
+      return SetModeOfCandidate(walk, i, texts, ModeItemOf(c, texts), dialog);
+    case PassStep::Kind::kInvertedSetMode: {
+      RunItem item = ModeItemOf(c, texts);
+      texts.Swap();
+      return SetModeOfCandidate(walk, i, texts, std::move(item), dialog);
     }
     case PassStep::Kind::kErase:
       EraseCandidateFiles(c, texts);
@@ -155,6 +201,28 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
   CopyDone(walk, i, texts, std::move(item), dialog);
 }
 
+// Gives the file of `texts.path` its mode onto `texts.counterPath` (swapped
+// for an Invert candidate), a platform call of its own; the walk waited for
+// the staged copies before it. It fails and is answered as a copy would be.
+void UpdateRun::SetModeOfCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts,
+                                   RunItem item, CopyProgressView& dialog) {
+  dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
+  dialog.ShowToRow(texts.counterPath, texts.counterSizeText, texts.counterStampText);
+  Sys().PumpStep();
+  if (plan_.InterruptRequest) {
+    return HandleCopyFailure(walk, i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
+  }
+  const uint32_t error = Sys().CopyMode(texts.path, texts.counterPath, 0, nullptr);
+  if (error != kErrOk) return HandleCopyFailure(walk, i, error, texts, std::move(item), dialog);
+  changed_ = true;
+  // No event of the log has room for a mode: the line is the copy's, which
+  // tells that the counterpart now is as the file.
+  log_.Write(kEventFileCopied, texts.FileEntry());
+  item.item.outcome = TOLVEX_OUTCOME_DONE;
+  items_.Outcome(std::move(item));
+  walk.Carried(i);
+}
+
 bool UpdateRun::CompleteStaged(PassWalk& walk, CopyProgressView& dialog) {
   if (staged_.empty()) return true;
   uint32_t failure = kErrOk;
@@ -210,28 +278,34 @@ void MakeFolderLevels(const std::string& folder) {
 
 void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts) {
   const TParameters& p = parameters_;
-  if (!callbacks_.makeDir || c.dirIndex == lastFolder_) return;
+  if (c.dirIndex == lastFolder_) return;
+  lastFolder_ = c.dirIndex;
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
-  if ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs)) {
-    // A folder the front end makes is a change of the run.
-    const auto exists = [&texts] {
-      uint32_t attributes = 0;
-      const std::string& dir = texts.counterDir;
-      return Sys().GetAttributes(dir.size() > 3 ? dir.substr(0, dir.size() - 1) : dir,
-                                 &attributes) == kErrOk;
-    };
-    const bool existed = changed_ || exists();
-    // Where names tell case apart the run finds them only as spelled, but
-    // the front end's lookups may not: it would take "dir" for a missing
-    // "Dir" and make nothing. The run makes such a folder itself first,
-    // each level as spelled; the front end is asked all the same.
-    if (plan_.namesTellCaseApart && !exists()) MakeFolderLevels(texts.counterDir);
-    {
-      FrontEndCall call;
-      callbacks_.makeDir(texts.counterDir.c_str());
-    }
-    if (!existed && exists()) changed_ = true;
-    lastFolder_ = c.dirIndex;
+  const bool makes =
+      callbacks_.makeDir && ((!dest_side && p.CreateDestDirs) || (dest_side && p.CreateSrcDirs));
+  std::string existing;
+  const std::vector<MissingFolder> missing = MissingFolders(texts.dir, texts.counterDir, &existing);
+  // A folder that refuses its owner's writes (a backup of a folder of mode
+  // 500) is opened while the run writes into it.
+  folderModes_.OpenForWriting(existing);
+  // The front end hears of each target folder, made or there already.
+  if (!makes) return;
+  // Where names tell case apart the run finds them only as spelled, but
+  // the front end's lookups may not: it would take "dir" for a missing
+  // "Dir" and make nothing. The run makes such a folder itself first,
+  // each level as spelled; the front end is asked all the same.
+  if (plan_.namesTellCaseApart && !missing.empty()) MakeFolderLevels(texts.counterDir);
+  {
+    FrontEndCall call;
+    callbacks_.makeDir(texts.counterDir.c_str());
+  }
+  // A folder the front end made is a change of the run, and takes the mode
+  // of its source folder.
+  uint32_t attributes = 0;
+  for (const MissingFolder& folder : missing) {
+    if (Sys().GetAttributes(folder.target, &attributes) != kErrOk) break;
+    changed_ = true;
+    if (!folder.source.empty()) folderModes_.TakeForMadeFolder(folder.source, folder.target);
   }
 }
 

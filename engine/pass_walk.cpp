@@ -106,6 +106,9 @@ bool PassWalk::WaitsForStaged(const PassStep& step) const {
   switch (step.kind) {
     case PassStep::Kind::kAsk:
     case PassStep::Kind::kErase:
+    // Done at once, it would be logged before the copies staged ahead of it.
+    case PassStep::Kind::kSetMode:
+    case PassStep::Kind::kInvertedSetMode:
       return true;
     case PassStep::Kind::kCopy:
     case PassStep::Kind::kInvertedCopy:
@@ -117,9 +120,10 @@ bool PassWalk::WaitsForStaged(const PassStep& step) const {
 
 PassStep PassWalk::ActionStep(PassStep step) const {
   using Kind = PassStep::Kind;
+  const bool mode_only = (State(step.candidate) & STATE_MODE_ONLY) != 0;
   switch (Action(State(step.candidate))) {
-    case STATE_NORMAL: step.kind = Kind::kCopy; break;
-    case STATE_INVERT: step.kind = Kind::kInvertedCopy; break;
+    case STATE_NORMAL: step.kind = mode_only ? Kind::kSetMode : Kind::kCopy; break;
+    case STATE_INVERT: step.kind = mode_only ? Kind::kInvertedSetMode : Kind::kInvertedCopy; break;
     case STATE_ERASE: step.kind = Kind::kErase; break;
     // Ignore, and any state without a known action: nothing is touched.
     default: step.kind = Kind::kSkip; break;

@@ -47,6 +47,10 @@ struct PassStep {
     kAsk,
     kCopy,          // the file onto its counterpart
     kInvertedCopy,  // the counterpart onto the file
+    // A pair that differs only in its mode (STATE_MODE_ONLY): the file's
+    // mode given to its counterpart, or the other way; nothing copied.
+    kSetMode,
+    kInvertedSetMode,
     kErase,         // the file, and its counterpart when there is one
     kSkip,          // left alone (PassWalk::SkipReason says why)
     // The end of the copy pass with copies staged: they are put in place

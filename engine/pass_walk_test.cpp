@@ -32,6 +32,8 @@ class PassWalkTest : public ::testing::Test {
       case PassStep::Kind::kAsk: return "ask" + at;
       case PassStep::Kind::kCopy: return "copy" + at;
       case PassStep::Kind::kInvertedCopy: return "copy back" + at;
+      case PassStep::Kind::kSetMode: return "set mode" + at;
+      case PassStep::Kind::kInvertedSetMode: return "set mode back" + at;
       case PassStep::Kind::kErase: return "erase" + at;
       case PassStep::Kind::kSkip: return "skip" + at;
       case PassStep::Kind::kCompleteLastStaged: return "last batch";

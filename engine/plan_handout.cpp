@@ -101,6 +101,11 @@ void UpdateRun::HandOverActions(std::vector<std::string>* erased,
           walk.Carried(i);
           break;
         }
+        case PassStep::Kind::kSetMode:
+        case PassStep::Kind::kInvertedSetMode:
+          items_.Plan(ModeItemOf(walk.Walked(i), step->texts));
+          walk.Carried(i);
+          break;
         case PassStep::Kind::kErase:
           for (RunItem& file : EraseItemsOf(walk.Walked(i), step->texts, plan_.syncRun)) {
             erased->push_back(file.from);

@@ -56,6 +56,15 @@ RunItem CopyItemOf(const CANDIDATE& c, const CandidateTexts& texts) {
   return copy;
 }
 
+RunItem ModeItemOf(const CANDIDATE& c, const CandidateTexts& texts) {
+  RunItem item = CopyItemOf(c, texts);
+  item.item.kind = TOLVEX_ITEM_SET_MODE;
+  const bool invert = (c.state & STATE_ACTION) == STATE_INVERT;
+  item.item.number = ModeOf(invert ? c.counterAttributes : c.attributes) & kModeBits;
+  item.item.limit = ModeOf(invert ? c.attributes : c.counterAttributes) & kModeBits;
+  return item;
+}
+
 RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reason) {
   RunItem skip(TOLVEX_ITEM_SKIP);
   skip.item.state = c.state | LinkBitsOf(c.attributes);

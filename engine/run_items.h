@@ -32,6 +32,9 @@ struct RunItem {
 // The item of a copy, from the candidate's unswapped texts: an Invert
 // candidate copies its counterpart onto its file.
 RunItem CopyItemOf(const CANDIDATE& c, const CandidateTexts& texts);
+// The item of a mode set (STATE_MODE_ONLY): the copy's item, of kind
+// TOLVEX_ITEM_SET_MODE, with the mode given and the mode it replaces.
+RunItem ModeItemOf(const CANDIDATE& c, const CandidateTexts& texts);
 // The item of a candidate left alone, with why.
 RunItem SkipItemOf(const CANDIDATE& c, const CandidateTexts& texts, int32_t reason);
 // The files an Erase candidate erases, in the order the run erases them:

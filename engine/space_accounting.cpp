@@ -37,20 +37,24 @@ void ResetPlanFigures(Plan& p) {
   p.CountToDest = p.CountToSrc = p.NewOnDest = p.NewOnSrc = 0;
 }
 
+// A mode set (STATE_MODE_ONLY) counts as a file written to its side, but
+// writes no bytes and needs no room.
 void CountCopy(Plan& p, const CANDIDATE& c, uint16_t action) {
   const bool dest_side = (c.state & STATE_DEST_SIDE) != 0;
   const bool into_destination = (action == STATE_NORMAL) != dest_side;
-  const bool new_file = c.counterSize == 0;
+  const bool mode_only = (c.state & STATE_MODE_ONLY) != 0;
+  const bool new_file = c.counterSize == 0 && !mode_only;
+  const int64_t growth = mode_only ? 0 : CopyGrowth(c, action);
   if (into_destination) {
-    p.GrowthDest += CopyGrowth(c, action);
+    p.GrowthDest += growth;
     ++p.CountToDest;
     if (new_file) ++p.NewOnDest;
   } else {
-    p.GrowthSrc += CopyGrowth(c, action);
+    p.GrowthSrc += growth;
     ++p.CountToSrc;
     if (new_file) ++p.NewOnSrc;
   }
-  p.CopyBytes += c.size;
+  if (!mode_only) p.CopyBytes += c.size;
 }
 
 void CountErase(Plan& p, const CANDIDATE& c) {

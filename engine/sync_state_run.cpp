@@ -102,6 +102,9 @@ void NoteSyncOutcome(SyncRun& sync_run, const TolvexItem& item, const std::strin
                      const std::string& to) {
   if (!sync_run.gathering) return;
   const bool copy = item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
+  // A mode set leaves the pair's sizes and stamps as listed; a failed one
+  // still keeps the state from being written.
+  if (item.kind == TOLVEX_ITEM_SET_MODE && item.outcome == TOLVEX_OUTCOME_FAILED) ++sync_run.failures;
   if (!copy && item.kind != TOLVEX_ITEM_ERASE) return;
   if (item.outcome == TOLVEX_OUTCOME_FAILED) ++sync_run.failures;
   if (item.outcome != TOLVEX_OUTCOME_DONE) return;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/candidate_texts.h"
 #include "engine/generation_folders.h"
@@ -18,6 +19,7 @@
 #include "model/plan.h"
 #include "model/records.h"
 #include "model/run_extension.h"
+#include "platform/folder_modes.h"
 #include "platform/platform.h"
 
 namespace tolvex {
@@ -53,6 +55,15 @@ int PercentOf(uint64_t value, uint64_t total);
 
 // Marks a call of the front end's callbacks for the run's views
 // (RunUi::BeginFrontEndCall and EndFrontEndCall), for its whole scope.
+// A folder a copy needs that does not exist, and the folder it stands for
+// on the side read ("" when none: a folder of the destination's own).
+struct MissingFolder {
+  std::string source;
+  std::string target;
+};
+std::vector<MissingFolder> MissingFolders(const std::string& dir, const std::string& counter_dir,
+                                          std::string* existing);
+
 class FrontEndCall {
  public:
   FrontEndCall();
@@ -142,6 +153,9 @@ class UpdateRun {
   void CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog);
   void CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
                      CopyProgressView& dialog);
+  // A pair whose modes alone differ: the mode set, as its own action.
+  void SetModeOfCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
+                          CopyProgressView& dialog);
   // Puts the staged copies in place and writes their lines and outcomes
   // (and those of the skipped files between them) in plan order. True when
   // all were put in place; else a failure was handled, and the walk goes
@@ -162,6 +176,8 @@ class UpdateRun {
   void RemoveFolder(const std::string& folder, int side);
   void HandleCopyFailure(PassWalk& walk, size_t i, uint32_t error, const CandidateTexts& texts,
                          RunItem item, CopyProgressView& dialog);
+  // Makes the copy's target folder when the job asks for it (the front
+  // end's MakeDir); the folders made take their source folders' modes.
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
 
   int Notify(int code, char drive, uint64_t number);
@@ -182,6 +198,9 @@ class UpdateRun {
   // (OverviewAnswer): the plan goes to the front end as confirmed.
   bool eraseWarningSeen_ = false;
   int32_t lastFolder_ = -1;
+  // The modes of the folders the run made or opened for writing, given at
+  // the end of the copy pass.
+  FolderModes folderModes_;
   uint64_t copied_ = 0;
   size_t loggedFindings_ = 0;
   // Copies staged on the platform, and the skipped files that wait for them.

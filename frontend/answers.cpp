@@ -111,7 +111,8 @@ bool Answers::ConfirmUnplannedErase() {
 int Answers::FailedCopyState(const char* path, const char* counter_path) const {
   if (!outcomes_) return -1;
   for (auto item = outcomes_->rbegin(); item != outcomes_->rend(); ++item) {
-    const bool copy = item->kind == TOLVEX_ITEM_COPY || item->kind == TOLVEX_ITEM_COPY_BACK;
+    const bool copy = item->kind == TOLVEX_ITEM_COPY || item->kind == TOLVEX_ITEM_COPY_BACK ||
+                      item->kind == TOLVEX_ITEM_SET_MODE;
     if (copy && item->outcome == TOLVEX_OUTCOME_FAILED && item->from == (path ? path : "") &&
         item->to == (counter_path ? counter_path : "")) {
       return static_cast<int>(item->state & 0xFFFF);

@@ -174,6 +174,9 @@ PLAN
                 "newer wins" marks a pair changed on both sides since the
                 last run, whose other edit the copy replaces
     copy back   the same into the source tree
+    set mode    FROM -> TO, a pair that differs only in its permission
+                bits (POSIX): the mode of FROM given to TO ("mode 600, was
+                644"), nothing copied; the log writes it as a copy
     skip        a file left alone: ignored orphan, ignored by the user,
                 conflict, name clash
     unchanged   (-v) a pair that needs nothing: equal, or older one way
@@ -182,7 +185,8 @@ PLAN
   out (exit status 4 for a run), and whether the erase limit would stop
   the run. --format=json prints each line as an object ({"kind":"copy",
   "from":..., "to":..., "size":..., "stamp":..., ...}; kinds found, rename,
-  generation, erase, copy, copy_back, skip, unchanged, space, side) and the
+  generation, erase, copy, copy_back, set_mode, skip, unchanged, space,
+  side) and the
   summary as {"kind":"summary",...}. When the plan holds nothing to do it
   says what was compared ("Nothing to update: all 1590 files found are
   equal on both sides."). Exit status: the one a run (without --force)

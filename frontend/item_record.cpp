@@ -27,6 +27,7 @@ const char* OutcomeName(int32_t outcome) {
 std::string JsonKind(int32_t kind) {
   switch (kind) {
     case TOLVEX_ITEM_COPY_BACK: return "copy_back";
+    case TOLVEX_ITEM_SET_MODE: return "set_mode";
     case TOLVEX_ITEM_FOLDER_REMOVED: return "folder_removed";
     case TOLVEX_ITEM_GENERATION: return "generation";
     default: return KindName(kind);
@@ -64,6 +65,9 @@ std::string Notes(const ItemRecord& item, const ItemStyle& style) {
     if (item.state & TOLVEX_STATE_NEW_WORK) add("new since the last run");
     if (item.state & TOLVEX_STATE_MOVED) add("one end of a move, kept");
     if (item.state & TOLVEX_STATE_SIZE_WARNING) add("size warning");
+  }
+  if (item.kind == TOLVEX_ITEM_SET_MODE) {
+    add("mode " + ModeText(item.number) + ", was " + ModeText(item.limit) + "; content equal");
   }
   if (item.kind == TOLVEX_ITEM_SKIP || item.kind == TOLVEX_ITEM_UNCHANGED) add(ReasonName(item.reason));
   // Both ways, why a file on one side only counts as deleted on the other.
@@ -111,6 +115,7 @@ std::string KindName(int32_t kind) {
   switch (kind) {
     case TOLVEX_ITEM_COPY: return "copy";
     case TOLVEX_ITEM_COPY_BACK: return "copy back";
+    case TOLVEX_ITEM_SET_MODE: return "set mode";
     case TOLVEX_ITEM_ERASE: return "erase";
     case TOLVEX_ITEM_SKIP: return "skip";
     case TOLVEX_ITEM_FOLDER_REMOVED: return "remove folder";
@@ -123,6 +128,12 @@ std::string KindName(int32_t kind) {
     case TOLVEX_ITEM_END: return "end";
     default: return "item " + std::to_string(kind);
   }
+}
+
+std::string ModeText(int64_t mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%03o", static_cast<unsigned>(mode & 0777));
+  return text;
 }
 
 void InterruptedCopies::Mark(ItemRecord* item) {
@@ -281,6 +292,9 @@ std::string ItemJson(const ItemRecord& item, const ItemStyle& style) {
   json.Text("side", item.side == 0 ? "source" : "destination");
   json.Unsigned("state", item.state);
   if (!LinkName(item.state).empty()) json.Text("link", LinkName(item.state));
+  if (item.kind == TOLVEX_ITEM_SET_MODE) {
+    json.Text("mode", ModeText(item.number)).Text("counter_mode", ModeText(item.limit));
+  }
   if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK) {
     json.Flag("newer_wins", NewerWins(item, style));
     json.Flag("new_work", (item.state & TOLVEX_STATE_NEW_WORK) != 0);

@@ -33,12 +33,14 @@ struct ItemRecord {
 
   bool IsAction() const {
     return kind == TOLVEX_ITEM_COPY || kind == TOLVEX_ITEM_COPY_BACK ||
-           kind == TOLVEX_ITEM_ERASE || kind == TOLVEX_ITEM_SKIP;
+           kind == TOLVEX_ITEM_SET_MODE || kind == TOLVEX_ITEM_ERASE || kind == TOLVEX_ITEM_SKIP;
   }
 };
 
-// "copy", "copy back", "erase", "skip", ... for a kind.
+// "copy", "copy back", "set mode", "erase", "skip", ... for a kind.
 std::string KindName(int32_t kind);
+// A mode as its octal digits: "644", "700".
+std::string ModeText(int64_t mode);
 // The command's own reason of a skip that the engine gives "its copy
 // failed": the person interrupted that copy (error 0x20000000).
 constexpr int32_t kReasonInterruptedByYou = -1;

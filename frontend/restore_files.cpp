@@ -257,8 +257,8 @@ int RestoreFiles(const std::string& job_path, const std::vector<std::string>& pa
       }
       for (const ItemRecord& item : plans[i].plan) {
         if (IsFileOnlyInPlace(item)) continue;
-        if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_SKIP ||
-            item.kind == TOLVEX_ITEM_FINDING) {
+        if (item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_SET_MODE ||
+            item.kind == TOLVEX_ITEM_SKIP || item.kind == TOLVEX_ITEM_FINDING) {
           std::cout << (json ? ItemJson(item, style) : ItemText(item, style)) << "\n";
         }
         if (item.kind != TOLVEX_ITEM_UNCHANGED || item.from.empty()) all.push_back(item);

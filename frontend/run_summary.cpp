@@ -49,6 +49,9 @@ bool IsCopy(const ItemRecord& item) {
   return item.kind == TOLVEX_ITEM_COPY || item.kind == TOLVEX_ITEM_COPY_BACK;
 }
 
+// The tree a copy or a mode set writes: 1 destination, 0 source.
+int TreeWritten(const ItemRecord& item) { return item.side == 0 ? 1 : 0; }
+
 void Row(std::ostream& out, const std::string& label, const std::string& value) {
   std::string line = "  " + label;
   if (line.size() < kLabelColumns) line.resize(kLabelColumns, ' ');
@@ -71,6 +74,10 @@ std::string FailureText(const ItemRecord& item, const ItemStyle& style) {
   if (item.kind == TOLVEX_ITEM_ERASE) {
     return "erase failed: " + drives.ToNative(item.from) + ": " + ExplainError(item.error);
   }
+  if (item.kind == TOLVEX_ITEM_SET_MODE && item.error != TOLVEX_ERROR_INTERRUPTED) {
+    return "mode not set: " + drives.ToNative(item.from) + " -> " + drives.ToNative(item.to) + ": " +
+           ExplainError(item.error);
+  }
   if (item.error == TOLVEX_ERROR_INTERRUPTED) {
     return "interrupted by you, not copied: " + drives.ToNative(item.from) + " -> " +
            drives.ToNative(item.to);
@@ -86,11 +93,17 @@ std::vector<std::string> RunSummary::LeftOut() const {
   uint64_t copies = 0;
   uint64_t interrupted = 0;
   uint64_t erasures = 0;
+  uint64_t modes = 0;
   for (const ItemRecord& item : failed) {
     const bool by_you = item.error == TOLVEX_ERROR_INTERRUPTED;
+    if (item.kind == TOLVEX_ITEM_SET_MODE && !by_you) {
+      ++modes;
+      continue;
+    }
     (item.kind == TOLVEX_ITEM_ERASE ? erasures : by_you ? interrupted : copies) += 1;
   }
   if (copies > 0) reasons.push_back(Counted(copies, "copy failed", "copies failed"));
+  if (modes > 0) reasons.push_back(Counted(modes, "mode not set", "modes not set"));
   if (interrupted > 0) {
     reasons.push_back(Counted(interrupted, "copy interrupted by you", "copies interrupted by you"));
   }
@@ -141,10 +154,14 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
     if (!item.IsAction()) continue;
     const bool done = planned || item.outcome == TOLVEX_OUTCOME_DONE;
     const bool failed = !planned && item.outcome == TOLVEX_OUTCOME_FAILED;
-    if (IsCopy(item)) {
+    if (IsCopy(item) || item.kind == TOLVEX_ITEM_SET_MODE) {
       if (failed) failed_copies[PairKey(item)] = item;
       if (!done) continue;
       failed_copies.erase(PairKey(item));
+      if (item.kind == TOLVEX_ITEM_SET_MODE) {
+        summary.modes_set[TreeWritten(item)].Add(0);
+        continue;
+      }
       summary.copied[item.kind == TOLVEX_ITEM_COPY ? 1 : 0].Add(item.size);
       for (size_t k = 0; k < 3; ++k) {
         if ((item.state & TOLVEX_ITEM_LINK_BITS) == kLinkKinds[k].bit) ++summary.links_copied[k];
@@ -191,6 +208,12 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
         Files(copies.files) + ", " + ByteText(copies.bytes));
   }
   for (int tree : {1, 0}) {
+    const FileCount& modes = summary.modes_set[tree];
+    if (modes.files == 0) continue;
+    Row(out, std::string(plan ? "set modes in the " : "modes set in the ") + kSideNames[tree],
+        Files(modes.files) + " (content equal)");
+  }
+  for (int tree : {1, 0}) {
     const FileCount& erasures = summary.erased[tree];
     if (erasures.files == 0) continue;
     Row(out, std::string(plan ? "erase in the " : "erased in the ") + kSideNames[tree],
@@ -217,7 +240,8 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
   }
   // A run names the folder only when it changed something there: not after
   // the erase guard stopped it, nor when it copied only into the source.
-  const bool wrote = summary.copied[1].files > 0 || summary.erased[1].files > 0;
+  const bool wrote = summary.copied[1].files > 0 || summary.modes_set[1].files > 0 ||
+                     summary.erased[1].files > 0;
   if (!summary.generation_folder.empty() && (plan || wrote)) {
     Row(out, plan ? "writes into" : "written into", drives.ToNative(summary.generation_folder));
   }
@@ -296,6 +320,8 @@ std::string SummaryJson(const RunSummary& summary, const ItemStyle& style) {
   json.Number("copied_to_destination_bytes", summary.copied[1].bytes);
   json.Number("copied_to_source", summary.copied[0].files);
   json.Number("copied_to_source_bytes", summary.copied[0].bytes);
+  json.Number("modes_set_in_destination", summary.modes_set[1].files);
+  json.Number("modes_set_in_source", summary.modes_set[0].files);
   JsonObject links;
   for (size_t k = 0; k < 3; ++k) links.Unsigned(kLinkKinds[k].json, summary.links_copied[k]);
   json.Raw("copied_as_links", links.str());

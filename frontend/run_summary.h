@@ -26,6 +26,7 @@ struct RunSummary {
   bool planned = false;       // a dry run's plan, not a run's outcomes
   FileCount copied[2];        // by the tree written: 0 source, 1 destination
   FileCount erased[2];        // by the tree erased from
+  FileCount modes_set[2];     // by the tree whose files got their mode (no bytes)
   std::map<int32_t, uint64_t> skipped;  // by TOLVEX_REASON_*
   std::vector<ItemRecord> failed;       // copies and erasures that failed for good
   std::vector<ItemRecord> newer_wins;   // copies over a file changed since the last run

@@ -101,7 +101,11 @@ enum TolvexState {
                                             the last update): erased */
   TOLVEX_STATE_MOVED = 0x4000            /* both ways, one end of a move or rename (an orphan on
                                             each side, same size and stamp): copied across, so
-                                            that neither end is lost */
+                                            that neither end is lost */,
+  TOLVEX_STATE_MODE_ONLY = 0x8000        /* POSIX: the pair differs only in its permission bits
+                                            (same stamp and size): Normal gives the file's mode
+                                            to its counterpart, Invert the counterpart's to the
+                                            file; nothing is copied */
 };
 
 /* The event codes NotifyProc receives (the log uses the same numbers). */
@@ -288,7 +292,7 @@ TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc co
  *   - OutcomeProc: what the run did and found, as it happens: each rename of
  *     the rotation (made after the plan, once the run goes on; renames made
  *     back when the run then stops before its first change), each finding (also those the run ends on), each file
- *     erased or not, copied or not, skipped, each empty folder removed.
+ *     erased or not, copied or not, its mode set or not, skipped, each empty folder removed.
  *
  * Paths are in drive form; sizes and counts are 64-bit. The procedures are
  * called while the library's progress views may be up: a front end that
@@ -314,7 +318,11 @@ enum TolvexItemKind {
                                  over the limit (SetEraseLimit) */
   TOLVEX_ITEM_END = 12        /* the end of the plan: reason ERASE_LIMIT when a side is over the
                                  limit; state TOLVEX_PLAN_CONFIRMED when the overview showed
-                                 that warning and its OK was pressed */
+                                 that warning and its OK was pressed */,
+  TOLVEX_ITEM_SET_MODE = 13   /* POSIX, a pair that differs only in its permission bits: the
+                                 mode of from given to to, nothing copied; side as a copy's
+                                 (0 into the destination tree); number = the mode given,
+                                 limit = the mode it replaces */
 };
 
 enum TolvexReason {

@@ -34,11 +34,25 @@ enum : uint16_t {
   STATE_NEW_WORK = TOLVEX_STATE_NEW_WORK,
   STATE_DELETED_ELSEWHERE = TOLVEX_STATE_DELETED_ELSEWHERE,
   STATE_MOVED = TOLVEX_STATE_MOVED,
+  STATE_MODE_ONLY = TOLVEX_STATE_MODE_ONLY,
 };
 
 // Replaces the whole action nibble and keeps every flag.
 inline uint16_t ReplaceAction(uint16_t state, uint16_t action) {
   return static_cast<uint16_t>((state & 0xFFF0) | (action & STATE_ACTION));
+}
+
+// A candidate keeps each side's mode (FindEntry::mode: kModeKnown and the
+// permission bits) in the upper half of its attributes word, which holds
+// only the low 16 bits of the attributes a listing gives: the candidate
+// keeps its size. A word without a mode (Windows) is kept as it is.
+inline uint32_t WithMode(uint32_t attributes, uint16_t mode) {
+  return mode == 0 ? attributes : (attributes & 0xFFFFu) | (uint32_t{mode} << 16);
+}
+// The mode kept in an attributes word (kModeKnown set), or 0.
+inline uint16_t ModeOf(uint32_t attributes) {
+  const uint16_t mode = static_cast<uint16_t>(attributes >> 16);
+  return (mode & 0x8000u) != 0 ? mode : 0;
 }
 
 // The text comparison rule of a run: byte by byte, ASCII a-z folded to upper

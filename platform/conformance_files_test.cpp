@@ -265,6 +265,57 @@ TEST_F(ConformanceFiles, CopyKeepsTheReadOnlyBitWhichThenGuardsTheCopy) {
   EXPECT_EQ(drives_.ReadFile("S:\\d\\new.txt"), "source");
 }
 
+// Modes where the system has them (POSIX): listed, read, set and copied; a
+// mode of 444 is the read-only attribute. Windows has none: nothing is
+// listed, each call answers 50 and the read-only attribute stays as it was.
+TEST_F(ConformanceFiles, ModesAreListedSetAndCopiedWhereTheSystemHasThem) {
+  const std::string file = "S:\\d\\src.txt";
+  Platform::ModeInfo info;
+  uint32_t attributes = 0;
+#if defined(_WIN32)
+  EXPECT_EQ(FoundEntry(file).mode, 0u);
+  EXPECT_EQ(Sys().GetModeInfo(file, &info), kErrNotSupported);
+  EXPECT_EQ(Sys().SetMode(file, 0444), kErrNotSupported);
+  EXPECT_EQ(Sys().CopyMode(file, "S:\\d\\target.txt", 0, nullptr), kErrNotSupported);
+  ASSERT_EQ(Sys().GetAttributes(file, &attributes), kErrOk);
+  EXPECT_EQ(attributes & kAttrReadOnly, 0u);
+#else
+  ASSERT_EQ(Sys().SetMode(file, 0640), kErrOk);
+  EXPECT_EQ(FoundEntry(file).mode, kModeKnown | 0640u);
+  ASSERT_EQ(Sys().GetModeInfo(file, &info), kErrOk);
+  EXPECT_EQ(info.mode, 0640u);
+  ASSERT_EQ(Sys().SetMode(file, 0444), kErrOk);
+  ASSERT_EQ(Sys().GetAttributes(file, &attributes), kErrOk);
+  EXPECT_NE(attributes & kAttrReadOnly, 0u);
+  uint32_t copied = 0;
+  ASSERT_EQ(Sys().CopyMode(file, "S:\\d\\target.txt", 0, &copied), kErrOk);
+  EXPECT_EQ(copied, 0444u);
+  EXPECT_EQ(FoundEntry("S:\\d\\target.txt").mode, kModeKnown | 0444u);
+  // A mode set is no write: a read-only file takes another mode.
+  ASSERT_EQ(Sys().SetMode("S:\\d\\target.txt", 0604), kErrOk);
+  EXPECT_EQ(FoundEntry("S:\\d\\target.txt").mode, kModeKnown | 0604u);
+  ASSERT_EQ(Sys().CopyOver(file, "S:\\d\\new.txt"), kErrOk);
+  EXPECT_EQ(FoundEntry("S:\\d\\new.txt").mode, kModeKnown | 0444u);
+  // A folder's mode, and the bits added to it.
+  drives_.MakeDirs("S:\\kept\\");
+  drives_.MakeDirs("T:\\made\\");
+  ASSERT_EQ(Sys().SetMode("S:\\kept", 0500), kErrOk);
+  ASSERT_EQ(Sys().CopyMode("S:\\kept", "T:\\made", 0700, &copied), kErrOk);
+  EXPECT_EQ(copied, 0500u);
+  ASSERT_EQ(Sys().GetModeInfo("T:\\made", &info), kErrOk);
+  EXPECT_EQ(info.mode, 0700u);
+  ASSERT_EQ(Sys().SetMode("S:\\kept", 0700), kErrOk);
+  // Never through a link, and nothing for what is missing.
+  if (drives_.MakeLink(file, "S:\\d\\link.txt")) {
+    EXPECT_EQ(Sys().SetMode("S:\\d\\link.txt", 0600), kErrAccessDenied);
+    ASSERT_EQ(Sys().GetModeInfo(file, &info), kErrOk);
+    EXPECT_EQ(info.mode, 0444u);
+  }
+  EXPECT_EQ(Sys().SetMode("S:\\d\\missing.txt", 0600), kErrFileNotFound);
+  ASSERT_EQ(Sys().SetMode(file, 0644), kErrOk);
+#endif
+}
+
 TEST_F(ConformanceFiles, CopyOfAnEmptyFile) {
   drives_.WriteFile("S:\\d\\empty.txt", "");
   ASSERT_EQ(Sys().CopyOver("S:\\d\\empty.txt", "S:\\d\\target.txt"), kErrOk);

@@ -37,6 +37,7 @@ enum : uint32_t {
   kErrNotReady = 21,  // a drive without its medium (POSIX: a mount point with no disk on it)
   kErrSharingViolation = 32,
   kErrFileExists = 80,
+  kErrNotSupported = 50,
   kErrInvalidParameter = 87,
   kErrDiskFull = 112,
   kErrInvalidName = 123,
@@ -96,6 +97,15 @@ class FolderLock {
 // One entry of a directory enumeration.
 inline constexpr uint32_t kNoFraction = 0xFFFFFFFFu;
 
+// The permission bits a file or folder carries where the system has them
+// (POSIX: owner, group and others, read, write and execute), and the bit that
+// says a mode is known at all (FindEntry::mode; a mode of 0 is a mode).
+// Set-user-ID, set-group-ID and sticky are not carried: an ordinary user
+// cannot set some of them, and a run that tried would find a difference
+// again on every run.
+inline constexpr uint32_t kModeBits = 0777;
+inline constexpr uint16_t kModeKnown = 0x8000;
+
 struct FindEntry {
   std::string name;         // the name as stored, without the folder
   uint64_t size = 0;        // full 64-bit size (folders: 0)
@@ -106,6 +116,10 @@ struct FindEntry {
   // kNoFraction where the platform cannot tell (a stamp clamped to the
   // first or last one).
   uint32_t fraction = kNoFraction;
+  // Files and folders on POSIX: kModeKnown | the permission bits (kModeBits;
+  // a link to a file: its target's). 0 where the platform has no modes
+  // (Windows) and for other entries.
+  uint16_t mode = 0;
 };
 
 // What the file system of a folder tells apart and can hold.
@@ -169,8 +183,54 @@ class Platform {
   // no attribute changes). 0 makes a file writable again. 2 or 3 when missing.
   virtual uint32_t SetAttributes(const std::string& path, uint32_t attributes) = 0;
 
+  // --- Permission bits (POSIX modes) ---
+  //
+  // Where the system has them, a file's or folder's mode travels with it:
+  // FindEntry::mode lists it, CopyOver keeps it, and these calls read and
+  // set it. The Win32 back end has none: each call there answers 50
+  // (ERROR_NOT_SUPPORTED) and changes nothing, and the read-only attribute
+  // stays its only permission (SetAttributes). On POSIX the read-only
+  // attribute is the owner's write bit, so a mode of 444 is read-only.
+
+  struct ModeInfo {
+    uint32_t mode = 0;     // the permission bits (kModeBits)
+    int64_t changed = 0;   // when the entry itself last changed (a mode change
+                           // moves it), nanoseconds since 1970
+  };
+  // The mode of the file or folder `path` (through a link: its target's).
+  // 2 or 3 when missing.
+  virtual uint32_t GetModeInfo(const std::string& path, ModeInfo* info) {
+    (void)path;
+    (void)info;
+    return kErrNotSupported;
+  }
+  // Sets the permission bits of the file or folder `path` to `mode` &
+  // kModeBits. A link is never changed, nor what it points to: 5. 2 or 3
+  // when missing. A read-only file's mode can be set (it is no write of
+  // its content).
+  virtual uint32_t SetMode(const std::string& path, uint32_t mode) {
+    (void)path;
+    (void)mode;
+    return kErrNotSupported;
+  }
+  // Gives `to` the permission bits of `from` with the bits `added` set
+  // besides (a folder the run still fills keeps its owner's rwx until it is
+  // full); a run as root (POSIX: effective user 0) also gives it the owner
+  // and group of `from`, an ordinary user's run keeps its own. *from_mode,
+  // when not null, receives the bits of `from`. `from` is read through a
+  // link; `to` never is (a link: 5). 2 or 3 when either is missing.
+  virtual uint32_t CopyMode(const std::string& from, const std::string& to, uint32_t added,
+                            uint32_t* from_mode) {
+    (void)from;
+    (void)to;
+    (void)added;
+    (void)from_mode;
+    return kErrNotSupported;
+  }
+
   // CopyFileA(from, to, FALSE): copies content, last-write time and the
-  // read-only bit, replacing an existing target. A source that is a
+  // read-only bit (POSIX: the permission bits, and as root the owner and
+  // group), replacing an existing target. A source that is a
   // symbolic link described as itself (kAttrSymbolicLink, POSIX) is copied
   // as a link: the same target text, the link's own last-write time, made
   // under a temporary name and renamed over the target; nothing is read
@@ -389,6 +449,16 @@ class PlatformWrapper : public Platform {
   }
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override {
     return target_->SetAttributes(path, attributes);
+  }
+  uint32_t GetModeInfo(const std::string& path, ModeInfo* info) override {
+    return target_->GetModeInfo(path, info);
+  }
+  uint32_t SetMode(const std::string& path, uint32_t mode) override {
+    return target_->SetMode(path, mode);
+  }
+  uint32_t CopyMode(const std::string& from, const std::string& to, uint32_t added,
+                    uint32_t* from_mode) override {
+    return target_->CopyMode(from, to, added, from_mode);
   }
   uint32_t CopyOver(const std::string& from, const std::string& to) override {
     return target_->CopyOver(from, to);

@@ -49,6 +49,24 @@ bool SizesDifferByFactor(uint64_t size, uint64_t other, uint64_t k) {
   return other <= size / k || size <= other / k;
 }
 
+// A pair of one stamp and size: equal, unless its modes differ. The
+// one-way modes reach here only from the side they read from.
+bool DecideModeOnly(const TParameters& parameters, const DecisionInput& input,
+                    bool destination_side, uint16_t* state) {
+  if (!ModesDiffer(input.mode, input.counter_mode)) return false;
+  if (parameters.TouchMode == TOLVEX_TOUCH_BOTH_WAYS) {
+    // The side whose mode changed last wins; at a tie the source's mode is
+    // the one a backup keeps.
+    if (input.mode_changed_later < 0) return false;
+    if (input.mode_changed_later == 0 && destination_side) return false;
+  } else if (parameters.TouchMode != TOLVEX_TOUCH_TO_DESTINATION &&
+             parameters.TouchMode != TOLVEX_TOUCH_TO_SOURCE) {
+    return false;
+  }
+  *state = STATE_NORMAL | STATE_MODE_ONLY;
+  return true;
+}
+
 // Steps of a pair whose counterpart exists. False when the pair is skipped.
 bool DecidePair(const TParameters& parameters, const DecisionInput& input,
                 bool destination_side, uint16_t* state) {
@@ -64,7 +82,9 @@ bool DecidePair(const TParameters& parameters, const DecisionInput& input,
   if (within < 0) return false;
   uint16_t result = STATE_NORMAL;
   if (a == b && within == 0) {
-    if (input.size == input.counter_size && !input.contents_differ) return false;  // equal pair
+    if (input.size == input.counter_size && !input.contents_differ) {
+      return DecideModeOnly(parameters, input, destination_side, state);
+    }
     result |= STATE_SIZE_WARNING;
     // Judged from both sides, each file of the pair offers to copy itself
     // over the other, and nothing tells which version is newer.

@@ -25,7 +25,19 @@ struct DecisionInput {
   // and a file, or two links with other target texts. Such a pair is never
   // equal; with equal stamps it is judged as a pair of other sizes.
   bool contents_differ = false;
+  // FindEntry::mode of each side (0 where unknown: Windows, links).
+  uint16_t mode = 0;
+  uint16_t counter_mode = 0;
+  // Both ways, for a pair whose modes alone differ: which side's mode
+  // changed last (Platform::ModeInfo::changed): positive this side,
+  // negative the counterpart, 0 when it cannot be told.
+  int mode_changed_later = 0;
 };
+
+// True when both modes are known and their permission bits differ.
+inline bool ModesDiffer(uint16_t a, uint16_t b) {
+  return (a & kModeKnown) != 0 && (b & kModeKnown) != 0 && ((a ^ b) & kModeBits) != 0;
+}
 
 // Orders two last-write times within one two-second stamp: negative when
 // `a` is older, positive when newer, 0 when they cannot be told apart.
@@ -60,6 +72,12 @@ uint32_t NewWorkSince(uint32_t last_update);
 // orphan mode or touch mode that names no action gives STATE_IGNORE; both
 // ways, an orphan to erase that is new work (NewWorkSince) is copied instead,
 // with STATE_NEW_WORK. A file on side 1 also gets STATE_DEST_SIDE.
+//
+// An equal pair whose modes differ (ModesDiffer) is no equal pair: it gets
+// STATE_NORMAL | STATE_MODE_ONLY (its mode is given to the counterpart,
+// nothing is copied), judged from the side a one-way mode reads from; both
+// ways from the side whose mode changed last (mode_changed_later), and when
+// that cannot be told from the source side.
 bool DecideCandidate(const TParameters& parameters, const DecisionInput& input, uint16_t* state);
 
 }  // namespace tolvex

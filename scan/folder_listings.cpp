@@ -26,7 +26,7 @@ FolderListing::FolderListing(const std::vector<FindEntry>& entries,
   for (const FindEntry& entry : entries) {
     records_.push_back(Record{static_cast<uint32_t>(names_.size()),
                               static_cast<uint32_t>(entry.name.size()), entry.size,
-                              entry.attributes, entry.stamp, entry.fraction});
+                              entry.attributes, entry.stamp, entry.fraction, entry.mode});
     names_.append(entry.name);
   }
 }

@@ -37,6 +37,7 @@ struct ListedEntry {
   uint32_t attributes = 0;
   uint32_t stamp = 0;
   uint32_t fraction = kNoFraction;  // FindEntry::fraction
+  uint16_t mode = 0;                // FindEntry::mode
 };
 
 // One enumeration of "<folder>*.*" with kEveryEntryMask.
@@ -65,7 +66,8 @@ class FolderListing {
   ListedEntry entry(size_t i) const {
     const Record& record = records_[i];
     return ListedEntry{std::string_view(names_).substr(record.name_at, record.name_size),
-                       record.size, record.attributes, record.stamp, record.fraction};
+                       record.size, record.attributes, record.stamp, record.fraction,
+                       record.mode};
   }
   // Native paths of the names the platform could not represent.
   const std::vector<std::string>& unusable() const { return unusable_; }
@@ -102,7 +104,9 @@ class FolderListing {
     uint32_t attributes;
     uint32_t stamp;
     uint32_t fraction;
+    uint16_t mode;  // in what was the record's padding: still 32 bytes
   };
+  static_assert(sizeof(Record) <= 32, "a listing keeps each entry in 32 bytes");
   std::string_view NameOf(uint32_t i) const {
     return std::string_view(names_).substr(records_[i].name_at, records_[i].name_size);
   }

@@ -308,6 +308,7 @@ struct Counterpart {
   uint32_t stamp = 0;
   uint32_t fraction = kNoFraction;
   uint32_t attributes = 0;
+  uint16_t mode = 0;
 };
 
 // The file search in one folder of dirList, paired with its counterpart
@@ -394,7 +395,8 @@ class FolderFileScan {
     for (const std::string& path : unusable) sink_->Add(TOLVEX_REPORT_UNUSABLE_NAME, path);
     for (const FindEntry& entry : found_) {
       yielded.push_back(
-          ListedEntry{entry.name, entry.size, entry.attributes, entry.stamp, entry.fraction});
+          ListedEntry{entry.name, entry.size, entry.attributes, entry.stamp, entry.fraction,
+                      entry.mode});
     }
     return yielded;
   }
@@ -437,7 +439,7 @@ class FolderFileScan {
                       (result == kErrPathNotFound && !counterpart_listing_->missing());
       if (!asked.empty()) {
         entry = ListedEntry{asked.front().name, asked.front().size, asked.front().attributes,
-                            asked.front().stamp, asked.front().fraction};
+                            asked.front().stamp, asked.front().fraction, asked.front().mode};
       }
     }
     if (found.unknown) return found;
@@ -457,6 +459,7 @@ class FolderFileScan {
     found.stamp = entry->stamp;
     found.fraction = entry->fraction;
     found.attributes = entry->attributes;
+    found.mode = entry->mode;
     return found;
   }
 
@@ -551,6 +554,13 @@ class FolderFileScan {
     input.fraction = entry.fraction;
     input.counter_fraction = counterpart.fraction;
     if (counterpart.present) input.contents_differ = LinksDiffer(entry, counterpart);
+    input.mode = entry.mode;
+    input.counter_mode = counterpart.mode;
+    if (parameters_.TouchMode == TOLVEX_TOUCH_BOTH_WAYS && counterpart.present &&
+        entry.stamp == counterpart.stamp && entry.size == counterpart.size &&
+        ModesDiffer(entry.mode, counterpart.mode)) {
+      input.mode_changed_later = ModeChangedLater(entry.name, counterpart.name);
+    }
     // The sync state lists every pair, once, as the source side meets it.
     if (plan_.syncRun.gathering && counterpart.present && folder_.mark() == 0) {
       GatherSyncPair(plan_.syncRun, folder_.text() + std::string(entry.name),
@@ -569,10 +579,24 @@ class FolderFileScan {
     if (flat_files_) flat_files_->back().candidate = static_cast<int64_t>(plan_.candidates.size());
     plan_.candidates.emplace_back(std::move(name), std::move(extension), index_, entry.size,
                                   counterpart.size, entry.stamp, counterpart.stamp,
-                                  entry.attributes, counterpart.attributes, state);
+                                  WithMode(entry.attributes, entry.mode),
+                                  WithMode(counterpart.attributes, counterpart.mode), state);
     if (counterpart.present && counterpart.name != entry.name) {
       plan_.candidates.back().counterName = std::make_shared<const std::string>(counterpart.name);
     }
+  }
+
+  // Both ways, which side of a pair whose modes alone differ had its mode
+  // changed last (each mode change moves the entry's change time; so does
+  // the run's own, which leaves the modes equal). Asked only of such pairs.
+  int ModeChangedLater(std::string_view name, const std::string& counter_name) {
+    Platform::ModeInfo here;
+    Platform::ModeInfo there;
+    if (Sys().GetModeInfo(folder_.text() + std::string(name), &here) != kErrOk ||
+        Sys().GetModeInfo(counterpart_folder_ + counter_name, &there) != kErrOk) {
+      return 0;
+    }
+    return here.changed > there.changed ? 1 : (here.changed < there.changed ? -1 : 0);
   }
 
   // A pair the decision skipped: counted once, from the side the job reads
@@ -585,8 +609,8 @@ class FolderFileScan {
     const int within = entry.stamp == counterpart.stamp
                            ? CompareWithinStamp(entry.fraction, counterpart.fraction)
                            : 0;
-    const bool equal =
-        entry.stamp == counterpart.stamp && within == 0 && entry.size == counterpart.size;
+    const bool equal = entry.stamp == counterpart.stamp && within == 0 &&
+                       entry.size == counterpart.size && !ModesDiffer(entry.mode, counterpart.mode);
     const bool one_way = touch == TOLVEX_TOUCH_TO_DESTINATION || touch == TOLVEX_TOUCH_TO_SOURCE;
     const bool older = (entry.stamp < counterpart.stamp || within < 0) && one_way;
     if (!equal && !older) return;

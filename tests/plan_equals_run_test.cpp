@@ -62,7 +62,8 @@ class PlanEqualsRun : public RunTest {
   }
 
   // A random tree: files on one side only, equal pairs, pairs newer on
-  // either side, pairs of one stamp and other sizes; some folders only on
+  // either side, pairs of one stamp and other sizes, pairs apart only by
+  // their mode (POSIX); some folders only on
   // one side. Flat runs get files of one name in several folders.
   void MakeTree(std::mt19937& random) {
     const char* folders[] = {"", "a\\", "a\\b\\", "c\\"};
@@ -72,7 +73,7 @@ class PlanEqualsRun : public RunTest {
     int serial = 0;
     for (const char* folder : folders) {
       for (const char* name : names) {
-        const int shape = pick(random) % 7;
+        const int shape = pick(random) % 8;
         if (shape == 6) continue;  // nowhere
         const std::string relative = std::string(folder) + name;
         const std::string content(static_cast<size_t>(1 + pick(random) % 40), static_cast<char>('a' + serial++ % 26));
@@ -86,6 +87,14 @@ class PlanEqualsRun : public RunTest {
           case 3: Write(source, content + "+", kNewer); Write(target, content, kOld); break;
           case 4: Write(source, content, kOld); Write(target, content + "+", kNewer); break;
           case 5: Write(source, content, stamp); Write(target, content + "++", stamp); break;
+          case 7:  // equal but for the source's mode (POSIX): a mode set
+            Write(source, content, stamp);
+            Write(target, content, stamp);
+#if !defined(_WIN32)
+            std::filesystem::permissions(drives_.Native(source), std::filesystem::perms::owner_read |
+                                                                     std::filesystem::perms::owner_write);
+#endif
+            break;
         }
       }
     }

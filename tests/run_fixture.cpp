@@ -140,6 +140,7 @@ std::string ChannelItem::Action() const {
   switch (kind) {
     case TOLVEX_ITEM_COPY: return "copy " + from + " -> " + to;
     case TOLVEX_ITEM_COPY_BACK: return "copy back " + from + " -> " + to;
+    case TOLVEX_ITEM_SET_MODE: return "set mode " + from + " -> " + to;
     case TOLVEX_ITEM_ERASE: return "erase " + from;
     case TOLVEX_ITEM_SKIP: return "skip " + from + " (" + std::to_string(reason) + ")";
     case TOLVEX_ITEM_FINDING: return "found " + std::to_string(reason) + " " + from;

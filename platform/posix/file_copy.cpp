@@ -205,10 +205,12 @@ int CopyContent(int from, const struct stat& source_stat, int to) {
 // Content, owner (where allowed), permission bits and times.
 int WriteCopy(int source, const struct stat& source_stat, int fd) {
   if (const int error = CopyContent(source, source_stat, fd)) return error;
-  // Keeping the owner needs privileges; without them the file is ours, and
-  // that is no error: a copy by an ordinary user belongs to that user.
-  [[maybe_unused]] const bool owner_kept = fchown(fd, source_stat.st_uid, source_stat.st_gid) == 0;
-  if (fchmod(fd, source_stat.st_mode & 0777) != 0) return errno;
+  // Only root keeps the owner (RunsAsRoot). Where the target's file system
+  // keeps no owners (vfat) the copy is still whole: no failure.
+  if (RunsAsRoot()) {
+    [[maybe_unused]] const bool owner_kept = fchown(fd, source_stat.st_uid, source_stat.st_gid) == 0;
+  }
+  if (fchmod(fd, source_stat.st_mode & kModeBits) != 0) return errno;
   const struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
   if (futimens(fd, times) != 0) return errno;
   return 0;
@@ -232,6 +234,8 @@ uint32_t Finish(int folder_fd, int fd, const std::string& temp, const std::strin
 }
 
 }  // namespace
+
+bool RunsAsRoot() { return geteuid() == 0; }
 
 uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_fd,
                          const std::string& name) {

@@ -3,7 +3,7 @@
 // A copy is written under a temporary name (platform/reserved_names.h),
 // held under a lock while it is written (temporary_files.h), in the
 // target's folder, synced, given the source's last-write time and
-// permission bits, and renamed over the target. rename() replaces the name
+// permission bits (as root also its owner and group), and renamed over the target. rename() replaces the name
 // atomically, so after a crash or a full disk the target is either the old
 // file or the complete new one. The folder itself is not synced after the
 // rename: if the rename is lost in a crash the old target is still there,
@@ -20,6 +20,12 @@
 #include <string>
 
 namespace tolvex::posix {
+
+// True when the process runs as root (effective user 0): only then do
+// copies and the modes set (posix_modes.cpp) keep the owner and group of
+// what they copy. An ordinary user cannot give a file away, and a copy by
+// that user belongs to that user.
+bool RunsAsRoot();
 
 // Copies the open file `source` (`source_stat` is its fstat) into the
 // folder open as `folder_fd` under `name`, replacing an existing file of

@@ -36,8 +36,8 @@ int64_t RealTimeNs() {
 // size, never read-only, and what it leads to (a folder, nothing) in its
 // kind bits; a backup copies it as a link and nobody reads through it. An
 // entry that is neither file, folder nor link (a FIFO, a socket, a device)
-// is yielded with kAttrDevice and nothing else to say of it, so that no
-// scan takes its name for a free one.
+// is yielded with kAttrDevice and nothing else to say of it (no mode), so
+// that no scan takes its name for a free one.
 bool DescribeStat(const struct stat& st, const struct stat* target, std::string_view name,
                   StampMaker& stamps, FindEntry* entry) {
   entry->name.assign(name);
@@ -51,6 +51,7 @@ bool DescribeStat(const struct stat& st, const struct stat* target, std::string_
     if (!name.empty() && name[0] == '.') attributes |= kAttrHidden;
     entry->size = static_cast<uint64_t>(st.st_size);
     entry->attributes = attributes;
+    entry->mode = 0;  // a link has no mode of its own to keep
     entry->stamp = stamps(st.st_mtim.tv_sec);
     entry->fraction = StampFraction(entry->stamp, st.st_mtim.tv_sec,
                                     static_cast<uint32_t>(st.st_mtim.tv_nsec));
@@ -59,12 +60,14 @@ bool DescribeStat(const struct stat& st, const struct stat* target, std::string_
   if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     entry->size = 0;
     entry->attributes = kAttrDevice;
+    entry->mode = 0;
     entry->stamp = stamps(st.st_mtim.tv_sec);
     return true;
   }
   entry->size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
   // "." and ".." are the folders themselves, not hidden files.
   entry->attributes = AttributesOf(st, IsDotEntry(entry->name.c_str()) ? std::string_view() : name);
+  entry->mode = static_cast<uint16_t>(kModeKnown | (st.st_mode & kModeBits));
   entry->stamp = stamps(st.st_mtim.tv_sec);
   entry->fraction = StampFraction(entry->stamp, st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
   return true;

@@ -66,6 +66,7 @@
 //   posix_platform.cpp  path resolution, attributes, stamps, DefaultPlatform
 //   posix_find.cpp      FindEntries (entry_lookups: the metadata of its entries)
 //   posix_files.cpp     copy, delete, move, folders, OpenForWrite
+//   posix_modes.cpp     permission bits (and the owner, for root)
 //   posix_system.cpp    free space, time, profile, pump, beep, shell, text
 //   drive_table, mount_points, name_index, dos_wildcard, file_copy, local_stamp,
 //   private_profile, posix_pump, win32_error: the pieces they use
@@ -123,6 +124,12 @@ class PosixPlatform final : public Platform {
                        std::vector<std::string>* unusable) override;
   uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override;
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
+  // Permission bits (posix_modes.cpp): relative to the open folder that
+  // holds the entry; never through a link.
+  uint32_t GetModeInfo(const std::string& path, ModeInfo* info) override;
+  uint32_t SetMode(const std::string& path, uint32_t mode) override;
+  uint32_t CopyMode(const std::string& from, const std::string& to, uint32_t added,
+                    uint32_t* from_mode) override;
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
   // Staged copies are written and held under their temporary names;
   // completing them syncs the file systems they lie on, then renames each
@@ -203,6 +210,8 @@ class PosixPlatform final : public Platform {
 
  private:
   uint32_t ResolveDrivePath(const DrivePath& drive_path, bool must_exist, NativeEntry* out);
+  // Sets the mode of `to` (and with `owner` its owner and group to those).
+  uint32_t ChangeMode(const std::string& to, mode_t mode, const struct stat* owner);
   // The open source of a copy and its checked target's open folder.
   struct CopyEnds {
     CopyEnds() = default;
