@@ -66,7 +66,9 @@ enum : uint32_t {
   // target (CopyOver), the erase removes the link; nothing reads or writes
   // through it. At most one of the two kind bits says what it leads to: a
   // folder, or nothing (it dangles); neither for anything else (a file).
-  kAttrSymbolicLink = 0x01000000,
+  // They stay clear of the bits a candidate keeps a mode in (model/records.h:
+  // bits 16 to 24 and 31) and of every Windows attribute.
+  kAttrSymbolicLink = 0x08000000,
   kAttrLinkToFolder = 0x02000000,
   kAttrLinkDangling = 0x04000000,
 };

@@ -26,6 +26,11 @@
 
 namespace tolvex {
 
+// A candidate keeps a side's mode in the upper half of its attributes word
+// (WithMode): no kept mode may read as a link.
+static_assert(((uint32_t{kModeKnown | kModeBits} << 16) &
+               (kAttrSymbolicLink | kAttrLinkToFolder | kAttrLinkDangling)) == 0);
+
 namespace {
 
 constexpr char kFolderStatus[] = "Searching for subdirectories...";
@@ -470,7 +475,7 @@ class FolderFileScan {
   bool CounterpartIsFolder(std::string_view file_name) {
     bool answered = false;
     std::optional<ListedEntry> entry =
-        CounterpartListing().FindName(file_name, kEveryEntryMask, &answered);
+        CounterpartListing().FindName(file_name, kEveryEntryMask, plan_.namesTellCaseApart, &answered);
     if (!answered) {
       std::vector<FindEntry> asked;
       Sys().FindEntries(counterpart_folder_ + std::string(file_name), kEveryEntryMask, &asked,

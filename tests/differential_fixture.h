@@ -158,7 +158,9 @@ class Differential : public RunTest {
 
   // The plain files the user works on: the selected source files, or those
   // of the working folder.
-  std::vector<std::string> FilesOf(Sides side) const;
+  // The files of a side the job selects (with_links: its symbolic links
+  // too, which a folder's rename or deletion takes along).
+  std::vector<std::string> FilesOf(Sides side, bool with_links = false) const;
 
   // --- Edits between runs -------------------------------------------------
 

@@ -316,11 +316,12 @@ void Differential::MakeLinks(const std::string& work) {
 #endif
 }
 
-std::vector<std::string> Differential::FilesOf(Sides side) const {
+std::vector<std::string> Differential::FilesOf(Sides side, bool with_links) const {
   std::vector<std::string> files;
   const Tree tree = SnapshotDrives(drives_, side == Sides::kSource ? "S" : "T");
   for (const auto& [path, entry] : tree) {
-    if (entry.type != TreeEntry::kFile || IsReservedName(path)) continue;
+    const bool kept = entry.type == TreeEntry::kFile || (with_links && entry.type == TreeEntry::kLink);
+    if (!kept || IsReservedName(path)) continue;
     if (side == Sides::kSource ? Selected(path) : Below(path, lastWork_, true) && path != job_.logFile) {
       files.push_back(path);
     }
@@ -429,10 +430,11 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
     case 5: {  // a folder renamed
       if (!moves || file.rfind('\\') <= root.size()) return;
       const std::string folder = file.substr(0, file.rfind('\\'));
-      fs::rename(drives_.Native(folder), drives_.Native(folder + "2"), error);
-      for (const std::string& other : files) {
+      // (Links go with their folder: on Linux they are backed up as links.)
+      for (const std::string& other : FilesOf(side, true)) {
         if (Below(other, folder + "\\", true)) deleted_.insert(Caseless(other));
       }
+      fs::rename(drives_.Native(folder), drives_.Native(folder + "2"), error);
       return;
     }
     case 6: {  // a name in another letter case
@@ -447,7 +449,7 @@ void Differential::EditOn(Sides side, bool moves, int forced) {
     case 7: {  // a folder deleted
       if (file.rfind('\\') <= root.size()) return;
       const std::string folder = file.substr(0, file.rfind('\\') + 1);
-      for (const std::string& other : files) {
+      for (const std::string& other : FilesOf(side, true)) {
         if (Below(other, folder, true)) deleted_.insert(Caseless(other));
       }
       fs::remove_all(drives_.Native(folder), error);
