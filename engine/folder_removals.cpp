@@ -32,10 +32,14 @@ std::unordered_set<std::string> Upper(const std::vector<std::string>& paths) {
 
 // A folder the job selects is never removed by its own run: once gone, the
 // next run reports it missing and leaves its backup alone for good.
-bool UpdateRun::RemovesFolder(const STRING& entry) const {
+// With SetEmptyFolders a folder mirrored on the other side (or made
+// there) is kept as a file with its counterpart would be.
+bool UpdateRun::RemovesFolder(size_t k) const {
   const TParameters& p = parameters_;
+  const STRING& entry = plan_.dirList[k];
   const bool dest_side = entry.mark() == 1;
   if (dest_side ? !p.DeleteDestDirs : !p.DeleteSrcDirs) return false;
+  if (KeepsFolder(k)) return false;
   if (dest_side) return true;
   for (const STRING& include : p.DInclSels) {
     if (SelectedFolder(include.text()) == entry.text()) return false;
@@ -76,12 +80,12 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersLeftEmpty(
     removals.emplace_back(folder, side);
   };
   for (size_t k = plan_.dirList.size(); k-- > 0;) {
-    if (RemovesFolder(plan_.dirList[k]))
+    if (RemovesFolder(k))
       consider(plan_.dirList[k].text(), plan_.dirList[k].mark() == 1 ? 1 : 0);
   }
   if (p.DeleteDestDirs) {
     for (const std::string& folder : {plan_.DestinationRoot, DestinationFolder(p.Destination)}) {
-      if (!folder.empty() && folder.back() == '\\') consider(folder, 1);
+      if (!folder.empty() && folder.back() == '\\' && !KeepsFolder(folder)) consider(folder, 1);
     }
   }
   return removals;
