@@ -86,7 +86,7 @@ void UpdateRun::RemoveFolder(const std::string& folder, int side) {
 
 void UpdateRun::RemoveEmptyFolders() {
   const TParameters& p = parameters_;
-  if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
+  if (!RemovesAnyFolder()) return;
   const int n = static_cast<int>(plan_.dirList.size());
   std::unique_ptr<SearchProgressView> dialog =
       OpenSearchProgress("Erasing empty directories...", n);

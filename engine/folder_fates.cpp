@@ -1,12 +1,15 @@
 // Mirrored folders (SetEmptyFolders): a folder of the selection is a file
 // of its own kind. Its counterpart is made when its side's orphans are
-// copied, it is removed (once empty, with Delete...Dirs) when they are
+// copied, it is removed (once empty, by the folder removal) when they are
 // erased, and left alone when they are ignored; a folder whose counterpart
 // exists or is made is kept by the folder removal on both sides, so that an
-// empty folder and its backup stay. The run makes folders as it makes a
+// empty folder and its backup stay. Delete...Dirs keeps its meaning for the
+// folders not judged here (no counterpart known, left out by the attribute
+// mask, reached through a link) and for the destination folder itself. The run makes folders as it makes a
 // copy's target folder: through MakeDirProc, after the copy pass, so that
 // the folders the copies made are not made twice.
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -76,6 +79,37 @@ bool MaskedOut(const std::string& folder, uint8_t mask, std::unordered_set<std::
   return out;
 }
 
+// Whether a folder path (drive form, with its backslash) is a link or
+// lies below one: the scan reads no folder through a link, and no folder
+// is made through one (it would land outside the selected folders). One
+// look per folder on the way down, each kept for the folders after it.
+class LinkLookup {
+ public:
+  bool ThroughLink(const std::string& dir) {
+    for (size_t end = dir.find('\\', 3); end != std::string::npos; end = dir.find('\\', end + 1)) {
+      const std::string level = dir.substr(0, end);
+      const std::string key = AsciiUpperText(level);
+      auto known = known_.find(key);
+      if (known == known_.end()) {
+        uint32_t attributes = 0;
+        const uint32_t error = Sys().GetAttributes(level, &attributes);
+        // A level that is missing has no link below it.
+        const Level kind = error != kErrOk                          ? Level::kMissing
+                           : (attributes & kAttrReparsePoint) != 0 ? Level::kLink
+                                                                   : Level::kFolder;
+        known = known_.emplace(key, kind).first;
+      }
+      if (known->second == Level::kLink) return true;
+      if (known->second == Level::kMissing) return false;
+    }
+    return false;
+  }
+
+ private:
+  enum class Level { kFolder, kLink, kMissing };
+  std::unordered_map<std::string, Level> known_;
+};
+
 bool StartsWith(const std::string& text, const std::string& head) {
   return text.compare(0, head.size(), head) == 0;
 }
@@ -116,11 +150,13 @@ void UpdateRun::JudgeFolderFates() {
   // bit with (the scan still reads them for the files the mask takes);
   // such a folder and the folders in it are not mirrored.
   std::unordered_set<std::string> masked;
+  LinkLookup links;
   for (size_t k = 0; k < plan_.dirList.size() && k < plan_.counterpartList.size(); ++k) {
     const std::string& folder = plan_.dirList[k].text();
     const std::string& counterpart = plan_.counterpartList[k].text();
     if (counterpart.empty()) continue;
     if (MaskedOut(folder, p.Attributes, masked)) continue;
+    if (links.ThroughLink(folder) || links.ThroughLink(counterpart)) continue;
     const int side = plan_.dirList[k].mark() == 1 ? 1 : 0;
     const bool create = side == 0 ? p.CreateDestDirs : p.CreateSrcDirs;
     uint8_t fate = kKept;
@@ -148,6 +184,19 @@ void UpdateRun::JudgeFolderFates() {
 // are judged.
 bool UpdateRun::KeepsFolder(size_t k) const {
   return k < folderFates_.size() && (folderFates_[k] == kKept || folderFates_[k] == kMade);
+}
+
+bool UpdateRun::OrphanedFolder(size_t k) const {
+  return k < folderFates_.size() && folderFates_[k] == kOrphaned;
+}
+
+bool UpdateRun::RemovesAnyFolder() const {
+  const TParameters& p = parameters_;
+  if (p.DeleteSrcDirs || p.DeleteDestDirs) return true;
+  for (size_t k = 0; k < folderFates_.size(); ++k) {
+    if (OrphanedFolder(k)) return true;
+  }
+  return false;
 }
 
 bool UpdateRun::KeepsFolder(const std::string& folder) const {

@@ -124,8 +124,8 @@ class UpdateRun {
   std::vector<std::pair<std::string, int>> FoldersLeftEmpty(
       const std::vector<std::string>& erased, const std::vector<std::string>& written) const;
   // True when the folder removal tries entry `k` of dirList: its side
-  // removes folders, it is no folder the job selects, and no mirrored
-  // folder (KeepsFolder).
+  // removes folders (or it is an orphaned folder), it is no folder the job
+  // selects, and no mirrored folder (KeepsFolder).
   bool RemovesFolder(size_t k) const;
   // With SetEmptyFolders (engine/folder_fates.cpp): the fate of each folder
   // of dirList, judged once after the plan is made, before it is handed
@@ -137,6 +137,12 @@ class UpdateRun {
   std::vector<std::pair<std::string, int>> FoldersToMake(
       const std::vector<std::string>& written) const;
   bool KeepsFolder(size_t k) const;
+  // Entry `k` is gone from the other side, whose orphans are erased on its
+  // side: the removal takes it once empty, whatever Delete...Dirs says.
+  bool OrphanedFolder(size_t k) const;
+  // Whether the folder removal runs at all: Delete...Dirs, or an orphaned
+  // folder.
+  bool RemovesAnyFolder() const;
   bool KeepsFolder(const std::string& folder) const;
   void MakeEmptyFolders();
   void HandOverFigures();

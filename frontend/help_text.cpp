@@ -279,11 +279,12 @@ EMPTY FOLDERS
   selection, empty ones too, as rsync -a does: a folder missing on the other
   side is made there when the orphan mode of its side copies (and
   CreateDestDirs, or CreateSrcDirs both ways, is set), after the files are
-  copied. A folder gone from the other side is removed, once empty, only
-  where the orphan mode erases and DeleteDestDirs (DeleteSrcDirs) is set;
-  one holding an excluded file stays, and an empty source folder's backup
-  is kept. Excluded folders, and hidden or system folders the Attributes
-  mask leaves out, are not made. The plan lists each folder as "make
+  copied. A folder gone from the other side is removed, once empty, where
+  the orphan mode erases (OrphanModeD2 = erase: as rsync --delete), and
+  only there; one holding an excluded file stays, and an empty source
+  folder's backup is kept even with DeleteDestDirs. Excluded folders,
+  hidden or system folders the Attributes mask leaves out, and folders
+  reached through a link are not made. The plan lists each folder as "make
   folder"; the log has no line for a folder made. With EmptyFolders = no a
   folder is made only for a file copied into it.
 

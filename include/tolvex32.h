@@ -440,10 +440,11 @@ TOLVEX_EXPORT void TOLVEX_CALL SetSyncState(const char* path);
  * MakeDirProc, after the copy pass; TOLVEX_ITEM_FOLDER_MADE in the plan and
  * as outcome) when its side's orphans are copied and the other side's
  * Create...Dirs is set; it is left alone when they are ignored; when they are
- * erased it is removed with Delete...Dirs once empty (both ways with
- * OrphanModeB 2: when the plan erases a file in it as deleted on the other
- * side, else it counts as new and is made). A folder whose counterpart exists
- * or is made is never removed by the folder removal. Flat paths
+ * erased it is removed once empty, as the files are, with or without
+ * Delete...Dirs (both ways with OrphanModeB 2: when the plan erases a file in
+ * it as deleted on the other side, else it counts as new and is made). A
+ * folder whose counterpart exists or is made is never removed by the folder
+ * removal. Flat paths
  * (PathMode 0) have no folders to mirror. 0 (the default): a folder is made
  * only for a file copied into it. */
 TOLVEX_EXPORT void TOLVEX_CALL SetEmptyFolders(int32_t mirror);

@@ -71,7 +71,7 @@ TEST_F(EmptyFoldersCommand, EmptyFoldersAreBackedUpAsRsyncDoes) {
     Put("source/only-tmp/x.tmp", "left out");
     MakeFolder("backup/gone/deeper");
     Put("backup/gone-files/old.txt", "gone from the source");
-    WriteJob(std::string("OrphanModeD2 = erase\nDeleteDestDirs = 1\n") +
+    WriteJob(std::string("OrphanModeD2 = erase\n") +
                  (mirrored ? "" : "EmptyFolders = no\n"),
              "[DExclSels]\n" + P("source/excluded") + Star() + "\n[FExclSels]\n*.tmp\n");
 
@@ -92,13 +92,14 @@ TEST_F(EmptyFoldersCommand, EmptyFoldersAreBackedUpAsRsyncDoes) {
       EXPECT_STATUS(RunJob(), 0);
       EXPECT_EQ(RsyncWouldChange("source", "backup", filters), Lines{});
     } else {
-      // As before: only the folders of copied files are made; the empty
-      // folder gone from the source is removed by DeleteDestDirs alone.
-      EXPECT_EQ(left, (Lines{"cd+++++++++ .hidden-empty/", "cd+++++++++ deep/",
-                             "cd+++++++++ deep/er/", "cd+++++++++ deep/er/est/",
-                             "cd+++++++++ empty/", "cd+++++++++ full/inner/",
-                             "cd+++++++++ only-tmp/"}));
-      EXPECT_FALSE(Exists("backup/gone"));
+      // As before: only the folders of copied files are made, and folders
+      // gone from the source stay (DeleteDestDirs is off).
+      EXPECT_EQ(left, (Lines{"*deleting   gone/deeper/", "*deleting   gone/",
+                             "*deleting   gone-files/", "cd+++++++++ .hidden-empty/",
+                             "cd+++++++++ deep/", "cd+++++++++ deep/er/",
+                             "cd+++++++++ deep/er/est/", "cd+++++++++ empty/",
+                             "cd+++++++++ full/inner/", "cd+++++++++ only-tmp/"}));
+      EXPECT_TRUE(Exists("backup/gone/deeper"));
     }
     EXPECT_FALSE(Exists("backup/gone-files/old.txt"));
   }

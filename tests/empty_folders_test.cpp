@@ -6,6 +6,7 @@
 // nothing, and without the setting the run is as before.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -135,16 +136,17 @@ TEST_F(EmptyFolders, WithoutTheSettingOnlyTheFoldersOfCopiesAreMade) {
   EXPECT_EQ(made[1], made[0]);
 }
 
-// Folders gone from the source: removed only where the destination's
-// orphans are erased and DeleteDestDirs is set; a folder holding an
-// excluded file never; the destination's twin of an empty source folder is
-// kept even with DeleteDestDirs (without the setting it was removed).
+// Folders gone from the source: removed where the destination's orphans
+// are erased, with or without DeleteDestDirs, and only there (without the
+// setting DeleteDestDirs alone removed them); a folder holding an excluded
+// file never; the destination's twin of an empty source folder is kept
+// even with DeleteDestDirs (without the setting it was removed).
 TEST_F(EmptyFolders, FoldersGoneFromTheSourceAreRemovedOnlyWhereOrphansAreErased) {
   struct Case {
     int32_t orphanModeD2;
     int32_t deleteDestDirs;
     bool goneRemoved;
-  } cases[] = {{2, 1, true}, {2, 0, false}, {1, 1, false}, {1, 0, false}};
+  } cases[] = {{2, 1, true}, {2, 0, true}, {1, 1, false}, {1, 0, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE("OrphanModeD2 " + std::to_string(c.orphanModeD2) + ", DeleteDestDirs " +
                  std::to_string(c.deleteDestDirs));
@@ -170,7 +172,7 @@ TEST_F(EmptyFolders, FoldersGoneFromTheSourceAreRemovedOnlyWhereOrphansAreErased
     EXPECT_EQ(DryRunFolderItems(), removals);
     EXPECT_EQ(RunFolderItems(), removals);
     EXPECT_EQ(Exists("T:\\Backup\\Data\\Gone"), !c.goneRemoved);
-    EXPECT_EQ(Exists("T:\\Backup\\Data\\GoneFiles"), c.orphanModeD2 != 2 || !c.deleteDestDirs);
+    EXPECT_EQ(Exists("T:\\Backup\\Data\\GoneFiles"), !c.goneRemoved);
     EXPECT_TRUE(Exists("T:\\Backup\\Data\\Empty"));
     EXPECT_TRUE(Exists("S:\\Data\\Empty"));
     EXPECT_TRUE(Exists("T:\\Backup\\Data\\Held\\keep.tmp"));
@@ -233,6 +235,25 @@ TEST_F(EmptyFolders, TwoWayRunsMirrorEmptyFoldersInBothDirections) {
     EXPECT_TRUE(Changes(Channels().plan).empty());
   }
 }
+
+#if !defined(_WIN32)
+// A destination folder that is a link to a folder of no job: nothing is
+// made through it (the scan reads no folder through a link either).
+TEST_F(EmptyFolders, NoFolderIsMadeThroughALink) {
+  Write("S:\\Data\\a.txt", "a", kNew);
+  drives_.MakeDirs("S:\\Data\\Linked\\Empty");
+  drives_.MakeDirs("T:\\Backup\\Data");
+  drives_.MakeDirs("U:\\Elsewhere");
+  std::error_code error;
+  std::filesystem::create_directory_symlink(drives_.Native("U:\\Elsewhere"),
+                                            drives_.Native("T:\\Backup\\Data\\Linked"), error);
+  ASSERT_FALSE(error) << error.message();
+  ListenToChannels();
+  SetEmptyFolders(1);
+  EXPECT_EQ(RunFolderItems(), Lines{});
+  EXPECT_EQ(NativeNames("U:\\Elsewhere\\"), Lines{});
+}
+#endif
 
 // A run stopped before the folder step makes and removes no folder.
 TEST_F(EmptyFolders, AStoppedRunMakesAndRemovesNoFolder) {
