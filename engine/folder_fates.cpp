@@ -5,9 +5,11 @@
 // exists or is made is kept by the folder removal on both sides, so that an
 // empty folder and its backup stay. Delete...Dirs keeps its meaning for the
 // folders not judged here (no counterpart known, left out by the attribute
-// mask, reached through a link) and for the destination folder itself. The run makes folders as it makes a
-// copy's target folder: through MakeDirProc, after the copy pass, so that
-// the folders the copies made are not made twice.
+// mask, reached through a link) and for the destination folder itself.
+// The run makes folders as it makes a copy's target folder: through
+// MakeDirProc, after the copy pass, so that the folders the copies made are
+// not made twice.
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -55,60 +57,82 @@ std::string FolderPath(const std::string& dir) {
   return dir.size() > 3 && dir.back() == '\\' ? dir.substr(0, dir.size() - 1) : dir;
 }
 
-// Missing for certain: a folder the system cannot tell about (no access,
-// an I/O error) is taken as present, so that nothing is made over it and
-// its twin is not removed.
+// Whether a folder is missing now (the run's look before and after it asks
+// for one).
 bool IsMissing(const std::string& dir) {
   uint32_t attributes = 0;
   const uint32_t error = Sys().GetAttributes(FolderPath(dir), &attributes);
   return error == kErrFileNotFound || error == kErrPathNotFound;
 }
 
-// `folder` (a dirList text, with its backslash) is left out by the mask:
-// it is hidden or system without the mask's bit, or lies in such a folder
-// (met before it, in dirList's order). Noted in `masked`.
-bool MaskedOut(const std::string& folder, uint8_t mask, std::unordered_set<std::string>& masked) {
-  const std::string upper = AsciiUpperText(folder);
-  const size_t cut = upper.size() > 1 ? upper.rfind('\\', upper.size() - 2) : std::string::npos;
-  bool out = cut != std::string::npos && masked.count(upper.substr(0, cut + 1)) != 0;
-  uint32_t attributes = 0;
-  if (!out && Sys().GetAttributes(FolderPath(folder), &attributes) == kErrOk) {
-    out = (attributes & (kAttrHidden | kAttrSystem) & ~static_cast<uint32_t>(mask)) != 0;
-  }
-  if (out) masked.insert(upper);
-  return out;
-}
-
-// Whether a folder path (drive form, with its backslash) is a link or
-// lies below one: the scan reads no folder through a link, and no folder
-// is made through one (it would land outside the selected folders). One
-// look per folder on the way down, each kept for the folders after it.
-class LinkLookup {
+// What the judging needs to know of the folders on the way to a folder,
+// each level looked up once (a level is the parent of many folders) and
+// only where the scan's folder list cannot tell: whether one is a link (no
+// folder is made or removed through one: it would be outside the selected
+// folders; the scan reads none through one either), or hidden or system
+// without the mask's bit (such a folder and what it holds are not
+// mirrored; the scan still reads them for the files the mask takes).
+// Levels at or above `base` (the selected folder or the destination folder
+// a path lies in) are taken as the job names them.
+class FolderLookup {
  public:
-  bool ThroughLink(const std::string& dir) {
-    for (size_t end = dir.find('\\', 3); end != std::string::npos; end = dir.find('\\', end + 1)) {
-      const std::string level = dir.substr(0, end);
-      const std::string key = AsciiUpperText(level);
-      auto known = known_.find(key);
-      if (known == known_.end()) {
-        uint32_t attributes = 0;
-        const uint32_t error = Sys().GetAttributes(level, &attributes);
-        // A level that is missing has no link below it.
-        const Level kind = error != kErrOk                          ? Level::kMissing
-                           : (attributes & kAttrReparsePoint) != 0 ? Level::kLink
-                                                                   : Level::kFolder;
-        known = known_.emplace(key, kind).first;
-      }
-      if (known->second == Level::kLink) return true;
-      if (known->second == Level::kMissing) return false;
+  bool ThroughLink(const std::string& dir, size_t base) {
+    return AnyLevel(dir, base, [](uint32_t attributes) {
+      return (attributes & kAttrReparsePoint) != 0;
+    });
+  }
+  bool MaskedOut(const std::string& dir, size_t base, uint8_t mask) {
+    return AnyLevel(dir, base, [mask](uint32_t attributes) {
+      return (attributes & (kAttrHidden | kAttrSystem) & ~static_cast<uint32_t>(mask)) != 0;
+    });
+  }
+  // Missing for certain: a folder the system cannot tell about (no access,
+  // an I/O error) is taken as present, so that nothing is made over it and
+  // its twin is not removed.
+  bool Missing(const std::string& dir) { return Of(FolderPath(dir)).missing; }
+
+ private:
+  struct Level {
+    bool missing = false;
+    bool known = false;  // attributes read
+    uint32_t attributes = 0;
+  };
+  template <typename Test>
+  bool AnyLevel(const std::string& dir, size_t base, Test test) {
+    for (size_t end = dir.find('\\', std::max<size_t>(base, 3)); end != std::string::npos;
+         end = dir.find('\\', end + 1)) {
+      const Level& level = Of(dir.substr(0, end));
+      if (!level.known) return false;  // nothing is below a missing level
+      if (test(level.attributes)) return true;
     }
     return false;
   }
+  const Level& Of(const std::string& path) {
+    const std::string key = AsciiUpperText(path);
+    auto known = levels_.find(key);
+    if (known != levels_.end()) return known->second;
+    Level level;
+    const uint32_t error = Sys().GetAttributes(path, &level.attributes);
+    level.known = error == kErrOk;
+    level.missing = error == kErrFileNotFound || error == kErrPathNotFound;
+    return levels_.emplace(key, level).first->second;
+  }
 
- private:
-  enum class Level { kFolder, kLink, kMissing };
-  std::unordered_map<std::string, Level> known_;
+  std::unordered_map<std::string, Level> levels_;
 };
+
+// Every folder above the paths (letter case folded, with its backslash):
+// whether a path lies in a folder is then one look.
+std::unordered_set<std::string> FoldersAbove(const std::vector<std::string>& paths) {
+  std::unordered_set<std::string> folders;
+  for (const std::string& path : paths) {
+    const std::string upper = AsciiUpperText(path);
+    for (size_t end = upper.find('\\'); end != std::string::npos; end = upper.find('\\', end + 1)) {
+      if (end + 1 < upper.size()) folders.insert(upper.substr(0, end + 1));
+    }
+  }
+  return folders;
+}
 
 bool StartsWith(const std::string& text, const std::string& head) {
   return text.compare(0, head.size(), head) == 0;
@@ -124,20 +148,14 @@ void UpdateRun::JudgeFolderFates() {
   // other when the plan erases a file of it as deleted there; any other
   // is new. (The sync state lists files, not folders: an empty folder
   // deleted on one side comes back, which loses nothing.)
-  std::vector<std::string> erasing;  // the folders of erased files, letter case folded
+  std::vector<std::string> erased_files;
   for (const CANDIDATE& c : plan_.candidates) {
     if ((c.state & STATE_ACTION) == STATE_ERASE && c.dirIndex >= 0 &&
         static_cast<size_t>(c.dirIndex) < plan_.dirList.size()) {
-      erasing.push_back(AsciiUpperText(plan_.dirList[c.dirIndex].text()));
+      erased_files.push_back(plan_.dirList[c.dirIndex].text() + "x");
     }
   }
-  const auto erases_in = [&erasing](const std::string& folder) {
-    const std::string upper = AsciiUpperText(folder);
-    for (const std::string& dir : erasing) {
-      if (StartsWith(dir, upper)) return true;
-    }
-    return false;
-  };
+  const std::unordered_set<std::string> erasing = FoldersAbove(erased_files);
   // The outermost folder of a subtree the other side lacks decides for the
   // whole subtree: a deleted folder's empty subfolders went with it. dirList
   // is sorted, so a folder's subfolders follow it.
@@ -146,24 +164,49 @@ void UpdateRun::JudgeFolderFates() {
     bool deleted;
   };
   std::vector<MissingSubtree> subtrees;
-  // The attribute mask leaves out hidden and system folders it shares no
-  // bit with (the scan still reads them for the files the mask takes);
-  // such a folder and the folders in it are not mirrored.
-  std::unordered_set<std::string> masked;
-  LinkLookup links;
+  // The folder a path lies in that the job names: the working destination
+  // folder, or the longest selected folder.
+  std::vector<std::string> bases{AsciiUpperText(plan_.DestinationRoot)};
+  for (const STRING& include : p.DInclSels) {
+    std::string folder = include.text();
+    if (!folder.empty() && folder.back() == '*') folder.pop_back();
+    bases.push_back(AsciiUpperText(folder));
+  }
+  const auto base_of = [&bases](const std::string& path) {
+    const std::string upper = AsciiUpperText(path);
+    size_t base = upper.size();  // no base: nothing to look at
+    size_t longest = 0;
+    for (const std::string& folder : bases) {
+      if (!folder.empty() && folder.size() > longest && StartsWith(upper, folder)) {
+        longest = folder.size();
+        base = folder.size();
+      }
+    }
+    return base;
+  };
+  // A counterpart the scan listed exists; only the others are looked up.
+  std::unordered_set<std::string> listed;
+  for (const STRING& entry : plan_.dirList) listed.insert(AsciiUpperText(entry.text()));
+  const bool masks = (p.Attributes & (kAttrHidden | kAttrSystem)) != (kAttrHidden | kAttrSystem);
+  FolderLookup lookup;
   for (size_t k = 0; k < plan_.dirList.size() && k < plan_.counterpartList.size(); ++k) {
     const std::string& folder = plan_.dirList[k].text();
     const std::string& counterpart = plan_.counterpartList[k].text();
     if (counterpart.empty()) continue;
-    if (MaskedOut(folder, p.Attributes, masked)) continue;
-    if (links.ThroughLink(folder) || links.ThroughLink(counterpart)) continue;
+    if (masks && lookup.MaskedOut(folder, base_of(folder), p.Attributes)) continue;
+    const bool missing =
+        listed.count(AsciiUpperText(counterpart)) == 0 && lookup.Missing(counterpart);
+    if (missing && (lookup.ThroughLink(folder, base_of(folder)) ||
+                    lookup.ThroughLink(counterpart, base_of(counterpart)))) {
+      continue;
+    }
     const int side = plan_.dirList[k].mark() == 1 ? 1 : 0;
     const bool create = side == 0 ? p.CreateDestDirs : p.CreateSrcDirs;
     uint8_t fate = kKept;
-    if (IsMissing(counterpart)) {
+    if (missing) {
       const std::string upper = AsciiUpperText(folder);
       while (!subtrees.empty() && !StartsWith(upper, subtrees.back().upper)) subtrees.pop_back();
-      if (subtrees.empty()) subtrees.push_back({upper, erases_in(folder)});
+      if (subtrees.empty()) subtrees.push_back({upper, erasing.count(upper) != 0});
       switch (OrphanRuleOf(p, side)) {
         case TOLVEX_ORPHAN_COPY: fate = create ? kMade : kKept; break;
         case TOLVEX_ORPHAN_ERASE:
@@ -214,18 +257,13 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersToMake(
     const std::vector<std::string>& written) const {
   std::vector<std::pair<std::string, int>> folders;
   std::unordered_set<std::string> listed;
-  std::vector<std::string> targets;
-  targets.reserve(written.size());
-  for (const std::string& path : written) targets.push_back(AsciiUpperText(path));
+  // A copy's target folder, and the folders above it, are made for the copy.
+  const std::unordered_set<std::string> made_by_copies = FoldersAbove(written);
   for (size_t k = 0; k < folderFates_.size(); ++k) {
     if (folderFates_[k] != kMade) continue;
     const std::string& counterpart = plan_.counterpartList[k].text();
     const std::string upper = AsciiUpperText(counterpart);
-    if (!listed.insert(upper).second) continue;
-    // A copy's own target folder is made for the copy.
-    bool made_by_copy = false;
-    for (const std::string& target : targets) made_by_copy = made_by_copy || StartsWith(target, upper);
-    if (made_by_copy) continue;
+    if (!listed.insert(upper).second || made_by_copies.count(upper) != 0) continue;
     folders.emplace_back(counterpart, plan_.dirList[k].mark() == 1 ? 0 : 1);
   }
   return folders;

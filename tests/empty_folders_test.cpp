@@ -236,6 +236,35 @@ TEST_F(EmptyFolders, TwoWayRunsMirrorEmptyFoldersInBothDirections) {
   }
 }
 
+// The attribute mask decides for the hidden folders in the selection, not
+// for a selected folder that is hidden or lies in a hidden folder.
+TEST_F(EmptyFolders, TheAttributeMaskDecidesForHiddenFoldersInTheSelection) {
+  struct Case {
+    int32_t attributes;
+    const char* include;
+    Lines made;
+  } cases[] = {
+      {0, "S:\\.config\\*",
+       {"make folder T:\\Backup\\.config\\", "make folder T:\\Backup\\.config\\Empty\\"}},
+      {0x02 /* hidden */, "S:\\.config\\*",
+       {"make folder T:\\Backup\\.config\\", "make folder T:\\Backup\\.config\\.cache\\",
+        "make folder T:\\Backup\\.config\\Empty\\"}},
+      {0, "S:\\.config\\.cache\\*", {"make folder T:\\Backup\\.config\\.cache\\"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.include) + " with attributes " + std::to_string(c.attributes));
+    ClearDrives();
+    drives_.MakeDirs("S:\\.config\\Empty");
+    drives_.MakeDirs("S:\\.config\\.cache");
+    job_.dirIncludes = {c.include};
+    job_.attributes = c.attributes;
+    ListenToChannels();
+    SetEmptyFolders(1);
+    EXPECT_EQ(RunFolderItems(), c.made);
+    EXPECT_EQ(RunFolderItems(), Lines{});
+  }
+}
+
 #if !defined(_WIN32)
 // A destination folder that is a link to a folder of no job: nothing is
 // made through it (the scan reads no folder through a link either).
