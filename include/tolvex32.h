@@ -444,9 +444,10 @@ TOLVEX_EXPORT void TOLVEX_CALL SetSyncState(const char* path);
  * Delete...Dirs (both ways with OrphanModeB 2: when the plan erases a file in
  * it as deleted on the other side, else it counts as new and is made). A
  * folder whose counterpart exists or is made is never removed by the folder
- * removal. Flat paths
- * (PathMode 0) have no folders to mirror. 0 (the default): a folder is made
- * only for a file copied into it. */
+ * removal. Not mirrored: excluded folders, hidden or system folders the
+ * attribute mask shares no bit with (below the selected folder), folders
+ * reached through a link, and flat paths (PathMode 0). 0 (the default): a
+ * folder is made only for a file copied into it. */
 TOLVEX_EXPORT void TOLVEX_CALL SetEmptyFolders(int32_t mirror);
 
 #undef TOLVEX_TEXT_SETTER
