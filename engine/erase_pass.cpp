@@ -86,7 +86,7 @@ void UpdateRun::RemoveFolder(const std::string& folder, int side) {
 
 void UpdateRun::RemoveEmptyFolders() {
   const TParameters& p = parameters_;
-  if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return;
+  if (!RemovesAnyFolder()) return;
   const int n = static_cast<int>(plan_.dirList.size());
   std::unique_ptr<SearchProgressView> dialog =
       OpenSearchProgress("Erasing empty directories...", n);
@@ -94,7 +94,7 @@ void UpdateRun::RemoveEmptyFolders() {
     Sys().PumpStep();
     if (plan_.Aborted) break;
     const STRING& entry = plan_.dirList[k];
-    if (RemovesFolder(entry)) RemoveFolder(entry.text(), entry.mark() == 1 ? 1 : 0);
+    if (RemovesFolder(static_cast<size_t>(k))) RemoveFolder(entry.text(), entry.mark() == 1 ? 1 : 0);
     dialog->SetGaugePosition(n - k);
   }
   if (p.DeleteDestDirs) {
@@ -104,7 +104,7 @@ void UpdateRun::RemoveEmptyFolders() {
     lock_.reset();
     // Destination read as the folder it names, as everywhere in the run.
     for (const std::string& folder : {plan_.DestinationRoot, DestinationFolder(p.Destination)}) {
-      RemoveFolder(folder, 1);
+      if (!KeepsFolder(folder)) RemoveFolder(folder, 1);
     }
   }
   dialog.reset();

@@ -32,10 +32,15 @@ std::unordered_set<std::string> Upper(const std::vector<std::string>& paths) {
 
 // A folder the job selects is never removed by its own run: once gone, the
 // next run reports it missing and leaves its backup alone for good.
-bool UpdateRun::RemovesFolder(const STRING& entry) const {
+// With SetEmptyFolders a folder mirrored on the other side (or made
+// there) is kept as a file with its counterpart would be, and one gone from
+// the other side whose orphans are erased here is removed as they are.
+bool UpdateRun::RemovesFolder(size_t k) const {
   const TParameters& p = parameters_;
+  const STRING& entry = plan_.dirList[k];
   const bool dest_side = entry.mark() == 1;
-  if (dest_side ? !p.DeleteDestDirs : !p.DeleteSrcDirs) return false;
+  if (!OrphanedFolder(k) && (dest_side ? !p.DeleteDestDirs : !p.DeleteSrcDirs)) return false;
+  if (KeepsFolder(k)) return false;
   if (dest_side) return true;
   for (const STRING& include : p.DInclSels) {
     if (SelectedFolder(include.text()) == entry.text()) return false;
@@ -47,7 +52,7 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersLeftEmpty(
     const std::vector<std::string>& erased, const std::vector<std::string>& written) const {
   std::vector<std::pair<std::string, int>> removals;
   const TParameters& p = parameters_;
-  if (!p.DeleteSrcDirs && !p.DeleteDestDirs) return removals;
+  if (!RemovesAnyFolder()) return removals;
   const std::unordered_set<std::string> gone = Upper(erased);
   const std::unordered_set<std::string> targets = Upper(written);
   std::unordered_set<std::string> removed;
@@ -76,12 +81,12 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersLeftEmpty(
     removals.emplace_back(folder, side);
   };
   for (size_t k = plan_.dirList.size(); k-- > 0;) {
-    if (RemovesFolder(plan_.dirList[k]))
+    if (RemovesFolder(k))
       consider(plan_.dirList[k].text(), plan_.dirList[k].mark() == 1 ? 1 : 0);
   }
   if (p.DeleteDestDirs) {
     for (const std::string& folder : {plan_.DestinationRoot, DestinationFolder(p.Destination)}) {
-      if (!folder.empty() && folder.back() == '\\') consider(folder, 1);
+      if (!folder.empty() && folder.back() == '\\' && !KeepsFolder(folder)) consider(folder, 1);
     }
   }
   return removals;

@@ -57,6 +57,12 @@ bool UpdateRun::HandOverPlan() {
   std::vector<std::string> erased;
   std::vector<std::string> written;
   HandOverActions(&erased, &written);
+  for (const auto& [folder, side] : FoldersToMake(written)) {
+    RunItem made(TOLVEX_ITEM_FOLDER_MADE);
+    made.item.side = side;
+    made.from = folder;
+    items_.Plan(std::move(made));
+  }
   for (const auto& [folder, side] : FoldersLeftEmpty(erased, written)) {
     RunItem removal(TOLVEX_ITEM_FOLDER_REMOVED);
     removal.item.side = side;

@@ -97,7 +97,8 @@ UpdateRun::UpdateRun(TParameters& parameters, Plan& plan, const RunCallbacks& ca
       log_(dryRun_ ? 0 : parameters_.LogActive, parameters_.LogDateTime, parameters_.LogDetails,
            parameters_.LogFile, parameters_.LogAppend, parameters_.Filename,
            parameters_.DateSeparator, parameters_.TimeSeparator),
-      items_(Extension, plan.syncRun) {}
+      items_(Extension, plan.syncRun),
+      mirrorsFolders_(Extension.emptyFolders && parameters.PathMode != TOLVEX_PATH_FLAT) {}
 
 FrontEndCall::FrontEndCall() { CurrentRunUi().BeginFrontEndCall(); }
 
@@ -153,6 +154,7 @@ void UpdateRun::RunPhases() {
     return;
   }
   if (!ScanAndPlan() || !CheckPlan()) return;
+  JudgeFolderFates();
   // A dry run ends with its plan: no question, no overview, nothing done.
   if (dryRun_) {
     HandOverPlan();
@@ -186,6 +188,8 @@ void UpdateRun::RunPhases() {
     CopyPass(walk);
     if (plan_.Aborted) return LogAborted();
   }
+  MakeEmptyFolders();
+  if (plan_.Aborted) return LogAborted();
   RemoveEmptyFolders();
   if (!plan_.Aborted && !EndSyncState(plan_, Extension)) {
     log_.Write(kEventSyncStateFailed);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/candidate_texts.h"
@@ -132,9 +133,28 @@ class UpdateRun {
   // its order, with their side (folder_removals.cpp).
   std::vector<std::pair<std::string, int>> FoldersLeftEmpty(
       const std::vector<std::string>& erased, const std::vector<std::string>& written) const;
-  // True when the folder removal tries `entry` of dirList: its side removes
-  // folders, and it is no folder the job selects.
-  bool RemovesFolder(const STRING& entry) const;
+  // True when the folder removal tries entry `k` of dirList: its side
+  // removes folders (or it is an orphaned folder), it is no folder the job
+  // selects, and no mirrored folder (KeepsFolder).
+  bool RemovesFolder(size_t k) const;
+  // With SetEmptyFolders (engine/folder_fates.cpp): the fate of each folder
+  // of dirList, judged once after the plan is made, before it is handed
+  // out; the folders to make (in dirList order, with the side they are
+  // made on), less those a planned copy into `written` makes; whether the
+  // folder removal keeps `folder` (it or its counterpart exists or is
+  // made); and the step after the copy pass that makes them.
+  void JudgeFolderFates();
+  std::vector<std::pair<std::string, int>> FoldersToMake(
+      const std::vector<std::string>& written) const;
+  bool KeepsFolder(size_t k) const;
+  // Entry `k` is gone from the other side, whose orphans are erased on its
+  // side: the removal takes it once empty, whatever Delete...Dirs says.
+  bool OrphanedFolder(size_t k) const;
+  // Whether the folder removal runs at all: Delete...Dirs, or an orphaned
+  // folder.
+  bool RemovesAnyFolder() const;
+  bool KeepsFolder(const std::string& folder) const;
+  void MakeEmptyFolders();
   void HandOverFigures();
   // The passes carry out the steps of one walk (engine/pass_walk.h): the
   // erase pass and the folder removal in erase_pass.cpp, the copy pass in
@@ -217,6 +237,10 @@ class UpdateRun {
   // Something was erased, copied, made, removed or had its attributes
   // changed (a folder the front end was asked to make counts).
   bool changed_ = false;
+  // SetEmptyFolders, as the run started (never with flat paths); with it,
+  // per dirList entry its FolderFate (folder_fates.cpp).
+  bool mirrorsFolders_;
+  std::vector<uint8_t> folderFates_;
   // The working folder the run writes; until the rotation (and all through
   // a dry run) plan_.DestinationRoot names the folder that holds its content
   // today.

@@ -281,6 +281,20 @@ DISKS NOT MOUNTED
   exit status 3. With CreateDestDirs = no and no destination folder, the
   run and the plan stop the same way, at once.
 
+EMPTY FOLDERS
+  With EmptyFolders = yes (the default) the backup holds every folder of the
+  selection, empty ones too, as rsync -a does: a folder missing on the other
+  side is made there when the orphan mode of its side copies (and
+  CreateDestDirs, or CreateSrcDirs both ways, is set), after the files are
+  copied. A folder gone from the other side is removed, once empty, where
+  the orphan mode erases (OrphanModeD2 = erase: as rsync --delete), and
+  only there; one holding an excluded file stays, and an empty source
+  folder's backup is kept even with DeleteDestDirs. Excluded folders,
+  hidden or system folders the Attributes mask leaves out, and folders
+  reached through a link are not made. The plan lists each folder as "make
+  folder"; the log has no line for a folder made. With EmptyFolders = no a
+  folder is made only for a file copied into it.
+
 GENERATIONS
   With VaryMode generations the folders are renamed only once the run goes
   on to change files: a run stopped before (a check, the erase limit, No to

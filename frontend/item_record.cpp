@@ -29,6 +29,7 @@ std::string JsonKind(int32_t kind) {
     case TOLVEX_ITEM_COPY_BACK: return "copy_back";
     case TOLVEX_ITEM_SET_MODE: return "set_mode";
     case TOLVEX_ITEM_FOLDER_REMOVED: return "folder_removed";
+    case TOLVEX_ITEM_FOLDER_MADE: return "folder_made";
     case TOLVEX_ITEM_GENERATION: return "generation";
     default: return KindName(kind);
   }
@@ -119,6 +120,7 @@ std::string KindName(int32_t kind) {
     case TOLVEX_ITEM_ERASE: return "erase";
     case TOLVEX_ITEM_SKIP: return "skip";
     case TOLVEX_ITEM_FOLDER_REMOVED: return "remove folder";
+    case TOLVEX_ITEM_FOLDER_MADE: return "make folder";
     case TOLVEX_ITEM_FINDING: return "found";
     case TOLVEX_ITEM_ROTATION: return "rename";
     case TOLVEX_ITEM_GENERATION: return "writes into";
@@ -231,6 +233,7 @@ std::string ItemText(const ItemRecord& item, const ItemStyle& style) {
     }
     case TOLVEX_ITEM_GENERATION:
     case TOLVEX_ITEM_FOLDER_REMOVED:
+    case TOLVEX_ITEM_FOLDER_MADE:
       return line + drives.ToNative(item.from);
     default:
       break;
@@ -254,6 +257,7 @@ std::string ItemJson(const ItemRecord& item, const ItemStyle& style) {
       return json.Text("what", FindingName(item.reason)).Text("path", drives.ToNative(item.from)).str();
     case TOLVEX_ITEM_GENERATION:
     case TOLVEX_ITEM_FOLDER_REMOVED:
+    case TOLVEX_ITEM_FOLDER_MADE:
       return json.Text("folder", drives.ToNative(item.from)).str();
     case TOLVEX_ITEM_ROTATION:
       json.Text("from", drives.ToNative(item.from)).Text("to", drives.ToNative(item.to));

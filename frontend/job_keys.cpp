@@ -48,6 +48,7 @@ const std::vector<KeyRule>& JobKeys() {
       {"CreateDestDirs", &E::SetCreateDestDirs, F::kFlag, {}, 0, 0, "1", "create missing folders in the destination tree"},
       {"DeleteSrcDirs", &E::SetDeleteSrcDirs, F::kFlag, {}, 0, 0, "0", "remove empty source folders after the run"},
       {"DeleteDestDirs", &E::SetDeleteDestDirs, F::kFlag, {}, 0, 0, "0", "remove empty destination folders after the run"},
+      {"EmptyFolders", &E::SetEmptyFolders, F::kFlag, {}, 0, 0, "1", "mirror the folders of the selection, empty ones too: make them where the orphan mode copies, remove those gone from the other side where it erases"},
       {"CheckSizes", &E::SetCheckSizes, F::kNumber, {}, 0, 255, "0", "size ratio that marks a suspicious pair; 0 off"},
       {"LogActive", &E::SetLogActive, F::kFlag, {}, 0, 0, "", "write a log (default: yes when LogFile is given)"},
       {"LogDateTime", &E::SetLogDateTime, F::kNumber, {}, 0, 2, "header", "none (0), header (1) date in header and footer, entries (2) also a time per entry",

@@ -138,6 +138,7 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
       case TOLVEX_ITEM_ROTATION: summary.renames.push_back(item); break;
       // A run counts the removals it made (below), a plan those it lists.
       case TOLVEX_ITEM_FOLDER_REMOVED: summary.folders_removed += planned ? 1 : 0; break;
+      case TOLVEX_ITEM_FOLDER_MADE: summary.folders_made += planned ? 1 : 0; break;
       case TOLVEX_ITEM_END:
         summary.over_erase_limit = item.reason == TOLVEX_REASON_ERASE_LIMIT;
         summary.confirmed_over_limit = (item.state & TOLVEX_PLAN_CONFIRMED) != 0;
@@ -184,6 +185,9 @@ RunSummary Summarize(const std::vector<ItemRecord>& plan, const std::vector<Item
       case TOLVEX_ITEM_FINDING: summary.found[item.reason].push_back(item.from); break;
       case TOLVEX_ITEM_ROTATION: summary.renames.push_back(item); break;
       case TOLVEX_ITEM_FOLDER_REMOVED: ++summary.folders_removed; break;
+      case TOLVEX_ITEM_FOLDER_MADE:
+        if (item.outcome == TOLVEX_OUTCOME_DONE) ++summary.folders_made;
+        break;
       default: break;
     }
   }
@@ -233,6 +237,10 @@ void PrintSummary(const RunSummary& summary, const ItemStyle& style, std::ostrea
     std::string unchanged = std::to_string(summary.equal_pairs) + " equal";
     if (summary.older_pairs > 0) unchanged += ", " + std::to_string(summary.older_pairs) + " older";
     Row(out, "unchanged", unchanged);
+  }
+  if (summary.folders_made > 0) {
+    Row(out, plan ? "empty folders to make" : "empty folders made",
+        std::to_string(summary.folders_made));
   }
   if (summary.folders_removed > 0) {
     Row(out, plan ? "empty folders to remove" : "empty folders removed",
@@ -336,6 +344,7 @@ std::string SummaryJson(const RunSummary& summary, const ItemStyle& style) {
   json.Unsigned("unchanged_equal", summary.equal_pairs);
   json.Unsigned("unchanged_older", summary.older_pairs);
   json.Unsigned("folders_removed", summary.folders_removed);
+  json.Unsigned("folders_made", summary.folders_made);
   JsonObject found;
   for (const auto& [report, paths] : summary.found) {
     found.Unsigned(FindingName(report).c_str(), paths.size());

@@ -38,6 +38,7 @@ struct RunSummary {
   std::vector<ItemRecord> renames;     // the generation rotation
   std::string generation_folder;
   uint64_t folders_removed = 0;
+  uint64_t folders_made = 0;  // EmptyFolders: folders made that held no copied file
   uint64_t equal_pairs = 0;
   uint64_t older_pairs = 0;
   std::vector<ItemRecord> space;       // per drive

@@ -304,13 +304,15 @@ void CallOneExport(FuzzedDataProvider& input) {
       return;
     case 7:
       // The extension's settings that change what a run does.
-      if (input.ConsumeBool()) {
-        SetDryRun(IntValue(input));
-      } else {
-        const int32_t count = IntValue(input);
-        SetEraseLimit(count, IntValue(input));
+      switch (input.ConsumeIntegralInRange(0, 2)) {
+        case 0: SetDryRun(IntValue(input)); return;
+        case 1: SetEmptyFolders(IntValue(input)); return;
+        default: {
+          const int32_t count = IntValue(input);
+          SetEraseLimit(count, IntValue(input));
+          return;
+        }
       }
-      return;
     default: {
       const int which = input.ConsumeIntegralInRange(0, 2);
       if (which == 0) {

@@ -292,7 +292,8 @@ TOLVEX_EXPORT int32_t TOLVEX_CALL CallUpdate(TNotifyProc notify, TConfirmProc co
  *   - OutcomeProc: what the run did and found, as it happens: each rename of
  *     the rotation (made after the plan, once the run goes on; renames made
  *     back when the run then stops before its first change), each finding (also those the run ends on), each file
- *     erased or not, copied or not, its mode set or not, skipped, each empty folder removed.
+ *     erased or not, copied or not, its mode set or not, skipped, each folder
+ *     made (SetEmptyFolders), each empty folder removed.
  *
  * Paths are in drive form; sizes and counts are 64-bit. The procedures are
  * called while the library's progress views may be up: a front end that
@@ -316,13 +317,16 @@ enum TolvexItemKind {
   TOLVEX_ITEM_SIDE = 11,      /* side (0 source, 1 destination): number = files the plan
                                  erases there, limit = files present; reason ERASE_LIMIT when
                                  over the limit (SetEraseLimit) */
-  TOLVEX_ITEM_END = 12        /* the end of the plan: reason ERASE_LIMIT when a side is over the
+  TOLVEX_ITEM_END = 12,       /* the end of the plan: reason ERASE_LIMIT when a side is over the
                                  limit; state TOLVEX_PLAN_CONFIRMED when the overview showed
                                  that warning and its OK was pressed */,
-  TOLVEX_ITEM_SET_MODE = 13   /* POSIX, a pair that differs only in its permission bits: the
+  TOLVEX_ITEM_SET_MODE = 13,  /* POSIX, a pair that differs only in its permission bits: the
                                  mode of from given to to, nothing copied; side as a copy's
                                  (0 into the destination tree); number = the mode given,
                                  limit = the mode it replaces */
+  TOLVEX_ITEM_FOLDER_MADE = 14 /* a folder made through MakeDirProc for SetEmptyFolders: from;
+                                  side (where it is made). In the plan (after the actions,
+                                  before the removals), each folder no planned copy makes */
 };
 
 enum TolvexReason {
@@ -447,6 +451,20 @@ TOLVEX_EXPORT void TOLVEX_CALL CancelUpdate(void);
  * of the other working folders; with VaryMode 4 the list is never used, since
  * the rotation gives the working folder another generation's content. */
 TOLVEX_EXPORT void TOLVEX_CALL SetSyncState(const char* path);
+/* 54: non-zero: the run mirrors the folders of the selection, empty ones
+ * too. A scanned folder whose counterpart is missing is made there (through
+ * MakeDirProc, after the copy pass; TOLVEX_ITEM_FOLDER_MADE in the plan and
+ * as outcome) when its side's orphans are copied and the other side's
+ * Create...Dirs is set; it is left alone when they are ignored; when they are
+ * erased it is removed once empty, as the files are, with or without
+ * Delete...Dirs (both ways with OrphanModeB 2: when the plan erases a file in
+ * it as deleted on the other side, else it counts as new and is made). A
+ * folder whose counterpart exists or is made is never removed by the folder
+ * removal. Not mirrored: excluded folders, hidden or system folders the
+ * attribute mask shares no bit with (below the selected folder), folders
+ * reached through a link, and flat paths (PathMode 0). 0 (the default): a
+ * folder is made only for a file copied into it. */
+TOLVEX_EXPORT void TOLVEX_CALL SetEmptyFolders(int32_t mirror);
 
 #undef TOLVEX_TEXT_SETTER
 #undef TOLVEX_INT_SETTER

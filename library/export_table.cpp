@@ -43,15 +43,18 @@ constexpr Row kRows[] = {
 #include "include/tolvex32_exports.h"
 };
 
-// Ordinals run from 1 without a gap; the 45th is CallUpdate, after which
-// only the extension comes.
+// Ordinals 1 to 45 run without a gap, the 45th is CallUpdate; the
+// extension follows in rising order. An extension ordinal may stay free
+// (one given out to a change not yet in this table), never be taken twice.
 constexpr bool OrdinalsInOrder() {
   for (size_t i = 0; i < std::size(kRows); ++i) {
-    if (kRows[i].ordinal != static_cast<int>(i) + 1) return false;
+    if (i < 45 && kRows[i].ordinal != static_cast<int>(i) + 1) return false;
+    if (i >= 45 && kRows[i].ordinal <= kRows[i - 1].ordinal) return false;
   }
   return std::size(kRows) >= 45 && kRows[44].name == "CallUpdate";
 }
-static_assert(OrdinalsInOrder(), "the export table's ordinals: 1, 2, ... with CallUpdate the 45th");
+static_assert(OrdinalsInOrder(),
+              "the export table's ordinals: 1 to 45 with CallUpdate the 45th, then rising");
 
 }  // namespace
 }  // namespace tolvex

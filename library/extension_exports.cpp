@@ -1,6 +1,6 @@
 // The extension's exports (ordinals 46 on): the plan and outcome channels,
-// the dry run, the erase limit, quiet views, the stop request and the sync
-// state file. Each only
+// the dry run, the erase limit, quiet views, the stop request, the sync
+// state file and the mirrored empty folders. Each only
 // stores its value; a run reads them when it starts.
 #include "include/tolvex32.h"
 #include "library/run_views.h"
@@ -28,6 +28,8 @@ extern "C" void TOLVEX_CALL SetQuietViews(int32_t quiet) { tolvex::SetQuietViews
 extern "C" void TOLVEX_CALL SetSyncState(const char* path) {
   Extension.syncStatePath = path ? path : "";
 }
+
+extern "C" void TOLVEX_CALL SetEmptyFolders(int32_t mirror) { Extension.emptyFolders = mirror != 0; }
 
 // Called from a signal handler or a console control handler: only the
 // lock-free counter is touched.

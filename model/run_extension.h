@@ -22,6 +22,9 @@ struct TExtension {
   int32_t eraseLimitPercent = 0;
   // The sync state file of two-way runs (drive form); empty: none.
   std::string syncStatePath;
+  // SetEmptyFolders: the folders of the selection are mirrored, empty ones
+  // too (engine/folder_fates.cpp).
+  bool emptyFolders = false;
 
   bool DryRun() const { return dryRun == TOLVEX_DRY_RUN_PLAN || dryRun == TOLVEX_DRY_RUN_LIST_ALL; }
   bool ListsUnchangedPairs() const { return dryRun == TOLVEX_DRY_RUN_LIST_ALL; }

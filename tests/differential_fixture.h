@@ -51,6 +51,7 @@ struct Draw {
   bool overviewCancels = false;
   bool emptiesSource = false;   // the user wipes the destination now and then
   bool syncState = false;       // both ways with erase: a sync state file (as the command keeps)
+  bool emptyFolders = false;    // SetEmptyFolders: the selection's folders mirrored, empty ones too
 };
 
 class Differential : public RunTest {
@@ -74,6 +75,7 @@ class Differential : public RunTest {
     SetDryRun(TOLVEX_DRY_RUN_OFF);
     SetEraseLimit(-1, 0);
     SetSyncState("");
+    SetEmptyFolders(0);
   }
 
   // The front end of the test: records the plan, and stops a plan over the

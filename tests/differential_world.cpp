@@ -137,6 +137,9 @@ void Differential::DrawJob() {
   } else {
     SetEraseLimit(-1, 0);
   }
+  // Drawn last, so that the draws before it stay those of a seed.
+  draw_.emptyFolders = Chance(50);
+  SetEmptyFolders(draw_.emptyFolders ? 1 : 0);
 }
 
 std::string Differential::Describe() const {
@@ -147,6 +150,7 @@ std::string Differential::Describe() const {
                      std::to_string(d.b) + " S" + std::to_string(d.s1) + std::to_string(d.s2);
   if (job_.attributes != 0) text += ", overwrite-readonly";
   if (d.eraseLimit) text += ", erase limit";
+  if (d.emptyFolders) text += ", empty folders";
   if (d.skipFolder) text += ", excluded folder";
   if (d.nestedInclude) text += ", nested include";
   if (d.caseTwinInclude) text += ", case twin include";

@@ -101,6 +101,18 @@ class PlanEqualsRun : public RunTest {
     // A destination folder with no source counterpart, and one only in the source.
     if (pick(random) % 2) Write(DestinationOf("gone\\old.txt"), "old", kOld);
     if (pick(random) % 2) Write("S:\\Data\\fresh\\new.txt", "new", kNewer);
+    // Folders that hold no file, on one side or on both (where the path
+    // mode keeps folders).
+    const auto destination_folder = [this](const std::string& relative) {
+      const std::string file = DestinationOf(relative + "\\x");
+      return file.substr(0, file.size() - 2);
+    };
+    if (pick(random) % 2) drives_.MakeDirs("S:\\Data\\hollow\\inner");
+    if (pick(random) % 2) drives_.MakeDirs(destination_folder("void"));
+    if (pick(random) % 2) {
+      drives_.MakeDirs("S:\\Data\\both");
+      drives_.MakeDirs(destination_folder("both"));
+    }
   }
 
   // The dry run, then the run, and what must hold between them.
@@ -140,6 +152,13 @@ class PlanEqualsRun : public RunTest {
     EXPECT_EQ(ChannelRecorder::Described(ChannelRecorder::OfKind(plan, TOLVEX_ITEM_FOLDER_REMOVED)),
               ChannelRecorder::Described(
                   ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_FOLDER_REMOVED)));
+    // The folders the plan makes are the folders the run makes.
+    EXPECT_EQ(ChannelRecorder::Described(ChannelRecorder::OfKind(plan, TOLVEX_ITEM_FOLDER_MADE)),
+              ChannelRecorder::Described(ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_FOLDER_MADE)));
+    for (const ChannelItem& item : ChannelRecorder::OfKind(outcomes, TOLVEX_ITEM_FOLDER_MADE)) {
+      EXPECT_EQ(item.outcome, TOLVEX_OUTCOME_DONE) << item.from;
+      EXPECT_TRUE(Exists(item.from.substr(0, item.from.size() - 1))) << item.from;
+    }
     // The rotation's renames as judged are the renames as made.
     std::vector<std::string> judged;
     for (const ChannelItem& item : ChannelRecorder::OfKind(plan, TOLVEX_ITEM_ROTATION)) judged.push_back(item.Action());
@@ -202,6 +221,8 @@ class PlanEqualsRun : public RunTest {
     job_.createSrcDirs = 1;
     job_.deleteDestDirs = case_number % 3 == 0;
     job_.deleteSrcDirs = case_number % 4 == 0;
+    // Each mode's two seeds: one without, one with the empty folders.
+    SetEmptyFolders(case_number % 2 == 0);
   }
 };
 

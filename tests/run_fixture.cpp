@@ -145,6 +145,7 @@ std::string ChannelItem::Action() const {
     case TOLVEX_ITEM_SKIP: return "skip " + from + " (" + std::to_string(reason) + ")";
     case TOLVEX_ITEM_FINDING: return "found " + std::to_string(reason) + " " + from;
     case TOLVEX_ITEM_FOLDER_REMOVED: return "remove folder " + from;
+    case TOLVEX_ITEM_FOLDER_MADE: return "make folder " + from;
     case TOLVEX_ITEM_ROTATION:
       return "rename " + from + " -> " + to + (error == 0 ? "" : " fails");
     default: return "item " + std::to_string(kind) + " " + from;
