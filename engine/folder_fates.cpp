@@ -253,9 +253,9 @@ bool UpdateRun::KeepsFolder(const std::string& folder) const {
   return false;
 }
 
-std::vector<std::pair<std::string, int>> UpdateRun::FoldersToMake(
+std::vector<UpdateRun::FolderToMake> UpdateRun::FoldersToMake(
     const std::vector<std::string>& written) const {
-  std::vector<std::pair<std::string, int>> folders;
+  std::vector<FolderToMake> folders;
   std::unordered_set<std::string> listed;
   // A copy's target folder, and the folders above it, are made for the copy.
   const std::unordered_set<std::string> made_by_copies = FoldersAbove(written);
@@ -263,8 +263,12 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersToMake(
     if (folderFates_[k] != kMade) continue;
     const std::string& counterpart = plan_.counterpartList[k].text();
     const std::string upper = AsciiUpperText(counterpart);
-    if (!listed.insert(upper).second || made_by_copies.count(upper) != 0) continue;
-    folders.emplace_back(counterpart, plan_.dirList[k].mark() == 1 ? 0 : 1);
+    // Where names tell case apart, "Twin\" and "twin\" are two folders.
+    if (!listed.insert(plan_.namesTellCaseApart ? counterpart : upper).second ||
+        made_by_copies.count(upper) != 0) {
+      continue;
+    }
+    folders.push_back({counterpart, plan_.dirList[k].mark() == 1 ? 0 : 1, k});
   }
   return folders;
 }
@@ -275,22 +279,32 @@ std::vector<std::pair<std::string, int>> UpdateRun::FoldersToMake(
 // has none for a folder made (the outcome channel tells it).
 void UpdateRun::MakeEmptyFolders() {
   if (!mirrorsFolders_ || !callbacks_.makeDir) return;
-  for (const auto& [folder, side] : FoldersToMake({})) {
+  for (const auto& [folder, side, k] : FoldersToMake({})) {
     Sys().PumpStep();
-    if (plan_.Aborted) return;
+    if (plan_.Aborted) break;
     if (!IsMissing(folder)) continue;
+    std::string existing;
+    const std::vector<MissingFolder> missing = MissingFolders(plan_.dirList[k].text(), folder, &existing);
     {
       FrontEndCall call;
       callbacks_.makeDir(folder.c_str());
     }
     const bool made = !IsMissing(folder);
     changed_ = changed_ || made;
+    // Each folder made takes its source folder's mode (POSIX), as the
+    // folders the copies make do.
+    uint32_t attributes = 0;
+    for (const MissingFolder& level : missing) {
+      if (Sys().GetAttributes(level.target, &attributes) != kErrOk) break;
+      if (!level.source.empty()) folderModes_.TakeForMadeFolder(level.source, level.target);
+    }
     RunItem item(TOLVEX_ITEM_FOLDER_MADE);
     item.item.side = side;
     item.item.outcome = made ? TOLVEX_OUTCOME_DONE : TOLVEX_OUTCOME_FAILED;
     item.from = folder;
     items_.Outcome(std::move(item));
   }
+  folderModes_.Finish();
 }
 
 }  // namespace tolvex

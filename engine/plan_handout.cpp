@@ -57,7 +57,8 @@ bool UpdateRun::HandOverPlan() {
   std::vector<std::string> erased;
   std::vector<std::string> written;
   HandOverActions(&erased, &written);
-  for (const auto& [folder, side] : FoldersToMake(written)) {
+  for (const auto& [folder, side, k] : FoldersToMake(written)) {
+    (void)k;
     RunItem made(TOLVEX_ITEM_FOLDER_MADE);
     made.item.side = side;
     made.from = folder;

@@ -144,8 +144,12 @@ class UpdateRun {
   // folder removal keeps `folder` (it or its counterpart exists or is
   // made); and the step after the copy pass that makes them.
   void JudgeFolderFates();
-  std::vector<std::pair<std::string, int>> FoldersToMake(
-      const std::vector<std::string>& written) const;
+  struct FolderToMake {
+    std::string folder;  // drive form, with its backslash
+    int side;            // where it is made
+    size_t index;        // its entry in dirList and counterpartList
+  };
+  std::vector<FolderToMake> FoldersToMake(const std::vector<std::string>& written) const;
   bool KeepsFolder(size_t k) const;
   // Entry `k` is gone from the other side, whose orphans are erased on its
   // side: the removal takes it once empty, whatever Delete...Dirs says.

@@ -319,7 +319,7 @@ enum TolvexItemKind {
                                  over the limit (SetEraseLimit) */
   TOLVEX_ITEM_END = 12,       /* the end of the plan: reason ERASE_LIMIT when a side is over the
                                  limit; state TOLVEX_PLAN_CONFIRMED when the overview showed
-                                 that warning and its OK was pressed */,
+                                 that warning and its OK was pressed */
   TOLVEX_ITEM_SET_MODE = 13,  /* POSIX, a pair that differs only in its permission bits: the
                                  mode of from given to to, nothing copied; side as a copy's
                                  (0 into the destination tree); number = the mode given,

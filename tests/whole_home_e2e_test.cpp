@@ -108,10 +108,14 @@ const Row kRows[] = {
        fs::create_symlink("nowhere", tree / "links/dangling");
      },
      nullptr},
-    {"empty folders", "emptydirs",
+    {"empty folders", nullptr,
      [](const fs::path& tree) {
        fs::create_directories(tree / "empty");
        fs::create_directories(tree / "nested/empty/below");
+       // Made by the run with its source folder's mode.
+       fs::create_directories(tree / "empty-private/below");
+       fs::permissions(tree / "empty-private", fs::perms::owner_all);
+       fs::permissions(tree / "empty-private/below", fs::perms::owner_read | fs::perms::owner_exec);
      },
      nullptr},
     {"a folder of mode 700", nullptr,
