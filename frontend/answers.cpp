@@ -299,6 +299,13 @@ int Answers::CopyError(const char* path, const char* counter_path, uint32_t, uin
 void Answers::MakeDir(const char* folder) {
   std::string path = folder ? folder : "";
   if (!path.empty() && path.back() != '\\') path += '\\';
+  // Nearly always the folder is there already or only its last level is
+  // missing: one call answers then, where a walk from the drive root cost a
+  // lookup a level for each folder a run copies into.
+  if (path.size() > 4) {
+    const uint32_t result = Sys().MakeFolder(path.substr(0, path.size() - 1));
+    if (result == kErrOk || result == kErrAlreadyExists) return;
+  }
   // Each level below the drive root, the target folder last.
   for (size_t end = path.find('\\', 3); end != std::string::npos; end = path.find('\\', end + 1)) {
     const std::string level = path.substr(0, end);

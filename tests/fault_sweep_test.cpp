@@ -3,8 +3,8 @@
 // representative jobs (one way with erased orphans, both ways, the
 // generation rotation, a confirmation per file with answers, the overview
 // with an interruption; the four without the rotation also with copies
-// staged and put in place together by the real platform: on POSIX its
-// StageCopy and CompleteStagedCopies, with faults injected under them, in
+// staged and put in place together by the real platform: its StageCopy and
+// CompleteStagedCopies, and on POSIX with faults injected under them, in
 // the middle of a staged copy's data and before a staged copy's rename).
 // Before the sweep each job runs once without a
 // fault; that run says how many calls of each kind there are to fail and
@@ -109,8 +109,8 @@ struct SweepJob {
   bool rotation = false;
   // The job whose trees and settings it takes; null: its own name.
   const char* setup = nullptr;
-  // Copies staged and put in place together by the platform (the POSIX back
-  // end stages them; Windows makes each copy at once).
+  // Copies staged and put in place together by the platform (both back
+  // ends stage them; faults under the staging are injected on POSIX only).
   bool staged = false;
 };
 

@@ -189,9 +189,9 @@ class RunPlatform : public FaultInjectingPlatform {
   // each staged CopyOver in turn (its faults and beforeCopy strike there),
   // stopping at the first failure.
   bool stageCopies = false;
-  // Copies staged by the real platform below (on POSIX written, synced and
-  // renamed into place by the back end; Windows stages none): a CopyOver
-  // fault and beforeCopy strike as StageCopy is called.
+  // Copies staged by the real platform below (written, made durable and
+  // renamed into place by the back end): a CopyOver fault and beforeCopy
+  // strike as StageCopy is called.
   bool realStaging = false;
   int completions = 0;  // CompleteStagedCopies calls that found copies staged
   // Run before each RemoveFile and RemoveFolder reaches the file system.

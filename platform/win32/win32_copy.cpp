@@ -1,7 +1,9 @@
 // CopyOver: CopyFileA made crash-safe. The copy is written under a temporary
 // name (platform/reserved_names.h) in the target folder, flushed to the
 // disk, and then renamed over the target, so the target is always either
-// the old file or the complete new one. The checks up front
+// the old file or the complete new one. Staged copies (StageCopy) are the
+// same copy in two steps: written and held open, then, for a whole batch
+// (CompleteStagedCopies), flushed one after another and renamed into place. The checks up front
 // give the codes a plain CopyFileA(from, to, FALSE) would give, which the
 // detour through a new name would otherwise change (a read-only target is
 // not refused by a rename; a copy onto itself would succeed).
@@ -113,30 +115,54 @@ uint32_t CopyToTemporary(const std::string& from, const std::string& folder, std
   return kErrFileExists;
 }
 
-// Makes the temporary copy durable: its data reach the disk before the
-// rename can, so a power cut after the rename never leaves a target whose
-// name is new and whose data are not. The handle shares no delete access:
-// the file stays live for sweepers while it is flushed.
-uint32_t FlushTemporary(const std::string& temp, DWORD source_attributes) {
-  const bool read_only = (source_attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  // A read-only copy cannot be opened for writing: the bit comes back after
-  // the flush, before the rename.
-  if (read_only && !::SetFileAttributesA(temp.c_str(), source_attributes & ~FILE_ATTRIBUTE_READONLY)) {
+// Opens the temporary copy for its flush. The handle shares no delete
+// access: the file stays live for sweepers as long as it is held. A
+// read-only copy cannot be opened for writing: its bit is taken off here
+// and comes back after the flush (FlushAndClose), before the rename.
+uint32_t HoldTemporary(const std::string& temp, DWORD source_attributes, HANDLE* file) {
+  *file = INVALID_HANDLE_VALUE;
+  if ((source_attributes & FILE_ATTRIBUTE_READONLY) &&
+      !::SetFileAttributesA(temp.c_str(), source_attributes & ~FILE_ATTRIBUTE_READONLY)) {
     const uint32_t error = LastError();
     return error == kErrFileNotFound ? kTemporaryTaken : error;
   }
-  const HANDLE file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  *file = ::CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (*file == INVALID_HANDLE_VALUE) {
     const uint32_t error = LastError();
     return error == kErrFileNotFound ? kTemporaryTaken : error;
   }
+  return kErrOk;
+}
+
+// Makes the held temporary copy durable and lets go of it: its data reach
+// the disk before the rename can, so a power cut after the rename never
+// leaves a target whose name is new and whose data are not.
+uint32_t FlushAndClose(const std::string& temp, DWORD source_attributes, HANDLE file) {
   uint32_t error = ::FlushFileBuffers(file) ? kErrOk : LastError();
-  if (error == kErrOk && read_only && !::SetFileAttributesA(temp.c_str(), source_attributes)) {
+  if (error == kErrOk && (source_attributes & FILE_ATTRIBUTE_READONLY) &&
+      !::SetFileAttributesA(temp.c_str(), source_attributes)) {
     error = LastError();
   }
   ::CloseHandle(file);
   return error;
+}
+
+uint32_t FlushTemporary(const std::string& temp, DWORD source_attributes) {
+  HANDLE file;
+  if (const uint32_t error = HoldTemporary(temp, source_attributes, &file)) return error;
+  return FlushAndClose(temp, source_attributes, file);
+}
+
+// Renames the durable temporary copy over the target, written through.
+uint32_t PutInPlace(const std::string& temp, const std::string& to) {
+  if (::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return kErrOk;
+  }
+  const uint32_t move_error = LastError();
+  if (move_error == kErrFileNotFound) return kTemporaryTaken;
+  Discard(temp);
+  return move_error;
 }
 
 // One attempt: copy, flush, rename (written through).
@@ -160,13 +186,37 @@ uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_a
     Discard(temp);
     return kErrRequestAborted;
   }
-  if (::MoveFileExA(temp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return kErrOk;
+  return PutInPlace(temp, to);
+}
+
+// The source's attributes and size, as CopyFileA will copy them.
+void ReadSource(const std::string& from, DWORD* attributes, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA source{};
+  *attributes = 0;
+  *size = 0;
+  if (::GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &source)) {
+    *attributes = source.dwFileAttributes;
+    *size = (static_cast<uint64_t>(source.nFileSizeHigh) << 32) | source.nFileSizeLow;
   }
-  const uint32_t move_error = LastError();
-  if (move_error == kErrFileNotFound) return kTemporaryTaken;
-  Discard(temp);
-  return move_error;
+}
+
+// One attempt at staging: copy, then hold the copy open until its flush.
+uint32_t StageOnce(const std::string& from, const std::string& to, DWORD source_attributes,
+                   uint64_t size, std::string* temp, HANDLE* file) {
+  const uint32_t error = CopyToTemporary(from, FolderOf(to), temp);
+  if (error != kErrOk) return error;
+  if (const uint32_t held = HoldTemporary(*temp, source_attributes, file)) {
+    if (held != kTemporaryTaken) Discard(*temp);
+    return held;
+  }
+  // Also a copy too short for a progress call: asked to stop, the target
+  // keeps what it held.
+  if (!ReportCopyProgress(size, size)) {
+    ::CloseHandle(*file);
+    Discard(*temp);
+    return kErrRequestAborted;
+  }
+  return kErrOk;
 }
 
 }  // namespace
@@ -174,18 +224,91 @@ uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_a
 uint32_t Win32Platform::CopyOver(const std::string& from, const std::string& to) {
   if (!IsPassablePath(from) || !IsPassablePath(to)) return kErrInvalidName;
   if (const uint32_t error = CheckCopy(from, to)) return error;
-  WIN32_FILE_ATTRIBUTE_DATA source{};
   DWORD source_attributes = 0;
   uint64_t size = 0;
-  if (::GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &source)) {
-    source_attributes = source.dwFileAttributes;
-    size = (static_cast<uint64_t>(source.nFileSizeHigh) << 32) | source.nFileSizeLow;
-  }
+  ReadSource(from, &source_attributes, &size);
   for (int attempt = 0; attempt < 4; ++attempt) {
     const uint32_t error = CopyOnce(from, to, source_attributes, size);
     if (error != kTemporaryTaken) return error;
   }
   return kErrSharingViolation;
 }
+
+// A batch's copies are all written before the first flush. Each flush
+// still waits for its file's data and metadata and a flush of the disk's
+// cache, but the data of the later copies are already on their way meanwhile
+// (the cache manager writes them behind), where one copy at a time waited
+// for all of its own writes before the next one was read.
+Platform::StageResult Win32Platform::StageCopy(const std::string& from, const std::string& to) {
+  if (!IsPassablePath(from) || !IsPassablePath(to)) return StageResult{kErrInvalidName, false};
+  if (const uint32_t error = CheckCopy(from, to)) return StageResult{error, false};
+  DWORD source_attributes = 0;
+  uint64_t size = 0;
+  ReadSource(from, &source_attributes, &size);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    std::string temp;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const uint32_t error = StageOnce(from, to, source_attributes, size, &temp, &file);
+    if (error == kTemporaryTaken) continue;
+    if (error == kNoRoomForTemporaryName) {
+      // Too long a path for a temporary name beside the target: the whole
+      // copy in place, now (CopyOver's way), and nothing staged.
+      return StageResult{::CopyFileA(from.c_str(), to.c_str(), FALSE) ? kErrOk : LastError(),
+                         false};
+    }
+    if (error != kErrOk) return StageResult{error, false};
+    staged_.push_back(Staged{from, to, std::move(temp), file, source_attributes});
+    return StageResult{kErrOk, true};
+  }
+  return StageResult{kErrSharingViolation, false};
+}
+
+size_t Win32Platform::CompleteStagedCopies(uint32_t* failure) {
+  *failure = kErrOk;
+  // Durable first, all of them, in the order staged; the first flush that
+  // fails ends the batch there.
+  size_t durable = staged_.size();
+  uint32_t flush_error = kErrOk;
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    Staged& staged = staged_[i];
+    flush_error = FlushAndClose(staged.temp, staged.source_attributes, staged.file);
+    staged.file = INVALID_HANDLE_VALUE;
+    if (flush_error != kErrOk) {
+      durable = i;
+      break;
+    }
+  }
+  size_t placed = 0;
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    Staged& staged = staged_[i];
+    if (*failure == kErrOk && i == durable) *failure = flush_error;
+    if (*failure != kErrOk) {
+      if (staged.file != INVALID_HANDLE_VALUE) ::CloseHandle(staged.file);
+      Discard(staged.temp);
+      continue;
+    }
+    uint32_t error = PutInPlace(staged.temp, staged.to);
+    // Taken by another process's sweeper between the flush and the rename
+    // (the copy was no longer held): made again, whole, now.
+    if (error == kTemporaryTaken) error = CopyOver(staged.from, staged.to);
+    if (error == kErrOk) {
+      ++placed;
+    } else {
+      *failure = error;
+    }
+  }
+  staged_.clear();
+  return placed;
+}
+
+void Win32Platform::DropStagedCopies() {
+  for (Staged& staged : staged_) {
+    if (staged.file != INVALID_HANDLE_VALUE) ::CloseHandle(staged.file);
+    Discard(staged.temp);
+  }
+  staged_.clear();
+}
+
+Win32Platform::~Win32Platform() { DropStagedCopies(); }
 
 }  // namespace tolvex::win32

@@ -90,6 +90,91 @@ TEST_F(Win32CopyTest, TargetNearThePathLimitIsStillCopied) {
   EXPECT_EQ(RawNames(folder), std::vector<std::string>{"a.txt"});
 }
 
+std::vector<std::string> TemporaryNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& name : RawNames(folder)) {
+    if (IsTemporaryName(name)) names.push_back(name);
+  }
+  return names;
+}
+
+// Staged copies are written and held under temporary names; completed, they
+// are flushed and put in place in the order staged, up to the first that
+// fails, and the later ones are dropped; dropped, no target changes. A
+// read-only source keeps its bit through the staging, and another process
+// cannot take a staged copy for a dead one (it is held without delete
+// sharing until its flush).
+TEST_F(Win32CopyTest, StagedCopiesTakeTheirPlaceInOrderOrNotAtAll) {
+  enum class End { kComplete, kSecondTargetBecomesAFolder, kDrop };
+  struct Case {
+    const char* name;
+    End end;
+    size_t placed;
+    uint32_t failure;
+  };
+  const Case cases[] = {
+      {"complete", End::kComplete, 3, kErrOk},
+      {"second target a folder", End::kSecondTargetBecomesAFolder, 1, kErrAccessDenied},
+      {"drop", End::kDrop, 0, kErrOk},
+  };
+  const char* const names[] = {"a.txt", "b.txt", "c.txt"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : names) {
+      const std::string target = std::string("T:\\") + name;
+      ::RemoveDirectoryA(target.c_str());
+      ::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileA(target.c_str());
+      drives_.WriteFile(std::string("S:\\") + name, std::string("new ") + name);
+    }
+    ASSERT_EQ(Sys().SetAttributes("S:\\c.txt", kAttrReadOnly), kErrOk);
+    drives_.WriteFile("T:\\a.txt", "old a");
+    for (const char* name : names) {
+      const Platform::StageResult staged =
+          Sys().StageCopy(std::string("S:\\") + name, std::string("T:\\") + name);
+      ASSERT_EQ(staged.error, kErrOk) << name;
+      ASSERT_TRUE(staged.staged) << name;
+    }
+    // Written and held, not yet in place.
+    const std::vector<std::string> temporaries = TemporaryNames("T:\\");
+    ASSERT_EQ(temporaries.size(), 3u);
+    EXPECT_EQ(drives_.ReadFile("T:\\a.txt"), "old a");
+    EXPECT_FALSE(drives_.Exists("T:\\b.txt"));
+    const HANDLE sweeper = ::CreateFileA(("T:\\" + temporaries[0]).c_str(), DELETE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(sweeper, INVALID_HANDLE_VALUE) << "a staged copy is not held";
+    if (sweeper != INVALID_HANDLE_VALUE) ::CloseHandle(sweeper);
+
+    size_t placed = 0;
+    uint32_t failure = kErrOk;
+    if (c.end == End::kDrop) {
+      Sys().DropStagedCopies();
+    } else {
+      if (c.end == End::kSecondTargetBecomesAFolder) {
+        ASSERT_TRUE(::CreateDirectoryA("T:\\b.txt", nullptr));
+      }
+      placed = Sys().CompleteStagedCopies(&failure);
+    }
+    EXPECT_EQ(placed, c.placed);
+    EXPECT_EQ(failure, c.failure);
+    EXPECT_EQ(drives_.ReadFile("T:\\a.txt"), c.placed > 0 ? "new a.txt" : "old a");
+    if (c.placed == 3) {
+      EXPECT_EQ(drives_.ReadFile("T:\\b.txt"), "new b.txt");
+      EXPECT_EQ(drives_.ReadFile("T:\\c.txt"), "new c.txt");
+      uint32_t attributes = 0;
+      ASSERT_EQ(Sys().GetAttributes("T:\\c.txt", &attributes), kErrOk);
+      EXPECT_NE(attributes & kAttrReadOnly, 0u);
+    } else {
+      EXPECT_FALSE(drives_.Exists("T:\\c.txt"));
+    }
+    EXPECT_TRUE(TemporaryNames("T:\\").empty());
+    // Nothing is left staged: completing again puts nothing in place.
+    EXPECT_EQ(Sys().CompleteStagedCopies(&failure), 0u);
+    EXPECT_EQ(failure, kErrOk);
+    ASSERT_EQ(Sys().SetAttributes("S:\\c.txt", 0), kErrOk);
+  }
+}
+
 // Leftovers of an interrupted copy stay invisible to every enumeration.
 TEST_F(Win32CopyTest, TemporaryNamesAreNeverEnumerated) {
   const std::string leftover = "T:\\" + TemporaryName(0x0badc0de0badc0deull, 1);

@@ -9,7 +9,7 @@
 //                       beep, shell, help, text and numbers
 //   win32_files.cpp     enumeration, attributes, delete, move, folders,
 //                       stamps, OpenForWrite
-//   win32_copy.cpp      the crash-safe CopyOver
+//   win32_copy.cpp      the crash-safe CopyOver, and copies staged in batches
 //   win32_temporary_files.cpp  temporary names and the removal of dead ones
 //   win32_folder_lock.cpp      the run lock
 //   win32_stamp.cpp     FILETIME <-> packed DOS stamp, with clamping
@@ -36,6 +36,12 @@ class Win32Platform final : public Platform {
   uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override;
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  // Staged copies are written and flushed as CopyOver's are, but the flush
+  // of a batch comes after all of its copies are written, and only then
+  // are they renamed into place (win32_copy.cpp).
+  StageResult StageCopy(const std::string& from, const std::string& to) override;
+  size_t CompleteStagedCopies(uint32_t* failure) override;
+  void DropStagedCopies() override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;
@@ -65,6 +71,20 @@ class Win32Platform final : public Platform {
   int CompareExact(const std::string& a, const std::string& b) override;
   std::string UpperCase(const std::string& text) override;
   int32_t MulDiv(int32_t a, int32_t b, int32_t c) override;
+
+  ~Win32Platform() override;
+
+ private:
+  // A copy written under its temporary name, not yet in place: held open
+  // (no delete sharing) so that no other process's sweeper takes it.
+  struct Staged {
+    std::string from;
+    std::string to;
+    std::string temp;
+    void* file;  // HANDLE, open for writing; closed once flushed
+    uint32_t source_attributes;
+  };
+  std::vector<Staged> staged_;
 };
 
 // The error of the failed call just made (GetLastError). A failure never
