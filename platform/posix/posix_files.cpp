@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "platform/posix/file_copy.h"
+#include "platform/posix/local_stamp.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_calls.h"
 #include "platform/posix/temporary_files.h"
@@ -65,6 +66,21 @@ int MoveWithoutReplacing(int from_folder, const std::string& from, int to_folder
   const int error = RenameNoReplace(from_folder, from.c_str(), to_folder, to.c_str());
   if (error != EINVAL && error != ENOSYS) return error;
   return renameat(from_folder, from.c_str(), to_folder, to.c_str()) == 0 ? 0 : errno;
+}
+
+// A failed linkat or rename of LinkOver as its Win32 code: the refusals of
+// a volume without links (vfat answers EPERM) as "not supported".
+uint32_t LinkFailure(int error) {
+  switch (error) {
+    case EPERM:
+    case EOPNOTSUPP:
+    case ENOSYS:
+      return kErrNotSupported;
+    case EMLINK:
+      return kErrTooManyLinks;
+    default:
+      return Win32FromErrno(error, ErrnoSite::kFolder);
+  }
 }
 
 }  // namespace
@@ -189,6 +205,52 @@ void PosixPlatform::ReleaseStagedCopies() {
   staged_.clear();
   for (const auto& [folder, kept] : staged_folders_) close(kept.fd);
   staged_folders_.clear();
+}
+
+uint32_t PosixPlatform::LinkOver(const std::string& existing, const std::string& to,
+                                 const LinkedFile& expected) {
+  NativeEntry shared;
+  if (const uint32_t error = Resolve(existing, true, &shared)) return error;
+  uint32_t error = kErrOk;
+  const FileDescriptor shared_folder(OpenHoldingFolder(shared, &error));
+  if (shared_folder.get() < 0) return error;
+  // The entry itself: a link to a file is no file of that folder's own.
+  struct stat st;
+  if (fstatat(shared_folder.get(), shared.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return Win32FromErrno(errno);
+  }
+  if (!S_ISREG(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
+  constexpr uint32_t kCompared = kAttrReadOnly | kAttrHidden | kAttrSystem;
+  if (static_cast<uint64_t>(st.st_size) != expected.size ||
+      StampFromUnixTime(st.st_mtim.tv_sec) != expected.stamp ||
+      (AttributesOf(st, shared.name) & kCompared) != (expected.attributes & kCompared)) {
+    return kErrDiffers;
+  }
+  NativeEntry target;
+  if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
+  const FileDescriptor folder(OpenHoldingFolder(target, &error));
+  if (folder.get() < 0) return error;
+  if (const uint32_t refused = CheckCopyTarget(folder.get(), target, st)) {
+    // 32: the target is that very file already (and a rename of one name
+    // of a file over another would do nothing, leaving the temporary name).
+    return refused == kErrSharingViolation ? kErrOk : refused;
+  }
+  const FolderChange change = index_.BeginChange(target.folder);
+  std::string temp;
+  int failure = EEXIST;
+  for (int attempt = 0; attempt < 16 && failure == EEXIST; ++attempt) {
+    temp = NewTemporaryName();
+    failure = linkat(shared_folder.get(), shared.name.c_str(), folder.get(), temp.c_str(), 0) == 0
+                  ? 0
+                  : errno;
+  }
+  if (failure == 0 && renameat(folder.get(), temp.c_str(), folder.get(), target.name.c_str()) != 0) {
+    failure = errno;
+    unlinkat(folder.get(), temp.c_str(), 0);
+  }
+  index_.EndChange(change, failure == 0 && !target.exists ? target.name : std::string(),
+                   std::string());
+  return failure == 0 ? kErrOk : LinkFailure(failure);
 }
 
 uint32_t PosixPlatform::RemoveFile(const std::string& path) {

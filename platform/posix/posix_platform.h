@@ -125,6 +125,8 @@ class PosixPlatform final : public Platform {
   StageResult StageCopy(const std::string& from, const std::string& to) override;
   size_t CompleteStagedCopies(uint32_t* failure) override;
   void DropStagedCopies() override;
+  uint32_t LinkOver(const std::string& existing, const std::string& to,
+                    const LinkedFile& expected) override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;

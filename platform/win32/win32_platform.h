@@ -10,6 +10,7 @@
 //   win32_files.cpp     enumeration, attributes, delete, move, folders,
 //                       stamps, OpenForWrite
 //   win32_copy.cpp      the crash-safe CopyOver
+//   win32_links.cpp     LinkOver, put in place like a copy
 //   win32_temporary_files.cpp  temporary names and the removal of dead ones
 //   win32_folder_lock.cpp      the run lock
 //   win32_stamp.cpp     FILETIME <-> packed DOS stamp, with clamping
@@ -36,6 +37,8 @@ class Win32Platform final : public Platform {
   uint32_t GetFolderNameRules(const std::string& folder, FolderNameRules* rules) override;
   uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
   uint32_t CopyOver(const std::string& from, const std::string& to) override;
+  uint32_t LinkOver(const std::string& existing, const std::string& to,
+                    const LinkedFile& expected) override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;
