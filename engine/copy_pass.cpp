@@ -77,11 +77,11 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
   CandidateTexts& texts = step.texts;
   switch (step.kind) {
     case PassStep::Kind::kCopy:
-      return CopyCandidate(walk, i, texts, CopyItemOf(c, texts), dialog);
+      return CopyCandidate(walk, i, texts, false, CopyItemOf(c, texts), dialog);
     case PassStep::Kind::kInvertedCopy: {
       RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(walk, i, texts, std::move(item), dialog);
+      return CopyCandidate(walk, i, texts, true, std::move(item), dialog);
     }
     case PassStep::Kind::kErase:
       EraseCandidateFiles(c, texts);
@@ -110,7 +110,7 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
 // put it in place. A staged copy that reads or writes one of these files
 // was put in place before this turn (the walk waits for it).
 void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts,
-                              RunItem item, CopyProgressView& dialog) {
+                              bool inverted, RunItem item, CopyProgressView& dialog) {
   const TParameters& p = parameters_;
   const CANDIDATE& c = plan_.candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
@@ -140,6 +140,9 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
   }
   const CopyWatchScope watch(
       FeedCopyProgress(dialog, copied_ + staged_.bytes(), plan_.CopyBytes));
+  bool linked = false;
+  if (!TryLink(walk, i, texts, inverted, dialog, &linked)) return;
+  if (linked) return CopyDone(walk, i, texts, std::move(item), dialog);
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
     staged_.AddCopy(i, texts, std::move(item), plan_.candidates[i].size);
@@ -153,6 +156,35 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
     return HandleCopyFailure(walk, i, result.error, texts, std::move(item), dialog);
   }
   CopyDone(walk, i, texts, std::move(item), dialog);
+}
+
+bool UpdateRun::TryLink(PassWalk& walk, size_t i, const CandidateTexts& texts, bool inverted,
+                        CopyProgressView& dialog, bool* linked) {
+  *linked = false;
+  const std::string& root = plan_.DestinationRoot;
+  // Only copies into the working generation, from outside it.
+  if (sharedRoot_.empty() || texts.counterPath.compare(0, root.size(), root) != 0 ||
+      texts.path.compare(0, root.size(), root) == 0) {
+    return true;
+  }
+  const CANDIDATE& c = plan_.candidates[i];
+  // The facts of the file copied: an Invert copies the counterpart.
+  Platform::LinkedFile source;
+  source.size = inverted ? c.counterSize : c.size;
+  source.stamp = inverted ? c.counterStamp : c.stamp;
+  source.attributes = inverted ? c.counterAttributes : c.attributes;
+  // A read-only file is never shared: replacing or erasing one of its names
+  // would need the bit cleared, which every name shares.
+  if (source.attributes & kAttrReadOnly) return true;
+  // The link goes in place at once, so the staged copies before it first:
+  // the targets change in plan order, and a failure among those copies is
+  // handled before this file is touched.
+  if (!CompleteStaged(walk, dialog)) return false;
+  const std::string shared = sharedRoot_ + texts.counterPath.substr(root.size());
+  // Any refusal (another version, another volume, no links there) leaves
+  // the target as it was, and the file is copied as ever.
+  *linked = Sys().LinkOver(shared, texts.counterPath, source) == kErrOk;
+  return true;
 }
 
 bool UpdateRun::CompleteStaged(PassWalk& walk, CopyProgressView& dialog) {

@@ -1,6 +1,6 @@
 // The extension's exports (ordinals 46 on): the plan and outcome channels,
-// the dry run, the erase limit, quiet views, the stop request and the sync
-// state file. Each only
+// the dry run, the erase limit, quiet views, the stop request, the sync
+// state file and generations that share unchanged files. Each only
 // stores its value; a run reads them when it starts.
 #include "include/tolvex32.h"
 #include "library/run_views.h"
@@ -27,6 +27,10 @@ extern "C" void TOLVEX_CALL SetQuietViews(int32_t quiet) { tolvex::SetQuietViews
 
 extern "C" void TOLVEX_CALL SetSyncState(const char* path) {
   Extension.syncStatePath = path ? path : "";
+}
+
+extern "C" void TOLVEX_CALL SetShareUnchanged(int32_t share) {
+  Extension.shareUnchanged = share != 0;
 }
 
 // Called from a signal handler or a console control handler: only the

@@ -22,6 +22,9 @@ struct TExtension {
   int32_t eraseLimitPercent = 0;
   // The sync state file of two-way runs (drive form); empty: none.
   std::string syncStatePath;
+  // Generations share unchanged files (SetShareUnchanged): a file copied
+  // into Grandson that equals its version in Son is linked to it.
+  bool shareUnchanged = false;
 
   bool DryRun() const { return dryRun == TOLVEX_DRY_RUN_PLAN || dryRun == TOLVEX_DRY_RUN_LIST_ALL; }
   bool ListsUnchangedPairs() const { return dryRun == TOLVEX_DRY_RUN_LIST_ALL; }
