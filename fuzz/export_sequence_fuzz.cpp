@@ -306,6 +306,8 @@ void CallOneExport(FuzzedDataProvider& input) {
       // The extension's settings that change what a run does.
       if (input.ConsumeBool()) {
         SetDryRun(IntValue(input));
+      } else if (input.ConsumeBool()) {
+        SetShareUnchanged(IntValue(input));
       } else {
         const int32_t count = IntValue(input);
         SetEraseLimit(count, IntValue(input));
