@@ -220,10 +220,12 @@ class Platform {
   // folder, no device, not read-only: replacing or erasing one name of a
   // read-only file would need the bit cleared, which all its names share)
   // with the size, stamp and attributes of `expected`,
-  // on the volume of `to`. The link is made under a temporary name in the
-  // target folder and renamed over the target, as CopyOver puts a copy in
-  // place: an existing target is replaced (never written into), and is
-  // either as it was or the link. `existing` itself is never changed.
+  // on the volume of `to`. An existing target is replaced as CopyOver
+  // replaces it: the link is made under a temporary name in the target
+  // folder and renamed over it, so the target is either as it was or the
+  // link, and is never written into; a missing target is made under its
+  // own name at once (a name appears whole or not at all; POSIX). `existing`
+  // itself is never changed.
   // Errors (the target then as it was, nothing left behind): 2/3
   // `existing` missing or the target folder missing; 13 `existing` is not
   // as described; 5 `existing` is no regular file or read-only, or the

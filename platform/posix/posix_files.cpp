@@ -207,16 +207,32 @@ void PosixPlatform::ReleaseStagedCopies() {
   staged_folders_.clear();
 }
 
+int PosixPlatform::LinkFolderOf(LinkRole role, const NativeEntry& entry, uint32_t* error) {
+  LinkFolder& kept = link_folders_[role];
+  if (kept.fd >= 0 && kept.native == entry.folder) return kept.fd;
+  if (kept.fd >= 0) close(kept.fd);
+  kept.fd = OpenHoldingFolder(entry, error);
+  kept.native = kept.fd >= 0 ? entry.folder : std::string();
+  return kept.fd;
+}
+
+void PosixPlatform::ForgetLinkFolders() {
+  for (LinkFolder& kept : link_folders_) {
+    if (kept.fd >= 0) close(kept.fd);
+    kept = LinkFolder();
+  }
+}
+
 uint32_t PosixPlatform::LinkOver(const std::string& existing, const std::string& to,
                                  const LinkedFile& expected) {
   NativeEntry shared;
   if (const uint32_t error = Resolve(existing, true, &shared)) return error;
   uint32_t error = kErrOk;
-  const FileDescriptor shared_folder(OpenHoldingFolder(shared, &error));
-  if (shared_folder.get() < 0) return error;
+  const int shared_folder = LinkFolderOf(kLinkedFrom, shared, &error);
+  if (shared_folder < 0) return error;
   // The entry itself: a link to a file is no file of that folder's own.
   struct stat st;
-  if (fstatat(shared_folder.get(), shared.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (fstatat(shared_folder, shared.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     return Win32FromErrno(errno);
   }
   if (!S_ISREG(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
@@ -228,25 +244,34 @@ uint32_t PosixPlatform::LinkOver(const std::string& existing, const std::string&
   }
   NativeEntry target;
   if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
-  const FileDescriptor folder(OpenHoldingFolder(target, &error));
-  if (folder.get() < 0) return error;
-  if (const uint32_t refused = CheckCopyTarget(folder.get(), target, st)) {
+  const int folder = LinkFolderOf(kLinkedInto, target, &error);
+  if (folder < 0) return error;
+  if (const uint32_t refused = CheckCopyTarget(folder, target, st)) {
     // 32: the target is that very file already (and a rename of one name
     // of a file over another would do nothing, leaving the temporary name).
     return refused == kErrSharingViolation ? kErrOk : refused;
   }
   const FolderChange change = index_.BeginChange(target.folder);
-  std::string temp;
   int failure = EEXIST;
-  for (int attempt = 0; attempt < 16 && failure == EEXIST; ++attempt) {
-    temp = NewTemporaryName();
-    failure = linkat(shared_folder.get(), shared.name.c_str(), folder.get(), temp.c_str(), 0) == 0
+  if (!target.exists) {
+    // Nothing to replace: the link is made under the target's own name,
+    // which appears whole or not at all, as a rename would make it.
+    failure = linkat(shared_folder, shared.name.c_str(), folder, target.name.c_str(), 0) == 0
                   ? 0
                   : errno;
   }
-  if (failure == 0 && renameat(folder.get(), temp.c_str(), folder.get(), target.name.c_str()) != 0) {
-    failure = errno;
-    unlinkat(folder.get(), temp.c_str(), 0);
+  if (failure == EEXIST) {
+    // Replacing an existing file (or one that appeared meanwhile): under a
+    // temporary name, then renamed over it, never written into.
+    std::string temp;
+    for (int attempt = 0; attempt < 16 && failure == EEXIST; ++attempt) {
+      temp = NewTemporaryName();
+      failure = linkat(shared_folder, shared.name.c_str(), folder, temp.c_str(), 0) == 0 ? 0 : errno;
+    }
+    if (failure == 0 && renameat(folder, temp.c_str(), folder, target.name.c_str()) != 0) {
+      failure = errno;
+      unlinkat(folder, temp.c_str(), 0);
+    }
   }
   index_.EndChange(change, failure == 0 && !target.exists ? target.name : std::string(),
                    std::string());
@@ -272,6 +297,7 @@ uint32_t PosixPlatform::RemoveFile(const std::string& path) {
 }
 
 uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to) {
+  ForgetLinkFolders();  // a folder kept open may be the one that moves
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
   NativeEntry target;
@@ -307,6 +333,7 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
 }
 
 uint32_t PosixPlatform::RemoveFolder(const std::string& path) {
+  ForgetLinkFolders();
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
   uint32_t refused = kErrOk;

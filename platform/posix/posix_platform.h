@@ -280,6 +280,20 @@ class PosixPlatform final : public Platform {
   static constexpr int64_t kUnlockableTemporaryAgeMs = 3600 * 1000;
   std::vector<Staged> staged_;
   std::unordered_map<std::string, StagedFolder> staged_folders_;  // by native folder
+
+  // The folders LinkOver linked from and into last, open and checked: a
+  // generation is linked folder by folder, and opening and checking both
+  // folders for each file would cost more than the link. Let go wherever a
+  // folder may move or go (MoveEntry, RemoveFolder, ReloadDrives).
+  struct LinkFolder {
+    std::string native;
+    int fd = -1;
+  };
+  enum LinkRole { kLinkedFrom, kLinkedInto };
+  std::array<LinkFolder, 2> link_folders_;
+  // The open folder holding `entry` for `role`, or -1 with *error set.
+  int LinkFolderOf(LinkRole role, const NativeEntry& entry, uint32_t* error);
+  void ForgetLinkFolders();
 };
 
 // Native path of `name` in `folder`.
