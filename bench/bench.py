@@ -21,6 +21,16 @@ Cases (sizes are options; --quick takes smaller ones):
                 orphans on each side; peers `rsync -a --update` both ways
                 (A to B, then B to A, then `sync`: the same work) and, for
                 reference, one way (then `sync`)
+  generations   three rotating generations (VaryMode = generations) of an
+                unchanged tree with ShareUnchanged on: `du` over the
+                destination after three runs against `du` after the first
+                (one copy); the time of a rotation run of the three
+                generations (the old Father, up to date, becomes Grandson)
+                against a no-change run over the same tree (VaryMode none
+                into a full copy), and, reported, that of the run that
+                rotates a lone Grandson and fills a new one by links; every
+                run followed by `sync`; for reference, the space with
+                ShareUnchanged off
   memory        the peak memory of a run that plans a first backup of many
                 files and stops before copying: the job asks for the
                 overview, which the bench answers with Cancel on a
@@ -64,11 +74,14 @@ EXTENSIONS = [".txt", ".jpg", "", ".pdf", ".docx", ".c", ".tar.gz", ".md"]
 
 FULL = dict(small_files=50000, small_folders=2500, large_files=2, large_mib=512,
             tree_files=100000, tree_folders=5000, cold_files=50000, cold_folders=2500,
-            memory_files=1000000, memory_folders=10000, repeat=5)
+            memory_files=1000000, memory_folders=10000, generation_files=50000,
+            generation_folders=2500, repeat=5)
 QUICK = dict(small_files=10000, small_folders=500, large_files=2, large_mib=128,
              tree_files=20000, tree_folders=1000, cold_files=20000, cold_folders=1000,
-             memory_files=100000, memory_folders=1000, repeat=3)
-CASES = ["first-small", "first-large", "no-change", "no-change-cold", "incremental", "memory"]
+             memory_files=100000, memory_folders=1000, generation_files=10000,
+             generation_folders=500, repeat=3)
+CASES = ["first-small", "first-large", "no-change", "no-change-cold", "incremental", "generations",
+         "memory"]
 # (case, peer): the peer's command as printed, the target as printed, the
 # ratio it allows (None: reported only).
 TARGETS = {
@@ -78,7 +91,12 @@ TARGETS = {
     ("no-change-cold", "peer"): ("rsync -a, cold cache", "<= 0.75", 0.75),
     ("incremental", "both"): ("rsync -a --update, both ways", "<= 0.5", 0.5),
     ("incremental", "peer"): ("rsync -a --update, one way", "report", None),
+    ("generations-steady", "no-change"): ("tolvex no-change run, same tree", "<= 1.5", 1.5),
+    ("generations", "no-change"): ("tolvex no-change run, same tree", "report", None),
 }
+# The room three generations of an unchanged tree may take, as a multiple
+# of one copy (du over the destination).
+GENERATIONS_SPACE_TARGET = 1.10
 
 
 # --- Data --------------------------------------------------------------------------
@@ -152,6 +170,14 @@ def tree_totals(tree):
             count += 1
             size += os.lstat(os.path.join(folder, name)).st_size
     return count, size
+
+
+def du_bytes(path):
+    """The room a folder takes, each file counted once (`du`, as people
+    measure it)."""
+    out = subprocess.run(["du", "-s", "--block-size=1", path], check=True,
+                         capture_output=True, text=True).stdout
+    return int(out.split()[0])
 
 
 def remove(path):
@@ -374,6 +400,7 @@ class Bench:
         self.rows = []
         self.not_measured = []  # (case, why)
         self.memory = []
+        self.space = []  # (label, bytes of one copy, bytes of three generations)
         self.descriptions = {}
         parent = options.dir or os.environ.get("TMPDIR") or "/tmp"
         self.base = tempfile.mkdtemp(prefix="tolvex-bench.", dir=parent)
@@ -534,6 +561,83 @@ class Bench:
         remove(src)
         remove(dst)
 
+    def case_generations(self):
+        o = self.options
+        self.describe("generations", f"rotation run, new Grandson, {o.generation_files} files "
+                      f"in {o.generation_folders} folders")
+        src = os.path.join(self.base, "src")
+        dst = os.path.join(self.base, "dst")
+        same = os.path.join(self.base, "same")
+        self.log("generations: making the source")
+        make_tree(src, o.generation_files, o.generation_folders, small_size)
+        expected = tree_totals(src)
+        command = self.engines[0][1]
+
+        def three_generations(share):
+            job = os.path.join(self.base, f"generations-{share}.job")
+            write_job(job, src, dst, extra=f"VaryMode = generations\nShareUnchanged = {share}\n")
+            remove(dst)
+            sizes = []
+            for _ in range(3):
+                run_timed([command, "--yes", job], True)
+                sizes.append(du_bytes(dst))
+            for name in ("Grandson", "Son", "Father"):
+                if tree_totals(os.path.join(dst, name)) != expected:
+                    sys.exit(f"bench: generations: {name} does not hold the source's files")
+            return job, sizes
+
+        _, plain = three_generations("no")
+        self.space.append(("ShareUnchanged = no", plain[0], plain[2]))
+        job, shared = three_generations("yes")
+        self.space.append(("ShareUnchanged = yes", shared[0], shared[2]))
+        shutil.copytree(src, same, symlinks=True)
+        same_job = os.path.join(self.base, "same.job")
+        write_job(same_job, src, same)
+
+        def check(who, result):
+            if "Run completed" not in result.output:
+                sys.exit(f"bench: generations: {who} did not complete:\n{result.output}")
+            if who != "no-change" and tree_totals(os.path.join(dst, "Grandson")) != expected:
+                sys.exit(f"bench: generations: {who} left Grandson incomplete")
+
+        # The steady state: each run rotates the three generations, and the
+        # old Father, which becomes Grandson, is up to date already.
+        self.describe("generations-steady", f"rotation run, three generations, "
+                      f"{o.generation_files} files")
+        self.paired("generations-steady", lambda who: sync(), self.engine_runs(job), [
+            ("no-change", lambda: run_timed([command, "--yes", same_job], True)),
+        ], check)
+        # The timed rotation: Grandson alone, as after the first run; the
+        # run renames it to Son and fills a new Grandson.
+        for name in ("Son", "Father"):
+            remove(os.path.join(dst, name))
+        os.rename(os.path.join(dst, "Grandson"), os.path.join(dst, "Son"))
+
+        def prepare(_):
+            remove(os.path.join(dst, "Grandson"))
+            if os.path.exists(os.path.join(dst, "Son")):
+                return
+            sys.exit("bench: generations: Son is missing")
+
+        def rotation_prepare(label):
+            prepare(label)
+            # Son goes back to Grandson: the run rotates it to Son again.
+            os.rename(os.path.join(dst, "Son"), os.path.join(dst, "Grandson"))
+            sync()
+
+        def prepare_either(label):
+            if label == "no-change":
+                prepare(label)
+            else:
+                rotation_prepare(label)
+
+        self.paired("generations", prepare_either, self.engine_runs(job), [
+            ("no-change", lambda: run_timed([command, "--yes", same_job], True)),
+        ], check)
+        remove(src)
+        remove(dst)
+        remove(same)
+
     def case_memory(self):
         o = self.options
         src = os.path.join(self.base, "src")
@@ -631,6 +735,13 @@ class Bench:
             print(f"memory, {files}-file plan, {label}: {per_candidate:.0f} bytes per candidate "
                   f"beyond the path texts (target <= 250: {verdict}); peak {growth / 1e6:.1f} MB "
                   f"above a one-file plan, path texts {texts / 1e6:.1f} MB; planned in {wall:.2f} s")
+        for label, one, three in self.space:
+            ratio = three / one
+            verdict = "met" if ratio <= GENERATIONS_SPACE_TARGET else "NOT MET"
+            print(f"generations, {label}: du of three generations {three / 1e6:.1f} MB, of one "
+                  f"copy {one / 1e6:.1f} MB, ratio {ratio:.3f} (target <= "
+                  f"{GENERATIONS_SPACE_TARGET:.2f} with ShareUnchanged = yes: "
+                  f"{verdict if label.endswith('yes') else 'reference'})")
         print()
         print("every round in seconds; median CPU time (user + system) and peak memory:")
         for name, results in self.rows:

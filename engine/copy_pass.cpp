@@ -12,6 +12,7 @@
 #include "engine/staged_steps.h"
 #include "engine/update_run.h"
 #include "model/parameters.h"
+#include "model/run_extension.h"
 #include "platform/platform.h"
 #include "platform/stop_request.h"
 
@@ -116,11 +117,11 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
   CandidateTexts& texts = step.texts;
   switch (step.kind) {
     case PassStep::Kind::kCopy:
-      return CopyCandidate(walk, i, texts, CopyItemOf(c, texts), dialog);
+      return CopyCandidate(walk, i, texts, false, CopyItemOf(c, texts), dialog);
     case PassStep::Kind::kInvertedCopy: {
       RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(walk, i, texts, std::move(item), dialog);
+      return CopyCandidate(walk, i, texts, true, std::move(item), dialog);
     }
     case PassStep::Kind::kSetMode:
       return SetModeOfCandidate(walk, i, texts, ModeItemOf(c, texts), dialog);
@@ -156,7 +157,7 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
 // put it in place. A staged copy that reads or writes one of these files
 // was put in place before this turn (the walk waits for it).
 void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts,
-                              RunItem item, CopyProgressView& dialog) {
+                              bool inverted, RunItem item, CopyProgressView& dialog) {
   const TParameters& p = parameters_;
   const CANDIDATE& c = plan_.candidates[i];
   dialog.ShowCopyRow(texts.path, texts.sizeText, texts.stampText);
@@ -186,6 +187,9 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
   }
   const CopyWatchScope watch(
       FeedCopyProgress(dialog, copied_ + staged_.bytes(), plan_.CopyBytes));
+  bool linked = false;
+  if (!TryLink(walk, i, texts, inverted, dialog, &linked)) return;
+  if (linked) return CopyDone(walk, i, texts, std::move(item), dialog);
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
     staged_.AddCopy(i, texts, std::move(item), plan_.candidates[i].size);
@@ -212,7 +216,12 @@ void UpdateRun::SetModeOfCandidate(PassWalk& walk, size_t i, const CandidateText
   if (plan_.InterruptRequest) {
     return HandleCopyFailure(walk, i, TOLVEX_ERROR_INTERRUPTED, texts, std::move(item), dialog);
   }
-  const uint32_t error = Sys().CopyMode(texts.path, texts.counterPath, 0, nullptr);
+  // Where generations share unchanged files, the target may be a name of
+  // a version other generations hold too: a mode set on it would change
+  // theirs. There the file is copied, which replaces that one name.
+  const bool shares = Extension.shareUnchanged && parameters_.VaryMode == 4;
+  const uint32_t error = shares ? Sys().CopyOver(texts.path, texts.counterPath)
+                                : Sys().CopyMode(texts.path, texts.counterPath, 0, nullptr);
   if (error != kErrOk) return HandleCopyFailure(walk, i, error, texts, std::move(item), dialog);
   changed_ = true;
   // No event of the log has room for a mode: the line is the copy's, which
@@ -221,6 +230,43 @@ void UpdateRun::SetModeOfCandidate(PassWalk& walk, size_t i, const CandidateText
   item.item.outcome = TOLVEX_OUTCOME_DONE;
   items_.Outcome(std::move(item));
   walk.Carried(i);
+}
+
+bool UpdateRun::TryLink(PassWalk& walk, size_t i, const CandidateTexts& texts, bool inverted,
+                        CopyProgressView& dialog, bool* linked) {
+  *linked = false;
+  const std::string& root = plan_.DestinationRoot;
+  // Only copies into the working generation, from outside it.
+  if (sharedRoot_.empty() || texts.counterPath.compare(0, root.size(), root) != 0 ||
+      texts.path.compare(0, root.size(), root) == 0) {
+    return true;
+  }
+  const CANDIDATE& c = plan_.candidates[i];
+  // The facts of the file copied: an Invert copies the counterpart.
+  Platform::LinkedFile source;
+  source.size = inverted ? c.counterSize : c.size;
+  source.stamp = inverted ? c.counterStamp : c.stamp;
+  source.attributes = inverted ? c.counterAttributes : c.attributes;
+  // A read-only file is never shared: replacing or erasing one of its names
+  // would need the bit cleared, which every name shares.
+  if (source.attributes & kAttrReadOnly) return true;
+  const std::string shared = sharedRoot_ + texts.counterPath.substr(root.size());
+  // A link carries the mode of the version it names: only one whose mode
+  // is the source's is shared (POSIX; elsewhere no mode is known).
+  if (const uint16_t mode = ModeOf(source.attributes); mode != 0) {
+    Platform::ModeInfo info;
+    if (Sys().GetModeInfo(shared, &info) != kErrOk || ((info.mode ^ mode) & kModeBits) != 0) {
+      return true;
+    }
+  }
+  // The link goes in place at once, so the staged copies before it first:
+  // the targets change in plan order, and a failure among those copies is
+  // handled before this file is touched.
+  if (!CompleteStaged(walk, dialog)) return false;
+  // Any refusal (another version, another volume, no links there) leaves
+  // the target as it was, and the file is copied as ever.
+  *linked = Sys().LinkOver(shared, texts.counterPath, source) == kErrOk;
+  return true;
 }
 
 bool UpdateRun::CompleteStaged(PassWalk& walk, CopyProgressView& dialog) {

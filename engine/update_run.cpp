@@ -407,6 +407,18 @@ void MoveFolderTexts(std::vector<STRING>* list, const std::string& from, const s
 // system refused, a folder made or removed meanwhile), the scanned folder
 // would not become the working folder: the renames done are undone and the
 // run ends with nothing changed.
+// The previous newest generation, when this run's rotation renamed it to
+// Son (with a leftover Grandfather nothing is renamed, and Son is older
+// than the Grandson this run updates).
+std::string UpdateRun::SharedGeneration() const {
+  if (!Extension.shareUnchanged || parameters_.VaryMode != TOLVEX_VARY_GENERATIONS) return "";
+  const std::string son = DestinationFolder(parameters_.Destination) + kSonFolder;
+  for (const RotationStep& step : rotation_.steps) {
+    if (step.error == kErrOk && step.to == son) return son + "\\";
+  }
+  return "";
+}
+
 bool UpdateRun::TakeWorkingFolder() {
   const std::string scanned_root = plan_.DestinationRoot;
   if (parameters_.VaryMode == TOLVEX_VARY_GENERATIONS) {
@@ -436,6 +448,7 @@ bool UpdateRun::TakeWorkingFolder() {
       return false;
     }
   }
+  sharedRoot_ = SharedGeneration();
   MoveFolderTexts(&plan_.dirList, scanned_root, shownRoot_);
   MoveFolderTexts(&plan_.counterpartList, scanned_root, shownRoot_);
   plan_.DestinationRoot = shownRoot_;

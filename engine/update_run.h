@@ -112,6 +112,8 @@ class UpdateRun {
   // scanned folder's entries by the working folder's name; false (logged,
   // reported) when the rotation went otherwise than judged, undone.
   bool TakeWorkingFolder();
+  // The generation whose unchanged files the run shares (sharedRoot_).
+  std::string SharedGeneration() const;
   // Ends the run (10016) when CreateDestDirs is off and the working
   // destination folder does not exist.
   bool CheckDestinationFolder();
@@ -175,11 +177,19 @@ class UpdateRun {
   // failure's answer says otherwise.
   void TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog);
   void CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog);
-  void CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
-                     CopyProgressView& dialog);
+  // `inverted`: an Invert candidate's copy (texts swapped).
+  void CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, bool inverted,
+                     RunItem item, CopyProgressView& dialog);
   // A pair whose modes alone differ: the mode set, as its own action.
   void SetModeOfCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,
                           CopyProgressView& dialog);
+  // Generations that share unchanged files: makes the copy of candidate `i`
+  // into Grandson another name of its version in sharedRoot_ when that
+  // equals the source (the staged copies before it are put in place
+  // first). *linked tells whether it did; false when a staged copy before
+  // it failed (handled: the walk goes on where its answer says).
+  bool TryLink(PassWalk& walk, size_t i, const CandidateTexts& texts, bool inverted,
+               CopyProgressView& dialog, bool* linked);
   // Puts the staged copies in place and writes their lines and outcomes
   // (and those of the skipped files between them) in plan order. True when
   // all were put in place; else a failure was handled, and the walk goes
@@ -245,6 +255,10 @@ class UpdateRun {
   // per dirList entry its FolderFate (folder_fates.cpp).
   bool mirrorsFolders_;
   std::vector<uint8_t> folderFates_;
+  // Generations that share unchanged files (Extension.shareUnchanged): the
+  // generation the rotation just named Son, which was the newest before it
+  // (drive form, with its backslash); empty: every file is copied.
+  std::string sharedRoot_;
   // The working folder the run writes; until the rotation (and all through
   // a dry run) plan_.DestinationRoot names the folder that holds its content
   // today.

@@ -302,6 +302,19 @@ GENERATIONS
   leaves Grandson, Son and Father as they were; a run stopped in its passes
   before its first change renames them back. The plan reads the folder that
   will become Grandson.
+  With ShareUnchanged = yes (the default) the generations share the files
+  that did not change: a file the run copies into Grandson whose size,
+  stamp and attributes are those of its version in Son (the newest backup
+  before the rotation) becomes another name of that file (a hard link)
+  instead of a second copy, so three generations of a tree that changes
+  little take little more room than one. The log and the plan still call
+  it a copy. A changed file is copied anew and replaces its name in
+  Grandson only (no copy ever writes into an existing file), so Son and
+  Father keep their versions; erasing a file in Grandson takes only that
+  name. Where the destination cannot hold links (another file system, FAT,
+  a read-only file) the file is copied as with ShareUnchanged = no. Use
+  "du" on the destination to see the room taken: tools that count each
+  folder on its own count a shared file in each generation.
 
 RESTORING
   "tolvex list JOB" shows the backups; "tolvex list JOB PATH" every

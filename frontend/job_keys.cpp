@@ -67,6 +67,7 @@ const std::vector<KeyRule>& JobKeys() {
       {"DateSeparator", &E::SetDateSeparator, F::kSeparator, {}, 0, 0, "/", "one character between month, day and year"},
       {"TimeSeparator", &E::SetTimeSeparator, F::kSeparator, {}, 0, 0, ":", "one character between hours, minutes and seconds"},
       {"Midnight", &E::SetMidnight, F::kAutoFlag, {}, 0, 0, "auto", "midnight hint: 1, 0, or auto (see LAST UPDATE AND MIDNIGHT)"},
+      {"ShareUnchanged", &E::SetShareUnchanged, F::kFlag, {}, 0, 0, "1", "generations: a file equal to its version in the previous generation is linked to it, not copied (see GENERATIONS)"},
       {"MaxErase", &E::SetEraseLimit, F::kEraseLimit, {}, 0, 0, "10 and 50%", "the run stops before it changes anything when its plan erases more files on one side than this: a count (\"100\"), a share of the files there (\"20%\"), both (\"10 and 50%\": more than 10 and more than half), or none (see ERASE LIMIT)"},
   };
   return keys;

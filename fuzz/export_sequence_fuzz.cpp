@@ -304,9 +304,10 @@ void CallOneExport(FuzzedDataProvider& input) {
       return;
     case 7:
       // The extension's settings that change what a run does.
-      switch (input.ConsumeIntegralInRange(0, 2)) {
+      switch (input.ConsumeIntegralInRange(0, 3)) {
         case 0: SetDryRun(IntValue(input)); return;
         case 1: SetEmptyFolders(IntValue(input)); return;
+        case 2: SetShareUnchanged(IntValue(input)); return;
         default: {
           const int32_t count = IntValue(input);
           SetEraseLimit(count, IntValue(input));

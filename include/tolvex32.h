@@ -451,6 +451,14 @@ TOLVEX_EXPORT void TOLVEX_CALL CancelUpdate(void);
  * of the other working folders; with VaryMode 4 the list is never used, since
  * the rotation gives the working folder another generation's content. */
 TOLVEX_EXPORT void TOLVEX_CALL SetSyncState(const char* path);
+/* Generations that share unchanged files: non-zero turns it on (default 0:
+ * every file copied). With VaryMode 4, a file the run copies into Grandson
+ * whose source has the size, stamp and attributes of its version in Son
+ * (the newest generation before the rotation) becomes another name of that
+ * version (a hard link) where the volume has them, else a copy; never a
+ * read-only file. A later copy replaces such a name, never writes into it. */
+TOLVEX_EXPORT void TOLVEX_CALL SetShareUnchanged(int32_t share);
+
 /* 54: non-zero: the run mirrors the folders of the selection, empty ones
  * too. A scanned folder whose counterpart is missing is made there (through
  * MakeDirProc, after the copy pass; TOLVEX_ITEM_FOLDER_MADE in the plan and

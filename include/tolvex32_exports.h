@@ -77,6 +77,7 @@ TOLVEX_EXPORT_ROW(49, SetEraseLimit, 8, void, (int32_t, int32_t))
 TOLVEX_EXPORT_ROW(50, SetQuietViews, 4, void, (int32_t))
 TOLVEX_EXPORT_ROW(51, CancelUpdate, 0, void, (void))
 TOLVEX_EXPORT_ROW(52, SetSyncState, 4, void, (const char*))
+TOLVEX_EXPORT_ROW(53, SetShareUnchanged, 4, void, (int32_t))
 TOLVEX_EXPORT_ROW(54, SetEmptyFolders, 4, void, (int32_t))
 
 #undef TOLVEX_EXPORT_ROW

@@ -1,6 +1,7 @@
 // The extension's exports (ordinals 46 on): the plan and outcome channels,
 // the dry run, the erase limit, quiet views, the stop request, the sync
-// state file and the mirrored empty folders. Each only
+// state file, the mirrored empty folders and generations that share
+// unchanged files. Each only
 // stores its value; a run reads them when it starts.
 #include "include/tolvex32.h"
 #include "library/run_views.h"
@@ -30,6 +31,9 @@ extern "C" void TOLVEX_CALL SetSyncState(const char* path) {
 }
 
 extern "C" void TOLVEX_CALL SetEmptyFolders(int32_t mirror) { Extension.emptyFolders = mirror != 0; }
+extern "C" void TOLVEX_CALL SetShareUnchanged(int32_t share) {
+  Extension.shareUnchanged = share != 0;
+}
 
 // Called from a signal handler or a console control handler: only the
 // lock-free counter is touched.

@@ -25,6 +25,9 @@ struct TExtension {
   // SetEmptyFolders: the folders of the selection are mirrored, empty ones
   // too (engine/folder_fates.cpp).
   bool emptyFolders = false;
+  // Generations share unchanged files (SetShareUnchanged): a file copied
+  // into Grandson that equals its version in Son is linked to it.
+  bool shareUnchanged = false;
 
   bool DryRun() const { return dryRun == TOLVEX_DRY_RUN_PLAN || dryRun == TOLVEX_DRY_RUN_LIST_ALL; }
   bool ListsUnchangedPairs() const { return dryRun == TOLVEX_DRY_RUN_LIST_ALL; }

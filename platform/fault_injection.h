@@ -60,6 +60,7 @@ enum class CallKind {
   kLockFolder,
   kLogWrite,
   kNow,
+  kLinkOver,
   kCount  // not a kind: the number of kinds
 };
 
@@ -113,6 +114,11 @@ class FaultInjectingPlatform : public PlatformWrapper {
   StageResult StageCopy(const std::string& from, const std::string& to) override {
     if (const uint32_t error = Count(CallKind::kCopyOver)) return StageResult{error, false};
     return PlatformWrapper::StageCopy(from, to);
+  }
+  uint32_t LinkOver(const std::string& existing, const std::string& to,
+                    const LinkedFile& expected) override {
+    if (const uint32_t error = Count(CallKind::kLinkOver)) return error;
+    return PlatformWrapper::LinkOver(existing, to, expected);
   }
   uint32_t RemoveFile(const std::string& path) override {
     if (const uint32_t error = Count(CallKind::kRemoveFile)) return error;
@@ -230,7 +236,7 @@ inline const char* CallKindName(CallKind kind) {
       "find",        "get attributes", "set attributes", "copy",          "delete",
       "move",        "remove folder",  "make folder",    "get stamp",     "set stamp",
       "open log",    "free space",     "write profile",  "read profile",  "remove temporaries",
-      "lock folder", "log write",      "clock"};
+      "lock folder", "log write",      "clock",          "link"};
   static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(CallKind::kCount));
   return kNames[static_cast<size_t>(kind)];
 }

@@ -36,6 +36,9 @@ enum : uint32_t {
   kErrNoMoreFiles = 18,
   kErrNotReady = 21,  // a drive without its medium (POSIX: a mount point with no disk on it)
   kErrSharingViolation = 32,
+  kErrDiffers = 13,  // ERROR_INVALID_DATA: LinkOver's file is not as described
+  kErrNotSameDevice = 17,
+  kErrNotSupported = 50,
   kErrFileExists = 80,
   kErrNotSupported = 50,
   kErrInvalidParameter = 87,
@@ -44,6 +47,7 @@ enum : uint32_t {
   kErrDirNotEmpty = 145,
   kErrAlreadyExists = 183,
   kErrFilenameTooLong = 206,
+  kErrTooManyLinks = 1142,
   kErrRequestAborted = 1235,  // a copy stopped on request (platform/stop_request.h)
 };
 
@@ -291,6 +295,40 @@ class Platform {
     return 50;  // ERROR_NOT_SUPPORTED
   }
 
+  // --- Files shared between folders (hard links) ---
+
+  // What a file must be for LinkOver to give it another name: what a copy
+  // of the source would make of the target.
+  struct LinkedFile {
+    uint64_t size = 0;
+    uint32_t stamp = 0;       // packed DOS last-write time, local
+    uint32_t attributes = 0;  // only read-only, hidden and system count
+  };
+  // Makes `to` another name of the existing file `existing` (POSIX linkat,
+  // Windows CreateHardLinkA) when `existing` is a regular file (no link, no
+  // folder, no device, not read-only: replacing or erasing one name of a
+  // read-only file would need the bit cleared, which all its names share)
+  // with the size, stamp and attributes of `expected`,
+  // on the volume of `to`. An existing target is replaced as CopyOver
+  // replaces it: the link is made under a temporary name in the target
+  // folder and renamed over it, so the target is either as it was or the
+  // link, and is never written into; a missing target is made under its
+  // own name at once (a name appears whole or not at all; POSIX). `existing`
+  // itself is never changed.
+  // Errors (the target then as it was, nothing left behind): 2/3
+  // `existing` missing or the target folder missing; 13 `existing` is not
+  // as described; 5 `existing` is no regular file or read-only, or the
+  // target is a folder or read-only (on Windows also hidden, as CopyOver);
+  // a target that already is `existing` is left as it is (0); 17 another volume; 50 the volume has no links (the
+  // default); 1142 `existing` has as many names as its volume allows.
+  virtual uint32_t LinkOver(const std::string& existing, const std::string& to,
+                            const LinkedFile& expected) {
+    (void)existing;
+    (void)to;
+    (void)expected;
+    return kErrNotSupported;
+  }
+
   // DeleteFileA: 2 missing, 5 read-only or a folder. A symbolic link is
   // removed itself (POSIX: whatever it leads to), never what it leads to.
   virtual uint32_t RemoveFile(const std::string& path) = 0;
@@ -474,6 +512,10 @@ class PlatformWrapper : public Platform {
   void DropStagedCopies() override { target_->DropStagedCopies(); }
   uint32_t ReadLink(const std::string& path, std::string* target) override {
     return target_->ReadLink(path, target);
+  }
+  uint32_t LinkOver(const std::string& existing, const std::string& to,
+                    const LinkedFile& expected) override {
+    return target_->LinkOver(existing, to, expected);
   }
   uint32_t RemoveFile(const std::string& path) override { return target_->RemoveFile(path); }
   uint32_t MoveEntry(const std::string& from, const std::string& to) override {

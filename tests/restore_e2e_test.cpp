@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tests/command_fixture.h"
 
@@ -115,6 +116,46 @@ TEST_F(RestoreCommand, AFolderDeletedAfterThreeRotatingRunsComesBackFromEachGene
   // Restoring is no backup run: the generations stay as they were.
   EXPECT_EQ(Get("backup/Son/docs/a.txt"), editions[1]);
   EXPECT_FALSE(Exists("backup/Grandfather"));
+}
+
+// The command's jobs share unchanged files unless they say otherwise: three
+// rotating runs of an unchanged tree keep each file once, under a name in
+// each generation, and a folder deleted from the source comes back from
+// each generation identical (content and time). With ShareUnchanged = no
+// each generation holds copies of its own.
+TEST_F(RestoreCommand, GenerationsOfAnUnchangedTreeShareTheirFilesAndEachRestores) {
+  const std::vector<std::string> files = {"docs/a.txt", "docs/deep/b.bin"};
+  Put("source/docs/a.txt", "alpha", 100h);
+  Put("source/docs/deep/b.bin", std::string("\0\x01\xff", 3) + "beta", 90h);
+  const char* const generations[] = {"Grandson", "Son", "Father"};
+  for (const bool share : {true, false}) {
+    SCOPED_TRACE(share ? "default" : "ShareUnchanged = no");
+    fs::remove_all(root_ / "backup");
+    fs::remove(root_ / "job.job.state");
+    WriteJob(share ? "VaryMode = generations" : "VaryMode = generations\nShareUnchanged = no");
+    const Result checked = Run("check " + Quoted("job.job"));
+    EXPECT_NE(checked.out.find("ShareUnchanged"), std::string::npos) << checked.out;
+    for (int run = 0; run < 3; ++run) ASSERT_EQ(RunJob().status, 0);
+    for (const std::string& file : files) {
+      for (const char* generation : generations) {
+        const fs::path path = root_ / "backup" / generation / file;
+        EXPECT_EQ(ReadText(path), Get("source/" + file)) << path;
+#ifndef _WIN32  // MinGW's std::filesystem does not tell names of one file apart
+        EXPECT_EQ(fs::hard_link_count(path), share ? 3u : 1u) << path;
+        if (generation != generations[0]) {
+          EXPECT_EQ(fs::equivalent(path, root_ / "backup/Grandson" / file), share) << path;
+        }
+#endif
+      }
+    }
+    fs::remove_all(root_ / "source/docs");
+    for (const char* generation : generations) {
+      SCOPED_TRACE(generation);
+      EXPECT_STATUS(Restore(std::string("--from ") + generation, "source/docs"), 0);
+      EXPECT_EQ(Tree("source/docs"), Tree(std::string("backup/") + generation + "/docs"));
+      if (generation != generations[2]) fs::remove_all(root_ / "source/docs");
+    }
+  }
 }
 
 // Files in place: one newer than the backup's copy (asked about; --yes

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "platform/posix/file_copy.h"
+#include "platform/posix/local_stamp.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_calls.h"
 #include "platform/posix/temporary_files.h"
@@ -75,6 +76,21 @@ int MoveWithoutReplacing(int from_folder, const std::string& from, int to_folder
   const int error = RenameNoReplace(from_folder, from.c_str(), to_folder, to.c_str());
   if (error != EINVAL && error != ENOSYS) return error;
   return renameat(from_folder, from.c_str(), to_folder, to.c_str()) == 0 ? 0 : errno;
+}
+
+// A failed linkat or rename of LinkOver as its Win32 code: the refusals of
+// a volume without links (vfat answers EPERM) as "not supported".
+uint32_t LinkFailure(int error) {
+  switch (error) {
+    case EPERM:
+    case EOPNOTSUPP:
+    case ENOSYS:
+      return kErrNotSupported;
+    case EMLINK:
+      return kErrTooManyLinks;
+    default:
+      return Win32FromErrno(error, ErrnoSite::kFolder);
+  }
 }
 
 }  // namespace
@@ -229,6 +245,77 @@ void PosixPlatform::ReleaseStagedCopies() {
   staged_folders_.clear();
 }
 
+int PosixPlatform::LinkFolderOf(LinkRole role, const NativeEntry& entry, uint32_t* error) {
+  LinkFolder& kept = link_folders_[role];
+  if (kept.fd >= 0 && kept.native == entry.folder) return kept.fd;
+  if (kept.fd >= 0) close(kept.fd);
+  kept.fd = OpenHoldingFolder(entry, error);
+  kept.native = kept.fd >= 0 ? entry.folder : std::string();
+  return kept.fd;
+}
+
+void PosixPlatform::ForgetLinkFolders() {
+  for (LinkFolder& kept : link_folders_) {
+    if (kept.fd >= 0) close(kept.fd);
+    kept = LinkFolder();
+  }
+}
+
+uint32_t PosixPlatform::LinkOver(const std::string& existing, const std::string& to,
+                                 const LinkedFile& expected) {
+  NativeEntry shared;
+  if (const uint32_t error = Resolve(existing, true, &shared)) return error;
+  uint32_t error = kErrOk;
+  const int shared_folder = LinkFolderOf(kLinkedFrom, shared, &error);
+  if (shared_folder < 0) return error;
+  // The entry itself: a link to a file is no file of that folder's own.
+  struct stat st;
+  if (fstatat(shared_folder, shared.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return Win32FromErrno(errno);
+  }
+  if (!S_ISREG(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
+  constexpr uint32_t kCompared = kAttrReadOnly | kAttrHidden | kAttrSystem;
+  if (static_cast<uint64_t>(st.st_size) != expected.size ||
+      StampFromUnixTime(st.st_mtim.tv_sec) != expected.stamp ||
+      (AttributesOf(st, shared.name) & kCompared) != (expected.attributes & kCompared)) {
+    return kErrDiffers;
+  }
+  NativeEntry target;
+  if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
+  const int folder = LinkFolderOf(kLinkedInto, target, &error);
+  if (folder < 0) return error;
+  if (const uint32_t refused = CheckCopyTarget(folder, target, st)) {
+    // 32: the target is that very file already (and a rename of one name
+    // of a file over another would do nothing, leaving the temporary name).
+    return refused == kErrSharingViolation ? kErrOk : refused;
+  }
+  const FolderChange change = index_.BeginChange(target.folder);
+  int failure = EEXIST;
+  if (!target.exists) {
+    // Nothing to replace: the link is made under the target's own name,
+    // which appears whole or not at all, as a rename would make it.
+    failure = linkat(shared_folder, shared.name.c_str(), folder, target.name.c_str(), 0) == 0
+                  ? 0
+                  : errno;
+  }
+  if (failure == EEXIST) {
+    // Replacing an existing file (or one that appeared meanwhile): under a
+    // temporary name, then renamed over it, never written into.
+    std::string temp;
+    for (int attempt = 0; attempt < 16 && failure == EEXIST; ++attempt) {
+      temp = NewTemporaryName();
+      failure = linkat(shared_folder, shared.name.c_str(), folder, temp.c_str(), 0) == 0 ? 0 : errno;
+    }
+    if (failure == 0 && renameat(folder, temp.c_str(), folder, target.name.c_str()) != 0) {
+      failure = errno;
+      unlinkat(folder, temp.c_str(), 0);
+    }
+  }
+  index_.EndChange(change, failure == 0 && !target.exists ? target.name : std::string(),
+                   std::string());
+  return failure == 0 ? kErrOk : LinkFailure(failure);
+}
+
 uint32_t PosixPlatform::RemoveFile(const std::string& path) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
@@ -260,6 +347,7 @@ uint32_t PosixPlatform::ReadLink(const std::string& path, std::string* target) {
 }
 
 uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to) {
+  ForgetLinkFolders();  // a folder kept open may be the one that moves
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
   NativeEntry target;
@@ -295,6 +383,7 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
 }
 
 uint32_t PosixPlatform::RemoveFolder(const std::string& path) {
+  ForgetLinkFolders();
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
   uint32_t refused = kErrOk;

@@ -138,6 +138,8 @@ class PosixPlatform final : public Platform {
   size_t CompleteStagedCopies(uint32_t* failure) override;
   void DropStagedCopies() override;
   uint32_t ReadLink(const std::string& path, std::string* target) override;
+  uint32_t LinkOver(const std::string& existing, const std::string& to,
+                    const LinkedFile& expected) override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;
@@ -305,6 +307,20 @@ class PosixPlatform final : public Platform {
   static constexpr int64_t kUnlockableTemporaryAgeMs = 3600 * 1000;
   std::vector<Staged> staged_;
   std::unordered_map<std::string, StagedFolder> staged_folders_;  // by native folder
+
+  // The folders LinkOver linked from and into last, open and checked: a
+  // generation is linked folder by folder, and opening and checking both
+  // folders for each file would cost more than the link. Let go wherever a
+  // folder may move or go (MoveEntry, RemoveFolder, ReloadDrives).
+  struct LinkFolder {
+    std::string native;
+    int fd = -1;
+  };
+  enum LinkRole { kLinkedFrom, kLinkedInto };
+  std::array<LinkFolder, 2> link_folders_;
+  // The open folder holding `entry` for `role`, or -1 with *error set.
+  int LinkFolderOf(LinkRole role, const NativeEntry& entry, uint32_t* error);
+  void ForgetLinkFolders();
 };
 
 // Native path of `name` in `folder`.

@@ -82,6 +82,8 @@ uint64_t OwnTemporaryToken() {
   return token.load();
 }
 
+std::string NewTemporaryName() { return TemporaryName(OwnTemporaryToken(), ++counter); }
+
 int CreateHeldTemporary(int folder_fd, std::string* name) {
   for (int attempt = 0; attempt < 64; ++attempt) {
     *name = TemporaryName(OwnTemporaryToken(), ++counter);

@@ -35,6 +35,11 @@ int CreateHeldTemporary(int folder_fd, std::string* name);
 // leftover of a writer that died.
 int CreateTemporaryLink(int folder_fd, const std::string& target_text, std::string* name);
 
+// A new temporary name of this process (not made yet): for an entry that
+// is made in one step and renamed at once (a hard link), which needs no
+// hold, since the sweep never touches this process's own names.
+std::string NewTemporaryName();
+
 // Removes the temporary files in the folder open as `folder_fd` that no
 // live writer holds (and temporary links a minute old). Files of a file system without locks are removed only
 // when their last change (ctime, which no one can set back) is older than

@@ -45,6 +45,19 @@ bool IdentityOf(const std::string& path, FileIdentity* identity) {
   return true;
 }
 
+// How many names (hard links) the file `path` has; 0 when it is missing or
+// cannot be asked.
+DWORD NamesOf(const std::string& path) {
+  const HANDLE file = ::CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = ::GetFileInformationByHandle(file, &info) != 0;
+  ::CloseHandle(file);
+  return ok ? info.nNumberOfLinks : 0;
+}
+
 // Also true for two names of one file (a hard link, another letter case).
 bool AreOneFile(const std::string& a, const std::string& b) {
   FileIdentity first;
@@ -172,7 +185,10 @@ uint32_t CopyOnce(const std::string& from, const std::string& to, DWORD source_a
   const uint32_t error = CopyToTemporary(from, FolderOf(to), &temp);
   if (error == kNoRoomForTemporaryName) {
     // The target's path is close to the ANSI length limit: copying in place
-    // is better than not copying at all.
+    // is better than not copying at all, unless the target is one name of
+    // a file with others (a generation sharing it): CopyFileA writes into
+    // the existing file, which would change every name of it.
+    if (NamesOf(to) > 1) return kErrFilenameTooLong;
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) ? kErrOk : LastError();
   }
   if (error != kErrOk) return error;

@@ -10,6 +10,7 @@
 //   win32_files.cpp     enumeration, attributes, delete, move, folders,
 //                       stamps, OpenForWrite
 //   win32_copy.cpp      the crash-safe CopyOver, and copies staged in batches
+//   win32_links.cpp     LinkOver, put in place like a copy
 //   win32_temporary_files.cpp  temporary names and the removal of dead ones
 //   win32_folder_lock.cpp      the run lock
 //   win32_stamp.cpp     FILETIME <-> packed DOS stamp, with clamping
@@ -42,6 +43,8 @@ class Win32Platform final : public Platform {
   StageResult StageCopy(const std::string& from, const std::string& to) override;
   size_t CompleteStagedCopies(uint32_t* failure) override;
   void DropStagedCopies() override;
+  uint32_t LinkOver(const std::string& existing, const std::string& to,
+                    const LinkedFile& expected) override;
   uint32_t RemoveFile(const std::string& path) override;
   uint32_t MoveEntry(const std::string& from, const std::string& to) override;
   uint32_t RemoveFolder(const std::string& path) override;
