@@ -40,7 +40,6 @@ enum : uint32_t {
   kErrNotSameDevice = 17,
   kErrNotSupported = 50,
   kErrFileExists = 80,
-  kErrNotSupported = 50,
   kErrInvalidParameter = 87,
   kErrDiskFull = 112,
   kErrInvalidName = 123,
