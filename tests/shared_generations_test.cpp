@@ -170,6 +170,37 @@ TEST_F(SharedGenerations, AChangedFileIsACopyOfItsOwnAndOlderGenerationsKeepThei
   ExpectSharedAndEqual("sub\\deeper\\d.txt");
 }
 
+#ifndef _WIN32
+// A mode is the file's, shared by all its names: a mode changed in the
+// source reaches Grandson as a copy of its own, never as a mode set on a
+// name Son and Father share; and a version in Son whose mode is not the
+// source's is not linked.
+TEST_F(SharedGenerations, AModeChangedInTheSourceNeverChangesAnotherGeneration) {
+  WriteTree();
+  for (int run = 1; run <= 3; ++run) RunSharing(true);
+  ExpectSharedAndEqual("a.txt");
+  const auto mode_of = [this](const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(drives_.Native(path).c_str(), &st), 0) << path;
+    return st.st_mode & 0777;
+  };
+  const unsigned before = mode_of(InGeneration("Son", "a.txt"));
+  ASSERT_EQ(chmod(drives_.Native("S:\\Data\\a.txt").c_str(), 0600), 0);
+
+  RunSharing(true);  // the old Father, shared with Son, becomes Grandson
+  EXPECT_EQ(mode_of(InGeneration("Grandson", "a.txt")), 0600u);
+  EXPECT_EQ(mode_of(InGeneration("Son", "a.txt")), before);
+  EXPECT_EQ(mode_of(InGeneration("Father", "a.txt")), before);
+  EXPECT_EQ(Versions("a.txt"), (Lines{"Grandson alpha x1", "Son alpha x2", "Father alpha x2"}));
+
+  // The next rotation fills a Grandson whose version in Son has mode 600:
+  // linked. The one after finds Son's version at 600 too.
+  RunSharing(true);
+  EXPECT_EQ(mode_of(InGeneration("Grandson", "a.txt")), 0600u);
+  EXPECT_EQ(mode_of(InGeneration("Father", "a.txt")), before);
+}
+#endif
+
 // Erasing an orphan in Grandson takes only that name: the generations that
 // share the file keep it.
 TEST_F(SharedGenerations, ErasingAFileInGrandsonLeavesItInTheOtherGenerations) {
