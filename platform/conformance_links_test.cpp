@@ -29,7 +29,7 @@ namespace {
 using conformance::FoundEntry;
 using conformance::FoundNames;
 
-const char kWineFileLinks[] =
+[[maybe_unused]] const char kWineFileLinks[] =
     "measured under Wine 8 with a probe program: a Unix link to a file is listed and answered "
     "as the file itself (attributes 0x21 for a link to a read-only file, no reparse point), and "
     "a link opened with FILE_FLAG_OPEN_REPARSE_POINT changes the target's attributes; Wine's "
