@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "platform/posix/file_copy.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/posix/local_stamp.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_calls.h"
@@ -19,20 +20,6 @@
 namespace tolvex::posix {
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool IsReadOnlyFile(const struct stat& st) { return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR); }
 

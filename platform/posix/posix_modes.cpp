@@ -8,26 +8,13 @@
 #include <cerrno>
 
 #include "platform/posix/file_copy.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/win32_error.h"
 
 namespace tolvex::posix {
 
 namespace {
-
-class HeldFolder {
- public:
-  explicit HeldFolder(int fd) : fd_(fd) {}
-  ~HeldFolder() {
-    if (fd_ >= 0) close(fd_);
-  }
-  HeldFolder(const HeldFolder&) = delete;
-  HeldFolder& operator=(const HeldFolder&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 int64_t Nanoseconds(const struct timespec& time) {
   return static_cast<int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -52,7 +39,7 @@ uint32_t PosixPlatform::ChangeMode(const std::string& to, mode_t mode, const str
   if (const uint32_t error = Resolve(to, true, &entry)) return error;
   if (entry.is_root) return kErrAccessDenied;
   uint32_t refused = kErrOk;
-  const HeldFolder folder(OpenHoldingFolder(entry, &refused));
+  const FileDescriptor folder(OpenHoldingFolder(entry, &refused));
   if (folder.get() < 0) return refused;
   const char* name = entry.name.c_str();
   struct stat st;
