@@ -300,24 +300,23 @@ int TerminalSession::ReadKey() {
 
 int TerminalSession::WaitForKey() {
   for (;;) {
-    const int key = ReadKey();
-    if (key != -1) return key;
-    if (!handles_->screen || !handles_->programMode) return -1;
     // Nothing pending: sleep until the terminal has input. A signal (a
     // resize) ends the wait early, and ReadKey then reports the resize. A
     // Ctrl-C the front end turned into a stop request ends the wait as a
     // terminal gone would: nobody confirms the plan. The signals stay
-    // blocked from the check of the stop requests until the sleep begins
-    // (ppoll lets them in atomically): one that came in between would
-    // otherwise be lost and the wait would last until the next key.
+    // blocked from the look for a key (a resize) and the check of the stop
+    // requests until the sleep begins (ppoll lets them in atomically): one
+    // that came in between would otherwise be lost and the wait would last
+    // until the next key.
     sigset_t wake_signals;
     sigset_t before;
     sigemptyset(&wake_signals);
     for (int signal_number : kSavedSignals) sigaddset(&wake_signals, signal_number);
     pthread_sigmask(SIG_BLOCK, &wake_signals, &before);
-    if (StopRequests() > 0) {
+    const int key = ReadKey();
+    if (key != -1 || !handles_->screen || !handles_->programMode || StopRequests() > 0) {
       pthread_sigmask(SIG_SETMASK, &before, nullptr);
-      return -1;
+      return key;
     }
     pollfd input{handles_->fd, POLLIN, 0};
     const int ready = ppoll(&input, 1, nullptr, &before);
