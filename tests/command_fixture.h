@@ -87,15 +87,15 @@ class TolvexCommand : public ::testing::Test {
   static std::string Star() { return fs::path::preferred_separator == '/' ? "/*" : "\\*"; }
   std::string P(const std::string& relative) const { return (root_ / relative).make_preferred().string(); }
 
-  // Writes a file dated `age` ago, on a whole second: files of one age are
-  // then of one time (the engine tells times within a second apart).
+  // Writes a file dated `age` before the test began, on a whole second: files
+  // of one age are then of one time however slowly the machine writes them
+  // (the engine tells times within a second apart).
   void Put(const std::string& relative, const std::string& content,
            std::chrono::hours age = 48h) const {
     const fs::path file = root_ / relative;
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << content;
-    fs::last_write_time(file, std::chrono::floor<std::chrono::seconds>(
-                                  fs::file_time_type::clock::now() - age));
+    fs::last_write_time(file, start_ - age);
   }
   std::string Get(const std::string& relative) const { return ReadText(root_ / relative); }
   bool Exists(const std::string& relative) const { return fs::exists(root_ / relative); }
@@ -148,6 +148,8 @@ class TolvexCommand : public ::testing::Test {
   }
 
   fs::path root_;
+  const fs::file_time_type start_ =
+      std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now());
 };
 
 #define EXPECT_STATUS(result, expected) \
