@@ -66,7 +66,7 @@ CandidateTexts CandidateTexts::For(const CANDIDATE& c, const Plan& plan,
   t.dir = plan.dirList[c.dirIndex].text();
   t.counterDir = plan.counterpartList[c.dirIndex].text();
   t.path = t.dir + c.name + c.extension;
-  t.counterPath = t.counterDir + c.counterFileName();
+  t.counterPath = t.counterDir + c.counterFileName(plan.counterNames);
   t.sizeText = LogSizeText(c.size);
   t.stampText = StampText(c.stamp, p.DateSeparator, p.TimeSeparator);
   if (c.counterSize != 0) {

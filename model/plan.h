@@ -56,6 +56,9 @@ struct Plan {
   std::vector<FOLDER> groups;            // groups of the ordered plan
   std::vector<STRING> dirList;           // scanned directories, sorted
   std::vector<STRING> counterpartList;   // counterpart of each dirList entry
+  // Counterpart names that differ in letter case from their candidate's
+  // name (CANDIDATE::counterNameIndex), few in any tree.
+  std::vector<std::string> counterNames;
   // What the run found and left alone, with the reason, in the order found:
   // missing includes (the checks), names no action may touch (the scan).
   std::vector<FINDING> findings;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -94,6 +93,12 @@ struct CANDIDATE {
   std::string name;        // file name up to its last dot
   std::string extension;   // from the last dot on, dot included; empty without one
   int32_t dirIndex = 0;    // index into dirList / counterpartList
+  // The counterpart's name as the file system holds it, when its letter
+  // case differs from name + extension: 1 + its index in the plan's
+  // counterNames (0: the counterpart is named name + extension). The plan,
+  // the log and the copy name the file that is there. (An index, not the
+  // text: it fits in what the layout leaves free beside dirIndex.)
+  uint32_t counterNameIndex = 0;
   uint64_t size = 0;       // scanned-side size
   uint64_t counterSize = 0;  // counterpart size; 0 when absent
   uint32_t stamp = 0;      // scanned-side packed date/time
@@ -101,10 +106,6 @@ struct CANDIDATE {
   uint32_t attributes = 0;
   uint32_t counterAttributes = 0;
   uint16_t state = 0;
-  // The counterpart's name as the file system holds it, when its letter
-  // case differs from name + extension (null otherwise): the plan, the log
-  // and the copy name the file that is there.
-  std::shared_ptr<const std::string> counterName;
 
   CANDIDATE() = default;
   CANDIDATE(std::string name_, std::string extension_, int32_t dir_index, uint64_t size_,
@@ -121,8 +122,11 @@ struct CANDIDATE {
         counterAttributes(counter_attributes),
         state(state_) {}
 
-  // The counterpart's file name: as stored where it exists.
-  std::string counterFileName() const { return counterName ? *counterName : name + extension; }
+  // The counterpart's file name: as stored where it exists (`counter_names`:
+  // the plan's counterNames).
+  std::string counterFileName(const std::vector<std::string>& counter_names) const {
+    return counterNameIndex != 0 ? counter_names[counterNameIndex - 1] : name + extension;
+  }
   // True when the counterpart has bytes. An empty counterpart reads as
   // absent here, as in the record itself; counterStamp tells whether there
   // is one at all (0 when absent).

@@ -587,7 +587,8 @@ class FolderFileScan {
                                   WithMode(entry.attributes, entry.mode),
                                   WithMode(counterpart.attributes, counterpart.mode), state);
     if (counterpart.present && counterpart.name != entry.name) {
-      plan_.candidates.back().counterName = std::make_shared<const std::string>(counterpart.name);
+      plan_.counterNames.push_back(counterpart.name);
+      plan_.candidates.back().counterNameIndex = static_cast<uint32_t>(plan_.counterNames.size());
     }
   }
 

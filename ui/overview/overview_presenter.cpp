@@ -338,7 +338,7 @@ void OverviewPresenter::ViewFiles() {
     // What the shell does with the file is its own; a failure is ignored.
     Sys().ShellOpen(FilePath(plan_.dirList, c, c.name + c.extension));
     if (c.counterHasBytes()) {
-      Sys().ShellOpen(FilePath(plan_.counterpartList, c, c.counterFileName()));
+      Sys().ShellOpen(FilePath(plan_.counterpartList, c, c.counterFileName(plan_.counterNames)));
     }
   }
   view_.Reselect(positions);
