@@ -33,12 +33,14 @@ namespace {
 
 using namespace tolvex::command_test;
 
-// A file dated two days ago, on a whole second.
+// A file dated two days before the first was written, on a whole second:
+// one time for all, however slowly the machine writes them.
 void Write(const fs::path& file, const std::string& content) {
+  static const fs::file_time_type written =
+      std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now() - 48h);
   fs::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary) << content;
-  fs::last_write_time(file, std::chrono::floor<std::chrono::seconds>(
-                                fs::file_time_type::clock::now() - 48h));
+  fs::last_write_time(file, written);
 }
 
 // One kind of entry of a Linux home. `needs` names the feature the row
