@@ -89,8 +89,10 @@ TARGETS = {
     ("first-large", "peer"): ("cp -a; sync", "<= 1.05", 1.05),
     ("no-change", "peer"): ("rsync -a", "<= 0.75 (floor 0.62)", 0.75),
     ("no-change-cold", "peer"): ("rsync -a, cold cache", "<= 0.75", 0.75),
+    ("no-change-cold", "listing"): ("find both trees with stat, cold", "floor", None),
     ("incremental", "both"): ("rsync -a --update, both ways", "<= 0.5", 0.5),
     ("incremental", "peer"): ("rsync -a --update, one way", "report", None),
+    ("incremental", "copies"): ("its copies alone (copies_alone.py)", "floor", None),
     ("generations-steady", "no-change"): ("tolvex no-change run, same tree", "<= 1.5", 1.5),
     ("generations", "no-change"): ("tolvex no-change run, same tree", "report", None),
 }
@@ -523,8 +525,13 @@ class Bench:
             if who != "peer" and "Run completed" not in result.output:
                 sys.exit(f"bench: no-change-cold: {who} did not complete:\n{result.output}")
 
-        self.paired("no-change-cold", drop_caches, self.engine_runs(job, then_sync=False),
-                    lambda: run_timed(["rsync", "-a", src + "/", dst + "/"], False), check)
+        # The floor: both trees listed and every entry's metadata read once,
+        # nothing compared or written.
+        listing = ["find", src, dst, "-printf", "%s %T@\n"]
+        self.paired("no-change-cold", drop_caches, self.engine_runs(job, then_sync=False), [
+            ("peer", lambda: run_timed(["rsync", "-a", src + "/", dst + "/"], False)),
+            ("listing", lambda: run_timed(listing, False)),
+        ], check)
         if tree_totals(dst) != tree_totals(src):
             sys.exit("bench: no-change-cold: the trees differ after the runs")
         remove(src)
@@ -540,9 +547,17 @@ class Bench:
         make_incremental_trees(src, dst, o.tree_files, o.tree_folders, True)
         write_job(job, src, dst, touch_mode="both")
 
-        def prepare(_):
+        plan = os.path.join(self.base, "plan.json")
+        command = self.engines[0][1]
+
+        def prepare(who):
             # Only the files a run changes are written again.
             make_incremental_trees(src, dst, o.tree_files, o.tree_folders, False)
+            if who == "copies":
+                # The copies a run would make now, made alone.
+                with open(plan, "w") as out:
+                    subprocess.run([command, "plan", "-v", "--format=json", job], stdout=out,
+                                   stderr=subprocess.DEVNULL, check=True)
             sync()
 
         # The peer that does the same work: each side's changes and new
@@ -551,12 +566,15 @@ class Bench:
                      f"rsync -a --update {shlex.quote(dst + '/')} {shlex.quote(src + '/')}")
 
         def check(who, _):
+            # The one-way peer leaves the source side behind.
             if who != "peer" and tree_totals(src) != tree_totals(dst):
                 sys.exit(f"bench: incremental: the sides differ after {who}")
 
         self.paired("incremental", prepare, self.engine_runs(job), [
             ("both", lambda: run_timed(["sh", "-c", both_ways], True)),
             ("peer", lambda: run_timed(["rsync", "-a", "--update", src + "/", dst + "/"], True)),
+            ("copies", lambda: run_timed([sys.executable, os.path.join(ROOT, "bench", "copies_alone.py"),
+                                          plan], True)),
         ], check)
         remove(src)
         remove(dst)
@@ -723,6 +741,11 @@ class Bench:
                 peer_name, target_text, target = TARGETS[(name, peer)]
                 ratios = [medians[label] / medians[peer] for label in labels]
                 verdict = "" if target is None else ("  met" if ratios[0] <= target else "  NOT MET")
+                # A floor measured in the same rounds: how far the target is
+                # from the cost of the work itself.
+                floors = [key for key in results if TARGETS.get((name, key), ("", ""))[1] == "floor"]
+                if target is not None and floors:
+                    verdict += f" (floor {medians[floors[0]] / medians[peer]:.2f})"
                 print(f"{self.descriptions[name]:<58}" +
                       "".join(f" {medians[label]:9.3f}" for label in labels) +
                       f" {medians[peer]:8.3f}" + "".join(f" {ratio:14.2f}" for ratio in ratios) +
