@@ -75,7 +75,7 @@ void UpdateRun::CopyPass(PassWalk& walk) {
   }
   // Each folder filled, also after a stop: the modes that refuse their
   // owner's writes are given now.
-  folderModes_.Finish();
+  FinishFolderModes();
 }
 
 void UpdateRun::TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog) {
@@ -333,7 +333,7 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
   const std::vector<MissingFolder> missing = MissingFolders(texts.dir, texts.counterDir, &existing);
   // A folder that refuses its owner's writes (a backup of a folder of mode
   // 500) is opened while the run writes into it.
-  folderModes_.OpenForWriting(existing);
+  folderModes_.OpenForWriting(missing.empty() ? Bare(texts.dir) : std::string(), existing);
   // The front end hears of each target folder, made or there already.
   if (!makes) return;
   // Where names tell case apart the run finds them only as spelled, but
@@ -347,11 +347,13 @@ void UpdateRun::CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& tex
   }
   // A folder the front end made is a change of the run, and takes the mode
   // of its source folder.
+  // A folder that cannot be looked at is taken as made: its mode tells.
   uint32_t attributes = 0;
   for (const MissingFolder& folder : missing) {
-    if (Sys().GetAttributes(folder.target, &attributes) != kErrOk) break;
+    const uint32_t found = Sys().GetAttributes(folder.target, &attributes);
+    if (found == kErrFileNotFound || found == kErrPathNotFound) break;
     changed_ = true;
-    if (!folder.source.empty()) folderModes_.TakeForMadeFolder(folder.source, folder.target);
+    if (!folder.source.empty()) TakeModeForMadeFolder(folder.source, folder.target);
   }
 }
 

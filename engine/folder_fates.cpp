@@ -293,10 +293,9 @@ void UpdateRun::MakeEmptyFolders() {
     changed_ = changed_ || made;
     // Each folder made takes its source folder's mode (POSIX), as the
     // folders the copies make do.
-    uint32_t attributes = 0;
     for (const MissingFolder& level : missing) {
-      if (Sys().GetAttributes(level.target, &attributes) != kErrOk) break;
-      if (!level.source.empty()) folderModes_.TakeForMadeFolder(level.source, level.target);
+      if (IsMissing(level.target)) break;
+      if (!level.source.empty()) TakeModeForMadeFolder(level.source, level.target);
     }
     RunItem item(TOLVEX_ITEM_FOLDER_MADE);
     item.item.side = side;
@@ -304,7 +303,28 @@ void UpdateRun::MakeEmptyFolders() {
     item.from = folder;
     items_.Outcome(std::move(item));
   }
-  folderModes_.Finish();
+  FinishFolderModes();
+}
+
+void UpdateRun::TakeModeForMadeFolder(const std::string& source, const std::string& made) {
+  const uint32_t error = folderModes_.TakeForMadeFolder(source, made);
+  // 50: no modes here, nothing to give.
+  if (error != kErrOk && error != kErrNotSupported) LogFolderModeFailed(source, made);
+}
+
+void UpdateRun::FinishFolderModes() {
+  for (const FolderModes::Unset& unset : folderModes_.Finish()) {
+    LogFolderModeFailed(unset.source, unset.folder);
+  }
+}
+
+// A folder made or opened by the run that did not get its mode (it keeps
+// the one it was made with, or stays open to its owner): an error at
+// copying the folder, without a size or stamp, onto itself where the
+// folder it stands for is not known.
+void UpdateRun::LogFolderModeFailed(const std::string& source, const std::string& folder) {
+  const std::string from = source.empty() ? folder : source;
+  log_.Write(kEventCopyError, LogEntry::File(from + "\\", folder + "\\", "", "", "", ""));
 }
 
 }  // namespace tolvex

@@ -213,6 +213,11 @@ class UpdateRun {
   // Makes the copy's target folder when the job asks for it (the front
   // end's MakeDir); the folders made take their source folders' modes.
   void CreateTargetFolder(const CANDIDATE& c, const CandidateTexts& texts);
+  // The modes of the folders the run made or opened (FolderModes), each
+  // one not given logged as an error at copying that folder.
+  void TakeModeForMadeFolder(const std::string& source, const std::string& made);
+  void FinishFolderModes();
+  void LogFolderModeFailed(const std::string& source, const std::string& folder);
 
   int Notify(int code, char drive, uint64_t number);
   // Writes the log lines of the findings not yet logged, and tells the

@@ -182,7 +182,16 @@ void TLog::WriteEvent(int code, const LogEntry& entry) {
     case kEventLacksSpace: return WriteLine(ShortfallLine(entry.drive, entry.missingBytes));
     case kEventFileCopied: return WriteFileEntry("File copied", "to", entry);
     case kEventFileSkipped: return WriteFileEntry("File skipped", "and", entry);
-    case kEventCopyError: return WriteFileEntry("Error at copying", "to", entry);
+    case kEventCopyError:
+      // A folder (its mode not given) has no size and stamp: no columns.
+      if (entry.sizeText.empty() && !entry.path.empty() && entry.path.back() == '\\') {
+        WriteTimePrefix();
+        if (details > 2) return;
+        WriteLine(ShortEntry("Error at copying", entry.path));
+        if (details == 2) WriteLine(ShortEntry("to", entry.counterPath));
+        return;
+      }
+      return WriteFileEntry("Error at copying", "to", entry);
     case kEventFileErased: return WriteEraseEntry("File erased", entry);
     case kEventDirectoryDeleted: return WriteFolderEntry("Directory deleted", entry.path);
     case kEventUnusableName: return WriteFolderEntry("Unusable name", entry.path);

@@ -230,6 +230,21 @@ TEST_F(TLogTest, CounterpartMissingLeavesItsTextsEmpty) {
                    LongLine("to", "T:\\NEW.TXT", "", "")}));
 }
 
+// A folder whose mode the run could not give: a copy error of the folder,
+// without the columns of a size and a stamp it does not have.
+TEST_F(TLogTest, CopyErrorOfAFolderHasNoColumns) {
+  const LogEntry folder =
+      LogEntry::File("S:\\Data\\Secret\\", "T:\\Backup\\Data\\Secret\\", "", "", "", "");
+  const std::string first = ShortLine("Error at copying", folder.path);
+  const std::string by_details[] = {Lines({first}), Lines({first}),
+                                    Lines({first, ShortLine("to", folder.counterPath)}), ""};
+  for (uint8_t details = 0; details <= 3; ++details) {
+    Settings s;
+    s.details = details;
+    EXPECT_EQ(RunOne(s, kEventCopyError, folder), by_details[details]) << int(details);
+  }
+}
+
 TEST_F(TLogTest, EraseEntryHasOneLineAtMost) {
   const LogEntry erased = LogEntry::Erased("T:\\OLD.TMP", "       64", "12/31/99 23:59:58");
   for (const auto& [code, label] : {std::pair{kEventFileErased, "File erased"},

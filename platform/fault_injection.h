@@ -61,6 +61,10 @@ enum class CallKind {
   kLogWrite,
   kNow,
   kLinkOver,
+  kReadLink,
+  kGetModeInfo,
+  kSetMode,
+  kCopyMode,
   kCount  // not a kind: the number of kinds
 };
 
@@ -105,6 +109,19 @@ class FaultInjectingPlatform : public PlatformWrapper {
     if (const uint32_t error = Count(CallKind::kSetAttributes)) return error;
     return PlatformWrapper::SetAttributes(path, attributes);
   }
+  uint32_t GetModeInfo(const std::string& path, ModeInfo* info) override {
+    if (const uint32_t error = Count(CallKind::kGetModeInfo)) return error;
+    return PlatformWrapper::GetModeInfo(path, info);
+  }
+  uint32_t SetMode(const std::string& path, uint32_t mode) override {
+    if (const uint32_t error = Count(CallKind::kSetMode)) return error;
+    return PlatformWrapper::SetMode(path, mode);
+  }
+  uint32_t CopyMode(const std::string& from, const std::string& to, uint32_t added,
+                    uint32_t* from_mode) override {
+    if (const uint32_t error = Count(CallKind::kCopyMode)) return error;
+    return PlatformWrapper::CopyMode(from, to, added, from_mode);
+  }
   uint32_t CopyOver(const std::string& from, const std::string& to) override {
     if (const uint32_t error = Count(CallKind::kCopyOver)) return error;
     return PlatformWrapper::CopyOver(from, to);
@@ -114,6 +131,10 @@ class FaultInjectingPlatform : public PlatformWrapper {
   StageResult StageCopy(const std::string& from, const std::string& to) override {
     if (const uint32_t error = Count(CallKind::kCopyOver)) return StageResult{error, false};
     return PlatformWrapper::StageCopy(from, to);
+  }
+  uint32_t ReadLink(const std::string& path, std::string* target) override {
+    if (const uint32_t error = Count(CallKind::kReadLink)) return error;
+    return PlatformWrapper::ReadLink(path, target);
   }
   uint32_t LinkOver(const std::string& existing, const std::string& to,
                     const LinkedFile& expected) override {
@@ -236,7 +257,8 @@ inline const char* CallKindName(CallKind kind) {
       "find",        "get attributes", "set attributes", "copy",          "delete",
       "move",        "remove folder",  "make folder",    "get stamp",     "set stamp",
       "open log",    "free space",     "write profile",  "read profile",  "remove temporaries",
-      "lock folder", "log write",      "clock",          "link"};
+      "lock folder", "log write",      "clock",          "link",          "read link",
+      "get mode",    "set mode",       "copy mode"};
   static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(CallKind::kCount));
   return kNames[static_cast<size_t>(kind)];
 }

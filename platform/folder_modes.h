@@ -28,14 +28,22 @@ class FolderModes {
   uint32_t TakeForMadeFolder(const std::string& source, const std::string& made);
   // `folder` (drive form, without its trailing backslash) exists and the
   // run is about to write into it: a mode that refuses its owner's writes
-  // is opened until Finish.
-  void OpenForWriting(const std::string& folder);
+  // is opened until Finish. `source`: the folder it stands for, or empty.
+  void OpenForWriting(const std::string& source, const std::string& folder);
+
+  // A folder whose mode could not be given back.
+  struct Unset {
+    std::string source;  // the folder it stands for; empty when not known
+    std::string folder;
+    uint32_t error;
+  };
   // Gives each folder waiting for its mode that mode, deepest first; a
-  // failure leaves that folder open to its owner.
-  void Finish();
+  // failure leaves that folder open to its owner, and is returned.
+  std::vector<Unset> Finish();
 
  private:
   struct Waiting {
+    std::string source;
     std::string folder;
     uint32_t mode;
   };
