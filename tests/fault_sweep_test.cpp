@@ -658,7 +658,8 @@ class FaultSweep : public RunTest, public testing::WithParamInterface<SweepJob> 
     const std::map<std::string, TreeState> was = Generations(before_);
     const std::map<std::string, TreeState> now = Generations(run.state);
     int changed = 0;
-    for (const auto& [name, entries] : was) {
+    for (const auto& generation : was) {
+      const TreeState& entries = generation.second;
       const bool whole = std::any_of(now.begin(), now.end(),
                                      [&entries](const auto& after) { return after.second == entries; });
       if (!whole) ++changed;
