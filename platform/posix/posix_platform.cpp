@@ -336,8 +336,9 @@ void PosixPlatform::SetExactNameFolders(const std::vector<std::string>& folders)
 uint32_t PosixPlatform::GetAttributes(const std::string& path, uint32_t* attributes) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
-  struct stat st;
-  if (lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  // The resolution's own lstat of the path, when it took one, is this look.
+  struct stat st = entry.found;
+  if (!entry.found_as_spelled && lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
   uint32_t link_bit = 0;
   if (S_ISLNK(st.st_mode) && !entry.is_root) {
     link_bit = kAttrReparsePoint;
