@@ -252,10 +252,14 @@ bool UpdateRun::TryLink(PassWalk& walk, size_t i, const CandidateTexts& texts, b
   if (source.attributes & kAttrReadOnly) return true;
   const std::string shared = sharedRoot_ + texts.counterPath.substr(root.size());
   // A link carries the mode of the version it names: only one whose mode
-  // is the source's is shared (POSIX; elsewhere no mode is known).
+  // is the source's is shared (POSIX; elsewhere no mode is known). LinkOver
+  // refuses another; with staged copies waiting it is asked first, so that
+  // a version that cannot be shared does not put them in place early.
   if (const uint16_t mode = ModeOf(source.attributes); mode != 0) {
+    source.mode = mode;
     Platform::ModeInfo info;
-    if (Sys().GetModeInfo(shared, &info) != kErrOk || ((info.mode ^ mode) & kModeBits) != 0) {
+    if (!staged_.empty() &&
+        (Sys().GetModeInfo(shared, &info) != kErrOk || ((info.mode ^ mode) & kModeBits) != 0)) {
       return true;
     }
   }

@@ -68,7 +68,7 @@ PosixPlatform::PosixPlatform()
 
 void PosixPlatform::ReloadDrives() {
   DropStagedCopies();  // a run completes or drops its own; none is left here
-  ForgetLinkFolders();
+  ForgetKeptFolders();
   drives_ = DriveTable::FromEnvironment();
   volume_seam_ = VolumeSeamFromEnvironment();
   index_.Clear();
