@@ -74,15 +74,89 @@ void PosixPlatform::ReloadDrives() {
   index_.Clear();
   exact_name_folders_.clear();
   real_roots_.fill(std::string());
+  last_folder_ = LastFolder();
   enumerated_folders_.clear();
   folders_with_temporaries_.clear();
 }
 
 uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, NativeEntry* out) {
   if (path.find('\0') != std::string::npos) return kErrInvalidName;
+  uint32_t result = kErrOk;
+  if (ResolveInLastFolder(path, must_exist, out, &result)) return result;
   DrivePath drive_path;
   if (!SplitDrivePath(path, &drive_path)) return kErrPathNotFound;
-  return ResolveDrivePath(drive_path, must_exist, out);
+  result = ResolveDrivePath(drive_path, must_exist, out);
+  // The folder of a path resolved as spelled, for the next path in it.
+  const size_t cut = path.find_last_of("\\/");
+  if ((result == kErrOk || result == kErrFileNotFound) &&
+      (out->found_as_spelled || out->folder_known) && !out->trailing_separator &&
+      cut != std::string::npos && cut > 2 && !drive_path.names.empty() &&
+      path.compare(cut + 1, std::string::npos, drive_path.names.back()) == 0) {
+    last_folder_.text.assign(path, 0, cut);
+    last_folder_.letter = drive_path.letter;
+    last_folder_.native = out->folder;
+  }
+  return result;
+}
+
+bool PosixPlatform::ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
+                                        uint32_t* result) {
+  const size_t cut = path.find_last_of("\\/");
+  if (last_folder_.letter == 0 || cut != last_folder_.text.size() || cut + 1 >= path.size() ||
+      path.compare(0, cut, last_folder_.text) != 0) {
+    return false;
+  }
+  const std::string_view name = std::string_view(path).substr(cut + 1);
+  // A name that is no plain name of its own, or travels mapped, goes the
+  // full way.
+  if (name == "." || name == ".." || !WindowsCanHoldName(name) || HoldsMappedCharacter(name) ||
+      drives_.NotReady(last_folder_.letter)) {
+    return false;
+  }
+  *out = NativeEntry();
+  out->letter = last_folder_.letter;
+  std::string native;
+  native.reserve(last_folder_.native.size() + 1 + name.size());
+  native = last_folder_.native;
+  if (native.back() != '/') native.push_back('/');
+  native.append(name);
+  return ResolveAsSpelled(std::move(native), last_folder_.native, std::string(name), must_exist,
+                          out, result);
+}
+
+bool PosixPlatform::ResolveAsSpelled(std::string path, std::string folder, const std::string& name,
+                                     bool must_exist, NativeEntry* out, uint32_t* result) {
+  *result = kErrOk;
+  if (lstat(path.c_str(), &out->found) == 0) {
+    out->found_as_spelled = true;
+    out->exists = true;
+    out->folder = std::move(folder);
+    out->name = out->requested_name = name;
+    out->path = std::move(path);
+    return true;
+  }
+  // Missing as spelled (a new copy's target, or a name spelled otherwise):
+  // when its folder is there as spelled, every name on the way is as the
+  // walk below would find it, and only the last one needs looking up.
+  // One stat instead of two a level.
+  struct stat folder_stat;
+  if (errno != ENOENT || stat(folder.c_str(), &folder_stat) != 0 || !S_ISDIR(folder_stat.st_mode)) {
+    return false;
+  }
+  out->requested_name = name;
+  out->folder_known = true;
+  out->folder_key = FolderKeyOf(folder_stat);
+  std::optional<std::string> stored;
+  // The name is not there as spelled: another spelling or nothing.
+  if (HasAsciiLetter(out->requested_name) && !FindsOnlyAsSpelled(folder)) {
+    stored = index_.FindCaseless(folder, out->requested_name, &out->folder_key);
+  }
+  out->exists = stored.has_value();
+  out->name = stored ? std::move(*stored) : out->requested_name;
+  out->path = JoinNative(folder, out->name);
+  out->folder = std::move(folder);
+  if (must_exist && !out->exists) *result = kErrFileNotFound;
+  return true;
 }
 
 bool PosixPlatform::HoldsAnyName(const std::string& folder, int fd) const {
@@ -148,34 +222,10 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& engine_path, bool must
       path.append(name);
     }
     std::string folder = path.substr(0, folder_end);
-    if (lstat(path.c_str(), &out->found) == 0) {
-      out->found_as_spelled = true;
-      out->exists = true;
-      out->folder = std::move(folder);
-      out->name = out->requested_name = drive_path.names.back();
-      out->path = std::move(path);
-      return kErrOk;
-    }
-    // Missing as spelled (a new copy's target, or a name spelled otherwise):
-    // when its folder is there as spelled, every name on the way is as the
-    // walk below would find it, and only the last one needs looking up.
-    // One stat instead of two a level.
-    struct stat folder_stat;
-    if (errno == ENOENT && stat(folder.c_str(), &folder_stat) == 0 && S_ISDIR(folder_stat.st_mode)) {
-      out->requested_name = drive_path.names.back();
-      out->folder_known = true;
-      out->folder_key = FolderKeyOf(folder_stat);
-      std::optional<std::string> stored;
-      // The name is not there as spelled: another spelling or nothing.
-      if (HasAsciiLetter(out->requested_name) && !FindsOnlyAsSpelled(folder)) {
-        stored = index_.FindCaseless(folder, out->requested_name, &out->folder_key);
-      }
-      out->exists = stored.has_value();
-      out->name = stored ? std::move(*stored) : out->requested_name;
-      out->path = JoinNative(folder, out->name);
-      out->folder = std::move(folder);
-      if (must_exist && !out->exists) return kErrFileNotFound;
-      return kErrOk;
+    uint32_t result = kErrOk;
+    if (ResolveAsSpelled(std::move(path), std::move(folder), drive_path.names.back(), must_exist,
+                         out, &result)) {
+      return result;
     }
   }
   if (!IsFolder(*root)) return kErrPathNotFound;

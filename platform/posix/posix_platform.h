@@ -212,6 +212,25 @@ class PosixPlatform final : public Platform {
 
  private:
   uint32_t ResolveDrivePath(const DrivePath& drive_path, bool must_exist, NativeEntry* out);
+  // The two looks that answer nearly every path, `path` (native, as
+  // spelled) in `folder` under its last name `name`: one lstat of the
+  // whole path, or, when it is missing, one stat of its folder and the
+  // name index. False when neither answers (the full walk then does).
+  bool ResolveAsSpelled(std::string path, std::string folder, const std::string& name,
+                        bool must_exist, NativeEntry* out, uint32_t* result);
+  // A path in the folder of the last path resolved as spelled, without
+  // splitting and mapping the folder's names again (a copy pass resolves
+  // a file's two paths, folder after folder); false when it is not one.
+  bool ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
+                           uint32_t* result);
+  // The drive form of that folder, its drive and its native path (as
+  // spelled). Only the text is kept: every lookup is made again.
+  struct LastFolder {
+    std::string text;
+    char letter = 0;
+    std::string native;
+  };
+  LastFolder last_folder_;
   // Sets the mode of `to` (and with `owner` its owner and group to those).
   uint32_t ChangeMode(const std::string& to, mode_t mode, const struct stat* owner);
   // The open source of a copy and its checked target's open folder.
