@@ -74,7 +74,7 @@ void PosixPlatform::ReloadDrives() {
   index_.Clear();
   exact_name_folders_.clear();
   real_roots_.fill(std::string());
-  last_folder_ = LastFolder();
+  last_folders_.fill(LastFolder());
   enumerated_folders_.clear();
   folders_with_temporaries_.clear();
 }
@@ -92,9 +92,11 @@ uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, Native
       (out->found_as_spelled || out->folder_known) && !out->trailing_separator &&
       cut != std::string::npos && cut > 2 && !drive_path.names.empty() &&
       path.compare(cut + 1, std::string::npos, drive_path.names.back()) == 0) {
-    last_folder_.text.assign(path, 0, cut);
-    last_folder_.letter = drive_path.letter;
-    last_folder_.native = out->folder;
+    LastFolder& kept = last_folders_[next_last_folder_];
+    next_last_folder_ = (next_last_folder_ + 1) % last_folders_.size();
+    kept.text.assign(path, 0, cut);
+    kept.letter = drive_path.letter;
+    kept.native = out->folder;
   }
   return result;
 }
@@ -102,25 +104,31 @@ uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, Native
 bool PosixPlatform::ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
                                         uint32_t* result) {
   const size_t cut = path.find_last_of("\\/");
-  if (last_folder_.letter == 0 || cut != last_folder_.text.size() || cut + 1 >= path.size() ||
-      path.compare(0, cut, last_folder_.text) != 0) {
-    return false;
+  if (cut == std::string::npos || cut + 1 >= path.size()) return false;
+  const LastFolder* found = nullptr;
+  for (const LastFolder& kept : last_folders_) {
+    if (kept.letter != 0 && kept.text.size() == cut && path.compare(0, cut, kept.text) == 0) {
+      found = &kept;
+      break;
+    }
   }
+  if (found == nullptr) return false;
+  const LastFolder& last = *found;
   const std::string_view name = std::string_view(path).substr(cut + 1);
   // A name that is no plain name of its own, or travels mapped, goes the
   // full way.
   if (name == "." || name == ".." || !WindowsCanHoldName(name) || HoldsMappedCharacter(name) ||
-      drives_.NotReady(last_folder_.letter)) {
+      drives_.NotReady(last.letter)) {
     return false;
   }
   *out = NativeEntry();
-  out->letter = last_folder_.letter;
+  out->letter = last.letter;
   std::string native;
-  native.reserve(last_folder_.native.size() + 1 + name.size());
-  native = last_folder_.native;
+  native.reserve(last.native.size() + 1 + name.size());
+  native = last.native;
   if (native.back() != '/') native.push_back('/');
   native.append(name);
-  return ResolveAsSpelled(std::move(native), last_folder_.native, std::string(name), must_exist,
+  return ResolveAsSpelled(std::move(native), last.native, std::string(name), must_exist,
                           out, result);
 }
 

@@ -218,19 +218,21 @@ class PosixPlatform final : public Platform {
   // name index. False when neither answers (the full walk then does).
   bool ResolveAsSpelled(std::string path, std::string folder, const std::string& name,
                         bool must_exist, NativeEntry* out, uint32_t* result);
-  // A path in the folder of the last path resolved as spelled, without
-  // splitting and mapping the folder's names again (a copy pass resolves
-  // a file's two paths, folder after folder); false when it is not one.
+  // A path in the folder of one of the last paths resolved as spelled,
+  // without splitting and mapping the folder's names again (a copy pass
+  // resolves a file's source and target, folder after folder); false when
+  // it is not one.
   bool ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
                            uint32_t* result);
-  // The drive form of that folder, its drive and its native path (as
+  // The drive form of such a folder, its drive and its native path (as
   // spelled). Only the text is kept: every lookup is made again.
   struct LastFolder {
     std::string text;
     char letter = 0;
     std::string native;
   };
-  LastFolder last_folder_;
+  std::array<LastFolder, 4> last_folders_;
+  size_t next_last_folder_ = 0;  // the one replaced next
   // Sets the mode of `to` (and with `owner` its owner and group to those).
   uint32_t ChangeMode(const std::string& to, mode_t mode, const struct stat* owner);
   // The open source of a copy and its checked target's open folder.
