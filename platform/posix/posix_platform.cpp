@@ -40,6 +40,15 @@ bool HasAsciiLetter(const std::string& name) {
   return false;
 }
 
+// The place of the last separator of a drive-form path, npos without one
+// (find_last_of asks memchr once for each character).
+size_t LastSeparator(const std::string& path) {
+  for (size_t at = path.size(); at > 0; --at) {
+    if (path[at - 1] == '\\' || path[at - 1] == '/') return at - 1;
+  }
+  return std::string::npos;
+}
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -87,7 +96,7 @@ uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, Native
   if (!SplitDrivePath(path, &drive_path)) return kErrPathNotFound;
   result = ResolveDrivePath(drive_path, must_exist, out);
   // The folder of a path resolved as spelled, for the next path in it.
-  const size_t cut = path.find_last_of("\\/");
+  const size_t cut = LastSeparator(path);
   if ((result == kErrOk || result == kErrFileNotFound) &&
       (out->found_as_spelled || out->folder_known) && !out->trailing_separator &&
       cut != std::string::npos && cut > 2 && !drive_path.names.empty() &&
@@ -103,7 +112,7 @@ uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, Native
 
 bool PosixPlatform::ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
                                         uint32_t* result) {
-  const size_t cut = path.find_last_of("\\/");
+  const size_t cut = LastSeparator(path);
   if (cut == std::string::npos || cut + 1 >= path.size()) return false;
   const LastFolder* found = nullptr;
   for (const LastFolder& kept : last_folders_) {
