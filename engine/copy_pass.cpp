@@ -116,12 +116,14 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
   const CANDIDATE& c = plan_.candidates[i];
   CandidateTexts& texts = step.texts;
   switch (step.kind) {
-    case PassStep::Kind::kCopy:
-      return CopyCandidate(walk, i, texts, false, CopyItemOf(c, texts), dialog);
+    case PassStep::Kind::kCopy: {
+      RunItem item = CopyItemOf(c, texts);
+      return CopyCandidate(walk, i, std::move(texts), false, std::move(item), dialog);
+    }
     case PassStep::Kind::kInvertedCopy: {
       RunItem item = CopyItemOf(c, texts);
       texts.Swap();
-      return CopyCandidate(walk, i, texts, true, std::move(item), dialog);
+      return CopyCandidate(walk, i, std::move(texts), true, std::move(item), dialog);
     }
     case PassStep::Kind::kSetMode:
       return SetModeOfCandidate(walk, i, texts, ModeItemOf(c, texts), dialog);
@@ -156,7 +158,7 @@ void UpdateRun::CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog
 // platform stages copies, and counts as done only when CompleteStaged has
 // put it in place. A staged copy that reads or writes one of these files
 // was put in place before this turn (the walk waits for it).
-void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts,
+void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, CandidateTexts texts,
                               bool inverted, RunItem item, CopyProgressView& dialog) {
   const TParameters& p = parameters_;
   const CANDIDATE& c = plan_.candidates[i];
@@ -192,7 +194,7 @@ void UpdateRun::CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& te
   if (linked) return CopyDone(walk, i, texts, std::move(item), dialog);
   const Platform::StageResult result = Sys().StageCopy(texts.path, texts.counterPath);
   if (result.staged) {
-    staged_.AddCopy(i, texts, std::move(item), plan_.candidates[i].size);
+    staged_.AddCopy(i, std::move(texts), std::move(item), plan_.candidates[i].size);
     if (staged_.full()) CompleteStaged(walk, dialog);
     return;
   }
@@ -252,10 +254,14 @@ bool UpdateRun::TryLink(PassWalk& walk, size_t i, const CandidateTexts& texts, b
   if (source.attributes & kAttrReadOnly) return true;
   const std::string shared = sharedRoot_ + texts.counterPath.substr(root.size());
   // A link carries the mode of the version it names: only one whose mode
-  // is the source's is shared (POSIX; elsewhere no mode is known).
+  // is the source's is shared (POSIX; elsewhere no mode is known). LinkOver
+  // refuses another; with staged copies waiting it is asked first, so that
+  // a version that cannot be shared does not put them in place early.
   if (const uint16_t mode = ModeOf(source.attributes); mode != 0) {
+    source.mode = mode;
     Platform::ModeInfo info;
-    if (Sys().GetModeInfo(shared, &info) != kErrOk || ((info.mode ^ mode) & kModeBits) != 0) {
+    if (!staged_.empty() &&
+        (Sys().GetModeInfo(shared, &info) != kErrOk || ((info.mode ^ mode) & kModeBits) != 0)) {
       return true;
     }
   }

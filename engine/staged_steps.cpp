@@ -6,11 +6,10 @@
 
 namespace tolvex {
 
-void StagedSteps::AddCopy(size_t candidate, const CandidateTexts& texts, RunItem item,
-                          uint64_t bytes) {
-  steps_.push_back(Step{candidate, texts, std::move(item), true});
+void StagedSteps::AddCopy(size_t candidate, CandidateTexts texts, RunItem item, uint64_t bytes) {
   paths_.insert(AsciiUpperText(texts.path));
   paths_.insert(AsciiUpperText(texts.counterPath));
+  steps_.push_back(Step{candidate, std::move(texts), std::move(item), true});
   ++copies_;
   bytes_ += bytes;
 }

@@ -42,7 +42,7 @@ class StagedSteps {
   uint64_t bytes() const { return bytes_; }
   const std::vector<Step>& steps() const { return steps_; }
 
-  void AddCopy(size_t candidate, const CandidateTexts& texts, RunItem item, uint64_t bytes);
+  void AddCopy(size_t candidate, CandidateTexts texts, RunItem item, uint64_t bytes);
   void AddSkip(size_t candidate, CandidateTexts texts, RunItem item);
   // True when `path` (drive form) is the source or the target of a staged
   // copy, letter case ignored: a copy that reads or writes it must wait for

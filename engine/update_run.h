@@ -178,7 +178,7 @@ class UpdateRun {
   void TakeCopyTurn(PassWalk& walk, PassStep step, CopyProgressView& dialog);
   void CarryOut(PassWalk& walk, PassStep step, CopyProgressView& dialog);
   // `inverted`: an Invert candidate's copy (texts swapped).
-  void CopyCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, bool inverted,
+  void CopyCandidate(PassWalk& walk, size_t i, CandidateTexts texts, bool inverted,
                      RunItem item, CopyProgressView& dialog);
   // A pair whose modes alone differ: the mode set, as its own action.
   void SetModeOfCandidate(PassWalk& walk, size_t i, const CandidateTexts& texts, RunItem item,

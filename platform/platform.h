@@ -302,12 +302,15 @@ class Platform {
     uint64_t size = 0;
     uint32_t stamp = 0;       // packed DOS last-write time, local
     uint32_t attributes = 0;  // only read-only, hidden and system count
+    // Where files have modes (POSIX): the permission bits (kModeBits) the
+    // existing file must have, as a link carries its file's mode; 0: any.
+    uint32_t mode = 0;
   };
   // Makes `to` another name of the existing file `existing` (POSIX linkat,
   // Windows CreateHardLinkA) when `existing` is a regular file (no link, no
   // folder, no device, not read-only: replacing or erasing one name of a
   // read-only file would need the bit cleared, which all its names share)
-  // with the size, stamp and attributes of `expected`,
+  // with the size, stamp, attributes and mode of `expected`,
   // on the volume of `to`. An existing target is replaced as CopyOver
   // replaces it: the link is made under a temporary name in the target
   // folder and renamed over it, so the target is either as it was or the

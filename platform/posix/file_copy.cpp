@@ -202,12 +202,14 @@ int CopyContent(int from, const struct stat& source_stat, int to) {
   return CopyDataAndHoles(from, to, size);
 }
 
-// Content, owner (where allowed), permission bits and times.
-int WriteCopy(int source, const struct stat& source_stat, int fd) {
+// Content, owner (where allowed), permission bits and times. `held`: the
+// new file's stat as it was made (its owner and group).
+int WriteCopy(int source, const struct stat& source_stat, int fd, const struct stat& held) {
   if (const int error = CopyContent(source, source_stat, fd)) return error;
-  // Only root keeps the owner (RunsAsRoot). Where the target's file system
-  // keeps no owners (vfat) the copy is still whole: no failure.
-  if (RunsAsRoot()) {
+  // Only root keeps the owner (RunsAsRoot); a file made with the source's
+  // owner and group has them already. Where the target's file system keeps
+  // no owners (vfat) the copy is still whole: no failure.
+  if (RunsAsRoot() && (held.st_uid != source_stat.st_uid || held.st_gid != source_stat.st_gid)) {
     [[maybe_unused]] const bool owner_kept = fchown(fd, source_stat.st_uid, source_stat.st_gid) == 0;
   }
   if (fchmod(fd, source_stat.st_mode & kModeBits) != 0) return errno;
@@ -235,14 +237,19 @@ uint32_t Finish(int folder_fd, int fd, const std::string& temp, const std::strin
 
 }  // namespace
 
-bool RunsAsRoot() { return geteuid() == 0; }
+// Asked once: this process never changes its user.
+bool RunsAsRoot() {
+  static const bool root = geteuid() == 0;
+  return root;
+}
 
 uint32_t ReplaceWithCopy(int source, const struct stat& source_stat, int folder_fd,
                          const std::string& name) {
   std::string temp;
-  const int fd = CreateHeldTemporary(folder_fd, &temp);
+  struct stat held;
+  const int fd = CreateHeldTemporary(folder_fd, &temp, &held);
   if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
-  int error = WriteCopy(source, source_stat, fd);
+  int error = WriteCopy(source, source_stat, fd, held);
   if (error == 0 && fsync(fd) != 0) error = errno;
   // Also a copy that a fast path finished at once: asked to stop, the
   // target keeps what it held.
@@ -275,9 +282,10 @@ uint32_t ReplaceWithLink(const std::string& target_text, const struct timespec& 
 uint32_t StageCopyInto(int source, const struct stat& source_stat, int folder_fd,
                        const std::string& name, StagedCopy* staged) {
   std::string temp;
-  const int fd = CreateHeldTemporary(folder_fd, &temp);
+  struct stat held;
+  const int fd = CreateHeldTemporary(folder_fd, &temp, &held);
   if (fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
-  int error = WriteCopy(source, source_stat, fd);
+  int error = WriteCopy(source, source_stat, fd, held);
   if (error == 0 && !ReportCopyProgress(Size(source_stat), Size(source_stat))) error = kStopped;
   if (error != 0) return Finish(folder_fd, fd, temp, name, error);
   *staged = StagedCopy{folder_fd, fd, std::move(temp), name};
@@ -308,7 +316,8 @@ uint32_t ReplaceWithText(const std::string& folder, const std::string& name,
   const int folder_fd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (folder_fd < 0) return Win32FromErrno(errno, ErrnoSite::kFolder);
   std::string temp;
-  const int fd = CreateHeldTemporary(folder_fd, &temp);
+  struct stat held;
+  const int fd = CreateHeldTemporary(folder_fd, &temp, &held);
   uint32_t result = kErrOk;
   if (fd < 0) {
     result = Win32FromErrno(errno, ErrnoSite::kFolder);

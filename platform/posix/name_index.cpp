@@ -92,6 +92,8 @@ void NameIndex::Remember(const std::string& folder, const FolderKey& key, int64_
 FolderChange NameIndex::BeginChange(const std::string& folder, const FolderKey* folder_key) {
   FolderChange change;
   change.folder = folder;
+  // No listing kept: nothing to keep current, and no look at the folder.
+  if (listings_.find(folder) == listings_.end()) return change;
   FolderKey key;
   const bool known = folder_key ? (key = *folder_key, true) : StatFolder(folder, &key);
   change.listing_was_current = known && Current(folder, key) != nullptr;

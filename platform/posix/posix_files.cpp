@@ -26,10 +26,16 @@ bool IsReadOnlyFile(const struct stat& st) { return !S_ISDIR(st.st_mode) && !(st
 // Checks a copy's existing target `name` in the open folder `folder_fd`:
 // 5 for a folder or a read-only file, 32 when it is the source itself
 // (another name or spelling of it).
-uint32_t CheckCopyTarget(int folder_fd, const NativeEntry& target, const struct stat& source) {
+// *seen: the target as looked up there (st_nlink 0 when it was not).
+uint32_t CheckCopyTarget(int folder_fd, const NativeEntry& target, const struct stat& source,
+                         struct stat* seen) {
+  seen->st_nlink = 0;
   if (!target.exists) return kErrOk;
-  struct stat st;
-  if (fstatat(folder_fd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return kErrOk;
+  struct stat& st = *seen;
+  if (fstatat(folder_fd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    st.st_nlink = 0;
+    return kErrOk;
+  }
   // The copy takes the place of a link itself (the rename replaces the
   // link, never what it leads to), whatever it leads to.
   if (S_ISLNK(st.st_mode)) return kErrOk;
@@ -84,7 +90,6 @@ uint32_t LinkFailure(int error) {
 
 PosixPlatform::CopyEnds::~CopyEnds() {
   if (source >= 0) close(source);
-  if (folder >= 0) close(folder);
 }
 
 uint32_t PosixPlatform::OpenCopyEnds(const std::string& from, const std::string& to,
@@ -92,32 +97,61 @@ uint32_t PosixPlatform::OpenCopyEnds(const std::string& from, const std::string&
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
   uint32_t error = kErrOk;
-  const FileDescriptor source_folder(OpenHoldingFolder(source, &error));
-  if (source_folder.get() < 0) return error;
-  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
-  // writer for ever; on a regular file it changes nothing. O_NOFOLLOW: a
-  // link is copied as a link, never read through.
-  ends->source = openat(source_folder.get(), source.name.c_str(),
-                        O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (ends->source < 0 && errno == ELOOP) {
-    if (fstatat(source_folder.get(), source.name.c_str(), &ends->source_stat,
-                AT_SYMLINK_NOFOLLOW) != 0) {
+  // The source folder kept from the copy before, or opened afresh when it
+  // is another or no longer the one the path leads to.
+  int source_folder = KeptFolderFor(kCopiedFrom, source);
+  int failure = 0;  // of the source's open, or of its look
+  for (;;) {
+    const bool fresh = source_folder < 0;
+    if (fresh) source_folder = KeepFolder(kCopiedFrom, source, &error);
+    if (source_folder < 0) return error;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
+    // writer for ever; on a regular file it changes nothing. O_NOFOLLOW: a
+    // link is copied as a link, never read through.
+    ends->source = openat(source_folder, source.name.c_str(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    failure = 0;
+    if (ends->source < 0) {
+      failure = errno;
+      if (fstatat(source_folder, source.name.c_str(), &ends->source_stat, AT_SYMLINK_NOFOLLOW) != 0) {
+        ends->source_stat.st_nlink = 0;
+      }
+    } else if (fstat(ends->source, &ends->source_stat) != 0) {
+      failure = errno;
+      ends->source_stat.st_nlink = 0;
+    }
+    if (fresh || KeptFolderServes(kCopiedFrom, source, &ends->source_stat)) break;
+    if (ends->source >= 0) close(ends->source);
+    ends->source = -1;
+    source_folder = -1;
+  }
+  if (ends->source < 0 && failure == ELOOP) {
+    if (fstatat(source_folder, source.name.c_str(), &ends->source_stat, AT_SYMLINK_NOFOLLOW) != 0) {
       return Win32FromErrno(errno);
     }
     if (!S_ISLNK(ends->source_stat.st_mode)) return kErrAccessDenied;
-    if (const int failed = ReadLinkAt(source_folder.get(), source.name.c_str(), &ends->link_text)) {
+    if (const int failed = ReadLinkAt(source_folder, source.name.c_str(), &ends->link_text)) {
       return Win32FromErrno(failed);
     }
     ends->link = true;
   } else {
-    if (ends->source < 0) return Win32FromErrno(errno);
-    if (fstat(ends->source, &ends->source_stat) != 0) return Win32FromErrno(errno);
+    if (failure != 0) return Win32FromErrno(failure);
     if (!S_ISREG(ends->source_stat.st_mode)) return kErrAccessDenied;
   }
   if (const uint32_t resolved = Resolve(to, false, &ends->target)) return resolved;
-  ends->folder = OpenHoldingFolder(ends->target, &error);
-  if (ends->folder < 0) return error;
-  return CheckCopyTarget(ends->folder, ends->target, ends->source_stat);
+  int folder = KeptFolderFor(kCopiedInto, ends->target);
+  for (;;) {
+    const bool fresh = folder < 0;
+    if (fresh) folder = KeepFolder(kCopiedInto, ends->target, &error);
+    if (folder < 0) return error;
+    struct stat seen;
+    const uint32_t checked = CheckCopyTarget(folder, ends->target, ends->source_stat, &seen);
+    if (fresh || KeptFolderServes(kCopiedInto, ends->target, &seen)) {
+      ends->folder = folder;
+      return checked;
+    }
+    folder = -1;
+  }
 }
 
 uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to) {
@@ -150,12 +184,12 @@ Platform::StageResult PosixPlatform::StageCopy(const std::string& from, const st
   }
   // One open folder for all copies staged into it: the batch holds one
   // descriptor a copy and one a folder.
-  auto [kept, added] = staged_folders_.try_emplace(ends.target.folder, StagedFolder{ends.folder, 0});
-  if (added) {
-    ends.folder = -1;
-    struct stat folder_stat;
-    if (fstat(kept->second.fd, &folder_stat) == 0) kept->second.device = folder_stat.st_dev;
-  }
+  KeptFolder& into = kept_folders_[kCopiedInto];
+  if (!into.identified && !Identify(into)) return StageResult{Win32FromErrno(errno), false};
+  auto [kept, added] =
+      staged_folders_.try_emplace(ends.target.folder, StagedFolder{ends.folder, into.device});
+  // The batch closes the folder it holds (the kept one stays open as long).
+  if (added) into.lent = true;
   const int folder_fd = kept->second.fd;
   // The temporary file is a change of this process's own, which keeps the
   // folder's names as the index knows them.
@@ -230,21 +264,61 @@ void PosixPlatform::ReleaseStagedCopies() {
   staged_.clear();
   for (const auto& [folder, kept] : staged_folders_) close(kept.fd);
   staged_folders_.clear();
+  // The kept target folder, when the batch held it, was closed with it.
+  if (kept_folders_[kCopiedInto].lent) kept_folders_[kCopiedInto] = KeptFolder();
 }
 
-int PosixPlatform::LinkFolderOf(LinkRole role, const NativeEntry& entry, uint32_t* error) {
-  LinkFolder& kept = link_folders_[role];
-  if (kept.fd >= 0 && kept.native == entry.folder) return kept.fd;
-  if (kept.fd >= 0) close(kept.fd);
-  kept.fd = OpenHoldingFolder(entry, error);
-  kept.native = kept.fd >= 0 ? entry.folder : std::string();
-  return kept.fd;
+int PosixPlatform::KeptFolderFor(KeptRole role, const NativeEntry& entry) const {
+  const KeptFolder& kept = kept_folders_[role];
+  return kept.fd >= 0 && !entry.is_root && kept.native == entry.folder ? kept.fd : -1;
 }
 
-void PosixPlatform::ForgetLinkFolders() {
-  for (LinkFolder& kept : link_folders_) {
-    if (kept.fd >= 0) close(kept.fd);
-    kept = LinkFolder();
+bool PosixPlatform::KeptFolderServes(KeptRole role, const NativeEntry& entry,
+                                     const struct stat* seen) {
+  KeptFolder& kept = kept_folders_[role];
+  bool same = false;
+  if (seen != nullptr && seen->st_nlink == 1 && entry.found_as_spelled &&
+      !S_ISDIR(seen->st_mode) && seen->st_dev == entry.found.st_dev &&
+      seen->st_ino == entry.found.st_ino) {
+    same = true;
+  } else if (!kept.identified && !Identify(kept)) {
+    return false;
+  } else if (entry.folder_known) {
+    same = entry.folder_key.device == kept.device && entry.folder_key.inode == kept.inode;
+  } else {
+    // As the open of the folder's path would find it: through links.
+    struct stat folder;
+    same = stat(entry.folder.c_str(), &folder) == 0 && folder.st_dev == kept.device &&
+           folder.st_ino == kept.inode;
+  }
+  // The folder may have moved out of the drive, a link to it in its place.
+  return same && InsideDrive(kept.fd, entry.letter);
+}
+
+int PosixPlatform::KeepFolder(KeptRole role, const NativeEntry& entry, uint32_t* error) {
+  KeptFolder& kept = kept_folders_[role];
+  if (kept.fd >= 0 && !kept.lent) close(kept.fd);
+  kept = KeptFolder();
+  const int fd = OpenHoldingFolder(entry, error);
+  if (fd < 0) return -1;
+  kept.native = entry.folder;
+  kept.fd = fd;
+  return fd;
+}
+
+bool PosixPlatform::Identify(KeptFolder& kept) {
+  struct stat st;
+  if (fstat(kept.fd, &st) != 0) return false;
+  kept.identified = true;
+  kept.device = st.st_dev;
+  kept.inode = st.st_ino;
+  return true;
+}
+
+void PosixPlatform::ForgetKeptFolders() {
+  for (KeptFolder& kept : kept_folders_) {
+    if (kept.fd >= 0 && !kept.lent) close(kept.fd);
+    kept = KeptFolder();
   }
 }
 
@@ -253,25 +327,45 @@ uint32_t PosixPlatform::LinkOver(const std::string& existing, const std::string&
   NativeEntry shared;
   if (const uint32_t error = Resolve(existing, true, &shared)) return error;
   uint32_t error = kErrOk;
-  const int shared_folder = LinkFolderOf(kLinkedFrom, shared, &error);
-  if (shared_folder < 0) return error;
+  int shared_folder = KeptFolderFor(kLinkedFrom, shared);
   // The entry itself: a link to a file is no file of that folder's own.
   struct stat st;
-  if (fstatat(shared_folder, shared.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    return Win32FromErrno(errno);
+  for (;;) {
+    const bool fresh = shared_folder < 0;
+    if (fresh) shared_folder = KeepFolder(kLinkedFrom, shared, &error);
+    if (shared_folder < 0) return error;
+    const int looked = fstatat(shared_folder, shared.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
+                           ? 0
+                           : errno;
+    if (looked != 0) st.st_nlink = 0;
+    if (fresh || KeptFolderServes(kLinkedFrom, shared, &st)) {
+      if (looked != 0) return Win32FromErrno(looked);
+      break;
+    }
+    shared_folder = -1;
   }
   if (!S_ISREG(st.st_mode) || IsReadOnlyFile(st)) return kErrAccessDenied;
   constexpr uint32_t kCompared = kAttrReadOnly | kAttrHidden | kAttrSystem;
   if (static_cast<uint64_t>(st.st_size) != expected.size ||
+      (expected.mode != 0 && ((st.st_mode ^ expected.mode) & kModeBits) != 0) ||
       StampFromUnixTime(st.st_mtim.tv_sec) != expected.stamp ||
       (AttributesOf(st, shared.name) & kCompared) != (expected.attributes & kCompared)) {
     return kErrDiffers;
   }
   NativeEntry target;
   if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
-  const int folder = LinkFolderOf(kLinkedInto, target, &error);
-  if (folder < 0) return error;
-  if (const uint32_t refused = CheckCopyTarget(folder, target, st)) {
+  int folder = KeptFolderFor(kLinkedInto, target);
+  uint32_t refused = kErrOk;
+  for (;;) {
+    const bool fresh = folder < 0;
+    if (fresh) folder = KeepFolder(kLinkedInto, target, &error);
+    if (folder < 0) return error;
+    struct stat seen;
+    refused = CheckCopyTarget(folder, target, st, &seen);
+    if (fresh || KeptFolderServes(kLinkedInto, target, &seen)) break;
+    folder = -1;
+  }
+  if (refused != kErrOk) {
     // 32: the target is that very file already (and a rename of one name
     // of a file over another would do nothing, leaving the temporary name).
     return refused == kErrSharingViolation ? kErrOk : refused;
@@ -334,7 +428,7 @@ uint32_t PosixPlatform::ReadLink(const std::string& path, std::string* target) {
 }
 
 uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to) {
-  ForgetLinkFolders();  // a folder kept open may be the one that moves
+  ForgetKeptFolders();  // a folder kept open may be the one that moves
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
   NativeEntry target;
@@ -370,7 +464,7 @@ uint32_t PosixPlatform::MoveEntry(const std::string& from, const std::string& to
 }
 
 uint32_t PosixPlatform::RemoveFolder(const std::string& path) {
-  ForgetLinkFolders();
+  ForgetKeptFolders();
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
   uint32_t refused = kErrOk;

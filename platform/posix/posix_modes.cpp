@@ -20,13 +20,23 @@ int64_t Nanoseconds(const struct timespec& time) {
   return static_cast<int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
+// stat() of the resolved `entry`: the resolution's own lstat of the path
+// where it took one and found no link there (then both looks are one).
+int StatOf(const NativeEntry& entry, struct stat* st) {
+  if (entry.found_as_spelled && !S_ISLNK(entry.found.st_mode)) {
+    *st = entry.found;
+    return 0;
+  }
+  return stat(entry.path.c_str(), st);
+}
+
 }  // namespace
 
 uint32_t PosixPlatform::GetModeInfo(const std::string& path, ModeInfo* info) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
   struct stat st;
-  if (stat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (StatOf(entry, &st) != 0) return Win32FromErrno(errno);
   info->mode = st.st_mode & kModeBits;
   info->changed = Nanoseconds(st.st_ctim);
   return kErrOk;
@@ -67,7 +77,7 @@ uint32_t PosixPlatform::CopyMode(const std::string& from, const std::string& to,
   NativeEntry source;
   if (const uint32_t error = Resolve(from, true, &source)) return error;
   struct stat st;
-  if (stat(source.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  if (StatOf(source, &st) != 0) return Win32FromErrno(errno);
   const mode_t mode = static_cast<mode_t>((st.st_mode | added) & kModeBits);
   // Keeping the owner needs privileges; an ordinary user's copies are that
   // user's, with the group the system gives them.

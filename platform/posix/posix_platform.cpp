@@ -40,6 +40,15 @@ bool HasAsciiLetter(const std::string& name) {
   return false;
 }
 
+// The place of the last separator of a drive-form path, npos without one
+// (find_last_of asks memchr once for each character).
+size_t LastSeparator(const std::string& path) {
+  for (size_t at = path.size(); at > 0; --at) {
+    if (path[at - 1] == '\\' || path[at - 1] == '/') return at - 1;
+  }
+  return std::string::npos;
+}
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -68,21 +77,103 @@ PosixPlatform::PosixPlatform()
 
 void PosixPlatform::ReloadDrives() {
   DropStagedCopies();  // a run completes or drops its own; none is left here
-  ForgetLinkFolders();
+  ForgetKeptFolders();
   drives_ = DriveTable::FromEnvironment();
   volume_seam_ = VolumeSeamFromEnvironment();
   index_.Clear();
   exact_name_folders_.clear();
   real_roots_.fill(std::string());
+  last_folders_.fill(LastFolder());
   enumerated_folders_.clear();
   folders_with_temporaries_.clear();
 }
 
 uint32_t PosixPlatform::Resolve(const std::string& path, bool must_exist, NativeEntry* out) {
   if (path.find('\0') != std::string::npos) return kErrInvalidName;
+  uint32_t result = kErrOk;
+  if (ResolveInLastFolder(path, must_exist, out, &result)) return result;
   DrivePath drive_path;
   if (!SplitDrivePath(path, &drive_path)) return kErrPathNotFound;
-  return ResolveDrivePath(drive_path, must_exist, out);
+  result = ResolveDrivePath(drive_path, must_exist, out);
+  // The folder of a path resolved as spelled, for the next path in it.
+  const size_t cut = LastSeparator(path);
+  if ((result == kErrOk || result == kErrFileNotFound) &&
+      (out->found_as_spelled || out->folder_known) && !out->trailing_separator &&
+      cut != std::string::npos && cut > 2 && !drive_path.names.empty() &&
+      path.compare(cut + 1, std::string::npos, drive_path.names.back()) == 0) {
+    LastFolder& kept = last_folders_[next_last_folder_];
+    next_last_folder_ = (next_last_folder_ + 1) % last_folders_.size();
+    kept.text.assign(path, 0, cut);
+    kept.letter = drive_path.letter;
+    kept.native = out->folder;
+  }
+  return result;
+}
+
+bool PosixPlatform::ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
+                                        uint32_t* result) {
+  const size_t cut = LastSeparator(path);
+  if (cut == std::string::npos || cut + 1 >= path.size()) return false;
+  const LastFolder* found = nullptr;
+  for (const LastFolder& kept : last_folders_) {
+    if (kept.letter != 0 && kept.text.size() == cut && path.compare(0, cut, kept.text) == 0) {
+      found = &kept;
+      break;
+    }
+  }
+  if (found == nullptr) return false;
+  const LastFolder& last = *found;
+  const std::string_view name = std::string_view(path).substr(cut + 1);
+  // A name that is no plain name of its own, or travels mapped, goes the
+  // full way.
+  if (name == "." || name == ".." || !WindowsCanHoldName(name) || HoldsMappedCharacter(name) ||
+      drives_.NotReady(last.letter)) {
+    return false;
+  }
+  *out = NativeEntry();
+  out->letter = last.letter;
+  std::string native;
+  native.reserve(last.native.size() + 1 + name.size());
+  native = last.native;
+  if (native.back() != '/') native.push_back('/');
+  native.append(name);
+  return ResolveAsSpelled(std::move(native), last.native, std::string(name), must_exist,
+                          out, result);
+}
+
+bool PosixPlatform::ResolveAsSpelled(std::string path, std::string folder, const std::string& name,
+                                     bool must_exist, NativeEntry* out, uint32_t* result) {
+  *result = kErrOk;
+  if (lstat(path.c_str(), &out->found) == 0) {
+    out->found_as_spelled = true;
+    out->exists = true;
+    out->folder = std::move(folder);
+    out->name = out->requested_name = name;
+    out->path = std::move(path);
+    return true;
+  }
+  // Missing as spelled (a new copy's target, or a name spelled otherwise):
+  // when its folder is there as spelled, every name on the way is as the
+  // walk below would find it, and only the last one needs looking up.
+  // One stat instead of two a level.
+  struct stat folder_stat;
+  if (errno != ENOENT || stat(folder.c_str(), &folder_stat) != 0 || !S_ISDIR(folder_stat.st_mode)) {
+    return false;
+  }
+  out->requested_name = name;
+  out->folder_known = true;
+  out->folder_key = FolderKeyOf(folder_stat);
+  std::optional<std::string> stored;
+  // The name is not there as spelled: another spelling or nothing.
+  if (HasAsciiLetter(out->requested_name) && !FindsOnlyAsSpelled(folder)) {
+    stored = index_.FindCaseless(folder, out->requested_name, &out->folder_key);
+  }
+  out->exists = stored.has_value();
+  out->name = stored ? std::move(*stored) : out->requested_name;
+  out->path = JoinNative(folder, out->name);
+  out->folder = std::move(folder);
+  if (must_exist && !out->exists) *result = kErrFileNotFound;
+  return true;
 }
 
 bool PosixPlatform::HoldsAnyName(const std::string& folder, int fd) const {
@@ -148,34 +239,10 @@ uint32_t PosixPlatform::ResolveDrivePath(const DrivePath& engine_path, bool must
       path.append(name);
     }
     std::string folder = path.substr(0, folder_end);
-    if (lstat(path.c_str(), &out->found) == 0) {
-      out->found_as_spelled = true;
-      out->exists = true;
-      out->folder = std::move(folder);
-      out->name = out->requested_name = drive_path.names.back();
-      out->path = std::move(path);
-      return kErrOk;
-    }
-    // Missing as spelled (a new copy's target, or a name spelled otherwise):
-    // when its folder is there as spelled, every name on the way is as the
-    // walk below would find it, and only the last one needs looking up.
-    // One stat instead of two a level.
-    struct stat folder_stat;
-    if (errno == ENOENT && stat(folder.c_str(), &folder_stat) == 0 && S_ISDIR(folder_stat.st_mode)) {
-      out->requested_name = drive_path.names.back();
-      out->folder_known = true;
-      out->folder_key = FolderKeyOf(folder_stat);
-      std::optional<std::string> stored;
-      // The name is not there as spelled: another spelling or nothing.
-      if (HasAsciiLetter(out->requested_name) && !FindsOnlyAsSpelled(folder)) {
-        stored = index_.FindCaseless(folder, out->requested_name, &out->folder_key);
-      }
-      out->exists = stored.has_value();
-      out->name = stored ? std::move(*stored) : out->requested_name;
-      out->path = JoinNative(folder, out->name);
-      out->folder = std::move(folder);
-      if (must_exist && !out->exists) return kErrFileNotFound;
-      return kErrOk;
+    uint32_t result = kErrOk;
+    if (ResolveAsSpelled(std::move(path), std::move(folder), drive_path.names.back(), must_exist,
+                         out, &result)) {
+      return result;
     }
   }
   if (!IsFolder(*root)) return kErrPathNotFound;
@@ -336,8 +403,9 @@ void PosixPlatform::SetExactNameFolders(const std::vector<std::string>& folders)
 uint32_t PosixPlatform::GetAttributes(const std::string& path, uint32_t* attributes) {
   NativeEntry entry;
   if (const uint32_t error = Resolve(path, true, &entry)) return error;
-  struct stat st;
-  if (lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
+  // The resolution's own lstat of the path, when it took one, is this look.
+  struct stat st = entry.found;
+  if (!entry.found_as_spelled && lstat(entry.path.c_str(), &st) != 0) return Win32FromErrno(errno);
   uint32_t link_bit = 0;
   if (S_ISLNK(st.st_mode) && !entry.is_root) {
     link_bit = kAttrReparsePoint;

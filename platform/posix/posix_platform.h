@@ -212,6 +212,27 @@ class PosixPlatform final : public Platform {
 
  private:
   uint32_t ResolveDrivePath(const DrivePath& drive_path, bool must_exist, NativeEntry* out);
+  // The two looks that answer nearly every path, `path` (native, as
+  // spelled) in `folder` under its last name `name`: one lstat of the
+  // whole path, or, when it is missing, one stat of its folder and the
+  // name index. False when neither answers (the full walk then does).
+  bool ResolveAsSpelled(std::string path, std::string folder, const std::string& name,
+                        bool must_exist, NativeEntry* out, uint32_t* result);
+  // A path in the folder of one of the last paths resolved as spelled,
+  // without splitting and mapping the folder's names again (a copy pass
+  // resolves a file's source and target, folder after folder); false when
+  // it is not one.
+  bool ResolveInLastFolder(const std::string& path, bool must_exist, NativeEntry* out,
+                           uint32_t* result);
+  // The drive form of such a folder, its drive and its native path (as
+  // spelled). Only the text is kept: every lookup is made again.
+  struct LastFolder {
+    std::string text;
+    char letter = 0;
+    std::string native;
+  };
+  std::array<LastFolder, 4> last_folders_;
+  size_t next_last_folder_ = 0;  // the one replaced next
   // Sets the mode of `to` (and with `owner` its owner and group to those).
   uint32_t ChangeMode(const std::string& to, mode_t mode, const struct stat* owner);
   // The open source of a copy and its checked target's open folder.
@@ -223,7 +244,7 @@ class PosixPlatform final : public Platform {
     int source = -1;
     struct stat source_stat {};
     NativeEntry target;
-    int folder = -1;
+    int folder = -1;  // kept (kCopiedInto): not closed with the ends
     // The source is a symbolic link (source_stat its lstat; no `source`
     // descriptor), copied as a link to `link_text`.
     bool link = false;
@@ -308,19 +329,42 @@ class PosixPlatform final : public Platform {
   std::vector<Staged> staged_;
   std::unordered_map<std::string, StagedFolder> staged_folders_;  // by native folder
 
-  // The folders LinkOver linked from and into last, open and checked: a
-  // generation is linked folder by folder, and opening and checking both
-  // folders for each file would cost more than the link. Let go wherever a
-  // folder may move or go (MoveEntry, RemoveFolder, ReloadDrives).
-  struct LinkFolder {
+  // The folders copies and links were read from and written into last,
+  // open and checked: a run copies and links folder by folder, and opening
+  // and checking a folder for each file would cost more than many a file.
+  // A kept folder serves a later entry only while the entry's path still
+  // leads to it (KeptFolderStillNamed) and it still lies inside its drive;
+  // else the folder is opened and checked afresh. Let go wherever this
+  // process moves or removes a folder (MoveEntry, RemoveFolder,
+  // ReloadDrives).
+  struct KeptFolder {
     std::string native;
     int fd = -1;
+    bool identified = false;  // device and inode taken (on first need)
+    dev_t device = 0;
+    ino_t inode = 0;
+    // Handed to the staged batch, which closes it (ReleaseStagedCopies).
+    bool lent = false;
   };
-  enum LinkRole { kLinkedFrom, kLinkedInto };
-  std::array<LinkFolder, 2> link_folders_;
-  // The open folder holding `entry` for `role`, or -1 with *error set.
-  int LinkFolderOf(LinkRole role, const NativeEntry& entry, uint32_t* error);
-  void ForgetLinkFolders();
+  enum KeptRole { kLinkedFrom, kLinkedInto, kCopiedFrom, kCopiedInto, kKeptRoles };
+  std::array<KeptFolder, kKeptRoles> kept_folders_;
+  // The folder holding `entry` kept for `role`, or -1 when none is kept
+  // for that folder. It serves only once KeptFolderServes says so.
+  int KeptFolderFor(KeptRole role, const NativeEntry& entry) const;
+  // True when the kept folder of `role` is still the folder `entry`'s path
+  // leads to, inside its drive. `seen`: the entry looked up in that kept
+  // folder (no link followed), or null. Proof of the folder's identity:
+  // the folder stat the resolution took, or the entry itself (a file of a
+  // single name lies in one folder only) as seen here and by the
+  // resolution's lstat of the whole path, or else one stat of the folder.
+  bool KeptFolderServes(KeptRole role, const NativeEntry& entry, const struct stat* seen);
+  // Opens and checks the folder holding `entry` (OpenHoldingFolder) and
+  // keeps it for `role` in place of the one kept; -1 with *error set.
+  int KeepFolder(KeptRole role, const NativeEntry& entry, uint32_t* error);
+  // Takes the device and inode of the kept folder of `role`; false when
+  // fstat fails.
+  bool Identify(KeptFolder& kept);
+  void ForgetKeptFolders();
 };
 
 // Native path of `name` in `folder`.

@@ -560,6 +560,128 @@ TEST_F(PosixPlatformTest, CopyFailingInTheMiddleLeavesTheTargetAndNoTemporaryFil
 // target and every later one as they were, and nothing temporary behind.
 // The same with each copy synced on its own, as where syncfs cannot report
 // a failed write-back (an older kernel).
+// Copies and links keep the folders they read from and write into open
+// from one file to the next. A kept folder serves only while the path
+// still leads to it inside its drive: one moved out of the drive with a
+// link to it in its place is refused as a fresh open refuses it, and one
+// moved away with a new folder in its place gives way to the new one.
+TEST_F(PosixPlatformTest, AFolderKeptOpenServesOnlyWhileItsPathLeadsToIt) {
+  enum class Call { kCopyOver, kStageCopy, kLinkOver };
+  enum class Swap { kTargetLinkedOut, kSourceLinkedOut, kTargetReplaced };
+  struct Case {
+    const char* name;
+    Call call;
+    Swap swap;
+    bool existing_target;  // the second file's target is there already
+  };
+  const Case cases[] = {
+      {"copy, target folder moved out", Call::kCopyOver, Swap::kTargetLinkedOut, false},
+      {"copy over a file, target folder moved out", Call::kCopyOver, Swap::kTargetLinkedOut, true},
+      {"copy, source folder moved out", Call::kCopyOver, Swap::kSourceLinkedOut, false},
+      {"staged copy, target folder moved out", Call::kStageCopy, Swap::kTargetLinkedOut, false},
+      {"staged copy over a file, target folder moved out", Call::kStageCopy,
+       Swap::kTargetLinkedOut, true},
+      {"link, target folder moved out", Call::kLinkOver, Swap::kTargetLinkedOut, false},
+      {"link over a file, target folder moved out", Call::kLinkOver, Swap::kTargetLinkedOut, true},
+      {"link, shared folder moved out", Call::kLinkOver, Swap::kSourceLinkedOut, false},
+      {"copy, target folder replaced", Call::kCopyOver, Swap::kTargetReplaced, false},
+      {"copy over a file, target folder replaced", Call::kCopyOver, Swap::kTargetReplaced, true},
+      {"link over a file, target folder replaced", Call::kLinkOver, Swap::kTargetReplaced, true},
+  };
+  const auto described = [this](const std::string& path) {
+    Platform::LinkedFile file;
+    file.size = drives_.ReadFile(path).size();
+    EXPECT_EQ(Sys().GetLastWriteStamp(path, &file.stamp), kErrOk);
+    return file;
+  };
+  const auto carry_out = [&](Call call, const std::string& from,
+                             const std::string& to) -> uint32_t {
+    switch (call) {
+      case Call::kCopyOver:
+        return Sys().CopyOver(from, to);
+      case Call::kStageCopy: {
+        const Platform::StageResult result = Sys().StageCopy(from, to);
+        uint32_t failure = kErrOk;
+        if (result.staged && Sys().CompleteStagedCopies(&failure) != 1) return failure;
+        return result.error;
+      }
+      case Call::kLinkOver:
+        return Sys().LinkOver(from, to, described(from));
+    }
+    return kErrOk;
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string src = "S:\\src" + std::to_string(round);
+    const std::string dst = "T:\\dst" + std::to_string(round);
+    ++round;
+    drives_.WriteFile(src + "\\one.txt", "one");
+    drives_.WriteFile(src + "\\two.txt", "two");
+    drives_.MakeDirs(dst);
+    if (c.existing_target) drives_.WriteFile(dst + "\\two.txt", "old");
+    // The first file: both folders are opened, checked and kept.
+    ASSERT_EQ(carry_out(c.call, src + "\\one.txt", dst + "\\one.txt"), kErrOk);
+    ASSERT_EQ(drives_.ReadFile(dst + "\\one.txt"), "one");
+    const std::string moved_target = Native("S:\\away" + std::to_string(round));
+    const std::string moved_source = Native("T:\\away" + std::to_string(round));
+    switch (c.swap) {
+      case Swap::kTargetLinkedOut:  // into drive S, outside drive T
+        ASSERT_EQ(rename(Native(dst).c_str(), moved_target.c_str()), 0);
+        Symlink(moved_target, dst);
+        break;
+      case Swap::kSourceLinkedOut:  // into drive T, outside drive S
+        ASSERT_EQ(rename(Native(src).c_str(), moved_source.c_str()), 0);
+        Symlink(moved_source, src);
+        break;
+      case Swap::kTargetReplaced:
+        ASSERT_EQ(rename(Native(dst).c_str(), moved_target.c_str()), 0);
+        drives_.MakeDirs(dst);
+        if (c.existing_target) drives_.WriteFile(dst + "\\two.txt", "new old");
+        break;
+    }
+    const uint32_t second = carry_out(c.call, src + "\\two.txt", dst + "\\two.txt");
+    if (c.swap == Swap::kTargetReplaced) {
+      EXPECT_EQ(second, kErrOk);
+      EXPECT_EQ(drives_.ReadFile(dst + "\\two.txt"), "two");
+      // The folder moved away keeps what it held.
+      struct stat st;
+      if (c.existing_target) {
+        std::FILE* file = std::fopen((moved_target + "/two.txt").c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        char text[8] = {};
+        EXPECT_EQ(std::fread(text, 1, sizeof text, file), 3u);
+        std::fclose(file);
+        EXPECT_EQ(std::string(text), "old");
+      } else {
+        EXPECT_NE(stat((moved_target + "/two.txt").c_str(), &st), 0);
+      }
+    } else {
+      EXPECT_EQ(second, kErrAccessDenied);
+      const std::string outside_target =
+          (c.swap == Swap::kTargetLinkedOut ? moved_target : Native(dst)) + "/two.txt";
+      if (c.swap == Swap::kTargetLinkedOut) {
+        // Nothing written outside drive T: the file there is as it was.
+        std::FILE* file = std::fopen(outside_target.c_str(), "rb");
+        if (c.existing_target) {
+          ASSERT_NE(file, nullptr);
+          char text[8] = {};
+          EXPECT_EQ(std::fread(text, 1, sizeof text, file), 3u);
+          std::fclose(file);
+          EXPECT_EQ(std::string(text), "old");
+        } else {
+          EXPECT_EQ(file, nullptr);
+          if (file) std::fclose(file);
+        }
+        EXPECT_FALSE(HasTemporaryFile(moved_target));
+      } else {
+        EXPECT_FALSE(drives_.Exists(dst + "\\two.txt"));
+      }
+    }
+    Sys().DropStagedCopies();
+  }
+}
+
 TEST_F(PosixPlatformTest, StagedCopiesTakeTheirPlaceTogetherInOrderOrNotAtAll) {
   for (const bool one_by_one : {false, true}) {
     SCOPED_TRACE(one_by_one ? "each copy synced on its own" : "one sync of the file system");

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,20 +72,29 @@ bool IsDead(int folder_fd, const char* name, int64_t unlockable_limit_ns, int* f
 
 }  // namespace
 
+// This process's token, made on first use. A forked child makes names of
+// its own: the fork handler clears the token in the child, which spares a
+// getpid for every name made.
+std::atomic<uint64_t> own_token{0};
+
+void ForgetTokenInChild() { own_token = 0; }
+
 uint64_t OwnTemporaryToken() {
-  static std::atomic<uint64_t> token{0};
-  static std::atomic<pid_t> owner{0};
-  // A forked child makes names of its own.
-  if (owner.load() != getpid()) {
-    token = NewToken();
-    owner = getpid();
+  static const bool handler_set = pthread_atfork(nullptr, nullptr, ForgetTokenInChild) == 0;
+  (void)handler_set;
+  uint64_t token = own_token.load();
+  if (token == 0) {
+    const uint64_t made = NewToken();
+    // Another thread may have made one meanwhile: the first one counts.
+    own_token.compare_exchange_strong(token, made);
+    token = own_token.load();
   }
-  return token.load();
+  return token;
 }
 
 std::string NewTemporaryName() { return TemporaryName(OwnTemporaryToken(), ++counter); }
 
-int CreateHeldTemporary(int folder_fd, std::string* name) {
+int CreateHeldTemporary(int folder_fd, std::string* name, struct stat* held) {
   for (int attempt = 0; attempt < 64; ++attempt) {
     *name = TemporaryName(OwnTemporaryToken(), ++counter);
     const int fd = openat(folder_fd, name->c_str(),
@@ -98,12 +108,10 @@ int CreateHeldTemporary(int folder_fd, std::string* name) {
       close(fd);
       continue;
     }
-    struct stat held;
-    struct stat named;
-    if (fstat(fd, &held) == 0 && fstatat(folder_fd, name->c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-        SameFile(held, named)) {
-      return fd;
-    }
+    // A sweeper removes a file only while it holds its lock, and never
+    // renames one: a file still linked once the lock is ours is still under
+    // its name, and stays there.
+    if (fstat(fd, held) == 0 && held->st_nlink > 0) return fd;
     // A sweeper removed it between our open and our lock.
     close(fd);
   }

@@ -11,9 +11,12 @@
 // The race between creating a file and locking it is closed on both sides:
 // the sweeper removes a file only while it holds the lock and only if the
 // name still leads to the file it locked; the writer, once it holds the
-// lock, checks that its name still leads to its file, and starts over
-// under a new name when a sweeper was quicker.
+// lock, checks that its file is still linked (a sweeper only ever unlinks
+// a temporary file, never renames one), and starts over under a new name
+// when a sweeper was quicker.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
@@ -25,8 +28,9 @@ namespace tolvex::posix {
 // `folder_fd` and holds it under an exclusive flock. Returns the descriptor
 // (close it only after the file was renamed or removed) and sets *name, or
 // -1 with errno set. Where the file system has no locks the file is made
-// all the same (its liveness then rests on its age).
-int CreateHeldTemporary(int folder_fd, std::string* name);
+// all the same (its liveness then rests on its age). *held: the new file's
+// stat (its owner and group as the file system gave them).
+int CreateHeldTemporary(int folder_fd, std::string* name, struct stat* held);
 
 // Makes a symbolic link to `target_text` under a new temporary name in the
 // folder open as `folder_fd` and sets *name. Returns 0 or an errno value.
