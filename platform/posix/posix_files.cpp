@@ -139,19 +139,9 @@ uint32_t PosixPlatform::OpenCopyEnds(const std::string& from, const std::string&
     if (!S_ISREG(ends->source_stat.st_mode)) return kErrAccessDenied;
   }
   if (const uint32_t resolved = Resolve(to, false, &ends->target)) return resolved;
-  int folder = KeptFolderFor(kCopiedInto, ends->target);
-  for (;;) {
-    const bool fresh = folder < 0;
-    if (fresh) folder = KeepFolder(kCopiedInto, ends->target, &error);
-    if (folder < 0) return error;
-    struct stat seen;
-    const uint32_t checked = CheckCopyTarget(folder, ends->target, ends->source_stat, &seen);
-    if (fresh || KeptFolderServes(kCopiedInto, ends->target, &seen)) {
-      ends->folder = folder;
-      return checked;
-    }
-    folder = -1;
-  }
+  uint32_t checked = kErrOk;
+  ends->folder = TargetFolder(kCopiedInto, ends->target, ends->source_stat, &checked, &error);
+  return ends->folder < 0 ? error : checked;
 }
 
 uint32_t PosixPlatform::CopyOver(const std::string& from, const std::string& to) {
@@ -295,6 +285,20 @@ bool PosixPlatform::KeptFolderServes(KeptRole role, const NativeEntry& entry,
   return same && InsideDrive(kept.fd, entry.letter);
 }
 
+int PosixPlatform::TargetFolder(KeptRole role, const NativeEntry& target,
+                                const struct stat& source, uint32_t* checked, uint32_t* error) {
+  int folder = KeptFolderFor(role, target);
+  for (;;) {
+    const bool fresh = folder < 0;
+    if (fresh) folder = KeepFolder(role, target, error);
+    if (folder < 0) return -1;
+    struct stat seen;
+    *checked = CheckCopyTarget(folder, target, source, &seen);
+    if (fresh || KeptFolderServes(role, target, &seen)) return folder;
+    folder = -1;
+  }
+}
+
 int PosixPlatform::KeepFolder(KeptRole role, const NativeEntry& entry, uint32_t* error) {
   KeptFolder& kept = kept_folders_[role];
   if (kept.fd >= 0 && !kept.lent) close(kept.fd);
@@ -354,17 +358,9 @@ uint32_t PosixPlatform::LinkOver(const std::string& existing, const std::string&
   }
   NativeEntry target;
   if (const uint32_t resolved = Resolve(to, false, &target)) return resolved;
-  int folder = KeptFolderFor(kLinkedInto, target);
   uint32_t refused = kErrOk;
-  for (;;) {
-    const bool fresh = folder < 0;
-    if (fresh) folder = KeepFolder(kLinkedInto, target, &error);
-    if (folder < 0) return error;
-    struct stat seen;
-    refused = CheckCopyTarget(folder, target, st, &seen);
-    if (fresh || KeptFolderServes(kLinkedInto, target, &seen)) break;
-    folder = -1;
-  }
+  const int folder = TargetFolder(kLinkedInto, target, st, &refused, &error);
+  if (folder < 0) return error;
   if (refused != kErrOk) {
     // 32: the target is that very file already (and a rename of one name
     // of a file over another would do nothing, leaving the temporary name).

@@ -361,6 +361,12 @@ class PosixPlatform final : public Platform {
   // Opens and checks the folder holding `entry` (OpenHoldingFolder) and
   // keeps it for `role` in place of the one kept; -1 with *error set.
   int KeepFolder(KeptRole role, const NativeEntry& entry, uint32_t* error);
+  // The folder that will hold a copy's or a link's `target` (role
+  // kCopiedInto or kLinkedInto), kept or opened afresh, with the target
+  // checked there against `source` (CheckCopyTarget's code in *checked);
+  // -1 with *error set when the folder cannot be opened.
+  int TargetFolder(KeptRole role, const NativeEntry& target, const struct stat& source,
+                   uint32_t* checked, uint32_t* error);
   // Takes the device and inode of the kept folder of `role`; false when
   // fstat fails.
   bool Identify(KeptFolder& kept);
